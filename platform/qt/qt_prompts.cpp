@@ -1,0 +1,76 @@
+// Message boxes, questions, file dialogs and beeps through Qt.
+#include "platform/qt/qt_prompts.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QStringList>
+
+#include "platform/qt/latin1.h"
+#include "platform/qt/qt_process.h"
+
+namespace krv::platform {
+
+void QtPrompts::ShowMessage(const std::string& text) {
+  QMessageBox::information(parent_, QApplication::applicationName(), FromBytes(text));
+}
+
+Answer QtPrompts::Ask(const std::string& text, bool withCancel) {
+  auto buttons = QMessageBox::Yes | QMessageBox::No;
+  if (withCancel) buttons |= QMessageBox::Cancel;
+  auto r = QMessageBox::question(parent_, QApplication::applicationName(), FromBytes(text),
+                                 buttons);
+  if (r == QMessageBox::Yes) return Answer::Yes;
+  if (r == QMessageBox::No) return Answer::No;
+  return Answer::Cancel;
+}
+
+QString QtFilter(const std::string& filter) {
+  QStringList parts = FromBytes(filter).split('|');
+  QStringList out;
+  for (int i = 0; i + 1 < parts.size(); i += 2) {
+    QString pattern = parts[i + 1];
+    pattern.replace(';', ' ');
+    out << parts[i] + " (" + pattern + ")";
+  }
+  return out.join(";;");
+}
+
+static std::optional<std::string> RunFileDialog(QWidget* parent, const FileDialogSpec& spec,
+                                                bool save) {
+  QFileDialog dlg(parent, FromBytes(spec.title), FromBytes(spec.initialDir), QtFilter(spec.filter));
+  dlg.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+  dlg.setFileMode(save ? QFileDialog::AnyFile
+                       : (spec.mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile));
+  if (!spec.defaultExt.empty()) dlg.setDefaultSuffix(FromBytes(spec.defaultExt));
+  if (!spec.fileName.empty()) dlg.selectFile(FromBytes(spec.fileName));
+  if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return std::nullopt;
+  return ToBytes(dlg.selectedFiles().first());
+}
+
+std::optional<std::string> QtPrompts::OpenFileName(const FileDialogSpec& spec) {
+  return RunFileDialog(parent_, spec, false);
+}
+
+std::optional<std::string> QtPrompts::SaveFileName(const FileDialogSpec& spec) {
+  return RunFileDialog(parent_, spec, true);
+}
+
+std::optional<std::string> QtPrompts::ChooseDirectory(const std::string& title,
+                                                      const std::string& start) {
+  QString dir = QFileDialog::getExistingDirectory(parent_, FromBytes(title), FromBytes(start));
+  if (dir.isEmpty()) return std::nullopt;
+  return ToBytes(dir);
+}
+
+void QtPrompts::Beep() { QApplication::beep(); }
+
+void InstallQtPlatform(QWidget* mainWindow) {
+  static QtPrompts prompts;
+  static QtProcessStarter starter;
+  prompts.SetParent(mainWindow);
+  SetPrompts(&prompts);
+  SetStarter(&starter);
+}
+
+}  // namespace krv::platform

@@ -1,0 +1,36 @@
+// A fresh temporary directory for one test, removed with everything in it.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace krv::testing {
+
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  const std::string& path() const { return path_; }
+  std::string File(const std::string& name) const { return path_ + "/" + name; }
+  void Write(const std::string& name, const std::string& bytes) const;
+  std::string Read(const std::string& name) const;
+  bool Has(const std::string& name) const;
+
+ private:
+  std::string path_;
+};
+
+// Changes the current directory for a scope.
+class ScopedCwd {
+ public:
+  explicit ScopedCwd(const std::string& dir);
+  ~ScopedCwd();
+
+ private:
+  std::filesystem::path old_;
+};
+
+}  // namespace krv::testing

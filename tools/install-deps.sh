@@ -1,0 +1,15 @@
+#!/bin/sh
+# Installs the Debian packages the build needs, only those that are missing.
+set -e
+PKGS="g++ clang cmake make ninja-build qt6-base-dev libgtest-dev libgmock-dev libbenchmark-dev
+ fp-compiler fp-units-rtl libclang-rt-14-dev desktop-file-utils"
+missing=""
+for p in $PKGS; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
+done
+[ -z "$missing" ] && exit 0
+echo "installing:$missing"
+SUDO=""
+[ "$(id -u)" = 0 ] || SUDO=sudo
+$SUDO apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends $missing
