@@ -1,0 +1,344 @@
+// The problem file (.PRB): reading with checks, byte-exact writing.
+#include "sequencer/prb_format.h"
+
+#include <bit>
+#include <cstring>
+
+#include "platform/byte_io.h"
+#include "platform/text.h"
+#include "sequencer/prb_names.h"
+
+namespace krv::seq {
+
+using platform::IntToString;
+
+static constexpr std::string_view kHeaderEnd = "#0000";
+static constexpr uint16_t kNoRecords = 0xFFFF;
+
+template <typename T, typename U>
+static T LoadLe(const std::array<uint8_t, kValueBlockSize>& b, size_t at) {
+  U v = 0;
+  for (size_t i = 0; i < sizeof(U); ++i) v |= U(b[at + i]) << (8 * i);
+  return std::bit_cast<T>(v);
+}
+
+template <typename U, typename T>
+static void StoreLe(std::array<uint8_t, kValueBlockSize>& b, size_t at, T value) {
+  U v = std::bit_cast<U>(value);
+  for (size_t i = 0; i < sizeof(U); ++i) b[at + i] = uint8_t(v >> (8 * i));
+}
+
+PrbValueBlock PrbValueBlock::Unconstrained() {
+  PrbValueBlock b;
+  b.bytes[0] = 'U';
+  return b;
+}
+
+double PrbValueBlock::XIn() const { return LoadLe<double, uint64_t>(bytes, 1); }
+void PrbValueBlock::SetXIn(double v) { StoreLe<uint64_t>(bytes, 1, v); }
+float PrbValueBlock::Range() const { return LoadLe<float, uint32_t>(bytes, 9); }
+void PrbValueBlock::SetRange(float v) { StoreLe<uint32_t>(bytes, 9, v); }
+float PrbValueBlock::Fourth() const { return LoadLe<float, uint32_t>(bytes, 13); }
+void PrbValueBlock::SetFourth(float v) { StoreLe<uint32_t>(bytes, 13, v); }
+double PrbValueBlock::XOut() const { return LoadLe<double, uint64_t>(bytes, 17); }
+void PrbValueBlock::SetXOut(double v) { StoreLe<uint64_t>(bytes, 17, v); }
+
+std::string MakeHeaderLine(std::string_view label) {
+  std::string h = "*";
+  h += label.substr(0, kMaxTitleLength);
+  h += kHeaderEnd;
+  return h;
+}
+
+std::string LabelOfHeader(std::string_view header) {
+  if (!header.empty() && header.front() == '*') header.remove_prefix(1);
+  if (header.ends_with(kHeaderEnd)) header.remove_suffix(kHeaderEnd.size());
+  return std::string(header);
+}
+
+namespace {
+
+// Bounded reading of the file's bytes; every read checks what is left.
+class Cursor {
+ public:
+  explicit Cursor(std::string_view bytes) : b_(bytes) {}
+  size_t Offset() const { return pos_; }
+  bool AtEnd() const { return pos_ >= b_.size(); }
+  size_t Left() const { return b_.size() - pos_; }
+
+  // A line ended by CR LF; false at the end or without the LF.
+  bool Line(std::string& line, bool& badEnd) {
+    badEnd = false;
+    size_t cr = b_.find('\r', pos_);
+    if (cr == std::string_view::npos) return false;
+    if (cr + 1 >= b_.size() || b_[cr + 1] != '\n') {
+      badEnd = true;
+      return false;
+    }
+    line.assign(b_.substr(pos_, cr - pos_));
+    pos_ = cr + 2;
+    return true;
+  }
+  bool Word(uint16_t& w) {
+    if (Left() < 2) return false;
+    w = uint16_t(uint8_t(b_[pos_]) | (uint8_t(b_[pos_ + 1]) << 8));
+    pos_ += 2;
+    return true;
+  }
+  bool Block(PrbValueBlock& block) {
+    if (Left() < kValueBlockSize) return false;
+    std::memcpy(block.bytes.data(), b_.data() + pos_, kValueBlockSize);
+    pos_ += kValueBlockSize;
+    return true;
+  }
+
+ private:
+  std::string_view b_;
+  size_t pos_ = 0;
+};
+
+}  // namespace
+
+static PrbReadResult Fail(PrbReadResult r, std::string message) {
+  r.ok = false;
+  r.error = std::move(message);
+  return r;
+}
+
+static std::string LineError(const char* what, bool badEnd) {
+  return std::string(what) + (badEnd ? " does not end with CR LF" : " is missing");
+}
+
+// Reads one name record; `end` is set when the "#" line stands there.
+static bool ReadRecord(Cursor& c, DittoTable& ditto, PrbVariable& v, bool& end,
+                       std::string& error) {
+  std::string line;
+  bool badEnd = false;
+  end = false;
+  if (!c.Line(line, badEnd)) {
+    error = LineError("name line", badEnd);
+    return false;
+  }
+  if (line.starts_with("#")) {
+    end = true;
+    return false;
+  }
+  if (line.size() < 2) {
+    error = "name line without its two kind letters";
+    return false;
+  }
+  v.storedLine = line;
+  v.kind = line.substr(0, 2);
+  v.name = ditto.Expand(std::string_view(line).substr(0, kNameLineLimit).substr(2));
+  if (!c.Block(v.block)) {
+    error = "value block cut short";
+    return false;
+  }
+  return true;
+}
+
+// The ordering must only name existing variables and positions.
+static bool CheckOrdering(const PrbOrdering& o, size_t names, std::string& error) {
+  auto bad = [&](uint16_t v, const char* what) {
+    if (v < names) return false;
+    error = std::string(what) + " names variable " + IntToString(v) + " of " +
+            IntToString(static_cast<long long>(names));
+    return true;
+  };
+  for (const auto& pair : o.pairs)
+    if (bad(pair.integrated, "an integration pair") || bad(pair.derivative, "an integration pair"))
+      return false;
+  size_t n = o.rowNames.size();
+  if (o.columnNames.size() != n) return error = "row and column name lists differ in length", false;
+  if (n > names)
+    return error = IntToString(static_cast<long long>(n)) + " equations for " +
+                   IntToString(static_cast<long long>(names)) + " variables",
+           false;
+  for (uint16_t r : o.rowNames)
+    if (bad(r, "a row")) return false;
+  for (uint16_t c : o.columnNames)
+    if (bad(c, "a column")) return false;
+  if (o.nonzeros.size() > kMaxNonzeros)
+    return error = "nonzero count " + IntToString(static_cast<long long>(o.nonzeros.size())) +
+                   " exceeds " + IntToString(kMaxNonzeros),
+           false;
+  for (const auto& e : o.nonzeros)
+    if (e.row < 1 || e.row > n || e.column < 1 || e.column > n)
+      return error = "nonzero (" + IntToString(e.row) + ", " + IntToString(e.column) +
+                     ") outside the " + IntToString(static_cast<long long>(n)) + " positions",
+             false;
+  return true;
+}
+
+static bool ReadOrdering(Cursor& c, size_t names, PrbOrdering& o, std::string& error) {
+  auto cut = [&](const char* what) {
+    error = std::string("ordering section cut short in the ") + what;
+    return false;
+  };
+  uint16_t p = 0;
+  if (!c.Word(p)) return cut("integration pair count");
+  if (c.Left() / 4 < p) return cut("integration pairs");
+  o.pairs.resize(p);
+  for (auto& pair : o.pairs) {
+    c.Word(pair.integrated);
+    c.Word(pair.derivative);
+  }
+  uint16_t n = 0;
+  if (!c.Word(n)) return cut("equation count");
+  if (c.Left() / 4 < n) return cut("row and column names");
+  o.rowNames.resize(n);
+  o.columnNames.resize(n);
+  for (auto& r : o.rowNames) c.Word(r);
+  for (auto& col : o.columnNames) c.Word(col);
+  uint16_t lo = 0, hi = 0;
+  if (!c.Word(lo) || !c.Word(hi)) return cut("nonzero count");
+  uint32_t z = uint32_t(lo) | (uint32_t(hi) << 16);
+  if (z > kMaxNonzeros)
+    return error = "nonzero count " + IntToString(z) + " exceeds " + IntToString(kMaxNonzeros),
+           false;
+  if (c.Left() / 4 < z) return cut("nonzeros");
+  o.nonzeros.resize(z);
+  for (auto& e : o.nonzeros) {
+    c.Word(e.row);
+    c.Word(e.column);
+  }
+  if (!c.AtEnd())
+    return error = IntToString(static_cast<long long>(c.Left())) + " stray bytes after the nonzeros",
+           false;
+  return CheckOrdering(o, names, error);
+}
+
+PrbReadResult ReadPrb(std::string_view bytes, PrbProblem& out, const PrbReadOptions& options) {
+  out = PrbProblem{};
+  PrbReadResult r;
+  Cursor c(bytes);
+  bool badEnd = false;
+  if (!c.Line(out.header, badEnd)) return Fail(r, LineError("header line", badEnd));
+  r.layout = out.header.starts_with("*") ? PrbLayout::V4 : PrbLayout::Older;
+  if (r.layout == PrbLayout::Older && !options.acceptOlderLayout)
+    return Fail(r, "not a V.4 problem file (the header does not start with \"*\")");
+
+  DittoTable ditto;
+  ditto.Clear();
+  std::string error;
+  bool end = false;
+  if (r.layout == PrbLayout::V4) {
+    uint16_t h = 0;
+    if (!c.Word(h)) return Fail(r, "name count cut short");
+    size_t count = h == kNoRecords ? 0 : size_t(h) + 1;
+    // Each record takes at least 2 + 2 + 25 bytes: refuse a count the
+    // file cannot hold before reserving room for it.
+    if (c.Left() / (4 + kValueBlockSize) < count)
+      return Fail(r, "file too short for its " + IntToString(static_cast<long long>(count)) +
+                         " name records");
+    out.variables.reserve(count);
+    for (size_t k = 0; k < count; ++k) {
+      PrbVariable v;
+      if (!ReadRecord(c, ditto, v, end, error)) {
+        if (end) error = "name list ends early";
+        return Fail(r, error + " at record " + IntToString(static_cast<long long>(k)) + " of " +
+                           IntToString(static_cast<long long>(count)));
+      }
+      out.variables.push_back(std::move(v));
+    }
+    std::string line;
+    if (!c.Line(line, badEnd)) return Fail(r, LineError("\"#\" line after the names", badEnd));
+    if (!line.starts_with("#")) return Fail(r, "more name records than the count says");
+    if (line != "#") return Fail(r, "stray text after \"#\" at the end of the names");
+  } else {
+    for (;;) {
+      PrbVariable v;
+      if (ReadRecord(c, ditto, v, end, error)) {
+        out.variables.push_back(std::move(v));
+        continue;
+      }
+      if (end) break;
+      return Fail(r, error + " at record " + IntToString(static_cast<long long>(out.variables.size())));
+    }
+  }
+  r.orderingOffset = c.Offset();
+  if (r.layout == PrbLayout::V4 && options.readOrdering &&
+      !ReadOrdering(c, out.variables.size(), out.ordering, error))
+    return Fail(r, error);
+  r.ok = true;
+  return r;
+}
+
+PrbReadResult LoadPrbFile(const std::string& path, PrbProblem& out, const PrbReadOptions& options) {
+  std::string bytes;
+  if (!platform::ReadFileBytes(path, bytes)) {
+    out = PrbProblem{};
+    PrbReadResult r;
+    r.error = "cannot read " + path;
+    return r;
+  }
+  return ReadPrb(bytes, out, options);
+}
+
+static void PutWord(std::string& out, uint16_t w) {
+  out += char(w & 0xFF);
+  out += char(w >> 8);
+}
+
+// A CR ends a line for every reader; a bare LF is just a byte of the line.
+static bool HasLineBreak(std::string_view s) { return s.find('\r') != s.npos; }
+
+bool WritePrb(const PrbProblem& problem, std::string& out, std::string& error,
+              const PrbWriteOptions& options) {
+  out.clear();
+  const auto& vars = problem.variables;
+  const auto& o = problem.ordering;
+  if (HasLineBreak(problem.header)) return error = "line break in the header", false;
+  if (vars.size() > 0xFFFF)
+    return error = IntToString(static_cast<long long>(vars.size())) + " variables exceed 65535",
+           false;
+  if (o.pairs.size() > 0xFFFF) return error = "more than 65535 integration pairs", false;
+  if (!CheckOrdering(o, vars.size(), error)) return false;
+
+  out += problem.header;
+  out += "\r\n";
+  PutWord(out, vars.empty() ? kNoRecords : uint16_t(vars.size() - 1));
+  DittoTable ditto;
+  ditto.Clear();
+  for (size_t k = 0; k < vars.size(); ++k) {
+    const PrbVariable& v = vars[k];
+    std::string line;
+    if (options.keepStoredLines && !v.storedLine.empty()) {
+      line = v.storedLine;
+      // Keep the table as a reader of this line will have it.
+      ditto.Expand(std::string_view(line).substr(0, kNameLineLimit).substr(std::min<size_t>(2, line.size())));
+    } else {
+      if (v.kind.size() != 2)
+        return error = "variable " + IntToString(static_cast<long long>(k)) +
+                       " has no two kind letters",
+               false;
+      line = v.kind + ditto.Compress(v.name);
+    }
+    if (HasLineBreak(line) || line.starts_with("#"))
+      return error = "variable " + IntToString(static_cast<long long>(k)) +
+                     " has a name the file cannot hold",
+             false;
+    out += line;
+    out += "\r\n";
+    out.append(reinterpret_cast<const char*>(v.block.bytes.data()), kValueBlockSize);
+  }
+  out += "#\r\n";
+  PutWord(out, uint16_t(o.pairs.size()));
+  for (const auto& p : o.pairs) {
+    PutWord(out, p.integrated);
+    PutWord(out, p.derivative);
+  }
+  PutWord(out, uint16_t(o.rowNames.size()));
+  for (uint16_t r : o.rowNames) PutWord(out, r);
+  for (uint16_t c : o.columnNames) PutWord(out, c);
+  uint32_t z = uint32_t(o.nonzeros.size());
+  PutWord(out, uint16_t(z & 0xFFFF));
+  PutWord(out, uint16_t(z >> 16));
+  for (const auto& e : o.nonzeros) {
+    PutWord(out, e.row);
+    PutWord(out, e.column);
+  }
+  return true;
+}
+
+}  // namespace krv::seq

@@ -1,0 +1,136 @@
+// The problem file (.PRB): the in-memory problem, its reader and its writer.
+//
+// Layout: header line "*" + compile label + "#0000" CR LF; u16 highest
+// name index H (0xFFFF for none); H+1 name records (2 kind letters, the
+// ditto-compressed name, CR LF, a 25-byte value block); "#" CR LF; u16 P
+// and P integration pairs; u16 N, N row names, N column names; u32 Z as two
+// u16 (low word first) and Z nonzeros (row position, column position).
+// Every binary word is little-endian.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace krv::seq {
+
+inline constexpr size_t kValueBlockSize = 25;
+inline constexpr size_t kMaxNonzeros = 150000;
+inline constexpr size_t kMaxTitleLength = 127;
+
+// The 25-byte value block of one variable: constraint letter (offset 0),
+// "X in" double (1), "Range" single (9), a fourth single (13), "X out"
+// double (17). Held as bytes so that a block round-trips unchanged.
+struct PrbValueBlock {
+  std::array<uint8_t, kValueBlockSize> bytes{};
+
+  // Sequist's empty block: 'U' and 24 zero bytes.
+  static PrbValueBlock Unconstrained();
+
+  char Constraint() const { return char(bytes[0]); }
+  void SetConstraint(char c) { bytes[0] = uint8_t(c); }
+  // 'P' compared case-blind.
+  bool IsPositive() const { return bytes[0] == 'P' || bytes[0] == 'p'; }
+  double XIn() const;
+  void SetXIn(double v);
+  float Range() const;
+  void SetRange(float v);
+  float Fourth() const;
+  void SetFourth(float v);
+  double XOut() const;
+  void SetXOut(double v);
+
+  bool operator==(const PrbValueBlock&) const = default;
+};
+
+struct PrbVariable {
+  std::string kind;  // two role letters, e.g. "IO", "IC", "**"
+  std::string name;  // expanded name without the leading "_X."
+  PrbValueBlock block = PrbValueBlock::Unconstrained();
+  // The name line as stored (kind letters + compressed name, no CR LF);
+  // filled by the reader, used by the writer with keepStoredLines.
+  std::string storedLine;
+
+  bool operator==(const PrbVariable&) const = default;
+};
+
+// (integrated variable, its derivative) as variable indexes.
+struct PrbIntegrationPair {
+  uint16_t integrated = 0;
+  uint16_t derivative = 0;
+  bool operator==(const PrbIntegrationPair&) const = default;
+};
+
+// 1-based (row position, column position) of the ordered matrix.
+struct PrbNonzero {
+  uint16_t row = 0;
+  uint16_t column = 0;
+  bool operator==(const PrbNonzero&) const = default;
+};
+
+struct PrbOrdering {
+  std::vector<PrbIntegrationPair> pairs;
+  std::vector<uint16_t> rowNames;     // variable index per row position 1..N
+  std::vector<uint16_t> columnNames;  // variable index per column position 1..N
+  std::vector<PrbNonzero> nonzeros;   // by column position, then row position
+
+  bool operator==(const PrbOrdering&) const = default;
+};
+
+struct PrbProblem {
+  // The header line without CR LF, "*" + label + "#0000" as written.
+  std::string header;
+  std::vector<PrbVariable> variables;  // record k = variable-map index k
+  PrbOrdering ordering;
+
+  bool operator==(const PrbProblem&) const = default;
+};
+
+// "*" + the first 127 characters of `label` + "#0000".
+std::string MakeHeaderLine(std::string_view label);
+// The compile label of a header line: without the leading "*" and the
+// trailing "#0000" (each only where present).
+std::string LabelOfHeader(std::string_view header);
+
+enum class PrbLayout { V4, Older };
+
+struct PrbReadOptions {
+  // Also accept the older layout: no "*" header, no count word, records up
+  // to the "#" line and nothing read after it.
+  bool acceptOlderLayout = false;
+  // Read and check the ordering section after the "#" line. Without it the
+  // reader stops after the "#" line (see PrbReadResult::orderingOffset).
+  bool readOrdering = true;
+};
+
+struct PrbReadResult {
+  bool ok = false;
+  std::string error;         // what is wrong, when !ok
+  PrbLayout layout = PrbLayout::V4;
+  size_t orderingOffset = 0; // byte offset just after the "#" line
+};
+
+// Reads a whole problem file from its bytes. Damaged or truncated bytes
+// give ok = false and a message; `out.variables` then holds the records
+// read completely before the damage. Never reads outside `bytes`.
+PrbReadResult ReadPrb(std::string_view bytes, PrbProblem& out, const PrbReadOptions& options = {});
+
+// Reads the file `path` resolves to; an unreadable file is an error too.
+PrbReadResult LoadPrbFile(const std::string& path, PrbProblem& out,
+                          const PrbReadOptions& options = {});
+
+struct PrbWriteOptions {
+  // Write each variable's storedLine where it has one instead of
+  // compressing its name again (dittos stay as the source file had them).
+  bool keepStoredLines = false;
+};
+
+// The bytes of the problem file. False, with a message, for a problem the
+// format cannot hold (more than 65535 records, a kind that is not two
+// letters, a line break inside a name or the header, counts beyond 16 bits).
+bool WritePrb(const PrbProblem& problem, std::string& out, std::string& error,
+              const PrbWriteOptions& options = {});
+
+}  // namespace krv::seq
