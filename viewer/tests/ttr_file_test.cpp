@@ -1,0 +1,244 @@
+// The trajectory file: the three record layouts, the record writer and
+// the truncated copy.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstring>
+
+#include "platform/user_prompts.h"
+#include "testing/temp_dir.h"
+#include "viewer/tests/ttr_fixture.h"
+#include "viewer/ttr_copy.h"
+#include "viewer/ttr_file.h"
+#include "viewer/ttr_format.h"
+
+namespace krv::view {
+namespace {
+
+using krv::testing::TempDir;
+using testing::MakeTTRBytes;
+using testing::TTRSpec;
+
+TEST(TTRLayoutTest, BlocksPerRecordFollowTheRecordSize) {
+  struct Case {
+    int d, packed, split;
+  } cases[] = {{0, 1, 1}, {11, 1, 1}, {12, 1, 2}, {13, 2, 2}, {27, 2, 2}, {28, 2, 3},
+               {10999, 688, 688}};
+  for (const Case& c : cases) {
+    EXPECT_EQ(PackedBlocksPerRecord(c.d), c.packed) << c.d;
+    EXPECT_EQ(SplitBlocksPerRecord(c.d), c.split) << c.d;
+    // The record must fit its blocks exactly: 16 + 4D packed, 20 + 4D split.
+    EXPECT_GE(c.packed * 64, 16 + 4 * c.d);
+    EXPECT_LT((c.packed - 1) * 64, 16 + 4 * c.d);
+    EXPECT_GE(c.split * 64, 20 + 4 * c.d);
+    EXPECT_LT((c.split - 1) * 64, 20 + 4 * c.d);
+  }
+}
+
+struct OpenedFile {
+  TempDir dir;
+  TTRFile file;
+  TTRHeader header;
+  TTRLayout layout;
+  explicit OpenedFile(const std::string& bytes) {
+    dir.Write("T.TTR", bytes);
+    EXPECT_TRUE(file.Open(dir.File("T.TTR")));
+    EXPECT_TRUE(file.ReadHeader(header));
+    header.Normalize();
+    layout = TTRLayout::ForHeader(header);
+  }
+};
+
+// Every layout gives the same times and values, across the split gap.
+TEST(ReadTTRRecordTest, AllLayoutsReadTheSameValues) {
+  for (int16_t mark : {kMarkPacked, kMarkSplit, kMarkSplit32}) {
+    for (int d : {0, 5, 11, 12, 13, 40}) {
+      TTRSpec spec;
+      spec.mark = mark;
+      spec.d = d;
+      spec.jtmax = 3;
+      OpenedFile f(MakeTTRBytes(spec));
+      EXPECT_EQ(f.header.JTmax(), 3);
+      EXPECT_EQ(f.layout.packed, mark == kMarkPacked);
+      platform::ScriptedPrompts prompts;
+      TTRRecord rec;
+      for (int32_t jt = 0; jt <= 3; ++jt) {
+        ASSERT_TRUE(ReadTTRRecord(f.file, f.layout, jt, rec));
+        EXPECT_EQ(rec.jt, jt);
+        EXPECT_DOUBLE_EQ(rec.t, 0.5 * jt);
+        ASSERT_EQ(rec.values.size(), size_t(d) + 1);
+        for (int i = 0; i <= d; ++i)
+          ASSERT_EQ(rec.values[size_t(i)], float(100 * jt + i)) << mark << " d=" << d << " i=" << i;
+        double t = -1;
+        ASSERT_TRUE(ReadTTRTime(f.file, f.layout, jt, t));
+        EXPECT_DOUBLE_EQ(t, 0.5 * jt);
+      }
+      EXPECT_TRUE(prompts.messages.empty());
+    }
+  }
+}
+
+TEST(ReadTTRRecordTest, Mark32000TakesJTmaxFromOffset52) {
+  TTRSpec spec;
+  spec.mark = kMarkSplit32;
+  spec.jtmax = 4;
+  OpenedFile f(MakeTTRBytes(spec));
+  EXPECT_EQ(GetInt32(&f.header.bytes[52]), 4);
+  EXPECT_EQ(f.header.JTmax(), 4);
+}
+
+TEST(ReadTTRRecordTest, WrongStoredNumberIsReportedAndTheRecordStillUsed) {
+  TTRSpec spec;
+  spec.jtmax = 6;
+  spec.storedJT = [](int32_t jt) { return jt == 5 ? 7 : jt; };
+  OpenedFile f(MakeTTRBytes(spec));
+  platform::ScriptedPrompts prompts;
+  TTRRecord rec;
+  ASSERT_TRUE(ReadTTRRecord(f.file, f.layout, 5, rec));
+  ASSERT_EQ(prompts.messages.size(), 1u);
+  EXPECT_EQ(prompts.messages[0], "TTR JT ERROR!7 5");
+  EXPECT_DOUBLE_EQ(rec.t, 2.5);
+  EXPECT_EQ(rec.values[2], 502.0f);
+}
+
+TEST(ReadTTRRecordTest, MissingBlocksAreAnErrorNotAnOverrun) {
+  TTRSpec spec;
+  spec.d = 40;
+  spec.jtmax = 1;
+  std::string bytes = MakeTTRBytes(spec);
+  bytes.resize(bytes.size() - 10);
+  OpenedFile f(bytes);
+  platform::ScriptedPrompts prompts;
+  TTRRecord rec;
+  EXPECT_TRUE(ReadTTRRecord(f.file, f.layout, 0, rec));
+  EXPECT_FALSE(ReadTTRRecord(f.file, f.layout, 1, rec));
+  EXPECT_FALSE(ReadTTRRecord(f.file, f.layout, 1LL << 40, rec));
+  EXPECT_EQ(prompts.messages.size(), 2u);
+  EXPECT_EQ(f.file.BlockCount(), 1 + 3 + 2);  // the last record's third block is cut
+}
+
+TEST(WriteTTRRecordTest, WritesPackedRecordsWithZeroPaddingAtTheirBlocks) {
+  TempDir dir;
+  TTRWriter w;
+  ASSERT_TRUE(w.Create(dir.File("W.TTR")));
+  int d = 20;  // R' = 2: 96 bytes of data, 32 of padding
+  for (int32_t jt : {1, 0}) {
+    TTRRecord rec;
+    rec.jt = jt;
+    rec.t = 1.25 + jt;
+    for (int i = 0; i <= d; ++i) rec.values.push_back(float(i) + 0.5f * float(jt));
+    ASSERT_TRUE(WriteTTRRecord(w, d, rec));
+  }
+  ASSERT_TRUE(w.Commit());
+  std::string bytes = dir.Read("W.TTR");
+  ASSERT_EQ(bytes.size(), size_t(64 * (1 + 2 * 2)));
+  const uint8_t* rec1 = reinterpret_cast<const uint8_t*>(bytes.data()) + 64 * 3;
+  EXPECT_EQ(GetInt32(rec1), 1);
+  EXPECT_DOUBLE_EQ(GetDouble(rec1 + 4), 2.25);
+  EXPECT_EQ(GetSingle(rec1 + 12 + 4 * 20), 20.5f);
+  for (size_t k = 16 + 4 * size_t(d); k < 128; ++k) EXPECT_EQ(rec1[k], 0) << k;
+}
+
+TEST(WriteTTRRecordTest, AnAbandonedWriterLeavesTheTargetAsItWas) {
+  TempDir dir;
+  dir.Write("KEEP.TTR", "old");
+  {
+    TTRWriter w;
+    ASSERT_TRUE(w.Create(dir.File("KEEP.TTR")));
+    uint8_t block[64] = {1};
+    ASSERT_TRUE(w.WriteBlocks(0, block, 64));
+  }
+  EXPECT_EQ(dir.Read("KEEP.TTR"), "old");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
+                          std::filesystem::directory_iterator()),
+            1);
+}
+
+// The expected copy of records 0..j of a file made from `spec`.
+static std::string ExpectedCopy(const TTRSpec& spec, const TTRHeader& source, int32_t j) {
+  TTRHeader h = source;
+  h.SetMark(kMarkPacked);
+  h.SetLastT(spec.time(j));
+  h.SetJTmax(j);
+  std::string out(reinterpret_cast<const char*>(h.bytes.data()), 64);
+  int r = PackedBlocksPerRecord(spec.d);
+  for (int32_t jt = 0; jt <= j; ++jt) {
+    std::string rec(size_t(r) * 64, '\0');
+    uint8_t* p = reinterpret_cast<uint8_t*>(rec.data());
+    PutInt32(p, jt);
+    PutDouble(p + 4, spec.time(jt));
+    for (int i = 0; i <= spec.d; ++i) PutSingle(p + 12 + 4 * i, spec.value(jt, i));
+    out += rec;
+  }
+  return out;
+}
+
+TEST(CopyTruncatedTTRTest, EveryLayoutCopiesToThePackedLayoutByteForByte) {
+  for (int16_t mark : {kMarkPacked, kMarkSplit, kMarkSplit32}) {
+    for (int32_t j : {0, 2, 4}) {
+      TTRSpec spec;
+      spec.mark = mark;
+      spec.d = 14;
+      spec.jtmax = 4;
+      OpenedFile f(MakeTTRBytes(spec));
+      std::string target = f.dir.File("COPY.TTR");
+      ASSERT_TRUE(CopyTruncatedTTR(f.file, f.layout, f.header, j, target));
+      std::string copy = f.dir.Read("COPY.TTR");
+      EXPECT_EQ(copy, ExpectedCopy(spec, f.header, j)) << mark << " j=" << j;
+      // No byte of the source's gap or padding survives.
+      EXPECT_EQ(copy.find(std::string(4, char(0xAB))), std::string::npos);
+      if (mark == kMarkSplit32) {
+        // Offsets 52..59 keep the source bytes (its JTmax and the unread four).
+        EXPECT_EQ(GetInt32(reinterpret_cast<const uint8_t*>(copy.data()) + 52), 4);
+        EXPECT_EQ(GetInt32(reinterpret_cast<const uint8_t*>(copy.data()) + 60), j);
+      }
+    }
+  }
+}
+
+TEST(CopyTruncatedTTRTest, TheCopyReadsBackAsThePackedLayout) {
+  TTRSpec spec;
+  spec.mark = kMarkSplit;
+  spec.d = 30;
+  spec.jtmax = 5;
+  OpenedFile f(MakeTTRBytes(spec));
+  ASSERT_TRUE(CopyTruncatedTTR(f.file, f.layout, f.header, 3, f.dir.File("C.TTR")));
+  TTRFile copy;
+  ASSERT_TRUE(copy.Open(f.dir.File("C.TTR")));
+  TTRHeader h;
+  ASSERT_TRUE(copy.ReadHeader(h));
+  EXPECT_EQ(h.Mark(), kMarkPacked);
+  EXPECT_EQ(h.JTmax(), 3);
+  EXPECT_EQ(h.Label(), spec.label);
+  EXPECT_DOUBLE_EQ(h.LastT(), 1.5);
+  TTRRecord rec;
+  ASSERT_TRUE(ReadTTRRecord(copy, TTRLayout::ForHeader(h), 3, rec));
+  EXPECT_EQ(rec.values[30], 330.0f);
+}
+
+TEST(CopyTruncatedTTRTest, WrongRecordNumbersAreReportedOnceAndCorrected) {
+  TTRSpec spec;
+  spec.jtmax = 50;
+  spec.storedJT = [](int32_t) { return -1; };
+  OpenedFile f(MakeTTRBytes(spec));
+  platform::ScriptedPrompts prompts;
+  ASSERT_TRUE(CopyTruncatedTTR(f.file, f.layout, f.header, 50, f.dir.File("C.TTR")));
+  ASSERT_EQ(prompts.messages.size(), 1u);
+  EXPECT_EQ(prompts.messages[0], "TTR JT ERROR!-1 0");
+  std::string copy = f.dir.Read("C.TTR");
+  EXPECT_EQ(GetInt32(reinterpret_cast<const uint8_t*>(copy.data()) + 64 * 51), 50);
+}
+
+TEST(CopyTruncatedTTRTest, AFailedReadLeavesNoTarget) {
+  TTRSpec spec;
+  spec.jtmax = 3;
+  std::string bytes = MakeTTRBytes(spec);
+  OpenedFile f(bytes.substr(0, 64 * 3));
+  platform::ScriptedPrompts prompts;
+  EXPECT_FALSE(CopyTruncatedTTR(f.file, f.layout, f.header, 3, f.dir.File("C.TTR")));
+  EXPECT_FALSE(f.dir.Has("C.TTR"));
+  EXPECT_EQ(prompts.messages.size(), 1u);
+}
+
+}  // namespace
+}  // namespace krv::view

@@ -1,0 +1,48 @@
+// The attached trajectory file: opened read-only and kept open while it is
+// shown; records are read by block number.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "viewer/ttr_format.h"
+
+namespace krv::view {
+
+class TTRFile {
+ public:
+  TTRFile() = default;
+  ~TTRFile();
+  TTRFile(const TTRFile&) = delete;
+  TTRFile& operator=(const TTRFile&) = delete;
+
+  // Opens `path` exactly as given; false when it cannot be opened.
+  bool Open(const std::string& path);
+  void Close();
+  bool IsOpen() const { return fd_ >= 0; }
+  const std::string& Path() const { return path_; }
+
+  // Whole 64-byte blocks the file holds now (it may grow while attached).
+  int64_t BlockCount() const;
+  // Reads `count` blocks from block `first`; false on a short read or error.
+  bool ReadBlocks(int64_t first, int64_t count, uint8_t* out) const;
+  bool ReadHeader(TTRHeader& out) const { return ReadBlocks(0, 1, out.bytes.data()); }
+
+ private:
+  int fd_ = -1;
+  std::string path_;
+};
+
+// Reads record `jt`. A stored record number other than `jt` is reported
+// ("TTR JT ERROR!" stored, blank, wanted) and the record is used anyway.
+// False, after an input/output error report, when the blocks are not there.
+bool ReadTTRRecord(const TTRFile& file, const TTRLayout& layout, int64_t jt, TTRRecord& out);
+void ReportJTError(int64_t stored, int64_t wanted);
+
+// Reads only the time of record `jt` from its first block.
+bool ReadTTRTime(const TTRFile& file, const TTRLayout& layout, int64_t jt, double& t);
+
+// The message for a failed read or write of `path`.
+void ReportFileError(const std::string& what, const std::string& path);
+
+}  // namespace krv::view
