@@ -1,0 +1,346 @@
+// Attaching trajectories, the time table, the current step and the texts
+// of the display lines and time labels.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "platform/user_prompts.h"
+#include "testing/temp_dir.h"
+#include "viewer/tests/ttr_fixture.h"
+#include "viewer/viewer_state.h"
+
+namespace krv::view {
+namespace {
+
+using krv::testing::TempDir;
+using testing::MakeTTRBytes;
+using testing::MakeVNM;
+using testing::TTRSpec;
+
+const char* const kLabel = ">12-10-2026 10: 5:29 CASE1";
+
+struct Fixture {
+  TempDir dir;
+  platform::ScriptedPrompts prompts;
+  ViewerState viewer;
+
+  void Files(const TTRSpec& spec, const std::string& ttrName = "CASE1.TTR") {
+    dir.Write(ttrName, MakeTTRBytes(spec));
+    dir.Write("CASE1.VNM", MakeVNM(spec.label, spec.d));
+  }
+  AttachStatus Attach(const std::string& name = "CASE1.TTR") {
+    return viewer.Attach(dir.File(name));
+  }
+};
+
+TEST(AttachTest, AttachesEveryMarkAndLoadsTheTimeTable) {
+  for (int16_t mark : {kMarkPacked, kMarkSplit, kMarkSplit32}) {
+    Fixture f;
+    TTRSpec spec;
+    spec.mark = mark;
+    spec.d = 13;
+    spec.jtmax = 4;
+    f.Files(spec);
+    ASSERT_EQ(f.Attach(), AttachStatus::Attached) << mark;
+    EXPECT_TRUE(f.prompts.messages.empty());
+    EXPECT_EQ(f.viewer.TTRPath(), f.dir.File("CASE1"));
+    EXPECT_EQ(f.viewer.RootName(), "CASE1");
+    EXPECT_EQ(f.viewer.VNMBase(), "CASE1");
+    EXPECT_EQ(f.viewer.D(), 13);
+    EXPECT_EQ(f.viewer.JTmax(), 4);
+    EXPECT_EQ(f.viewer.Is30995(), mark == kMarkPacked);
+    EXPECT_EQ(f.viewer.TimeTable(), (std::vector<double>{0, 0.5, 1, 1.5, 2}));
+    EXPECT_EQ(f.viewer.Entries()[13].name, "_X.V13");
+    EXPECT_EQ(f.viewer.CurrentJT(), 0);
+    EXPECT_EQ(f.viewer.CurrentValues()[13], 13.0f);
+    EXPECT_EQ(f.viewer.selectFirst, 0);
+    EXPECT_EQ(f.viewer.selectLast, 13);
+    EXPECT_EQ(f.viewer.Range().hi, 4);
+  }
+}
+
+TEST(AttachTest, DisplayLinesShowCodeValueAndName) {
+  Fixture f;
+  TTRSpec spec;
+  spec.d = 2;
+  spec.jtmax = 3;
+  spec.value = [](int32_t jt, int i) { return i == 0 ? 505.0f + float(jt) : -0.5f * float(i); };
+  spec.time = [](int32_t jt) { return 1234.5 * jt; };
+  f.dir.Write("CASE1.TTR", MakeTTRBytes(spec));
+  f.dir.Write("CASE1.VNM", std::string(kLabel) +
+                               "\r\n   0 IO  _X.A.B_C[2]\r\n   1 CO  _X.Q\r\n   2 *O  _X.R\r\n");
+  ASSERT_EQ(f.Attach(), AttachStatus::Attached);
+  for (int line = 0; line < kDisplayLines; ++line) {
+    EXPECT_EQ(f.viewer.DisplayLineText(line), " ");
+    EXPECT_EQ(f.viewer.ButtonText(line), " ");
+  }
+  f.viewer.AddToDisplayList(0);
+  f.viewer.AddToDisplayList(2);
+  f.viewer.AddToDisplayList(0);
+  EXPECT_EQ(f.viewer.DisplayLineText(0), "   0 IO  5.050000E+02 _X.A.B[2]_C");
+  EXPECT_EQ(f.viewer.DisplayLineText(1), "   2 *O -1.000000E+00 _X.R");
+  EXPECT_EQ(f.viewer.DisplayLineText(3), " ");
+  f.viewer.PlottedMarks()[2] = 1;
+  EXPECT_EQ(f.viewer.ButtonText(1), "x");
+  EXPECT_EQ(f.viewer.ButtonText(2), " ");
+
+  ASSERT_TRUE(f.viewer.GoToTimeStep(3));
+  EXPECT_EQ(f.viewer.DisplayLineText(2), "   0 IO  5.080000E+02 _X.A.B[2]_C");
+  EXPECT_EQ(f.viewer.TimeLabelText(), "_T = 3703.500000");
+  EXPECT_EQ(f.viewer.AtText(), "at _JT=3");
+  EXPECT_EQ(f.viewer.LowTimeText(), "Low _T =    0.000000");
+  EXPECT_EQ(f.viewer.LowAtText(), "at _JT=0");
+  EXPECT_EQ(f.viewer.HighTimeText(), "Hi _T = 3703.500000");
+  EXPECT_EQ(f.viewer.HighAtText(), "at _JT=3");
+}
+
+TEST(FixedTimeTextTest, WidthTwelveSixDecimalsCutToFifteen) {
+  EXPECT_EQ(FixedTimeText(0), "    0.000000");
+  EXPECT_EQ(FixedTimeText(-2.25), "   -2.250000");
+  EXPECT_EQ(FixedTimeText(1e9), "1000000000.0000");
+  EXPECT_EQ(FixedTimeText(1e300).size(), 15u);
+}
+
+TEST(AttachTest, ChosenNameAndExtensionSpelling) {
+  Fixture f;
+  TTRSpec spec;
+  f.Files(spec, "CASE1.ttr");
+  ASSERT_EQ(f.Attach("CASE1.ttr"), AttachStatus::Attached);
+  EXPECT_EQ(f.viewer.TTRPath(), f.dir.File("CASE1"));
+
+  // Another mix of letter cases stays in the path and fails.
+  Fixture g;
+  g.Files(spec, "CASE2.Ttr");
+  EXPECT_EQ(g.Attach("CASE2.Ttr"), AttachStatus::Failed);
+  EXPECT_EQ(g.prompts.messages, std::vector<std::string>{"No file"});
+  EXPECT_FALSE(g.viewer.IsAttached());
+}
+
+TEST(AttachTest, TheChosenFileIsOpenedEvenBesideAnotherSpelling) {
+  Fixture f;
+  TTRSpec a, b;
+  b.d = 5;
+  f.Files(a, "X.TTR");
+  f.dir.Write("X.ttr", MakeTTRBytes(b));
+  f.dir.Write("CASE1.VNM", MakeVNM(a.label, 5));
+  ASSERT_EQ(f.Attach("X.ttr"), AttachStatus::Attached);
+  EXPECT_EQ(f.viewer.D(), 5);
+}
+
+TEST(AttachTest, RefusedFilesLeaveNothingAttached) {
+  using Damage = std::function<void(std::string&)>;
+  auto none = [](std::string&) {};
+  struct Case {
+    const char* what;
+    int16_t mark;
+    int32_t jtmax;
+    Damage damage;
+    AttachStatus status;
+    const char* message;
+  } cases[] = {
+      {"old mark", 30000, 2, none, AttachStatus::EndProgram, "OLD TTR FILE FORMAT, MUST CONVERT"},
+      {"negative JTmax", kMarkPacked, -1, none, AttachStatus::Failed, "File empty or damaged"},
+      {"no records", kMarkSplit, 2, [](std::string& b) { b.resize(64); }, AttachStatus::Failed,
+       "File empty or damaged"},
+      {"short header", kMarkPacked, 2, [](std::string& b) { b.resize(40); },
+       AttachStatus::Failed, "File empty or damaged"},
+      {"empty file", kMarkPacked, 2, [](std::string& b) { b.clear(); }, AttachStatus::Failed,
+       "File empty or damaged"},
+      {"negative D", kMarkPacked, 2, [](std::string& b) { b[2] = b[3] = char(0xFF); },
+       AttachStatus::Failed, "File empty or damaged"},
+  };
+  for (const Case& c : cases) {
+    Fixture f;
+    TTRSpec spec;
+    spec.mark = c.mark;
+    spec.jtmax = c.jtmax;
+    std::string bytes = MakeTTRBytes(spec);
+    c.damage(bytes);
+    f.dir.Write("CASE1.TTR", bytes);
+    f.dir.Write("CASE1.VNM", MakeVNM(spec.label, 3));
+    EXPECT_EQ(f.Attach(), c.status) << c.what;
+    EXPECT_EQ(f.prompts.messages, std::vector<std::string>{c.message}) << c.what;
+    EXPECT_FALSE(f.viewer.IsAttached()) << c.what;
+    EXPECT_FALSE(f.viewer.GoToTimeStep(0)) << c.what;
+  }
+}
+
+TEST(AttachTest, TooManyVariablesAreRefused) {
+  Fixture f;
+  TTRSpec spec;
+  spec.d = 11000;
+  spec.jtmax = 0;
+  f.Files(spec);
+  EXPECT_EQ(f.Attach(), AttachStatus::Failed);
+  ASSERT_EQ(f.prompts.messages.size(), 1u);
+  EXPECT_NE(f.prompts.messages[0].find("Too many variables"), std::string::npos);
+  EXPECT_FALSE(f.viewer.IsAttached());
+}
+
+TEST(AttachTest, MissingVNMIsRefused) {
+  Fixture f;
+  TTRSpec spec;
+  f.dir.Write("CASE1.TTR", MakeTTRBytes(spec));
+  EXPECT_EQ(f.Attach(), AttachStatus::Failed);
+  EXPECT_EQ(f.prompts.messages, std::vector<std::string>{"Error -- No VNM file present"});
+  EXPECT_FALSE(f.viewer.IsAttached());
+}
+
+TEST(AttachTest, ShortLabelNamesTheFileDotVNM) {
+  Fixture f;
+  TTRSpec spec;
+  spec.label = ">12-10-2026";
+  f.dir.Write("CASE1.TTR", MakeTTRBytes(spec));
+  f.dir.Write(".VNM", MakeVNM(spec.label, 3));
+  ASSERT_EQ(f.Attach(), AttachStatus::Attached);
+  EXPECT_EQ(f.viewer.VNMBase(), "");
+}
+
+TEST(AttachTest, MapIsFoundCaseBlindBesideTheTrajectory) {
+  Fixture f;
+  TTRSpec spec;
+  f.dir.Write("CASE1.TTR", MakeTTRBytes(spec));
+  f.dir.Write("case1.vnm", MakeVNM(spec.label, 3));
+  ASSERT_EQ(f.Attach(), AttachStatus::Attached);
+}
+
+TEST(AttachTest, HeaderCountingMissingRecordsUsesTheCompleteOnes) {
+  Fixture f;
+  TTRSpec spec;
+  spec.d = 20;
+  spec.jtmax = 9;
+  std::string bytes = MakeTTRBytes(spec);
+  bytes.resize(64 + 2 * 64 * 4 + 70);  // four whole records, a piece of the fifth
+  f.dir.Write("CASE1.TTR", bytes);
+  f.dir.Write("CASE1.VNM", MakeVNM(spec.label, 20));
+  ASSERT_EQ(f.Attach(), AttachStatus::Attached);
+  EXPECT_EQ(f.viewer.JTmax(), 3);
+  EXPECT_EQ(f.viewer.TimeTable().size(), 4u);
+  ASSERT_EQ(f.prompts.messages.size(), 1u);
+  EXPECT_NE(f.prompts.messages[0].find("_JT=3 of 9"), std::string::npos);
+  EXPECT_TRUE(f.viewer.GoToTimeStep(3));
+  EXPECT_EQ(f.viewer.CurrentValues()[20], 320.0f);
+}
+
+TEST(AttachTest, HugeJTmaxWithoutRecordsIsNotAllocated) {
+  Fixture f;
+  TTRSpec spec;
+  spec.jtmax = 0;
+  std::string bytes = MakeTTRBytes(spec);
+  PutInt32(reinterpret_cast<uint8_t*>(bytes.data()) + 60, 0x7FFFFFFF);
+  f.dir.Write("CASE1.TTR", bytes);
+  f.dir.Write("CASE1.VNM", MakeVNM(spec.label, 3));
+  ASSERT_EQ(f.Attach(), AttachStatus::Attached);
+  EXPECT_EQ(f.viewer.JTmax(), 0);
+}
+
+TEST(AttachTest, ShortMapGivesEmptyEntries) {
+  Fixture f;
+  TTRSpec spec;
+  f.dir.Write("CASE1.TTR", MakeTTRBytes(spec));
+  f.dir.Write("CASE1.VNM", std::string(kLabel) + "\r\n   0 IO  _X.A\r\n");
+  ASSERT_EQ(f.Attach(), AttachStatus::Attached);
+  EXPECT_EQ(f.viewer.Entries()[3].code, "");
+  EXPECT_EQ(f.viewer.Kinds()[3], 4);
+}
+
+TEST(AttachTest, ASecondAttachEmptiesTheListAndAFailedOneDetaches) {
+  Fixture f;
+  TTRSpec spec;
+  f.Files(spec);
+  ASSERT_EQ(f.Attach(), AttachStatus::Attached);
+  f.viewer.AddToDisplayList(1);
+  ASSERT_EQ(f.Attach(), AttachStatus::Attached);
+  EXPECT_EQ(f.viewer.Last(), -1);
+  f.viewer.AddToDisplayList(1);
+  EXPECT_EQ(f.Attach("NONE.TTR"), AttachStatus::Failed);
+  EXPECT_FALSE(f.viewer.IsAttached());
+  EXPECT_TRUE(f.viewer.TimeTable().empty());
+  EXPECT_EQ(f.viewer.DisplayLineText(0), " ");
+  EXPECT_FALSE(f.viewer.ReAttach());
+  EXPECT_FALSE(f.viewer.CopyTruncated(f.dir.File("C.TTR")));
+}
+
+TEST(ReAttachTest, AGrownFileShowsItsNewStepsAndKeepsTheList) {
+  Fixture f;
+  TTRSpec spec;
+  spec.jtmax = 2;
+  f.Files(spec);
+  ASSERT_EQ(f.Attach(), AttachStatus::Attached);
+  f.viewer.AddToDisplayList(2);
+  ASSERT_TRUE(f.viewer.GoToTimeStep(2));
+  spec.jtmax = 7;
+  f.dir.Write("CASE1.TTR", MakeTTRBytes(spec));  // rewritten in place
+  ASSERT_TRUE(f.viewer.ReAttach());
+  EXPECT_EQ(f.viewer.JTmax(), 7);
+  EXPECT_EQ(f.viewer.TimeTable().size(), 8u);
+  EXPECT_EQ(f.viewer.CurrentJT(), 0);
+  EXPECT_EQ(f.viewer.Last(), 0);
+  EXPECT_TRUE(f.prompts.messages.empty());
+}
+
+TEST(ReAttachTest, AChangedOrDamagedFileIsDetached) {
+  struct Case {
+    const char* what;
+    std::function<void(TTRSpec&)> change;
+  } cases[] = {
+      {"other D", [](TTRSpec& s) { s.d = 4; }},
+      {"other mark", [](TTRSpec& s) { s.mark = kMarkSplit; }},
+      {"emptied", [](TTRSpec& s) { s.jtmax = -1; }},
+      {"unknown mark", [](TTRSpec& s) { s.mark = 1; }},
+  };
+  for (const Case& c : cases) {
+    Fixture f;
+    TTRSpec spec;
+    f.Files(spec);
+    ASSERT_EQ(f.Attach(), AttachStatus::Attached);
+    c.change(spec);
+    f.dir.Write("CASE1.TTR", MakeTTRBytes(spec));
+    EXPECT_FALSE(f.viewer.ReAttach()) << c.what;
+    EXPECT_FALSE(f.viewer.IsAttached()) << c.what;
+    EXPECT_EQ(f.prompts.messages.size(), 1u) << c.what;
+  }
+}
+
+TEST(CopyTruncatedTest, TheAttachedFileIsNeverTheTarget) {
+  Fixture f;
+  TTRSpec spec;
+  spec.jtmax = 5;
+  f.Files(spec);
+  ASSERT_EQ(f.Attach(), AttachStatus::Attached);
+  std::string original = f.dir.Read("CASE1.TTR");
+  ASSERT_EQ(::symlink(f.dir.File("CASE1.TTR").c_str(), f.dir.File("LINK.TTR").c_str()), 0);
+  ASSERT_EQ(::link(f.dir.File("CASE1.TTR").c_str(), f.dir.File("HARD.TTR").c_str()), 0);
+  std::string sub = f.dir.File("sub");
+  std::filesystem::create_directory(sub);
+  for (std::string target : {f.dir.File("CASE1.TTR"), f.dir.File("case1.ttr"),
+                             f.dir.File("./CASE1.TTR"), sub + "/../CASE1.TTR",
+                             f.dir.File("LINK.TTR"), f.dir.File("HARD.TTR")}) {
+    f.prompts.messages.clear();
+    EXPECT_FALSE(f.viewer.CopyTruncated(target)) << target;
+    EXPECT_EQ(f.prompts.messages, std::vector<std::string>{"Cannot change original file!"})
+        << target;
+  }
+  EXPECT_EQ(f.dir.Read("CASE1.TTR"), original);
+
+  ASSERT_TRUE(f.viewer.GoToTimeStep(3));
+  f.prompts.messages.clear();
+  ASSERT_TRUE(f.viewer.CopyTruncated(f.dir.File("SHORT.TTR")));
+  EXPECT_TRUE(f.prompts.messages.empty());
+  EXPECT_EQ(f.dir.Read("SHORT.TTR").size(), size_t(64 * 5));
+}
+
+TEST(DisplayListTest, HoldsAtMost22000EntriesAndScrollsToTheEnd) {
+  ViewerState v;
+  for (int i = 0; i < kDisplayListSize; ++i) ASSERT_TRUE(v.AddToDisplayList(i % 7));
+  EXPECT_FALSE(v.AddToDisplayList(1));
+  EXPECT_EQ(v.Last(), kDisplayListSize - 1);
+  v.ScrollListToEnd();
+  EXPECT_EQ(v.Top(), kDisplayListSize - 14);
+  v.ClearDisplayList();
+  v.ScrollListToEnd();
+  EXPECT_EQ(v.Top(), 0);
+  EXPECT_EQ(v.Last(), -1);
+}
+
+}  // namespace
+}  // namespace krv::view
