@@ -1,0 +1,188 @@
+// Helmsman's main window TForm1: choose a problem, see which steps are stale, run them.
+#include "guide/DGW1.h"
+
+#include <QDesktopServices>
+#include <QEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QUrl>
+
+#include "guide/compile_batch.h"
+#include "guide/configuration.h"
+#include "guide/problem_setup.h"
+#include "guide/program_starts.h"
+#include "platform/file_resolver.h"
+#include "platform/qt/latin1.h"
+#include "platform/user_prompts.h"
+
+namespace gd = krv::guide;
+namespace pf = krv::platform;
+
+TForm1::TForm1(const std::string& programDir, QWidget* parent)
+    : QWidget(parent), findTerminal_(gd::FindTerminal) {
+  setObjectName("Form1");
+  setWindowTitle("KRVGuide for v.6.04");
+  setFixedSize(476, 218);
+
+  FileButton = AddButton("FileButton", "File", 8, 8, 88, true, &TForm1::FileButtonClick);
+  EditButton = AddButton("EditButton", "Edit", 100, 8, 88, false, &TForm1::EditButtonClick);
+  SObutton = AddButton("SObutton", "Edit SOSI", 192, 8, 88, false, &TForm1::SObuttonClick);
+  CvtSObutton = AddButton("CvtSObutton", "Cvt SOSI", 284, 8, 88, false, &TForm1::CvtSObuttonClick);
+  Aedit = AddButton("Aedit", "Edit Any File", 376, 8, 92, true, &TForm1::AeditClick);
+  FileStatus = AddLabel("FileStatus", "Select QTL file name", 8, 42, 460);
+  PrepButton = AddButton("PrepButton", "Preprocess", 8, 66, 88, false, &TForm1::PrepButtonClick);
+  PrepStatus = AddLabel("PrepStatus", "Preprocess", 104, 70, 364);
+  SeqButton = AddButton("SeqButton", "Sequence", 8, 98, 88, false, &TForm1::SeqButtonClick);
+  SeqStatus = AddLabel("SeqStatus", "SeqMsg", 104, 102, 364);
+  bComp = AddButton("bComp", "Compile", 8, 130, 88, false, &TForm1::bCompClick);
+  CompStatus = AddLabel("CompStatus", "", 104, 134, 170);
+  ExeStart = AddButton("ExeStart", "Start Solver", 284, 130, 88, false, &TForm1::ExeStartClick);
+  Casewrightbutton = AddButton("Casewrightbutton", "Start Casewright", 8, 180, 108, true,
+                               &TForm1::CasewrightbuttonClick);
+  Plotvanebutton = AddButton("Plotvanebutton", "Start Plotvane", 120, 180, 100, true,
+                             &TForm1::PlotvanebuttonClick);
+  Button2 = AddButton("Button2", "Update", 224, 180, 72, true, &TForm1::Button2Click);
+  Button1 = AddButton("Button1", "Help", 300, 180, 72, true, &TForm1::Button1Click);
+  Brackenfoldbt = AddButton("Brackenfoldbt", "Brackenfold", 376, 180, 92, true,
+                            &TForm1::BrackenfoldbtClick);
+
+  state_.programDir = programDir;
+  FormCreate();
+}
+
+QPushButton* TForm1::AddButton(const char* name, const char* caption, int x, int y, int w,
+                               bool enabled, void (TForm1::*slot)()) {
+  auto* b = new QPushButton(QString::fromLatin1(caption), this);
+  b->setObjectName(name);
+  b->setGeometry(x, y, w, 25);
+  b->setEnabled(enabled);
+  connect(b, &QPushButton::clicked, this, slot);
+  return b;
+}
+
+QLabel* TForm1::AddLabel(const char* name, const char* text, int x, int y, int w) {
+  auto* l = new QLabel(QString::fromLatin1(text), this);
+  l->setObjectName(name);
+  l->setGeometry(x, y, w, 17);
+  return l;
+}
+
+void TForm1::FormCreate() {
+  if (!state_.programDir.empty() && state_.programDir.back() != '/') state_.programDir += '/';
+  gd::ReadConfiguration(state_);
+}
+
+void TForm1::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  RefreshStatus();
+}
+
+void TForm1::changeEvent(QEvent* event) {
+  QWidget::changeEvent(event);
+  // Files that the started programs wrote show up when the window comes back.
+  if (event->type() == QEvent::ActivationChange && isActiveWindow()) RefreshStatus();
+}
+
+void TForm1::RefreshStatus() {
+  gd::RefreshStatus(state_.problemName, status_);
+  ShowStatus();
+}
+
+void TForm1::ShowStatus() {
+  FileStatus->setText(pf::FromBytes(status_.fileStatus));
+  PrepStatus->setText(pf::FromBytes(status_.prepStatus));
+  SeqStatus->setText(pf::FromBytes(status_.seqStatus));
+  CompStatus->setText(pf::FromBytes(status_.compStatus));
+  PrepButton->setEnabled(status_.prepEnabled);
+  SeqButton->setEnabled(status_.seqEnabled);
+  EditButton->setEnabled(status_.editEnabled);
+  SObutton->setEnabled(status_.soEnabled);
+  CvtSObutton->setEnabled(status_.cvtSoEnabled);
+  ExeStart->setEnabled(status_.solverEnabled);
+}
+
+void TForm1::FileButtonClick() {
+  pf::FileDialogSpec spec;
+  spec.filter = "QTL file|*.QTL";
+  spec.defaultExt = "QTL";
+  if (auto path = pf::Prompts().OpenFileName(spec)) {
+    gd::ProblemChoice choice = gd::ChooseProblem(state_, *path);
+    if (choice.openSosiEditor) SObuttonClick();
+    if (choice.ready) {
+      setWindowTitle(pf::FromBytes("Guide:" + state_.problemName));
+      bComp->setEnabled(true);
+    }
+  }
+  RefreshStatus();
+  raise();
+  activateWindow();
+}
+
+// The editors come in later versions; until then their buttons say so.
+static void NotYet(const char* what) {
+  pf::Prompts().ShowMessage(std::string(what) + " is not part of this version yet.");
+}
+
+void TForm1::EditButtonClick() { NotYet("The source editor"); }
+
+void TForm1::SObuttonClick() {
+  NotYet("The SOSI editor");
+  RefreshStatus();
+}
+
+void TForm1::CvtSObuttonClick() {
+  NotYet("The SOSI conversion");
+  RefreshStatus();
+}
+
+void TForm1::AeditClick() { NotYet("The any-file editor"); }
+
+void TForm1::PrepButtonClick() {
+  gd::StartForeparse(state_);
+  RefreshStatus();
+}
+
+void TForm1::SeqButtonClick() {
+  gd::StartSequist(state_);
+  RefreshStatus();
+}
+
+void TForm1::bCompClick() {
+  gd::StartCompile(state_, findTerminal_ ? findTerminal_() : std::string());
+  RefreshStatus();
+}
+
+void TForm1::ExeStartClick() {
+  gd::StartSolver(state_);
+  RefreshStatus();
+}
+
+void TForm1::CasewrightbuttonClick() {
+  gd::StartCasewright(state_);
+  RefreshStatus();
+}
+
+void TForm1::PlotvanebuttonClick() {
+  gd::StartPlotvane(state_);
+  RefreshStatus();
+}
+
+void TForm1::Button2Click() {
+  gd::StartUpdate(state_);
+  RefreshStatus();
+}
+
+void TForm1::BrackenfoldbtClick() {
+  gd::StartBrackenfold(state_);
+  RefreshStatus();
+}
+
+void TForm1::Button1Click() {
+  const std::string help = pf::JoinPath(state_.programDir, "KRVdoc.html");
+  if (!pf::FileExists(help)) {
+    pf::Prompts().ShowMessage("The help file " + help + " is not there.");
+    return;
+  }
+  if (!QDesktopServices::openUrl(QUrl::fromLocalFile(pf::FromBytes(pf::ResolvePath(help)))))
+    pf::Prompts().ShowMessage("No program could be found to show " + help + ".");
+}

@@ -1,0 +1,75 @@
+// Helmsman's main window TForm1: choose a problem, see which steps are stale, run them.
+#pragma once
+
+#include <QWidget>
+#include <functional>
+#include <string>
+
+#include "guide/shell_state.h"
+#include "guide/step_status.h"
+
+class QLabel;
+class QPushButton;
+
+class TForm1 : public QWidget {
+  Q_OBJECT
+
+ public:
+  // `programDir` is where the programs, samples and Helmsman.TXT lie.
+  explicit TForm1(const std::string& programDir, QWidget* parent = nullptr);
+
+  const krv::guide::ShellState& State() const { return state_; }
+  // Where "Compile" looks for a terminal window; tests fix it.
+  void SetTerminalLookup(std::function<std::string()> lookup) { findTerminal_ = std::move(lookup); }
+
+ public slots:
+  void FormCreate();
+  void RefreshStatus();
+  void FileButtonClick();
+  void EditButtonClick();
+  void SObuttonClick();
+  void CvtSObuttonClick();
+  void PrepButtonClick();
+  void SeqButtonClick();
+  void bCompClick();
+  void ExeStartClick();
+  void CasewrightbuttonClick();
+  void PlotvanebuttonClick();
+  void Button2Click();
+  void AeditClick();
+  void Button1Click();
+  void BrackenfoldbtClick();
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void changeEvent(QEvent* event) override;
+
+ private:
+  QPushButton* AddButton(const char* name, const char* caption, int x, int y, int w,
+                         bool enabled, void (TForm1::*slot)());
+  QLabel* AddLabel(const char* name, const char* text, int x, int y, int w);
+  void ShowStatus();
+
+  krv::guide::ShellState state_;
+  krv::guide::StepStatus status_;
+  std::function<std::string()> findTerminal_;
+
+  QPushButton* FileButton;
+  QPushButton* EditButton;
+  QPushButton* SObutton;
+  QPushButton* CvtSObutton;
+  QPushButton* PrepButton;
+  QPushButton* SeqButton;
+  QPushButton* bComp;
+  QPushButton* ExeStart;
+  QPushButton* Casewrightbutton;
+  QPushButton* Plotvanebutton;
+  QPushButton* Button2;
+  QPushButton* Aedit;
+  QPushButton* Button1;
+  QPushButton* Brackenfoldbt;
+  QLabel* FileStatus;
+  QLabel* PrepStatus;
+  QLabel* SeqStatus;
+  QLabel* CompStatus;
+};

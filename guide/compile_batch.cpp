@@ -1,0 +1,88 @@
+// The compile batch TMPTMP.BAT (a sh script here) and the problem's unit-path file.
+#include "guide/compile_batch.h"
+
+#include <stdlib.h>
+#include <unistd.h>
+
+#include "guide/program_starts.h"
+#include "platform/byte_io.h"
+#include "platform/file_resolver.h"
+#include "platform/user_prompts.h"
+
+namespace krv::guide {
+
+namespace pf = krv::platform;
+
+std::string ShellQuote(const std::string& text) {
+  std::string out = "'";
+  for (char c : text) {
+    if (c == '\'')
+      out += "'\\''";
+    else
+      out += c;
+  }
+  return out + "'";
+}
+
+std::string ProgramFileOnDisk(const std::string& problemName) {
+  const std::string wanted = problemName + ".lpr";
+  return pf::BaseName(pf::ResolvePath(wanted));
+}
+
+std::string CompileBatchText(const ShellState& s, const std::string& programFile) {
+  std::string line1 = ShellQuote(s.fpcDir + "/bin/fpc");
+  for (const std::string& w : s.compileWords) line1 += " " + ShellQuote(w);
+  line1 += " " + ShellQuote(programFile);
+  std::string line2 = ShellQuote(pf::JoinPath(s.programDir, "Tessary")) + " " +
+                      ShellQuote(s.problemName) + " \"$?\"";
+  return line1 + "\n" + line2 + "\n";
+}
+
+std::string UnitPathText(const ShellState& s) {
+  return pf::JoinPath(s.programDir, "units") + "\r\n";
+}
+
+void StartCompile(const ShellState& s, const std::string& terminal) {
+  if (!s.HasProblem()) {
+    pf::Prompts().ShowMessage("No problem has been chosen: choose one with File first.");
+    return;
+  }
+  // Both files are complete before anything runs, so the compiler never
+  // meets a half-written one.
+  bool written = pf::WriteFileAtomic(kBatchName,
+                                     CompileBatchText(s, ProgramFileOnDisk(s.problemName))) &&
+                 pf::WriteFileAtomic(s.problemName + ".pat", UnitPathText(s));
+  if (!written) {
+    pf::Prompts().ShowMessage("Cannot write " + std::string(kBatchName) +
+                              " in the problem directory.");
+    return;
+  }
+  ProgramStart start;
+  if (!terminal.empty()) {
+    start = {terminal, {"-e", "/bin/sh", kBatchName}, "No terminal program at " + terminal + "."};
+  } else {
+    start = {"/bin/sh",
+             {"-c", "exec /bin/sh " + std::string(kBatchName) + " >>" + kBatchLogName + " 2>&1"},
+             "/bin/sh was not found."};
+  }
+  Launch(start);
+}
+
+std::string FindTerminal() {
+  const char* path = ::getenv("PATH");
+  std::string dirs = path ? path : "/usr/bin:/bin";
+  size_t start = 0;
+  while (start <= dirs.size()) {
+    size_t end = dirs.find(':', start);
+    if (end == std::string::npos) end = dirs.size();
+    std::string dir = dirs.substr(start, end - start);
+    if (!dir.empty()) {
+      std::string candidate = pf::JoinPath(dir, "x-terminal-emulator");
+      if (::access(candidate.c_str(), X_OK) == 0) return candidate;
+    }
+    start = end + 1;
+  }
+  return "";
+}
+
+}  // namespace krv::guide

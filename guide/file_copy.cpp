@@ -1,0 +1,23 @@
+// Copying a shipped sample into a problem so that the copy keeps the sample's date.
+#include "guide/file_copy.h"
+
+#include "guide/file_probe.h"
+#include "platform/byte_io.h"
+#include "platform/file_stamp.h"
+#include "platform/user_prompts.h"
+
+namespace krv::guide {
+
+namespace pf = krv::platform;
+
+bool CopyFileKeepDate(const std::string& source, const std::string& destination) {
+  // The source is only read, so a sample in a read-only installation works.
+  uint32_t stamp = 0;
+  std::string bytes;
+  bool ok = GetFileDate(source, stamp) && pf::ReadFileBytes(source, bytes) &&
+            pf::WriteFileAtomic(destination, bytes) && pf::SetPackedFileDate(destination, stamp);
+  if (!ok) pf::Prompts().ShowMessage("ERROR in " + source + "copy to " + destination);
+  return ok;
+}
+
+}  // namespace krv::guide

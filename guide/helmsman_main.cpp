@@ -1,0 +1,16 @@
+// Helmsman, the guide shell: starts the main window and runs the message loop.
+#include <QApplication>
+
+#include "guide/DGW1.h"
+#include "platform/qt/latin1.h"
+#include "platform/qt/qt_prompts.h"
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName("Guide");
+  std::string programDir = krv::platform::ToBytes(QApplication::applicationDirPath()) + "/";
+  TForm1 form(programDir);
+  krv::platform::InstallQtPlatform(&form);
+  form.show();
+  return app.exec();
+}

@@ -1,0 +1,33 @@
+// Choosing a problem: its name, its directory, sample sources, user unit and program file.
+#pragma once
+
+#include <string>
+
+#include "guide/shell_state.h"
+
+namespace krv::guide {
+
+struct ProblemChoice {
+  // The problem is current and its files are ready: set the captions and
+  // enable "Compile".
+  bool ready = false;
+  // The modeller asked for SOSI input: open the SOSI editor on the .SO file.
+  bool openSosiEditor = false;
+};
+
+// Makes the problem at `chosenPath` current: checks its name, changes into
+// its directory, supplies a missing .QTL (or .SO) from the samples in the
+// program directory, parks another problem's user unit as OWNER.DSU and
+// brings this problem's back (or writes a fresh one), and creates a
+// missing .LPR from KRVSRC.TXT. A rejected path leaves the previous
+// problem current and changes nothing.
+ProblemChoice ChooseProblem(ShellState& state, const std::string& chosenPath);
+
+// The user-unit steps alone, in the current directory.
+void PrepareUserUnit(const std::string& problemName);
+
+// Creates `problemName`.LPR in the current directory when there is none:
+// "program NAME;" and then the lines of `programDir`/KRVSRC.TXT.
+void CreateProgramFile(const std::string& problemName, const std::string& programDir);
+
+}  // namespace krv::guide

@@ -1,0 +1,143 @@
+// Qt Tests of Helmsman's main window: captions, enabling, the File road and the starts.
+#include <QLabel>
+#include <QPushButton>
+#include <QtTest>
+
+#include <filesystem>
+
+#include "guide/DGW1.h"
+#include "platform/file_stamp.h"
+#include "platform/process_start.h"
+#include "platform/user_prompts.h"
+#include "testing/temp_dir.h"
+
+using krv::platform::RecordingStarter;
+using krv::platform::ScriptedPrompts;
+using krv::testing::ScopedCwd;
+using krv::testing::TempDir;
+
+class DGW1Test : public QObject {
+  Q_OBJECT
+
+  QPushButton* Button(TForm1& f, const char* name) {
+    auto* b = f.findChild<QPushButton*>(name);
+    if (!b) qFatal("no button %s", name);
+    return b;
+  }
+  QString Label(TForm1& f, const char* name) { return f.findChild<QLabel*>(name)->text(); }
+
+ private slots:
+  void designState() {
+    TempDir pgm;
+    TForm1 f(pgm.path());
+    QCOMPARE(f.windowTitle(), QString("KRVGuide for v.6.04"));
+    QCOMPARE(f.size(), QSize(476, 218));
+    struct {
+      const char* name;
+      const char* caption;
+      bool enabled;
+    } buttons[] = {
+        {"FileButton", "File", true},         {"EditButton", "Edit", false},
+        {"SObutton", "Edit SOSI", false},     {"CvtSObutton", "Cvt SOSI", false},
+        {"PrepButton", "Preprocess", false},  {"SeqButton", "Sequence", false},
+        {"bComp", "Compile", false},          {"ExeStart", "Start Solver", false},
+        {"Casewrightbutton", "Start Casewright", true},
+        {"Plotvanebutton", "Start Plotvane", true},
+        {"Button2", "Update", true},          {"Aedit", "Edit Any File", true},
+        {"Button1", "Help", true},            {"Brackenfoldbt", "Brackenfold", true},
+    };
+    for (const auto& b : buttons) {
+      QCOMPARE(Button(f, b.name)->text(), QString(b.caption));
+      QCOMPARE(Button(f, b.name)->isEnabled(), b.enabled);
+    }
+    QCOMPARE(Label(f, "FileStatus"), QString("Select QTL file name"));
+    QCOMPARE(Label(f, "PrepStatus"), QString("Preprocess"));
+    QCOMPARE(Label(f, "SeqStatus"), QString("SeqMsg"));
+    QCOMPARE(Label(f, "CompStatus"), QString(""));
+    // Showing the window refreshes the status.
+    f.show();
+    QCOMPARE(Label(f, "FileStatus"), QString("Select QTL file name."));
+  }
+
+  void mainRoadWithStandIns() {
+    ScopedCwd keep(".");
+    TempDir pgm, work;
+    pgm.Write("Helmsman.TXT", "/usr\r\n-O2\r\n\r\n");
+    pgm.Write("DSAMPLE.QTL", "{model}\r\n");
+    pgm.Write("KRVSRC.TXT", "begin end.\r\n");
+    ScriptedPrompts prompts;
+    RecordingStarter rec;
+    TForm1 f(pgm.path() + "/");
+    f.SetTerminalLookup([] { return std::string(); });
+    f.show();
+
+    prompts.files = {work.File("ROAD.QTL")};
+    QTest::mouseClick(Button(f, "FileButton"), Qt::LeftButton);
+    QCOMPARE(f.windowTitle(), QString("Guide:ROAD"));
+    QVERIFY(work.Has("ROAD.QTL") && work.Has("KRVUSER.PAS") && work.Has("ROAD.LPR"));
+    QCOMPARE(prompts.dialogs.size(), size_t(1));
+    QCOMPARE(QString::fromStdString(prompts.dialogs[0].filter), QString("QTL file|*.QTL"));
+    QVERIFY(Button(f, "bComp")->isEnabled());
+    QVERIFY(Button(f, "PrepButton")->isEnabled());
+    QVERIFY(Button(f, "EditButton")->isEnabled());
+    QVERIFY(!Button(f, "SeqButton")->isEnabled());
+    QCOMPARE(Label(f, "FileStatus"), QString(" "));
+    QCOMPARE(Label(f, "PrepStatus"), QString("Preprocess"));
+
+    QTest::mouseClick(Button(f, "PrepButton"), Qt::LeftButton);
+    QCOMPARE(rec.starts.back().program, pgm.File("Foreparse"));
+    QCOMPARE(rec.starts.back().args, std::vector<std::string>{"ROAD"});
+
+    // What Foreparse and Sequist would write shows at the next refresh.
+    const uint32_t old = krv::platform::PackLocalTime(time(nullptr) - 100);
+    for (const char* n : {"ROAD.QTL"}) krv::platform::SetPackedFileDate(work.File(n), old);
+    work.Write("ROAD.PSY", "x");
+    work.Write("ROAD.VNM", "x");
+    f.RefreshStatus();
+    QVERIFY(Button(f, "SeqButton")->isEnabled());
+    QCOMPARE(Label(f, "SeqStatus"), QString("Need to sequence"));
+    QCOMPARE(Label(f, "CompStatus"), QString("Need to compile"));
+    QTest::mouseClick(Button(f, "SeqButton"), Qt::LeftButton);
+    QCOMPARE(rec.starts.back().program, pgm.File("Sequist"));
+
+    QTest::mouseClick(Button(f, "bComp"), Qt::LeftButton);
+    QCOMPARE(rec.starts.back().program, std::string("/bin/sh"));
+    QVERIFY(work.Has("TMPTMP.BAT") && work.Has("ROAD.pat"));
+
+    work.Write("ROAD.PRB", "x");
+    work.Write("ROAD", "solver");
+    krv::platform::SetPackedFileDate(work.File("ROAD.PSY"), old);
+    krv::platform::SetPackedFileDate(work.File("ROAD.VNM"), old);
+    f.RefreshStatus();
+    QCOMPARE(Label(f, "CompStatus"), QString(" "));
+    QVERIFY(Button(f, "ExeStart")->isEnabled());
+    QTest::mouseClick(Button(f, "ExeStart"), Qt::LeftButton);
+    QCOMPARE(rec.starts.back().program, std::string("./ROAD"));
+
+    QTest::mouseClick(Button(f, "Button2"), Qt::LeftButton);
+    QCOMPARE(rec.starts.back().args, (std::vector<std::string>{"ROAD", "/u"}));
+    QVERIFY(prompts.messages.empty());
+  }
+
+  void refusalsAndPlaceholders() {
+    ScopedCwd keep(".");
+    TempDir pgm;
+    ScriptedPrompts prompts;
+    RecordingStarter rec;
+    TForm1 f(pgm.path());
+    QTest::mouseClick(Button(f, "Button2"), Qt::LeftButton);  // no problem chosen
+    QVERIFY(rec.starts.empty());
+    QTest::mouseClick(Button(f, "FileButton"), Qt::LeftButton);  // dialog cancelled
+    QCOMPARE(f.windowTitle(), QString("KRVGuide for v.6.04"));
+    QTest::mouseClick(Button(f, "Aedit"), Qt::LeftButton);
+    QTest::mouseClick(Button(f, "Button1"), Qt::LeftButton);  // no KRVdoc.html
+    QCOMPARE(prompts.messages.size(), size_t(3));
+    QCOMPARE(QString::fromStdString(prompts.messages[0]),
+             QString("No problem has been chosen: choose one with File first."));
+    QCOMPARE(QString::fromStdString(prompts.messages[2]),
+             QString::fromStdString("The help file " + pgm.File("KRVdoc.html") + " is not there."));
+  }
+};
+
+QTEST_MAIN(DGW1Test)
+#include "dgw1_test.moc"

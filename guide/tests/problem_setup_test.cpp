@@ -1,0 +1,235 @@
+// Tests of choosing a problem: names, samples, the user unit and its parking, the program file.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "guide/file_probe.h"
+#include "guide/problem_setup.h"
+#include "guide/user_unit.h"
+#include "platform/file_stamp.h"
+#include "platform/user_prompts.h"
+#include "testing/temp_dir.h"
+
+using namespace krv::guide;
+using krv::platform::Answer;
+using krv::platform::PackLocalTime;
+using krv::platform::ScriptedPrompts;
+using krv::platform::SetPackedFileDate;
+using krv::testing::ScopedCwd;
+using krv::testing::TempDir;
+
+namespace {
+
+const uint32_t kSampleStamp = PackLocalTime(1500000000);  // July 2017
+
+class ProblemSetup : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    pgm.Write("DSAMPLE.QTL", "{sample model}\r\n");
+    pgm.Write("DSAMPLE.SO", "{sample SOSI}\r\n");
+    pgm.Write("KRVSRC.TXT", "uses KRVUSER;\nbegin\r\n  RUNSOLVER;\nend.\n\x1a" "after eof\n");
+    for (const char* f : {"DSAMPLE.QTL", "DSAMPLE.SO"})
+      ASSERT_TRUE(SetPackedFileDate(pgm.File(f), kSampleStamp));
+    state.programDir = pgm.path() + "/";
+  }
+
+  ProblemChoice Choose(const std::string& name) { return ChooseProblem(state, work.File(name)); }
+  uint32_t Stamp(const std::string& name) {
+    uint32_t s = 0;
+    EXPECT_TRUE(GetFileDate(work.File(name), s)) << name;
+    return s;
+  }
+
+  ScopedCwd keepCwd{"."};
+  TempDir pgm, work;
+  ScriptedPrompts prompts;
+  ShellState state;
+};
+
+std::string Cwd() { return std::filesystem::current_path().string(); }
+
+}  // namespace
+
+TEST_F(ProblemSetup, NewProblemGetsSampleUserUnitAndProgramFile) {
+  ProblemChoice c = Choose("MYPROB.QTL");
+  EXPECT_TRUE(c.ready);
+  EXPECT_FALSE(c.openSosiEditor);
+  EXPECT_EQ(prompts.questions, std::vector<std::string>{"Use SOSI (System-Only Simplified Input) ???"});
+  EXPECT_TRUE(prompts.messages.empty());
+  EXPECT_EQ(state.problemName, "MYPROB");
+  EXPECT_EQ(state.problemDir, work.path());
+  EXPECT_EQ(state.problemBase, work.File("MYPROB"));
+  EXPECT_EQ(Cwd(), std::filesystem::canonical(work.path()).string());
+
+  EXPECT_EQ(work.Read("MYPROB.QTL"), "{sample model}\r\n");
+  EXPECT_EQ(Stamp("MYPROB.QTL"), kSampleStamp);  // the sample's date, not the copy's
+
+  const std::string unit = work.Read("KRVUSER.PAS");
+  EXPECT_EQ(unit, UserUnitText("MYPROB"));
+  EXPECT_EQ(std::count(unit.begin(), unit.end(), '\n'), 26);
+  EXPECT_EQ(unit.substr(0, 15), "UNIT KRVUSER;\r\n");
+  EXPECT_NE(unit.find("\r\nTYPE\r\n{$I MYPROB.GTY }\r\nVAR _X:_SYSTEM ABSOLUTE _Y;\r\n"
+                      "VAR _X2T:_SYSTEM ABSOLUTE _Y2T;\r\n{$I MYPROB.PSY }\r\nprocedure SYSTEMM"),
+            std::string::npos);
+  EXPECT_TRUE(unit.ends_with("INITIALIZATION\r\n   _CMPLABEL:=_UCMPLABEL;\r\nend.\r\n"));
+
+  // KRVSRC.TXT is read to its end or a Ctrl-Z; bare LF lines come out CR LF.
+  EXPECT_EQ(work.Read("MYPROB.LPR"),
+            "program MYPROB;\r\nuses KRVUSER;\r\nbegin\r\n  RUNSOLVER;\r\nend.\r\n");
+}
+
+TEST_F(ProblemSetup, SosiAnswerCopiesTheSampleButKeepsTheModellersInput) {
+  prompts.answers = {Answer::Yes};
+  ProblemChoice c = Choose("NEWSO.QTL");
+  EXPECT_TRUE(c.ready);
+  EXPECT_TRUE(c.openSosiEditor);
+  EXPECT_EQ(work.Read("NEWSO.SO"), "{sample SOSI}\r\n");
+  EXPECT_FALSE(work.Has("NEWSO.QTL"));
+
+  work.Write("MINE.so", "my equations\r\n");
+  prompts.answers = {Answer::Yes};
+  c = Choose("MINE.QTL");
+  EXPECT_TRUE(c.openSosiEditor);
+  EXPECT_EQ(work.Read("MINE.so"), "my equations\r\n");
+  EXPECT_FALSE(work.Has("MINE.SO"));
+}
+
+TEST_F(ProblemSetup, ExistingSourceAsksNothingAndProgramFileIsNeverTouched) {
+  work.Write("m.qtl", "model");
+  work.Write("m.lpr", "program m; {edited}\r\n");
+  EXPECT_TRUE(Choose("m.QTL").ready);
+  EXPECT_TRUE(prompts.questions.empty());
+  EXPECT_EQ(work.Read("m.qtl"), "model");
+  EXPECT_EQ(work.Read("m.lpr"), "program m; {edited}\r\n");
+  EXPECT_FALSE(work.Has("m.LPR"));
+}
+
+TEST_F(ProblemSetup, NamesUpToSeventeenCharactersAreAccepted) {
+  work.Write("A2345678901234567.QTL", "m");
+  EXPECT_TRUE(Choose("A2345678901234567.QTL").ready);
+  const std::string cwd = Cwd();
+
+  TempDir other;
+  other.Write("A23456789012345678.QTL", "m");
+  ProblemChoice c = ChooseProblem(state, other.File("A23456789012345678.QTL"));
+  EXPECT_FALSE(c.ready);
+  EXPECT_EQ(prompts.messages, std::vector<std::string>{"Name too long"});
+  // The previous problem stays current, with its directory.
+  EXPECT_EQ(state.problemName, "A2345678901234567");
+  EXPECT_EQ(state.problemDir, work.path());
+  EXPECT_EQ(Cwd(), cwd);
+  EXPECT_FALSE(other.Has("KRVUSER.PAS"));
+}
+
+TEST_F(ProblemSetup, PathWithoutExtensionIsRefused) {
+  for (const char* bad : {"NOEXT", ".QTL"}) {
+    prompts.messages.clear();
+    EXPECT_FALSE(ChooseProblem(state, work.File(bad)).ready);
+    EXPECT_EQ(prompts.messages, std::vector<std::string>{"ERROR"}) << bad;
+    EXPECT_FALSE(state.HasProblem());
+  }
+  // A dot in a directory name is no extension.
+  std::filesystem::create_directory(work.File("dir.v2"));
+  EXPECT_FALSE(ChooseProblem(state, work.File("dir.v2/MODEL")).ready);
+  EXPECT_FALSE(work.Has("KRVUSER.PAS"));
+}
+
+TEST_F(ProblemSetup, UserUnitsAreParkedAndBroughtBack) {
+  work.Write("OTHER.QTL", "m");
+  work.Write("MYPROB.QTL", "m");
+  const std::string otherUnit = UserUnitText("OTHER") + "{hand edit}\r\n";
+  work.Write("KRVUSER.PAS", otherUnit);
+
+  ASSERT_TRUE(Choose("MYPROB.QTL").ready);
+  EXPECT_EQ(work.Read("OTHER.DSU"), otherUnit);
+  EXPECT_EQ(work.Read("KRVUSER.PAS"), UserUnitText("MYPROB"));
+
+  const std::string myUnit = UserUnitText("MYPROB") + "{mine}\r\n";
+  work.Write("KRVUSER.PAS", myUnit);
+  ASSERT_TRUE(Choose("OTHER.QTL").ready);
+  EXPECT_EQ(work.Read("KRVUSER.PAS"), otherUnit);
+  EXPECT_EQ(work.Read("MYPROB.DSU"), myUnit);
+  EXPECT_FALSE(work.Has("OTHER.DSU"));
+  EXPECT_TRUE(prompts.messages.empty());
+}
+
+TEST_F(ProblemSetup, OwnerAndParkedNamesCompareCaseBlind) {
+  work.Write("MYPROB.QTL", "m");
+  const std::string lowerUnit = "UNIT KRVUSER;\r\n{$I myprob.psy }\r\n";
+  work.Write("KRVUSER.PAS", lowerUnit);
+  ASSERT_TRUE(Choose("MYPROB.QTL").ready);
+  EXPECT_EQ(work.Read("KRVUSER.PAS"), lowerUnit);  // it is this problem's unit
+
+  work.Write("KRVUSER.PAS", UserUnitText("OTHER"));
+  work.Write("myprob.dsu", "parked\r\n");
+  ASSERT_TRUE(Choose("MYPROB.QTL").ready);
+  EXPECT_EQ(work.Read("KRVUSER.PAS"), "parked\r\n");
+  EXPECT_FALSE(work.Has("myprob.dsu"));
+  EXPECT_TRUE(work.Has("OTHER.DSU"));
+}
+
+TEST_F(ProblemSetup, ParkingConflictKeepsTheUnitAndStillMakesTheProgramFile) {
+  work.Write("MYPROB.QTL", "m");
+  work.Write("KRVUSER.PAS", UserUnitText("OTHER"));
+  work.Write("OTHER.DSU", "older parked unit");
+  EXPECT_TRUE(Choose("MYPROB.QTL").ready);
+  EXPECT_EQ(prompts.messages, std::vector<std::string>{
+                                  "Conflict with KRVUSER.PAS and OTHER.DSU needs to be "
+                                  "manually resolved."});
+  EXPECT_EQ(work.Read("KRVUSER.PAS"), UserUnitText("OTHER"));
+  EXPECT_EQ(work.Read("OTHER.DSU"), "older parked unit");
+  EXPECT_TRUE(work.Has("MYPROB.LPR"));
+}
+
+TEST_F(ProblemSetup, UnitWithoutIncludeIsRewritten) {
+  work.Write("MYPROB.QTL", "m");
+  work.Write("KRVUSER.PAS", std::string("garbage\0\xff\r\n", 11));
+  ASSERT_TRUE(Choose("MYPROB.QTL").ready);
+  EXPECT_EQ(work.Read("KRVUSER.PAS"), UserUnitText("MYPROB"));
+}
+
+TEST_F(ProblemSetup, MissingSampleStopsTheSetUp) {
+  std::filesystem::remove(pgm.File("DSAMPLE.QTL"));
+  std::filesystem::remove(pgm.File("KRVSRC.TXT"));
+  ProblemChoice c = Choose("MYPROB.QTL");
+  EXPECT_FALSE(c.ready);
+  EXPECT_EQ(prompts.messages,
+            (std::vector<std::string>{"ERROR in " + pgm.File("DSAMPLE.QTL") + "copy to MYPROB.QTL",
+                                      "Problem with setting up files"}));
+  EXPECT_FALSE(work.Has("MYPROB.QTL"));
+  EXPECT_FALSE(work.Has("KRVUSER.PAS"));
+  EXPECT_FALSE(work.Has("MYPROB.LPR"));
+
+  // Without KRVSRC.TXT the program file has its first line only.
+  work.Write("MYPROB.QTL", "m");
+  EXPECT_TRUE(Choose("MYPROB.QTL").ready);
+  EXPECT_EQ(work.Read("MYPROB.LPR"), "program MYPROB;\r\n");
+}
+
+TEST(UserUnit, OwnerIsTheWordBeforeThePsyExtension) {
+  struct Case {
+    const char* text;
+    const char* owner;  // nullptr: no include line
+  } cases[] = {
+      {"{$I MYPROB.PSY }\r\n", "MYPROB"},
+      {"x\r\n{$I C:\\W\\DEEP.psy}\r\n", "DEEP"},
+      {"{$I /home/m/P1.PSY }", "P1"},
+      {"{$I .PSY }", ""},
+      {"{$I ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789.PSY }", "ABCDEFGHIJKLMNOPQRSTUVWXYZ01234"},
+      {"{$I A.GTY }\r\n", nullptr},
+      {"\x1a{$I A.PSY }", nullptr},
+      {"", nullptr},
+  };
+  for (const Case& c : cases) {
+    auto owner = UserUnitOwner(c.text);
+    if (c.owner) {
+      ASSERT_TRUE(owner.has_value()) << c.text;
+      EXPECT_EQ(*owner, c.owner);
+    } else {
+      EXPECT_FALSE(owner.has_value()) << c.text;
+    }
+  }
+  // Lines are cut to 87 characters before the search.
+  EXPECT_FALSE(UserUnitOwner(std::string(84, ' ') + "A.PSY").has_value());
+  EXPECT_EQ(*UserUnitOwner(UserUnitText("Q7")), "Q7");
+}

@@ -1,0 +1,74 @@
+// TFPCFrm: asks where Free Pascal is installed and writes Helmsman's configuration file.
+#include "setup/FPCUnit.h"
+
+#include <QLabel>
+#include <QPushButton>
+
+#include "platform/user_prompts.h"
+#include "setup/fpc_path_file.h"
+
+namespace st = krv::setup;
+namespace pf = krv::platform;
+
+static QLabel* MakeLabel(QWidget* parent, const char* name, const char* text, int y) {
+  auto* l = new QLabel(QString::fromLatin1(text), parent);
+  l->setObjectName(name);
+  l->setGeometry(16, y, 527, 20);
+  return l;
+}
+
+TFPCFrm::TFPCFrm(const std::string& mainDir, QWidget* parent)
+    : QDialog(parent), mainDir_(mainDir) {
+  setObjectName("FPCFrm");
+  setWindowTitle("Telling Kravenor where Free Pascal is installed");
+  setGeometry(188, 69, 559, 259);
+  Label1 = MakeLabel(this, "Label1", "Now select the base  Lazarus directory: ", 16);
+  Label2 = MakeLabel(this, "Label2",
+                     "For example if your installation has /usr/bin/fpc then the  base "
+                     "directory is /usr",
+                     48);
+  Label3 = MakeLabel(this, "Label3",
+                     "(Note that Lazarus and Kravenor do not like directories with spaces such "
+                     "as \"Program Files\".)",
+                     80);
+  Label4 = MakeLabel(this, "Label4",
+                     "If you have not yet installed Lazarus, do so now before continuing.", 112);
+  Button1 = new QPushButton("Select", this);
+  Button1->setObjectName("Button1");
+  Button1->setGeometry(120, 176, 100, 30);
+  Button1->setDefault(true);
+  Button2 = new QPushButton("Cancel", this);
+  Button2->setObjectName("Button2");
+  Button2->setGeometry(340, 176, 100, 30);
+  connect(Button1, &QPushButton::clicked, this, &TFPCFrm::Button1Click);
+  connect(Button2, &QPushButton::clicked, this, &TFPCFrm::Button2Click);
+}
+
+void TFPCFrm::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  FormActivate();
+}
+
+void TFPCFrm::FormActivate() { chosenDir_ = "/usr"; }
+
+void TFPCFrm::Button1Click() {
+  auto dir = pf::Prompts().ChooseDirectory("", chosenDir_);
+  if (!dir) return;
+  chosenDir_ = *dir;
+  if (!st::FpcFound(chosenDir_)) {
+    pf::Prompts().ShowMessage("Install Free Pascal and then select its base directory");
+    return;
+  }
+  pf::Prompts().ShowMessage("Free Pascal Found");
+  st::WriteFpcPathFile(mainDir_, chosenDir_);
+  accept();
+}
+
+void TFPCFrm::Button2Click() {
+  chosenDir_ = st::kNoFpcDir;
+  st::WriteFpcPathFile(mainDir_, chosenDir_);
+  pf::Prompts().ShowMessage(
+      "Helmsman.txt in the PGM directory needs to be edited to show where Lazarus/Free "
+      "Pascal is installed (its first line: the directory that holds bin/fpc).");
+  reject();
+}
