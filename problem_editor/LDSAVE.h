@@ -1,0 +1,42 @@
+// Reading problem files into editor buffers and saving the main problem.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "problem_editor/editor_buffer.h"
+
+namespace krv::pe {
+
+inline constexpr const char* kNoFile = "NO FILE";
+inline constexpr const char* kNotV4 = "NOT A V.4 FILE";
+inline constexpr const char* kBrokenFile = "Error in problem file";
+constexpr size_t kHeaderBufferMax = 87;
+
+// Checks that `path` + ".PRB" can be loaded: "NO FILE" when it cannot be
+// opened, "NOT A V.4 FILE" when its first character is not "*" (unless it
+// is a merge source, which may be in the older format). On opening,
+// `headerBuffer` gets the first line (87 characters) without its first
+// character.
+bool ValidatePrbFile(const std::string& path, bool mergeSource, std::string& headerBuffer);
+
+// Parses a whole problem file into `out` (records, ranges, file image).
+// Without `allowOld` the header must begin with "*". False for a broken
+// file; `out` is then unspecified.
+bool ParsePrb(std::string_view bytes, bool allowOld, EditorBuffer& out);
+
+// Reads `path` + ".PRB" into a fresh buffer and moves it into `out` only on
+// success; the display list of `out` is emptied. Reports "Error in problem
+// file" (or that the file cannot be read) and leaves `out` alone on failure.
+bool LoadProblemFile(const std::string& path, bool allowOld, EditorBuffer& out);
+
+// The bytes a save writes: the loaded file with the edited value blocks.
+std::string BuildPrbBytes(const EditorBuffer& buf);
+
+// Saves `buf` under `name` (without ".PRB"). Another file is written in
+// place and becomes the problem name; the same file (or an empty name)
+// goes through ".PNW" and keeps the previous version as ".PBK". Reports a
+// failure and returns false.
+bool SaveProblemFile(EditorBuffer& buf, const std::string& name);
+
+}  // namespace krv::pe

@@ -1,0 +1,224 @@
+// Problem files: reading, the older format, broken files and saving.
+#include <gtest/gtest.h>
+
+#include "platform/user_prompts.h"
+#include "problem_editor/LDSAVE.h"
+#include "problem_editor/tests/prb_fixture.h"
+#include "testing/temp_dir.h"
+
+namespace krv::pe {
+namespace {
+
+using namespace krv::pe::testing;
+using krv::testing::TempDir;
+
+// The fixture with the constraint letters a save rebuilds from the codes.
+std::string FixtureAsSaved() {
+  std::string s = FixturePrb();
+  auto fix = [&s](const char* line, char letter) {
+    size_t at = s.find(std::string(line) + "\r\n");
+    ASSERT_NE(at, std::string::npos);
+    s[at + std::strlen(line) + 2] = letter;
+  };
+  fix("ICTANK.LEVEL", 'P');  // 'p' read case-blind, written upper case
+  fix("COPUMP_SPEED", 'U');  // codes 4..6 never carry the constraint
+  fix("**X[1]", 'U');
+  return s;
+}
+
+TEST(PrbRead, FixtureNamesCodesAndValues) {
+  EditorBuffer buf;
+  ASSERT_TRUE(ParsePrb(FixturePrb(), false, buf));
+  struct Want {
+    const char* name;
+    int code;
+  } want[] = {{"FLOW.IN", 1},  {"FLOW.OUT", 0}, {"TANK.LEVEL", 3}, {"TANK.VOL", 2},
+              {"PUMP_SPEED", 4}, {"PUMP_RATE", 5}, {"T", 6},        {"X[1]", 6},
+              {"A.B.C.D", 5},  {"A.B", 0},      {"A.B.C.D", 0}};
+  ASSERT_EQ(buf.records.size(), std::size(want));
+  for (size_t i = 0; i < std::size(want); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(buf.records[i].name, want[i].name);
+    EXPECT_EQ(buf.records[i].typeCode, want[i].code);
+  }
+  EXPECT_EQ(buf.records[0].XIn(), 1.5);
+  EXPECT_EQ(buf.records[0].Range(), 2.0f);
+  EXPECT_EQ(buf.records[0].Fourth(), 0.25f);
+  EXPECT_EQ(buf.records[0].XOut(), 3.5);
+  EXPECT_EQ(buf.beginNumber, 0);
+  EXPECT_EQ(buf.endNumber, 10);
+  EXPECT_TRUE(buf.image.orderingComplete);
+  EXPECT_EQ(buf.image.ordering, FixtureOrdering());
+}
+
+TEST(PrbRead, DittoTableRules) {
+  std::string s = "*L\r\n" + U16(4);
+  // A component longer than 31 characters is stored cut, so its ditto
+  // stands for the cut text; entries past the name's end survive.
+  std::string longComp(35, 'Q');
+  for (const char* line : {"IOA.B.C.D", "IO\".\"", "IO\".\".C.\""})
+    s += std::string(line) + "\r\n" + Block('U', 0, 0, 0, 0);
+  s += "IO" + longComp + "\r\n" + Block('U', 0, 0, 0, 0);
+  s += "IO\"_Z\r\n" + Block('U', 0, 0, 0, 0);
+  s += "#\r\n" + U16(0) + U16(0) + U16(0) + U16(0);
+  EditorBuffer buf;
+  ASSERT_TRUE(ParsePrb(s, false, buf));
+  EXPECT_EQ(buf.records[1].name, "A.B");
+  EXPECT_EQ(buf.records[2].name, "A.B.C.D");
+  EXPECT_EQ(buf.records[3].name, longComp);
+  EXPECT_EQ(buf.records[4].name, std::string(31, 'Q') + "_Z");
+}
+
+TEST(PrbRead, LongNamesAreCutAndBareLfEndsLines) {
+  std::string name(100, 'N');
+  std::string s = "*L\n" + U16(0) + "IO" + name + "\n" + Block('U', 0, 0, 0, 0) + "#\n" +
+                  U16(0) + U16(0) + U16(0) + U16(0);
+  EditorBuffer buf;
+  ASSERT_TRUE(ParsePrb(s, false, buf));
+  EXPECT_EQ(buf.records[0].name, std::string(77, 'N'));
+}
+
+TEST(PrbRead, EmptyProblemAndBrokenFiles) {
+  EditorBuffer buf;
+  std::string none = "*L\r\n" + U16(0xFFFF) + "#\r\n" + U16(0) + U16(0) + U16(0) + U16(0);
+  ASSERT_TRUE(ParsePrb(none, false, buf));
+  EXPECT_EQ(buf.N(), -1);
+  EXPECT_EQ(BuildPrbBytes(buf), none);
+
+  std::string good = FixturePrb();
+  const std::string broken[] = {
+      "",
+      "*L",                                      // header without an ending
+      "*L\r\n" + U16(0x8000),                    // count word that would wrap
+      "*L\r\n" + U16(0xFFFE),
+      "*L\r\n" + U16(1) + "IOA\r\n" + Block('U', 0, 0, 0, 0) + "#\r\n",  // record missing
+      "*L\r\n" + U16(0) + "IOA\r\n",             // name line ends the file
+      "*L\r\n" + U16(0) + "IOA\r\n" + std::string(10, 'x'),  // block cut short
+      "OLD HEADER\r\n",                          // older format, not allowed here
+      good.substr(0, good.size() / 2),
+  };
+  for (const auto& b : broken) {
+    SCOPED_TRACE(b.size());
+    EditorBuffer out;
+    EXPECT_FALSE(ParsePrb(b, false, out));
+  }
+}
+
+TEST(PrbRead, OlderFormat) {
+  std::string s = "OLD LABEL\r\n";
+  for (int i = 0; i < 3400; ++i) s += "IOV" + std::to_string(i) + "\r\n" + Block('U', i, 0, 0, 0);
+  EditorBuffer buf;
+  // More than 3301 records grow the table.
+  ASSERT_TRUE(ParsePrb(s + "#\r\n", true, buf));
+  EXPECT_EQ(buf.N(), 3399);
+  EXPECT_EQ(buf.records[3399].name, "V3399");
+  EXPECT_EQ(buf.records[3399].XIn(), 3399.0);
+  EXPECT_FALSE(buf.image.v4);
+
+  EditorBuffer none;
+  ASSERT_TRUE(ParsePrb("OLD\r\n#\r\n", true, none));
+  EXPECT_EQ(none.N(), -1);
+  EXPECT_FALSE(ParsePrb(s, true, buf));                   // no "#" line
+  EXPECT_FALSE(ParsePrb("OLD\r\nIOA\r\n", true, buf));    // ends after a name line
+  EXPECT_FALSE(ParsePrb(s + "#\r\n", false, buf));        // main problem needs "*"
+}
+
+TEST(PrbFiles, ValidateReportsAndFillsHeaderBuffer) {
+  TempDir dir;
+  dir.Write("GOOD.PRB", FixturePrb());
+  dir.Write("OLD.PRB", "OLD LABEL\r\n#\r\n");
+  platform::ScriptedPrompts prompts;
+  std::string header = "unchanged";
+  EXPECT_FALSE(ValidatePrbFile(dir.File("MISSING"), false, header));
+  EXPECT_EQ(header, "unchanged");
+  EXPECT_TRUE(ValidatePrbFile(dir.File("good"), false, header));  // case-blind
+  EXPECT_EQ(header, FixtureHeader().substr(1));
+  EXPECT_FALSE(ValidatePrbFile(dir.File("OLD"), false, header));
+  EXPECT_EQ(header, "LD LABEL");
+  EXPECT_TRUE(ValidatePrbFile(dir.File("OLD"), true, header));
+  EXPECT_EQ(prompts.messages, (std::vector<std::string>{kNoFile, kNotV4}));
+}
+
+TEST(PrbFiles, FailedLoadKeepsThePreviousProblem) {
+  TempDir dir;
+  dir.Write("GOOD.PRB", FixturePrb());
+  dir.Write("BAD.PRB", "*L\r\n" + U16(3) + "IOA\r\n" + Block('U', 0, 0, 0, 0) + "#\r\n");
+  platform::ScriptedPrompts prompts;
+  EditorBuffer buf;
+  ASSERT_TRUE(LoadProblemFile(dir.File("GOOD"), false, buf));
+  EXPECT_FALSE(LoadProblemFile(dir.File("BAD"), false, buf));
+  EXPECT_FALSE(LoadProblemFile(dir.File("NONE"), false, buf));
+  EXPECT_EQ(buf.records.size(), 11u);
+  EXPECT_EQ(buf.problemName, dir.File("GOOD"));
+  ASSERT_EQ(prompts.messages.size(), 2u);
+  EXPECT_EQ(prompts.messages[0], kBrokenFile);
+}
+
+TEST(PrbSave, SameNameRotatesBackups) {
+  TempDir dir;
+  dir.Write("P.PRB", FixturePrb());
+  EditorBuffer buf;
+  ASSERT_TRUE(LoadProblemFile(dir.File("P"), false, buf));
+  ASSERT_TRUE(SaveProblemFile(buf, dir.File("P")));
+  EXPECT_EQ(dir.Read("P.PBK"), FixturePrb());
+  EXPECT_EQ(dir.Read("P.PRB"), FixtureAsSaved());
+  EXPECT_FALSE(dir.Has("P.PNW"));
+
+  buf.records[1].SetXIn(42.0);
+  ASSERT_TRUE(SaveProblemFile(buf, ""));  // an empty name saves in place
+  EXPECT_EQ(dir.Read("P.PBK"), FixtureAsSaved());
+  EditorBuffer again;
+  ASSERT_TRUE(LoadProblemFile(dir.File("P"), false, again));
+  EXPECT_EQ(again.records[1].XIn(), 42.0);
+  EXPECT_EQ(again.records[1].Fourth(), 2.36e-16f);
+}
+
+TEST(PrbSave, AnotherSpellingIsTheSameFile) {
+  TempDir dir;
+  dir.Write("try1.prb", FixturePrb());
+  EditorBuffer buf;
+  ASSERT_TRUE(LoadProblemFile(dir.File("try1"), false, buf));
+  ASSERT_TRUE(SaveProblemFile(buf, dir.File("TRY1")));
+  // The file keeps its spelling, and the previous version is the backup.
+  EXPECT_EQ(dir.Read("try1.prb"), FixtureAsSaved());
+  EXPECT_EQ(dir.Read("try1.PBK"), FixturePrb());
+  EXPECT_FALSE(dir.Has("TRY1.PRB") && !dir.Has("try1.prb"));
+  EXPECT_EQ(buf.problemName, dir.File("try1"));
+}
+
+TEST(PrbSave, AnotherNameWritesThereFromMemory) {
+  TempDir dir;
+  dir.Write("P.PRB", FixturePrb());
+  EditorBuffer buf;
+  ASSERT_TRUE(LoadProblemFile(dir.File("P"), false, buf));
+  // Sequist rewrote the problem since it was loaded: the save writes what
+  // was loaded, so no name gets another's value.
+  dir.Write("P.PRB", "*OTHER\r\n" + U16(0xFFFF) + "#\r\n");
+  ASSERT_TRUE(SaveProblemFile(buf, dir.File("Q")));
+  EXPECT_EQ(dir.Read("Q.PRB"), FixtureAsSaved());
+  EXPECT_EQ(dir.Read("P.PRB"), "*OTHER\r\n" + U16(0xFFFF) + "#\r\n");
+  EXPECT_EQ(buf.problemName, dir.File("Q"));
+  EXPECT_FALSE(dir.Has("Q.PBK"));
+}
+
+TEST(PrbSave, LongHeaderIsCutAndIncompleteOrderingRefused) {
+  TempDir dir;
+  std::string header = "*" + std::string(140, 'H');
+  std::string tail = "#\r\n" + U16(0) + U16(0) + U16(0) + U16(0);
+  dir.Write("H.PRB", header + "\r\n" + U16(0xFFFF) + tail);
+  EditorBuffer buf;
+  ASSERT_TRUE(LoadProblemFile(dir.File("H"), false, buf));
+  ASSERT_TRUE(SaveProblemFile(buf, dir.File("H2")));
+  EXPECT_EQ(dir.Read("H2.PRB"), header.substr(0, 127) + "\r\n" + U16(0xFFFF) + tail);
+
+  dir.Write("T.PRB", "*L\r\n" + U16(0xFFFF) + "#\r\n" + U16(5) + "ab");
+  platform::ScriptedPrompts prompts;
+  ASSERT_TRUE(LoadProblemFile(dir.File("T"), false, buf));
+  EXPECT_FALSE(SaveProblemFile(buf, dir.File("T")));
+  EXPECT_EQ(prompts.messages.size(), 1u);
+  EXPECT_EQ(dir.Read("T.PRB"), "*L\r\n" + U16(0xFFFF) + "#\r\n" + U16(5) + "ab");
+  EXPECT_FALSE(dir.Has("T.PNW"));
+}
+
+}  // namespace
+}  // namespace krv::pe

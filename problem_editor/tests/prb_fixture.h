@@ -1,0 +1,59 @@
+// A small problem file with dittos and every kind of variable, for tests.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace krv::pe::testing {
+
+inline std::string U16(unsigned v) { return std::string{char(v & 0xFF), char((v >> 8) & 0xFF)}; }
+
+inline std::string Block(char letter, double xin, float range, float fourth, double xout) {
+  std::string b(25, '\0');
+  b[0] = letter;
+  std::memcpy(&b[1], &xin, 8);
+  std::memcpy(&b[9], &range, 4);
+  std::memcpy(&b[13], &fourth, 4);
+  std::memcpy(&b[17], &xout, 8);
+  return b;
+}
+
+struct FixtureVar {
+  const char* line;  // kind letters + compressed name
+  std::string block;
+};
+
+// The ordering section: one integration pair, two rows and columns, two nonzeros.
+inline std::string FixtureOrdering() {
+  return U16(1) + U16(0) + U16(1) + U16(2) + U16(0) + U16(1) + U16(0) + U16(1) + U16(2) + U16(0) +
+         U16(1) + U16(1) + U16(2) + U16(2);
+}
+
+inline std::vector<FixtureVar> FixtureVars() {
+  return {
+      {"IOFLOW.IN", Block('P', 1.5, 2.0f, 0.25f, 3.5)},                    // 0 IO, P
+      {"IO\".OUT", Block('U', -0.37003730, 10000.0f, 2.36e-16f, -0.5)},    // 1 IO
+      {"ICTANK.LEVEL", Block('p', 0.0, 0.0f, 0.0f, 7.0)},                  // 2 IC, P
+      {"CC\".VOL", Block('U', 2.0, 4.0f, 0.0f, 0.0)},                      // 3 CC shows IC
+      {"COPUMP_SPEED", Block('P', 1.0, 0.0f, 0.0f, 9.0)},                  // 4 CO, P ignored
+      {"I*\"_RATE", Block('U', 5.0, 1.0f, 0.0f, 0.0)},                     // 5 I*
+      {"*OT", Block('U', 1.0, 0.0f, 0.0f, 2.0)},                           // 6 *O
+      {"**X[1]", Block('P', 0.0, 0.0f, 0.0f, 0.0)},                        // 7 shows *O
+      {"C*A.B.C.D", Block('U', 0.0, 0.0f, 0.0f, 0.0)},                     // 8 I*
+      {"IO\".\"", Block('U', 0.0, 0.0f, 0.0f, 0.0)},                       // 9 A.B
+      {"IO\".\".C.\"", Block('U', 1.0, -1.0f, 0.0f, 4.0)},                 // 10 A.B.C.D
+  };
+}
+
+inline std::string FixtureHeader() { return "*TEST LABEL 2026-12-10 FIXTURE#0000"; }
+
+inline std::string FixturePrb() {
+  auto vars = FixtureVars();
+  std::string s = FixtureHeader() + "\r\n" + U16(unsigned(vars.size() - 1));
+  for (const auto& v : vars) s += std::string(v.line) + "\r\n" + v.block;
+  return s + "#\r\n" + FixtureOrdering();
+}
+
+}  // namespace krv::pe::testing

@@ -1,0 +1,41 @@
+// One variable of a loaded problem: its value block, name and type code.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace krv::pe {
+
+constexpr size_t kBlockSize = 25;
+constexpr size_t kRecordNameMax = 77;
+
+// Type codes: bit 0 of codes 0..3 is the positivity constraint.
+//   0/1 IO, 2/3 IC (also CC), 4 CO, 5 I*, 6 *O.
+int TypeCodeFor(char c1, char c2, uint8_t constraintLetter);
+// The two letters a code shows as: "IO", "IC", "CO", "I*" or "*O".
+const char* TypeLetters(int code);
+// Codes 0..3 carry the constraint: on turns 0 into 1 and 2 into 3, off the
+// reverse; codes 4..6 stay as they are.
+int WithPositiveConstraint(int code, bool on);
+
+struct VariableRecord {
+  // The value block as read: constraint letter, X in (double), Range
+  // (single), a fourth value (single), X out (double), little-endian.
+  std::array<uint8_t, kBlockSize> block{};
+  std::string name;  // expanded, without "_X.", at most 77 characters
+  int typeCode = 6;
+
+  double XIn() const;
+  void SetXIn(double v);
+  float Range() const;
+  void SetRange(float v);
+  float Fourth() const;
+  double XOut() const;
+  void SetXOut(double v);
+  bool Positive() const { return typeCode == 1 || typeCode == 3; }
+  // The block as written: its letter rebuilt from the type code.
+  std::array<uint8_t, kBlockSize> BlockToWrite() const;
+};
+
+}  // namespace krv::pe
