@@ -1,10 +1,15 @@
 #!/bin/sh
-# Starts the package's main program on an example problem.
+# Starts Helmsman from the installed layout, in the first example's work directory.
 set -e
 build="$1"
-work="$build/run-example"
-mkdir -p "$work"
-cp examples/*.QTL "$work"/ 2>/dev/null || true
+main="$build/Kravenor"
+helmsman="$main/PGM/Helmsman"
+if [ ! -x "$helmsman" ]; then
+  echo "run-example: $helmsman is missing; build first (make build)" >&2
+  exit 1
+fi
+work=$(ls -d "$main"/WKD* 2>/dev/null | head -n 1)
+[ -n "$work" ] || work="$main"
 cd "$work"
-first=$(ls *.QTL 2>/dev/null | head -n 1)
-exec "../bin/Foreparse" ${first%.QTL}
+echo "Helmsman in $(pwd): use File to choose the example's .QTL"
+exec "$(cd "$main/PGM" && pwd)/Helmsman"
