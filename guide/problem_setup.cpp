@@ -89,10 +89,11 @@ static bool SupplySource(const ShellState& state, ProblemChoice& choice) {
   const std::string& name = state.problemName;
   if (Exists(name + ".QTL")) return true;
   if (pf::Prompts().Confirm("Use SOSI (System-Only Simplified Input) ???")) {
-    choice.openSosiEditor = true;
     // The modeller's own SOSI input is opened, never replaced by the sample.
-    if (pf::FileExists(name + ".SO")) return true;
-    return CopyFileKeepDate(pf::JoinPath(state.programDir, "DSAMPLE.SO"), name + ".SO");
+    choice.openSosiEditor =
+        pf::FileExists(name + ".SO") ||
+        CopyFileKeepDate(pf::JoinPath(state.programDir, "DSAMPLE.SO"), name + ".SO");
+    return choice.openSosiEditor;
   }
   return CopyFileKeepDate(pf::JoinPath(state.programDir, "DSAMPLE.QTL"), name + ".QTL");
 }

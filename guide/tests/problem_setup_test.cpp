@@ -200,6 +200,15 @@ TEST_F(ProblemSetup, MissingSampleStopsTheSetUp) {
   EXPECT_FALSE(work.Has("KRVUSER.PAS"));
   EXPECT_FALSE(work.Has("MYPROB.LPR"));
 
+  // A missing SOSI sample opens no editor either.
+  prompts.messages.clear();
+  prompts.answers = {Answer::Yes};
+  std::filesystem::remove(pgm.File("DSAMPLE.SO"));
+  c = Choose("NEWSO.QTL");
+  EXPECT_FALSE(c.ready);
+  EXPECT_FALSE(c.openSosiEditor);
+  EXPECT_EQ(prompts.messages.back(), "Problem with setting up files");
+
   // Without KRVSRC.TXT the program file has its first line only.
   work.Write("MYPROB.QTL", "m");
   EXPECT_TRUE(Choose("MYPROB.QTL").ready);

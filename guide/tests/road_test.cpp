@@ -1,0 +1,135 @@
+// Qt Test of the whole road from Helmsman's window on an example: choose, preprocess,
+// sequence, compile, run the solver, find the trajectory. Skipped until every piece exists.
+#include <QDir>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QProcess>
+#include <QPushButton>
+#include <QtTest>
+
+#include <filesystem>
+#include <memory>
+
+#include "guide/DGW1.h"
+#include "platform/process_start.h"
+#include "platform/qt/latin1.h"
+#include "platform/user_prompts.h"
+#include "testing/temp_dir.h"
+
+namespace fs = std::filesystem;
+using krv::platform::FromBytes;
+using krv::platform::ScriptedPrompts;
+using krv::testing::ScopedCwd;
+using krv::testing::TempDir;
+
+namespace {
+
+// Runs each start as a child of the test, so that programs which keep
+// their window open can be ended when the test is done.
+class ChildStarter : public krv::platform::ProcessStarter {
+ public:
+  ChildStarter() { krv::platform::SetStarter(this); }
+  ~ChildStarter() override {
+    krv::platform::SetStarter(nullptr);
+    for (auto& p : children) {
+      p->kill();
+      p->waitForFinished(5000);
+    }
+  }
+  bool StartDetached(const std::string& program, const std::vector<std::string>& args,
+                     const std::string& workDir) override {
+    auto p = std::make_unique<QProcess>();
+    QStringList list;
+    for (const auto& a : args) list << FromBytes(a);
+    p->setWorkingDirectory(workDir.empty() ? QDir::currentPath() : FromBytes(workDir));
+    p->setProcessChannelMode(QProcess::MergedChannels);
+    p->start(FromBytes(program), list);
+    bool ok = p->waitForStarted(10000);
+    children.push_back(std::move(p));
+    return ok;
+  }
+  QProcess& Last() { return *children.back(); }
+  std::vector<std::unique_ptr<QProcess>> children;
+};
+
+bool WaitForFiles(const std::vector<std::string>& files, int ms) {
+  QElapsedTimer t;
+  t.start();
+  while (t.elapsed() < ms) {
+    bool all = true;
+    for (const auto& f : files) all = all && fs::exists(f) && fs::file_size(f) > 0;
+    if (all) return true;
+    QTest::qWait(50);
+  }
+  return false;
+}
+
+}  // namespace
+
+class RoadTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void exampleFromSourceToTrajectory() {
+    const fs::path pgm = fs::path(KRV_BIN_DIR).parent_path() / "Kravenor" / "PGM";
+    std::vector<fs::path> examples;
+    if (fs::is_directory(fs::path(KRV_SOURCE_DIR) / "examples"))
+      for (const auto& e : fs::directory_iterator(fs::path(KRV_SOURCE_DIR) / "examples"))
+        if (e.path().extension() == ".QTL") examples.push_back(e.path());
+    std::sort(examples.begin(), examples.end());
+    QStringList missing;
+    for (const char* f : {"Foreparse", "Sequist", "Tessary", "KRVSRC.TXT", "Helmsman.TXT"})
+      if (!fs::exists(pgm / f)) missing << f;
+    if (!fs::exists(pgm / "units" / "krvprocs.ppu") && !fs::exists(pgm / "units" / "KRVPROCS.ppu"))
+      missing << "units/krvprocs.ppu";
+    if (examples.empty()) missing << "examples/*.QTL";
+    if (!missing.isEmpty()) QSKIP(qPrintable("not installed yet: " + missing.join(", ")));
+
+    ScopedCwd keep(".");
+    TempDir work;
+    const std::string name = examples[0].stem().string();
+    fs::copy_file(examples[0], work.File(name + ".QTL"));
+    ScriptedPrompts prompts;
+    ChildStarter starter;
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    TForm1 f(pgm.string() + "/");
+    f.SetTerminalLookup([] { return std::string(); });
+    f.show();
+    auto click = [&](const char* button) {
+      QPushButton* b = f.findChild<QPushButton*>(button);
+      QVERIFY2(b->isEnabled(), button);
+      QTest::mouseClick(b, Qt::LeftButton);
+    };
+
+    prompts.files = {work.File(name + ".QTL")};
+    click("FileButton");
+    QCOMPARE(f.windowTitle(), FromBytes("Guide:" + name));
+
+    click("PrepButton");
+    QVERIFY2(WaitForFiles({work.File(name + ".VNM"), work.File(name + ".PSY")}, 60000),
+             "Foreparse wrote no .VNM and .PSY");
+    QTest::qWait(2100);  // the next file must be two seconds newer
+    f.RefreshStatus();
+    click("SeqButton");
+    QVERIFY2(WaitForFiles({work.File(name + ".PRB")}, 60000), "Sequist wrote no .PRB");
+    f.RefreshStatus();
+    QCOMPARE(f.findChild<QLabel*>("SeqStatus")->text(), QString(" "));
+    QCOMPARE(f.findChild<QLabel*>("CompStatus")->text(), QString("Need to compile"));
+
+    QTest::qWait(2100);
+    click("bComp");
+    QVERIFY(starter.Last().waitForFinished(120000));
+    f.RefreshStatus();
+    QVERIFY2(f.findChild<QLabel*>("CompStatus")->text() == " ", work.Read("TMPTMP.LOG").c_str());
+    QVERIFY(work.Read("TMPTMP.LOG").find("was produced") != std::string::npos);
+
+    click("ExeStart");
+    QVERIFY(starter.Last().waitForFinished(120000));
+    QVERIFY2(fs::exists(work.File(name + ".TTR")),
+             starter.Last().readAll().constData());
+    QVERIFY(prompts.messages.empty());
+  }
+};
+
+QTEST_MAIN(RoadTest)
+#include "road_test.moc"
