@@ -43,7 +43,6 @@ std::optional<std::string> UserUnitOwner(std::string_view unitText) {
   krv::platform::LineReader reader(unitText, true);
   std::string line;
   while (reader.Next(line)) {
-    if (line.size() > 87) line.resize(87);
     size_t ext = line.find(".PSY");
     size_t lower = line.find(".psy");
     if (ext == std::string::npos || (lower != std::string::npos && lower < ext)) ext = lower;

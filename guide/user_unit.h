@@ -15,6 +15,7 @@ std::string UserUnitText(const std::string& name);
 
 // The problem whose unit this is: the name in its first line that includes
 // a ".PSY" or ".psy" file (cut to 31 characters). Nothing when no line does.
+// Lines are searched whole, so a long include path still names its owner.
 std::optional<std::string> UserUnitOwner(std::string_view unitText);
 
 }  // namespace krv::guide

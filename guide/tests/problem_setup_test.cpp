@@ -238,7 +238,16 @@ TEST(UserUnit, OwnerIsTheWordBeforeThePsyExtension) {
       EXPECT_FALSE(owner.has_value()) << c.text;
     }
   }
-  // Lines are cut to 87 characters before the search.
-  EXPECT_FALSE(UserUnitOwner(std::string(84, ' ') + "A.PSY").has_value());
+  // A long include path still names its owner, so its unit is parked, not overwritten.
+  EXPECT_EQ(*UserUnitOwner("{$I /" + std::string(120, 'd') + "/LONG.PSY }"), "LONG");
   EXPECT_EQ(*UserUnitOwner(UserUnitText("Q7")), "Q7");
+}
+
+TEST_F(ProblemSetup, LongPathsAreUsedWhole) {
+  const std::string deep = work.File(std::string(60, 'a') + "/" + std::string(60, 'b'));
+  std::filesystem::create_directories(deep);
+  ASSERT_TRUE(ChooseProblem(state, deep + "/DEEP.QTL").ready);
+  EXPECT_EQ(state.problemDir, deep);
+  EXPECT_EQ(state.problemPath, deep + "/DEEP.QTL");
+  EXPECT_TRUE(std::filesystem::exists(deep + "/DEEP.LPR"));
 }
