@@ -1,4 +1,5 @@
 // Qt Tests of Helmsman's main window: captions, enabling, the File road and the starts.
+#include <QApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QtTest>
@@ -117,6 +118,41 @@ class DGW1Test : public QObject {
     QTest::mouseClick(Button(f, "Button2"), Qt::LeftButton);
     QCOMPARE(rec.starts.back().args, (std::vector<std::string>{"ROAD", "/u"}));
     QVERIFY(prompts.messages.empty());
+  }
+
+  void sosiChoiceOpensTheSosiButton() {
+    ScopedCwd keep(".");
+    TempDir pgm, work;
+    pgm.Write("DSAMPLE.SO", "{sosi}\r\n");
+    ScriptedPrompts prompts;
+    RecordingStarter rec;
+    TForm1 f(pgm.path());
+    f.show();
+    prompts.files = {work.File("S1.QTL")};
+    prompts.answers = {krv::platform::Answer::Yes};
+    QTest::mouseClick(Button(f, "FileButton"), Qt::LeftButton);
+    QVERIFY(work.Has("S1.SO"));
+    QCOMPARE(prompts.messages,
+             std::vector<std::string>{"The SOSI editor is not part of this version yet."});
+    QCOMPARE(f.windowTitle(), QString("Guide:S1"));
+    QVERIFY(Button(f, "SObutton")->isEnabled() && Button(f, "CvtSObutton")->isEnabled());
+    QVERIFY(!Button(f, "PrepButton")->isEnabled() && !Button(f, "EditButton")->isEnabled());
+  }
+
+  void refreshWhenTheWindowComesBack() {
+    ScopedCwd keep(".");
+    TempDir pgm, work;
+    work.Write("W.QTL", "m");
+    ScriptedPrompts prompts;
+    TForm1 f(pgm.path());
+    f.show();
+    prompts.files = {work.File("W.QTL")};
+    QTest::mouseClick(Button(f, "FileButton"), Qt::LeftButton);
+    QCOMPARE(Label(f, "CompStatus"), QString(" "));
+    work.Write("W.PSY", "x");  // as Foreparse would, while the window is in the back
+    f.activateWindow();
+    QApplication::setActiveWindow(&f);
+    QTRY_COMPARE(Label(f, "CompStatus"), QString("Need to compile"));
   }
 
   void refusalsAndPlaceholders() {
