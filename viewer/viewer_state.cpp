@@ -193,6 +193,12 @@ bool ViewerState::GoToTimeStep(int32_t jt) {
   return true;
 }
 
+void ViewerState::TrackTimeStep(int32_t jt) {
+  if (!IsAttached()) return;
+  currentJT_ = std::clamp<int32_t>(jt, 0, JTmax());
+  currentT_ = timeTable_[size_t(currentJT_)];
+}
+
 bool ViewerState::CopyTruncated(const std::string& target) {
   if (!IsAttached()) return false;
   // Identity, not spelling: "./X.TTR", another case or a link is the same file.

@@ -39,6 +39,9 @@ class ViewerState {
   // Makes `jt` (clamped to the file's steps) the current step and reads
   // its values; false when nothing is attached or the read failed.
   bool GoToTimeStep(int32_t jt);
+  // While the time bar is dragged: the step and its time move, the values
+  // stay those of the step last read.
+  void TrackTimeStep(int32_t jt);
 
   // The truncated copy to `target`: refused with "Cannot change original
   // file!" when it is the attached file itself (by identity, whatever the

@@ -1,0 +1,17 @@
+// Plotvane: the result viewer program. It reads no command line.
+#include <QApplication>
+
+#include "platform/qt/qt_prompts.h"
+#include "viewer/qt/Plotvane1.h"
+#include "viewer/qt/XSelect.h"
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName("Plotvane");
+  krv::view::TForm1 form;
+  krv::view::TXSelect xselect(form.State(), &form);
+  form.SetSelectDialog(&xselect);
+  krv::platform::InstallQtPlatform(&form);
+  form.showMaximized();
+  return app.exec();
+}

@@ -1,0 +1,112 @@
+// Plotvane's main window: sixteen display lines at the current step, the
+// time labels and bars, and the menus.
+#pragma once
+
+#include <QMainWindow>
+#include <array>
+
+#include "viewer/viewer_state.h"
+
+class QAction;
+class QLabel;
+class QMenu;
+class QPushButton;
+class QScrollBar;
+
+namespace krv::view {
+
+class TXSelect;
+class UpDown;
+
+class TForm1 : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  explicit TForm1(QWidget* parent = nullptr);
+
+  ViewerState& State() { return state_; }
+  // The selection dialog, created after the main window.
+  void SetSelectDialog(TXSelect* dialog);
+  // An older trajectory format ended the program.
+  bool Ended() const { return ended_; }
+
+  void RefreshDisplayLines();
+  void ShowCurrentTime();
+  void ShowTimeBounds();
+  void ScrollListToEnd();
+  void GoToTimeStep(int32_t jt);
+
+ public slots:
+  void FormCreate();
+  void AttachTTR1Click();
+  void ReAttach1Click();
+  void CopyTruncatingAfterCurrentPosition1Click();
+  void Quit1Click();
+  void About1Click();
+  void DisplayAdd1Click();
+  void DropAll1Click();
+  void TimeBarScroll();
+  void ScrollBar1Scroll();
+  void SelectionMade();
+  void UpDown1Click(bool up);
+  void SBt0Click();
+  void SBt1Click();
+  void SBt2Click();
+  void SBt3Click();
+  void SBt4Click();
+  void SBt5Click();
+  void SBt6Click();
+  void SBt7Click();
+  void SBt8Click();
+  void SBt9Click();
+  void SBt10Click();
+  void SBt11Click();
+  void SBt12Click();
+  void SBt13Click();
+  void SBt14Click();
+  void SBt15Click();
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  void BuildMenus();
+  void BuildControls();
+  QAction* AddItem(QMenu* menu, const char* name, const char* text, bool enabled);
+  void SetAttachedCommands(bool on);
+  void SyncTimeBar();
+  void AfterDetach();
+  bool TimeBarKeyDown(int key);
+  bool ScrollBar1KeyDown(int key);
+  void TogglePlotForLine(int line);
+  void SetListTop(int top);
+
+  ViewerState state_;
+  TXSelect* xselect_ = nullptr;
+  bool ended_ = false;
+  bool syncing_ = false;
+
+  std::array<QLabel*, kDisplayLines> dLines_{};
+  std::array<QPushButton*, kDisplayLines> sbt_{};
+  QLabel* timeLbl_ = nullptr;
+  QLabel* atT_ = nullptr;
+  QLabel* tLowLbl_ = nullptr;
+  QLabel* atLO_ = nullptr;
+  QLabel* tHiLbl_ = nullptr;
+  QLabel* atHI_ = nullptr;
+  QScrollBar* scrollBar1_ = nullptr;
+  QScrollBar* timeBar_ = nullptr;
+  UpDown* upDown1_ = nullptr;
+
+  QAction* reAttach1_ = nullptr;
+  QAction* savetoDSF1_ = nullptr;
+  QAction* saveDSFat0index1_ = nullptr;
+  QAction* saveTXT1_ = nullptr;
+  QAction* print1_ = nullptr;
+  QAction* copyTruncating1_ = nullptr;
+  QAction* displayAdd1_ = nullptr;
+  QMenu* view1_ = nullptr;
+};
+
+}  // namespace krv::view

@@ -1,0 +1,256 @@
+// Plotvane's windows driven offscreen: attaching, the lines, the bars and
+// their keys, the menus and the selection dialog.
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTimer>
+#include <QtTest>
+#include <functional>
+
+#include "platform/qt/latin1.h"
+#include "platform/user_prompts.h"
+#include "testing/temp_dir.h"
+#include "viewer/qt/Plotvane1.h"
+#include "viewer/qt/XSelect.h"
+#include "viewer/tests/ttr_fixture.h"
+
+using namespace krv::view;
+
+namespace {
+
+const char* const kMap =
+    ">12-10-2026 10: 5:29 CASE1\r\n"
+    "   0 IO  _X.A.B_C[2]\r\n"
+    "   1 CO  _X.TANK.FLOW\r\n"
+    "   2 IO  _X.TANK.LEVEL\r\n"
+    "   3 I*  _X.T\r\n"
+    "     #\r\n\x1a";
+
+struct Window {
+  krv::testing::TempDir dir;
+  krv::platform::ScriptedPrompts prompts;
+  TForm1 form;
+  TXSelect xselect{form.State(), &form};
+  Window() {
+    form.SetSelectDialog(&xselect);
+    testing::TTRSpec spec;
+    spec.jtmax = 30;
+    spec.value = [](int32_t jt, int i) { return i == 0 ? 505.0f + float(jt) : float(i); };
+    dir.Write("CASE1.TTR", testing::MakeTTRBytes(spec));
+    dir.Write("CASE1.VNM", kMap);
+  }
+  template <typename T>
+  T* Find(const char* name) {
+    T* w = form.findChild<T*>(name);
+    if (!w) qFatal("no %s", name);
+    return w;
+  }
+  QString Text(const char* name) { return Find<QLabel>(name)->text(); }
+  bool Enabled(const char* action) { return Find<QAction>(action)->isEnabled(); }
+};
+
+// Runs `fill` on the selection dialog once it is shown modally, then OK.
+void AnswerSelection(std::function<void(TXSelect*)> fill) {
+  QTimer::singleShot(0, [fill] {
+    auto* dlg = qobject_cast<TXSelect*>(QApplication::activeModalWidget());
+    if (!dlg) qFatal("no selection dialog");
+    fill(dlg);
+    dlg->findChild<QPushButton*>("OKbutton")->click();
+    if (dlg->isVisible()) dlg->findChild<QPushButton*>("CancelButton")->click();
+  });
+}
+
+void SetField(TXSelect* dlg, const char* name, const char* text) {
+  dlg->findChild<QLineEdit*>(name)->setText(text);
+}
+
+void AttachAll(Window& w) {
+  w.prompts.files.push_back(w.dir.File("CASE1.TTR"));
+  AnswerSelection([](TXSelect* dlg) {
+    QCOMPARE(dlg->windowTitle(), QString("Variable Selection: (max 3)"));
+    QCOMPARE(dlg->findChild<QLineEdit*>("XSelectStr")->text(), QString("&"));
+  });
+  w.Find<QAction>("AttachTTR1")->trigger();
+}
+
+}  // namespace
+
+class PlotvaneFormTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void StartsWithOnlyTheFileFreeCommands() {
+    Window w;
+    QCOMPARE(w.form.windowTitle(), QString("Plotvane"));
+    QCOMPARE(w.Text("TimeLbl"), QString("_T = 0"));
+    QCOMPARE(w.Text("At_T"), QString("at"));
+    for (const char* on : {"AttachTTR1", "Quit1", "TogglePlotsF61", "DropAll1", "TilePlotsF121",
+                           "About1"})
+      QVERIFY2(w.Enabled(on), on);
+    for (const char* off : {"ReAttach1", "SavetoDSF1", "SaveDSFat0index1", "SaveTXT1", "Print1",
+                            "CopyTruncatingAfterCurrentPosition1", "DisplayAdd1"})
+      QVERIFY2(!w.Enabled(off), off);
+    QVERIFY(!w.Find<QMenu>("View1")->menuAction()->isEnabled());
+    QCOMPARE(w.Find<QAction>("DisplayAdd1")->shortcut(), QKeySequence(Qt::Key_F4));
+    QCOMPARE(w.Find<QAction>("SavetoDSF1")->text(), QString("Save  DSF actual indices"));
+    for (int i = 0; i < 16; ++i) {
+      QLabel* line = w.Find<QLabel>(qPrintable("DLine" + QString::number(i)));
+      QCOMPARE(line->pos(), QPoint(88, 77 + 21 * i));
+      QPushButton* b = w.Find<QPushButton>(qPrintable("SBt" + QString::number(i)));
+      QCOMPARE(b->geometry(), QRect(64, 77 + 21 * i, 17, 15));
+    }
+    QCOMPARE(w.Find<QScrollBar>("TimeBar")->width(), 553);
+    QCOMPARE(w.Find<QScrollBar>("ScrollBar1")->pageStep(), 14);
+  }
+
+  void AttachShowsTheSelectionAndTheLines() {
+    Window w;
+    AttachAll(w);
+    QCOMPARE(w.form.windowTitle(), "Plotvane -- " + krv::platform::FromBytes(w.dir.File("CASE1")));
+    QCOMPARE(w.Text("DLine0"), QString("   0 IO  5.050000E+02 _X.A.B[2]_C"));
+    QCOMPARE(w.Text("DLine3"), QString("   3 I*  3.000000E+00 _X.T"));
+    QCOMPARE(w.Text("DLine4"), QString(" "));
+    QCOMPARE(w.Text("TimeLbl"), QString("_T =    0.000000"));
+    QCOMPARE(w.Text("At_T"), QString("at _JT=0"));
+    QCOMPARE(w.Text("THiLbl"), QString("Hi _T =   15.000000"));
+    QCOMPARE(w.Text("AtHI"), QString("at _JT=30"));
+    QCOMPARE(w.Text("TLowLbl"), QString("Low _T =    0.000000"));
+    for (const char* on : {"ReAttach1", "SavetoDSF1", "SaveDSFat0index1", "SaveTXT1", "Print1",
+                           "CopyTruncatingAfterCurrentPosition1", "DisplayAdd1"})
+      QVERIFY2(w.Enabled(on), on);
+    QVERIFY(w.Find<QMenu>("View1")->menuAction()->isEnabled());
+    QCOMPARE(w.Find<QScrollBar>("ScrollBar1")->maximum(), 3);
+    QCOMPARE(w.Find<QScrollBar>("TimeBar")->maximum(), 30);
+  }
+
+  void TimeBarMovesTheStepAndListKeysScrollTheList() {
+    Window w;
+    AttachAll(w);
+    // Two more selections: twelve entries, so the list can scroll.
+    for (int k = 0; k < 2; ++k) {
+      AnswerSelection([](TXSelect*) {});
+      w.Find<QAction>("DisplayAdd1")->trigger();
+    }
+    QCOMPARE(w.form.State().Last(), 11);
+    auto* timeBar = w.Find<QScrollBar>("TimeBar");
+    timeBar->setValue(7);
+    QCOMPARE(w.Text("At_T"), QString("at _JT=7"));
+    QCOMPARE(w.Text("DLine0"), QString("   0 IO  5.120000E+02 _X.A.B[2]_C"));
+    w.form.ScrollListToEnd();  // top 0: the whole list fits
+    QTest::keyClick(timeBar, Qt::Key_Down);
+    QCOMPARE(w.form.State().Top(), 1);
+    QCOMPARE(w.form.State().CurrentJT(), 7);
+    QCOMPARE(w.Text("DLine0"), QString("   1 CO  1.000000E+00 _X.TANK.FLOW"));
+    QTest::keyClick(timeBar, Qt::Key_End);
+    QCOMPARE(w.form.State().Top(), 11);
+    QTest::keyClick(timeBar, Qt::Key_Home);
+    QCOMPARE(w.form.State().Top(), 0);
+    QCOMPARE(w.form.State().CurrentJT(), 7);
+    auto* list = w.Find<QScrollBar>("ScrollBar1");
+    QTest::keyClick(list, Qt::Key_Right);
+    QCOMPARE(w.form.State().CurrentJT(), 8);
+    QCOMPARE(timeBar->value(), 8);
+    QCOMPARE(w.Text("DLine0"), QString("   0 IO  5.130000E+02 _X.A.B[2]_C"));
+    QTest::keyClick(list, Qt::Key_Left);
+    QCOMPARE(w.form.State().CurrentJT(), 7);
+    QCOMPARE(w.form.State().Top(), 0);
+    timeBar->setValue(30);
+    QTest::keyClick(list, Qt::Key_Right);  // at hi: only redraws
+    QCOMPARE(w.form.State().CurrentJT(), 30);
+  }
+
+  void AnEmptyListKeepsTheStep() {
+    Window w;
+    w.prompts.files.push_back(w.dir.File("CASE1.TTR"));
+    AnswerSelection([](TXSelect* dlg) { SetField(dlg, "XSelectStr", ""); });
+    w.Find<QAction>("AttachTTR1")->trigger();
+    QCOMPARE(w.form.State().Last(), -1);
+    auto* timeBar = w.Find<QScrollBar>("TimeBar");
+    timeBar->setValue(5);
+    QCOMPARE(w.form.State().CurrentJT(), 0);
+    QCOMPARE(timeBar->value(), 0);
+    QTest::keyClick(timeBar, Qt::Key_Right);
+    QCOMPARE(w.form.State().CurrentJT(), 0);
+  }
+
+  void InvalidSelectionBeepsAndRestoresTheField() {
+    Window w;
+    w.prompts.files.push_back(w.dir.File("CASE1.TTR"));
+    bool stayedOpen = false;
+    QString restored;
+    QTimer::singleShot(0, [&] {
+      auto* dlg = qobject_cast<TXSelect*>(QApplication::activeModalWidget());
+      QVERIFY(dlg);
+      SetField(dlg, "BegXNUM", "abc");
+      dlg->findChild<QPushButton*>("OKbutton")->click();
+      stayedOpen = dlg->isVisible();
+      restored = dlg->findChild<QLineEdit*>("BegXNUM")->text();
+      SetField(dlg, "XSelectStr", "(IO)&");
+      dlg->findChild<QPushButton*>("OKbutton")->click();
+    });
+    w.Find<QAction>("AttachTTR1")->trigger();
+    QVERIFY(stayedOpen);
+    QCOMPARE(restored, QString("0"));
+    QCOMPARE(w.prompts.beeps, 1);
+    QCOMPARE(w.form.State().DisplayList(), (std::vector<int16_t>{0, 2}));
+  }
+
+  void AFailedAttachDisablesTheCommands() {
+    Window w;
+    AttachAll(w);
+    w.prompts.files.push_back(w.dir.File("NONE.TTR"));
+    w.Find<QAction>("AttachTTR1")->trigger();
+    QCOMPARE(w.prompts.messages, std::vector<std::string>{"No file"});
+    QCOMPARE(w.form.windowTitle(), QString("Plotvane"));
+    for (const char* off : {"ReAttach1", "SaveTXT1", "CopyTruncatingAfterCurrentPosition1",
+                            "DisplayAdd1"})
+      QVERIFY2(!w.Enabled(off), off);
+    QCOMPARE(w.Text("DLine0"), QString(" "));
+  }
+
+  void CopyTruncatesAtTheCurrentStep() {
+    Window w;
+    AttachAll(w);
+    w.Find<QScrollBar>("TimeBar")->setValue(4);
+    w.prompts.answers.push_back(krv::platform::Answer::Yes);
+    w.prompts.files.push_back(w.dir.File("SHORT.TTR"));
+    w.Find<QAction>("CopyTruncatingAfterCurrentPosition1")->trigger();
+    QCOMPARE(w.prompts.questions, std::vector<std::string>{"Copy, Deleting after _JT=4"});
+    QCOMPARE(w.dir.Read("SHORT.TTR").size(), size_t(64 * 6));
+    // Cancelled at the question: nothing asked further.
+    w.Find<QAction>("CopyTruncatingAfterCurrentPosition1")->trigger();
+    QCOMPARE(w.prompts.dialogs.size(), size_t(2));
+  }
+
+  void ReAttachKeepsTheListAndDropAllEmptiesIt() {
+    Window w;
+    AttachAll(w);
+    w.Find<QAction>("ReAttach1")->trigger();
+    QCOMPARE(w.form.State().Last(), 3);
+    QCOMPARE(w.Text("DLine1"), QString("   1 CO  1.000000E+00 _X.TANK.FLOW"));
+    w.prompts.answers.push_back(krv::platform::Answer::Yes);
+    w.Find<QAction>("DropAll1")->trigger();
+    QCOMPARE(w.prompts.questions.back(), std::string("All variables and plots will be dropped!"));
+    QCOMPARE(w.form.State().Last(), -1);
+    QCOMPARE(w.Text("DLine0"), QString(" "));
+  }
+
+  // Last: ending the program also ends every later event loop.
+  void AnOldFormatEndsTheProgram() {
+    Window w;
+    testing::TTRSpec spec;
+    spec.mark = 12345;
+    w.dir.Write("OLD.TTR", testing::MakeTTRBytes(spec));
+    w.prompts.files.push_back(w.dir.File("OLD.TTR"));
+    w.Find<QAction>("AttachTTR1")->trigger();
+    QVERIFY(w.form.Ended());
+    QCOMPARE(w.prompts.messages, std::vector<std::string>{"OLD TTR FILE FORMAT, MUST CONVERT"});
+  }
+};
+
+QTEST_MAIN(PlotvaneFormTest)
+#include "plotvane_form_test.moc"
