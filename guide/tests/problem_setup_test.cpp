@@ -251,3 +251,14 @@ TEST_F(ProblemSetup, LongPathsAreUsedWhole) {
   EXPECT_EQ(state.problemPath, deep + "/DEEP.QTL");
   EXPECT_TRUE(std::filesystem::exists(deep + "/DEEP.LPR"));
 }
+
+TEST_F(ProblemSetup, MissingDirectoryIsReportedAndChangesNothing) {
+  work.Write("FIRST.QTL", "m");
+  ASSERT_TRUE(Choose("FIRST.QTL").ready);
+  const std::string cwd = Cwd();
+  EXPECT_FALSE(Choose("gone/SECOND.QTL").ready);
+  EXPECT_EQ(prompts.messages, std::vector<std::string>{"Cannot open the directory " +
+                                                       work.File("gone")});
+  EXPECT_EQ(state.problemName, "FIRST");
+  EXPECT_EQ(Cwd(), cwd);
+}

@@ -1,6 +1,8 @@
 // Tests of the step status: texts and enabled buttons from the files' stamps.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "guide/step_status.h"
 #include "platform/file_stamp.h"
 #include "testing/temp_dir.h"
@@ -94,6 +96,12 @@ TEST(StepStatus, ProbesRealFilesWithTwoSecondStampsUnsigned) {
   EXPECT_EQ(s.seqStatus, " ");
   EXPECT_EQ(s.compStatus, "Need to compile");
   EXPECT_FALSE(s.solverEnabled);
+
+  // A directory of the solver's name is no solver.
+  std::filesystem::create_directory(d.File("P"));
+  RefreshStatus("P", s);
+  EXPECT_EQ(s.compStatus, "Need to compile");
+  std::filesystem::remove(d.File("P"));
 
   // A solver from 2045 has its stamp's top bit set and is still the newer.
   const uint32_t y2045 = (65u << 25) | (1u << 21) | (1u << 16);
