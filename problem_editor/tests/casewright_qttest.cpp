@@ -1,0 +1,315 @@
+// Casewright's windows driven offscreen by object name.
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QTimer>
+#include <QtTest>
+
+#include "platform/user_prompts.h"
+#include "problem_editor/forms/TForm1.h"
+#include "problem_editor/forms/TNumDlg.h"
+#include "problem_editor/forms/TXSelect.h"
+#include "problem_editor/tests/prb_fixture.h"
+#include "testing/temp_dir.h"
+
+using namespace krv::pe;
+using namespace krv::pe::testing;
+
+namespace {
+
+template <typename T>
+T* Get(QObject* root, const QString& name) {
+  T* w = root->findChild<T*>(name);
+  if (!w) qFatal("no child %s", qPrintable(name));
+  return w;
+}
+
+QString Text(QObject* root, const QString& name) {
+  if (auto* l = root->findChild<QLabel*>(name)) return l->text();
+  if (auto* e = root->findChild<QLineEdit*>(name)) return e->text();
+  if (auto* b = root->findChild<QPushButton*>(name)) return b->text();
+  qFatal("no text child %s", qPrintable(name));
+}
+
+QAction* Action(TForm1& f, const char* name) { return Get<QAction>(&f, name); }
+
+// Runs the selection dialog from the form's menu with the given entries.
+void SelectWith(TForm1& f, const QString& mask, const QString& b = QString(),
+                const QString& e = QString()) {
+  QTimer::singleShot(0, [&f, mask, b, e] {
+    TXSelect& d = f.XSelect();
+    if (!b.isEmpty()) Get<QLineEdit>(&d, "BeginEdit")->setText(b);
+    if (!e.isEmpty()) Get<QLineEdit>(&d, "EndEdit")->setText(e);
+    Get<QLineEdit>(&d, "MaskEdit")->setText(mask);
+    d.XSelOK();
+    if (d.isVisible()) d.reject();
+  });
+  Action(f, "DisplayAdd1")->trigger();
+  f.activateWindow();
+  if (!QTest::qWaitForWindowActive(&f)) qWarning("window not active");
+}
+
+}  // namespace
+
+class CasewrightTest : public QObject {
+  Q_OBJECT
+
+ private:
+  std::unique_ptr<krv::testing::TempDir> dir_;
+  std::unique_ptr<krv::platform::ScriptedPrompts> prompts_;
+
+  std::unique_ptr<TForm1> LoadedForm() {
+    auto f = std::make_unique<TForm1>();
+    f->StartWith(dir_->File("FIX"), false);
+    f->show();
+    f->activateWindow();
+    if (!QTest::qWaitForWindowActive(f.get())) qWarning("window not active");
+    return f;
+  }
+
+ private slots:
+  void init() {
+    dir_ = std::make_unique<krv::testing::TempDir>();
+    dir_->Write("FIX.PRB", FixturePrb());
+    prompts_ = std::make_unique<krv::platform::ScriptedPrompts>();
+  }
+  void cleanup() {
+    prompts_.reset();
+    dir_.reset();
+  }
+
+  void startsBare() {
+    TForm1 f;
+    QCOMPARE(f.windowTitle(), QString("Casewright for v. 6 :"));
+    QVERIFY(Text(&f, "HeadLabel").endsWith("   0 disp"));
+    QVERIFY(Text(&f, "HeadLabel").startsWith("X in"));
+    for (const char* on : {"Load1", "Quit1", "About1"}) QVERIFY2(Action(f, on)->isEnabled(), on);
+    for (const char* off : {"Saveas1", "SaveText1", "DisplayAdd1", "ViewLabel1", "Window1"})
+      QVERIFY2(!Action(f, off)->isEnabled(), off);
+    for (const char* menu : {"Edit1", "Drop1", "Merge1"})
+      QVERIFY2(!Get<QMenu>(&f, menu)->menuAction()->isEnabled(), menu);
+    QVERIFY(Get<QMenu>(&f, "File1")->menuAction()->isEnabled());
+    QCOMPARE(Text(&f, "CapLabel0"), QString(" "));
+    QVERIFY(Get<QLineEdit>(&f, "XINedit0")->isReadOnly());
+  }
+
+  void commandLineStartValidates() {
+    dir_->Write("OLD.PRB", "OLD\r\n#\r\n");
+    TForm1 f;
+    f.StartWith(dir_->File("MISSING"), true);
+    f.StartWith(dir_->File("OLD"), true);
+    QCOMPARE(f.windowTitle(), QString("Casewright for v. 6 :"));
+    QVERIFY(!Action(f, "Saveas1")->isEnabled());
+    QCOMPARE(prompts_->messages, (std::vector<std::string>{"NO FILE", "NOT A V.4 FILE"}));
+  }
+
+  void loadDialogRetriesUntilValid() {
+    dir_->Write("OLD.PRB", "OLD\r\n#\r\n");
+    TForm1 f;
+    prompts_->files = {dir_->File("NONE.PRB"), dir_->File("OLD.prb"), dir_->File("fix.PRB")};
+    Action(f, "Load1")->trigger();
+    QCOMPARE(prompts_->dialogs.size(), size_t(3));
+    QCOMPARE(prompts_->dialogs[0].title, std::string("PRB file:"));
+    QCOMPARE(prompts_->dialogs[0].filter, std::string("PRB files|*.PRB"));
+    QCOMPARE(f.windowTitle(), QString::fromStdString("Casewright--" + dir_->File("fix")));
+    QVERIFY(Action(f, "Saveas1")->isEnabled());
+    QVERIFY(Get<QMenu>(&f, "Edit1")->menuAction()->isEnabled());
+    QVERIFY(Text(&f, "HeadLabel").endsWith(" 0 disp"));
+    Action(f, "ViewLabel1")->trigger();
+    QCOMPARE(prompts_->messages.back(), "Label=" + FixtureHeader().substr(1));
+  }
+
+  void selectionFillsTheGrid() {
+    auto f = LoadedForm();
+    SelectWith(*f, "(IO)&");
+    QCOMPARE(Text(f.get(), "CapLabel0"), QString("   0 IO  _X.FLOW.IN"));
+    QCOMPARE(Text(f.get(), "XINedit0"), QString(" 1.5000000E+00"));
+    QCOMPARE(Text(f.get(), "XoutLabel0"), QString(" 3.5000000E+00"));
+    QCOMPARE(Text(f.get(), "RangeEdit0"), QString(" 2.000E+00"));
+    QCOMPARE(Text(f.get(), "ErrLabel0"), QString(" 1.000E+00"));
+    QCOMPARE(Text(f.get(), "PLabel0"), QString("P"));
+    QCOMPARE(Text(f.get(), "Mark0"), QString("I"));
+    QCOMPARE(Text(f.get(), "CapLabel3"), QString("  10 IO  _X.A.B.C.D"));
+    QCOMPARE(Text(f.get(), "CapLabel4"), QString(" "));
+    QVERIFY(Get<QLineEdit>(f.get(), "RangeEdit4")->isReadOnly());
+    QVERIFY(Text(f.get(), "HeadLabel").endsWith(" 4 disp"));
+    // A marker button toggles the row's mark.
+    QTest::mouseClick(Get<QPushButton>(f.get(), "Mark1"), Qt::LeftButton);
+    QCOMPARE(Text(f.get(), "Mark1"), QString(" "));
+    QCOMPARE(f->Session().main.marks[1], uint8_t(0));
+  }
+
+  void refusedSelectionBeepsAndStaysOpen() {
+    auto f = LoadedForm();
+    TXSelect& d = f->XSelect();
+    d.SetBuffer(&f->Session().main, true);
+    d.show();
+    QCOMPARE(d.windowTitle(), QString("Variable Selection: (max 10)"));
+    QCOMPARE(Text(&d, "MaskEdit"), QString("&"));
+    Get<QLineEdit>(&d, "MaskEdit")->setText("(XX)&");
+    Get<QLineEdit>(&d, "BeginEdit")->setText("65541");
+    d.XSelOK();
+    QCOMPARE(prompts_->beeps, 1);
+    QVERIFY(prompts_->messages.empty());
+    QVERIFY(d.isVisible());
+    QCOMPARE(Text(&d, "BeginEdit"), QString("0"));
+    QCOMPARE(f->Session().main.lastDisplayed, -1);
+    Get<QCheckBox>(&d, "DropAll")->setChecked(true);
+    Get<QRadioButton>(&d, "EmptyOnly")->setChecked(true);
+    QVERIFY(!f->Session().anyVariables);
+    Get<QLineEdit>(&d, "MaskEdit")->setText("&");
+    d.XSelOK();
+    QVERIFY(!d.isVisible());
+    QCOMPARE(f->Session().main.lastDisplayed, 2);  // records 2, 4 and 9
+    QVERIFY(!Get<QCheckBox>(&d, "DropAll")->isChecked());
+  }
+
+  void typingValuesWithTabAndEscape() {
+    auto f = LoadedForm();
+    SelectWith(*f, "&");  // 11 rows: the last page starts at row 1
+    QLineEdit* x = Get<QLineEdit>(f.get(), "XINedit0");
+    QCOMPARE(Text(f.get(), "CapLabel0"), QString("   1 IO  _X.FLOW.OUT"));
+    x->setFocus();
+    QApplication::processEvents();
+    x->selectAll();
+    QTest::keyClicks(x, " 2.5 ");
+    QTest::keyClick(x, Qt::Key_Tab);
+    QApplication::processEvents();
+    QCOMPARE(f->Session().main.records[1].XIn(), 2.5);
+    QCOMPARE(x->text(), QString(" 2.5000000E+00"));
+    QCOMPARE(Text(f.get(), "ErrLabel0"), QString(" "));
+    QVERIFY(f->Session().modified);
+
+    QLineEdit* r = Get<QLineEdit>(f.get(), "RangeEdit0");
+    r->setFocus();
+    QApplication::processEvents();
+    r->selectAll();
+    QTest::keyClicks(r, "7");
+    QTest::keyClick(r, Qt::Key_Escape);
+    QCOMPARE(r->text(), QString(" 1.000E+04"));
+    QTest::keyClick(r, Qt::Key_Tab);
+    QApplication::processEvents();
+    QCOMPARE(f->Session().main.records[1].Range(), 10000.0f);
+  }
+
+  void badNumberKeepsTheFocus() {
+    auto f = LoadedForm();
+    SelectWith(*f, "(IO)&");
+    QLineEdit* x = Get<QLineEdit>(f.get(), "XINedit1");
+    x->setFocus();
+    QApplication::processEvents();
+    x->selectAll();
+    QTest::keyClicks(x, "2,5");
+    QTest::keyClick(x, Qt::Key_Tab);
+    for (int i = 0; i < 3; ++i) QApplication::processEvents();
+    QVERIFY(x->hasFocus());
+    QCOMPARE(x->text(), QString("2,5"));
+    QCOMPARE(f->Session().main.records[1].XIn(), -0.37003730);
+    QVERIFY(!f->Session().modified);
+    QCOMPARE(prompts_->beeps, 1);
+    // Escape still restores what the edit held before.
+    QTest::keyClick(x, Qt::Key_Escape);
+    QCOMPARE(x->text(), QString("-3.7003730E-01"));
+    // A Range beyond the single range is refused the same way.
+    QLineEdit* r = Get<QLineEdit>(f.get(), "RangeEdit1");
+    r->setFocus();
+    QApplication::processEvents();
+    r->selectAll();
+    QTest::keyClicks(r, "1e39");
+    QTest::keyClick(r, Qt::Key_Tab);
+    for (int i = 0; i < 3; ++i) QApplication::processEvents();
+    QVERIFY(r->hasFocus());
+    QCOMPARE(f->Session().main.records[1].Range(), 10000.0f);
+  }
+
+  void pagingAtTheEnds() {
+    auto f = LoadedForm();
+    SelectWith(*f, "&");
+    SelectWith(*f, "&");  // 22 rows
+    EditorBuffer& b = f->Session().main;
+    QCOMPARE(b.top, 12);
+    QCOMPARE(Get<QScrollBar>(f.get(), "ScrollBar1")->maximum(), 21);
+    QTest::keyClick(f.get(), Qt::Key_PageDown);
+    QCOMPARE(b.top, 21);
+    QCOMPARE(Text(f.get(), "CapLabel0"), QString("  10 IO  _X.A.B.C.D"));
+    QCOMPARE(Text(f.get(), "CapLabel1"), QString(" "));
+    QTest::keyClick(f.get(), Qt::Key_Home);
+    QCOMPARE(b.top, 0);
+    QTest::keyClick(f.get(), Qt::Key_PageUp);
+    QCOMPARE(b.top, 0);
+    QCOMPARE(b.cursor, 3);
+    QTest::keyClick(f.get(), Qt::Key_End);
+    QCOMPARE(b.top, 12);
+    QCOMPARE(Get<QScrollBar>(f.get(), "ScrollBar1")->value(), 12);
+    // Keys in an edit reach the grid first and commit the edit.
+    QLineEdit* x = Get<QLineEdit>(f.get(), "XINedit0");
+    x->setFocus();
+    QApplication::processEvents();
+    x->selectAll();
+    QTest::keyClicks(x, "9");
+    QTest::keyClick(x, Qt::Key_PageUp);
+    QCOMPARE(b.records[1].XIn(), 9.0);  // display row 12 is record 1
+    QCOMPARE(b.top, 3);
+    Get<QScrollBar>(f.get(), "ScrollBar1")->setValue(7);
+    QCOMPARE(b.top, 7);
+    QCOMPARE(Text(f.get(), "CapLabel0"), QString("   7 *O  _X.X[1]"));
+  }
+
+  void closeQueryAndSaveAs() {
+    auto f = LoadedForm();
+    f->Session().modified = true;
+    // Save dialog cancelled, then No: the window stays open, still modified.
+    prompts_->answers = {krv::platform::Answer::No};
+    QVERIFY(!f->close());
+    QCOMPARE(prompts_->questions.back(), std::string("Close without saving?"));
+    QVERIFY(f->Session().modified);
+
+    prompts_->files = {dir_->File("FIX.PRB")};
+    Action(*f, "Saveas1")->trigger();
+    QCOMPARE(prompts_->dialogs.back().title, std::string("Save as:"));
+    QCOMPARE(prompts_->dialogs.back().fileName, dir_->File("FIX") + ".PRB");
+    QVERIFY(dir_->Has("FIX.PBK"));
+    QVERIFY(!f->Session().modified);
+    QVERIFY(f->close());
+
+    auto g = LoadedForm();
+    prompts_->files = {dir_->File("OTHER.PRB")};
+    Action(*g, "Saveas1")->trigger();
+    QCOMPARE(g->windowTitle(), QString::fromStdString("Casewright--" + dir_->File("OTHER")));
+    QVERIFY(dir_->Has("OTHER.PRB"));
+  }
+
+  void numberDialog() {
+    TNumDlg d;
+    double v = 1.0;
+    QTimer::singleShot(0, [&d] {
+      QCOMPARE(Text(&d, "ValueEdit"), QString("1.0000000E+00"));
+      Get<QLineEdit>(&d, "ValueEdit")->setText("2,5");
+      d.OKButtonClick();  // refused: the text shown at the start returns
+      QCOMPARE(Text(&d, "ValueEdit"), QString("1.0000000E+00"));
+      Get<QLineEdit>(&d, "ValueEdit")->setText("  2.5  ");
+      d.OKButtonClick();
+    });
+    bool accepted = d.EditRealValue("Enter new value", v);
+    QVERIFY(accepted);
+    QCOMPARE(v, 2.5);
+    QCOMPARE(prompts_->beeps, 1);
+    QCOMPARE(d.windowTitle(), QString("Enter/edit value"));
+
+    QTimer::singleShot(0, [&d] {
+      Get<QLineEdit>(&d, "ValueEdit")->setText("7");
+      QTest::keyClick(&d, Qt::Key_Escape);
+    });
+    QVERIFY(!d.EditRealValue("Enter new value", v));
+    QCOMPARE(v, 2.5);
+  }
+};
+
+QTEST_MAIN(CasewrightTest)
+#include "casewright_qttest.moc"
