@@ -17,8 +17,11 @@ TTRWriter::~TTRWriter() { Abort(); }
 bool TTRWriter::Create(const std::string& path) {
   Abort();
   target_ = platform::ResolvePath(path);
-  std::string tmpl =
-      platform::JoinPath(platform::DirName(target_), "." + platform::BaseName(target_) + ".XXXXXX");
+  // Appended piecewise: GCC 12 warns falsely on "." + name + ".XXXXXX".
+  std::string hidden(1, '.');
+  hidden += platform::BaseName(target_);
+  hidden += ".XXXXXX";
+  std::string tmpl = platform::JoinPath(platform::DirName(target_), hidden);
   std::vector<char> name(tmpl.begin(), tmpl.end());
   name.push_back('\0');
   fd_ = ::mkostemp(name.data(), O_CLOEXEC);
