@@ -1,0 +1,81 @@
+// The sparse incidence structure of one ordering stage: every nonzero is an
+// entry in two singly linked lists, its row's and its column's.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace krv::seq {
+
+// Entries are numbered 1..Count(); 0 is the end of a list. Rows and columns
+// are numbered 1..n.
+class IncidenceLists {
+ public:
+  // Creates entries 1..count from rows[i], cols[i] (i = 0..count-1) and
+  // links every row list in ascending column order and every column list in
+  // ascending row order; equal keys keep their entry order. Also counts
+  // each row's and column's entries (the counts stay as built).
+  void Build(int n, const int* rows, const int* cols, int count);
+
+  int N() const { return n_; }
+  int Count() const { return count_; }
+
+  // Current row and column of an entry; merges and exchanges change them.
+  int Row(int e) const { return row_[e]; }
+  int Col(int e) const { return col_[e]; }
+  int NextInRow(int e) const { return nextInRow_[e]; }
+  int NextInCol(int e) const { return nextInCol_[e]; }
+  int RowHead(int r) const { return rowHead_[r]; }
+  int ColHead(int c) const { return colHead_[c]; }
+  int RowCount(int r) const { return rowCount_[r]; }
+  int ColCount(int c) const { return colCount_[c]; }
+  // The entries in (column, row) order as the last sort left them.
+  const std::vector<int>& ColumnOrder() const { return order_; }
+
+  // The entry of `row` in `column`'s list, or 0.
+  int FindEntryInColumn(int column, int row) const;
+  // Swaps the column lists of a and b and renames their entries' columns.
+  void ExchangeColumns(int a, int b);
+  // Removes every entry of column c except (c, c) from its row list.
+  void UnlinkColumnFromRows(int c);
+  // Removes every entry of row r except (r, r) from its column list.
+  void UnlinkRowFromColumns(int r);
+
+  // Merging a row or column into another (see the block ordering).
+  // Moves entry e into row r's list: walks past entries whose column is
+  // below e's and inserts there. False, without moving, when row r already
+  // holds an entry in e's column anywhere in its list.
+  bool InsertIntoRow(int e, int r);
+  // Likewise into column c's list, keyed by row.
+  bool InsertIntoCol(int e, int c);
+  // Unlinks entry e from its row's or its column's list.
+  void RemoveFromRow(int e);
+  void RemoveFromCol(int e);
+
+  // Moves every entry of row q's list whose column is neither done nor q
+  // into row r (InsertIntoRow); an entry whose column row r already has is
+  // dropped and unlinked from its column list.
+  void MergeRowInto(int q, int r, const std::vector<char>& done);
+  // Likewise every entry of column q's list whose row is neither done nor
+  // q into column r; a dropped entry is unlinked from its row list and its
+  // row is appended to `droppedRows`.
+  void MergeColumnInto(int q, int r, const std::vector<char>& done, std::vector<int>& droppedRows);
+
+ private:
+  struct Side;
+  static const Side kRows, kCols;
+  void Remove(const Side& s, int e);
+  bool Insert(const Side& s, int e, int into);
+  void MergeInto(const Side& s, const Side& other, int q, int r, const std::vector<char>& done,
+                 std::vector<int>* dropped);
+  void LinkRows();
+  void LinkCols();
+  int n_ = 0;
+  int count_ = 0;
+  std::vector<int> row_, col_, nextInRow_, nextInCol_;
+  std::vector<int> rowHead_, colHead_, rowCount_, colCount_;
+  std::vector<int> order_, scratch_, bucket_;
+};
+
+}  // namespace krv::seq
