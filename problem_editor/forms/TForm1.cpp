@@ -33,9 +33,11 @@ namespace {
 const char* const kAbout = "Casewright: edits the data of a problem file (.PRB)";
 
 template <typename W>
-W* Named(QWidget* parent, const QString& name) {
+W* Placed(QWidget* parent, const QString& name, const QRect& at, const QFont* font = nullptr) {
   auto* w = new W(parent);
   w->setObjectName(name);
+  w->setGeometry(at);
+  if (font) w->setFont(*font);
   return w;
 }
 
@@ -133,45 +135,29 @@ void TForm1::BuildMenus() {
 void TForm1::BuildGrid() {
   QWidget* c = centralWidget();
   QFont fixed = GridFont();
-  header_ = Named<QLabel>(c, "HeadLabel");
-  header_->setGeometry(72, 0, 428, 16);
-  header_->setFont(fixed);
+  header_ = Placed<QLabel>(c, "HeadLabel", QRect(72, 0, 428, 16), &fixed);
   for (int r = 0; r < kGridRows; ++r) {
     const QString n = QString::number(r);
     const int dy = 40 * r;
     Row& row = rows_[size_t(r)];
-    row.mark = Named<QPushButton>(c, "Mark" + n);
-    row.mark->setGeometry(0, 16 + dy, 17, 33);
+    row.mark = Placed<QPushButton>(c, "Mark" + n, QRect(0, 16 + dy, 17, 33));
     row.mark->setFocusPolicy(Qt::NoFocus);
-    row.p = Named<QLabel>(c, "PLabel" + n);
-    row.p->setGeometry(24, 38 + dy, 12, 14);
-    row.caption = Named<QLabel>(c, "CapLabel" + n);
-    row.caption->setGeometry(24, 16 + dy, 450, 16);
-    row.caption->setFont(fixed);
-    row.xin = Named<QLineEdit>(c, "XINedit" + n);
-    row.xin->setGeometry(40, 32 + dy, 105, 21);
-    row.xin->setFont(fixed);
-    row.xout = Named<QLabel>(c, "XoutLabel" + n);
-    row.xout->setGeometry(152, 34 + dy, 100, 16);
-    row.xout->setFont(fixed);
-    row.range = Named<QLineEdit>(c, "RangeEdit" + n);
-    row.range->setGeometry(256, 32 + dy, 81, 21);
-    row.range->setFont(fixed);
-    row.err = Named<QLabel>(c, "ErrLabel" + n);
-    row.err->setGeometry(352, 34 + dy, 100, 16);
-    row.err->setFont(fixed);
-    row.xin->setProperty("gridRow", r);
-    row.xin->setProperty("rangeEdit", false);
-    row.range->setProperty("gridRow", r);
-    row.range->setProperty("rangeEdit", true);
-    row.xin->installEventFilter(this);
-    row.range->installEventFilter(this);
+    row.p = Placed<QLabel>(c, "PLabel" + n, QRect(24, 38 + dy, 12, 14));
+    row.caption = Placed<QLabel>(c, "CapLabel" + n, QRect(24, 16 + dy, 450, 16), &fixed);
+    row.xin = Placed<QLineEdit>(c, "XINedit" + n, QRect(40, 32 + dy, 105, 21), &fixed);
+    row.xout = Placed<QLabel>(c, "XoutLabel" + n, QRect(152, 34 + dy, 100, 16), &fixed);
+    row.range = Placed<QLineEdit>(c, "RangeEdit" + n, QRect(256, 32 + dy, 81, 21), &fixed);
+    row.err = Placed<QLabel>(c, "ErrLabel" + n, QRect(352, 34 + dy, 100, 16), &fixed);
+    for (QLineEdit* e : {row.xin, row.range}) {
+      e->setProperty("gridRow", r);
+      e->setProperty("rangeEdit", e == row.range);
+      e->installEventFilter(this);
+    }
     connect(row.mark, &QPushButton::clicked, this,
             [this, r] { QMetaObject::invokeMethod(this, ("MarkClick" + std::to_string(r)).c_str()); });
   }
-  scroll_ = Named<QScrollBar>(c, "ScrollBar1");
+  scroll_ = Placed<QScrollBar>(c, "ScrollBar1", QRect(480, 24, 16, 360));
   scroll_->setOrientation(Qt::Vertical);
-  scroll_->setGeometry(480, 24, 16, 360);
   scroll_->setPageStep(9);
   scroll_->installEventFilter(this);
   connect(scroll_, &QScrollBar::valueChanged, this, [this](int p) {

@@ -39,6 +39,16 @@ QString Text(QObject* root, const QString& name) {
 
 QAction* Action(TForm1& f, const char* name) { return Get<QAction>(&f, name); }
 
+// Focuses `e`, replaces its text by typing, then presses `key`.
+void TypeInto(QLineEdit* e, const QString& text, Qt::Key key = Qt::Key_Tab) {
+  e->setFocus();
+  QApplication::processEvents();
+  e->selectAll();
+  QTest::keyClicks(e, text);
+  QTest::keyClick(e, key);
+  for (int i = 0; i < 3; ++i) QApplication::processEvents();
+}
+
 // Runs the selection dialog from the form's menu with the given entries.
 void SelectWith(TForm1& f, const QString& mask, const QString& b = QString(),
                 const QString& e = QString()) {
@@ -175,23 +185,14 @@ class CasewrightTest : public QObject {
     SelectWith(*f, "&");  // 11 rows: the last page starts at row 1
     QLineEdit* x = Get<QLineEdit>(f.get(), "XINedit0");
     QCOMPARE(Text(f.get(), "CapLabel0"), QString("   1 IO  _X.FLOW.OUT"));
-    x->setFocus();
-    QApplication::processEvents();
-    x->selectAll();
-    QTest::keyClicks(x, " 2.5 ");
-    QTest::keyClick(x, Qt::Key_Tab);
-    QApplication::processEvents();
+    TypeInto(x, " 2.5 ", Qt::Key_Tab);
     QCOMPARE(f->Session().main.records[1].XIn(), 2.5);
     QCOMPARE(x->text(), QString(" 2.5000000E+00"));
     QCOMPARE(Text(f.get(), "ErrLabel0"), QString(" "));
     QVERIFY(f->Session().modified);
 
     QLineEdit* r = Get<QLineEdit>(f.get(), "RangeEdit0");
-    r->setFocus();
-    QApplication::processEvents();
-    r->selectAll();
-    QTest::keyClicks(r, "7");
-    QTest::keyClick(r, Qt::Key_Escape);
+    TypeInto(r, "7", Qt::Key_Escape);
     QCOMPARE(r->text(), QString(" 1.000E+04"));
     QTest::keyClick(r, Qt::Key_Tab);
     QApplication::processEvents();
@@ -202,12 +203,7 @@ class CasewrightTest : public QObject {
     auto f = LoadedForm();
     SelectWith(*f, "(IO)&");
     QLineEdit* x = Get<QLineEdit>(f.get(), "XINedit1");
-    x->setFocus();
-    QApplication::processEvents();
-    x->selectAll();
-    QTest::keyClicks(x, "2,5");
-    QTest::keyClick(x, Qt::Key_Tab);
-    for (int i = 0; i < 3; ++i) QApplication::processEvents();
+    TypeInto(x, "2,5", Qt::Key_Tab);
     QVERIFY(x->hasFocus());
     QCOMPARE(x->text(), QString("2,5"));
     QCOMPARE(f->Session().main.records[1].XIn(), -0.37003730);
@@ -218,12 +214,7 @@ class CasewrightTest : public QObject {
     QCOMPARE(x->text(), QString("-3.7003730E-01"));
     // A Range beyond the single range is refused the same way.
     QLineEdit* r = Get<QLineEdit>(f.get(), "RangeEdit1");
-    r->setFocus();
-    QApplication::processEvents();
-    r->selectAll();
-    QTest::keyClicks(r, "1e39");
-    QTest::keyClick(r, Qt::Key_Tab);
-    for (int i = 0; i < 3; ++i) QApplication::processEvents();
+    TypeInto(r, "1e39", Qt::Key_Tab);
     QVERIFY(r->hasFocus());
     QCOMPARE(f->Session().main.records[1].Range(), 10000.0f);
   }
@@ -249,11 +240,7 @@ class CasewrightTest : public QObject {
     QCOMPARE(Get<QScrollBar>(f.get(), "ScrollBar1")->value(), 12);
     // Keys in an edit reach the grid first and commit the edit.
     QLineEdit* x = Get<QLineEdit>(f.get(), "XINedit0");
-    x->setFocus();
-    QApplication::processEvents();
-    x->selectAll();
-    QTest::keyClicks(x, "9");
-    QTest::keyClick(x, Qt::Key_PageUp);
+    TypeInto(x, "9", Qt::Key_PageUp);
     QCOMPARE(b.records[1].XIn(), 9.0);  // display row 12 is record 1
     QCOMPARE(b.top, 3);
     Get<QScrollBar>(f.get(), "ScrollBar1")->setValue(7);
