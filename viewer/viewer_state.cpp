@@ -102,7 +102,7 @@ AttachStatus ViewerState::Attach(const std::string& chosen) {
   if (IsAttached()) ReleaseAttachment();
 
   // The file chosen is opened as it is spelled; a cut name gets ".TTR".
-  std::string openName = extAtEnd ? chosen : platform::ResolvePath(path + ".TTR");
+  std::string openName = platform::ResolvePath(extAtEnd ? chosen : path + ".TTR");
   if (!file_.Open(openName)) {
     Show("No file");
     ReleaseAttachment();
