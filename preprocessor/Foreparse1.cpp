@@ -1,0 +1,75 @@
+// Foreparse's main window.
+#include "preprocessor/Foreparse1.h"
+
+#include <QLabel>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QTextBlock>
+#include <QTextCursor>
+
+#include "platform/qt/latin1.h"
+#include "platform/qt/wait_cursor.h"
+#include "preprocessor/program_start.h"
+
+namespace krv::pp {
+
+TForm1::TForm1(QWidget* parent) : QMainWindow(parent), core_(log_) {
+  setObjectName("Form1");
+  setWindowTitle("Foreparse (preprocessor)");
+  setGeometry(202, 119, 522, 402);
+  QFont font("MS Sans Serif");
+  font.setPixelSize(11);
+  setFont(font);
+
+  QAction* file = menuBar()->addAction("File");
+  file->setObjectName("File1");
+  connect(file, &QAction::triggered, this, &TForm1::Getfile);
+  QAction* debug = menuBar()->addAction("Debug");
+  debug->setObjectName("Debug1");
+  connect(debug, &QAction::triggered, this, &TForm1::Debug1Click);
+
+  auto* client = new QWidget(this);
+  setCentralWidget(client);
+  label1_ = new QLabel(kBanner, client);
+  label1_->setObjectName("Label1");
+  label1_->move(144, 0);
+  label1_->adjustSize();
+  logMemo_ = new QPlainTextEdit(client);
+  logMemo_->setObjectName("LogMemo");
+  logMemo_->setGeometry(16, 24, 489, 313);
+  logMemo_->setReadOnly(true);
+  logMemo_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  logMemo_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  logMemo_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  logMemo_->setPlainText(platform::FromBytes(log_.Text()));
+  log_.SetView(this);
+}
+
+TForm1::~TForm1() { log_.SetView(nullptr); }
+
+void TForm1::Getfile() {
+  platform::WaitCursor hourglass;
+  pp::Getfile(core_);
+}
+
+void TForm1::Debug1Click() { pp::Debug1Click(core_); }
+
+void TForm1::LineAdded(const std::string& text) {
+  logMemo_->appendPlainText(platform::FromBytes(text));
+}
+
+void TForm1::LineReplaced(size_t index, const std::string& text) {
+  QTextBlock block = logMemo_->document()->findBlockByNumber(int(index));
+  if (!block.isValid()) return;
+  QTextCursor cursor(block);
+  cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+  cursor.insertText(platform::FromBytes(text));
+}
+
+void TForm1::FirstLineRemoved() {
+  QTextCursor cursor(logMemo_->document()->firstBlock());
+  cursor.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor);
+  cursor.removeSelectedText();
+}
+
+}  // namespace krv::pp

@@ -1,0 +1,104 @@
+// The generated types file and the compile label.
+#include "preprocessor/generated_types.h"
+
+#include "platform/file_resolver.h"
+#include "platform/text.h"
+
+namespace krv::pp {
+
+LabelTime LabelTimeFromPackedStamp(uint32_t s) {
+  LabelTime t;
+  t.year = int(s >> 25) + 1980;
+  t.month = int((s >> 21) & 15);
+  t.day = int((s >> 16) & 31);
+  t.hour = int((s >> 11) & 31);
+  t.minute = int((s >> 5) & 63);
+  t.twoSeconds = int(s & 31);
+  return t;
+}
+
+static std::string Two(int v) { return platform::PadLeft(platform::IntToString(v), 2); }
+
+std::string CompileLabel(const LabelTime& t, const std::string& modelPath) {
+  std::string name = platform::BaseName(modelPath).substr(0, 17);
+  return ">" + Two(t.month) + "-" + Two(t.day) + "-" +
+         platform::PadLeft(platform::IntToString(t.year), 4) + " " + Two(t.hour) + ":" +
+         Two(t.minute) + ":" + Two(t.twoSeconds) + " " + name;
+}
+
+// A Pascal string literal's content: every quote doubled.
+static std::string QuoteDoubled(const std::string& s) {
+  std::string out;
+  for (char ch : s) {
+    out += ch;
+    if (ch == '\'') out += '\'';
+  }
+  return out;
+}
+
+namespace {
+
+// A field line with the wrap rule: a piece that would take the line past
+// 80 characters starts a continuation line of four blanks.
+class FieldLine {
+ public:
+  explicit FieldLine(std::string& out) : out_(out) {}
+  void Add(const std::string& piece) {
+    if (buf_.size() + piece.size() > 80) {
+      Flush();
+      buf_ = "    " + piece;
+    } else {
+      buf_ += piece;
+    }
+  }
+  void Flush() {
+    if (buf_.size() > 4) out_ += buf_ + "\r\n";
+    buf_ = "    ";
+  }
+
+ private:
+  std::string& out_;
+  std::string buf_ = "    ";
+};
+
+}  // namespace
+
+static void WriteType(const TextBuffer& text, const TypeRecord& type, std::string& out) {
+  out += "  " + std::string(text.View(type.name)) + "=RECORD\r\n";
+  for (const FieldRecord* f = type.fields; f;) {
+    // A run: consecutive fields with the same type record and dimension record.
+    const FieldRecord* end = f->next;
+    while (end && end->fieldType == f->fieldType && end->dims == f->dims) end = end->next;
+    FieldLine line(out);
+    line.Add(" " + std::string(text.View(f->name)));
+    for (const FieldRecord* g = f->next; g != end; g = g->next)
+      line.Add("," + std::string(text.View(g->name)));
+    line.Add(":");
+    std::string typeName = f->fieldType ? std::string(text.View(f->fieldType->name)) : "XVR";
+    if (f->dims) {
+      // A VARRAY is declared with room for its largest size.
+      std::string bounds = f->dims->IsVarray() ? "1..512" : std::string(text.View(f->dims->boundsText));
+      line.Add("ARRAY[" + bounds + "]OF " + typeName + ";");
+    } else {
+      line.Add(typeName + ";");
+    }
+    line.Flush();
+    f = end;
+  }
+  out += "  END;\r\n";
+}
+
+std::string GeneratedTypesText(const TextBuffer& text, const TypeChain& chain, bool vSwitch,
+                               const std::string& label) {
+  std::string out;
+  if (TypeRecord* head = chain.Head()) {
+    for (const TypeRecord* t = head->next; t; t = t->next) {
+      if (t->varLength && !vSwitch) continue;
+      WriteType(text, *t, out);
+    }
+  }
+  out += "CONST _UCMPLABEL='" + QuoteDoubled(label) + "';\r\n";
+  return out;
+}
+
+}  // namespace krv::pp

@@ -1,0 +1,84 @@
+// The block writer of the translated text.
+#include "preprocessor/output_writer.h"
+
+#include "platform/file_resolver.h"
+#include "preprocessor/char_class.h"
+#include "preprocessor/syntax_error.h"
+
+namespace krv::pp {
+
+OutputWriter::~OutputWriter() {
+  if (file_) std::fclose(file_);
+}
+
+void OutputWriter::Create(const std::string& path) {
+  if (file_) std::fclose(file_);
+  path_ = platform::ResolvePath(path);
+  file_ = std::fopen(path_.c_str(), "wb");
+  fill_ = 0;
+  column_ = 0;
+  last_ = 0;
+  if (!file_) throw EFileError("Cannot create file " + path);
+}
+
+void OutputWriter::FlushBlock() {
+  if (file_ && fill_ > 0 && std::fwrite(block_, 1, size_t(fill_), file_) != size_t(fill_)) {
+    fill_ = 0;
+    throw EFileError("Cannot write file " + path_);
+  }
+  fill_ = 0;
+}
+
+void OutputWriter::CloseOutput() {
+  if (!file_) return;
+  FlushBlock();
+  bool ok = std::fclose(file_) == 0;
+  file_ = nullptr;
+  if (!ok) throw EFileError("Cannot write file " + path_);
+}
+
+static bool IsWordChar(char c) { return IsIdentChar(c) || IsDigit(c) || c == '$'; }
+
+bool CharsJoin(char a, char b) {
+  if (IsWordChar(a) && (IsWordChar(b) || b == '.')) return true;
+  switch (a) {
+    case '<': return b == '>' || b == '=';
+    case '>': case ':': return b == '=';
+    case '\'': return b == '\'';
+    case '.': return b == '.' || b == ')' || IsDigit(b);
+    case '(': return b == '*' || b == '.';
+    case '*': return b == ')';
+    case '/': return b == '/';
+    default: return false;
+  }
+}
+
+void OutputWriter::Emit(const TokenNode& node, bool commasAsBlanks) {
+  // Leading text and token are contiguous in one region of the buffer.
+  uint32_t lead = node.LeadLength();
+  std::string_view all = text_.View(node.leadStart, lead + node.length);
+  int total = int(all.size());
+  column_ += total;
+  if (column_ > 80 && node.separator != '.' && !all.empty() && !IsLineBreak(all[0]) &&
+      !(lead == 0 && last_ != 0 && CharsJoin(last_, all[0]))) {
+    WriteByte('\r');
+    WriteByte('\n');
+    column_ = total;
+  }
+  for (int i = 0; i < total; ++i) {
+    char c = all[size_t(i)];
+    if (c == '\r' || (c == '\n' && last_ != '\r')) column_ = total - i;
+    if (commasAsBlanks && c == ',' && uint32_t(i) < lead) c = ' ';
+    WriteByte(c);
+  }
+}
+
+void OutputWriter::EmitList(const TokenList& list) {
+  for (const TokenNode* n = list.head; n; n = n->next) EmitToken(*n);
+}
+
+void OutputWriter::EmitListNoCommas(const TokenList& list) {
+  for (const TokenNode* n = list.head; n; n = n->next) EmitTokenCommasAsBlanks(*n);
+}
+
+}  // namespace krv::pp

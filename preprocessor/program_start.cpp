@@ -1,0 +1,67 @@
+// Foreparse's start-up command line and menu actions.
+#include "preprocessor/program_start.h"
+
+#include "platform/user_prompts.h"
+
+namespace krv::pp {
+
+std::string ModelPathFromChosenFile(const std::string& path) {
+  if (path.size() >= 4) {
+    std::string_view tail(path.data() + path.size() - 4, 4);
+    if (tail == ".qtl" || tail == ".QTL") return path.substr(0, path.size() - 4);
+  }
+  return path;
+}
+
+// Runs once; a fatal stop is logged and the source closed.
+static void RunCatchingStop(Preprocessor& pp) {
+  try {
+    pp.RunPreprocessor();
+  } catch (const EMyExc&) {
+    pp.Log().LogLine("Stopped");
+    if (pp.SourceOpen()) pp.CloseSource();
+  }
+}
+
+void HandleCommandLine(Preprocessor& pp, const std::vector<std::string>& args) {
+  if (args.empty() || args[0].empty()) return;
+  RunState& s = pp.State();
+  s.modelPath = args[0];
+  s.switchArg = args.size() > 1 ? args[1] : std::string();
+  s.debugDump = !s.switchArg.empty();
+  try {
+    RunCatchingStop(pp);
+  } catch (...) {
+    pp.Log().LogLine("Other Exception");
+  }
+}
+
+void Getfile(Preprocessor& pp) {
+  auto& prompts = platform::Prompts();
+  if (!pp.State().modelPath.empty()) {
+    prompts.ShowMessage("Must close and restart");
+    return;
+  }
+  platform::FileDialogSpec spec;
+  spec.title = "Specify file to start processing";
+  spec.filter = "QTL file|*.QTL";
+  spec.defaultExt = "QTL";
+  spec.mustExist = true;
+  auto chosen = prompts.OpenFileName(spec);
+  if (!chosen || chosen->empty()) return;
+  pp.State().modelPath = ModelPathFromChosenFile(*chosen);
+  try {
+    RunCatchingStop(pp);
+  } catch (const std::exception& e) {
+    prompts.ShowMessage(e.what());
+  } catch (...) {
+    prompts.ShowMessage("Unexpected error");
+  }
+}
+
+void Debug1Click(Preprocessor& pp) {
+  pp.DumpTables();
+  pp.Log().LogLine("Debug dump in DMPTABLE.txt");
+}
+
+}  // namespace krv::pp

@@ -1,0 +1,48 @@
+// A whole Foreparse run on a model in a temporary directory, for the tests.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "preprocessor/PPU1.h"
+#include "preprocessor/log_writer.h"
+#include "preprocessor/program_start.h"
+#include "testing/temp_dir.h"
+
+namespace krv::pp::test {
+
+struct RunFixture {
+  RunFixture() : cwd(dir.path()) {}
+
+  // Writes the model "m.QTL" (or `name`) and runs it as from the command line.
+  void Run(const std::string& source, std::vector<std::string> args = {"m"},
+           const std::string& file = "m.QTL") {
+    dir.Write(file, source);
+    HandleCommandLine(pp, args);
+  }
+  // The log after its first line ("LogMemo") and the heap figure.
+  std::vector<std::string> Log() const {
+    const auto& l = log.Lines();
+    return l.size() > 2 ? std::vector<std::string>(l.begin() + 2, l.end())
+                        : std::vector<std::string>();
+  }
+  // The log lines between the banner and the run's last line.
+  std::vector<std::string> Messages() const {
+    std::vector<std::string> out;
+    auto l = Log();
+    for (size_t i = 1; i + 1 < l.size(); ++i)
+      if (l[i] != "PROCEDURES COPIED WITHOUT TRANSLATION") out.push_back(l[i]);
+    return out;
+  }
+  std::string LastLine() const { return log.Lines().back(); }
+
+  krv::testing::TempDir dir;
+  krv::testing::ScopedCwd cwd;
+  LogWriter log;
+  Preprocessor pp{log};
+};
+
+inline const std::string kFinishedPass1 =
+    "Stopped after pass 1: pass 2 not built yet, no .PSY or .VNM written";
+
+}  // namespace krv::pp::test

@@ -1,0 +1,191 @@
+// Tests of the run driver, the error limit, the program start and the menus.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "platform/user_prompts.h"
+#include "preprocessor/generated_types.h"
+#include "preprocessor/tests/run_fixture.h"
+
+namespace krv::pp::test {
+namespace {
+
+const std::string kModel = "XVTYPE A = RECORD X: XVR END;\r\nXPROC P;\r\n";
+
+TEST(Run, MissingSourceStopsWithLineZero) {
+  RunFixture f;
+  HandleCommandLine(f.pp, {"absent"});
+  EXPECT_EQ(f.Log(), (std::vector<std::string>{kBanner, "0 NO FILE", "0  FATAL SYNTAX ERR", "Stopped"}));
+  EXPECT_FALSE(f.dir.Has("TMPQTL.TMP"));
+  EXPECT_FALSE(f.pp.SourceOpen());
+}
+
+TEST(Run, CompletedPass1WritesGtyWithLabelAndFinalByte26) {
+  RunFixture f;
+  f.Run(kModel, {"m"}, "m.qtl");  // found case-blind
+  EXPECT_EQ(f.Log(), (std::vector<std::string>{kBanner, "PROCEDURES COPIED WITHOUT TRANSLATION", kFinishedPass1}));
+  EXPECT_EQ(f.dir.Read("m.GTY"), "  A=RECORD\r\n     X:XVR;\r\n  END;\r\nCONST _UCMPLABEL='" +
+                                     f.pp.Label() + "';\r\n\x1a");
+  EXPECT_EQ(f.dir.Read("TMPQTL.TMP"), "\r\nXPROC P;\r\n\x1a");
+  EXPECT_EQ(f.dir.Read("m.VNM"), "");
+  EXPECT_EQ(f.pp.Label().substr(20), " m");
+  EXPECT_FALSE(f.dir.Has("DMPTABLE.txt"));
+  EXPECT_EQ(f.pp.State().accessPrefix, "_X");
+}
+
+TEST(Run, SecondArgumentTurnsTheDumpOnAndSlashESetsThePointerPrefix) {
+  struct Case {
+    std::string arg, prefix;
+  } cases[] = {{"/E", "_X^"}, {"/e", "_X^"}, {"x", "_X"}};
+  for (const Case& c : cases) {
+    RunFixture f;
+    f.Run(kModel, {"m", c.arg});
+    EXPECT_EQ(f.pp.State().accessPrefix, c.prefix) << c.arg;
+    EXPECT_TRUE(f.dir.Has("DMPTABLE.txt")) << c.arg;
+  }
+}
+
+TEST(Run, ThreeErrorsEndInErrHaltAndTheFourthStops) {
+  const std::string three = "XVTYPE A = RECORD X: B; Y: C; Z: D END;\r\nXPROC P;\r\n";
+  RunFixture f;
+  f.Run(three);
+  EXPECT_EQ(f.Messages().size(), 3u);
+  EXPECT_EQ(f.LastLine(), "Err Halt");
+  EXPECT_FALSE(f.dir.Has("TMPQTL.TMP"));
+  EXPECT_EQ(f.dir.Read("m.GTY"), "");
+  EXPECT_EQ(f.dir.Read("m.VNM"), "");
+
+  RunFixture g;
+  g.Run("XVTYPE A = RECORD X: B; Y: C; Z: D; W: E END;\r\nXPROC P;\r\n");
+  EXPECT_EQ(g.Messages().size(), 4u);
+  EXPECT_EQ(g.LastLine(), "Stopped");
+  EXPECT_TRUE(g.dir.Has("TMPQTL.TMP"));
+}
+
+TEST(Run, ScannerNotesAloneEndInErrHaltEvenPast255) {
+  for (int notes : {1, 256, 300}) {
+    RunFixture f;
+    f.Run("{ header }\r\n" + std::string(size_t(notes), '#') + "\r\nXPROC P;\r\n");
+    EXPECT_EQ(f.LastLine(), "Err Halt") << notes;
+    EXPECT_EQ(f.pp.ErrorCount(), unsigned(notes));
+  }
+}
+
+TEST(Run, LongHeaderCommentComesOutIntact) {
+  std::string comment = "{";
+  for (int i = 0; comment.size() < 9000; ++i) comment += " line " + std::to_string(i) + "\r\n";
+  comment += "}";
+  RunFixture f;
+  f.Run(comment + "\r\nXPROC P;\r\n");
+  // The writer breaks the line before a leading text that runs past column 80.
+  EXPECT_EQ(f.dir.Read("TMPQTL.TMP"), "\r\n" + comment + "\r\nXPROC P;\r\n\x1a");
+}
+
+TEST(Run, QuoteInTheModelNameIsDoubledInTheLabelLiteral) {
+  RunFixture f;
+  f.Run(kModel, {"O'Brien"}, "O'Brien.QTL");
+  EXPECT_NE(f.pp.Label().find(" O'Brien"), std::string::npos);
+  std::string gty = f.dir.Read("O'Brien.GTY");
+  EXPECT_NE(gty.find("O''Brien';\r\n\x1a"), std::string::npos);
+}
+
+TEST(Run, UncreatableOutputIsAnOtherExceptionInBatchMode) {
+  RunFixture f;
+  std::filesystem::create_directory(f.dir.File("m.GTY"));
+  f.Run(kModel);
+  EXPECT_EQ(f.LastLine(), "Other Exception");
+}
+
+TEST(CompileLabel, FieldsArePaddedWithBlanksAndSecondsCountTwoSecondSteps) {
+  LabelTime t{2026, 7, 3, 9, 5, 58 / 2};
+  EXPECT_EQ(CompileLabel(t, "C:\\MODELS\\PENDULUM"), "> 7- 3-2026  9: 5:29 PENDULUM");
+  EXPECT_EQ(CompileLabel(t, "/home/me/PENDULUM"), "> 7- 3-2026  9: 5:29 PENDULUM");
+  EXPECT_EQ(CompileLabel({2026, 12, 31, 23, 59, 29}, "ABCDEFGHIJKLMNOPQRST"),
+            ">12-31-2026 23:59:29 ABCDEFGHIJKLMNOPQ");
+  uint32_t stamp = (46u << 25) | (7u << 21) | (3u << 16) | (9u << 11) | (5u << 5) | 29u;
+  LabelTime u = LabelTimeFromPackedStamp(stamp);
+  EXPECT_EQ(CompileLabel(u, "P"), "> 7- 3-2026  9: 5:29 P");
+}
+
+TEST(ProgramStart, ChosenFileLosesOnlyATrailingQtl) {
+  struct Case {
+    std::string chosen, model;
+  } cases[] = {{"/w/model.QTL", "/w/model"},
+               {"/w/model.qtl", "/w/model"},
+               {"/w/model.Qtl", "/w/model.Qtl"},
+               {"/w/a.qtl.d/m.QTL", "/w/a.qtl.d/m"},
+               {"/w/a.QTL.x", "/w/a.QTL.x"},
+               {"/" + std::string(200, 'd') + "/m.QTL", "/" + std::string(200, 'd') + "/m"}};
+  for (const Case& c : cases) EXPECT_EQ(ModelPathFromChosenFile(c.chosen), c.model);
+}
+
+TEST(ProgramStart, EmptyFirstArgumentDoesNotRun) {
+  RunFixture f;
+  HandleCommandLine(f.pp, {});
+  HandleCommandLine(f.pp, {"", "/E"});
+  EXPECT_EQ(f.log.Lines().size(), 1u);
+  EXPECT_TRUE(f.pp.State().modelPath.empty());
+}
+
+// Writes a model, lets the open dialog choose it and runs the File menu.
+void ChooseAndRun(RunFixture& f, platform::ScriptedPrompts& prompts, const std::string& file) {
+  f.dir.Write(file, kModel);
+  prompts.files.push_back(f.dir.File(file));
+  Getfile(f.pp);
+}
+
+TEST(Menus, GetfileRunsTheChosenModelOnceThenRefuses) {
+  RunFixture f;
+  platform::ScriptedPrompts prompts;
+  ChooseAndRun(f, prompts, "model.QTL");
+  ASSERT_EQ(prompts.dialogs.size(), 1u);
+  EXPECT_EQ(prompts.dialogs[0].title, "Specify file to start processing");
+  EXPECT_EQ(prompts.dialogs[0].filter, "QTL file|*.QTL");
+  EXPECT_EQ(prompts.dialogs[0].defaultExt, "QTL");
+  EXPECT_TRUE(prompts.dialogs[0].mustExist);
+  EXPECT_EQ(f.LastLine(), kFinishedPass1);
+  EXPECT_TRUE(f.dir.Has("model.GTY"));
+
+  Getfile(f.pp);
+  EXPECT_EQ(prompts.messages, (std::vector<std::string>{"Must close and restart"}));
+  EXPECT_EQ(prompts.dialogs.size(), 1u);
+}
+
+TEST(Menus, GetfileAfterABatchRunRefusesAndCancelDoesNothing) {
+  RunFixture f;
+  platform::ScriptedPrompts prompts;
+  Getfile(f.pp);  // cancelled
+  EXPECT_TRUE(f.pp.State().modelPath.empty());
+  f.Run(kModel);
+  Getfile(f.pp);
+  EXPECT_EQ(prompts.messages, (std::vector<std::string>{"Must close and restart"}));
+}
+
+TEST(Menus, GetfileWithMixedCaseExtensionLooksForTheWrongFile) {
+  RunFixture f;
+  platform::ScriptedPrompts prompts;
+  ChooseAndRun(f, prompts, "model.Qtl");
+  EXPECT_EQ(f.Log(), (std::vector<std::string>{kBanner, "0 NO FILE", "0  FATAL SYNTAX ERR", "Stopped"}));
+}
+
+TEST(Menus, GetfileShowsAFileErrorInAMessageBox) {
+  RunFixture f;
+  platform::ScriptedPrompts prompts;
+  std::filesystem::create_directory(f.dir.File("m.VNM"));
+  ChooseAndRun(f, prompts, "m.QTL");
+  ASSERT_EQ(prompts.messages.size(), 1u);
+  EXPECT_NE(prompts.messages[0].find("m.VNM"), std::string::npos);
+}
+
+TEST(Menus, DebugDumpBeforeAndAfterARun) {
+  RunFixture f;
+  Debug1Click(f.pp);
+  EXPECT_EQ(f.dir.Read("DMPTABLE.txt"), "\r\n");
+  EXPECT_EQ(f.LastLine(), "Debug dump in DMPTABLE.txt");
+  f.Run("XPROC P;\r\n");
+  Debug1Click(f.pp);
+  EXPECT_EQ(f.dir.Read("DMPTABLE.txt"), "\r\nXVTYPE=XVR\r\n DIMENS=     1\r\n  SECTN=TRUE\r\n\r\n");
+}
+
+}  // namespace
+}  // namespace krv::pp::test

@@ -1,0 +1,56 @@
+// The type chain of a model.
+#include "preprocessor/type_chain.h"
+
+#include "platform/text.h"
+
+namespace krv::pp {
+
+FieldRecord* TypeRecord::LastField() const {
+  FieldRecord* f = fields;
+  while (f && f->next) f = f->next;
+  return f;
+}
+
+void TypeChain::Reset() {
+  head_ = tail_ = nullptr;
+  types_.clear();
+  fields_.clear();
+  dims_.clear();
+}
+
+TypeRecord* TypeChain::Append(NameRef name) {
+  TypeRecord& t = types_.emplace_back();
+  t.name = name;
+  if (tail_) tail_->next = &t; else head_ = &t;
+  tail_ = &t;
+  return &t;
+}
+
+FieldRecord* TypeChain::NewField(NameRef name, TypeRecord* type, DimRecord* dims) {
+  FieldRecord& f = fields_.emplace_back();
+  f.name = name;
+  f.fieldType = type;
+  f.dims = dims;
+  return &f;
+}
+
+DimRecord* TypeChain::NewDims(int count, NameRef bounds) {
+  DimRecord& d = dims_.emplace_back();
+  d.count = count;
+  d.boundsText = bounds;
+  return &d;
+}
+
+TypeRecord* TypeChain::FindXvrType(const TextBuffer& text, std::string_view name) const {
+  for (TypeRecord* t = head_; t; t = t->next)
+    if (platform::EqualsCaseBlind(text.View(t->name), name)) return t;
+  return nullptr;
+}
+
+TypeRecord* LastSectionType(TypeRecord* type) {
+  if (!type || type->section) return type;
+  FieldRecord* last = type->LastField();
+  return last ? last->fieldType : nullptr;
+}
+
+}  // namespace krv::pp

@@ -1,0 +1,63 @@
+// The type chain of a model: XVR and the record, section and group types
+// built from it, with their fields and array dimensions.
+#pragma once
+
+#include <deque>
+#include <string_view>
+
+#include "preprocessor/text_buffer.h"
+
+namespace krv::pp {
+
+struct TypeRecord;
+
+struct DimRecord {
+  int count = 0;        // hi - lo + 1; 0 for a VARRAY
+  NameRef boundsText;   // "lo..hi" as written, or the VARRAY size name
+  bool IsVarray() const { return count == 0; }
+};
+
+struct FieldRecord {
+  FieldRecord* next = nullptr;
+  TypeRecord* fieldType = nullptr;
+  DimRecord* dims = nullptr;  // none for a scalar field
+  NameRef name;
+};
+
+struct TypeRecord {
+  TypeRecord* next = nullptr;
+  TypeRecord* groupVarMember = nullptr;
+  FieldRecord* fields = nullptr;
+  NameRef name;
+  int dimension = 0;  // XVR scalars in the fixed part
+  bool varLength = false;
+  bool section = false;
+
+  FieldRecord* LastField() const;
+};
+
+// Owns every record; records live until the chain is reset.
+class TypeChain {
+ public:
+  void Reset();
+  bool Empty() const { return head_ == nullptr; }
+  TypeRecord* Head() const { return head_; }
+  TypeRecord* Append(NameRef name);
+  FieldRecord* NewField(NameRef name, TypeRecord* type, DimRecord* dims);
+  DimRecord* NewDims(int count, NameRef bounds);
+
+  // The first type whose name equals `name` ignoring case, or none.
+  TypeRecord* FindXvrType(const TextBuffer& text, std::string_view name) const;
+
+ private:
+  TypeRecord* head_ = nullptr;
+  TypeRecord* tail_ = nullptr;
+  std::deque<TypeRecord> types_;
+  std::deque<FieldRecord> fields_;
+  std::deque<DimRecord> dims_;
+};
+
+// The type itself when it is a Section type, else its last field's type.
+TypeRecord* LastSectionType(TypeRecord* type);
+
+}  // namespace krv::pp
