@@ -1,0 +1,191 @@
+// Test helper: writes problem files byte for byte, with an ordering made the way the sequencer makes it.
+#include "runtime/tests/prb_writer.h"
+
+#include <algorithm>
+#include <array>
+#include <cassert>
+#include <cstring>
+#include <functional>
+#include <stdexcept>
+
+namespace krv::rt {
+namespace {
+
+void PutWord(std::string& out, unsigned w) {
+  out += static_cast<char>(w & 0xFF);
+  out += static_cast<char>((w >> 8) & 0xFF);
+}
+
+template <typename T>
+void PutRaw(std::string& out, T value) {
+  char bytes[sizeof(T)];
+  std::memcpy(bytes, &value, sizeof(T));
+  out.append(bytes, sizeof(T));
+}
+
+// Ditto compression against the 15-entry table of earlier components.
+std::string Compress(const std::string& name, std::array<std::string, 15>& table) {
+  std::string out;
+  size_t start = 0;
+  size_t j = 0;
+  for (size_t k = 0; k <= name.size(); ++k) {
+    if (k < name.size() && name[k] != '.' && name[k] != '_') continue;
+    std::string component = name.substr(start, k - start);
+    if (j < table.size() && component == table[j]) {
+      out += '"';
+    } else {
+      out += component;
+      if (j < table.size()) table[j] = component.substr(0, 31);
+    }
+    if (k < name.size()) out += name[k];
+    ++j;
+    start = k + 1;
+  }
+  if (j < table.size()) table[j].clear();
+  return out;
+}
+
+// Strongly connected components of "number n uses number m", emitted with
+// every component after the ones it uses (Tarjan).
+std::vector<int> DependenciesFirst(int n, const std::vector<std::vector<int>>& uses) {
+  std::vector<int> index(n + 1, -1), low(n + 1, 0), order;
+  std::vector<bool> on_stack(n + 1, false);
+  std::vector<int> stack;
+  int counter = 0;
+  std::function<void(int)> visit = [&](int v) {
+    index[v] = low[v] = counter++;
+    stack.push_back(v);
+    on_stack[v] = true;
+    for (int w : uses[v]) {
+      if (index[w] < 0) {
+        visit(w);
+        low[v] = std::min(low[v], low[w]);
+      } else if (on_stack[w]) {
+        low[v] = std::min(low[v], index[w]);
+      }
+    }
+    if (low[v] == index[v]) {
+      int w;
+      do {
+        w = stack.back();
+        stack.pop_back();
+        on_stack[w] = false;
+        order.push_back(w);
+      } while (w != v);
+    }
+  };
+  for (int v = 1; v <= n; ++v)
+    if (index[v] < 0) visit(v);
+  return order;
+}
+
+}  // namespace
+
+void OrderLikeSequencer(PrbSpec& spec, const std::vector<Incidence>& incidences) {
+  const int count = static_cast<int>(spec.vars.size());
+  struct Fix { int out, in, number = 0; };
+  std::vector<Fix> fixes;
+  spec.pairs.clear();
+  for (const Incidence& inc : incidences) {
+    if (inc.fix) fixes.push_back({inc.out, inc.in});
+    if (inc.mode == 1) spec.pairs.emplace_back(inc.out, inc.in);
+    if (inc.mode == 2) spec.pairs.emplace_back(inc.in, inc.out);
+  }
+  std::vector<int> row_of(count, 0), col_of(count, 0);
+  std::vector<std::pair<int, int>> numbered;  // (row number, column number)
+  int n = 0;
+  for (int k = 0; k < count; ++k) {
+    const std::string& kind = spec.vars[k].kind;
+    if (kind == "IO") {
+      row_of[k] = col_of[k] = ++n;
+      numbered.emplace_back(n, n);
+    } else if (kind == "IC" || kind == "CO") {
+      bool ic = kind == "IC";
+      for (Fix& f : fixes) {
+        if ((ic ? f.out : f.in) != k) continue;
+        if (f.number == 0) {
+          f.number = ++n;
+          col_of[f.out] = n;
+          row_of[f.out] = 0;
+          row_of[f.in] = n;
+          col_of[f.in] = 0;
+        }
+        break;
+      }
+    }
+  }
+  for (const Incidence& inc : incidences)
+    if (!inc.fix && row_of[inc.out] && col_of[inc.in])
+      numbered.emplace_back(row_of[inc.out], col_of[inc.in]);
+
+  std::vector<std::vector<int>> uses(n + 1);
+  for (auto [r, c] : numbered)
+    if (r != c) uses[r].push_back(c);
+  std::vector<int> order = DependenciesFirst(n, uses);
+  std::vector<int> position(n + 1);
+  for (int p = 0; p < n; ++p) position[order[p]] = p + 1;
+
+  spec.rows.assign(n, -1);
+  spec.cols.assign(n, -1);
+  for (int k = 0; k < count; ++k) {
+    if (row_of[k]) spec.rows[position[row_of[k]] - 1] = k;
+    if (col_of[k]) spec.cols[position[col_of[k]] - 1] = k;
+  }
+  spec.nonzeros.clear();
+  for (auto [r, c] : numbered) spec.nonzeros.emplace_back(position[r], position[c]);
+  std::sort(spec.nonzeros.begin(), spec.nonzeros.end(), [](auto a, auto b) {
+    return a.second != b.second ? a.second < b.second : a.first < b.first;
+  });
+}
+
+std::string WritePrb(const PrbSpec& spec) {
+  std::string out = "*" + spec.label + "#0000\r\n";
+  PutWord(out, static_cast<unsigned>(spec.vars.size()) - 1);
+  std::array<std::string, 15> table;
+  for (const PrbVar& v : spec.vars) {
+    assert(v.kind.size() == 2);
+    out += v.kind + Compress(v.name, table) + "\r\n";
+    out += v.constraint;
+    PutRaw(out, v.xin);
+    PutRaw(out, v.range);
+    PutRaw(out, 0.0f);
+    PutRaw(out, 0.0);
+  }
+  out += "#\r\n";
+  PutWord(out, static_cast<unsigned>(spec.pairs.size()));
+  for (auto [a, b] : spec.pairs) {
+    PutWord(out, a);
+    PutWord(out, b);
+  }
+  if (!spec.has_ordering) return out;
+  PutWord(out, static_cast<unsigned>(spec.rows.size()));
+  for (int v : spec.rows) PutWord(out, v);
+  for (int v : spec.cols) PutWord(out, v);
+  const size_t z = spec.nonzeros.size();
+  PutWord(out, z & 0xFFFF);
+  PutWord(out, (z >> 16) & 0xFFFF);
+  for (auto [r, c] : spec.nonzeros) {
+    PutWord(out, r);
+    PutWord(out, c);
+  }
+  return out;
+}
+
+size_t ValueBlockOffset(const std::string& prb, int k) {
+  size_t at = prb.find("\r\n") + 2 + 2;
+  for (int i = 0;; ++i) {
+    at = prb.find("\r\n", at + 2);
+    if (at == std::string::npos) throw std::runtime_error("no such value block");
+    at += 2;
+    if (i == k) return at;
+    at += 25;
+  }
+}
+
+double XOutAt(const std::string& prb, int k) {
+  double x;
+  std::memcpy(&x, prb.data() + ValueBlockOffset(prb, k) + 17, 8);
+  return x;
+}
+
+}  // namespace krv::rt

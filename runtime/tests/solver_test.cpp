@@ -1,0 +1,180 @@
+// Compiled solvers on hand-made problems: trajectories, fixing pairs, torn loops, user procedures, failures.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+
+#include "runtime/tests/prb_writer.h"
+#include "runtime/tests/solver_harness.h"
+#include "runtime/tests/test_models.h"
+
+namespace krv::rt {
+namespace {
+
+// Every byte but the X out fields is as before.
+void ExpectOnlyXOutChanged(const std::string& before, const std::string& after, int count) {
+  ASSERT_EQ(before.size(), after.size());
+  std::string a = before, b = after;
+  for (int k = 0; k < count; ++k) {
+    size_t at = ValueBlockOffset(a, k) + 17;
+    std::memset(a.data() + at, 0, 8);
+    std::memset(b.data() + at, 0, 8);
+  }
+  EXPECT_EQ(a, b);
+}
+
+TEST(SolverRun, TanksFollowImplicitEulerThroughTheTornBlocks) {
+  TestModel m = TanksModel();
+  const ProblemDir& dir = Compiled(m);
+  std::string prb = WritePrb(m.Spec());
+  Outcome o = Solve(dir, prb);
+  ASSERT_EQ(o.run.status, 0) << o.run.output;
+  ASSERT_TRUE(o.has_ttr);
+
+  EXPECT_EQ(o.ttr.mark, 30995);
+  EXPECT_EQ(o.ttr.d, 9);
+  EXPECT_EQ(o.ttr.label, m.label);
+  EXPECT_EQ(o.ttr.jtmax, 16);
+  EXPECT_DOUBLE_EQ(o.ttr.last_t, 4.0);
+
+  // Implicit Euler, exactly: L[j] = (L[j] + dt Q[j-1]) / (1 + dt K), tank by tank.
+  const double dt = 0.25;
+  double level[4] = {0, 0.0, 1.0, 2.0}, q[4] = {1.0, 0, 0, 0};
+  for (const TtrRecord& rec : o.ttr.records) {
+    SCOPED_TRACE("record " + std::to_string(rec.jt));
+    const double h = rec.jt == 0 ? 0.0 : dt;
+    double net[4] = {};
+    for (int j = 1; j <= 3; ++j) {
+      level[j] = (level[j] + h * q[j - 1]) / (1 + h * kTankK);
+      q[j] = kTankK * level[j];
+      net[j] = q[j - 1] - q[j];
+    }
+    EXPECT_NEAR(rec.t, rec.jt * dt, 1e-12);
+    for (int j = 1; j <= 3; ++j) {
+      EXPECT_NEAR(rec.values[j], q[j], 1e-6);
+      EXPECT_NEAR(rec.values[2 * j + 2], level[j], 1e-6);
+      EXPECT_NEAR(rec.values[2 * j + 3], net[j], 1e-6);
+    }
+    EXPECT_FLOAT_EQ(rec.values[0], 1.0f);
+  }
+  ASSERT_EQ(o.ttr.records.size(), 17u);
+  EXPECT_GT(o.ttr.records.back().values[8], 0.5);  // the last tank has filled up
+
+  ExpectOnlyXOutChanged(prb, o.prb_after, 10);
+  for (int k = 0; k < 10; ++k)
+    EXPECT_NEAR(XOutAt(o.prb_after, k), o.ttr.records.back().values[k], 1e-6) << k;
+  EXPECT_NEAR(XOutAt(o.prb_after, 8), level[3], 1e-8);
+}
+
+TEST(SolverRun, FixingPairsRangeAndPositivity) {
+  struct Case {
+    const char* what;
+    double u_in;
+    char u_constraint;
+    float small_range;
+    double u, small_u;
+  };
+  // Y = U^2 + U = 2 has the roots 1 and -2; Newton from -0.6 reaches -2, and
+  // from the constrained start 0 reaches 1. SMALLY = 1E-12 SMALLU = 3E-12 is
+  // solved only when SMALLY's Range tells the solver its size: without it,
+  // from a start where all else holds, its residual is already negligible.
+  const Case cases[] = {
+      {"unconstrained", -0.6, 'U', 1e-12f, -2.0, 3.0},
+      {"positive", -0.6, 'P', 1e-12f, 1.0, 3.0},
+      {"no range", 1.0, 'U', 0.0f, 1.0, 0.0},
+  };
+  TestModel m = FixLoopModel();
+  const ProblemDir& dir = Compiled(m);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    PrbSpec spec = m.Spec();
+    spec.vars[0].xin = c.u_in;
+    spec.vars[0].constraint = c.u_constraint;
+    spec.vars[6].range = c.small_range;
+    if (c.small_range == 0.0f) {
+      spec.vars[2].xin = 10.0 / 7;
+      spec.vars[3].xin = 24.0 / 7;
+      spec.vars[4].xin = 6.0 / 7;
+    }
+    Outcome o = Solve(dir, WritePrb(spec));
+    ASSERT_EQ(o.run.status, 0) << o.run.output;
+    EXPECT_NEAR(XOutAt(o.prb_after, 0), c.u, 1e-7);
+    EXPECT_NEAR(XOutAt(o.prb_after, 1), 2.0, 1e-7);
+    EXPECT_NEAR(XOutAt(o.prb_after, 5), c.small_u, 1e-6);
+    // The loop A = 0.5 C + 1, B = A + 2, C = 0.25 B.
+    EXPECT_NEAR(XOutAt(o.prb_after, 2), 10.0 / 7, 1e-8);
+    EXPECT_NEAR(XOutAt(o.prb_after, 3), 24.0 / 7, 1e-8);
+    EXPECT_NEAR(XOutAt(o.prb_after, 4), 6.0 / 7, 1e-8);
+    ASSERT_EQ(o.ttr.records.size(), 1u);  // TEND = TSTART: one record
+    EXPECT_NEAR(o.ttr.records[0].values[0], c.u, 1e-6);
+  }
+}
+
+TEST(SolverRun, UserProceduresAndDerivative) {
+  TestModel m = DerivModel();
+  const ProblemDir& dir = Compiled(m);
+  Outcome o = Solve(dir, WritePrb(m.Spec()));
+  ASSERT_EQ(o.run.status, 0) << o.run.output;
+  // PARSET, SETUP and TIMESET once at the start, ADDSET before and REPORT
+  // after every step, USERBPR at the end.
+  const char* order[] = {"PARSET 0", "SETUP 0", "TIMESET 0", "ADDSET 0", "REPORT 0", "ADDSET 1",
+                         "REPORT 1", "ADDSET 4", "REPORT 4", "USERBPR 4"};
+  size_t at = 0;
+  for (const char* line : order) {
+    size_t found = o.run.output.find(line, at);
+    ASSERT_NE(found, std::string::npos) << line << " missing or out of order in\n" << o.run.output;
+    at = found;
+  }
+  ASSERT_EQ(o.ttr.records.size(), 5u);
+  double previous_y = 0;
+  for (const TtrRecord& rec : o.ttr.records) {
+    SCOPED_TRACE("record " + std::to_string(rec.jt));
+    const double t = 1 + 0.25 * rec.jt, y = 4 * t * t;
+    EXPECT_NEAR(rec.values[0], 2 * t, 1e-6);
+    EXPECT_NEAR(rec.values[1], y, 1e-5);
+    EXPECT_NEAR(rec.values[2], rec.jt == 0 ? 0.0 : (y - previous_y) / 0.25, 1e-4);
+    previous_y = y;
+  }
+}
+
+TEST(SolverRun, SingularBlockKeepsTheRecordsWritten) {
+  TestModel m = TroubleModel();
+  const ProblemDir& dir = Compiled(m);
+  std::string prb = WritePrb(m.Spec());
+  Outcome o = Solve(dir, prb);
+  EXPECT_EQ(o.run.status, 2) << o.run.output;
+  EXPECT_NE(o.run.output.find("Singular block"), std::string::npos) << o.run.output;
+  EXPECT_NE(o.run.output.find("_JT=2"), std::string::npos) << o.run.output;
+  EXPECT_EQ(o.prb_after, prb);
+  ASSERT_TRUE(o.has_ttr);
+  EXPECT_EQ(o.ttr.jtmax, 1);
+  ASSERT_EQ(o.ttr.records.size(), 2u);
+  EXPECT_NEAR(o.ttr.records[1].values[1], 2.0, 1e-6);
+  EXPECT_DOUBLE_EQ(o.ttr.last_t, 0.5);
+}
+
+TEST(SolverRun, NoConvergenceAndBadTimeAxisFailClearly) {
+  TestModel m = TroubleModel();
+  const ProblemDir& dir = Compiled(m);
+  PrbSpec spec = m.Spec();
+  spec.vars[0].xin = 2;  // Y = U^2 + 1 = 4 has roots; held at 0 it has none
+  spec.vars[2].xin = 0;
+  std::string prb = WritePrb(spec);
+  Outcome o = Solve(dir, prb);
+  EXPECT_EQ(o.run.status, 2) << o.run.output;
+  EXPECT_NE(o.run.output.find("No convergence"), std::string::npos) << o.run.output;
+  EXPECT_EQ(o.prb_after, prb);
+  ASSERT_TRUE(o.has_ttr);
+  EXPECT_EQ(o.ttr.jtmax, -1);
+
+  spec.vars[0].xin = 3;  // TSTEP = 0
+  prb = WritePrb(spec);
+  o = Solve(dir, prb);
+  EXPECT_EQ(o.run.status, 1) << o.run.output;
+  EXPECT_NE(o.run.output.find("Bad time axis"), std::string::npos) << o.run.output;
+  EXPECT_FALSE(o.has_ttr);
+  EXPECT_EQ(o.prb_after, prb);
+}
+
+}  // namespace
+}  // namespace krv::rt

@@ -1,0 +1,48 @@
+// Test models written in the shape the preprocessor generates, with their variable maps.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "runtime/tests/prb_writer.h"
+#include "runtime/tests/solver_harness.h"
+
+namespace krv::rt {
+
+struct TestModel {
+  std::string name;
+  std::string label;
+  std::vector<std::string> type_lines;  // the .GTY before its label line
+  std::string psy;
+  std::vector<PrbVar> vars;             // in variable-map order
+  std::vector<Incidence> incidences;
+
+  // The problem file with Sequist's ordering.
+  PrbSpec Spec() const;
+};
+
+// The model's problem directory, compiled once for the whole test program.
+const ProblemDir& Compiled(const TestModel& m);
+
+// Three tanks in an MFOR loop, each integrated with QTLINTEG:
+// Q[j] = K * LEVEL[j], NET[j] = Q[j-1] - Q[j], LEVEL[j]' = NET[j]; K = 0.5.
+// Variables: Q[0..3] (0..3, Q[0] the feed), T[j].LEVEL = 2j+2, T[j].NET = 2j+3.
+TestModel TanksModel();
+constexpr double kTankK = 0.5;
+
+// A fixing pair Y = U*U + U (U moved, Y held at its X in), a second pair
+// SMALLY = 1E-12 * SMALLU, and the loop A = 0.5 C + 1, B = A + 2, C = 0.25 B.
+// Variables: U 0, Y 1, A 2, B 3, C 4, SMALLU 5, SMALLY 6.
+TestModel FixLoopModel();
+
+// X set by ADDSET to 2 * _T, Y = X * X, DY = QTLDERIV of Y; every user
+// procedure writes its name. Time 1 to 2 step 0.25. Variables: X 0, Y 1, DY 2.
+TestModel DerivModel();
+
+// One fixing pair Y = f(U, SEL) held at Y's X in; SEL's X in picks the trouble:
+// 1: Y = 2U before _T = 1 and the constant 1 after (singular from _JT = 2),
+// 2: Y = U*U + 1 (no root), 3: TSTEP = 0. Time 0 to 3 step 0.5.
+// Variables: SEL 0, U 1, Y 2.
+TestModel TroubleModel();
+
+}  // namespace krv::rt
