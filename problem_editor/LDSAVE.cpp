@@ -1,7 +1,6 @@
 // Reading problem files into editor buffers and saving the main problem.
 #include "problem_editor/LDSAVE.h"
 
-#include <array>
 #include <cassert>
 #include <cstring>
 #include <optional>
@@ -9,6 +8,7 @@
 #include "platform/byte_io.h"
 #include "platform/file_resolver.h"
 #include "platform/user_prompts.h"
+#include "sequencer/prb_names.h"
 
 namespace krv::pe {
 
@@ -17,8 +17,6 @@ namespace {
 constexpr size_t kRawLineMax = 159;
 constexpr size_t kNameLineMax = 87;
 constexpr size_t kCopiedLineMax = 127;
-constexpr size_t kDittoEntries = 15;
-constexpr size_t kDittoComponentMax = 31;
 
 // A byte stream that fails, as the file reads do, when read past its end.
 class ByteStream {
@@ -68,39 +66,7 @@ class ByteStream {
   size_t pos_ = 0;
 };
 
-using DittoTable = std::array<std::string, kDittoEntries>;
-
-static bool IsSeparator(char c) { return c == '.' || c == '_'; }
-
-// Expands a ditto-compressed name: a component that is exactly '"' stands
-// for the table's entry at its position; every other one replaces it.
-std::string ExpandName(std::string_view text, DittoTable& table) {
-  std::string out;
-  size_t j = 0;  // components so far
-  size_t start = 0;
-  for (;;) {
-    size_t end = start;
-    while (end < text.size() && !IsSeparator(text[end])) ++end;
-    std::string_view comp = text.substr(start, end - start);
-    if (j < kDittoEntries) {
-      if (comp == "\"")
-        out += table[j];
-      else {
-        out += comp;
-        table[j] = std::string(comp.substr(0, kDittoComponentMax));
-      }
-    } else {
-      out += comp;  // beyond the table nothing is dittoed or stored
-    }
-    ++j;
-    if (end >= text.size()) break;
-    out += text[end];
-    start = end + 1;
-  }
-  if (j < kDittoEntries) table[j].clear();
-  if (out.size() > kNameLineMax) out.resize(kNameLineMax);
-  return out;
-}
+using seq::DittoTable;
 
 enum class RecordRead { Record, EndOfNames, Broken };
 
@@ -114,13 +80,13 @@ RecordRead ReadVarRecord(ByteStream& in, DittoTable& table, VariableRecord& rec,
     rec.name = std::string(l);
     return RecordRead::EndOfNames;
   }
-  std::string name = ExpandName(l.size() > 2 ? l.substr(2) : std::string_view(), table);
-  if (name.size() > kRecordNameMax) name.resize(kRecordNameMax);
+  std::string name = table.Expand(l.size() > 2 ? l.substr(2) : std::string_view());
+  if (name.size() > kRecordNameMax) name.resize(kRecordNameMax);  // within the 87 of the line
   rec.name = std::move(name);
-  if (!in.Read(rec.block.data(), kBlockSize)) return RecordRead::Broken;
+  if (!in.Read(rec.block.bytes.data(), kBlockSize)) return RecordRead::Broken;
   char c1 = l.size() > 0 ? l[0] : ' ';
   char c2 = l.size() > 1 ? l[1] : ' ';
-  rec.typeCode = TypeCodeFor(c1, c2, rec.block[0]);
+  rec.typeCode = TypeCodeFor(c1, c2, rec.block.bytes[0]);
   return RecordRead::Record;
 }
 
@@ -166,7 +132,8 @@ bool ParsePrb(std::string_view bytes, bool allowOld, EditorBuffer& out) {
   if (!in.ReadRawLine(img.header)) return false;
   img.v4 = !img.header.empty() && img.header[0] == '*';
   if (!img.v4 && !allowOld) return false;
-  DittoTable table;
+  DittoTable table;  // starts empty for every file
+  table.Clear();
 
   std::string line;
   if (img.v4) {
@@ -174,7 +141,8 @@ bool ParsePrb(std::string_view bytes, bool allowOld, EditorBuffer& out) {
     uint16_t h = uint16_t(img.countWord[0] | (img.countWord[1] << 8));
     size_t count = h == 0xFFFF ? 0 : size_t(h) + 1;
     if (count > size_t(kRecordMax)) return false;  // would wrap negative
-    // Each record takes at least 26 bytes (a bare LF and the block): a short file cannot claim many.
+    // A record takes at least 26 bytes (a bare LF and its block), so a
+    // short file cannot claim many.
     if (count > bytes.size() / 26) return false;
     out.records.resize(count);
     img.nameLines.resize(count);
@@ -230,7 +198,7 @@ std::string BuildPrbBytes(const EditorBuffer& buf) {
   for (size_t k = 0; k < buf.records.size(); ++k) {
     s += Cut(img.nameLines[k], kCopiedLineMax) + "\r\n";
     auto block = buf.records[k].BlockToWrite();
-    s.append(reinterpret_cast<const char*>(block.data()), block.size());
+    s.append(reinterpret_cast<const char*>(block.bytes.data()), block.bytes.size());
   }
   s += Cut(img.hashLine, kCopiedLineMax) + "\r\n";
   s += img.ordering;

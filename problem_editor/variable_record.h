@@ -1,13 +1,14 @@
 // One variable of a loaded problem: its value block, name and type code.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <string>
 
+#include "sequencer/prb_format.h"
+
 namespace krv::pe {
 
-constexpr size_t kBlockSize = 25;
+constexpr size_t kBlockSize = seq::kValueBlockSize;
 constexpr size_t kRecordNameMax = 77;
 
 // Type codes: bit 0 of codes 0..3 is the positivity constraint.
@@ -20,22 +21,21 @@ const char* TypeLetters(int code);
 int WithPositiveConstraint(int code, bool on);
 
 struct VariableRecord {
-  // The value block as read: constraint letter, X in (double), Range
-  // (single), a fourth value (single), X out (double), little-endian.
-  std::array<uint8_t, kBlockSize> block{};
+  // The value block exactly as read.
+  seq::PrbValueBlock block;
   std::string name;  // expanded, without "_X.", at most 77 characters
   int typeCode = 6;
 
-  double XIn() const;
-  void SetXIn(double v);
-  float Range() const;
-  void SetRange(float v);
-  float Fourth() const;
-  double XOut() const;
-  void SetXOut(double v);
+  double XIn() const { return block.XIn(); }
+  void SetXIn(double v) { block.SetXIn(v); }
+  float Range() const { return block.Range(); }
+  void SetRange(float v) { block.SetRange(v); }
+  float Fourth() const { return block.Fourth(); }
+  double XOut() const { return block.XOut(); }
+  void SetXOut(double v) { block.SetXOut(v); }
   bool Positive() const { return typeCode == 1 || typeCode == 3; }
   // The block as written: its letter rebuilt from the type code.
-  std::array<uint8_t, kBlockSize> BlockToWrite() const;
+  seq::PrbValueBlock BlockToWrite() const;
 };
 
 }  // namespace krv::pe
