@@ -1,0 +1,112 @@
+// The sequencer pass: from a variable map (.VNM) to a problem file (.PRB).
+#include "sequencer/SEQCU1.h"
+
+#include <malloc.h>
+
+#include <fstream>
+
+#include "platform/byte_io.h"
+#include "platform/file_resolver.h"
+#include "platform/text.h"
+#include "platform/user_prompts.h"
+#include "sequencer/incidence_ordering.h"
+#include "sequencer/prb_format.h"
+#include "sequencer/prb_names.h"
+#include "sequencer/vnm_map.h"
+
+namespace krv::seq {
+
+using platform::IntToString;
+
+long long MemoryInUse() { return static_cast<long long>(mallinfo2().uordblks); }
+
+// The problem's names and empty value blocks from the map's name lines.
+static void AddVariables(const VnmMap& map, PrbProblem& prb) {
+  prb.variables.reserve(map.nameLines.size());
+  for (const auto& line : map.nameLines) {
+    std::string cut = line.substr(0, kNameLineLimit);
+    std::string moved = MoveSubscript(cut);
+    PrbVariable v;
+    v.kind = cut.substr(5, 2);
+    // The name proper starts after "  _X." in column 13.
+    v.name = moved.size() > 12 ? moved.substr(12) : "";
+    prb.variables.push_back(std::move(v));
+  }
+}
+
+// Everything between the two banner lines; false when nothing is written.
+static bool Sequence(const std::string& inputPath, const std::string& outputPath,
+                     pp::LogWriter& log, const OrderingOptions& options) {
+  std::string bytes;
+  if (!platform::ReadFileBytes(inputPath, bytes)) {
+    log.LogLine("Cannot read " + inputPath);
+    return false;
+  }
+  VnmMap map;
+  VnmReadResult read = ReadVariableMap(bytes, map);
+  if (!read.ok) {
+    log.LogLine(read.error);
+    return false;
+  }
+  PrbProblem prb;
+  prb.header = MakeHeaderLine(map.title);
+  AddVariables(map, prb);
+  if (!ReadIncidenceAndWriteOrdering(map, prb.ordering, log, options)) return false;
+
+  std::string out, error;
+  if (!WritePrb(prb, out, error)) {
+    log.LogLine("Cannot hold the problem: " + error);
+    return false;
+  }
+  if (!platform::WriteFileAtomic(outputPath, out)) {
+    log.LogLine("Cannot write " + outputPath);
+    return false;
+  }
+  return true;
+}
+
+bool RunSequencer(const std::string& inputPath, const std::string& outputPath,
+                  pp::LogWriter& log, const OrderingOptions& options) {
+  log.LogAppend(std::string(kBanner) + "  ");
+  log.LogLine(IntToString(MemoryInUse()));
+  bool written = Sequence(inputPath, outputPath, log, options);
+  if (!written) log.LogLine("No problem file written");
+  log.LogLine(" ---FINISHED" + IntToString(MemoryInUse()));
+  return written;
+}
+
+static bool Opens(const std::string& path) {
+  if (!platform::FileExists(path)) return false;
+  std::ifstream f(platform::ResolvePath(path), std::ios::binary);
+  return f.good();
+}
+
+bool RunFromCommandLine(const std::string& basePath, pp::LogWriter& log) {
+  if (basePath.empty()) return false;
+  std::string input = basePath + ".VNM";
+  if (!Opens(input)) {
+    platform::Prompts().ShowMessage("FILE ERROR");
+    return false;
+  }
+  RunSequencer(input, basePath + ".PRB", log);
+  return true;
+}
+
+std::optional<std::string> ChooseMapFile() {
+  platform::FileDialogSpec spec;
+  spec.title = "Specify file to start processing";
+  spec.filter = "TheFILT|*.VNM";
+  spec.defaultExt = "VNM";
+  for (;;) {
+    auto path = platform::Prompts().OpenFileName(spec);
+    if (!path) return std::nullopt;
+    if (Opens(*path)) return path;
+  }
+}
+
+std::string ProblemPathFor(const std::string& mapPath) {
+  size_t at = mapPath.find(".VNM");
+  return mapPath.substr(0, at) + ".PRB";
+}
+
+}  // namespace krv::seq

@@ -1,0 +1,40 @@
+// The sequencer pass: from a variable map (.VNM) to a problem file (.PRB).
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "preprocessor/log_writer.h"
+#include "sequencer/order_jacobian.h"
+
+namespace krv::seq {
+
+// The sequencer's one-line banner, shown above the log and at each pass.
+inline constexpr char kBanner[] = "Sequist model sequencer 1.0";
+
+// One pass. Logs the banner and the memory in use, reads the map at
+// `inputPath`, orders it and writes the problem file to `outputPath`,
+// then logs " ---FINISHED" and the memory in use. The problem file is
+// written only when it is complete (through a temporary file), so a
+// failed pass leaves any earlier problem file as it was. True when the
+// problem file was written.
+bool RunSequencer(const std::string& inputPath, const std::string& outputPath,
+                  pp::LogWriter& log, const OrderingOptions& options = {});
+
+// Batch start with a base path (no extension): runs the pass on
+// base + ".VNM" into base + ".PRB", or shows "FILE ERROR" when the map
+// does not open. An empty argument does nothing. True when a pass ran.
+bool RunFromCommandLine(const std::string& basePath, pp::LogWriter& log);
+
+// The File command's choice of a map: shows the open dialog until a file
+// that opens is chosen; nothing when the user cancels.
+std::optional<std::string> ChooseMapFile();
+
+// The problem file for a chosen map: the path up to its first ".VNM"
+// (exactly so, upper case), or the whole path, followed by ".PRB".
+std::string ProblemPathFor(const std::string& mapPath);
+
+// Bytes of dynamic memory in use, as the log shows them.
+long long MemoryInUse();
+
+}  // namespace krv::seq
