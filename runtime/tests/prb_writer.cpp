@@ -5,7 +5,6 @@
 #include <array>
 #include <cassert>
 #include <cstring>
-#include <functional>
 #include <stdexcept>
 
 namespace krv::rt {
@@ -46,36 +45,46 @@ std::string Compress(const std::string& name, std::array<std::string, 15>& table
 }
 
 // Strongly connected components of "number n uses number m", emitted with
-// every component after the ones it uses (Tarjan).
+// every component after the ones it uses (Tarjan, iterative: model chains
+// are deep).
 std::vector<int> DependenciesFirst(int n, const std::vector<std::vector<int>>& uses) {
-  std::vector<int> index(n + 1, -1), low(n + 1, 0), order;
+  std::vector<int> index(n + 1, -1), low(n + 1, 0), order, stack;
   std::vector<bool> on_stack(n + 1, false);
-  std::vector<int> stack;
+  std::vector<std::pair<int, size_t>> calls;  // (node, next edge)
   int counter = 0;
-  std::function<void(int)> visit = [&](int v) {
-    index[v] = low[v] = counter++;
-    stack.push_back(v);
-    on_stack[v] = true;
-    for (int w : uses[v]) {
-      if (index[w] < 0) {
-        visit(w);
-        low[v] = std::min(low[v], low[w]);
-      } else if (on_stack[w]) {
-        low[v] = std::min(low[v], index[w]);
+  for (int root = 1; root <= n; ++root) {
+    if (index[root] >= 0) continue;
+    calls.emplace_back(root, 0);
+    while (!calls.empty()) {
+      auto& [v, edge] = calls.back();
+      if (edge == 0 && index[v] < 0) {
+        index[v] = low[v] = counter++;
+        stack.push_back(v);
+        on_stack[v] = true;
       }
+      if (edge < uses[v].size()) {
+        int w = uses[v][edge++];
+        if (index[w] < 0) {
+          calls.emplace_back(w, 0);
+        } else if (on_stack[w]) {
+          low[v] = std::min(low[v], index[w]);
+        }
+        continue;
+      }
+      const int done = v;
+      if (low[done] == index[done]) {
+        int w;
+        do {
+          w = stack.back();
+          stack.pop_back();
+          on_stack[w] = false;
+          order.push_back(w);
+        } while (w != done);
+      }
+      calls.pop_back();
+      if (!calls.empty()) low[calls.back().first] = std::min(low[calls.back().first], low[done]);
     }
-    if (low[v] == index[v]) {
-      int w;
-      do {
-        w = stack.back();
-        stack.pop_back();
-        on_stack[w] = false;
-        order.push_back(w);
-      } while (w != v);
-    }
-  };
-  for (int v = 1; v <= n; ++v)
-    if (index[v] < 0) visit(v);
+  }
   return order;
 }
 

@@ -1,6 +1,7 @@
 // Test models written in the shape the preprocessor generates, with their variable maps.
 #include "runtime/tests/test_models.h"
 
+#include <cstdio>
 #include <map>
 #include <memory>
 #include <stdexcept>
@@ -16,6 +17,19 @@ std::string UserProcs(const std::string& timeset, const std::string& addset = ""
   };
   return proc("PARSET", "") + proc("SETUP", "") + proc("TIMESET", timeset) +
          proc("REPORT", "") + proc("ADDSET", addset) + proc("USERBPR", "");
+}
+
+// An equation procedure as the preprocessor writes it: VAR parameters, the
+// change guard over the inputs, the body, the closing END.
+std::string Xproc(const std::string& name, const std::string& out,
+                  const std::vector<std::string>& ins, const std::string& body) {
+  std::string list, guard = "IF _BS";
+  for (const std::string& in : ins) {
+    list += (list.empty() ? "" : ",") + in;
+    guard += " OR " + in + ".D";
+  }
+  return CrLf({"PROCEDURE " + name + "(VAR " + out + ":XVR;", "           VAR " + list + ":XVR);",
+               "begin", guard + " THEN BEGIN", body, "end;", "END;"});
 }
 
 }  // namespace
@@ -40,28 +54,18 @@ PrbSpec TestModel::Spec() const {
   return spec;
 }
 
-TestModel TanksModel() {
+TestModel TanksModel(int tanks, double tend, double tstep) {
   TestModel m;
+  const std::string n = std::to_string(tanks);
   m.name = "TANKS";
   m.label = ">12-10-2026  9:30:15 TANKS";
   m.type_lines = {"  _TANK=RECORD", "     LEVEL,NET:XVR;", "  END;", "  _SYSTEM=RECORD",
-                  "     Q:ARRAY[0..3]OF XVR;", "     T:ARRAY[1..3]OF _TANK;", "  END;"};
-  m.psy = UserProcs("  TSTART:=0; TEND:=4; TSTEP:=0.25;\r\n") + CrLf({
-      "CONST K=0.5;",
-      "PROCEDURE OUTFLOW(VAR Q:XVR;",
-      "           VAR L:XVR);",
-      "begin",
-      "IF _BS OR L.D THEN BEGIN",
-      "  Q.O:=K*L.I;",
-      "end;",
-      "END;",
-      "PROCEDURE NETFLOW(VAR NET:XVR;",
-      "           VAR QIN,QOUT:XVR);",
-      "begin",
-      "IF _BS OR QIN.D OR QOUT.D THEN BEGIN",
-      "  NET.O:=QIN.I-QOUT.I;",
-      "end;",
-      "END;",
+                  "     Q:ARRAY[0.." + n + "]OF XVR;", "     T:ARRAY[1.." + n + "]OF _TANK;", "  END;"};
+  char axis[120];
+  std::snprintf(axis, sizeof axis, "  TSTART:=0; TEND:=%.17g; TSTEP:=%.17g;\r\n", tend, tstep);
+  m.psy = UserProcs(axis) + "CONST K=0.5;\r\n" +
+          Xproc("OUTFLOW", "Q", {"L"}, "  Q.O:=K*L.I;") +
+          Xproc("NETFLOW", "NET", {"QIN", "QOUT"}, "  NET.O:=QIN.I-QOUT.I;") + CrLf({
       "PROCEDURE TANK(constref M:MODID;VAR QIN,QOUT:XVR ;VAR _M:_TANK);",
       "begin",
       " IF _BS OR QIN.D OR QOUT.D OR QTLC(2,@_M) THEN BEGIN",
@@ -73,13 +77,14 @@ TestModel TanksModel() {
       "PROCEDURE  SYSTEMMC(VAR _X:_SYSTEM);",
       "VAR _J:INTEGER;",
       "begin",
-      "  FOR _J := 1 TO 3 DO TANK('T'{+_NS(_J)},_X.Q[_J-1],_X.Q[_J],_X.T[_J]);",
+      "  FOR _J := 1 TO " + n + " DO TANK('T'{+_NS(_J)},_X.Q[_J-1],_X.Q[_J],_X.T[_J]);",
       "end;"});
-  m.vars = {{"I*", "Q[0]", 1.0}, {"IO", "Q[1]"}, {"IO", "Q[2]"}, {"IO", "Q[3]"}};
-  for (int j = 1; j <= 3; ++j) {
+  m.vars.push_back({"I*", "Q[0]", 1.0});
+  for (int j = 1; j <= tanks; ++j) m.vars.push_back({"IO", "Q[" + std::to_string(j) + "]"});
+  for (int j = 1; j <= tanks; ++j) {
     m.vars.push_back({"IO", "T[" + std::to_string(j) + "].LEVEL", double(j - 1)});
     m.vars.push_back({"IO", "T[" + std::to_string(j) + "].NET"});
-    int level = 2 * j + 2, net = 2 * j + 3;
+    const int level = tanks + 2 * j - 1, net = tanks + 2 * j;
     m.incidences.push_back({j, level});
     m.incidences.push_back({net, j - 1});
     m.incidences.push_back({net, j});
@@ -93,42 +98,12 @@ TestModel FixLoopModel() {
   m.name = "FIXLOOP";
   m.label = ">12-10-2026 10: 2: 0 FIXLOOP";
   m.type_lines = {"  _SYSTEM=RECORD", "     U,Y,A,B,C,SMALLU,SMALLY:XVR;", "  END;"};
-  m.psy = UserProcs("  TSTART:=0; TEND:=0; TSTEP:=1;\r\n") + CrLf({
-      "PROCEDURE SQUARE(VAR Y:XVR;",
-      "           VAR U:XVR);",
-      "begin",
-      "IF _BS OR U.D THEN BEGIN",
-      "  Y.O:=U.I*U.I+U.I;",
-      "end;",
-      "END;",
-      "PROCEDURE TINY(VAR Y:XVR;",
-      "           VAR U:XVR);",
-      "begin",
-      "IF _BS OR U.D THEN BEGIN",
-      "  Y.O:=1E-12*U.I;",
-      "end;",
-      "END;",
-      "PROCEDURE LOOPA(VAR A:XVR;",
-      "           VAR C:XVR);",
-      "begin",
-      "IF _BS OR C.D THEN BEGIN",
-      "  A.O:=0.5*C.I+1;",
-      "end;",
-      "END;",
-      "PROCEDURE LOOPB(VAR B:XVR;",
-      "           VAR A:XVR);",
-      "begin",
-      "IF _BS OR A.D THEN BEGIN",
-      "  B.O:=A.I+2;",
-      "end;",
-      "END;",
-      "PROCEDURE LOOPC(VAR C:XVR;",
-      "           VAR B:XVR);",
-      "begin",
-      "IF _BS OR B.D THEN BEGIN",
-      "  C.O:=0.25*B.I;",
-      "end;",
-      "END;",
+  m.psy = UserProcs("  TSTART:=0; TEND:=0; TSTEP:=1;\r\n") +
+          Xproc("SQUARE", "Y", {"U"}, "  Y.O:=U.I*U.I+U.I;") +
+          Xproc("TINY", "Y", {"U"}, "  Y.O:=1E-12*U.I;") +
+          Xproc("LOOPA", "A", {"C"}, "  A.O:=0.5*C.I+1;") +
+          Xproc("LOOPB", "B", {"A"}, "  B.O:=A.I+2;") +
+          Xproc("LOOPC", "C", {"B"}, "  C.O:=0.25*B.I;") + CrLf({
       "PROCEDURE  SYSTEMMC(VAR _X:_SYSTEM);",
       "begin",
       "  SQUARE(_X.Y,_X.U);",
@@ -151,14 +126,8 @@ TestModel DerivModel() {
   m.label = ">12-10-2026 10: 4: 0 DERIV";
   m.type_lines = {"  _SYSTEM=RECORD", "     X,Y,DY:XVR;", "  END;"};
   m.psy = UserProcs("  TSTART:=1; TEND:=2; TSTEP:=0.25;\r\n", "  _X.X.I:=2*_T;\r\n", "say") +
-          CrLf({"PROCEDURE SQR(VAR Y:XVR;",
-                "           VAR X:XVR);",
-                "begin",
-                "IF _BS OR X.D THEN BEGIN",
-                "  Y.O:=X.I*X.I;",
-                "end;",
-                "END;",
-                "PROCEDURE  SYSTEMMC(VAR _X:_SYSTEM);",
+          Xproc("SQR", "Y", {"X"}, "  Y.O:=X.I*X.I;") +
+          CrLf({"PROCEDURE  SYSTEMMC(VAR _X:_SYSTEM);",
                 "begin",
                 "  SQR(_X.Y,_X.X);",
                 "  QTLDERIV(_X.DY,_X.Y);",
@@ -174,16 +143,11 @@ TestModel TroubleModel() {
   m.label = ">12-10-2026 10: 6: 0 TROUBLE";
   m.type_lines = {"  _SYSTEM=RECORD", "     SEL,U,Y:XVR;", "  END;"};
   m.psy = UserProcs("  TSTART:=0; TEND:=3; TSTEP:=0.5;\r\n  IF _X.SEL.I>2.5 THEN TSTEP:=0;\r\n") +
-          CrLf({"PROCEDURE GAIN(VAR Y:XVR;",
-                "           VAR U,SEL:XVR);",
-                "begin",
-                "IF _BS OR U.D OR SEL.D THEN BEGIN",
-                "  IF SEL.I<1.5 THEN BEGIN",
-                "    IF _T<1 THEN Y.O:=2*U.I ELSE Y.O:=0*U.I+1;",
-                "  END ELSE Y.O:=U.I*U.I+1;",
-                "end;",
-                "END;",
-                "PROCEDURE  SYSTEMMC(VAR _X:_SYSTEM);",
+          Xproc("GAIN", "Y", {"U", "SEL"},
+                "  IF SEL.I<1.5 THEN BEGIN\r\n"
+                "    IF _T<1 THEN Y.O:=2*U.I ELSE Y.O:=0*U.I+1;\r\n"
+                "  END ELSE Y.O:=U.I*U.I+1;") +
+          CrLf({"PROCEDURE  SYSTEMMC(VAR _X:_SYSTEM);",
                 "begin",
                 "  GAIN(_X.Y,_X.U,_X.SEL);",
                 "  {QTLFIX(_X.U,_X.Y)};",

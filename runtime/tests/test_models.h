@@ -24,10 +24,11 @@ struct TestModel {
 // The model's problem directory, compiled once for the whole test program.
 const ProblemDir& Compiled(const TestModel& m);
 
-// Three tanks in an MFOR loop, each integrated with QTLINTEG:
-// Q[j] = K * LEVEL[j], NET[j] = Q[j-1] - Q[j], LEVEL[j]' = NET[j]; K = 0.5.
-// Variables: Q[0..3] (0..3, Q[0] the feed), T[j].LEVEL = 2j+2, T[j].NET = 2j+3.
-TestModel TanksModel();
+// A chain of tanks in an MFOR loop, each integrated with QTLINTEG:
+// Q[j] = K * LEVEL[j], NET[j] = Q[j-1] - Q[j], LEVEL[j]' = NET[j]; K = 0.5,
+// Q[0] the feed (X in 1), LEVEL[j] starting at j - 1. Variables: Q[0..n]
+// (0..n), T[j].LEVEL = n + 2j - 1, T[j].NET = n + 2j. Time 0 to `tend`.
+TestModel TanksModel(int tanks = 3, double tend = 4, double tstep = 0.25);
 constexpr double kTankK = 0.5;
 
 // A fixing pair Y = U*U + U (U moved, Y held at its X in), a second pair
