@@ -69,6 +69,32 @@ TEST(PrbRead, DittoTableRules) {
   EXPECT_EQ(buf.records[4].name, std::string(31, 'Q') + "_Z");
 }
 
+TEST(PrbRead, DittosReferOnlyToTheFilesOwnNames) {
+  EditorBuffer first, second;
+  ASSERT_TRUE(ParsePrb(FixturePrb(), false, first));
+  std::string s = "*L\r\n" + U16(0) + "IO\".X\r\n" + Block('U', 0, 0, 0, 0) + "#\r\n" +
+                  U16(0) + U16(0) + U16(0) + U16(0);
+  ASSERT_TRUE(ParsePrb(s, false, second));
+  EXPECT_EQ(second.records[0].name, ".X");
+}
+
+TEST(PrbRead, TypeCodesAndTheConstraintSwitch) {
+  struct Case {
+    const char* kind;
+    char letter;
+    int code;
+  } cases[] = {{"IO", 'U', 0}, {"IO", 'p', 1}, {"IC", 'U', 2}, {"CC", 'P', 3}, {"CO", 'P', 4},
+               {"I*", 'P', 5}, {"CI", 'U', 5}, {"*O", 'P', 6}, {"OC", 'U', 6}, {"**", 'U', 6}};
+  for (const auto& c : cases)
+    EXPECT_EQ(TypeCodeFor(c.kind[0], c.kind[1], uint8_t(c.letter)), c.code) << c.kind << c.letter;
+  const int on[] = {1, 1, 3, 3, 4, 5, 6};
+  const int off[] = {0, 0, 2, 2, 4, 5, 6};
+  for (int code = 0; code <= 6; ++code) {
+    EXPECT_EQ(WithPositiveConstraint(code, true), on[code]) << code;
+    EXPECT_EQ(WithPositiveConstraint(code, false), off[code]) << code;
+  }
+}
+
 TEST(PrbRead, LongNamesAreCutAndBareLfEndsLines) {
   std::string name(100, 'N');
   std::string s = "*L\n" + U16(0) + "IO" + name + "\n" + Block('U', 0, 0, 0, 0) + "#\n" +
