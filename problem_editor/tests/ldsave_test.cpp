@@ -4,6 +4,7 @@
 #include "platform/user_prompts.h"
 #include "problem_editor/LDSAVE.h"
 #include "problem_editor/tests/prb_fixture.h"
+#include "sequencer/prb_format.h"
 #include "testing/temp_dir.h"
 
 namespace krv::pe {
@@ -147,6 +148,34 @@ TEST(PrbRead, OlderFormat) {
   EXPECT_FALSE(ParsePrb(s, true, buf));                   // no "#" line
   EXPECT_FALSE(ParsePrb("OLD\r\nIOA\r\n", true, buf));    // ends after a name line
   EXPECT_FALSE(ParsePrb(s + "#\r\n", false, buf));        // main problem needs "*"
+}
+
+TEST(PrbRead, ReadsWhatSequistWrites) {
+  seq::PrbProblem p;
+  p.header = seq::MakeHeaderLine("LABEL FROM THE MAP");
+  const char* names[] = {"FLOW.IN", "FLOW.OUT", "A.B.C.D", "A.B", "A.B.C.D", "X[1]_Y"};
+  for (const char* n : names) {
+    seq::PrbVariable v;
+    v.kind = "IO";
+    v.name = n;
+    p.variables.push_back(v);
+  }
+  p.variables[1].block.SetXIn(2.5);
+  p.ordering.pairs.push_back({0, 1});
+  p.ordering.rowNames = {0, 1};
+  p.ordering.columnNames = {0, 1};
+  p.ordering.nonzeros = {{1, 1}, {2, 2}};
+  std::string bytes, error;
+  ASSERT_TRUE(seq::WritePrb(p, bytes, error)) << error;
+
+  EditorBuffer buf;
+  ASSERT_TRUE(ParsePrb(bytes, false, buf));
+  ASSERT_EQ(buf.records.size(), std::size(names));
+  for (size_t k = 0; k < std::size(names); ++k) EXPECT_EQ(buf.records[k].name, names[k]);
+  EXPECT_EQ(buf.records[1].XIn(), 2.5);
+  EXPECT_TRUE(buf.image.orderingComplete);
+  // Unedited, a save writes Sequist's bytes back unchanged.
+  EXPECT_EQ(BuildPrbBytes(buf), bytes);
 }
 
 TEST(PrbFiles, ValidateReportsAndFillsHeaderBuffer) {
