@@ -249,22 +249,23 @@ void TForm1::Load1Click() {
   if (ok) AfterLoad();
 }
 
-std::string TForm1::SaveDialogName(bool preset) {
+std::optional<std::string> TForm1::SaveDialogName(bool preset) {
   platform::FileDialogSpec spec;
   spec.title = "Save as:";
   spec.filter = "Problem file|*.PRB";
   spec.defaultExt = "PRB";
   if (preset) spec.fileName = session_.main.problemName + ".PRB";
   auto file = platform::Prompts().SaveFileName(spec);
-  return file ? RemovePrbExtension(*file) : std::string("\x01");
+  if (!file) return std::nullopt;
+  return RemovePrbExtension(*file);
 }
 
 void TForm1::Saveas1Click() {
   CommitPendingEdit();
-  std::string name = SaveDialogName(true);
-  if (name == "\x01") return;
+  auto name = SaveDialogName(true);
+  if (!name) return;
   platform::WaitCursor wait;
-  if (session_.SaveAs(name)) setWindowTitle(FromBytes(session_.caption));
+  if (session_.SaveAs(*name)) setWindowTitle(FromBytes(session_.caption));
 }
 
 void TForm1::Quit1Click() {
@@ -274,11 +275,10 @@ void TForm1::Quit1Click() {
 
 bool TForm1::FormCloseQuery() {
   if (!session_.modified) return true;
-  std::string name = SaveDialogName(false);
-  if (name != "\x01") {
+  if (auto name = SaveDialogName(false)) {
     platform::WaitCursor wait;
     // A failed save keeps the window open so nothing is lost.
-    return session_.SaveAs(name);
+    return session_.SaveAs(*name);
   }
   return platform::Prompts().Confirm(kCloseWithoutSaving);
 }

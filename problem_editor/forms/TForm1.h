@@ -3,6 +3,7 @@
 
 #include <QMainWindow>
 #include <array>
+#include <optional>
 #include <string>
 
 #include "problem_editor/EPROCS.h"
@@ -93,7 +94,8 @@ class TForm1 : public QMainWindow {
   bool Commit(int row, bool range);
   bool HandleGridKey(QObject* obj, int key);
   bool EditKeyPress(int row, bool range, int key);
-  std::string SaveDialogName(bool preset);
+  // The name picked in the save dialog without ".PRB"; nothing if cancelled.
+  std::optional<std::string> SaveDialogName(bool preset);
 
   EditorSession session_;
   std::array<Row, 10> rows_{};
