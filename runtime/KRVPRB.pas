@@ -328,6 +328,11 @@ begin
     Detail := IntToStr(Count);
     Exit(prbTooLarge);
   end;
+  if Count = 0 then
+  begin
+    Detail := 'it names no variables';
+    Exit(prbDamaged);
+  end;
   SetLength(P.Vars, Count);
   for K := 0 to NameComponents - 1 do
     Table[K] := '';
@@ -431,8 +436,13 @@ begin
   { Nonzeros: a 32-bit count as two words, then (row, column) positions. }
   ReadWord(Bytes, R, Z);
   ReadWord(Bytes, R, ZHigh);
+  if (ZHigh > MaxNonzeros shr 16) or ((Z or (ZHigh shl 16)) > MaxNonzeros) then
+  begin
+    Detail := 'it claims more than ' + IntToStr(MaxNonzeros) + ' nonzeros';
+    Exit(prbDamaged);
+  end;
   Z := Z or (ZHigh shl 16);
-  if (Z > MaxNonzeros) or (Remaining(R) < Z * 4) then
+  if Remaining(R) < Z * 4 then
   begin
     Detail := 'its nonzeros are cut off';
     Exit(prbDamaged);
