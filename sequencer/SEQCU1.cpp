@@ -34,16 +34,11 @@ static void AddVariables(const VnmMap& map, PrbProblem& prb) {
   }
 }
 
-// Everything between the two banner lines; false when nothing is written.
-static bool Sequence(const std::string& inputPath, const std::string& outputPath,
-                     pp::LogWriter& log, const OrderingOptions& options) {
-  std::string bytes;
-  if (!platform::ReadFileBytes(inputPath, bytes)) {
-    log.LogLine("Cannot read " + inputPath);
-    return false;
-  }
+bool SequenceMap(std::string_view mapBytes, std::string& prbBytes, pp::LogWriter& log,
+                 const OrderingOptions& options) {
+  prbBytes.clear();
   VnmMap map;
-  VnmReadResult read = ReadVariableMap(bytes, map);
+  VnmReadResult read = ReadVariableMap(mapBytes, map);
   if (!read.ok) {
     log.LogLine(read.error);
     return false;
@@ -52,12 +47,24 @@ static bool Sequence(const std::string& inputPath, const std::string& outputPath
   prb.header = MakeHeaderLine(map.title);
   AddVariables(map, prb);
   if (!ReadIncidenceAndWriteOrdering(map, prb.ordering, log, options)) return false;
-
-  std::string out, error;
-  if (!WritePrb(prb, out, error)) {
+  std::string error;
+  if (!WritePrb(prb, prbBytes, error)) {
     log.LogLine("Cannot hold the problem: " + error);
     return false;
   }
+  return true;
+}
+
+// Everything between the two banner lines; false when nothing is written.
+static bool Sequence(const std::string& inputPath, const std::string& outputPath,
+                     pp::LogWriter& log, const OrderingOptions& options) {
+  std::string bytes;
+  if (!platform::ReadFileBytes(inputPath, bytes)) {
+    log.LogLine("Cannot read " + inputPath);
+    return false;
+  }
+  std::string out;
+  if (!SequenceMap(bytes, out, log, options)) return false;
   if (!platform::WriteFileAtomic(outputPath, out)) {
     log.LogLine("Cannot write " + outputPath);
     return false;

@@ -3,6 +3,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "preprocessor/log_writer.h"
 #include "sequencer/order_jacobian.h"
@@ -20,6 +21,12 @@ inline constexpr char kBanner[] = "Sequist model sequencer 1.0";
 // problem file was written.
 bool RunSequencer(const std::string& inputPath, const std::string& outputPath,
                   pp::LogWriter& log, const OrderingOptions& options = {});
+
+// The pass without files: the problem file's bytes from the map's bytes,
+// logging as RunSequencer does between its banner lines. False, with
+// `prbBytes` empty, after a logged failure.
+bool SequenceMap(std::string_view mapBytes, std::string& prbBytes, pp::LogWriter& log,
+                 const OrderingOptions& options = {});
 
 // Batch start with a base path (no extension): runs the pass on
 // base + ".VNM" into base + ".PRB", or shows "FILE ERROR" when the map
