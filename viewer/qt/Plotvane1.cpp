@@ -145,8 +145,8 @@ void TForm1::BuildControls() {
   atLO_ = MakeLabel(client, "AtLO", " ", 8, 45);
   tHiLbl_ = MakeLabel(client, "THiLbl", " ", 456, 23);
   atHI_ = MakeLabel(client, "AtHI", " ", 456, 45);
-  MakeLabel(client, "Label1", "ViewGraphs: F6", 8, 60)->setMinimumWidth(100);
-  MakeLabel(client, "Label2", "TileGraphs: F12", 456, 60)->setMinimumWidth(100);
+  MakeLabel(client, "Label1", "ViewGraphs: F6", 8, 62)->setMinimumWidth(100);
+  MakeLabel(client, "Label2", "TileGraphs: F12", 456, 62)->setMinimumWidth(100);
 
   timeBar_ = new QScrollBar(Qt::Horizontal, client);
   timeBar_->setObjectName("TimeBar");
