@@ -104,10 +104,11 @@ void Preprocessor::RunPreprocessor() {
   errors_.StartRun();
   directives_.ResetDirectives();
   types_.Reset();
+  procs_.Reset();
   label_.clear();
   StartRun();
   ParseXvtypePart(ctx_, types_);
-  RunSubprogramPass(ctx_);
+  RunSubprogramPass(ctx_, types_, procs_, directives_);
   stmt_.Clear();
   out_.CloseOutput();
   CloseSource();

@@ -8,6 +8,7 @@
 #include "preprocessor/log_writer.h"
 #include "preprocessor/output_writer.h"
 #include "preprocessor/pass_context.h"
+#include "preprocessor/proc_tables.h"
 #include "preprocessor/scanner.h"
 #include "preprocessor/syntax_error.h"
 #include "preprocessor/text_buffer.h"
@@ -52,6 +53,7 @@ class Preprocessor {
 
   const TextBuffer& Text() const { return text_; }
   const TypeChain& Types() const { return types_; }
+  const ProcTables& Procs() const { return procs_; }
   const std::string& Label() const { return label_; }
   unsigned ErrorCount() const { return errors_.Count(); }
 
@@ -71,6 +73,7 @@ class Preprocessor {
   OutputWriter out_;
   TokenList stmt_;
   TypeChain types_;
+  ProcTables procs_;
   PassContext ctx_;
   std::FILE* typesFile_ = nullptr;
   std::FILE* mapFile_ = nullptr;

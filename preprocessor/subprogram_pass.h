@@ -1,13 +1,64 @@
-// Pass 1, part B: the procedures after the type part.
+// Pass 1, part B: the subprogram loop over the procedures after the type
+// part, and the state its translators share.
 #pragma once
 
+#include <initializer_list>
+#include <string>
+#include <string_view>
+
+#include "preprocessor/directives.h"
 #include "preprocessor/pass_context.h"
+#include "preprocessor/proc_tables.h"
+#include "preprocessor/type_chain.h"
 
 namespace krv::pp {
 
-// Writes the rest of the source to the intermediate file, ending with the
-// current token (the end-of-file mark). Equation and model procedures are
-// not translated yet: their text is copied unchanged and the log says so.
-void RunSubprogramPass(PassContext& c);
+class SubprogramPass {
+ public:
+  SubprogramPass(PassContext& c, TypeChain& types, ProcTables& procs, const Directives& directives)
+      : c_(c), types_(types), procs_(procs), directives_(directives) {}
+
+  // Runs the whole loop; the statement list holds the token that ended the
+  // type part. Ends by writing the last statement (the end-of-file mark).
+  void Run();
+
+ private:
+  bool IsSubprogramKeyword(const TokenNode* t) const;
+  // New statement, tokens up to one of `words`, a subprogram keyword or end
+  // of file; cut there. Sets keywordSeen_ for the latter two.
+  void ScanUntilWords(std::initializer_list<std::string_view> words);
+  void SkipToSubprogram();
+  void CopyPlainSubprogram();
+  void CopyMprocUntranslated();
+  void CreateBuiltins();
+  // Writes and drops the statement's tokens before Current.
+  void EmitAllButCurrent();
+
+  // Equation procedures (equation_procs.cpp).
+  void ProcessXproc(const std::string& keyword);
+  bool ParseXprocHeading(ProcParam*& params, VarLengthUse*& uses);
+  bool ParseParamGroup(ProcParam*& params, VarLengthUse*& uses, bool& last);
+  std::string GuardTerm(const std::string& name, TypeRecord* type);
+  void AddGuardTerm(const std::string& name, TypeRecord* type);
+  void TranslateBody();
+  bool RewriteStatement();
+  void ReportUnused();
+  void LogFinished(const NameRef& name);
+
+  PassContext& c_;
+  TypeChain& types_;
+  ProcTables& procs_;
+  const Directives& directives_;
+
+  XprocRecord* xproc_ = nullptr;
+  char storageLetter_ = '0';
+  TokenList storage_;  // the VAR block of storage overlays
+  TokenList guard_;    // the change guard
+  bool keywordSeen_ = false;
+};
+
+// The pass-1 part B driver.
+void RunSubprogramPass(PassContext& c, TypeChain& types, ProcTables& procs,
+                       const Directives& directives);
 
 }  // namespace krv::pp

@@ -53,4 +53,19 @@ TypeRecord* LastSectionType(TypeRecord* type) {
   return last ? last->fieldType : nullptr;
 }
 
+VarrayOwner FindVarray(TypeRecord* type) {
+  // Each step moves to a type declared before; the bound guards a chain
+  // that names itself.
+  for (int guard = 0; type && guard < 100000; ++guard) {
+    FieldRecord* last = type->LastField();
+    if (!last) return {};
+    if (!last->fieldType || !last->fieldType->groupVarMember) {
+      if (!last->dims || !last->dims->IsVarray()) return {};
+      return {type, last->dims};
+    }
+    type = last->fieldType;
+  }
+  return {};
+}
+
 }  // namespace krv::pp

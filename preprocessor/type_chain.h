@@ -60,4 +60,14 @@ class TypeChain {
 // The type itself when it is a Section type, else its last field's type.
 TypeRecord* LastSectionType(TypeRecord* type);
 
+// The record that holds a variable-length type's VARRAY and its descriptor:
+// follows the last field while its type belongs to a group with a
+// variable-length member. Nothing when the walk meets a type without fields
+// or the field found is not a VARRAY.
+struct VarrayOwner {
+  TypeRecord* owner = nullptr;
+  DimRecord* dims = nullptr;
+};
+VarrayOwner FindVarray(TypeRecord* type);
+
 }  // namespace krv::pp

@@ -26,12 +26,13 @@ struct RunFixture {
     return l.size() > 2 ? std::vector<std::string>(l.begin() + 2, l.end())
                         : std::vector<std::string>();
   }
-  // The log lines between the banner and the run's last line.
+  // The log lines between the banner and the run's last line, without the
+  // "Finished <procedure>" progress lines.
   std::vector<std::string> Messages() const {
     std::vector<std::string> out;
     auto l = Log();
     for (size_t i = 1; i + 1 < l.size(); ++i)
-      if (l[i] != "PROCEDURES COPIED WITHOUT TRANSLATION") out.push_back(l[i]);
+      if (l[i].rfind("Finished ", 0) != 0) out.push_back(l[i]);
     return out;
   }
   std::string LastLine() const { return log.Lines().back(); }
@@ -41,6 +42,11 @@ struct RunFixture {
   LogWriter log;
   Preprocessor pp{log};
 };
+
+// The smallest equation procedure that translates without errors.
+inline const std::string kTinyXproc = "XPROC P(VARIN A: XVR; VAROT B: XVR);\r\nBEGIN\r\n  B := A;\r\nEND;\r\n";
+inline const std::string kTinyXprocOut =
+    "\r\nPROCEDURE P(VAR A: XVR;VAR B: XVR);\r\nBEGIN\r\nIF _BS OR A.D THEN BEGIN\r\n  B.O := A.I;\r\nEND;\r\nEND;\r\n";
 
 inline const std::string kFinishedPass1 =
     "Stopped after pass 1: pass 2 not built yet, no .PSY or .VNM written";

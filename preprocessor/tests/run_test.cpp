@@ -10,7 +10,7 @@
 namespace krv::pp::test {
 namespace {
 
-const std::string kModel = "XVTYPE A = RECORD X: XVR END;\r\nXPROC P;\r\n";
+const std::string kModel = "XVTYPE A = RECORD X: XVR END;\r\n" + kTinyXproc;
 
 TEST(Run, MissingSourceStopsWithLineZero) {
   RunFixture f;
@@ -23,10 +23,10 @@ TEST(Run, MissingSourceStopsWithLineZero) {
 TEST(Run, CompletedPass1WritesGtyWithLabelAndFinalByte26) {
   RunFixture f;
   f.Run(kModel, {"m"}, "m.qtl");  // found case-blind
-  EXPECT_EQ(f.Log(), (std::vector<std::string>{kBanner, "PROCEDURES COPIED WITHOUT TRANSLATION", kFinishedPass1}));
+  EXPECT_EQ(f.Log(), (std::vector<std::string>{kBanner, "Finished P  BUF=75861", kFinishedPass1}));
   EXPECT_EQ(f.dir.Read("m.GTY"), "  A=RECORD\r\n     X:XVR;\r\n  END;\r\nCONST _UCMPLABEL='" +
                                      f.pp.Label() + "';\r\n\x1a");
-  EXPECT_EQ(f.dir.Read("TMPQTL.TMP"), "\r\nXPROC P;\r\n\x1a");
+  EXPECT_EQ(f.dir.Read("TMPQTL.TMP"), kTinyXprocOut + "\x1a");
   EXPECT_EQ(f.dir.Read("m.VNM"), "");
   EXPECT_EQ(f.pp.Label().substr(20), " m");
   EXPECT_FALSE(f.dir.Has("DMPTABLE.txt"));
@@ -46,7 +46,7 @@ TEST(Run, SecondArgumentTurnsTheDumpOnAndSlashESetsThePointerPrefix) {
 }
 
 TEST(Run, ThreeErrorsEndInErrHaltAndTheFourthStops) {
-  const std::string three = "XVTYPE A = RECORD X: B; Y: C; Z: D END;\r\nXPROC P;\r\n";
+  const std::string three = "XVTYPE A = RECORD X: B; Y: C; Z: D END;\r\n" + kTinyXproc;
   RunFixture f;
   f.Run(three);
   EXPECT_EQ(f.Messages().size(), 3u);
@@ -56,7 +56,7 @@ TEST(Run, ThreeErrorsEndInErrHaltAndTheFourthStops) {
   EXPECT_EQ(f.dir.Read("m.VNM"), "");
 
   RunFixture g;
-  g.Run("XVTYPE A = RECORD X: B; Y: C; Z: D; W: E END;\r\nXPROC P;\r\n");
+  g.Run("XVTYPE A = RECORD X: B; Y: C; Z: D; W: E END;\r\n" + kTinyXproc);
   EXPECT_EQ(g.Messages().size(), 4u);
   EXPECT_EQ(g.LastLine(), "Stopped");
   EXPECT_TRUE(g.dir.Has("TMPQTL.TMP"));
@@ -65,7 +65,7 @@ TEST(Run, ThreeErrorsEndInErrHaltAndTheFourthStops) {
 TEST(Run, ScannerNotesAloneEndInErrHaltEvenPast255) {
   for (int notes : {1, 256, 300}) {
     RunFixture f;
-    f.Run("{ header }\r\n" + std::string(size_t(notes), '#') + "\r\nXPROC P;\r\n");
+    f.Run("{ header }\r\n" + std::string(size_t(notes), '#') + "\r\n" + kTinyXproc);
     EXPECT_EQ(f.LastLine(), "Err Halt") << notes;
     EXPECT_EQ(f.pp.ErrorCount(), unsigned(notes));
   }
@@ -76,9 +76,9 @@ TEST(Run, LongHeaderCommentComesOutIntact) {
   for (int i = 0; comment.size() < 9000; ++i) comment += " line " + std::to_string(i) + "\r\n";
   comment += "}";
   RunFixture f;
-  f.Run(comment + "\r\nXPROC P;\r\n");
+  f.Run(comment + "\r\nCONST K = 1;\r\n" + kTinyXproc);
   // The writer breaks the line before a leading text that runs past column 80.
-  EXPECT_EQ(f.dir.Read("TMPQTL.TMP"), "\r\n" + comment + "\r\nXPROC P;\r\n\x1a");
+  EXPECT_EQ(f.dir.Read("TMPQTL.TMP"), "\r\n" + comment + "\r\nCONST K = 1;" + kTinyXprocOut + "\x1a");
 }
 
 TEST(Run, QuoteInTheModelNameIsDoubledInTheLabelLiteral) {
@@ -182,7 +182,7 @@ TEST(Menus, DebugDumpBeforeAndAfterARun) {
   Debug1Click(f.pp);
   EXPECT_EQ(f.dir.Read("DMPTABLE.txt"), "\r\n");
   EXPECT_EQ(f.LastLine(), "Debug dump in DMPTABLE.txt");
-  f.Run("XPROC P;\r\n");
+  f.Run(kTinyXproc);
   Debug1Click(f.pp);
   EXPECT_EQ(f.dir.Read("DMPTABLE.txt"), "\r\nXVTYPE=XVR\r\n DIMENS=     1\r\n  SECTN=TRUE\r\n\r\n");
 }

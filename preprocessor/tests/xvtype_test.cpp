@@ -64,7 +64,7 @@ TEST(XvtypePart, ChainHoldsDimensionsAndGroupLinks) {
 TEST(XvtypePart, WithoutTypePartTheChainIsXvrAndTheTextIsCopied) {
   RunFixture f;
   const std::string head = "{ no types }\r\nUSES MATH;\r\nCONST K = 2;\r\n";
-  f.Run(head + "XPROC P(VARIN A: XVR; VAROT B: XVR);\r\nBEGIN END;\r\n");
+  f.Run(head + kTinyXproc);
   EXPECT_EQ(f.LastLine(), kFinishedPass1);
   EXPECT_EQ(f.pp.Types().Head()->next, nullptr);
   EXPECT_EQ(f.dir.Read("TMPQTL.TMP").substr(0, head.size()), head);
@@ -81,7 +81,7 @@ class XvtypeErrors : public ::testing::TestWithParam<ErrorCase> {};
 
 TEST_P(XvtypeErrors, ReportsTheMessage) {
   RunFixture f;
-  f.Run("XVTYPE " + GetParam().types + "\r\nXPROC P;\r\n");
+  f.Run("XVTYPE " + GetParam().types + "\r\n" + kTinyXproc);
   EXPECT_EQ(f.Messages(), GetParam().messages) << GetParam().types;
   EXPECT_EQ(f.LastLine(), GetParam().last) << GetParam().types;
 }
