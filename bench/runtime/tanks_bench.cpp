@@ -20,7 +20,8 @@ int main() {
       std::printf("compile failed:\n%s\n", log.c_str());
       return 1;
     }
-    dir.Write(m.name + ".PRB", WritePrb(m.Spec()));
+    // Ordered by the sequencer itself, torn columns and all.
+    dir.Write(m.name + ".PRB", ProblemFile(m, m.vars, Ordering::kSequist));
     auto start = std::chrono::steady_clock::now();
     RunResult r = dir.Run();
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -28,6 +29,9 @@ int main() {
       std::printf("solver failed (%d):\n%s\n", r.status, r.output.c_str());
       return 1;
     }
+    const size_t summary = r.output.find("Problem ");
+    if (summary != std::string::npos)
+      std::printf("%s\n", r.output.substr(summary, r.output.find('\n', summary) - summary).c_str());
     const int vars = 1 + 3 * tanks;
     per_unit[s] = seconds / (1001.0 * vars);
     std::printf("tanks, %5d variables, 1000 steps: solver %.3f s (%.1f ns per step and variable)\n",

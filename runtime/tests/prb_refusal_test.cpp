@@ -25,6 +25,7 @@ Outcome SolveOver(const ProblemDir& dir, const std::string& prb) {
   return o;
 }
 
+// Where the integration pairs begin.
 size_t OrderingStart(const std::string& prb) { return prb.find("#\r\n", ValueBlockOffset(prb, 9) + 25) + 3; }
 
 TEST(PrbRefusal, DamagedForeignOrTooLargeFilesWriteNothing) {
@@ -43,6 +44,10 @@ TEST(PrbRefusal, DamagedForeignOrTooLargeFilesWriteNothing) {
   too_large[names + 1] = static_cast<char>(11000 >> 8);
   std::string kind = good;
   kind[names + 2] = 'X';
+  // The high byte of the nonzero count: past 3 integration pairs, N, and
+  // 9 row and 9 column names.
+  std::string nonzeros = good;
+  nonzeros[ordering + 2 + 3 * 4 + 2 + 2 * 9 * 2 + 3] = static_cast<char>(0x80);
 
   struct Case {
     const char* what;
@@ -61,6 +66,7 @@ TEST(PrbRefusal, DamagedForeignOrTooLargeFilesWriteNothing) {
       {"cut after the # line", good.substr(0, ordering), "no complete equation ordering"},
       {"cut in the rows", good.substr(0, ordering + 2 + 12 + 5), "is damaged"},
       {"cut in the nonzeros", good.substr(0, good.size() - 2), "is damaged"},
+      {"nonzero count past the limit", nonzeros, "more than 150000 nonzeros"},
       {"too many variables", too_large, "at most 11000"},
   };
   for (const Case& c : cases) {

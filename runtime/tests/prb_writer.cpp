@@ -197,4 +197,11 @@ double XOutAt(const std::string& prb, int k) {
   return x;
 }
 
+void SetValueBlock(std::string& prb, int k, const PrbVar& v) {
+  const size_t at = ValueBlockOffset(prb, k);
+  prb[at] = v.constraint;
+  std::memcpy(prb.data() + at + 1, &v.xin, 8);
+  std::memcpy(prb.data() + at + 9, &v.range, 4);
+}
+
 }  // namespace krv::rt

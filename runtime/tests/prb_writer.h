@@ -42,4 +42,7 @@ size_t ValueBlockOffset(const std::string& prb, int k);
 
 double XOutAt(const std::string& prb, int k);
 
+// Writes constraint, X in and Range of `v` into variable k's value block.
+void SetValueBlock(std::string& prb, int k, const PrbVar& v);
+
 }  // namespace krv::rt

@@ -11,6 +11,15 @@
 namespace krv::rt {
 namespace {
 
+// Every case runs on problem files ordered by the test helper and by the
+// sequencer itself.
+class SolverRun : public ::testing::TestWithParam<Ordering> {
+ protected:
+  std::string Problem(const TestModel& m, const std::vector<PrbVar>& vars) const {
+    return ProblemFile(m, vars, GetParam());
+  }
+};
+
 // Every byte but the X out fields is as before.
 void ExpectOnlyXOutChanged(const std::string& before, const std::string& after, int count) {
   ASSERT_EQ(before.size(), after.size());
@@ -23,10 +32,10 @@ void ExpectOnlyXOutChanged(const std::string& before, const std::string& after, 
   EXPECT_EQ(a, b);
 }
 
-TEST(SolverRun, TanksFollowImplicitEulerThroughTheTornBlocks) {
+TEST_P(SolverRun, TanksFollowImplicitEulerThroughTheTornBlocks) {
   TestModel m = TanksModel();
   const ProblemDir& dir = Compiled(m);
-  std::string prb = WritePrb(m.Spec());
+  std::string prb = Problem(m, m.vars);
   Outcome o = Solve(dir, prb);
   ASSERT_EQ(o.run.status, 0) << o.run.output;
   ASSERT_TRUE(o.has_ttr);
@@ -66,7 +75,7 @@ TEST(SolverRun, TanksFollowImplicitEulerThroughTheTornBlocks) {
   EXPECT_NEAR(XOutAt(o.prb_after, 8), level[3], 1e-8);
 }
 
-TEST(SolverRun, FixingPairsRangeAndPositivity) {
+TEST_P(SolverRun, FixingPairsRangeAndPositivity) {
   struct Case {
     const char* what;
     double u_in;
@@ -87,16 +96,16 @@ TEST(SolverRun, FixingPairsRangeAndPositivity) {
   const ProblemDir& dir = Compiled(m);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    PrbSpec spec = m.Spec();
-    spec.vars[0].xin = c.u_in;
-    spec.vars[0].constraint = c.u_constraint;
-    spec.vars[6].range = c.small_range;
+    std::vector<PrbVar> vars = m.vars;
+    vars[0].xin = c.u_in;
+    vars[0].constraint = c.u_constraint;
+    vars[6].range = c.small_range;
     if (c.small_range == 0.0f) {
-      spec.vars[2].xin = 10.0 / 7;
-      spec.vars[3].xin = 24.0 / 7;
-      spec.vars[4].xin = 6.0 / 7;
+      vars[2].xin = 10.0 / 7;
+      vars[3].xin = 24.0 / 7;
+      vars[4].xin = 6.0 / 7;
     }
-    Outcome o = Solve(dir, WritePrb(spec));
+    Outcome o = Solve(dir, Problem(m, vars));
     ASSERT_EQ(o.run.status, 0) << o.run.output;
     EXPECT_NEAR(XOutAt(o.prb_after, 0), c.u, 1e-7);
     EXPECT_NEAR(XOutAt(o.prb_after, 1), 2.0, 1e-7);
@@ -110,10 +119,10 @@ TEST(SolverRun, FixingPairsRangeAndPositivity) {
   }
 }
 
-TEST(SolverRun, UserProceduresAndDerivative) {
+TEST_P(SolverRun, UserProceduresAndDerivative) {
   TestModel m = DerivModel();
   const ProblemDir& dir = Compiled(m);
-  Outcome o = Solve(dir, WritePrb(m.Spec()));
+  Outcome o = Solve(dir, Problem(m, m.vars));
   ASSERT_EQ(o.run.status, 0) << o.run.output;
   // PARSET, SETUP and TIMESET once at the start, ADDSET before and REPORT
   // after every step, USERBPR at the end.
@@ -137,10 +146,10 @@ TEST(SolverRun, UserProceduresAndDerivative) {
   }
 }
 
-TEST(SolverRun, SingularBlockKeepsTheRecordsWritten) {
+TEST_P(SolverRun, SingularBlockKeepsTheRecordsWritten) {
   TestModel m = TroubleModel();
   const ProblemDir& dir = Compiled(m);
-  std::string prb = WritePrb(m.Spec());
+  std::string prb = Problem(m, m.vars);
   Outcome o = Solve(dir, prb);
   EXPECT_EQ(o.run.status, 2) << o.run.output;
   EXPECT_NE(o.run.output.find("Singular block"), std::string::npos) << o.run.output;
@@ -153,13 +162,13 @@ TEST(SolverRun, SingularBlockKeepsTheRecordsWritten) {
   EXPECT_DOUBLE_EQ(o.ttr.last_t, 0.5);
 }
 
-TEST(SolverRun, NoConvergenceAndBadTimeAxisFailClearly) {
+TEST_P(SolverRun, NoConvergenceAndBadTimeAxisFailClearly) {
   TestModel m = TroubleModel();
   const ProblemDir& dir = Compiled(m);
-  PrbSpec spec = m.Spec();
-  spec.vars[0].xin = 2;  // Y = U^2 + 1 = 4 has roots; held at 0 it has none
-  spec.vars[2].xin = 0;
-  std::string prb = WritePrb(spec);
+  std::vector<PrbVar> vars = m.vars;
+  vars[0].xin = 2;  // Y = U^2 + 1 = 4 has roots; held at 0 it has none
+  vars[2].xin = 0;
+  std::string prb = Problem(m, vars);
   Outcome o = Solve(dir, prb);
   EXPECT_EQ(o.run.status, 2) << o.run.output;
   EXPECT_NE(o.run.output.find("No convergence"), std::string::npos) << o.run.output;
@@ -167,14 +176,20 @@ TEST(SolverRun, NoConvergenceAndBadTimeAxisFailClearly) {
   ASSERT_TRUE(o.has_ttr);
   EXPECT_EQ(o.ttr.jtmax, -1);
 
-  spec.vars[0].xin = 3;  // TSTEP = 0
-  prb = WritePrb(spec);
+  vars[0].xin = 3;  // TSTEP = 0
+  prb = Problem(m, vars);
   o = Solve(dir, prb);
   EXPECT_EQ(o.run.status, 1) << o.run.output;
   EXPECT_NE(o.run.output.find("Bad time axis"), std::string::npos) << o.run.output;
   EXPECT_FALSE(o.has_ttr);
   EXPECT_EQ(o.prb_after, prb);
 }
+
+INSTANTIATE_TEST_SUITE_P(Orderings, SolverRun,
+                         ::testing::Values(Ordering::kHelper, Ordering::kSequist),
+                         [](const auto& info) {
+                           return info.param == Ordering::kHelper ? "Helper" : "Sequist";
+                         });
 
 }  // namespace
 }  // namespace krv::rt

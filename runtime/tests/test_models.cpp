@@ -6,6 +6,9 @@
 #include <memory>
 #include <stdexcept>
 
+#include "preprocessor/log_writer.h"
+#include "sequencer/SEQCU1.h"
+
 namespace krv::rt {
 namespace {
 
@@ -44,6 +47,34 @@ const ProblemDir& Compiled(const TestModel& m) {
     if (!slot->Compile(&log)) throw std::runtime_error("compile of " + m.name + " failed:\n" + log);
   }
   return *slot;
+}
+
+std::string TestModel::Vnm() const {
+  std::vector<std::string> lines = {label};
+  char buf[128];
+  for (size_t k = 0; k < vars.size(); ++k) {
+    std::snprintf(buf, sizeof buf, "%4zu %s  _X.", k, vars[k].kind.c_str());
+    lines.push_back(buf + vars[k].name);
+  }
+  lines.push_back("     #");
+  for (const Incidence& i : incidences) {
+    std::snprintf(buf, sizeof buf, "%5d%5d%2d%2d", i.out, i.in, i.fix, i.mode);
+    lines.push_back(buf);
+  }
+  return CrLf(lines) + "\x1a";
+}
+
+std::string ProblemFile(const TestModel& m, const std::vector<PrbVar>& vars, Ordering ordering) {
+  std::string prb;
+  if (ordering == Ordering::kHelper) {
+    prb = WritePrb(m.Spec());
+  } else {
+    pp::LogWriter log;
+    if (!seq::SequenceMap(m.Vnm(), prb, log))
+      throw std::runtime_error("sequencing " + m.name + " failed:\n" + log.Text());
+  }
+  for (size_t k = 0; k < vars.size(); ++k) SetValueBlock(prb, static_cast<int>(k), vars[k]);
+  return prb;
 }
 
 PrbSpec TestModel::Spec() const {

@@ -19,7 +19,16 @@ struct TestModel {
 
   // The problem file with Sequist's ordering.
   PrbSpec Spec() const;
+  // The variable map the preprocessor would write for the model.
+  std::string Vnm() const;
 };
+
+// How a test's problem file is ordered: by OrderLikeSequencer, or by the
+// sequencer itself from the model's variable map.
+enum class Ordering { kHelper, kSequist };
+
+// The problem file of the model with the value blocks of `vars`.
+std::string ProblemFile(const TestModel& m, const std::vector<PrbVar>& vars, Ordering ordering);
 
 // The model's problem directory, compiled once for the whole test program.
 const ProblemDir& Compiled(const TestModel& m);
