@@ -131,6 +131,22 @@ TEST_P(ExampleModel, GoldenMapRolesFollowFromIncidences) {
   }
 }
 
+// The types file ends with the label line and the byte 26, the state type last.
+TEST_P(ExampleModel, GoldenTypesEndWithStateTypeAndLabel) {
+  std::string types = ExampleFile(std::string("golden/") + GetParam() + ".GTY");
+  const std::string tail = "  END;\r\nCONST _UCMPLABEL='@LABEL@';\r\n\x1a";
+  ASSERT_GE(types.size(), tail.size());
+  EXPECT_EQ(types.substr(types.size() - tail.size()), tail);
+  size_t state = types.rfind("  _SYSTEM=RECORD\r\n");
+  ASSERT_NE(state, std::string::npos);
+  EXPECT_EQ(types.find("=RECORD", state + 16), std::string::npos) << "_SYSTEM is the last type";
+  for (size_t i = 0; i < types.size(); ++i) {
+    if (types[i] == '\n') {
+      EXPECT_TRUE(i > 0 && types[i - 1] == '\r') << "bare LF at byte " << i;
+    }
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Shipped, ExampleModel, ::testing::ValuesIn(kModels));
 
 // The shipped chain has NT tanks and 3*NT+1 variables; a changed NT needs a new map.
