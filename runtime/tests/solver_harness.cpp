@@ -85,6 +85,10 @@ void ProblemDir::WriteModel(const std::vector<std::string>& type_lines, const st
   gty.push_back("CONST _UCMPLABEL='" + label + "';");
   Write(name_ + ".GTY", CrLf(gty) + "\x1a");
   Write(name_ + ".PSY", psy);
+  WriteProgram();
+}
+
+void ProblemDir::WriteProgram() const {
   Write("KRVUSER.PAS", UserUnitText(name_));
   Write(name_ + ".LPR", ProgramFileText(name_));
 }

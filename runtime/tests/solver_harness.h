@@ -49,6 +49,8 @@ class ProblemDir {
   // NAME.PSY, KRVUSER.PAS and NAME.LPR.
   void WriteModel(const std::vector<std::string>& type_lines, const std::string& label,
                   const std::string& psy);
+  // Writes KRVUSER.PAS and NAME.LPR as the guide makes them.
+  void WriteProgram() const;
   // Compiles NAME.LPR against the runtime units; false with the log on error.
   bool Compile(std::string* log) const;
   RunResult Run() const;

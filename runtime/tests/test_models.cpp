@@ -1,6 +1,8 @@
 // Test models written in the shape the preprocessor generates, with their variable maps.
 #include "runtime/tests/test_models.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdio>
 #include <map>
 #include <memory>
@@ -122,6 +124,42 @@ TestModel TanksModel(int tanks, double tend, double tstep) {
     m.incidences.push_back({level, net, 0, 1});
   }
   return m;
+}
+
+void ExpectTanksTrajectory(const Outcome& o, const std::string& label) {
+  ASSERT_EQ(o.run.status, 0) << o.run.output;
+  ASSERT_TRUE(o.has_ttr);
+  EXPECT_EQ(o.ttr.mark, 30995);
+  EXPECT_EQ(o.ttr.d, 9);
+  EXPECT_EQ(o.ttr.label, label);
+  EXPECT_EQ(o.ttr.jtmax, 16);
+  EXPECT_DOUBLE_EQ(o.ttr.last_t, 4.0);
+  ASSERT_EQ(o.ttr.records.size(), 17u);
+
+  // Implicit Euler, exactly: L[j] = (L[j] + dt Q[j-1]) / (1 + dt K), tank by tank.
+  const double dt = 0.25;
+  double level[4] = {0, 0.0, 1.0, 2.0}, q[4] = {1.0, 0, 0, 0};
+  for (const TtrRecord& rec : o.ttr.records) {
+    SCOPED_TRACE("record " + std::to_string(rec.jt));
+    const double h = rec.jt == 0 ? 0.0 : dt;
+    double net[4] = {};
+    for (int j = 1; j <= 3; ++j) {
+      level[j] = (level[j] + h * q[j - 1]) / (1 + h * kTankK);
+      q[j] = kTankK * level[j];
+      net[j] = q[j - 1] - q[j];
+    }
+    EXPECT_NEAR(rec.t, rec.jt * dt, 1e-12);
+    for (int j = 1; j <= 3; ++j) {
+      EXPECT_NEAR(rec.values[j], q[j], 1e-6);
+      EXPECT_NEAR(rec.values[2 * j + 2], level[j], 1e-6);
+      EXPECT_NEAR(rec.values[2 * j + 3], net[j], 1e-6);
+    }
+    EXPECT_FLOAT_EQ(rec.values[0], 1.0f);
+  }
+  EXPECT_GT(o.ttr.records.back().values[8], 0.5);  // the last tank has filled up
+  for (int k = 0; k < 10; ++k)
+    EXPECT_NEAR(XOutAt(o.prb_after, k), o.ttr.records.back().values[k], 1e-6) << k;
+  EXPECT_NEAR(XOutAt(o.prb_after, 8), level[3], 1e-8);
 }
 
 TestModel FixLoopModel() {

@@ -40,6 +40,11 @@ const ProblemDir& Compiled(const TestModel& m);
 TestModel TanksModel(int tanks = 3, double tend = 4, double tstep = 0.25);
 constexpr double kTankK = 0.5;
 
+// Checks a run of TanksModel() (three tanks, time 0 to 4 step 0.25) against
+// the exact implicit-Euler trajectory, the header against `label`, and X out
+// against the last record.
+void ExpectTanksTrajectory(const Outcome& o, const std::string& label);
+
 // A fixing pair Y = U*U + U (U moved, Y held at its X in), a second pair
 // SMALLY = 1E-12 * SMALLU, and the loop A = 0.5 C + 1, B = A + 2, C = 0.25 B.
 // Variables: U 0, Y 1, A 2, B 3, C 4, SMALLU 5, SMALLY 6.
