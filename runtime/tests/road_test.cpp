@@ -111,6 +111,26 @@ TEST(Road, FixingPairAndLoopFromSource) {
   EXPECT_NEAR(XOutAt(prb, 4), 6.0 / 7, 1e-8);
 }
 
+// The sample every new problem starts from: X' = -K X with K = 0.5 from
+// PARSET, Y = 2 X + U; time 0 to 10 step 0.5.
+TEST(Road, ShippedSampleSolves) {
+  Road road;
+  Travel(ReadFile(std::filesystem::path(KRV_SOURCE_DIR) / "runtime/DSAMPLE.QTL"), "DSAMPLE", road,
+         [](std::string& prb) {
+           SetValueBlock(prb, 0, {"IO", "X", 1.0});
+           SetValueBlock(prb, 3, {"I*", "U", 0.25});
+         });
+  if (::testing::Test::IsSkipped() || ::testing::Test::HasFatalFailure()) return;
+  ExpectSolvedRoad(road);
+  ASSERT_EQ(road.outcome.ttr.records.size(), 21u);
+  double x = 1.0;
+  for (const TtrRecord& rec : road.outcome.ttr.records) {
+    if (rec.jt > 0) x /= 1 + 0.5 * 0.5;
+    EXPECT_NEAR(rec.values[0], x, 1e-6) << rec.jt;
+    EXPECT_NEAR(rec.values[2], 2 * x + 0.25, 1e-6) << rec.jt;
+  }
+}
+
 TEST(Road, EveryExampleSolves) {
   const std::filesystem::path examples = std::filesystem::path(KRV_SOURCE_DIR) / "examples";
   int seen = 0;

@@ -154,6 +154,21 @@ TEST_P(SolverRun, NoConvergenceAndBadTimeAxisFailClearly) {
   EXPECT_EQ(o.prb_after, prb);
 }
 
+// The guarded functions of generated power terms give numbers where exp
+// and ln would overflow or fail.
+TEST(RuntimeFunctions, GuardedExpAndLog) {
+  ProblemDir dir("FUNCS");
+  dir.Write("FUNCS.LPR", CrLf({"program FUNCS;", "uses DPARPROC;", "var K: SINGLE;", "begin",
+                               "  _PARS(5,'','','K',K,0.5);",
+                               "  WRITELN(K:0:3,' ',AEXP(1000)>1E300,' ',AEXP(-1000):0:3,' ',",
+                               "    ALOG(0)<-700,' ',ALOG(-1)<-700,' ',ALOG(1):0:3);", "end."}));
+  std::string log;
+  ASSERT_TRUE(dir.Compile(&log)) << log;
+  RunResult r = dir.Run();
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.output, "0.500 TRUE 0.000 TRUE TRUE 0.000\n");
+}
+
 INSTANTIATE_TEST_SUITE_P(Orderings, SolverRun,
                          ::testing::Values(Ordering::kHelper, Ordering::kSequist),
                          [](const auto& info) {
