@@ -115,6 +115,31 @@ TEST_P(SolverRun, UserProceduresAndDerivative) {
   }
 }
 
+// A problem file saved by an editor during the run keeps the edits and gets
+// X out; one whose layout changed is left alone, the trajectory kept.
+TEST_P(SolverRun, ProblemFileEditedDuringTheRun) {
+  TestModel m = DerivModel();
+  const ProblemDir& dir = Compiled(m);
+  std::vector<PrbVar> edited_vars = m.vars;
+  edited_vars[0].xin = 42.0;
+  const std::string edited = Problem(m, edited_vars);
+  dir.Write("EDITED.PRB", edited);
+  Outcome o = Solve(dir, Problem(m, m.vars));
+  ASSERT_EQ(o.run.status, 0) << o.run.output;
+  ASSERT_EQ(o.prb_after.size(), edited.size());
+  EXPECT_EQ(o.prb_after.substr(ValueBlockOffset(o.prb_after, 0), 17),
+            edited.substr(ValueBlockOffset(edited, 0), 17));
+  EXPECT_NEAR(XOutAt(o.prb_after, 1), 16.0, 1e-6);
+
+  const std::string cut = edited.substr(0, edited.size() - 10);
+  dir.Write("EDITED.PRB", cut);
+  o = Solve(dir, Problem(m, m.vars));
+  EXPECT_EQ(o.run.status, 3) << o.run.output;
+  EXPECT_NE(o.run.output.find("changed during the run"), std::string::npos) << o.run.output;
+  EXPECT_EQ(o.prb_after, cut);
+  EXPECT_EQ(o.ttr.records.size(), 5u);
+}
+
 TEST_P(SolverRun, SingularBlockKeepsTheRecordsWritten) {
   TestModel m = TroubleModel();
   const ProblemDir& dir = Compiled(m);

@@ -15,14 +15,30 @@ namespace krv::rt {
 namespace {
 
 std::string UserProcs(const std::string& timeset, const std::string& addset = "",
-                      const std::string& say = "") {
+                      const std::string& say = "", const std::string& userbpr = "") {
   auto proc = [&](const std::string& name, const std::string& body) {
     std::string line = say.empty() ? "" : "  WRITELN('" + name + " ', _JT);\r\n";
     return "procedure " + name + ";\r\nbegin\r\n" + line + body + "end;\r\n";
   };
   return proc("PARSET", "") + proc("SETUP", "") + proc("TIMESET", timeset) +
-         proc("REPORT", "") + proc("ADDSET", addset) + proc("USERBPR", "");
+         proc("REPORT", "") + proc("ADDSET", addset) + proc("USERBPR", userbpr);
 }
+
+// USERBPR's stand-in for an editor saving the problem file while the solver
+// runs: EDITED.PRB, when there, replaces DERIV.PRB.
+const char kSwapInEditedPrb[] =
+    "  {$I-}\r\n"
+    "  IF _EDITED('EDITED.PRB') THEN BEGIN\r\n"
+    "    _SWAP('EDITED.PRB','DERIV.PRB');\r\n"
+    "  END;\r\n"
+    "  {$I+}\r\n";
+const char kSwapProcs[] =
+    "FUNCTION _EDITED(N:STRING):BOOLEAN;\r\nVAR F:FILE;\r\nBEGIN\r\n"
+    "  {$I-} ASSIGN(F,N); RESET(F,1); {$I+}\r\n"
+    "  RESULT:=IORESULT=0; IF RESULT THEN CLOSE(F);\r\nEND;\r\n"
+    "PROCEDURE _SWAP(A,B:STRING);\r\nVAR F:FILE;\r\nBEGIN\r\n"
+    "  {$I-} ASSIGN(F,B); ERASE(F); ASSIGN(F,A); RENAME(F,B); {$I+}\r\n"
+    "  IF IORESULT<>0 THEN;\r\nEND;\r\n";
 
 // An equation procedure as the preprocessor writes it: VAR parameters, the
 // change guard over the inputs, the body, the closing END.
@@ -194,7 +210,9 @@ TestModel DerivModel() {
   m.name = "DERIV";
   m.label = ">12-10-2026 10: 4: 0 DERIV";
   m.type_lines = {"  _SYSTEM=RECORD", "     X,Y,DY:XVR;", "  END;"};
-  m.psy = UserProcs("  TSTART:=1; TEND:=2; TSTEP:=0.25;\r\n", "  _X.X.I:=2*_T;\r\n", "say") +
+  m.psy = std::string(kSwapProcs) +
+          UserProcs("  TSTART:=1; TEND:=2; TSTEP:=0.25;\r\n", "  _X.X.I:=2*_T;\r\n", "say",
+                    kSwapInEditedPrb) +
           Xproc("SQR", "Y", {"X"}, "  Y.O:=X.I*X.I;") +
           CrLf({"PROCEDURE  SYSTEMMC(VAR _X:_SYSTEM);",
                 "begin",

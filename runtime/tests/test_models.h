@@ -51,7 +51,9 @@ void ExpectTanksTrajectory(const Outcome& o, const std::string& label);
 TestModel FixLoopModel();
 
 // X set by ADDSET to 2 * _T, Y = X * X, DY = QTLDERIV of Y; every user
-// procedure writes its name. Time 1 to 2 step 0.25. Variables: X 0, Y 1, DY 2.
+// procedure writes its name; USERBPR then moves EDITED.PRB, when there, onto
+// DERIV.PRB, as an editor saving meanwhile would. Time 1 to 2 step 0.25.
+// Variables: X 0, Y 1, DY 2.
 TestModel DerivModel();
 
 // One fixing pair Y = f(U, SEL) held at Y's X in; SEL's X in picks the trouble:
