@@ -1,0 +1,64 @@
+// End to end: the trajectory that a compiled solver wrote attaches with
+// its variable map and shows the values the solver computed.
+#include <gtest/gtest.h>
+
+#include "platform/user_prompts.h"
+#include "viewer/viewer_state.h"
+
+#if KRV_HAVE_RUNTIME
+#include "runtime/tests/test_models.h"
+
+namespace krv::view {
+namespace {
+
+// Index of the variable named `name` in the attached map, or -1.
+int Find(const ViewerState& v, const std::string& name) {
+  for (size_t i = 0; i < v.Entries().size(); ++i)
+    if (v.Entries()[i].name == name) return int(i);
+  return -1;
+}
+
+TEST(SolverTrajectoryTest, TanksTrajectoryShowsTheSolvedValues) {
+  rt::TestModel m = rt::TanksModel();
+  const rt::ProblemDir& dir = rt::Compiled(m);
+  rt::Outcome out = rt::Solve(dir, rt::ProblemFile(m, m.vars, rt::Ordering::kHelper));
+  ASSERT_TRUE(out.has_ttr) << out.run.output;
+  dir.Write(m.name + ".VNM", m.Vnm());
+
+  platform::ScriptedPrompts prompts;
+  ViewerState v;
+  ASSERT_EQ(v.Attach(dir.dir().File(m.name + ".TTR")), AttachStatus::Attached);
+  EXPECT_TRUE(prompts.messages.empty());
+  ASSERT_EQ(v.JTmax(), out.ttr.jtmax);
+  ASSERT_GT(v.JTmax(), 2);
+  EXPECT_EQ(v.VNMBase(), "TANKS");
+
+  for (int32_t jt = 0; jt <= v.JTmax(); ++jt) {
+    ASSERT_TRUE(v.GoToTimeStep(jt));
+    EXPECT_DOUBLE_EQ(v.CurrentT(), out.ttr.records[size_t(jt)].t);
+    EXPECT_EQ(v.CurrentValues(), out.ttr.records[size_t(jt)].values) << jt;
+    // The names fit the values: every outflow is K times its tank's level.
+    for (int j = 1; j <= 3; ++j) {
+      int q = Find(v, "_X.Q[" + std::to_string(j) + "]");
+      int level = Find(v, "_X.T[" + std::to_string(j) + "].LEVEL");
+      ASSERT_GE(q, 0);
+      ASSERT_GE(level, 0);
+      EXPECT_NEAR(v.CurrentValues()[size_t(q)], rt::kTankK * v.CurrentValues()[size_t(level)],
+                  1e-5);
+    }
+  }
+  // The feed is an input: "I*", its X in of 1 at every step.
+  v.AddToDisplayList(0);
+  EXPECT_EQ(v.DisplayLineText(0), "   0 I*  1.000000E+00 _X.Q[0]");
+}
+
+}  // namespace
+}  // namespace krv::view
+
+#else
+
+TEST(SolverTrajectoryTest, TanksTrajectoryShowsTheSolvedValues) {
+  GTEST_SKIP() << "the solver runtime is not built here (no fpc)";
+}
+
+#endif
