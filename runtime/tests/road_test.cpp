@@ -256,7 +256,6 @@ TEST_P(RoadExample, LagBanks) {
 }
 
 TEST_P(RoadExample, Plants) {
-  if (GetParam() == Translation::kByHand) GTEST_SKIP() << "no hand translation";
   Road road;
   Go("PLANTS", road, XIn({{1, 1.0}, {8, 2.0}}));  // F1 = 1, F2 = 2
   if (::testing::Test::IsSkipped() || ::testing::Test::HasFatalFailure()) return;
