@@ -10,6 +10,7 @@
 #include "platform/file_stamp.h"
 #include "platform/text.h"
 #include "preprocessor/generated_types.h"
+#include "preprocessor/pass2.h"
 #include "preprocessor/subprogram_pass.h"
 #include "preprocessor/table_dump.h"
 #include "preprocessor/xvtype_part.h"
@@ -94,7 +95,7 @@ void Preprocessor::WriteGeneratedTypes() {
   CloseTextFile(typesFile_, true);
 }
 
-void Preprocessor::DumpTables() { pp::DumpTables(text_, types_, log_); }
+void Preprocessor::DumpTables() { pp::DumpTables({text_, types_, procs_, mprocs_}, log_); }
 
 void Preprocessor::RunPreprocessor() {
   log_.LogLine(platform::IntToString(HeapBytesInUse()));
@@ -105,10 +106,11 @@ void Preprocessor::RunPreprocessor() {
   directives_.ResetDirectives();
   types_.Reset();
   procs_.Reset();
+  mprocs_.Reset();
   label_.clear();
   StartRun();
   ParseXvtypePart(ctx_, types_);
-  RunSubprogramPass(ctx_, types_, procs_, directives_);
+  RunSubprogramPass(ctx_, types_, procs_, mprocs_, directives_, state_.accessPrefix);
   stmt_.Clear();
   out_.CloseOutput();
   CloseSource();
@@ -119,10 +121,37 @@ void Preprocessor::RunPreprocessor() {
     return;
   }
   WriteGeneratedTypes();
-  // Pass 2 (the .PSY file and the variable map) is not built yet.
+  state_.currentFileName = kIntermediateFile;
+  OpenSource(true);
+  state_.currentFileName = state_.modelPath + ".PSY";
+  out_.Create(state_.currentFileName);
+  state_.firstPass = false;
+  scanner_.SetFirstPass(false);
+  std::string map;
+  try {
+    map = RunPass2(ctx_, types_, mprocs_, label_);
+  } catch (const EMyExc&) {
+    // A stopped pass 2 still leaves a complete .PSY and a map that every
+    // reader refuses.
+    stmt_.Clear();
+    out_.CloseOutput();
+    WriteMap(label_ + "\r\n***ERROR***\r\n");
+    throw;
+  }
+  state_.pass2Failed = errors_.Pass2Failed();
+  CloseSource();
+  stmt_.Clear();
+  out_.CloseOutput();
+  WriteMap(map + (state_.pass2Failed ? "***ERROR***\r\n" : ""));
+  log_.LogLine("  ---FINISHED" + platform::IntToString(HeapBytesInUse()));
+}
+
+void Preprocessor::WriteMap(const std::string& text) {
   state_.currentFileName = state_.modelPath + ".VNM";
-  CloseTextFile(mapFile_, false);
-  log_.LogLine("Stopped after pass 1: pass 2 not built yet, no .PSY or .VNM written");
+  if (!mapFile_) return;
+  if (std::fwrite(text.data(), 1, text.size(), mapFile_) != text.size())
+    throw EFileError("Cannot write file " + state_.currentFileName);
+  CloseTextFile(mapFile_, true);
 }
 
 }  // namespace krv::pp

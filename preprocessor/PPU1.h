@@ -8,6 +8,7 @@
 #include "preprocessor/log_writer.h"
 #include "preprocessor/output_writer.h"
 #include "preprocessor/pass_context.h"
+#include "preprocessor/mproc_tables.h"
 #include "preprocessor/proc_tables.h"
 #include "preprocessor/scanner.h"
 #include "preprocessor/syntax_error.h"
@@ -54,6 +55,7 @@ class Preprocessor {
   const TextBuffer& Text() const { return text_; }
   const TypeChain& Types() const { return types_; }
   const ProcTables& Procs() const { return procs_; }
+  const MprocTables& Mprocs() const { return mprocs_; }
   const std::string& Label() const { return label_; }
   unsigned ErrorCount() const { return errors_.Count(); }
 
@@ -63,6 +65,8 @@ class Preprocessor {
   std::FILE* CreateTextFile();
   void CloseTextFile(std::FILE*& f, bool withEofMark);
   void WriteGeneratedTypes();
+  // Writes the map text and the final byte 26, and closes the map.
+  void WriteMap(const std::string& text);
 
   LogWriter& log_;
   RunState state_;
@@ -74,6 +78,7 @@ class Preprocessor {
   TokenList stmt_;
   TypeChain types_;
   ProcTables procs_;
+  MprocTables mprocs_;
   PassContext ctx_;
   std::FILE* typesFile_ = nullptr;
   std::FILE* mapFile_ = nullptr;

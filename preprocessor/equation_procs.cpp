@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "platform/text.h"
+#include "preprocessor/guard_terms.h"
 #include "preprocessor/name_store.h"
 #include "preprocessor/subprogram_pass.h"
 
@@ -28,27 +29,11 @@ char NextLetter(char letter) {
 
 }  // namespace
 
-std::string SubprogramPass::GuardTerm(const std::string& name, TypeRecord* type) {
-  if (type == types_.Head()) return name + ".D";
-  std::string term = "QTLC(";
-  if (type->varLength) {
-    // e*N scalars in the VARRAY, so a change in any element is seen.
-    VarrayOwner v = FindVarray(type);
-    FieldRecord* varray = v.owner ? v.owner->LastField() : nullptr;
-    int e = varray && varray->fieldType ? varray->fieldType->dimension : 1;
-    if (e > 1) term += platform::IntToString(e) + "*";
-    if (v.dims) term += c_.TokenText(v.dims->boundsText);
-    if (type->dimension != 0) term += "+";
-  }
-  if (type->dimension != 0) term += platform::IntToString(type->dimension);
-  return term + ",@" + name + ")";
-}
-
 void SubprogramPass::AddGuardTerm(const std::string& name, TypeRecord* type) {
   guard_.current = guard_.tail;
   if (guard_.Empty()) InsertTokenAfter(c_.text, guard_, "\r\n", "IF _BS");
   InsertTokenAfter(c_.text, guard_, " ", "OR");
-  InsertTokenAfter(c_.text, guard_, " ", GuardTerm(name, type));
+  InsertTokenAfter(c_.text, guard_, " ", GuardTerm(c_.text, types_, name, type));
 }
 
 void SubprogramPass::LogFinished(const NameRef& name) {
@@ -56,14 +41,18 @@ void SubprogramPass::LogFinished(const NameRef& name) {
                    platform::IntToString(long(kNameStoreEnd) - long(c_.text.NamePtr())));
 }
 
-void SubprogramPass::ProcessXproc(const std::string& keyword) {
+bool SubprogramPass::StartSubprogram() {
   ReplaceToken(c_.text, c_.stmt, "PROCEDURE");
   c_.out.EmitList(c_.stmt);
   NewStatement(c_);
-  if (IsSubprogramKeyword(c_.stmt.current)) {
-    c_.errors.SyntaxError("EXPECT (");
-    return;
-  }
+  if (!IsSubprogramKeyword(c_.stmt.current)) return true;
+  c_.errors.SyntaxError("EXPECT (");
+  return false;
+}
+
+void SubprogramPass::ProcessXproc(const std::string& keyword) {
+  if (!StartSubprogram()) return;
+  inMproc_ = false;
   xproc_ = procs_.AppendXproc(StoreTokenName(c_, *c_.stmt.current),
                               keyword == "XDXPROC" ? kXdxproc : kXproc);
   c_.Scan();
@@ -158,7 +147,8 @@ bool SubprogramPass::ParseParamGroup(ProcParam*& params, VarLengthUse*& uses, bo
     c_.errors.SyntaxError(kExpectColon);
     c_.errors.SyntaxError(kFatalSyntaxErr);
   }
-  uint8_t mode = platform::EqualsCaseBlind(typeName, "MODID") ? kValueParam
+  bool modid = platform::EqualsCaseBlind(typeName, "MODID");
+  uint8_t mode = modid ? (inMproc_ ? kModIdParam : kValueParam)
                  : !keyword                                 ? kValueParam
                  : type                                     ? kXvrParam
                                                             : kOtherVarParam;
@@ -169,16 +159,24 @@ bool SubprogramPass::ParseParamGroup(ProcParam*& params, VarLengthUse*& uses, bo
     NameRef name = StoreTokenName(c_, *n);
     ProcParam* pp = procs_.NewProcParam(name, mode, type);
     AppendTo(params, pp);
-    if (varin || varot) {
+    if (mode == kModIdParam) {
+      mproc_->instanceName = "_" + c_.TokenText(n->Token());
+    } else if (inMproc_) {
+      // MPROC headings declare their state with VAR; no equation lists here.
+    } else if (varin || varot) {
       XvrParam* x = procs_.NewXvrParam(name, type);
       pp->xvr = x;
       AppendTo(varin ? xproc_->inputs : xproc_->outputs, x);
       if (varin) AddGuardTerm(c_.TokenText(n->Token()), type);
-    } else if (var && type) {
+    } else if (var && type && !inMproc_) {
       c_.errors.SyntaxError("XVR TYPE VARIABLE USED AS A VAR PARAM IN XPROC HEADING");
     }
   }
   if (!colon) c_.errors.SyntaxError(kExpectColon);
+  if (mode == kModIdParam && !names.empty()) {
+    s.current = nullptr;
+    InsertTokenAtHead(c_.text, s, "", "constref ");
+  }
   if (varin || varot) {
     s.current = first;
     ReplaceToken(c_.text, s, "VAR");
@@ -231,6 +229,11 @@ bool SubprogramPass::ParseParamGroup(ProcParam*& params, VarLengthUse*& uses, bo
     for (size_t i = 0; i < sizes.size(); ++i)
       InsertTokenAfter(c_.text, s, "", (i == 0 ? ";" : ",") + sizes[i]);
     if (!sizes.empty()) InsertTokenAfter(c_.text, s, "", ":SMALLINT");
+  }
+  if (last && inMproc_) {
+    // Pass 2 adds the state parameters at this mark.
+    s.current = s.tail->prev;
+    InsertTokenAfter(c_.text, s, "", std::string(1, kSegmentMark));
   }
   c_.out.EmitList(s);
   return true;

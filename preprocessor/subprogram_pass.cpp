@@ -6,9 +6,9 @@
 
 namespace krv::pp {
 
-void RunSubprogramPass(PassContext& c, TypeChain& types, ProcTables& procs,
-                       const Directives& directives) {
-  SubprogramPass(c, types, procs, directives).Run();
+void RunSubprogramPass(PassContext& c, TypeChain& types, ProcTables& procs, MprocTables& mprocs,
+                       const Directives& directives, const std::string& accessPrefix) {
+  SubprogramPass(c, types, procs, mprocs, directives, accessPrefix).Run();
 }
 
 bool SubprogramPass::IsSubprogramKeyword(const TokenNode* t) const {
@@ -64,12 +64,6 @@ void SubprogramPass::CopyPlainSubprogram() {
   NewStatement(c_);
 }
 
-void SubprogramPass::CopyMprocUntranslated() {
-  c_.Log().LogLine("MPROC COPIED WITHOUT TRANSLATION");
-  c_.out.EmitList(c_.stmt);
-  NewStatement(c_);
-}
-
 void SubprogramPass::CreateBuiltins() {
   TypeRecord* xvr = types_.Head();
   for (const char* name : {"QTLFIX", "QTLINTEG", "QTLDERIV"}) {
@@ -89,6 +83,7 @@ void SubprogramPass::CreateBuiltins() {
 
 void SubprogramPass::Run() {
   procs_.Reset();
+  mprocs_.Reset();
   CreateBuiltins();
   if (!c_.stmt.current) NewStatement(c_);
   for (;;) {
@@ -100,7 +95,7 @@ void SubprogramPass::Run() {
     if (keyword == "XPROC" || keyword == "XDXPROC")
       ProcessXproc(keyword);
     else if (keyword == "MPROC")
-      CopyMprocUntranslated();
+      ProcessMproc();
     else
       CopyPlainSubprogram();
   }

@@ -14,4 +14,11 @@ void ErrorReport::SyntaxError(std::string_view message) {
   if (count_ > limit_ || text == kFatalSyntaxErr) FatalStop();
 }
 
+void ErrorReport::Pass2Error(std::string_view message) {
+  log_.LogLine(std::string(message));
+  pass2Failed_ = true;
+  ++count_;
+  if (count_ > limit_) FatalStop();
+}
+
 }  // namespace krv::pp

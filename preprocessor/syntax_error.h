@@ -35,12 +35,18 @@ class ErrorReport {
   void AttachLineNumber(const int* line) { line_ = line; }
 
   void StartRun() {
+    pass2Failed_ = false;
     count_ = 0;
     limit_ = 3;
   }
   // Logs "<line> <message>" (message cut to 80), counts it, and stops the run
   // past the limit or on " FATAL SYNTAX ERR".
   void SyntaxError(std::string_view message);
+  // A pass-2 error: the message alone on its line, counted with the same
+  // limit; sets Pass2Failed.
+  void Pass2Error(std::string_view message);
+  bool Pass2Failed() const { return pass2Failed_; }
+  void SetPass2Failed() { pass2Failed_ = true; }
   // Counts an error logged elsewhere, without the limit test.
   void CountNote() { ++count_; }
 
@@ -54,6 +60,7 @@ class ErrorReport {
   const int* line_ = nullptr;
   unsigned count_ = 0;
   unsigned limit_ = 3;
+  bool pass2Failed_ = false;
 };
 
 }  // namespace krv::pp

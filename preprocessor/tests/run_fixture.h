@@ -27,14 +27,19 @@ struct RunFixture {
                         : std::vector<std::string>();
   }
   // The log lines between the banner and the run's last line, without the
-  // "Finished <procedure>" progress lines.
+  // progress lines.
   std::vector<std::string> Messages() const {
     std::vector<std::string> out;
     auto l = Log();
-    for (size_t i = 1; i + 1 < l.size(); ++i)
-      if (l[i].rfind("Finished ", 0) != 0) out.push_back(l[i]);
+    for (size_t i = 1; i + 1 < l.size(); ++i) {
+      const std::string& m = l[i];
+      bool progress = m.rfind("Finished ", 0) == 0 || m == "continuing..." ||
+                      m.find(" variables of type XVR") != std::string::npos;
+      if (!progress) out.push_back(m);
+    }
     return out;
   }
+  bool Finished() const { return LastLine().rfind("  ---FINISHED", 0) == 0; }
   std::string LastLine() const { return log.Lines().back(); }
 
   krv::testing::TempDir dir;
@@ -43,12 +48,14 @@ struct RunFixture {
   Preprocessor pp{log};
 };
 
-// The smallest equation procedure that translates without errors.
-inline const std::string kTinyXproc = "XPROC P(VARIN A: XVR; VAROT B: XVR);\r\nBEGIN\r\n  B := A;\r\nEND;\r\n";
+// The smallest model: one equation procedure called by SYSTEM.
+inline const std::string kTinyXproc =
+    "XPROC P(VARIN A: XVR; VAROT B: XVR);\r\nBEGIN\r\n  B := A;\r\nEND;\r\n"
+    "MPROC SYSTEM;\r\nVAR A, B: XVR;\r\nBEGIN\r\n  P(A, B);\r\nEND;\r\n";
 inline const std::string kTinyXprocOut =
-    "\r\nPROCEDURE P(VAR A: XVR;VAR B: XVR);\r\nBEGIN\r\nIF _BS OR A.D THEN BEGIN\r\n  B.O := A.I;\r\nEND;\r\nEND;\r\n";
-
-inline const std::string kFinishedPass1 =
-    "Stopped after pass 1: pass 2 not built yet, no .PSY or .VNM written";
+    "\r\nPROCEDURE P(VAR A: XVR;VAR B: XVR);\r\nBEGIN\r\nIF _BS OR A.D THEN BEGIN\r\n  B.O := A.I;\r\nEND;\r\nEND;"
+    "\r\nPROCEDURE SYSTEMMC(VAR _X:_SYSTEM);\r\nBEGIN\r\n  P(_X.A, _X.B);\r\nEND;\r\n";
+// An empty SYSTEM, for sources that test something else.
+inline const std::string kEmptySystem = "MPROC SYSTEM;\r\nBEGIN\r\nEND;\r\n";
 
 }  // namespace krv::pp::test

@@ -20,14 +20,23 @@ TEST(Run, MissingSourceStopsWithLineZero) {
   EXPECT_FALSE(f.pp.SourceOpen());
 }
 
-TEST(Run, CompletedPass1WritesGtyWithLabelAndFinalByte26) {
+TEST(Run, CompleteRunWritesEveryOutputWithFinalByte26) {
   RunFixture f;
   f.Run(kModel, {"m"}, "m.qtl");  // found case-blind
-  EXPECT_EQ(f.Log(), (std::vector<std::string>{kBanner, "Finished P  BUF=75861", kFinishedPass1}));
-  EXPECT_EQ(f.dir.Read("m.GTY"), "  A=RECORD\r\n     X:XVR;\r\n  END;\r\nCONST _UCMPLABEL='" +
-                                     f.pp.Label() + "';\r\n\x1a");
+  auto log = f.Log();
+  ASSERT_EQ(log.size(), 6u);
+  EXPECT_EQ(std::vector<std::string>(log.begin(), log.end() - 1),
+            (std::vector<std::string>{kBanner, "Finished P  BUF=75861", "Finished SYSTEM  BUF=75846",
+                                      "continuing...", " 2 variables of type XVR"}));
+  EXPECT_TRUE(f.Finished()) << f.LastLine();
+  EXPECT_EQ(f.dir.Read("m.GTY"), "  A=RECORD\r\n     X:XVR;\r\n  END;\r\n  _SYSTEM=RECORD\r\n     A,B:XVR;\r\n"
+                                 "  END;\r\nCONST _UCMPLABEL='" + f.pp.Label() + "';\r\n\x1a");
   EXPECT_EQ(f.dir.Read("TMPQTL.TMP"), kTinyXprocOut + "\x1a");
-  EXPECT_EQ(f.dir.Read("m.VNM"), "");
+  EXPECT_EQ(f.dir.Read("m.PSY"), kTinyXprocOut + "\x1a");
+  EXPECT_EQ(f.dir.Read("m.VNM"), f.pp.Label() + "\r\n   0 I*  _X.A\r\n   1 *O  _X.B\r\n     #\r\n"
+                                 "    1    0 0 0\r\n\x1a");
+  EXPECT_FALSE(f.dir.Has("SAVI.TMP"));
+  EXPECT_FALSE(f.dir.Has("SAVIJ.TMP"));
   EXPECT_EQ(f.pp.Label().substr(20), " m");
   EXPECT_FALSE(f.dir.Has("DMPTABLE.txt"));
   EXPECT_EQ(f.pp.State().accessPrefix, "_X");
@@ -143,7 +152,7 @@ TEST(Menus, GetfileRunsTheChosenModelOnceThenRefuses) {
   EXPECT_EQ(prompts.dialogs[0].filter, "QTL file|*.QTL");
   EXPECT_EQ(prompts.dialogs[0].defaultExt, "QTL");
   EXPECT_TRUE(prompts.dialogs[0].mustExist);
-  EXPECT_EQ(f.LastLine(), kFinishedPass1);
+  EXPECT_TRUE(f.Finished()) << f.LastLine();
   EXPECT_TRUE(f.dir.Has("model.GTY"));
 
   Getfile(f.pp);
@@ -184,7 +193,18 @@ TEST(Menus, DebugDumpBeforeAndAfterARun) {
   EXPECT_EQ(f.LastLine(), "Debug dump in DMPTABLE.txt");
   f.Run(kTinyXproc);
   Debug1Click(f.pp);
-  EXPECT_EQ(f.dir.Read("DMPTABLE.txt"), "\r\nXVTYPE=XVR\r\n DIMENS=     1\r\n  SECTN=TRUE\r\n\r\n");
+  std::string dump = f.dir.Read("DMPTABLE.txt");
+  // XVR and the SYSTEM locals, the three built-ins, P, and SYSTEM's tree.
+  const std::string head =
+      "\r\nXVTYPE=XVR\r\n DIMENS=     1\r\n  SECTN=TRUE\r\n\r\nXVTYPE=_SYSTEM\r\n DIMENS=     2\r\n"
+            "A:XVR\r\nB:XVR\r\n\r\n\r\n**XPROC QTLFIX\r\n";
+  EXPECT_EQ(dump.substr(0, head.size()), head);
+  const std::string tail =
+      "\r\n**XPROC P\r\n PAR=A:XVR\r\n PAR=B:XVR\r\n  VARIN\r\nA:XVR\r\n  VAROT\r\nB:XVR\r\n"
+      "\r\n**MPROC SYSTEM\r\nPARM1\r\nINTFL1\r\n PAR=A:XVR\r\n PAR=B:XVR\r\nINTVL1\r\n"
+      "\r\n**MPROC SYSTEM\r\n\r\n**XPROC P\r\n  VARIN\r\nA:XVR\r\n  VAROT\r\nB:XVR\r\n";
+  ASSERT_GE(dump.size(), tail.size());
+  EXPECT_EQ(dump.substr(dump.size() - tail.size()), tail);
 }
 
 }  // namespace

@@ -1,0 +1,251 @@
+// The MPROC tree walk and the duplicate-output check.
+#include "preprocessor/tree_walk.h"
+
+#include <optional>
+#include <string>
+
+#include "platform/text.h"
+#include "preprocessor/char_class.h"
+
+namespace krv::pp {
+
+namespace {
+
+using platform::IntToString;
+
+// A place in the model state: the type there and its first variable number.
+struct Address {
+  TypeRecord* type = nullptr;
+  DimRecord* dims = nullptr;  // an array not yet indexed
+  long base = 0;
+};
+
+struct Frame {
+  const MprocRecord* mproc = nullptr;
+  std::vector<Address> params;  // per XVR heading parameter, in order
+  long localsBase = 0;
+};
+
+std::optional<long> ParseNumber(std::string_view s) {
+  if (s.empty() || s.size() > 9) return std::nullopt;
+  for (char ch : s)
+    if (!IsDigit(ch)) return std::nullopt;
+  return std::stol(std::string(s));
+}
+
+class Walker {
+ public:
+  Walker(ErrorReport& errors, const TextBuffer& text, const TypeChain& types)
+      : errors_(errors), text_(text), types_(types) {}
+
+  void WalkInstance(const Frame& frame, int level);
+  WalkResult result;
+
+ private:
+  std::string Name(const NameRef& r) const { return std::string(text_.View(r)); }
+  bool Range(const std::optional<LoopRange>& loop, long& start, long& end);
+  std::optional<Address> Field(const Address& at, std::string_view name);
+  std::optional<Address> Eval(const Frame& frame, const ArgPath& path, long j);
+  void Leaves(const Address& a, std::vector<int32_t>& out);
+  void RecordCall(const Frame& frame, const CallRecord& call);
+
+  ErrorReport& errors_;
+  const TextBuffer& text_;
+  const TypeChain& types_;
+};
+
+bool Walker::Range(const std::optional<LoopRange>& loop, long& start, long& end) {
+  start = end = 1;
+  if (!loop) return true;
+  auto s = ParseNumber(loop->start);
+  auto e = ParseNumber(loop->end);
+  if (!s) errors_.Pass2Error("_J1 ERR " + loop->start);
+  if (!e) errors_.Pass2Error("_J2 ERR " + loop->end);
+  if (!s || !e) return false;
+  start = *s;
+  end = *e;
+  return true;
+}
+
+std::optional<Address> Walker::Field(const Address& at, std::string_view name) {
+  long offset = at.base;
+  for (FieldRecord* f = at.type ? at.type->fields : nullptr; f; f = f->next) {
+    if (platform::EqualsCaseBlind(text_.View(f->name), name)) return Address{f->fieldType, f->dims, offset};
+    offset += long(f->fieldType->dimension) * (f->dims ? f->dims->count : 1);
+  }
+  errors_.Pass2Error("UNDEFINED IDENTIFIER=" + std::string(name) + " not in " +
+                     (at.type ? Name(at.type->name) : std::string("?")));
+  return std::nullopt;
+}
+
+// Evaluates "name[index].field..." with _J standing for `j`.
+std::optional<Address> Walker::Eval(const Frame& frame, const ArgPath& path, long j) {
+  std::string_view text = path.text;
+  std::optional<Address> at;
+  size_t pos = 0;
+  bool first = true;
+  while (pos <= text.size()) {
+    size_t dot = text.find('.', pos);
+    std::string_view seg = text.substr(pos, dot == std::string_view::npos ? std::string_view::npos : dot - pos);
+    pos = dot == std::string_view::npos ? text.size() + 1 : dot + 1;
+    size_t br = seg.find('[');
+    std::string_view name = seg.substr(0, br);
+    if (first) {
+      first = false;
+      if (path.rootIsParam) {
+        size_t k = 0;
+        for (const ProcParam* p = frame.mproc->params; p; p = p->next) {
+          if (p->mode != kXvrParam) continue;
+          if (platform::EqualsCaseBlind(text_.View(p->name), name)) {
+            if (k < frame.params.size()) at = frame.params[k];
+            break;
+          }
+          ++k;
+        }
+        if (!at) {
+          errors_.Pass2Error("UNDEFINED IDENTIFIER=" + std::string(name));
+          return std::nullopt;
+        }
+      } else {
+        at = Field({frame.mproc->localsType, nullptr, frame.localsBase}, name);
+      }
+    } else {
+      at = Field(*at, name);
+    }
+    if (!at) return std::nullopt;
+    if (br == std::string_view::npos) continue;
+    // The index: a number, _J, either with "+n" or "-n".
+    std::string_view ix = seg.substr(br + 1);
+    if (ix.empty() || ix.back() != ']') {
+      errors_.Pass2Error("SYNTAX ERR " + std::string(seg));
+      return std::nullopt;
+    }
+    ix.remove_suffix(1);
+    size_t op = ix.find_first_of("+-", 1);
+    std::string_view lhs = ix.substr(0, op);
+    std::optional<long> value = platform::EqualsCaseBlind(lhs, "_J") ? std::optional<long>(j) : ParseNumber(lhs);
+    if (value && op != std::string_view::npos) {
+      auto rhs = ParseNumber(ix.substr(op + 1));
+      value = rhs ? std::optional<long>(ix[op] == '+' ? *value + *rhs : *value - *rhs) : std::nullopt;
+    }
+    if (!value) {
+      errors_.Pass2Error("BAD INDEX, OR LOOP CONTAINING MPROC CANNOT HAVE VARIABLE RANGE");
+      return std::nullopt;
+    }
+    if (!at->dims) {
+      errors_.Pass2Error("NOT AN ARRAY");
+      return std::nullopt;
+    }
+    std::string bounds(text_.View(at->dims->boundsText));
+    size_t dd = bounds.find("..");
+    auto lo = ParseNumber(bounds.substr(0, dd));
+    auto hi = dd == std::string::npos ? std::nullopt : ParseNumber(bounds.substr(dd + 2));
+    if (!lo || !hi || *value < *lo || *value > *hi) {
+      errors_.Pass2Error("INDEX OUT OF RANGE in " + std::string(name) + " " + bounds +
+                         " with IXVAL=" + IntToString(*value));
+      return std::nullopt;
+    }
+    at->base += (*value - *lo) * at->type->dimension;
+    at->dims = nullptr;
+  }
+  return at;
+}
+
+void Walker::Leaves(const Address& a, std::vector<int32_t>& out) {
+  long n = long(a.type ? a.type->dimension : 0) * (a.dims ? a.dims->count : 1);
+  for (long k = 0; k < n; ++k) out.push_back(int32_t(a.base + k));
+}
+
+void Walker::RecordCall(const Frame& frame, const CallRecord& call) {
+  long start, end;
+  if (!Range(call.loop, start, end)) return;
+  std::string callee = Name(call.xproc->name);
+  uint8_t fix = callee == "QTLFIX" ? 1 : 0;
+  uint8_t mode = callee == "QTLINTEG" ? 1 : callee == "QTLDERIV" ? 2 : 0;
+  for (long v = start; v <= end; ++v) {
+    std::vector<int32_t> in, out;
+    bool ok = true;
+    for (const ArgPath& p : call.inputs) {
+      auto a = Eval(frame, p, v);
+      if (a) Leaves(*a, in); else ok = false;
+    }
+    for (const ArgPath& p : call.outputs) {
+      auto a = Eval(frame, p, v);
+      if (a) Leaves(*a, out); else ok = false;
+    }
+    if (!ok) continue;
+    if (call.xproc->kind == kXdxproc) {
+      size_t pairs = std::min(in.size(), out.size());
+      for (size_t k = 0; k < pairs; ++k) {
+        result.outputs.push_back(out[k]);
+        result.incidences.push_back({out[k], in[k], 0, 0});
+      }
+      if (in.size() != out.size()) {
+        errors_.Pass2Error("NUMBER OF OUTPUTS<>NUMBER OF INPUTS IN XDXPROC");
+        errors_.Log().LogLine(callee);
+      }
+      continue;
+    }
+    for (int32_t o : out) {
+      result.outputs.push_back(o);
+      for (int32_t i : in) result.incidences.push_back({o, i, fix, mode});
+    }
+  }
+}
+
+void Walker::WalkInstance(const Frame& frame, int level) {
+  for (const CallRecord& call : frame.mproc->xcalls) RecordCall(frame, call);
+  if (frame.mproc->instances.empty()) return;
+  if (level + 1 >= kMaxNesting) {
+    errors_.Pass2Error("EXCEED 16 MPROC NESTING LMT");
+    errors_.Log().LogLine(frame.mproc->instanceName);
+    return;
+  }
+  for (const CallRecord& call : frame.mproc->instances) {
+    long start, end;
+    if (!Range(call.loop, start, end)) continue;
+    for (long v = start; v <= end; ++v) {
+      Frame child;
+      child.mproc = call.mproc;
+      bool ok = true;
+      for (const ArgPath& p : call.args) {
+        auto a = Eval(frame, p, v);
+        if (!a) ok = false;
+        child.params.push_back(a ? *a : Address{});
+      }
+      if (call.mproc->localsType && !call.moduleId.empty()) {
+        ArgPath own;
+        own.text = call.moduleId + (call.loop ? "[_J]" : "");
+        auto a = Eval(frame, own, v);
+        if (a) child.localsBase = a->base; else ok = false;
+      }
+      if (ok) WalkInstance(child, level + 1);
+    }
+  }
+}
+
+}  // namespace
+
+WalkResult WalkMprocTree(ErrorReport& errors, const TextBuffer& text, const TypeChain& types,
+                         const MprocRecord& system) {
+  Walker w(errors, text, types);
+  Frame root;
+  root.mproc = &system;
+  w.WalkInstance(root, 0);
+  return std::move(w.result);
+}
+
+void CheckDuplicateOutputs(ErrorReport& errors, const std::vector<int32_t>& outputs) {
+  if (outputs.size() > kDuplicateTable) {
+    errors.Pass2Error("MORE THAN 11000 OUTPUTS: DUPLICATE CHECK NOT POSSIBLE");
+    return;
+  }
+  for (size_t i = 0; i < outputs.size(); ++i)
+    for (size_t j = i + 1; j < outputs.size(); ++j)
+      if (outputs[i] == outputs[j]) {
+        errors.Log().LogLine("DUPLICATE OUTPUT ERROR at " + IntToString(outputs[i]));
+        errors.SetPass2Failed();
+      }
+}
+
+}  // namespace krv::pp

@@ -1,0 +1,147 @@
+// The variable map writer.
+#include "preprocessor/variable_map.h"
+
+#include <cstdio>
+#include <vector>
+
+#include "platform/byte_io.h"
+#include "platform/file_resolver.h"
+#include "platform/text.h"
+#include "preprocessor/tree_walk.h"
+
+namespace krv::pp {
+
+namespace {
+
+using platform::IntToString;
+using platform::PadLeft;
+
+void PutWord(std::string& out, int32_t v) {
+  out += char(v & 0xFF);
+  out += char((v >> 8) & 0xFF);
+}
+
+int32_t GetWord(const std::string& in, size_t at) {
+  return int16_t(uint16_t(uint8_t(in[at]) | (uint8_t(in[at + 1]) << 8)));
+}
+
+// The scratch files as the map writer reads them back: SAVI.TMP 2-byte
+// output numbers, SAVIJ.TMP 6-byte incidence records, little-endian.
+void WriteScratch(const WalkResult& walk) {
+  std::string savi, savij;
+  for (int32_t o : walk.outputs) PutWord(savi, o);
+  for (const Incidence& r : walk.incidences) {
+    PutWord(savij, r.output);
+    PutWord(savij, r.input);
+    savij += char(r.fix);
+    savij += char(r.mode);
+  }
+  if (!platform::WriteFileAtomic("SAVI.TMP", savi) || !platform::WriteFileAtomic("SAVIJ.TMP", savij))
+    throw EFileError("Cannot write file SAVI.TMP");
+}
+
+WalkResult ReadScratch() {
+  std::string savi, savij;
+  if (!platform::ReadFileBytes("SAVI.TMP", savi) || !platform::ReadFileBytes("SAVIJ.TMP", savij))
+    throw EFileError("Cannot read file SAVI.TMP");
+  platform::DeleteFile("SAVI.TMP");
+  platform::DeleteFile("SAVIJ.TMP");
+  WalkResult r;
+  for (size_t i = 0; i + 2 <= savi.size(); i += 2) r.outputs.push_back(GetWord(savi, i));
+  for (size_t i = 0; i + 6 <= savij.size(); i += 6)
+    r.incidences.push_back({GetWord(savij, i), GetWord(savij, i + 2), uint8_t(savij[i + 4]),
+                            uint8_t(savij[i + 5])});
+  return r;
+}
+
+// Depth-first over the state type: one path per scalar variable.
+class StateWalk {
+ public:
+  StateWalk(const TextBuffer& text, const TypeChain& types) : text_(text), types_(types) {}
+  void Walk(const TypeRecord* type, const std::string& path, int depth) {
+    if (depth > 64 || paths.size() > size_t(kMaxMapVariables)) return;
+    for (const FieldRecord* f = type->fields; f; f = f->next) {
+      std::string name = path + "." + std::string(text_.View(f->name));
+      long lo = 0, count = 1;
+      if (f->dims) {
+        std::string b(text_.View(f->dims->boundsText));
+        auto l = platform::ParseInt(b.substr(0, b.find("..")));
+        lo = l ? long(*l) : 1;
+        count = f->dims->count;
+      }
+      for (long k = 0; k < count; ++k) {
+        std::string p = f->dims ? name + "[" + IntToString(lo + k) + "]" : name;
+        if (f->fieldType == types_.Head())
+          paths.push_back(p);
+        else if (f->fieldType)
+          Walk(f->fieldType, p, depth + 1);
+        if (paths.size() > size_t(kMaxMapVariables)) return;
+      }
+    }
+  }
+  std::vector<std::string> paths;
+
+ private:
+  const TextBuffer& text_;
+  const TypeChain& types_;
+};
+
+}  // namespace
+
+std::string WriteVariableMap(ErrorReport& errors, const TextBuffer& text, const TypeChain& types,
+                             const MprocTables& mprocs, const std::string& label) {
+  LogWriter& log = errors.Log();
+  const MprocRecord* system = mprocs.System();
+  WalkResult walk;
+  if (system) walk = WalkMprocTree(errors, text, types, *system);
+  WriteScratch(walk);
+  std::string out = label + "\r\n";
+  CheckDuplicateOutputs(errors, walk.outputs);
+  walk = ReadScratch();
+
+  // The state type of SYSTEM, found by its name.
+  StateWalk state(text, types);
+  const TypeRecord* stateType = types.FindXvrType(text, "_SYSTEM");
+  if (stateType) state.Walk(stateType, "", 0);
+  if (state.paths.size() > size_t(kMaxMapVariables)) {
+    errors.Pass2Error("MORE THAN 10000 VARIABLES IN THE MODEL");
+    state.paths.resize(kMaxMapVariables);
+  }
+  size_t n = state.paths.size();
+  std::vector<char> in(n, '*'), outRole(n, '*');
+  std::vector<int> fixIn(n, 0), anyIn(n, 0), fixOut(n, 0);
+  // Every recorded output is an output, also of a call without inputs.
+  for (int32_t o : walk.outputs)
+    if (o >= 0 && size_t(o) < n) outRole[size_t(o)] = 'O';
+  for (const Incidence& r : walk.incidences) {
+    if (r.input >= 0 && size_t(r.input) < n) {
+      in[size_t(r.input)] = r.fix ? 'C' : 'I';
+      ++anyIn[size_t(r.input)];
+      if (r.fix) ++fixIn[size_t(r.input)];
+    }
+    if (r.output >= 0 && size_t(r.output) < n && r.input != r.output) {
+      outRole[size_t(r.output)] = r.fix ? 'C' : 'O';
+      if (r.fix) ++fixOut[size_t(r.output)];
+    }
+  }
+  size_t lastDot = 0;
+  for (size_t v = 0; v < n; ++v) {
+    if ((fixIn[v] > 0 && anyIn[v] > 1) || fixOut[v] > 1) {
+      log.LogLine("MULTI-USE OF CONTROL OR FIXED VARIABLE " + IntToString((long long)v));
+      errors.SetPass2Failed();
+    }
+    out += PadLeft(IntToString((long long)v), 4) + " " + in[v] + outRole[v] + "  _X" + state.paths[v] + "\r\n";
+    if (v - lastDot > 40) {
+      log.LogAppend(".");
+      lastDot = v;
+    }
+  }
+  out += "     #\r\n";
+  for (const Incidence& r : walk.incidences)
+    out += PadLeft(IntToString(r.output), 5) + PadLeft(IntToString(r.input), 5) + (r.fix ? " 1" : " 0") +
+           PadLeft(IntToString(r.mode), 2) + "\r\n";
+  log.LogLine(" " + IntToString((long long)n) + " variables of type XVR");
+  return out;
+}
+
+}  // namespace krv::pp
