@@ -58,8 +58,6 @@ void ViewerState::ReleaseAttachment() {
   header_.SetJTmax(-1);
 }
 
-void ViewerState::Detach() { ReleaseAttachment(); }
-
 bool ViewerState::ReadCheckedHeader() {
   if (!file_.ReadHeader(header_)) {
     Show("File empty or damaged");

@@ -33,7 +33,6 @@ class ViewerState {
   // file is detached, with a message, when it no longer passes the attach
   // checks or changed its mark or variable count. Keeps the display list.
   bool ReAttach();
-  void Detach();
   bool IsAttached() const { return !ttrPath_.empty(); }
 
   // Makes `jt` (clamped to the file's steps) the current step and reads
