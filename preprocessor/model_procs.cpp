@@ -409,6 +409,7 @@ void SubprogramPass::ProcessXprocCall(XprocRecord* p, const std::optional<LoopRa
   auto args = SplitArguments(c_.stmt);
   ProcParam* formal = p->params;
   bool ok = true;
+  std::vector<std::pair<TypeRecord*, TypeRecord*>> bound;  // formal type, actual type
   for (auto& arg : args) {
     if (!formal) break;
     if (formal->mode == kXvrParam) {
@@ -416,6 +417,7 @@ void SubprogramPass::ProcessXprocCall(XprocRecord* p, const std::optional<LoopRa
       if (!ResolveArgument(arg, formal, path)) {
         ok = false;
       } else {
+        bound.push_back({formal->type, path.type});
         bool isInput = false;
         for (XvrParam* x = p->inputs; x; x = x->next) isInput = isInput || x == formal->xvr;
         if (!formal->xvr) c_.errors.SyntaxError(" MTX Subst ERR");
@@ -430,6 +432,7 @@ void SubprogramPass::ProcessXprocCall(XprocRecord* p, const std::optional<LoopRa
                 return n;
               }())))
     c_.errors.SyntaxError("NUMBER-OF-PARAMETERS MISMATCH");
+  AppendSizeArguments(p->varLengthUses, bound);
   if (platform::EqualsCaseBlind(c_.text.View(p->name), "QTLFIX")) {
     // A fixing pair is data for the sequencer only: the call becomes a comment.
     RetextToken(c_.text, *c_.stmt.head, "{" + c_.TokenText(c_.stmt.head->Token()));
@@ -437,6 +440,40 @@ void SubprogramPass::ProcessXprocCall(XprocRecord* p, const std::optional<LoopRa
   }
   mproc_->xcalls.push_back(std::move(call));
   c_.stmt.current = c_.stmt.tail;
+}
+
+// One size argument per distinct VARRAY owner of the callee's
+// variable-length uses: the element count of the fixed member bound to it.
+void SubprogramPass::AppendSizeArguments(
+    VarLengthUse* uses, const std::vector<std::pair<TypeRecord*, TypeRecord*>>& bound) {
+  std::vector<TypeRecord*> owners;
+  for (VarLengthUse* u = uses; u; u = u->next) {
+    VarrayOwner v = FindVarray(u->type);
+    bool seen = false;
+    for (TypeRecord* o : owners) seen = seen || o == v.owner;
+    if (seen) continue;
+    owners.push_back(v.owner);
+    TypeRecord* actual = nullptr;
+    for (const auto& b : bound)
+      if (b.first == u->type) {
+        actual = b.second;
+        break;
+      }
+    if (!actual || !v.owner) {
+      c_.errors.SyntaxError("NUMBER-OF-PARAMETERS MISMATCH");
+      continue;
+    }
+    std::string count;
+    if (actual->varLength) {
+      count = c_.TokenText(v.dims->boundsText);
+    } else {
+      FieldRecord* varray = v.owner->LastField();
+      int e = varray && varray->fieldType && varray->fieldType->dimension > 0 ? varray->fieldType->dimension : 1;
+      count = platform::IntToString(actual->dimension / e);
+    }
+    c_.stmt.current = c_.stmt.tail->prev;
+    InsertTokenAfter(c_.text, c_.stmt, "", "," + count);
+  }
 }
 
 void SubprogramPass::ProcessMprocCall(MprocRecord* q, const std::optional<LoopRange>& loop) {

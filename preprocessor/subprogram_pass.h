@@ -4,6 +4,7 @@
 
 #include <initializer_list>
 #include <optional>
+#include <utility>
 #include <vector>
 #include <string>
 #include <string_view>
@@ -64,6 +65,8 @@ class SubprogramPass {
   void ProcessXprocCall(XprocRecord* p, const std::optional<LoopRange>& loop);
   void ProcessMprocCall(MprocRecord* q, const std::optional<LoopRange>& loop);
   bool ResolveArgument(std::vector<TokenNode*>& arg, ProcParam* formal, ArgPath& path);
+  void AppendSizeArguments(VarLengthUse* uses,
+                           const std::vector<std::pair<TypeRecord*, TypeRecord*>>& bound);
   void CloseMproc();
 
   PassContext& c_;

@@ -1,0 +1,154 @@
+// Tests of model procedures, pass 2 and the variable map: the generated
+// text at the marks, the incidences, the roles and every message.
+#include <gtest/gtest.h>
+
+#include "preprocessor/tests/run_fixture.h"
+
+namespace krv::pp::test {
+namespace {
+
+const std::string kEquations =
+    "XPROC COPY(VARIN A: XVR; VAROT B: XVR);\r\nBEGIN\r\n  B := A\r\nEND;\r\n"
+    "XPROC SOURCE(VAROT B: XVR);\r\nBEGIN\r\n  B := 1\r\nEND;\r\n"
+    "XDXPROC PAIRS(VARIN A, C: XVR; VAROT B, D: XVR);\r\nBEGIN\r\n  B := A;\r\n  D := C\r\nEND;\r\n"
+    "XDXPROC ODD(VARIN A, C: XVR; VAROT B: XVR);\r\nBEGIN\r\n  B := A + C\r\nEND;\r\n";
+
+const std::string kTank =
+    "MPROC TANK(M: MODID; VAR QIN: XVR);\r\nVAR LEVEL, OUT: XVR;\r\nBEGIN\r\n"
+    "  COPY(QIN, LEVEL);\r\n  QTLINTEG(OUT, LEVEL);\r\nEND;\r\n";
+
+std::string Map(RunFixture& f) {
+  std::string m = f.dir.Read("m.VNM");
+  size_t eol = m.find("\r\n");
+  return eol == std::string::npos ? m : m.substr(eol + 2);
+}
+
+TEST(Mproc, PassTwoCompletesTheHeadingAndOpensTheGuard) {
+  RunFixture f;
+  f.Run(kEquations + kTank +
+        "MPROC system;\r\nVAR F: ARRAY[1..2] OF XVR;\r\n  _J: INTEGER;\r\nBEGIN\r\n"
+        "  MFOR _J := 1 TO 2 DO\r\n    TANK('T', F[_J]);\r\nEND;\r\n");
+  ASSERT_TRUE(f.Finished()) << f.LastLine();
+  std::string psy = f.dir.Read("m.PSY");
+  EXPECT_NE(psy.find("PROCEDURE TANK(constref M: MODID; VAR QIN: XVR;VAR _M:_TANK );\r\nBEGIN\r\n"
+                     "IF _BS OR QIN.D OR QTLC(2,@_M) THEN BEGIN \r\n"
+                     "  COPY(QIN, _M.LEVEL);\r\n  QTLINTEG(_M.OUT, _M.LEVEL);\r\nEND;\r\nEND;\r\n"),
+            std::string::npos)
+      << psy;
+  EXPECT_NE(psy.find("PROCEDURE SYSTEMMC(VAR _X:_SYSTEM);\r\nVAR \r\n  _J: INTEGER;\r\nBEGIN\r\n"
+                     "FOR _J := 1 TO 2 DO\r\n    TANK('T'{+_NS(_J)}, _X.F[_J],_X.T[_J]);\r\nEND;\r\n\x1a"),
+            std::string::npos)
+      << psy;
+  EXPECT_EQ(psy.find('\x02'), std::string::npos);
+  EXPECT_NE(f.dir.Read("m.GTY").find("  _SYSTEM=RECORD\r\n     F:ARRAY[1..2]OF XVR;\r\n"
+                                     "     T:ARRAY[1..2]OF _TANK;\r\n  END;\r\n"),
+            std::string::npos);
+  EXPECT_EQ(Map(f),
+            "   0 I*  _X.F[1]\r\n   1 I*  _X.F[2]\r\n   2 IO  _X.T[1].LEVEL\r\n   3 *O  _X.T[1].OUT\r\n"
+            "   4 IO  _X.T[2].LEVEL\r\n   5 *O  _X.T[2].OUT\r\n     #\r\n"
+            "    2    0 0 0\r\n    3    2 0 1\r\n    4    1 0 0\r\n    5    4 0 1\r\n\x1a");
+}
+
+TEST(Mproc, IncidencesFollowLoopsPairsAndFixingCalls) {
+  RunFixture f;
+  f.Run(kEquations +
+        "MPROC SYSTEM;\r\nVAR X: ARRAY[1..3] OF XVR; S, G, Z, P, Q, R: XVR;\r\n  _J: INTEGER;\r\nBEGIN\r\n"
+        "  MFOR _J := 1 TO 2 DO\r\n    COPY(X[_J], X[_J+1]);\r\n  SOURCE(S);\r\n"
+        "  PAIRS(G, Z, P, R);\r\n  QTLFIX(G, Q);\r\n  qtlderiv(Z, S);\r\nEND;\r\n");
+  ASSERT_TRUE(f.Finished()) << f.LastLine();
+  // SOURCE has no inputs: its output is still an output.
+  EXPECT_EQ(Map(f),
+            "   0 I*  _X.X[1]\r\n   1 IO  _X.X[2]\r\n   2 *O  _X.X[3]\r\n   3 IO  _X.S\r\n"
+            "   4 IC  _X.G\r\n   5 IO  _X.Z\r\n   6 *O  _X.P\r\n   7 C*  _X.Q\r\n   8 *O  _X.R\r\n     #\r\n"
+            "    1    0 0 0\r\n    2    1 0 0\r\n    6    4 0 0\r\n    8    5 0 0\r\n    4    7 1 0\r\n"
+            "    5    3 0 2\r\n\x1a");
+  EXPECT_EQ(f.Messages(), std::vector<std::string>{});
+}
+
+struct Case {
+  std::string source;
+  std::vector<std::string> messages;
+  std::string last;  // "" for a finished run
+  std::string mapTail = "";
+};
+
+void PrintTo(const Case& c, std::ostream* os) { *os << c.source; }
+
+class MprocMessages : public ::testing::TestWithParam<Case> {};
+
+TEST_P(MprocMessages, AreReported) {
+  const Case& c = GetParam();
+  RunFixture f;
+  f.Run(kEquations + c.source);
+  EXPECT_EQ(f.Messages(), c.messages);
+  if (c.last.empty())
+    EXPECT_TRUE(f.Finished()) << f.LastLine();
+  else
+    EXPECT_EQ(f.LastLine(), c.last);
+  if (!c.mapTail.empty()) {
+    std::string map = f.dir.Read("m.VNM");
+    ASSERT_GE(map.size(), c.mapTail.size());
+    EXPECT_EQ(map.substr(map.size() - c.mapTail.size()), c.mapTail);
+  }
+}
+
+const std::string kSys = "MPROC SYSTEM;\r\nVAR A, B: XVR;\r\nBEGIN\r\n";
+const std::string kError = "***ERROR***\r\n\x1a";
+
+INSTANTIATE_TEST_SUITE_P(
+    PassOne, MprocMessages,
+    ::testing::Values(
+        Case{"MPROC M(VAR Q: XVR);\r\nVAR L: XVR;\r\nBEGIN\r\nEND;\r\n" + kSys + "END;\r\n",
+             {"19 NEED MODID IN CURRENT MPROC", "19  FATAL SYNTAX ERR"}, "Stopped"},
+        Case{kSys + "  MFOR J := 1 TO 2 DO\r\n    COPY(A, B);\r\nEND;\r\n", {"21 MFOR SYNTAX ERR"}, "Err Halt"},
+        Case{kSys + "  NOSUCH(A, B);\r\nEND;\r\n", {"21 UNDEFINED PROCEDURE", "NOSUCH"}, "Err Halt"},
+        Case{kSys + "  COPY(A, C);\r\nEND;\r\n", {"21 UNDEFINED IDENTIFIER C"}, "Err Halt"},
+        Case{kSys + "  COPY(A);\r\nEND;\r\n", {"21 NUMBER-OF-PARAMETERS MISMATCH"}, "Err Halt"},
+        Case{"XVTYPE R = RECORD V: XVR END;\r\n" + kSys + "  COPY(A, B);\r\nEND;\r\n", {}, ""},
+        Case{kTank + kSys + "  TANK(T1, A);\r\nEND;\r\n", {"27 MODID IS NOT STRING"}, "Err Halt"},
+        Case{kTank + kSys + "  TANK('T_1', A);\r\nEND;\r\n", {"T_1", "27 '_' NOT ALLOWED IN NAME"}, "Err Halt"},
+        Case{"MPROC SYSTEM;\r\nVAR K: REAL;\r\nBEGIN\r\nEND;\r\n", {"19 Non-XVR VARIABLE DEF IN MPROC"}, "Err Halt"},
+        Case{kSys + "END;\r\n" + kTank, {"22 MPROC DEFINED AFTER MPROC SYSTEM"}, "Err Halt"},
+        Case{kTank + "MPROC SYSTEM;\r\nVAR A: ARRAY[1..3] OF XVR;\r\n  _J: INTEGER;\r\nBEGIN\r\n"
+                     "  MFOR _J := 1 TO N DO\r\n    TANK('T', A[_J]);\r\nEND;\r\n",
+             {"29 NEED FIXED CONSTANTS FOR LOOP WITH MPROC CALL INSIDE"}, "Err Halt"}));
+
+INSTANTIATE_TEST_SUITE_P(
+    PassTwo, MprocMessages,
+    ::testing::Values(
+        Case{"", {"NO MPROC SYSTEM IN THE MODEL"}, "", "     #\r\n" + kError},
+        Case{kSys + "  COPY(A, B);\r\n  COPY(A, B);\r\nEND;\r\n", {"DUPLICATE OUTPUT ERROR at 1"}, "", kError},
+        Case{"MPROC SYSTEM;\r\nVAR A: ARRAY[0..3] OF XVR;\r\n  _J: INTEGER;\r\nBEGIN\r\n"
+             "  MFOR _J := 1 TO 4 DO\r\n    COPY(A[_J-1], A[_J]);\r\nEND;\r\n",
+             {"INDEX OUT OF RANGE in A 0..3 with IXVAL=4"}, "", kError},
+        Case{kSys + "  ODD(A, A, B);\r\nEND;\r\n", {"NUMBER OF OUTPUTS<>NUMBER OF INPUTS IN XDXPROC", "ODD"}, "",
+             kError},
+        Case{kSys + "  QTLFIX(A, B);\r\n  COPY(B, A);\r\nEND;\r\n",
+             {"DUPLICATE OUTPUT ERROR at 0", "MULTI-USE OF CONTROL OR FIXED VARIABLE 1"}, "", kError}));
+
+// Seventeen levels of MPROCs, each calling the one before.
+TEST(Mproc, NestingDeeperThan16IsRefused) {
+  std::string src = kEquations + "MPROC L0(M: MODID; VAR Q: XVR);\r\nVAR A: XVR;\r\nBEGIN\r\n  COPY(Q, A);\r\nEND;\r\n";
+  for (int i = 1; i <= 16; ++i)
+    src += "MPROC L" + std::to_string(i) + "(M: MODID; VAR Q: XVR);\r\nVAR A: XVR;\r\nBEGIN\r\n  L" +
+           std::to_string(i - 1) + "('N', Q);\r\n  COPY(Q, A);\r\nEND;\r\n";
+  src += "MPROC SYSTEM;\r\nVAR Q: XVR;\r\nBEGIN\r\n  L16('TOP', Q);\r\nEND;\r\n";
+  RunFixture f;
+  f.Run(src);
+  EXPECT_EQ(f.Messages(), (std::vector<std::string>{"EXCEED 16 MPROC NESTING LMT", "_M"}));
+  EXPECT_TRUE(f.Finished()) << f.LastLine();
+}
+
+TEST(Mproc, RunStoppedInPassTwoLeavesAMapThatReadersRefuse) {
+  std::string src = "MPROC SYSTEM;\r\nVAR A: ARRAY[1..2] OF XVR;\r\n  _J: INTEGER;\r\nBEGIN\r\n";
+  for (int i = 0; i < 4; ++i) src += "  MFOR _J := 5 TO 5 DO\r\n    COPY(A[_J], A[_J]);\r\n";
+  RunFixture f;
+  f.Run(kEquations + src + "END;\r\n");
+  EXPECT_EQ(f.LastLine(), "Stopped");
+  EXPECT_EQ(f.dir.Read("m.VNM"), f.pp.Label() + "\r\n" + kError);
+  std::string psy = f.dir.Read("m.PSY");
+  EXPECT_NE(psy.find("PROCEDURE SYSTEMMC"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace krv::pp::test
