@@ -2,6 +2,7 @@
 #include "preprocessor/tree_walk.h"
 
 #include <optional>
+#include <unordered_map>
 #include <string>
 
 #include "platform/text.h"
@@ -240,12 +241,16 @@ void CheckDuplicateOutputs(ErrorReport& errors, const std::vector<int32_t>& outp
     errors.Pass2Error("MORE THAN 11000 OUTPUTS: DUPLICATE CHECK NOT POSSIBLE");
     return;
   }
-  for (size_t i = 0; i < outputs.size(); ++i)
-    for (size_t j = i + 1; j < outputs.size(); ++j)
-      if (outputs[i] == outputs[j]) {
-        errors.Log().LogLine("DUPLICATE OUTPUT ERROR at " + IntToString(outputs[i]));
-        errors.SetPass2Failed();
-      }
+  // One line per pair i < j of equal numbers, in the order of i: as many as
+  // the later occurrences of the number at i.
+  std::unordered_map<int32_t, size_t> later;
+  for (int32_t o : outputs) ++later[o];
+  for (int32_t o : outputs) {
+    for (size_t k = --later[o]; k > 0; --k) {
+      errors.Log().LogLine("DUPLICATE OUTPUT ERROR at " + IntToString(o));
+      errors.SetPass2Failed();
+    }
+  }
 }
 
 }  // namespace krv::pp

@@ -2,6 +2,7 @@
 #include "preprocessor/variable_map.h"
 
 #include <cstdio>
+#include <utility>
 #include <vector>
 
 #include "platform/byte_io.h"
@@ -36,8 +37,12 @@ void WriteScratch(const WalkResult& walk) {
     savij += char(r.fix);
     savij += char(r.mode);
   }
-  if (!platform::WriteFileAtomic("SAVI.TMP", savi) || !platform::WriteFileAtomic("SAVIJ.TMP", savij))
-    throw EFileError("Cannot write file SAVI.TMP");
+  for (const auto& [name, bytes] : {std::pair{"SAVI.TMP", &savi}, std::pair{"SAVIJ.TMP", &savij}}) {
+    std::FILE* f = std::fopen(platform::ResolvePath(name).c_str(), "wb");
+    bool ok = f && std::fwrite(bytes->data(), 1, bytes->size(), f) == bytes->size();
+    if (f && std::fclose(f) != 0) ok = false;
+    if (!ok) throw EFileError(std::string("Cannot write file ") + name);
+  }
 }
 
 WalkResult ReadScratch() {
