@@ -10,7 +10,7 @@
 
 namespace {
 
-const char* const kModels[] = {"TANKS", "FIXLOOP", "LAGBANKS", "PLANTS"};
+const char* const kModels[] = {"TANKS", "FIXLOOP", "LAGBANKS", "PLANTS", "CELLS"};
 
 std::string ExampleFile(const std::string& name) {
   std::string bytes;
