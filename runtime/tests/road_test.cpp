@@ -7,9 +7,6 @@
 #include <functional>
 #include <sstream>
 
-#include "platform/user_prompts.h"
-#include "preprocessor/PPU1.h"
-#include "preprocessor/program_start.h"
 #include "runtime/tests/prb_writer.h"
 #include "runtime/tests/solver_harness.h"
 #include "runtime/tests/test_models.h"
@@ -52,14 +49,7 @@ void Travel(const std::string& qtl, const std::string& name, Road& road,
             const std::function<void(std::string&)>& edit = nullptr) {
   ProblemDir dir(name);
   dir.Write(name + ".QTL", qtl);
-  {
-    testing::ScopedCwd cwd(dir.dir().path());
-    platform::ScriptedPrompts prompts;
-    pp::LogWriter log;
-    pp::Preprocessor foreparse(log);
-    pp::HandleCommandLine(foreparse, {dir.dir().File(name)});
-    road.log = log.Text();
-  }
+  dir.Preprocess(&road.log);
   // What Foreparse reports as not built yet is its gap, not the solver's.
   if (road.log.find("pass 2 not built yet") != std::string::npos ||
       road.log.find("NOT TRANSLATED YET") != std::string::npos)

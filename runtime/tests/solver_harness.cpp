@@ -8,6 +8,10 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/user_prompts.h"
+#include "preprocessor/PPU1.h"
+#include "preprocessor/program_start.h"
+
 namespace krv::rt {
 
 std::string CrLf(const std::vector<std::string>& lines) {
@@ -80,12 +84,21 @@ bool DecodeTtr(const std::string& b, Trajectory& out) {
 ProblemDir::ProblemDir(std::string name) : name_(std::move(name)) {}
 
 void ProblemDir::WriteModel(const std::vector<std::string>& type_lines, const std::string& label,
-                            const std::string& psy) {
+                            const std::string& psy) const {
   std::vector<std::string> gty = type_lines;
   gty.push_back("CONST _UCMPLABEL='" + label + "';");
   Write(name_ + ".GTY", CrLf(gty) + "\x1a");
   Write(name_ + ".PSY", psy);
   WriteProgram();
+}
+
+void ProblemDir::Preprocess(std::string* log) const {
+  testing::ScopedCwd cwd(dir_.path());
+  platform::ScriptedPrompts prompts;
+  pp::LogWriter writer;
+  pp::Preprocessor foreparse(writer);
+  pp::HandleCommandLine(foreparse, {dir_.File(name_)});
+  if (log) *log = writer.Text();
 }
 
 void ProblemDir::WriteProgram() const {

@@ -48,7 +48,9 @@ class ProblemDir {
   // Writes NAME.GTY (the type lines, then the label constant and byte 26),
   // NAME.PSY, KRVUSER.PAS and NAME.LPR.
   void WriteModel(const std::vector<std::string>& type_lines, const std::string& label,
-                  const std::string& psy);
+                  const std::string& psy) const;
+  // Runs Foreparse's batch run on NAME.QTL here; its log goes to `log`.
+  void Preprocess(std::string* log) const;
   // Writes KRVUSER.PAS and NAME.LPR as the guide makes them.
   void WriteProgram() const;
   // Compiles NAME.LPR against the runtime units; false with the log on error.
