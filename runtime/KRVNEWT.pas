@@ -34,6 +34,9 @@ type
     Colors: array of LONGINT;              { columns grouped by colour }
     ColorStart: array of LONGINT;
     BlockCount, SpikeCount: LONGINT;
+    { Work done so far: runs of the whole model, and Jacobians, each a run
+      of the equations that one group of perturbed columns reaches. }
+    FullRuns, Jacobians, Colours: LONGINT;
     G, OBase, Rhs, Delta, XOld, Saved, H: array of DOUBLE;
   end;
 
@@ -147,6 +150,9 @@ begin
   if Result <> '' then
     Exit;
   ColourColumns(M);
+  M.Colours := High(M.ColorStart);
+  M.FullRuns := 0;
+  M.Jacobians := 0;
   M.BlockCount := Length(M.Matrix.BlockFirst);
   M.SpikeCount := 0;
   for K := 0 to M.N - 1 do
@@ -163,6 +169,7 @@ end;
 
 procedure EvaluateAll(var M: TNewtonModel);
 begin
+  Inc(M.FullRuns);
   _BS := True;
   M.SysProc(False);
   _BS := False;
@@ -201,6 +208,7 @@ var
   C, Q, J, V, K, P, RV: LONGINT;
   X: DOUBLE;
 begin
+  Inc(M.Jacobians);
   for P := 0 to M.N - 1 do
     M.OBase[P] := _Y[M.RowVar[P]].O;
   for C := 0 to High(M.ColorStart) - 1 do

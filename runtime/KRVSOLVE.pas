@@ -184,7 +184,9 @@ begin
     if not WriteXOut(Prob, XOut, Detail) then
       Stop(ExitWriteError, 'X out not written: problem file ' + PrbName + ' ' + Detail + '. '
         + IntToStr(Steps + 1) + ' records kept in ' + TtrName + '.');
-    WriteLn('Finished: ', Steps + 1, ' records in ', TtrName, ', X out in ', PrbName);
+    WriteLn('Finished: ', Steps + 1, ' records in ', TtrName, ', X out in ', PrbName, '; ',
+      Model.FullRuns, ' runs of the whole model, ', Model.Jacobians, ' Jacobians of ', Model.Colours,
+      ' column groups');
   except
     on E: Exception do
       Stop(ExitInternal, 'Solver stopped: ' + E.Message);

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 
 #include "runtime/tests/prb_writer.h"
@@ -42,6 +43,38 @@ TEST_P(SolverRun, TanksFollowImplicitEulerThroughTheTornBlocks) {
 
   ExpectTanksTrajectory(o, m.label);
   ExpectOnlyXOutChanged(prb, o.prb_after, 10);
+}
+
+// The finite differences set the perturbed columns' change flags with _BS
+// off, so an equation runs only when a perturbation reaches it: OUTFLOW of
+// each tank runs once per run of the whole model and once per Jacobian (when
+// its LEVEL is perturbed), not once per column group.
+TEST_P(SolverRun, JacobianRunsOnlyTheEquationsAPerturbationReaches) {
+  TestModel m = TanksModel();
+  m.name = "TANKRUNS";
+  m.label = ">12-10-2026  9:30:15 TANKRUNS";
+  auto replace = [&](const std::string& from, const std::string& to) {
+    ASSERT_NE(m.psy.find(from), std::string::npos) << from;
+    m.psy.replace(m.psy.find(from), from.size(), to);
+  };
+  replace("  Q.O:=K*L.I;", "  Q.O:=K*L.I; INC(OUTFLOWRUNS);");
+  replace("procedure USERBPR;\r\nbegin\r\n",
+          "procedure USERBPR;\r\nbegin\r\n  WRITELN('OUTFLOW RUNS ', OUTFLOWRUNS);\r\n");
+  m.psy = "VAR OUTFLOWRUNS: LONGINT;\r\n" + m.psy;
+  const ProblemDir& dir = Compiled(m);
+  Outcome o = Solve(dir, Problem(m, m.vars));
+  ASSERT_EQ(o.run.status, 0) << o.run.output;
+  long runs = 0, full = 0, jacobians = 0, groups = 0;
+  ASSERT_EQ(std::sscanf(o.run.output.c_str() + o.run.output.find("OUTFLOW RUNS"), "OUTFLOW RUNS %ld", &runs), 1);
+  const size_t at = o.run.output.find("; ", o.run.output.find("Finished:"));
+  ASSERT_EQ(std::sscanf(o.run.output.c_str() + at,
+                        "; %ld runs of the whole model, %ld Jacobians of %ld column groups", &full,
+                        &jacobians, &groups),
+            3)
+      << o.run.output;
+  EXPECT_GT(groups, 1);
+  EXPECT_GT(jacobians, 0);
+  EXPECT_EQ(runs, 3 * (full + jacobians));
 }
 
 TEST_P(SolverRun, FixingPairsRangeAndPositivity) {
