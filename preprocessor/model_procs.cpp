@@ -167,15 +167,14 @@ void SubprogramPass::ParseLocalDeclaration(bool first) {
       c_.errors.SyntaxError("NEED MODID IN CURRENT MPROC");
       c_.errors.SyntaxError(kFatalSyntaxErr);
     }
-    if (type->varLength) {
-      c_.errors.SyntaxError(mproc_->isSystem ? "VARIABLE LENGTH TYPE ILLEG IN MPROC SYSTEM"
-                                             : "VARIABLE-LENGTH LOCALS NOT TRANSLATED YET");
+    if (type->varLength && mproc_->isSystem) {
+      c_.errors.SyntaxError("VARIABLE LENGTH TYPE ILLEG IN MPROC SYSTEM");
       return;
     }
     for (TokenNode* name : names) {
       NameRef ref = StoreTokenName(c_, *name);
       RejectUnderscoreTokenName(c_, ref);
-      mproc_->locals.push_back({ref, type, dims});
+      (type->varLength ? mproc_->internals : mproc_->locals).push_back({ref, type, dims});
     }
     return;
   }
@@ -341,16 +340,20 @@ bool SubprogramPass::ResolveArgument(std::vector<TokenNode*>& arg, ProcParam* fo
   for (ProcParam* p = mproc_->params; p && !type; p = p->next)
     if (p->mode == kXvrParam && platform::EqualsCaseBlind(c_.text.View(p->name), rootName)) {
       type = p->type;
-      path.rootIsParam = true;
+      path.root = ArgPath::kParam;
     }
-  if (!type)
-    for (const LocalVar& l : mproc_->locals)
+  for (auto* list : {&mproc_->locals, &mproc_->internals}) {
+    if (type) break;
+    for (const LocalVar& l : *list)
       if (platform::EqualsCaseBlind(c_.text.View(l.name), rootName)) {
         type = l.type;
         dims = l.dims;
-        RetextToken(c_.text, *root, mproc_->instanceName + "." + rootName);
+        bool internal = list == &mproc_->internals;
+        path.root = internal ? ArgPath::kInternal : ArgPath::kLocal;
+        RetextToken(c_.text, *root, mproc_->instanceName + (internal ? "_" : ".") + rootName);
         break;
       }
+  }
   if (!type || root->kind != kIdent) {
     c_.errors.SyntaxError("UNDEFINED IDENTIFIER " + rootName);
     return false;
@@ -476,6 +479,15 @@ void SubprogramPass::AppendSizeArguments(
   }
 }
 
+// The array over an MFOR range with constant bounds; none otherwise.
+DimRecord* SubprogramPass::LoopDims(const LoopRange& loop) {
+  if (!IsNumberText(loop.start) || !IsNumberText(loop.end) || loop.start.size() > 5 || loop.end.size() > 5)
+    return nullptr;
+  int lo = std::stoi(loop.start), hi = std::stoi(loop.end);
+  if (hi < lo) return nullptr;
+  return types_.NewDims(hi - lo + 1, StoreLiteralName(c_, loop.start + ".." + loop.end));
+}
+
 void SubprogramPass::ProcessMprocCall(MprocRecord* q, const std::optional<LoopRange>& loop) {
   CallRecord call;
   call.mproc = q;
@@ -507,28 +519,43 @@ void SubprogramPass::ProcessMprocCall(MprocRecord* q, const std::optional<LoopRa
   for (; a < args.size() && formal; ++a, formal = formal->next) {
     if (formal->mode != kXvrParam) continue;
     ArgPath path;
-    if (ResolveArgument(args[a], formal, path))
+    if (ResolveArgument(args[a], formal, path)) {
       call.args.push_back(path);
-    else
+      if (formal->type && formal->type->varLength) call.bound.push_back({formal->type, path.type});
+    } else {
       ok = false;
+    }
   }
   if (ok && (formal || a != args.size())) c_.errors.SyntaxError("NUMBER-OF-PARAMETERS MISMATCH");
+  AppendSizeArguments(q->varLengthUses, call.bound);
   if (q->localsType && !call.moduleId.empty()) {
     // The callee's state is the caller's field named by the module id.
     c_.stmt.current = c_.stmt.tail->prev;
     InsertTokenAfter(c_.text, c_.stmt, "",
                      "," + mproc_->instanceName + "." + call.moduleId + (loop ? "[_J]" : ""));
-    DimRecord* dims = nullptr;
-    if (loop) {
-      if (!IsNumberText(loop->start) || !IsNumberText(loop->end) || loop->start.size() > 5 ||
-          loop->end.size() > 5 || std::stoi(loop->end) < std::stoi(loop->start)) {
-        c_.errors.SyntaxError("NEED FIXED CONSTANTS FOR LOOP WITH MPROC CALL INSIDE");
-      } else {
-        dims = types_.NewDims(std::stoi(loop->end) - std::stoi(loop->start) + 1,
-                              StoreLiteralName(c_, loop->start + ".." + loop->end));
-      }
-    }
+    DimRecord* dims = loop ? LoopDims(*loop) : nullptr;
+    if (loop && !dims) c_.errors.SyntaxError("NEED FIXED CONSTANTS FOR LOOP WITH MPROC CALL INSIDE");
     if (!loop || dims) mproc_->locals.push_back({StoreLiteralName(c_, call.moduleId), q->localsType, dims});
+  }
+  // Each internal of the callee becomes the caller's: a field of the fixed
+  // member the call binds, or an internal of its own while still variable.
+  for (const LocalVar& in : q->internals) {
+    if (call.moduleId.empty()) break;
+    TypeRecord* bound = nullptr;
+    for (const auto& b : call.bound)
+      if (b.first == in.type) bound = b.second;
+    if (!bound) {
+      c_.errors.SyntaxError("NUMBER-OF-PARAMETERS MISMATCH");
+      continue;
+    }
+    std::string name = call.moduleId + "_" + c_.TokenText(in.name);
+    bool fixed = !bound->varLength;
+    c_.stmt.current = c_.stmt.tail->prev;
+    InsertTokenAfter(c_.text, c_.stmt, "",
+                     "," + mproc_->instanceName + (fixed ? "." : "_") + name + (loop ? "[_J]" : ""));
+    DimRecord* dims = loop ? LoopDims(*loop) : nullptr;
+    if (loop && !dims) continue;  // reported with the locals above
+    (fixed ? mproc_->locals : mproc_->internals).push_back({StoreLiteralName(c_, name), bound, dims});
   }
   mproc_->instances.push_back(std::move(call));
   c_.stmt.current = c_.stmt.tail;

@@ -5,6 +5,7 @@
 #include <deque>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "preprocessor/proc_tables.h"
@@ -20,8 +21,9 @@ struct LoopRange {
 // An actual argument as written in the calling MPROC, blanks dropped: its
 // first name is a heading parameter or a local of the caller.
 struct ArgPath {
+  enum Root { kLocal, kParam, kInternal };
   std::string text;
-  bool rootIsParam = false;
+  Root root = kLocal;
   TypeRecord* type = nullptr;
 };
 
@@ -34,6 +36,9 @@ struct CallRecord {
   std::vector<ArgPath> inputs, outputs;  // equation call: per VARIN / VAROT
   std::vector<ArgPath> args;       // MPROC call: per XVR heading parameter
   std::string moduleId;
+  // Variable-length formal types of the callee and the actual types bound
+  // to them by this call.
+  std::vector<std::pair<TypeRecord*, TypeRecord*>> bound;
   int line = 0;
 };
 
@@ -53,6 +58,7 @@ struct MprocRecord {
   ProcParam* params = nullptr;
   VarLengthUse* varLengthUses = nullptr;
   std::vector<LocalVar> locals;
+  std::vector<LocalVar> internals;  // locals of variable-length types
   std::vector<CallRecord> xcalls;     // equation-procedure calls in body order
   std::vector<CallRecord> instances;  // MPROC calls in body order
   char storageLetter = '0';

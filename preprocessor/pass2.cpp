@@ -33,12 +33,32 @@ void RewriteForPass2(PassContext& c, const TypeChain& types, const MprocTables& 
   for (const MprocRecord* m = mprocs.Head(); m && !AtEnd(c); m = m->next) {
     if (m->isSystem) continue;  // its heading and body were written whole
     const std::string& inst = m->instanceName;
-    // a. The state parameter at the end of the parameter list.
-    ReplaceMark(c, m->localsType ? ";VAR " + inst + ":" + m->localsTypeName : std::string());
-    // b. The rest of the heading.
+    // a. The state parameters at the end of the parameter list: the locals
+    // record, and one untyped QTLB overlay per internal.
+    std::string params = m->localsType ? ";VAR " + inst + ":" + m->localsTypeName : std::string();
+    std::string block;
+    char letter = '0';
+    for (size_t k = 0; k < m->internals.size(); ++k) {
+      if (letter == 0) {
+        c.errors.Pass2Error("INTV OVFL");
+        break;
+      }
+      const LocalVar& in = m->internals[k];
+      std::string qtlb = std::string("QTLB") + letter;
+      params += (k == 0 ? ";VAR " : ",") + qtlb;
+      block += " " + inst + "_" + std::string(c.text.View(in.name)) + ":" +
+               std::string(c.text.View(in.type->name)) + " ABSOLUTE " + qtlb + ";";
+      letter = letter == '9' ? 'A' : letter == 'Z' ? 0 : char(letter + 1);
+    }
+    ReplaceMark(c, params);
+    // b. The rest of the heading, and the internals declared over their overlays.
     NewStatement(c);
     while (!c.CurrentTokenIs(";") && !AtEnd(c) && !c.scanner.SegmentEnd()) c.Scan();
     if (AtEnd(c) || c.scanner.SegmentEnd()) break;
+    if (!block.empty()) {
+      c.stmt.current = c.stmt.tail;
+      InsertTokenAfter(c.text, c.stmt, "\r\n", "VAR" + block);
+    }
     c.out.EmitList(c.stmt);
     // c. Up to the mark after the body's BEGIN.
     CopyUntilSegmentEnd(c);
@@ -49,6 +69,8 @@ void RewriteForPass2(PassContext& c, const TypeChain& types, const MprocTables& 
       if (p->mode == kXvrParam)
         guard += " OR " + GuardTerm(c.text, types, std::string(c.text.View(p->name)), p->type);
     if (m->localsType) guard += " OR " + GuardTerm(c.text, types, inst, m->localsType);
+    for (const LocalVar& in : m->internals)
+      guard += " OR " + GuardTerm(c.text, types, inst + "_" + std::string(c.text.View(in.name)), in.type);
     ReplaceMark(c, guard + " THEN BEGIN");
     // e. Up to the next MPROC's first mark.
     CopyUntilSegmentEnd(c);

@@ -67,6 +67,7 @@ class SubprogramPass {
   bool ResolveArgument(std::vector<TokenNode*>& arg, ProcParam* formal, ArgPath& path);
   void AppendSizeArguments(VarLengthUse* uses,
                            const std::vector<std::pair<TypeRecord*, TypeRecord*>>& bound);
+  DimRecord* LoopDims(const LoopRange& loop);
   void CloseMproc();
 
   PassContext& c_;

@@ -1,6 +1,7 @@
 // The MPROC tree walk and the duplicate-output check.
 #include "preprocessor/tree_walk.h"
 
+#include <map>
 #include <optional>
 #include <unordered_map>
 #include <string>
@@ -25,6 +26,11 @@ struct Frame {
   const MprocRecord* mproc = nullptr;
   std::vector<Address> params;  // per XVR heading parameter, in order
   long localsBase = 0;
+  std::vector<Address> internals;  // per internal, in order
+  // The fixed group member each variable-length type stands for here, and
+  // the element counts its size identifiers take.
+  std::map<const TypeRecord*, TypeRecord*> fixedTypes;
+  std::map<std::string, long> sizes;
 };
 
 std::optional<long> ParseNumber(std::string_view s) {
@@ -44,7 +50,9 @@ class Walker {
 
  private:
   std::string Name(const NameRef& r) const { return std::string(text_.View(r)); }
-  bool Range(const std::optional<LoopRange>& loop, long& start, long& end);
+  bool Range(const Frame& frame, const std::optional<LoopRange>& loop, long& start, long& end);
+  std::optional<long> Bound(const Frame& frame, const std::string& text);
+  void BindChild(const Frame& frame, const CallRecord& call, Frame& child);
   std::optional<Address> Field(const Address& at, std::string_view name);
   std::optional<Address> Eval(const Frame& frame, const ArgPath& path, long j);
   void Leaves(const Address& a, std::vector<int32_t>& out);
@@ -55,11 +63,23 @@ class Walker {
   const TypeChain& types_;
 };
 
-bool Walker::Range(const std::optional<LoopRange>& loop, long& start, long& end) {
+// A loop bound: a number, or a size identifier with an optional "+n"/"-n".
+std::optional<long> Walker::Bound(const Frame& frame, const std::string& text) {
+  if (auto n = ParseNumber(text)) return n;
+  size_t op = text.find_first_of("+-");
+  auto it = frame.sizes.find(platform::UpperAscii(text.substr(0, op)));
+  if (it == frame.sizes.end()) return std::nullopt;
+  if (op == std::string::npos) return it->second;
+  auto k = ParseNumber(text.substr(op + 1));
+  if (!k) return std::nullopt;
+  return text[op] == '+' ? it->second + *k : it->second - *k;
+}
+
+bool Walker::Range(const Frame& frame, const std::optional<LoopRange>& loop, long& start, long& end) {
   start = end = 1;
   if (!loop) return true;
-  auto s = ParseNumber(loop->start);
-  auto e = ParseNumber(loop->end);
+  auto s = Bound(frame, loop->start);
+  auto e = Bound(frame, loop->end);
   if (!s) errors_.Pass2Error("_J1 ERR " + loop->start);
   if (!e) errors_.Pass2Error("_J2 ERR " + loop->end);
   if (!s || !e) return false;
@@ -93,7 +113,21 @@ std::optional<Address> Walker::Eval(const Frame& frame, const ArgPath& path, lon
     std::string_view name = seg.substr(0, br);
     if (first) {
       first = false;
-      if (path.rootIsParam) {
+      if (path.root == ArgPath::kInternal) {
+        size_t k = 0;
+        for (const LocalVar& l : frame.mproc->internals) {
+          if (platform::EqualsCaseBlind(text_.View(l.name), name)) {
+            if (k < frame.internals.size()) at = frame.internals[k];
+            break;
+          }
+          ++k;
+        }
+        if (!at) {
+          errors_.Pass2Error("GETFIXTY ERR");
+          errors_.Log().LogLine(std::string(name));
+          return std::nullopt;
+        }
+      } else if (path.root == ArgPath::kParam) {
         size_t k = 0;
         for (const ProcParam* p = frame.mproc->params; p; p = p->next) {
           if (p->mode != kXvrParam) continue;
@@ -159,7 +193,7 @@ void Walker::Leaves(const Address& a, std::vector<int32_t>& out) {
 
 void Walker::RecordCall(const Frame& frame, const CallRecord& call) {
   long start, end;
-  if (!Range(call.loop, start, end)) return;
+  if (!Range(frame, call.loop, start, end)) return;
   std::string callee = Name(call.xproc->name);
   uint8_t fix = callee == "QTLFIX" ? 1 : 0;
   uint8_t mode = callee == "QTLINTEG" ? 1 : callee == "QTLDERIV" ? 2 : 0;
@@ -194,6 +228,30 @@ void Walker::RecordCall(const Frame& frame, const CallRecord& call) {
   }
 }
 
+void Walker::BindChild(const Frame& frame, const CallRecord& call, Frame& child) {
+  for (const auto& [formal, actual] : call.bound) {
+    TypeRecord* fixed = actual;
+    if (actual && actual->varLength) {
+      auto it = frame.fixedTypes.find(actual);
+      fixed = it == frame.fixedTypes.end() ? nullptr : it->second;
+    }
+    if (!fixed) {
+      errors_.Pass2Error("GETFIXTY ERR");
+      errors_.Log().LogLine(formal ? Name(formal->name) : std::string());
+      continue;
+    }
+    child.fixedTypes[formal] = fixed;
+    VarrayOwner v = FindVarray(formal);
+    FieldRecord* varray = v.owner ? v.owner->LastField() : nullptr;
+    if (!v.dims || !varray || !varray->fieldType || varray->fieldType->dimension <= 0) {
+      errors_.Pass2Error("ERR IN FINDING VARRAY IN TYPE CHAIN");
+      errors_.Log().LogLine(Name(formal->name));
+      continue;
+    }
+    child.sizes[platform::UpperAscii(Name(v.dims->boundsText))] = fixed->dimension / varray->fieldType->dimension;
+  }
+}
+
 void Walker::WalkInstance(const Frame& frame, int level) {
   for (const CallRecord& call : frame.mproc->xcalls) RecordCall(frame, call);
   if (frame.mproc->instances.empty()) return;
@@ -204,10 +262,11 @@ void Walker::WalkInstance(const Frame& frame, int level) {
   }
   for (const CallRecord& call : frame.mproc->instances) {
     long start, end;
-    if (!Range(call.loop, start, end)) continue;
+    if (!Range(frame, call.loop, start, end)) continue;
     for (long v = start; v <= end; ++v) {
       Frame child;
       child.mproc = call.mproc;
+      BindChild(frame, call, child);
       bool ok = true;
       for (const ArgPath& p : call.args) {
         auto a = Eval(frame, p, v);
@@ -219,6 +278,19 @@ void Walker::WalkInstance(const Frame& frame, int level) {
         own.text = call.moduleId + (call.loop ? "[_J]" : "");
         auto a = Eval(frame, own, v);
         if (a) child.localsBase = a->base; else ok = false;
+      }
+      for (const LocalVar& in : call.mproc->internals) {
+        ArgPath own;
+        std::string name = call.moduleId + "_" + std::string(text_.View(in.name));
+        own.text = name + (call.loop ? "[_J]" : "");
+        // A field of the caller once bound to a fixed member, else the
+        // caller's own internal of that name.
+        bool callerInternal = false;
+        for (const LocalVar& c : frame.mproc->internals)
+          callerInternal = callerInternal || platform::EqualsCaseBlind(text_.View(c.name), name);
+        own.root = callerInternal ? ArgPath::kInternal : ArgPath::kLocal;
+        auto a = Eval(frame, own, v);
+        if (a) child.internals.push_back(*a); else ok = false;
       }
       if (ok) WalkInstance(child, level + 1);
     }

@@ -139,6 +139,39 @@ TEST(Mproc, NestingDeeperThan16IsRefused) {
   EXPECT_TRUE(f.Finished()) << f.LastLine();
 }
 
+TEST(Mproc, VariableLengthParameterAndInternalGetOverlaysAndSizes) {
+  RunFixture f;
+  f.Run("XVTYPE (VEC, VEC2) = GROUPSEC V : ( VARRAY [ N ] OF , ARRAY [ 1 .. 2 ] OF ) XVR ;\r\n"
+        "XPROC CP(VARIN A: VEC; VAROT B: VEC);\r\nVAR K: INTEGER;\r\nBEGIN\r\n"
+        "  FOR K := 1 TO N DO B.V[K] := A.V[K]\r\nEND;\r\n"
+        "MPROC BANK(M: MODID; VAR X: VEC);\r\nVAR DX: VEC;\r\n  _J: INTEGER;\r\nBEGIN\r\n"
+        "  CP(X, DX);\r\n  MFOR _J := 1 TO N DO\r\n    QTLINTEG(X.V[_J], DX.V[_J]);\r\nEND;\r\n"
+        "MPROC SYSTEM;\r\nVAR S: VEC2;\r\nBEGIN\r\n  BANK('B', S);\r\nEND;\r\n");
+  ASSERT_TRUE(f.Finished()) << f.LastLine();
+  std::string psy = f.dir.Read("m.PSY");
+  EXPECT_NE(psy.find("PROCEDURE BANK(constref M: MODID; VAR QTLA0;N:SMALLINT;VAR QTLB0 );\r\n"
+                     "VAR _M_DX:VEC ABSOLUTE QTLB0;\r\nVAR X:VEC ABSOLUTE QTLA0;"),
+            std::string::npos)
+      << psy;
+  EXPECT_NE(psy.find("IF _BS OR QTLC(N,@X) OR QTLC(N,@_M_DX) THEN BEGIN \r\n  CP(X, _M_DX,N);"),
+            std::string::npos)
+      << psy;
+  EXPECT_NE(psy.find("  BANK('B', _X.S,2,_X.B_DX);"), std::string::npos) << psy;
+  EXPECT_EQ(Map(f),
+            "   0 IO  _X.S.V[1]\r\n   1 IO  _X.S.V[2]\r\n   2 IO  _X.B_DX.V[1]\r\n   3 IO  _X.B_DX.V[2]\r\n"
+            "     #\r\n    2    0 0 0\r\n    2    1 0 0\r\n    3    0 0 0\r\n    3    1 0 0\r\n"
+            "    0    2 0 1\r\n    1    3 0 1\r\n\x1a");
+}
+
+TEST(Mproc, MapWithMoreThan10000VariablesIsRefusedNotShifted) {
+  RunFixture f;
+  f.Run(kEquations + "MPROC SYSTEM;\r\nVAR A: ARRAY[1..10001] OF XVR;\r\nBEGIN\r\n  COPY(A[1], A[2]);\r\nEND;\r\n");
+  EXPECT_EQ(f.Messages(), (std::vector<std::string>{"MORE THAN 10000 VARIABLES IN THE MODEL"}));
+  std::string map = f.dir.Read("m.VNM");
+  EXPECT_NE(map.find("9999 **  _X.A[10000]\r\n     #\r\n"), std::string::npos);
+  EXPECT_EQ(map.substr(map.size() - 14), kError);
+}
+
 TEST(Mproc, RunStoppedInPassTwoLeavesAMapThatReadersRefuse) {
   std::string src = "MPROC SYSTEM;\r\nVAR A: ARRAY[1..2] OF XVR;\r\n  _J: INTEGER;\r\nBEGIN\r\n";
   for (int i = 0; i < 4; ++i) src += "  MFOR _J := 5 TO 5 DO\r\n    COPY(A[_J], A[_J]);\r\n";
