@@ -420,7 +420,7 @@ void SubprogramPass::ProcessXprocCall(XprocRecord* p, const std::optional<LoopRa
       if (!ResolveArgument(arg, formal, path)) {
         ok = false;
       } else {
-        bound.push_back({formal->type, path.type});
+        if (formal->type && formal->type->varLength) Bind(bound, formal->type, path.type);
         bool isInput = false;
         for (XvrParam* x = p->inputs; x; x = x->next) isInput = isInput || x == formal->xvr;
         if (!formal->xvr) c_.errors.SyntaxError(" MTX Subst ERR");
@@ -479,6 +479,35 @@ void SubprogramPass::AppendSizeArguments(
   }
 }
 
+// A formal XVR parameter that the callee passes to none of its calls.
+void SubprogramPass::WarnUnusedFormals(const MprocRecord& q, int line) {
+  for (const ProcParam* p = q.params; p; p = p->next) {
+    if (p->mode != kXvrParam) continue;
+    bool used = false;
+    for (const auto* calls : {&q.xcalls, &q.instances})
+      for (const CallRecord& c : *calls)
+        for (const auto* paths : {&c.inputs, &c.outputs, &c.args})
+          for (const ArgPath& a : *paths) {
+            std::string_view root = std::string_view(a.text).substr(0, a.text.find_first_of(".["));
+            used = used || (a.root == ArgPath::kParam && platform::EqualsCaseBlind(root, c_.text.View(p->name)));
+          }
+    if (!used) c_.Log().LogLine("Warning, unused variable within MPROC called at line " + platform::IntToString(line));
+  }
+}
+
+// Binds a variable-length formal type to the member an argument passes; a
+// second, different member of the same group is refused.
+void SubprogramPass::Bind(std::vector<std::pair<TypeRecord*, TypeRecord*>>& bound, TypeRecord* formal,
+                          TypeRecord* actual) {
+  for (const auto& b : bound)
+    if (b.first == formal) {
+      if (b.second != actual)
+        c_.errors.SyntaxError("MORE THAN 1 MEMBER OF SAME GROUP PRESENT " + c_.TokenText(b.second->name));
+      return;
+    }
+  bound.push_back({formal, actual});
+}
+
 // The array over an MFOR range with constant bounds; none otherwise.
 DimRecord* SubprogramPass::LoopDims(const LoopRange& loop) {
   if (!IsNumberText(loop.start) || !IsNumberText(loop.end) || loop.start.size() > 5 || loop.end.size() > 5)
@@ -521,13 +550,14 @@ void SubprogramPass::ProcessMprocCall(MprocRecord* q, const std::optional<LoopRa
     ArgPath path;
     if (ResolveArgument(args[a], formal, path)) {
       call.args.push_back(path);
-      if (formal->type && formal->type->varLength) call.bound.push_back({formal->type, path.type});
+      if (formal->type && formal->type->varLength) Bind(call.bound, formal->type, path.type);
     } else {
       ok = false;
     }
   }
   if (ok && (formal || a != args.size())) c_.errors.SyntaxError("NUMBER-OF-PARAMETERS MISMATCH");
   AppendSizeArguments(q->varLengthUses, call.bound);
+  WarnUnusedFormals(*q, call.line);
   if (q->localsType && !call.moduleId.empty()) {
     // The callee's state is the caller's field named by the module id.
     c_.stmt.current = c_.stmt.tail->prev;

@@ -68,6 +68,8 @@ class SubprogramPass {
   void AppendSizeArguments(VarLengthUse* uses,
                            const std::vector<std::pair<TypeRecord*, TypeRecord*>>& bound);
   DimRecord* LoopDims(const LoopRange& loop);
+  void Bind(std::vector<std::pair<TypeRecord*, TypeRecord*>>& bound, TypeRecord* formal, TypeRecord* actual);
+  void WarnUnusedFormals(const MprocRecord& q, int line);
   void CloseMproc();
 
   PassContext& c_;

@@ -163,6 +163,41 @@ TEST(Mproc, VariableLengthParameterAndInternalGetOverlaysAndSizes) {
             "    0    2 0 1\r\n    1    3 0 1\r\n\x1a");
 }
 
+TEST(Mproc, StateOfSystemIsNumberedByNameAndTablesSurviveAStop) {
+  RunFixture f;
+  // SYSTEM without locals comes after TANK, whose locals type closes the chain.
+  f.Run(kEquations + kTank + "MPROC SYSTEM;\r\nBEGIN\r\nEND;\r\n");
+  ASSERT_TRUE(f.Finished()) << f.LastLine();
+  EXPECT_EQ(Map(f), "     #\r\n\x1a");
+  RunFixture g;
+  g.Run(kEquations + "MPROC M(VAR Q: XVR);\r\nVAR L: XVR;\r\nBEGIN\r\n  COPY(Q, L);\r\nEND;\r\n");
+  EXPECT_EQ(g.LastLine(), "Stopped");
+  Debug1Click(g.pp);  // the half-built tables are still there to read
+  EXPECT_NE(g.dir.Read("DMPTABLE.txt").find("**MPROC M\r\n"), std::string::npos);
+}
+
+TEST(Mproc, CallMessagesAboutGroupsAndUnusedFormals) {
+  const std::string types = "XVTYPE (VEC, V2, V3) = GROUPSEC V : ( VARRAY [ N ] OF , ARRAY [ 1 .. 2 ] OF ,"
+                            " ARRAY [ 1 .. 3 ] OF ) XVR ;\r\n"
+                            "XPROC CP(VARIN A: VEC; VAROT B: VEC);\r\nVAR K: INTEGER;\r\nBEGIN\r\n"
+                            "  FOR K := 1 TO N DO B.V[K] := A.V[K]\r\nEND;\r\n";
+  RunFixture f;
+  f.Run(types + "MPROC SYSTEM;\r\nVAR S: V2; T: V3;\r\nBEGIN\r\n  CP(S, T);\r\nEND;\r\n");
+  EXPECT_EQ(f.Messages(), (std::vector<std::string>{"10 MORE THAN 1 MEMBER OF SAME GROUP PRESENT V2"}));
+  RunFixture g;
+  g.Run(kEquations + "MPROC M(I: MODID; VAR Q, R: XVR);\r\nVAR L: XVR;\r\nBEGIN\r\n  COPY(Q, L);\r\nEND;\r\n" +
+        kSys + "  M('A', A, B);\r\nEND;\r\n");
+  EXPECT_EQ(g.Messages(), (std::vector<std::string>{"Warning, unused variable within MPROC called at line 26"}));
+  EXPECT_TRUE(g.Finished()) << g.LastLine();
+}
+
+TEST(Mproc, MoreOutputsThanTheDuplicateTableHoldsAreReported) {
+  RunFixture f;
+  f.Run(kEquations + "MPROC SYSTEM;\r\nVAR A, B: XVR;\r\n  _J: INTEGER;\r\nBEGIN\r\n"
+        "  MFOR _J := 1 TO 11001 DO\r\n    SOURCE(B);\r\nEND;\r\n");
+  EXPECT_EQ(f.Messages(), (std::vector<std::string>{"MORE THAN 11000 OUTPUTS: DUPLICATE CHECK NOT POSSIBLE"}));
+}
+
 TEST(Mproc, MapWithMoreThan10000VariablesIsRefusedNotShifted) {
   RunFixture f;
   f.Run(kEquations + "MPROC SYSTEM;\r\nVAR A: ARRAY[1..10001] OF XVR;\r\nBEGIN\r\n  COPY(A[1], A[2]);\r\nEND;\r\n");
