@@ -26,6 +26,26 @@ int Find(const ViewerState& v, const std::string& name) {
   return -1;
 }
 
+// At every step the viewer shows the solver's values, and the names fit
+// them: each outflow `q` j is K times the level of tank j.
+void ExpectSolvedSteps(ViewerState& v, const rt::Outcome& out, int tanks, const std::string& q,
+                       double k) {
+  ASSERT_EQ(v.JTmax(), out.ttr.jtmax);
+  ASSERT_GT(v.JTmax(), 2);
+  for (int32_t jt = 0; jt <= v.JTmax(); ++jt) {
+    ASSERT_TRUE(v.GoToTimeStep(jt));
+    EXPECT_DOUBLE_EQ(v.CurrentT(), out.ttr.records[size_t(jt)].t);
+    EXPECT_EQ(v.CurrentValues(), out.ttr.records[size_t(jt)].values) << jt;
+    for (int j = 1; j <= tanks; ++j) {
+      int qj = Find(v, q + "[" + std::to_string(j) + "]");
+      int level = Find(v, "_X.T[" + std::to_string(j) + "].LEVEL");
+      ASSERT_GE(qj, 0);
+      ASSERT_GE(level, 0);
+      EXPECT_NEAR(v.CurrentValues()[size_t(qj)], k * v.CurrentValues()[size_t(level)], 1e-5);
+    }
+  }
+}
+
 TEST(SolverTrajectoryTest, TanksTrajectoryShowsTheSolvedValues) {
   rt::TestModel m = rt::TanksModel();
   const rt::ProblemDir& dir = rt::Compiled(m);
@@ -37,24 +57,8 @@ TEST(SolverTrajectoryTest, TanksTrajectoryShowsTheSolvedValues) {
   ViewerState v;
   ASSERT_EQ(v.Attach(dir.dir().File(m.name + ".TTR")), AttachStatus::Attached);
   EXPECT_TRUE(prompts.messages.empty());
-  ASSERT_EQ(v.JTmax(), out.ttr.jtmax);
-  ASSERT_GT(v.JTmax(), 2);
   EXPECT_EQ(v.VNMBase(), "TANKS");
-
-  for (int32_t jt = 0; jt <= v.JTmax(); ++jt) {
-    ASSERT_TRUE(v.GoToTimeStep(jt));
-    EXPECT_DOUBLE_EQ(v.CurrentT(), out.ttr.records[size_t(jt)].t);
-    EXPECT_EQ(v.CurrentValues(), out.ttr.records[size_t(jt)].values) << jt;
-    // The names fit the values: every outflow is K times its tank's level.
-    for (int j = 1; j <= 3; ++j) {
-      int q = Find(v, "_X.Q[" + std::to_string(j) + "]");
-      int level = Find(v, "_X.T[" + std::to_string(j) + "].LEVEL");
-      ASSERT_GE(q, 0);
-      ASSERT_GE(level, 0);
-      EXPECT_NEAR(v.CurrentValues()[size_t(q)], rt::kTankK * v.CurrentValues()[size_t(level)],
-                  1e-5);
-    }
-  }
+  ExpectSolvedSteps(v, out, 3, "_X.Q", rt::kTankK);
   // The feed is an input: "I*", its X in of 1 at every step.
   v.AddToDisplayList(0);
   EXPECT_EQ(v.DisplayLineText(0), "   0 I*  1.000000E+00 _X.Q[0]");
@@ -87,18 +91,7 @@ TEST(SolverTrajectoryTest, ExampleTanksFromSourceShowsTheSolvedValues) {
   ViewerState v;
   ASSERT_EQ(v.Attach(dir.dir().File("TANKS.TTR")), AttachStatus::Attached);
   EXPECT_TRUE(prompts.messages.empty());
-  ASSERT_EQ(v.JTmax(), out.ttr.jtmax);
-  for (int32_t jt = 0; jt <= v.JTmax(); ++jt) {
-    ASSERT_TRUE(v.GoToTimeStep(jt));
-    EXPECT_EQ(v.CurrentValues(), out.ttr.records[size_t(jt)].values) << jt;
-    for (int j = 1; j <= 4; ++j) {
-      int q = Find(v, "_X.F.Q[" + std::to_string(j) + "]");
-      int level = Find(v, "_X.T[" + std::to_string(j) + "].LEVEL");
-      ASSERT_GE(q, 0);
-      ASSERT_GE(level, 0);
-      EXPECT_NEAR(v.CurrentValues()[size_t(q)], 0.5 * v.CurrentValues()[size_t(level)], 1e-5);
-    }
-  }
+  ExpectSolvedSteps(v, out, 4, "_X.F.Q", 0.5);  // KOUT of the example
   v.AddToDisplayList(0);
   EXPECT_EQ(v.DisplayLineText(0), "   0 I*  1.000000E+00 _X.F.Q[0]");
 }
