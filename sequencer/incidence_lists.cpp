@@ -1,6 +1,7 @@
 // The sparse incidence structure of one ordering stage.
 #include "sequencer/incidence_lists.h"
 
+#include <algorithm>
 #include <cassert>
 
 namespace krv::seq {
@@ -19,10 +20,13 @@ static void CountingSort(std::vector<int>& order, std::vector<int>& scratch,
 void IncidenceLists::Build(int n, const int* rows, const int* cols, int count) {
   n_ = n;
   count_ = count;
-  row_.assign(size_t(count) + 1, 0);
-  col_.assign(size_t(count) + 1, 0);
-  nextInRow_.assign(size_t(count) + 1, 0);
-  nextInCol_.assign(size_t(count) + 1, 0);
+  const size_t size = size_t(count) + 1;
+  row_.assign(size, 0);
+  col_.assign(size, 0);
+  nextInRow_.assign(size, 0);
+  prevInRow_.assign(size, 0);
+  nextInCol_.assign(size, 0);
+  prevInCol_.assign(size, 0);
   order_.resize(size_t(count));
   for (int e = 1; e <= count; ++e) {
     row_[e] = rows[e - 1];
@@ -30,35 +34,52 @@ void IncidenceLists::Build(int n, const int* rows, const int* cols, int count) {
     assert(row_[e] >= 1 && row_[e] <= n && col_[e] >= 1 && col_[e] <= n);
     order_[size_t(e - 1)] = e;
   }
+  mark_.assign(size_t(n) + 1, 0);
+  stamp_ = 0;
   // (row, column) order, equal keys by entry number, as a stable sort
   // from entry order gives it.
   CountingSort(order_, scratch_, bucket_, col_, n);
   CountingSort(order_, scratch_, bucket_, row_, n);
-  LinkRows();
+  Link(kRows);
   CountingSort(order_, scratch_, bucket_, col_, n);
-  LinkCols();
+  Link(kCols);
 }
 
-void IncidenceLists::LinkRows() {
-  rowHead_.assign(size_t(n_) + 1, 0);
-  rowCount_.assign(size_t(n_) + 1, 0);
-  // Linking backwards puts each list in sorted order.
-  for (size_t i = order_.size(); i-- > 0;) {
-    int e = order_[i];
-    nextInRow_[e] = rowHead_[row_[e]];
-    rowHead_[row_[e]] = e;
-    ++rowCount_[row_[e]];
-  }
-}
+// One direction of the lists: a row list is keyed by column and owned by
+// the entry's row, a column list the other way round. Lists are doubly
+// linked so that an entry leaves its list at once.
+struct IncidenceLists::Side {
+  std::vector<int> IncidenceLists::*head;
+  std::vector<int> IncidenceLists::*next;
+  std::vector<int> IncidenceLists::*prev;
+  std::vector<int> IncidenceLists::*owner;
+  std::vector<int> IncidenceLists::*key;
+  std::vector<int> IncidenceLists::*count;
+};
+const IncidenceLists::Side IncidenceLists::kRows{
+    &IncidenceLists::rowHead_, &IncidenceLists::nextInRow_, &IncidenceLists::prevInRow_,
+    &IncidenceLists::row_,     &IncidenceLists::col_,       &IncidenceLists::rowCount_};
+const IncidenceLists::Side IncidenceLists::kCols{
+    &IncidenceLists::colHead_, &IncidenceLists::nextInCol_, &IncidenceLists::prevInCol_,
+    &IncidenceLists::col_,     &IncidenceLists::row_,       &IncidenceLists::colCount_};
 
-void IncidenceLists::LinkCols() {
-  colHead_.assign(size_t(n_) + 1, 0);
-  colCount_.assign(size_t(n_) + 1, 0);
+void IncidenceLists::Link(const Side& s) {
+  auto& head = this->*s.head;
+  auto& next = this->*s.next;
+  auto& prev = this->*s.prev;
+  auto& owner = this->*s.owner;
+  auto& count = this->*s.count;
+  head.assign(size_t(n_) + 1, 0);
+  count.assign(size_t(n_) + 1, 0);
+  // Linking backwards puts each list in the order of order_.
   for (size_t i = order_.size(); i-- > 0;) {
     int e = order_[i];
-    nextInCol_[e] = colHead_[col_[e]];
-    colHead_[col_[e]] = e;
-    ++colCount_[col_[e]];
+    int h = head[owner[e]];
+    next[e] = h;
+    prev[e] = 0;
+    if (h) prev[h] = e;
+    head[owner[e]] = e;
+    ++count[owner[e]];
   }
 }
 
@@ -75,32 +96,36 @@ void IncidenceLists::ExchangeColumns(int a, int b) {
   for (int e = colHead_[b]; e; e = nextInCol_[e]) col_[e] = b;
 }
 
-// One direction of the lists: a row list is keyed by column and owned by
-// the entry's row, a column list the other way round.
-struct IncidenceLists::Side {
-  std::vector<int> IncidenceLists::*head;
-  std::vector<int> IncidenceLists::*next;
-  std::vector<int> IncidenceLists::*owner;
-  std::vector<int> IncidenceLists::*key;
-};
-const IncidenceLists::Side IncidenceLists::kRows{&IncidenceLists::rowHead_,
-                                                 &IncidenceLists::nextInRow_,
-                                                 &IncidenceLists::row_, &IncidenceLists::col_};
-const IncidenceLists::Side IncidenceLists::kCols{&IncidenceLists::colHead_,
-                                                 &IncidenceLists::nextInCol_,
-                                                 &IncidenceLists::col_, &IncidenceLists::row_};
-
 void IncidenceLists::Remove(const Side& s, int e) {
   auto& next = this->*s.next;
-  int* link = &(this->*s.head)[(this->*s.owner)[e]];
-  while (*link && *link != e) link = &next[*link];
-  assert(*link == e);
-  if (*link) *link = next[e];
-  next[e] = 0;
+  auto& prev = this->*s.prev;
+  int p = prev[e], n = next[e];
+  if (p)
+    next[p] = n;
+  else
+    (this->*s.head)[(this->*s.owner)[e]] = n;
+  if (n) prev[n] = p;
+  next[e] = prev[e] = 0;
 }
 
 void IncidenceLists::RemoveFromRow(int e) { Remove(kRows, e); }
 void IncidenceLists::RemoveFromCol(int e) { Remove(kCols, e); }
+
+// Links e into list `into` in front of `before`, or after `last` when
+// `before` is 0 (`last` 0: the list is empty).
+void IncidenceLists::LinkBefore(const Side& s, int e, int into, int before, int last) {
+  auto& next = this->*s.next;
+  auto& prev = this->*s.prev;
+  (this->*s.owner)[e] = into;
+  int p = before ? prev[before] : last;
+  next[e] = before;
+  prev[e] = p;
+  if (p)
+    next[p] = e;
+  else
+    (this->*s.head)[into] = e;
+  if (before) prev[before] = e;
+}
 
 void IncidenceLists::UnlinkColumnFromRows(int c) {
   for (int e = colHead_[c]; e; e = nextInCol_[e])
@@ -118,39 +143,70 @@ void IncidenceLists::UnlinkRowFromColumns(int r) {
 bool IncidenceLists::Insert(const Side& s, int e, int into) {
   auto& next = this->*s.next;
   auto& key = this->*s.key;
-  int* at = nullptr;
-  int* link = &(this->*s.head)[into];
-  for (; *link; link = &next[*link]) {
-    if (key[*link] == key[e]) return false;
-    if (!at && key[*link] >= key[e]) at = link;
+  int before = 0, last = 0;
+  for (int x = (this->*s.head)[into]; x; x = next[x]) {
+    if (key[x] == key[e]) return false;
+    if (!before && key[x] >= key[e]) before = x;
+    last = x;
   }
-  if (!at) at = link;
-  (this->*s.owner)[e] = into;
-  next[e] = *at;
-  *at = e;
+  LinkBefore(s, e, into, before, last);
   return true;
 }
 
 bool IncidenceLists::InsertIntoRow(int e, int r) { return Insert(kRows, e, r); }
 bool IncidenceLists::InsertIntoCol(int e, int c) { return Insert(kCols, e, c); }
 
+// Inserts one by one as Insert does, in one pass over r's list: the first
+// key not below k is always a "record", a key above every key before it,
+// and inserting k keeps every record one, so a sorted list of the records
+// finds each insertion point; keys present are marked for the duplicates.
 void IncidenceLists::MergeInto(const Side& s, const Side& other, int q, int r,
                                const std::vector<char>& done, std::vector<int>* dropped) {
   auto& next = this->*s.next;
+  auto& prev = this->*s.prev;
   auto& key = this->*s.key;
-  int e = (this->*s.head)[q];
-  (this->*s.head)[q] = 0;
-  int* tail = &(this->*s.head)[q];
+  auto& head = this->*s.head;
+  ++stamp_;
+  records_.clear();
+  int last = 0;
+  for (int x = batched_ ? head[r] : 0; x; x = next[x]) {
+    mark_[key[x]] = stamp_;
+    if (records_.empty() || key[x] > key[records_.back()]) records_.push_back(x);
+    last = x;
+  }
+
+  int e = head[q];
+  head[q] = 0;
+  int keptLast = 0;
   while (e) {
     int following = next[e];
-    next[e] = 0;
     int k = key[e];
     if (done[k] || k == q) {
-      *tail = e;
-      tail = &next[e];
-    } else if (!Insert(s, e, r)) {
+      next[e] = 0;
+      prev[e] = keptLast;
+      if (keptLast)
+        next[keptLast] = e;
+      else
+        head[q] = e;
+      keptLast = e;
+    } else if (!batched_) {
+      next[e] = prev[e] = 0;
+      if (!Insert(s, e, r)) {
+        Remove(other, e);
+        if (dropped) dropped->push_back(k);
+      }
+    } else if (mark_[k] == stamp_) {
+      next[e] = prev[e] = 0;
       Remove(other, e);
       if (dropped) dropped->push_back(k);
+    } else {
+      auto at = std::lower_bound(records_.begin(), records_.end(), k,
+                                 [&](int x, int value) { return key[x] < value; });
+      int before = at == records_.end() ? 0 : *at;
+      LinkBefore(s, e, r, before, last);
+      if (!before) last = e;
+      mark_[k] = stamp_;
+      records_.insert(at, e);
     }
     e = following;
   }

@@ -61,21 +61,28 @@ class IncidenceLists {
   // q into column r; a dropped entry is unlinked from its row list and its
   // row is appended to `droppedRows`.
   void MergeColumnInto(int q, int r, const std::vector<char>& done, std::vector<int>& droppedRows);
+  // Off: the merges insert entry by entry with InsertIntoRow and
+  // InsertIntoCol, the plain form that checks the batched one.
+  void SetBatchedMerges(bool on) { batched_ = on; }
 
  private:
   struct Side;
   static const Side kRows, kCols;
+  void Link(const Side& s);
   void Remove(const Side& s, int e);
+  void LinkBefore(const Side& s, int e, int into, int before, int last);
   bool Insert(const Side& s, int e, int into);
   void MergeInto(const Side& s, const Side& other, int q, int r, const std::vector<char>& done,
                  std::vector<int>* dropped);
-  void LinkRows();
-  void LinkCols();
+
   int n_ = 0;
   int count_ = 0;
-  std::vector<int> row_, col_, nextInRow_, nextInCol_;
+  std::vector<int> row_, col_, nextInRow_, prevInRow_, nextInCol_, prevInCol_;
   std::vector<int> rowHead_, colHead_, rowCount_, colCount_;
   std::vector<int> order_, scratch_, bucket_;
+  std::vector<int> mark_, records_;  // scratch of MergeInto
+  int stamp_ = 0;
+  bool batched_ = true;
 };
 
 }  // namespace krv::seq

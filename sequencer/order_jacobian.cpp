@@ -26,6 +26,7 @@ class Orderer {
   Orderer(int n, pp::LogWriter& log, const OrderingOptions& options)
       : n_(n), log_(log), literalSweeps_(options.literalSweeps), search_(options.search) {
     if (!search_) search_ = RepairPathFinder();
+    lists_.SetBatchedMerges(!literalSweeps_);
   }
 
   JacobianOrder Run(const std::vector<int>& rows, const std::vector<int>& cols);

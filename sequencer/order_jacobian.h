@@ -30,8 +30,9 @@ struct OrderingOptions {
   // The diagonal repair search; the linear-time finder when empty.
   RepairSearch search;
   // Run every sweep over the block row by row as written down, instead of
-  // tracking which rows have become solvable. Both give the same result;
-  // the literal form serves to check the faster one.
+  // tracking which rows have become solvable, and merge entry by entry.
+  // Both give the same result; the literal form serves to check the
+  // faster one.
   bool literalSweeps = false;
 };
 

@@ -170,6 +170,21 @@ TEST(OrderJacobian, FastSearchAndSweepsMatchTheLiteralOnes) {
   EXPECT_GT(torn, 1000);
 }
 
+TEST(OrderJacobian, FastSweepsAndMergesMatchTheLiteralOnesOnLargerPatterns) {
+  std::mt19937 rng(4242);
+  OrderingOptions literal;
+  literal.literalSweeps = true;
+  for (int round = 0; round < 300; ++round) {
+    int n = 20 + int(rng() % 60);
+    double density = (1.0 + double(rng() % 60) / 10.0) / n;
+    Pairs nz = RandomPattern(rng, n, density, round % 2 == 0);
+    Ordered fast = Order(n, nz);
+    Ordered slow = Order(n, nz, literal);
+    ASSERT_EQ(fast.log, slow.log) << "round " << round;
+    ASSERT_EQ(EntriesOf(fast.order), EntriesOf(slow.order)) << "round " << round;
+  }
+}
+
 // Strongly connected components of the graph x -> matched column of each
 // nonzero (x, c), as sets of rows.
 static std::set<std::set<int>> Components(int n, const Pairs& nz, const std::vector<int>& matched) {
