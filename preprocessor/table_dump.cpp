@@ -93,6 +93,7 @@ class Dumper {
     for (const CallRecord& c : m.xcalls) {
       Line("");
       Line("**XPROC " + (c.xproc ? Name(c.xproc->name) : std::string()));
+      if (c.xproc) Uses(c.xproc->varLengthUses);
       Loop(&c);
       Line("  VARIN");
       Paths(c.inputs);

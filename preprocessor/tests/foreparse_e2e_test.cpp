@@ -47,17 +47,19 @@ void Stop(pid_t pid) {
   waitpid(pid, &status, 0);
 }
 
-TEST(ForeparseProgram, BatchRunWritesTheTypesFileAndKeepsRunning) {
+TEST(ForeparseProgram, BatchRunWritesEveryOutputAndKeepsRunning) {
   krv::testing::TempDir dir;
   dir.Write("TANKS.QTL",
             "{ two tanks }\r\nXVTYPE\r\n  TANK = RECORD LEVEL, FLOW: XVR END;\r\n"
-            "XPROC OUT(VARIN T: TANK; VAROT F: XVR);\r\nBEGIN\r\n  F.O := T.LEVEL.I;\r\nEND;\r\n");
+            "XPROC OUT(VARIN T: TANK; VAROT F: XVR);\r\nBEGIN\r\n  F := T.LEVEL;\r\nEND;\r\n"
+            "MPROC SYSTEM;\r\nVAR T: TANK; F: XVR;\r\nBEGIN\r\n  OUT(T, F);\r\nEND;\r\n");
   pid_t pid = Start(dir.path(), {"TANKS", "/E"});
   ASSERT_GT(pid, 0);
+  // The map is the last output; it ends with the byte 26.
   bool written = WaitFor([&] {
-    if (!dir.Has("TANKS.GTY")) return false;
-    std::string g = dir.Read("TANKS.GTY");
-    return !g.empty() && g.back() == '\x1a';
+    if (!dir.Has("TANKS.VNM")) return false;
+    std::string m = dir.Read("TANKS.VNM");
+    return !m.empty() && m.back() == '\x1a';
   });
   EXPECT_TRUE(written);
   EXPECT_TRUE(WaitFor([&] { return dir.Has("DMPTABLE.txt"); }));
@@ -66,10 +68,15 @@ TEST(ForeparseProgram, BatchRunWritesTheTypesFileAndKeepsRunning) {
   EXPECT_EQ(waitpid(pid, &status, WNOHANG), 0);
   Stop(pid);
   std::string gty = dir.Read("TANKS.GTY");
-  EXPECT_EQ(gty.substr(0, 46), "  TANK=RECORD\r\n     LEVEL,FLOW:XVR;\r\n  END;\r\nC");
+  EXPECT_EQ(gty.substr(0, 45), "  TANK=RECORD\r\n     LEVEL,FLOW:XVR;\r\n  END;\r\n");
   EXPECT_NE(gty.find(" TANKS';\r\n\x1a"), std::string::npos);
   EXPECT_TRUE(dir.Has("TMPQTL.TMP"));
-  EXPECT_TRUE(dir.Has("TANKS.VNM"));
+  EXPECT_NE(dir.Read("TANKS.PSY").find("PROCEDURE SYSTEMMC(VAR _X:_SYSTEM);"), std::string::npos);
+  std::string map = dir.Read("TANKS.VNM");
+  EXPECT_NE(map.find("\r\n   0 I*  _X.T.LEVEL\r\n   1 I*  _X.T.FLOW\r\n   2 *O  _X.F\r\n     #\r\n"
+                     "    2    0 0 0\r\n    2    1 0 0\r\n\x1a"),
+            std::string::npos)
+      << map;
 }
 
 }  // namespace
