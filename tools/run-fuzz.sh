@@ -1,18 +1,22 @@
 #!/bin/sh
 # Runs every fuzz target for a bounded time, each with its own corpus folder.
+# Paths are made absolute: some targets work in a scratch directory.
 set -e
-dir="$1/fuzz"
+build=$(cd "$1" && pwd)
+src=$(pwd)
 seconds="${2:-60}"
-for f in "$dir"/fuzz_*; do
+status=0
+for f in "$build"/fuzz/fuzz_*; do
   [ -x "$f" ] || continue
   name=$(basename "$f")
-  corpus="$1/corpus/$name"
+  corpus="$build/corpus/$name"
   mkdir -p "$corpus"
-  seeds="fuzz/seeds/${name#fuzz_}"
+  seeds="$src/fuzz/seeds/${name#fuzz_}"
   echo "== $name for ${seconds}s"
   if [ -d "$seeds" ]; then
-    "$f" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 "$corpus" "$seeds"
+    "$f" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 "$corpus" "$seeds" || status=1
   else
-    "$f" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 "$corpus"
+    "$f" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 "$corpus" || status=1
   fi
 done
+exit $status
