@@ -135,21 +135,22 @@ void Preprocessor::RunPreprocessor() {
     // reader refuses.
     stmt_.Clear();
     out_.CloseOutput();
-    WriteMap(label_ + "\r\n***ERROR***\r\n");
+    WriteMap(label_ + "\r\n", "***ERROR***\r\n");
     throw;
   }
   state_.pass2Failed = errors_.Pass2Failed();
   CloseSource();
   stmt_.Clear();
   out_.CloseOutput();
-  WriteMap(map + (state_.pass2Failed ? "***ERROR***\r\n" : ""));
+  WriteMap(map, state_.pass2Failed ? "***ERROR***\r\n" : "");
   log_.LogLine("  ---FINISHED" + platform::IntToString(HeapBytesInUse()));
 }
 
-void Preprocessor::WriteMap(const std::string& text) {
+void Preprocessor::WriteMap(const std::string& text, const std::string& tail) {
   state_.currentFileName = state_.modelPath + ".VNM";
   if (!mapFile_) return;
-  if (std::fwrite(text.data(), 1, text.size(), mapFile_) != text.size())
+  if (std::fwrite(text.data(), 1, text.size(), mapFile_) != text.size() ||
+      std::fwrite(tail.data(), 1, tail.size(), mapFile_) != tail.size())
     throw EFileError("Cannot write file " + state_.currentFileName);
   CloseTextFile(mapFile_, true);
 }

@@ -65,8 +65,8 @@ class Preprocessor {
   std::FILE* CreateTextFile();
   void CloseTextFile(std::FILE*& f, bool withEofMark);
   void WriteGeneratedTypes();
-  // Writes the map text and the final byte 26, and closes the map.
-  void WriteMap(const std::string& text);
+  // Writes the map text, its tail and the final byte 26, and closes the map.
+  void WriteMap(const std::string& text, const std::string& tail);
 
   LogWriter& log_;
   RunState state_;

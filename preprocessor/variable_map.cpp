@@ -63,10 +63,14 @@ WalkResult ReadScratch() {
 class StateWalk {
  public:
   StateWalk(const TextBuffer& text, const TypeChain& types) : text_(text), types_(types) {}
-  void Walk(const TypeRecord* type, const std::string& path, int depth) {
+  // `path` holds the path so far; each level appends to it and takes its
+  // piece off again.
+  void Walk(const TypeRecord* type, std::string& path, int depth) {
     if (depth > 64 || paths.size() > size_t(kMaxMapVariables)) return;
     for (const FieldRecord* f = type->fields; f; f = f->next) {
-      std::string name = path + "." + std::string(text_.View(f->name));
+      size_t base = path.size();
+      path += '.';
+      path += text_.View(f->name);
       long lo = 0, count = 1;
       if (f->dims) {
         std::string b(text_.View(f->dims->boundsText));
@@ -74,14 +78,22 @@ class StateWalk {
         lo = l ? long(*l) : 1;
         count = f->dims->count;
       }
+      size_t named = path.size();
       for (long k = 0; k < count; ++k) {
-        std::string p = f->dims ? name + "[" + IntToString(lo + k) + "]" : name;
+        if (f->dims) {
+          path += '[';
+          path += IntToString(lo + k);
+          path += ']';
+        }
         if (f->fieldType == types_.Head())
-          paths.push_back(p);
+          paths.push_back(path);
         else if (f->fieldType)
-          Walk(f->fieldType, p, depth + 1);
-        if (paths.size() > size_t(kMaxMapVariables)) return;
+          Walk(f->fieldType, path, depth + 1);
+        path.resize(named);
+        if (paths.size() > size_t(kMaxMapVariables)) break;
       }
+      path.resize(base);
+      if (paths.size() > size_t(kMaxMapVariables)) return;
     }
   }
   std::vector<std::string> paths;
@@ -107,7 +119,8 @@ std::string WriteVariableMap(ErrorReport& errors, const TextBuffer& text, const 
   // The state type of SYSTEM, found by its name.
   StateWalk state(text, types);
   const TypeRecord* stateType = types.FindXvrType(text, "_SYSTEM");
-  if (stateType) state.Walk(stateType, "", 0);
+  std::string path;
+  if (stateType) state.Walk(stateType, path, 0);
   if (state.paths.size() > size_t(kMaxMapVariables)) {
     errors.Pass2Error("MORE THAN 10000 VARIABLES IN THE MODEL");
     state.paths.resize(kMaxMapVariables);
@@ -130,21 +143,32 @@ std::string WriteVariableMap(ErrorReport& errors, const TextBuffer& text, const 
     }
   }
   size_t lastDot = 0;
+  out.reserve(out.size() + n * 48 + walk.incidences.size() * 16 + 16);
   for (size_t v = 0; v < n; ++v) {
     if ((fixIn[v] > 0 && anyIn[v] > 1) || fixOut[v] > 1) {
       log.LogLine("MULTI-USE OF CONTROL OR FIXED VARIABLE " + IntToString((long long)v));
       errors.SetPass2Failed();
     }
-    out += PadLeft(IntToString((long long)v), 4) + " " + in[v] + outRole[v] + "  _X" + state.paths[v] + "\r\n";
+    out += PadLeft(IntToString((long long)v), 4);
+    out += ' ';
+    out += in[v];
+    out += outRole[v];
+    out += "  _X";
+    out += state.paths[v];
+    out += "\r\n";
     if (v - lastDot > 40) {
       log.LogAppend(".");
       lastDot = v;
     }
   }
   out += "     #\r\n";
-  for (const Incidence& r : walk.incidences)
-    out += PadLeft(IntToString(r.output), 5) + PadLeft(IntToString(r.input), 5) + (r.fix ? " 1" : " 0") +
-           PadLeft(IntToString(r.mode), 2) + "\r\n";
+  for (const Incidence& r : walk.incidences) {
+    out += PadLeft(IntToString(r.output), 5);
+    out += PadLeft(IntToString(r.input), 5);
+    out += r.fix ? " 1" : " 0";
+    out += PadLeft(IntToString(r.mode), 2);
+    out += "\r\n";
+  }
   log.LogLine(" " + IntToString((long long)n) + " variables of type XVR");
   return out;
 }
