@@ -1,6 +1,7 @@
 // The variable map writer.
 #include "preprocessor/variable_map.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <utility>
 #include <vector>
@@ -120,7 +121,10 @@ std::string WriteVariableMap(ErrorReport& errors, const TextBuffer& text, const 
   StateWalk state(text, types);
   const TypeRecord* stateType = types.FindXvrType(text, "_SYSTEM");
   std::string path;
-  if (stateType) state.Walk(stateType, path, 0);
+  if (stateType) {
+    state.paths.reserve(size_t(std::min(stateType->dimension, kMaxMapVariables + 1)));
+    state.Walk(stateType, path, 0);
+  }
   if (state.paths.size() > size_t(kMaxMapVariables)) {
     errors.Pass2Error("MORE THAN 10000 VARIABLES IN THE MODEL");
     state.paths.resize(kMaxMapVariables);

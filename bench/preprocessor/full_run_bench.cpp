@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -54,17 +55,24 @@ int main() {
   char tmpl[] = "/tmp/krv_bench_full_XXXXXX";
   if (!mkdtemp(tmpl) || chdir(tmpl) != 0) return 1;
   Write("BIG.QTL", Model(2499));
-  krv::pp::LogWriter log;
-  krv::pp::Preprocessor pp(log);
-  auto t0 = std::chrono::steady_clock::now();
-  krv::pp::HandleCommandLine(pp, {"BIG"});
-  auto t1 = std::chrono::steady_clock::now();
-  if (log.Lines().back().rfind("  ---FINISHED", 0) != 0) {
-    std::printf("run did not finish: %s\n", log.Lines().back().c_str());
-    return 1;
+  // Best of three runs, for Foreparse and for the compiler alike.
+  double run = 1e9;
+  std::string vars;
+  for (int round = 0; round < 3; ++round) {
+    krv::pp::LogWriter log;
+    krv::pp::Preprocessor pp(log);
+    auto t0 = std::chrono::steady_clock::now();
+    krv::pp::HandleCommandLine(pp, {"BIG"});
+    auto t1 = std::chrono::steady_clock::now();
+    if (log.Lines().back().rfind("  ---FINISHED", 0) != 0) {
+      std::printf("run did not finish: %s\n", log.Lines().back().c_str());
+      return 1;
+    }
+    const std::string& line = log.Lines()[log.Lines().size() - 2];
+    vars = line.substr(line.find_first_not_of('.'));
+    run = std::min(run, Seconds(t0, t1));
   }
-  std::string vars = log.Lines()[log.Lines().size() - 2];
-  std::printf("Foreparse run (%s): %s ms\n", vars.c_str() + 1, Ms(Seconds(t0, t1)).c_str());
+  std::printf("Foreparse run (%s): %s ms\n", vars.c_str() + 1, Ms(run).c_str());
   std::string units = std::string(KRV_BIN_PARENT) + "/runtime/units";
   if (!std::filesystem::exists(units + "/KRVPROCS.ppu")) {
     std::printf("fpc compile: runtime units not built, skipped\n");
@@ -72,12 +80,16 @@ int main() {
   }
   Write("KRVUSER.PAS", kUserUnit);
   std::string cmd = "fpc -Fu" + units + " KRVUSER.PAS > fpc.log 2>&1";
-  auto t2 = std::chrono::steady_clock::now();
-  int rc = std::system(cmd.c_str());
-  auto t3 = std::chrono::steady_clock::now();
-  bool ok = WIFEXITED(rc) && WEXITSTATUS(rc) == 0;
-  std::printf("fpc compile of its output: %s ms%s; Foreparse takes %s%% of it\n", Ms(Seconds(t2, t3)).c_str(),
-              ok ? "" : " (compile FAILED, see fpc.log)",
-              IntToString((long long)(100.0 * Seconds(t0, t1) / Seconds(t2, t3))).c_str());
+  double compile = 1e9;
+  bool ok = true;
+  for (int round = 0; round < 3 && ok; ++round) {
+    auto t2 = std::chrono::steady_clock::now();
+    int rc = std::system(cmd.c_str());
+    auto t3 = std::chrono::steady_clock::now();
+    ok = WIFEXITED(rc) && WEXITSTATUS(rc) == 0;
+    compile = std::min(compile, Seconds(t2, t3));
+  }
+  std::printf("fpc compile of its output: %s ms%s; Foreparse takes %s%% of it\n", Ms(compile).c_str(),
+              ok ? "" : " (compile FAILED, see fpc.log)", IntToString((long long)(100.0 * run / compile)).c_str());
   return ok ? 0 : 1;
 }
