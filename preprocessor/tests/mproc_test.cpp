@@ -198,6 +198,24 @@ TEST(Mproc, MoreOutputsThanTheDuplicateTableHoldsAreReported) {
   EXPECT_EQ(f.Messages(), (std::vector<std::string>{"MORE THAN 11000 OUTPUTS: DUPLICATE CHECK NOT POSSIBLE"}));
 }
 
+TEST(Mproc, StorageLettersRunOutAfter36) {
+  const std::string vec = "XVTYPE (VEC, V2) = GROUPSEC V : ( VARRAY [ N ] OF , ARRAY [ 1 .. 2 ] OF ) XVR ;\r\n";
+  std::string names, decl;
+  for (int i = 0; i < 37; ++i) names += (i ? ", P" : "P") + std::to_string(i);
+  RunFixture f;
+  f.Run(vec + "XPROC A(VARIN " + names + ": VEC; VAROT Y: XVR);\r\nBEGIN\r\n  Y := 1\r\nEND;\r\n" + kEmptySystem);
+  auto m = f.Messages();
+  ASSERT_FALSE(m.empty());
+  EXPECT_EQ(m[0], "2 PP ERR ABSOVFL");
+
+  RunFixture g;
+  g.Run(vec + "MPROC B(M: MODID; VAR X: VEC);\r\nVAR " + names + ": VEC;\r\nBEGIN\r\nEND;\r\n" +
+        "MPROC SYSTEM;\r\nVAR S: V2;\r\nBEGIN\r\n  B('K', S);\r\nEND;\r\n");
+  EXPECT_EQ(g.Messages(), (std::vector<std::string>{"Warning, unused variable within MPROC called at line 9",
+                                                   "INTV OVFL"}));
+  EXPECT_NE(g.dir.Read("m.VNM").find(kError), std::string::npos);
+}
+
 TEST(Mproc, MapWithMoreThan10000VariablesIsRefusedNotShifted) {
   RunFixture f;
   f.Run(kEquations + "MPROC SYSTEM;\r\nVAR A: ARRAY[1..10001] OF XVR;\r\nBEGIN\r\n  COPY(A[1], A[2]);\r\nEND;\r\n");
