@@ -160,8 +160,8 @@ bool IncidenceLists::InsertIntoCol(int e, int c) { return Insert(kCols, e, c); }
 // key not below k is always a "record", a key above every key before it,
 // and inserting k keeps every record one, so a sorted list of the records
 // finds each insertion point; keys present are marked for the duplicates.
-void IncidenceLists::MergeInto(const Side& s, const Side& other, int q, int r,
-                               const std::vector<char>& done, std::vector<int>* dropped) {
+int IncidenceLists::MergeInto(const Side& s, const Side& other, int q, int r,
+                              const std::vector<char>& done, std::vector<int>* lost) {
   auto& next = this->*s.next;
   auto& prev = this->*s.prev;
   auto& key = this->*s.key;
@@ -177,28 +177,26 @@ void IncidenceLists::MergeInto(const Side& s, const Side& other, int q, int r,
 
   int e = head[q];
   head[q] = 0;
-  int keptLast = 0;
+  int keptLast = 0, added = 0;
   while (e) {
     int following = next[e];
     int k = key[e];
+    next[e] = prev[e] = 0;
     if (done[k] || k == q) {
-      next[e] = 0;
       prev[e] = keptLast;
       if (keptLast)
         next[keptLast] = e;
       else
         head[q] = e;
       keptLast = e;
-    } else if (!batched_) {
-      next[e] = prev[e] = 0;
-      if (!Insert(s, e, r)) {
-        Remove(other, e);
-        if (dropped) dropped->push_back(k);
-      }
+      e = following;
+      continue;
+    }
+    bool inserted;
+    if (!batched_) {
+      inserted = Insert(s, e, r);
     } else if (mark_[k] == stamp_) {
-      next[e] = prev[e] = 0;
-      Remove(other, e);
-      if (dropped) dropped->push_back(k);
+      inserted = false;
     } else {
       auto at = std::lower_bound(records_.begin(), records_.end(), k,
                                  [&](int x, int value) { return key[x] < value; });
@@ -207,18 +205,28 @@ void IncidenceLists::MergeInto(const Side& s, const Side& other, int q, int r,
       if (!before) last = e;
       mark_[k] = stamp_;
       records_.insert(at, e);
+      inserted = true;
+    }
+    if (!inserted) {
+      Remove(other, e);
+      if (lost) lost->push_back(k);
+    } else if (k != r) {
+      ++added;
+    } else if (lost) {
+      lost->push_back(k);  // it became r's own diagonal
     }
     e = following;
   }
+  return added;
 }
 
-void IncidenceLists::MergeRowInto(int q, int r, const std::vector<char>& done) {
-  MergeInto(kRows, kCols, q, r, done, nullptr);
+int IncidenceLists::MergeRowInto(int q, int r, const std::vector<char>& done) {
+  return MergeInto(kRows, kCols, q, r, done, nullptr);
 }
 
 void IncidenceLists::MergeColumnInto(int q, int r, const std::vector<char>& done,
-                                     std::vector<int>& droppedRows) {
-  MergeInto(kCols, kRows, q, r, done, &droppedRows);
+                                     std::vector<int>& lostRows) {
+  MergeInto(kCols, kRows, q, r, done, &lostRows);
 }
 
 }  // namespace krv::seq

@@ -55,12 +55,14 @@ class IncidenceLists {
 
   // Moves every entry of row q's list whose column is neither done nor q
   // into row r (InsertIntoRow); an entry whose column row r already has is
-  // dropped and unlinked from its column list.
-  void MergeRowInto(int q, int r, const std::vector<char>& done);
+  // dropped and unlinked from its column list. Returns how many entries
+  // row r gained in columns other than r.
+  int MergeRowInto(int q, int r, const std::vector<char>& done);
   // Likewise every entry of column q's list whose row is neither done nor
-  // q into column r; a dropped entry is unlinked from its row list and its
-  // row is appended to `droppedRows`.
-  void MergeColumnInto(int q, int r, const std::vector<char>& done, std::vector<int>& droppedRows);
+  // q into column r; a dropped entry is unlinked from its row list. Every
+  // row that so lost its entry in an open column (dropped, or renamed onto
+  // its own diagonal) is appended to `lostRows`.
+  void MergeColumnInto(int q, int r, const std::vector<char>& done, std::vector<int>& lostRows);
   // Off: the merges insert entry by entry with InsertIntoRow and
   // InsertIntoCol, the plain form that checks the batched one.
   void SetBatchedMerges(bool on) { batched_ = on; }
@@ -72,8 +74,8 @@ class IncidenceLists {
   void Remove(const Side& s, int e);
   void LinkBefore(const Side& s, int e, int into, int before, int last);
   bool Insert(const Side& s, int e, int into);
-  void MergeInto(const Side& s, const Side& other, int q, int r, const std::vector<char>& done,
-                 std::vector<int>* dropped);
+  int MergeInto(const Side& s, const Side& other, int q, int r, const std::vector<char>& done,
+                std::vector<int>* lost);
 
   int n_ = 0;
   int count_ = 0;

@@ -67,7 +67,7 @@ class Orderer {
   std::vector<int> openCount_;  // open columns left in each row's list
   MinHeap thisSweep_, nextSweep_;
   int sweepAt_ = 0;  // the row the running sweep has reached
-  std::vector<int> path_, pathPos_, droppedRows_;
+  std::vector<int> path_, pathPos_, lostRows_;
 };
 
 JacobianOrder Orderer::Run(const std::vector<int>& rows, const std::vector<int>& cols) {
@@ -308,16 +308,11 @@ void Orderer::OrderBlockByReadiness(int first, int last) {
       continue;
     }
     int r = TraceAndMerge(lowestOpen);
-    int k = 0;
-    for (int e = lists_.RowHead(r); e; e = lists_.NextInRow(e)) {
-      int c = lists_.Col(e);
-      if (!done_[size_t(c)] && c != r) ++k;
-    }
-    openCount_[size_t(r)] = k;
-    for (int y : droppedRows_)
-      if (y != r && !done_[size_t(y)]) --openCount_[size_t(y)];
-    droppedRows_.clear();
-    if (k == 0) thisSweep_.push(r);
+    for (int y : lostRows_)
+      if (!done_[size_t(y)]) --openCount_[size_t(y)];
+    lostRows_.clear();
+    assert(openCount_[size_t(r)] >= 0);
+    if (openCount_[size_t(r)] == 0) thisSweep_.push(r);
   }
 }
 
@@ -349,7 +344,9 @@ int Orderer::TraceAndMerge(int l) {
 }
 
 void Orderer::Merge(int q, int r) {
-  lists_.MergeRowInto(q, r, done_);
+  // Row r takes over q's open columns (q's own among them until the
+  // column merge renames it onto r's diagonal).
+  openCount_[size_t(r)] += lists_.MergeRowInto(q, r, done_);
   group_[size_t(q)] = r;
   auto& into = members_[size_t(r)];
   for (int x : members_[size_t(q)]) {
@@ -358,7 +355,7 @@ void Orderer::Merge(int q, int r) {
   }
   into.push_back(q);
   members_[size_t(q)].clear();
-  lists_.MergeColumnInto(q, r, done_, droppedRows_);
+  lists_.MergeColumnInto(q, r, done_, lostRows_);
   done_[size_t(q)] = 1;
 }
 
