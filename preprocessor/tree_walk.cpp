@@ -46,6 +46,7 @@ class Walker {
       : errors_(errors), text_(text), types_(types) {}
 
   void WalkInstance(const Frame& frame, int level);
+  bool Stopped() const { return stopped_; }
   WalkResult result;
 
  private:
@@ -58,10 +59,28 @@ class Walker {
   void Leaves(const Address& a, std::vector<int32_t>& out);
   void RecordCall(const Frame& frame, const CallRecord& call);
 
+  // Guards the expansion: a model is refused once it needs more loop
+  // steps or records than any map could hold.
+  bool Step();
+
   ErrorReport& errors_;
   const TextBuffer& text_;
   const TypeChain& types_;
+  long steps_ = 0;
+  bool stopped_ = false;
 };
+
+constexpr long kMaxSteps = 2000000;
+constexpr size_t kMaxRecords = 2000000;
+
+bool Walker::Step() {
+  if (stopped_) return false;
+  if (++steps_ <= kMaxSteps && result.incidences.size() <= kMaxRecords && result.outputs.size() <= kMaxRecords)
+    return true;
+  stopped_ = true;
+  errors_.Pass2Error("MODEL TOO LARGE TO EXPAND");
+  return false;
+}
 
 // A loop bound: a number, or a size identifier with an optional "+n"/"-n".
 std::optional<long> Walker::Bound(const Frame& frame, const std::string& text) {
@@ -197,7 +216,7 @@ void Walker::RecordCall(const Frame& frame, const CallRecord& call) {
   std::string callee = Name(call.xproc->name);
   uint8_t fix = callee == "QTLFIX" ? 1 : 0;
   uint8_t mode = callee == "QTLINTEG" ? 1 : callee == "QTLDERIV" ? 2 : 0;
-  for (long v = start; v <= end; ++v) {
+  for (long v = start; v <= end && Step(); ++v) {
     std::vector<int32_t> in, out;
     bool ok = true;
     for (const ArgPath& p : call.inputs) {
@@ -224,6 +243,7 @@ void Walker::RecordCall(const Frame& frame, const CallRecord& call) {
     for (int32_t o : out) {
       result.outputs.push_back(o);
       for (int32_t i : in) result.incidences.push_back({o, i, fix, mode});
+      if (result.incidences.size() > kMaxRecords && !Step()) return;
     }
   }
 }
@@ -263,7 +283,7 @@ void Walker::WalkInstance(const Frame& frame, int level) {
   for (const CallRecord& call : frame.mproc->instances) {
     long start, end;
     if (!Range(frame, call.loop, start, end)) continue;
-    for (long v = start; v <= end; ++v) {
+    for (long v = start; v <= end && Step(); ++v) {
       Frame child;
       child.mproc = call.mproc;
       BindChild(frame, call, child);
@@ -305,6 +325,8 @@ WalkResult WalkMprocTree(ErrorReport& errors, const TextBuffer& text, const Type
   Frame root;
   root.mproc = &system;
   w.WalkInstance(root, 0);
+  // A refused expansion leaves no partial incidences for the map.
+  if (w.Stopped()) w.result = WalkResult{};
   return std::move(w.result);
 }
 

@@ -216,6 +216,18 @@ TEST(Mproc, StorageLettersRunOutAfter36) {
   EXPECT_NE(g.dir.Read("m.VNM").find(kError), std::string::npos);
 }
 
+TEST(Mproc, ExpansionBeyondAnyMapIsRefusedNotRunForever) {
+  RunFixture f;
+  f.Run("XVTYPE BIG = RECORD W: ARRAY[1..1500] OF XVR END;\r\n"
+        "XPROC ALL(VARIN A: BIG; VAROT B: BIG);\r\nBEGIN\r\n  B.W[1] := A.W[1]\r\nEND;\r\n"
+        "MPROC SYSTEM;\r\nVAR A, B: BIG;\r\n  _J: INTEGER;\r\nBEGIN\r\n"
+        "  MFOR _J := 1 TO 999999999 DO\r\n    ALL(A, B);\r\nEND;\r\n");
+  auto m = f.Messages();
+  ASSERT_FALSE(m.empty());
+  EXPECT_EQ(m[0], "MODEL TOO LARGE TO EXPAND");
+  EXPECT_NE(f.dir.Read("m.VNM").find(kError), std::string::npos);
+}
+
 TEST(Mproc, MapWithMoreThan10000VariablesIsRefusedNotShifted) {
   RunFixture f;
   f.Run(kEquations + "MPROC SYSTEM;\r\nVAR A: ARRAY[1..10001] OF XVR;\r\nBEGIN\r\n  COPY(A[1], A[2]);\r\nEND;\r\n");
