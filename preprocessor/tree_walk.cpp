@@ -40,6 +40,9 @@ std::optional<long> ParseNumber(std::string_view s) {
   return std::stol(std::string(s));
 }
 
+constexpr long kMaxSteps = 2000000;
+constexpr size_t kMaxRecords = 2000000;
+
 class Walker {
  public:
   Walker(ErrorReport& errors, const TextBuffer& text, const TypeChain& types)
@@ -69,9 +72,6 @@ class Walker {
   long steps_ = 0;
   bool stopped_ = false;
 };
-
-constexpr long kMaxSteps = 2000000;
-constexpr size_t kMaxRecords = 2000000;
 
 bool Walker::Step() {
   if (stopped_) return false;
@@ -207,6 +207,11 @@ std::optional<Address> Walker::Eval(const Frame& frame, const ArgPath& path, lon
 
 void Walker::Leaves(const Address& a, std::vector<int32_t>& out) {
   long n = long(a.type ? a.type->dimension : 0) * (a.dims ? a.dims->count : 1);
+  if (n > long(kMaxRecords)) {
+    steps_ = kMaxSteps;  // refuses the expansion at the next step
+    Step();
+    return;
+  }
   for (long k = 0; k < n; ++k) out.push_back(int32_t(a.base + k));
 }
 

@@ -80,6 +80,7 @@ class StateWalk {
         count = f->dims->count;
       }
       size_t named = path.size();
+      if (f->fieldType != types_.Head() && (!f->fieldType || f->fieldType->dimension <= 0)) count = 0;
       for (long k = 0; k < count; ++k) {
         if (f->dims) {
           path += '[';
@@ -88,7 +89,7 @@ class StateWalk {
         }
         if (f->fieldType == types_.Head())
           paths.push_back(path);
-        else if (f->fieldType)
+        else if (f->fieldType && f->fieldType->dimension > 0)  // nothing to number otherwise
           Walk(f->fieldType, path, depth + 1);
         path.resize(named);
         if (paths.size() > size_t(kMaxMapVariables)) break;

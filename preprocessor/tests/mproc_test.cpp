@@ -228,6 +228,15 @@ TEST(Mproc, ExpansionBeyondAnyMapIsRefusedNotRunForever) {
   EXPECT_NE(f.dir.Read("m.VNM").find(kError), std::string::npos);
 }
 
+TEST(Mproc, HugeArraysWithoutVariablesCostNothing) {
+  RunFixture f;
+  f.Run("XVTYPE E = RECORD END; F = RECORD X: ARRAY[1..32767] OF E END; G = RECORD Y: ARRAY[1..32767] OF F END;\r\n"
+        "XPROC P(VARIN A: G; VAROT B: XVR);\r\nBEGIN\r\n  B := SIZEOF(A)\r\nEND;\r\n"
+        "MPROC SYSTEM;\r\nVAR A: G; B: XVR;\r\nBEGIN\r\n  P(A, B);\r\nEND;\r\n");
+  ASSERT_TRUE(f.Finished()) << f.LastLine();
+  EXPECT_EQ(Map(f), "   0 *O  _X.B\r\n     #\r\n\x1a");
+}
+
 TEST(Mproc, MapWithMoreThan10000VariablesIsRefusedNotShifted) {
   RunFixture f;
   f.Run(kEquations + "MPROC SYSTEM;\r\nVAR A: ARRAY[1..10001] OF XVR;\r\nBEGIN\r\n  COPY(A[1], A[2]);\r\nEND;\r\n");
