@@ -2,7 +2,9 @@
 #include "guide/DGW1.h"
 
 #include <QDesktopServices>
+#include <QDir>
 #include <QEvent>
+#include <QFileSystemWatcher>
 #include <QLabel>
 #include <QPushButton>
 #include <QUrl>
@@ -19,7 +21,9 @@ namespace gd = krv::guide;
 namespace pf = krv::platform;
 
 TForm1::TForm1(const std::string& programDir, QWidget* parent)
-    : QWidget(parent), findTerminal_(gd::FindTerminal) {
+    : QWidget(parent),
+      findTerminal_(gd::FindTerminal),
+      watcher_(new QFileSystemWatcher(this)) {
   setObjectName("Form1");
   setWindowTitle("KRVGuide for v.6.04");
   setFixedSize(476, 218);
@@ -48,6 +52,10 @@ TForm1::TForm1(const std::string& programDir, QWidget* parent)
 
   state_.programDir = programDir;
   FormCreate();
+  // A compile without a terminal window, or a program that opens behind us,
+  // never takes the activation away: its output files must refresh all the same.
+  connect(watcher_, &QFileSystemWatcher::directoryChanged, this, &TForm1::RefreshStatus);
+  connect(watcher_, &QFileSystemWatcher::fileChanged, this, &TForm1::RefreshStatus);
 }
 
 QPushButton* TForm1::AddButton(const char* name, const char* caption, int x, int y, int w,
@@ -86,6 +94,24 @@ void TForm1::changeEvent(QEvent* event) {
 void TForm1::RefreshStatus() {
   gd::RefreshStatus(state_.problemName, status_);
   ShowStatus();
+  WatchProblemFiles();
+}
+
+// Watches the current directory (files coming and going) and the problem's
+// existing files (rewritten in place or re-dated), whose dates make the status.
+void TForm1::WatchProblemFiles() {
+  QStringList wanted{QDir::currentPath()};
+  if (state_.HasProblem()) {
+    for (const char* ext : {".QTL", ".VNM", ".PRB", ".PSY", "", ".SO"}) {
+      std::string name = state_.problemName + ext;
+      if (pf::FileExists(name))
+        wanted << QDir::current().absoluteFilePath(pf::FromBytes(pf::ResolvePath(name)));
+    }
+  }
+  // Always afresh: a file replaced by a rename is a new file to watch.
+  QStringList watched = watcher_->files() + watcher_->directories();
+  if (!watched.isEmpty()) watcher_->removePaths(watched);
+  watcher_->addPaths(wanted);
 }
 
 void TForm1::ShowStatus() {

@@ -8,6 +8,7 @@
 #include "guide/shell_state.h"
 #include "guide/step_status.h"
 
+class QFileSystemWatcher;
 class QLabel;
 class QPushButton;
 
@@ -49,10 +50,13 @@ class TForm1 : public QWidget {
                          bool enabled, void (TForm1::*slot)());
   QLabel* AddLabel(const char* name, const char* text, int x, int y, int w);
   void ShowStatus();
+  void WatchProblemFiles();
 
   krv::guide::ShellState state_;
   krv::guide::StepStatus status_;
   std::function<std::string()> findTerminal_;
+  // Started programs run without telling us: their files refresh the status.
+  QFileSystemWatcher* watcher_;
 
   QPushButton* FileButton;
   QPushButton* EditButton;

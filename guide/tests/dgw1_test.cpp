@@ -155,6 +155,32 @@ class DGW1Test : public QObject {
     QTRY_COMPARE(Label(f, "CompStatus"), QString("Need to compile"));
   }
 
+  // A compile without a terminal, or a program opening behind the window,
+  // never takes the activation away: the files alone must refresh the status.
+  void refreshWhenTheProblemFilesChange() {
+    ScopedCwd keep(".");
+    TempDir pgm, work;
+    work.Write("W.QTL", "m");
+    ScriptedPrompts prompts;
+    TForm1 f(pgm.path());
+    f.show();
+    prompts.files = {work.File("W.QTL")};
+    QTest::mouseClick(Button(f, "FileButton"), Qt::LeftButton);
+    QCOMPARE(Label(f, "CompStatus"), QString(" "));
+    QVERIFY(!Button(f, "ExeStart")->isEnabled());
+
+    work.Write("W.PSY", "x");  // a new file in the problem directory
+    QTRY_COMPARE(Label(f, "CompStatus"), QString("Need to compile"));
+    const uint32_t old = krv::platform::PackLocalTime(time(nullptr) - 100);
+    krv::platform::SetPackedFileDate(work.File("W.PSY"), old);
+    work.Write("W", "solver");
+    QTRY_VERIFY(Button(f, "ExeStart")->isEnabled());
+    // An existing file re-dated in place, as a rewrite would.
+    krv::platform::SetPackedFileDate(work.File("W.PSY"), krv::platform::PackLocalTime(time(nullptr) + 100));
+    QTRY_COMPARE(Label(f, "CompStatus"), QString("Need to compile"));
+    QVERIFY(!Button(f, "ExeStart")->isEnabled());
+  }
+
   void refusalsAndPlaceholders() {
     ScopedCwd keep(".");
     TempDir pgm;
