@@ -1,7 +1,6 @@
 // From the map's kind letters and incidences to the problem's ordering section.
 #include "sequencer/incidence_ordering.h"
 
-#include <cassert>
 
 #include "platform/text.h"
 

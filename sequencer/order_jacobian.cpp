@@ -5,7 +5,6 @@
 #include <cassert>
 #include <functional>
 #include <queue>
-#include <set>
 
 #include "platform/text.h"
 #include "sequencer/incidence_lists.h"

@@ -3,8 +3,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <functional>
-#include <map>
 #include <random>
 #include <set>
 #include <string>
