@@ -32,7 +32,8 @@ test-asan: deps
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS) --timeout 600
 
-bench: deps
+bench:
+	@sh tools/install-deps.sh bench
 	cmake -S . -B $(BENCH_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DKRV_WITH_QT=OFF -DKRV_BENCH=ON
 	cmake --build $(BENCH_BUILD) -j $(JOBS)
 	sh tools/run-bench.sh $(BENCH_BUILD)

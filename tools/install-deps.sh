@@ -1,8 +1,11 @@
 #!/bin/sh
 # Installs the Debian packages the build needs, only those that are missing.
+# Usage: install-deps.sh [bench]
 set -e
 PKGS="g++ clang cmake make ninja-build qt6-base-dev libgtest-dev libgmock-dev libbenchmark-dev
  fp-compiler fp-units-rtl libclang-rt-14-dev desktop-file-utils"
+# "bench" adds what only the benchmarks compare against (SuiteSparse's btf_order).
+[ "${1:-}" = bench ] && PKGS="$PKGS libsuitesparse-dev"
 missing=""
 for p in $PKGS; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
