@@ -135,7 +135,10 @@ void TForm1::BuildMenus() {
 void TForm1::BuildGrid() {
   QWidget* c = centralWidget();
   QFont fixed = GridFont();
-  header_ = Placed<QLabel>(c, "HeadLabel", QRect(72, 0, 428, 16), &fixed);
+  // The header's blanks line its titles up only in a proportional font.
+  QFont proportional = font();
+  proportional.setPixelSize(10);
+  header_ = Placed<QLabel>(c, "HeadLabel", QRect(72, 0, 428, 16), &proportional);
   for (int r = 0; r < kGridRows; ++r) {
     const QString n = QString::number(r);
     const int dy = 40 * r;

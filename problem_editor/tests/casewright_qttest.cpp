@@ -109,6 +109,27 @@ class CasewrightTest : public QObject {
     QVERIFY(Get<QLineEdit>(&f, "XINedit0")->isReadOnly());
   }
 
+  // The header is padded with blanks; in the grid's fixed font its titles
+  // would drift right of their columns and the count would fall off the window.
+  void headerTitlesStandOverTheirColumns() {
+    auto f = LoadedForm();
+    SelectWith(*f, "&");
+    auto* head = Get<QLabel>(f.get(), "HeadLabel");
+    const QString text = head->text();
+    const QFontMetrics fm(head->font());
+    struct {
+      const char* title;
+      const char* column;
+    } cols[] = {{"X in", "XINedit0"}, {"X out", "XoutLabel0"}, {"Range", "RangeEdit0"},
+                {"Err", "ErrLabel0"}};
+    for (const auto& c : cols) {
+      const int x = head->x() + fm.horizontalAdvance(text.left(text.indexOf(c.title)));
+      const QWidget* w = Get<QWidget>(f.get(), c.column);
+      QVERIFY2(x >= w->x() - 8 && x < w->x() + w->width(), c.title);
+    }
+    QVERIFY(head->x() + fm.horizontalAdvance(text) <= f->centralWidget()->width());
+  }
+
   void commandLineStartValidates() {
     dir_->Write("OLD.PRB", "OLD\r\n#\r\n");
     TForm1 f;
