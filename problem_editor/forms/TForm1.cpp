@@ -287,6 +287,8 @@ bool TForm1::FormCloseQuery() {
 }
 
 void TForm1::closeEvent(QCloseEvent* ev) {
+  // The window's close button, like Quit, must not drop a value still being typed.
+  CommitPendingEdit();
   if (FormCloseQuery())
     ev->accept();
   else

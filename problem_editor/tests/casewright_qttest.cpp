@@ -293,6 +293,24 @@ class CasewrightTest : public QObject {
     QVERIFY(dir_->Has("OTHER.PRB"));
   }
 
+  // Closing the window while an edit still holds a typed value: the value
+  // counts as a change, so the close query asks instead of dropping it.
+  void closingCommitsTheTypedValue() {
+    auto f = LoadedForm();
+    SelectWith(*f, "&");
+    QLineEdit* x = Get<QLineEdit>(f.get(), "XINedit0");
+    x->setFocus();
+    QApplication::processEvents();
+    x->selectAll();
+    QTest::keyClicks(x, "4");
+    QVERIFY(!f->Session().modified);
+    prompts_->answers = {krv::platform::Answer::No};
+    QVERIFY(!f->close());
+    QCOMPARE(prompts_->questions.back(), std::string("Close without saving?"));
+    QCOMPARE(f->Session().main.records[1].XIn(), 4.0);
+    QVERIFY(f->Session().modified);
+  }
+
   void numberDialog() {
     TNumDlg d;
     double v = 1.0;
