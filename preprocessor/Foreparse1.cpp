@@ -4,10 +4,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QPlainTextEdit>
-#include <QTextBlock>
-#include <QTextCursor>
 
-#include "platform/qt/latin1.h"
 #include "platform/qt/wait_cursor.h"
 #include "preprocessor/program_start.h"
 
@@ -41,35 +38,18 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), core_(log_) {
   logMemo_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   logMemo_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   logMemo_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-  logMemo_->setPlainText(platform::FromBytes(log_.Text()));
-  log_.SetView(this);
+  mirror_ = std::make_unique<LogMemo>(log_, logMemo_);
 }
 
-TForm1::~TForm1() { log_.SetView(nullptr); }
+TForm1::~TForm1() = default;
 
 void TForm1::Getfile() {
-  platform::WaitCursor hourglass;
-  pp::Getfile(core_);
+  pp::Getfile(core_, [](const std::function<void()>& run) {
+    platform::WaitCursor hourglass;
+    run();
+  });
 }
 
 void TForm1::Debug1Click() { pp::Debug1Click(core_); }
-
-void TForm1::LineAdded(const std::string& text) {
-  logMemo_->appendPlainText(platform::FromBytes(text));
-}
-
-void TForm1::LineReplaced(size_t index, const std::string& text) {
-  QTextBlock block = logMemo_->document()->findBlockByNumber(int(index));
-  if (!block.isValid()) return;
-  QTextCursor cursor(block);
-  cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
-  cursor.insertText(platform::FromBytes(text));
-}
-
-void TForm1::FirstLineRemoved() {
-  QTextCursor cursor(logMemo_->document()->firstBlock());
-  cursor.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor);
-  cursor.removeSelectedText();
-}
 
 }  // namespace krv::pp

@@ -4,6 +4,9 @@
 #include <QMainWindow>
 
 #include "preprocessor/PPU1.h"
+#include <memory>
+
+#include "preprocessor/log_memo.h"
 #include "preprocessor/log_writer.h"
 
 class QLabel;
@@ -11,7 +14,7 @@ class QPlainTextEdit;
 
 namespace krv::pp {
 
-class TForm1 : public QMainWindow, private LogView {
+class TForm1 : public QMainWindow {
   Q_OBJECT
 
  public:
@@ -26,14 +29,11 @@ class TForm1 : public QMainWindow, private LogView {
   void Debug1Click();
 
  private:
-  void LineAdded(const std::string& text) override;
-  void LineReplaced(size_t index, const std::string& text) override;
-  void FirstLineRemoved() override;
-
   LogWriter log_;
   Preprocessor core_;
   QLabel* label1_ = nullptr;
   QPlainTextEdit* logMemo_ = nullptr;
+  std::unique_ptr<LogMemo> mirror_;
 };
 
 }  // namespace krv::pp

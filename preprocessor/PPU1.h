@@ -23,6 +23,7 @@ inline constexpr const char* kIntermediateFile = "TMPQTL.TMP";
 
 struct RunState {
   std::string modelPath;    // without extension; once set, no further run
+  bool ran = false;         // a run has started, even on an empty path
   bool debugDump = false;
   std::string switchArg;    // the command line's second argument
   std::string accessPrefix = "_X";

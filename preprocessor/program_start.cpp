@@ -24,10 +24,12 @@ static void RunCatchingStop(Preprocessor& pp) {
 }
 
 void HandleCommandLine(Preprocessor& pp, const std::vector<std::string>& args) {
-  if (args.empty() || args[0].empty()) return;
   RunState& s = pp.State();
-  s.modelPath = args[0];
+  // Every run takes its access prefix from the switch, a menu run too.
   s.switchArg = args.size() > 1 ? args[1] : std::string();
+  if (args.empty() || args[0].empty()) return;
+  s.modelPath = args[0];
+  s.ran = true;
   s.debugDump = !s.switchArg.empty();
   try {
     RunCatchingStop(pp);
@@ -36,9 +38,9 @@ void HandleCommandLine(Preprocessor& pp, const std::vector<std::string>& args) {
   }
 }
 
-void Getfile(Preprocessor& pp) {
+void Getfile(Preprocessor& pp, const RunScope& scope) {
   auto& prompts = platform::Prompts();
-  if (!pp.State().modelPath.empty()) {
+  if (pp.State().ran || !pp.State().modelPath.empty()) {
     prompts.ShowMessage("Must close and restart");
     return;
   }
@@ -50,8 +52,14 @@ void Getfile(Preprocessor& pp) {
   auto chosen = prompts.OpenFileName(spec);
   if (!chosen || chosen->empty()) return;
   pp.State().modelPath = ModelPathFromChosenFile(*chosen);
+  // A file named just ".QTL" leaves the path empty: the run still counts.
+  pp.State().ran = true;
   try {
-    RunCatchingStop(pp);
+    if (scope) {
+      scope([&pp] { RunCatchingStop(pp); });
+    } else {
+      RunCatchingStop(pp);
+    }
   } catch (const std::exception& e) {
     prompts.ShowMessage(e.what());
   } catch (...) {

@@ -4,10 +4,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QPlainTextEdit>
-#include <QTextBlock>
-#include <QTextCursor>
 
-#include "platform/qt/latin1.h"
 #include "platform/qt/wait_cursor.h"
 #include "sequencer/SEQCU1.h"
 
@@ -35,35 +32,16 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
   logMemo_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   logMemo_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   logMemo_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-  logMemo_->setPlainText(platform::FromBytes(log_.Text()));
-  log_.SetView(this);
+  mirror_ = std::make_unique<pp::LogMemo>(log_, logMemo_);
 }
 
-TForm1::~TForm1() { log_.SetView(nullptr); }
+TForm1::~TForm1() = default;
 
 void TForm1::Getfile() {
   auto map = ChooseMapFile();
   if (!map) return;
   platform::WaitCursor hourglass;
   RunSequencer(*map, ProblemPathFor(*map), log_);
-}
-
-void TForm1::LineAdded(const std::string& text) {
-  logMemo_->appendPlainText(platform::FromBytes(text));
-}
-
-void TForm1::LineReplaced(size_t index, const std::string& text) {
-  QTextBlock block = logMemo_->document()->findBlockByNumber(int(index));
-  if (!block.isValid()) return;
-  QTextCursor cursor(block);
-  cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
-  cursor.insertText(platform::FromBytes(text));
-}
-
-void TForm1::FirstLineRemoved() {
-  QTextCursor cursor(logMemo_->document()->firstBlock());
-  cursor.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor);
-  cursor.removeSelectedText();
 }
 
 }  // namespace krv::seq

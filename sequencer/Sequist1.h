@@ -3,6 +3,9 @@
 
 #include <QMainWindow>
 
+#include <memory>
+
+#include "preprocessor/log_memo.h"
 #include "preprocessor/log_writer.h"
 
 class QLabel;
@@ -10,7 +13,7 @@ class QPlainTextEdit;
 
 namespace krv::seq {
 
-class TForm1 : public QMainWindow, private pp::LogView {
+class TForm1 : public QMainWindow {
   Q_OBJECT
 
  public:
@@ -24,13 +27,10 @@ class TForm1 : public QMainWindow, private pp::LogView {
   void Getfile();
 
  private:
-  void LineAdded(const std::string& text) override;
-  void LineReplaced(size_t index, const std::string& text) override;
-  void FirstLineRemoved() override;
-
   pp::LogWriter log_;
   QLabel* label1_ = nullptr;
   QPlainTextEdit* logMemo_ = nullptr;
+  std::unique_ptr<pp::LogMemo> mirror_;
 };
 
 }  // namespace krv::seq

@@ -6,7 +6,10 @@
 #include <QtTest>
 
 #include "platform/user_prompts.h"
+#include "preprocessor/program_start.h"
+#include "testing/temp_dir.h"
 #include "preprocessor/Foreparse1.h"
+#include "preprocessor/log_memo.h"
 
 class ForeparseFormTest : public QObject {
   Q_OBJECT
@@ -39,6 +42,46 @@ class ForeparseFormTest : public QObject {
     for (int i = 0; i < 330; ++i) form.Log().LogLine(QString::number(i).toStdString());
     QCOMPARE(memo->document()->blockCount(), 322);
     QCOMPARE(memo->toPlainText().split('\n').last(), QString("329"));
+  }
+
+  // A raw CR or LF inside a log line (a scanner note on an odd character)
+  // stays inside its one memo line, so replacements and trimming line up.
+  void controlBytesStayInTheirLine() {
+    krv::pp::LogWriter log;
+    log.LogLine("first\rline");
+    QPlainTextEdit memo;
+    krv::pp::LogMemo mirror(log, &memo);
+    QCOMPARE(memo.document()->blockCount(), 2);
+    log.LogLine("1 NXTCHR=10\n");
+    log.LogAppend("a\r\n");
+    log.LogAppend("b\x85\x7f\tc");
+    log.LogLine("z");
+    QCOMPARE(memo.document()->blockCount(), 4);
+    QCOMPARE(memo.document()->findBlockByNumber(1).text(), QString("first\u240Dline"));
+    QCOMPARE(memo.document()->lastBlock().text(),
+             QString("a\u240D\u240Ab\u2424\u2421\tcz"));
+    for (int i = 0; i < 330; ++i) log.LogLine(i % 2 ? "x\ny" : "w");
+    QCOMPARE(memo.document()->blockCount(), 322);
+    QCOMPARE(memo.document()->firstBlock().text(), QString("w"));
+    QCOMPARE(memo.document()->lastBlock().text(), QString("x\u240Ay"));
+  }
+
+  void scannerNoteOnALineFeedShowsAsOneLine() {
+    krv::testing::TempDir dir;
+    krv::testing::ScopedCwd cwd(dir.path());
+    dir.Write("m.QTL", "A #\n");
+    krv::pp::TForm1 form;
+    auto* memo = form.findChild<QPlainTextEdit*>("LogMemo");
+    krv::pp::HandleCommandLine(form.Core(), {"m"});
+    QCOMPARE(memo->document()->blockCount(), int(form.Log().Lines().size()));
+    bool sawNote = false;
+    for (size_t i = 0; i < form.Log().Lines().size(); ++i) {
+      const std::string& line = form.Log().Lines()[i];
+      sawNote = sawNote || line.find('\n') != std::string::npos;
+      QCOMPARE(memo->document()->findBlockByNumber(int(i)).text(),
+               krv::pp::LogMemo::Shown(line));
+    }
+    QVERIFY(sawNote);
   }
 
   void fileMenuAfterARunRefuses() {

@@ -186,6 +186,64 @@ TEST(Menus, GetfileShowsAFileErrorInAMessageBox) {
   EXPECT_NE(prompts.messages[0].find("m.VNM"), std::string::npos);
 }
 
+TEST(Menus, SwitchOfAnEmptyCommandLineHoldsForTheMenuRun) {
+  RunFixture f;
+  platform::ScriptedPrompts prompts;
+  HandleCommandLine(f.pp, {"", "/E"});
+  ChooseAndRun(f, prompts, "m.QTL");
+  EXPECT_TRUE(f.Finished()) << f.LastLine();
+  EXPECT_NE(f.dir.Read("m.PSY").find("P(_X^.A, _X^.B);"), std::string::npos);
+}
+
+TEST(Menus, AFileNamedOnlyQtlStillCountsAsTheRun) {
+  RunFixture f;
+  platform::ScriptedPrompts prompts;
+  f.dir.Write(".QTL", kModel);
+  prompts.files.push_back(".QTL");  // the path as a dialog may return it
+  Getfile(f.pp);
+  EXPECT_TRUE(f.Finished()) << f.LastLine();
+  EXPECT_TRUE(f.dir.Has(".GTY"));
+  Getfile(f.pp);
+  EXPECT_EQ(prompts.messages, (std::vector<std::string>{"Must close and restart"}));
+  EXPECT_EQ(prompts.dialogs.size(), 1u);
+}
+
+// Prompts that note whether the run's scope (the hourglass) was open.
+struct BusyPrompts : platform::ScriptedPrompts {
+  void ShowMessage(const std::string& text) override {
+    shownBusy = shownBusy || busy;
+    ScriptedPrompts::ShowMessage(text);
+  }
+  std::optional<std::string> OpenFileName(const platform::FileDialogSpec& spec) override {
+    shownBusy = shownBusy || busy;
+    return ScriptedPrompts::OpenFileName(spec);
+  }
+  bool busy = false, shownBusy = false;
+};
+
+TEST(Menus, RunScopeWrapsTheRunOnlyNotTheDialogOrTheMessage) {
+  RunFixture f;
+  BusyPrompts prompts;
+  std::filesystem::create_directory(f.dir.File("m.VNM"));
+  f.dir.Write("m.QTL", kModel);
+  prompts.files.push_back(f.dir.File("m.QTL"));
+  int runs = 0;
+  Getfile(f.pp, [&](const std::function<void()>& run) {
+    prompts.busy = true;
+    ++runs;
+    struct Reset {
+      bool& b;
+      ~Reset() { b = false; }
+    } reset{prompts.busy};
+    run();
+  });
+  EXPECT_EQ(runs, 1);
+  ASSERT_EQ(prompts.messages.size(), 1u);
+  EXPECT_FALSE(prompts.shownBusy);
+  Getfile(f.pp, [&](const std::function<void()>&) { ++runs; });
+  EXPECT_EQ(runs, 1);  // the refusal runs nothing
+}
+
 TEST(Menus, DebugDumpBeforeAndAfterARun) {
   RunFixture f;
   Debug1Click(f.pp);
