@@ -45,7 +45,8 @@ class FieldLine {
   explicit FieldLine(std::string& out) : out_(out) {}
   void Add(const std::string& piece) {
     if (buf_.size() + piece.size() > 80) {
-      Flush();
+      // The line goes out even when it holds only the four blanks.
+      out_ += buf_ + "\r\n";
       buf_ = "    " + piece;
     } else {
       buf_ += piece;

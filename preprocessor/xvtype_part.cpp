@@ -60,12 +60,24 @@ class XvtypeParser {
   void SetVarMember(TypeRecord* member, Group& group);
   void SkipDeclaration();
   int CheckedDimension(int64_t v);
+  // A type declared before the declaration being parsed; its own name (or
+  // a later one) is undefined there.
+  TypeRecord* FindDeclared(std::string_view name) const;
+  std::optional<long long> BoundValue(size_t k) const;
 
   PassContext& c_;
   TypeChain& chain_;
   std::vector<TokenNode*> body_;
   size_t i_ = 0;
+  TypeRecord* declaring_ = nullptr;  // first type of the current declaration
 };
+
+TypeRecord* XvtypeParser::FindDeclared(std::string_view name) const {
+  TypeRecord* found = chain_.FindXvrType(c_.text, name);
+  for (const TypeRecord* t = declaring_; t && found; t = t->next)
+    if (t == found) return nullptr;
+  return found;
+}
 
 // A token scanned inside a declaration; end of file there stops the run.
 TokenNode* XvtypeParser::Next() {
@@ -154,7 +166,9 @@ void XvtypeParser::ParseSingleType() {
   if (!kind) return;
   bool section = *kind;
   CollectBody(section);
+  declaring_ = type;
   type->dimension = CheckedDimension(ParseFields(type, section, nullptr));
+  declaring_ = nullptr;
   type->groupVarMember = nullptr;
   type->section = section;
 }
@@ -173,7 +187,9 @@ void XvtypeParser::ParseGroup() {
   if (!kind) return;
   group.sec = *kind;
   CollectBody(group.sec);
+  declaring_ = group.members.empty() ? nullptr : group.members[0];
   if (!group.members.empty()) ParseFields(group.members[0], group.sec, &group);
+  declaring_ = nullptr;
   if (group.members.size() < 2) c_.errors.SyntaxError("SHOULD BE MORE THAN 1 RECORD IN GROUP");
   for (TypeRecord* m : group.members) m->groupVarMember = group.varMember;
 }
@@ -184,16 +200,19 @@ void XvtypeParser::SkipDeclaration() {
   if (IsAt(i_, ";")) ++i_;
 }
 
+// A bound is a decimal whole number; its size is not limited, only the
+// count. Hexadecimal bounds stay refused: the map and the index evaluation
+// read bounds as decimal.
+std::optional<long long> XvtypeParser::BoundValue(size_t k) const {
+  if (k >= body_.size() || body_[k]->kind != kLiteral) return std::nullopt;
+  std::string s = c_.TokenText(body_[k]->Token());
+  if (s.empty() || !IsDigit(s[0])) return std::nullopt;
+  return platform::ParseInt(s);
+}
+
 bool XvtypeParser::ParseArrayBounds(DimRecord*& dims) {
   // ARRAY has been read: [ lo .. hi ] OF
-  auto number = [&](size_t k) -> std::optional<long long> {
-    if (k >= body_.size() || body_[k]->kind != kLiteral) return std::nullopt;
-    std::string s = c_.TokenText(body_[k]->Token());
-    if (s.empty() || !IsDigit(s[0])) return std::nullopt;
-    auto v = platform::ParseInt(s);
-    if (!v || *v > kMaxCount) return std::nullopt;
-    return v;
-  };
+  auto number = [&](size_t k) { return BoundValue(k); };
   if (!IsAt(i_, "[")) return false;
   auto lo = number(i_ + 1);
   if (!lo || !IsAt(i_ + 2, "..")) return false;
@@ -233,7 +252,7 @@ int64_t XvtypeParser::ParseFields(TypeRecord* type, bool section, Group* group) 
       RejectUnderscoreTokenName(c_, names.back());
     }
     if (i_ >= body_.size()) c_.errors.SyntaxError(kFatalSyntaxErr);
-    if (badName) c_.errors.SyntaxError(kSyntaxErr);
+    if (badName || (names.empty() && !IsAt(i_ + 1, "("))) c_.errors.SyntaxError(kSyntaxErr);
     ++i_;  // ':'
     if (IsAt(i_, "(")) {
       if (!group || names.empty()) {
@@ -258,7 +277,7 @@ int64_t XvtypeParser::ParseFields(TypeRecord* type, bool section, Group* group) 
       SkipDeclaration();
       continue;
     }
-    TypeRecord* fieldType = chain_.FindXvrType(c_.text, c_.TokenText(body_[i_]->Token()));
+    TypeRecord* fieldType = FindDeclared(c_.TokenText(body_[i_]->Token()));
     ++i_;
     if (!fieldType) {
       c_.errors.SyntaxError(kUndefined);
@@ -298,7 +317,7 @@ bool XvtypeParser::ParseMemberList(const std::vector<NameRef>& names, TypeRecord
   TypeRecord* elem = nullptr;
   if (group.sec) {
     // The element type is the token just before the body's final ';'.
-    if (body_.size() >= 2) elem = chain_.FindXvrType(c_.text, c_.TokenText(body_[body_.size() - 2]->Token()));
+    if (body_.size() >= 2) elem = FindDeclared(c_.TokenText(body_[body_.size() - 2]->Token()));
     if (!elem) c_.errors.SyntaxError(kUndefined);
   }
   FieldRecord* last = chain_.NewField(names[0], chain_.Head(), nullptr);
@@ -363,7 +382,7 @@ bool XvtypeParser::ParseMemberSpec(TypeRecord* member, FieldRecord* field, TypeR
     count.Add(int64_t(dims->count) * elemType->dimension);
   } else if (t->kind == kIdent) {
     ++i_;
-    TypeRecord* named = chain_.FindXvrType(c_.text, c_.TokenText(t->Token()));
+    TypeRecord* named = FindDeclared(c_.TokenText(t->Token()));
     if (!named) {
       c_.errors.SyntaxError(kUndefined);
     } else {

@@ -120,12 +120,40 @@ INSTANTIATE_TEST_SUITE_P(
         // Counts and dimensions above 32767 are refused, not wrapped.
         ErrorCase{"A = RECORD X: ARRAY[1..40000] OF XVR END;", {kSyntax}},
         ErrorCase{"A = RECORD X, Y: ARRAY[1..20000] OF XVR END;", {kSyntax}},
+        ErrorCase{"A = RECORD X: ARRAY[1..40000000000000000000] OF XVR END;", {kSyntax}},
+        ErrorCase{"A = RECORD X: ARRAY[$1..$3] OF XVR END;", {kSyntax}},
+        // Only types declared before are defined: not the type itself.
+        ErrorCase{"A = RECORD X: A END;", {"1 UNDEFINED XVR TYPE"}},
+        ErrorCase{"S = SECTION X: S;", {"1 UNDEFINED XVR TYPE"}},
+        ErrorCase{"S = SECTION X: XVR; (G1, G2) = GROUPREC V: (S, G1);", {"1 UNDEFINED XVR TYPE"}},
+        ErrorCase{"(G1, G2) = GROUPSEC V: (ARRAY[1..2] OF, ARRAY[1..3] OF) G1;", {"1 UNDEFINED XVR TYPE"}},
+        ErrorCase{"A = RECORD : XVR; END;", {kSyntax}},
+        ErrorCase{"A = RECORD X: XVR; : XVR END;", {kSyntax}},
         // A missing ':' stops the run; so does the end of the file.
         ErrorCase{"A = RECORD X Y END;", {"1  FATAL SYNTAX ERR"}, kStopped},
         ErrorCase{"A = RECORD X: C END; B = RECORD X: D END; E = RECORD X: F END; G = RECORD X: H END;",
                   {"1 UNDEFINED XVR TYPE", "1 UNDEFINED XVR TYPE", "1 UNDEFINED XVR TYPE",
                    "1 UNDEFINED XVR TYPE"},
                   kStopped}));
+
+TEST(XvtypePart, LargeBoundsWithASmallCountAreLegal) {
+  RunFixture f;
+  f.Run("XVTYPE A = RECORD X: ARRAY[40000..40002] OF XVR END;\r\n"
+        "MPROC SYSTEM;\r\nVAR Q: A;\r\nBEGIN\r\nEND;\r\n");
+  ASSERT_TRUE(f.Finished()) << f.LastLine();
+  EXPECT_NE(f.dir.Read("m.GTY").find("     X:ARRAY[40000..40002]OF XVR;\r\n"), std::string::npos);
+  EXPECT_NE(f.dir.Read("m.VNM").find("_X.Q.X[40002]"), std::string::npos) << f.dir.Read("m.VNM");
+}
+
+TEST(GeneratedTypes, APieceTooLongForAnyLineFirstWritesTheFourBlanks) {
+  const std::string n76(76, 'N'), n75(75, 'M');
+  RunFixture f;
+  f.Run("XVTYPE B = RECORD Y: XVR END; A = RECORD " + n76 + ": XVR; " + n75 + ": B END;\r\n" + kTinyXproc);
+  ASSERT_TRUE(f.Finished()) << f.log.Text();
+  EXPECT_EQ(f.dir.Read("m.GTY"), "  B=RECORD\r\n     Y:XVR;\r\n  END;\r\n  A=RECORD\r\n    \r\n     " + n76 + "\r\n    :XVR;\r\n     " + n75 +
+                                     "\r\n    :B;\r\n  END;\r\n" + f.dir.Read("m.GTY").substr(
+                                     f.dir.Read("m.GTY").find("  _SYSTEM")));
+}
 
 TEST(XvtypePart, EndOfFileInsideTheTypePartStopsInsteadOfHanging) {
   for (const char* src : {"XVTYPE A = RECORD X: XVR", "XVTYPE A = RECORD X: XVR END;", "XVTYPE (A, B"}) {
