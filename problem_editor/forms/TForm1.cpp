@@ -31,6 +31,8 @@ using platform::ToBytes;
 namespace {
 
 const char* const kAbout = "Casewright: edits the data of a problem file (.PRB)";
+const char* const kUpdateNotYet =
+    "Update mode is not part of this version yet: the problem is loaded unchanged.";
 
 template <typename W>
 W* Placed(QWidget* parent, const QString& name, const QRect& at, const QFont* font = nullptr) {
@@ -226,8 +228,9 @@ void TForm1::StartWith(const std::string& path, bool updateMode) {
   }
   if (!ok) return;  // the message has been shown; the window stays empty
   AfterLoad();
-  // Update mode carries values over from an older problem; not built yet.
-  (void)updateMode;
+  // Update mode carries values over from an older problem; until it is
+  // built, say so rather than look as if the values had been carried.
+  if (updateMode) platform::Prompts().ShowMessage(kUpdateNotYet);
 }
 
 void TForm1::Load1Click() {

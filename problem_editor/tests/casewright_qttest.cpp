@@ -140,6 +140,18 @@ class CasewrightTest : public QObject {
     QCOMPARE(prompts_->messages, (std::vector<std::string>{"NO FILE", "NOT A V.4 FILE"}));
   }
 
+  void updateModeSaysItIsNotThere() {
+    TForm1 f;
+    f.StartWith(dir_->File("FIX"), true);
+    QCOMPARE(f.windowTitle(), QString::fromStdString("Casewright--" + dir_->File("FIX")));
+    QCOMPARE(prompts_->messages,
+             std::vector<std::string>{
+                 "Update mode is not part of this version yet: the problem is loaded unchanged."});
+    TForm1 g;
+    g.StartWith(dir_->File("FIX"), false);
+    QCOMPARE(prompts_->messages.size(), size_t(1));
+  }
+
   void loadDialogRetriesUntilValid() {
     dir_->Write("OLD.PRB", "OLD\r\n#\r\n");
     TForm1 f;
