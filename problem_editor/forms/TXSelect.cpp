@@ -38,6 +38,11 @@ TXSelect::TXSelect(EditorSession& session, QWidget* parent) : QDialog(parent), s
   setObjectName("XSelect");
   setWindowTitle("Variable Selection:");
   setFixedSize(439, 160);
+  // The places are laid out for a small dialog font; the desktop's larger
+  // default would cut the captions off.
+  QFont small = font();
+  small.setPixelSize(11);
+  setFont(small);
   AddLabel(this, "BeginLabel", "BeginNumber", 8, 8);
   begin_ = AddEdit(this, "BeginEdit", 88, 8, 100);
   AddLabel(this, "EndLabel", "EndNumber", 8, 32);
@@ -53,6 +58,8 @@ TXSelect::TXSelect(EditorSession& session, QWidget* parent) : QDialog(parent), s
   empty_ = new QRadioButton("Empty only", group);
   empty_->setObjectName("EmptyOnly");
   auto* lay = new QVBoxLayout(group);
+  lay->setContentsMargins(8, 2, 4, 2);
+  lay->setSpacing(0);
   lay->addWidget(any_);
   lay->addWidget(empty_);
   any_->setChecked(true);

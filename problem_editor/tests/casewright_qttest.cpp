@@ -188,6 +188,24 @@ class CasewrightTest : public QObject {
     QCOMPARE(f->Session().main.marks[1], uint8_t(0));
   }
 
+  // Every caption of the selection dialog is readable whole at its place.
+  void selectionDialogTextsFit() {
+    auto f = LoadedForm();
+    TXSelect& d = f->XSelect();
+    d.show();
+    QApplication::processEvents();
+    for (const char* label : {"BeginLabel", "EndLabel"})
+      QVERIFY2(Get<QLabel>(&d, label)->x() + Get<QLabel>(&d, label)->sizeHint().width() <=
+                   Get<QLineEdit>(&d, "BeginEdit")->x(),
+               label);
+    for (const char* radio : {"AnyVariables", "EmptyOnly"}) {
+      auto* r = Get<QRadioButton>(&d, radio);
+      QVERIFY2(r->width() >= r->sizeHint().width() && r->height() >= r->sizeHint().height(), radio);
+      QVERIFY2(r->geometry().bottom() < r->parentWidget()->height(), radio);
+    }
+    d.hide();
+  }
+
   void refusedSelectionBeepsAndStaysOpen() {
     auto f = LoadedForm();
     TXSelect& d = f->XSelect();
