@@ -27,6 +27,15 @@ class DGW1Test : public QObject {
   }
   QString Label(TForm1& f, const char* name) { return f.findChild<QLabel*>(name)->text(); }
 
+  // Shows the window and chooses problem W, with only its .QTL, in `work`.
+  void ChooseW(TForm1& f, ScriptedPrompts& prompts, TempDir& work) {
+    work.Write("W.QTL", "m");
+    f.show();
+    prompts.files = {work.File("W.QTL")};
+    QTest::mouseClick(Button(f, "FileButton"), Qt::LeftButton);
+    QCOMPARE(Label(f, "CompStatus"), QString(" "));
+  }
+
  private slots:
   void designState() {
     TempDir pgm;
@@ -142,13 +151,9 @@ class DGW1Test : public QObject {
   void refreshWhenTheWindowComesBack() {
     ScopedCwd keep(".");
     TempDir pgm, work;
-    work.Write("W.QTL", "m");
     ScriptedPrompts prompts;
     TForm1 f(pgm.path());
-    f.show();
-    prompts.files = {work.File("W.QTL")};
-    QTest::mouseClick(Button(f, "FileButton"), Qt::LeftButton);
-    QCOMPARE(Label(f, "CompStatus"), QString(" "));
+    ChooseW(f, prompts, work);
     work.Write("W.PSY", "x");  // as Foreparse would, while the window is in the back
     f.activateWindow();
     QApplication::setActiveWindow(&f);
@@ -160,13 +165,9 @@ class DGW1Test : public QObject {
   void refreshWhenTheProblemFilesChange() {
     ScopedCwd keep(".");
     TempDir pgm, work;
-    work.Write("W.QTL", "m");
     ScriptedPrompts prompts;
     TForm1 f(pgm.path());
-    f.show();
-    prompts.files = {work.File("W.QTL")};
-    QTest::mouseClick(Button(f, "FileButton"), Qt::LeftButton);
-    QCOMPARE(Label(f, "CompStatus"), QString(" "));
+    ChooseW(f, prompts, work);
     QVERIFY(!Button(f, "ExeStart")->isEnabled());
 
     work.Write("W.PSY", "x");  // a new file in the problem directory
