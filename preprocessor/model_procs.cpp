@@ -472,7 +472,8 @@ void SubprogramPass::AppendSizeArguments(
     } else {
       FieldRecord* varray = v.owner->LastField();
       int e = varray && varray->fieldType && varray->fieldType->dimension > 0 ? varray->fieldType->dimension : 1;
-      count = platform::IntToString(actual->dimension / e);
+      long n = FixedVarrayCount(u->type, actual);
+      count = platform::IntToString(n >= 0 ? n : actual->dimension / e);
     }
     c_.stmt.current = c_.stmt.tail->prev;
     InsertTokenAfter(c_.text, c_.stmt, "", "," + count);

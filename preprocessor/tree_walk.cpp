@@ -273,7 +273,9 @@ void Walker::BindChild(const Frame& frame, const CallRecord& call, Frame& child)
       errors_.Log().LogLine(Name(formal->name));
       continue;
     }
-    child.sizes[platform::UpperAscii(Name(v.dims->boundsText))] = fixed->dimension / varray->fieldType->dimension;
+    long count = FixedVarrayCount(formal, fixed);
+    child.sizes[platform::UpperAscii(Name(v.dims->boundsText))] =
+        count >= 0 ? count : fixed->dimension / varray->fieldType->dimension;
   }
 }
 

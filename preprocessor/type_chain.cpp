@@ -68,4 +68,23 @@ VarrayOwner FindVarray(TypeRecord* type) {
   return {};
 }
 
+
+long FixedVarrayCount(TypeRecord* formal, TypeRecord* fixed) {
+  // The two types descend along their last fields side by side, as
+  // FindVarray does on the variable-length one.
+  for (int guard = 0; formal && fixed && guard < 100000; ++guard) {
+    FieldRecord* v = formal->LastField();
+    FieldRecord* f = fixed->LastField();
+    if (!v || !f || !v->fieldType || !f->fieldType) return -1;
+    if (!v->fieldType->groupVarMember) {
+      if (!v->dims || !v->dims->IsVarray() || v->fieldType->dimension <= 0) return -1;
+      long scalars = long(f->dims ? f->dims->count : 1) * f->fieldType->dimension;
+      return scalars / v->fieldType->dimension;
+    }
+    formal = v->fieldType;
+    fixed = f->fieldType;
+  }
+  return -1;
+}
+
 }  // namespace krv::pp

@@ -70,4 +70,10 @@ struct VarrayOwner {
 };
 VarrayOwner FindVarray(TypeRecord* type);
 
+// The VARRAY elements that the fixed group member `fixed` holds for the
+// variable-length type `formal`: the scalars of the field that stands where
+// the VARRAY stands, divided by the element's, so shared plain fields of a
+// GROUPREC member beside it are not counted. -1 when no VARRAY is found.
+long FixedVarrayCount(TypeRecord* formal, TypeRecord* fixed);
+
 }  // namespace krv::pp

@@ -163,6 +163,29 @@ TEST(Mproc, VariableLengthParameterAndInternalGetOverlaysAndSizes) {
             "    0    2 0 1\r\n    1    3 0 1\r\n\x1a");
 }
 
+// A GROUPREC member holds a shared plain field beside its section: only the
+// section's elements are the VARRAY's count, for the size argument and MFOR.
+TEST(Mproc, GrouprecMemberCountsOnlyItsSectionsElements) {
+  RunFixture f;
+  f.Run("XVTYPE (S1, S2) = GROUPSEC C : ( VARRAY [ N ] OF , ARRAY [ 1 .. 3 ] OF ) XVR ;\r\n"
+        "  (GA, GB) = GROUPREC P: XVR; V : ( S1 , S2 ) ;\r\n"
+        "XPROC CP(VARIN A: GA; VAROT B: GA);\r\nVAR K: INTEGER;\r\nBEGIN\r\n"
+        "  FOR K := 1 TO N DO B.V.C[K] := A.V.C[K]\r\nEND;\r\n"
+        "MPROC BANK(M: MODID; VAR X: GA);\r\nVAR DX: GA;\r\n  _J: INTEGER;\r\nBEGIN\r\n"
+        "  CP(X, DX);\r\n  MFOR _J := 1 TO N DO\r\n    QTLINTEG(X.V.C[_J], DX.V.C[_J]);\r\nEND;\r\n"
+        "MPROC SYSTEM;\r\nVAR S: GB;\r\nBEGIN\r\n  BANK('B', S);\r\nEND;\r\n");
+  ASSERT_TRUE(f.Finished()) << f.log.Text();
+  EXPECT_EQ(f.Messages(), std::vector<std::string>()) << f.log.Text();
+  std::string psy = f.dir.Read("m.PSY");
+  EXPECT_NE(psy.find("  BANK('B', _X.S,3,_X.B_DX);"), std::string::npos) << psy;
+  std::string map = Map(f);
+  // Three integrations, one per element, and none past the VARRAY.
+  size_t integrations = 0;
+  for (size_t at = 0; (at = map.find(" 0 1\r\n", at)) != std::string::npos; ++at) ++integrations;
+  EXPECT_EQ(integrations, 3u) << map;
+  EXPECT_EQ(map.find("***ERROR***"), std::string::npos) << map;
+}
+
 TEST(Mproc, StateOfSystemIsNumberedByNameAndTablesSurviveAStop) {
   RunFixture f;
   // SYSTEM without locals comes after TANK, whose locals type closes the chain.
