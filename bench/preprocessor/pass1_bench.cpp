@@ -1,5 +1,5 @@
-// Benchmark: a whole run (pass 1, the .GTY writer, pass 2 and the map) on a
-// generated model source of about 10 MB; prints the throughput in MB/s.
+// Benchmark: pass 1 with the .GTY writer, and the whole run beside it, on a
+// generated model source of about 10 MB; prints the throughputs in MB/s.
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -41,6 +41,23 @@ static std::string GenerateModel(size_t types, size_t bytes) {
   return s + "MPROC SYSTEM;\r\nVAR A: T1;\r\n  B: XVR;\r\nBEGIN\r\n  FLOW0(A, B);\r\nEND;\r\n";
 }
 
+// Notes the time pass 2 announces itself: pass 1 and the .GTY are done.
+class PassTwoClock : public krv::pp::LogView {
+ public:
+  void LineAdded(const std::string& text) override {
+    if (text == "continuing...") at = std::chrono::steady_clock::now();
+  }
+  void LineReplaced(size_t, const std::string& text) override { LineAdded(text); }
+  void FirstLineRemoved() override {}
+  std::chrono::steady_clock::time_point at;
+};
+
+static void Print(const char* what, size_t bytes, double seconds) {
+  double mb = double(bytes) / (1024.0 * 1024.0);
+  std::printf("%s on %s bytes: %s ms, %s MB/s\n", what, IntToString((long long)(bytes)).c_str(),
+              IntToString((long long)(seconds * 1000.0)).c_str(), IntToString((long long)(mb / seconds)).c_str());
+}
+
 int main() {
   char tmpl[] = "/tmp/krv_bench_pp_XXXXXX";
   if (!mkdtemp(tmpl) || chdir(tmpl) != 0) return 1;
@@ -49,9 +66,11 @@ int main() {
   if (!f) return 1;
   std::fwrite(model.data(), 1, model.size(), f);
   std::fclose(f);
-  double best = 1e9;
+  double best = 1e9, bestPass1 = 1e9;
   for (int round = 0; round < 3; ++round) {
     krv::pp::LogWriter log;
+    PassTwoClock clock;
+    log.SetView(&clock);
     krv::pp::Preprocessor pp(log);
     auto t0 = std::chrono::steady_clock::now();
     krv::pp::HandleCommandLine(pp, {"BENCH"});
@@ -61,12 +80,12 @@ int main() {
       return 1;
     }
     best = std::min(best, std::chrono::duration<double>(t1 - t0).count());
+    bestPass1 = std::min(bestPass1, std::chrono::duration<double>(clock.at - t0).count());
+    log.SetView(nullptr);
   }
-  double mb = double(model.size()) / (1024.0 * 1024.0);
-  std::string rate = IntToString((long long)(mb / best));
-  std::string ms = IntToString((long long)(best * 1000.0));
-  std::printf("pass 1, .GTY, pass 2 and .VNM on %s bytes: %s ms, %s MB/s\n", IntToString((long long)(model.size())).c_str(),
-              ms.c_str(), rate.c_str());
+  // The pass-1 figure also holds reading TMPQTL.TMP back for pass 2.
+  Print("pass 1 and .GTY", model.size(), bestPass1);
+  Print("pass 1, .GTY, pass 2 and .VNM", model.size(), best);
   for (const char* name : {"BENCH.QTL", "BENCH.GTY", "BENCH.PSY", "BENCH.VNM", "TMPQTL.TMP"}) unlink(name);
   rmdir(tmpl);
   return 0;
