@@ -34,8 +34,13 @@ void IncidenceLists::Build(int n, const int* rows, const int* cols, int count) {
     assert(row_[e] >= 1 && row_[e] <= n && col_[e] >= 1 && col_[e] <= n);
     order_[size_t(e - 1)] = e;
   }
-  mark_.assign(size_t(n) + 1, 0);
-  stamp_ = 0;
+  inRow_.assign(size, 1);
+  inCol_.assign(size, 1);
+  rowTarget_ = colTarget_ = TargetState();
+  rowTarget_.stampOf.assign(size_t(n) + 1, 0);
+  rowTarget_.count.assign(size_t(n) + 1, 0);
+  colTarget_.stampOf = rowTarget_.stampOf;
+  colTarget_.count = rowTarget_.count;
   // (row, column) order, equal keys by entry number, as a stable sort
   // from entry order gives it.
   CountingSort(order_, scratch_, bucket_, col_, n);
@@ -55,13 +60,83 @@ struct IncidenceLists::Side {
   std::vector<int> IncidenceLists::*owner;
   std::vector<int> IncidenceLists::*key;
   std::vector<int> IncidenceLists::*count;
+  std::vector<char> IncidenceLists::*linked;
+  TargetState IncidenceLists::*target;
 };
 const IncidenceLists::Side IncidenceLists::kRows{
     &IncidenceLists::rowHead_, &IncidenceLists::nextInRow_, &IncidenceLists::prevInRow_,
-    &IncidenceLists::row_,     &IncidenceLists::col_,       &IncidenceLists::rowCount_};
+    &IncidenceLists::row_,     &IncidenceLists::col_,       &IncidenceLists::rowCount_,
+    &IncidenceLists::inRow_,   &IncidenceLists::rowTarget_};
 const IncidenceLists::Side IncidenceLists::kCols{
     &IncidenceLists::colHead_, &IncidenceLists::nextInCol_, &IncidenceLists::prevInCol_,
-    &IncidenceLists::col_,     &IncidenceLists::row_,       &IncidenceLists::colCount_};
+    &IncidenceLists::col_,     &IncidenceLists::row_,       &IncidenceLists::colCount_,
+    &IncidenceLists::inCol_,   &IncidenceLists::colTarget_};
+
+IncidenceLists::TargetState& IncidenceLists::Target(const Side& s) { return this->*s.target; }
+
+int IncidenceLists::KeyCount(const TargetState& t, int k) const {
+  return t.stampOf[size_t(k)] == t.stamp ? t.count[size_t(k)] : 0;
+}
+
+void IncidenceLists::AddKey(TargetState& t, int k) {
+  if (t.stampOf[size_t(k)] != t.stamp) {
+    t.stampOf[size_t(k)] = t.stamp;
+    t.count[size_t(k)] = 0;
+  }
+  ++t.count[size_t(k)];
+}
+
+// Takes list r as the merge target: its keys, records and last entry.
+void IncidenceLists::Describe(const Side& s, int r) {
+  TargetState& t = Target(s);
+  auto& next = this->*s.next;
+  auto& key = this->*s.key;
+  if (t.owner == r) return;
+  t.owner = r;
+  ++t.stamp;
+  t.records.clear();
+  t.last = 0;
+  for (int x = (this->*s.head)[r]; x; x = next[x]) {
+    AddKey(t, key[x]);
+    if (t.records.empty() || key[x] > key[t.records.back()]) t.records.push_back(x);
+    t.last = x;
+  }
+}
+
+// Entry e of the described list is about to get key newKey, or to leave the
+// list (newKey 0). A record that falls or goes may uncover records among
+// the entries up to the next record, which it hid.
+void IncidenceLists::Rekey(const Side& s, int e, int newKey) {
+  TargetState& t = Target(s);
+  auto& next = this->*s.next;
+  auto& key = this->*s.key;
+  const int oldKey = key[e];
+  if (newKey > oldKey) {
+    t.owner = 0;  // records could vanish further on; describe afresh
+    return;
+  }
+  assert(KeyCount(t, oldKey) > 0);
+  --t.count[size_t(oldKey)];
+  if (newKey) AddKey(t, newKey);
+  if (!newKey && t.last == e) t.last = (this->*s.prev)[e];
+  auto at = std::lower_bound(t.records.begin(), t.records.end(), oldKey,
+                             [&](int x, int value) { return key[x] < value; });
+  if (at == t.records.end() || *at != e) return;  // not a record: nothing uncovered
+  size_t i = size_t(at - t.records.begin());
+  int high = i > 0 ? key[t.records[i - 1]] : 0;
+  int stop = i + 1 < t.records.size() ? t.records[i + 1] : 0;
+  t.records.erase(at);
+  if (newKey > high) {
+    t.records.insert(t.records.begin() + std::ptrdiff_t(i++), e);
+    high = newKey;
+  }
+  for (int y = next[e]; y != stop; y = next[y]) {
+    if (key[y] > high) {
+      t.records.insert(t.records.begin() + std::ptrdiff_t(i++), y);
+      high = key[y];
+    }
+  }
+}
 
 void IncidenceLists::Link(const Side& s) {
   auto& head = this->*s.head;
@@ -90,6 +165,7 @@ int IncidenceLists::FindEntryInColumn(int column, int row) const {
 }
 
 void IncidenceLists::ExchangeColumns(int a, int b) {
+  rowTarget_.owner = colTarget_.owner = 0;
   std::swap(colHead_[a], colHead_[b]);
   std::swap(colCount_[a], colCount_[b]);
   for (int e = colHead_[a]; e; e = nextInCol_[e]) col_[e] = a;
@@ -99,6 +175,9 @@ void IncidenceLists::ExchangeColumns(int a, int b) {
 void IncidenceLists::Remove(const Side& s, int e) {
   auto& next = this->*s.next;
   auto& prev = this->*s.prev;
+  assert((this->*s.linked)[e]);
+  if (Target(s).owner && Target(s).owner == (this->*s.owner)[e]) Rekey(s, e, 0);
+  (this->*s.linked)[e] = 0;
   int p = prev[e], n = next[e];
   if (p)
     next[p] = n;
@@ -116,7 +195,15 @@ void IncidenceLists::RemoveFromCol(int e) { Remove(kCols, e); }
 void IncidenceLists::LinkBefore(const Side& s, int e, int into, int before, int last) {
   auto& next = this->*s.next;
   auto& prev = this->*s.prev;
-  (this->*s.owner)[e] = into;
+  auto& owner = this->*s.owner;
+  // e's owner on this side is its key in the other side's list.
+  const Side& o = &s == &kRows ? kCols : kRows;
+  if (Target(o).owner && Target(o).owner == (this->*o.owner)[e] && (this->*o.linked)[e] &&
+      owner[e] != into)
+    Rekey(o, e, into);
+  if (Target(s).owner == into) Target(s).owner = 0;  // the caller keeps it up if it wants
+  owner[e] = into;
+  (this->*s.linked)[e] = 1;
   int p = before ? prev[before] : last;
   next[e] = before;
   prev[e] = p;
@@ -156,24 +243,20 @@ bool IncidenceLists::Insert(const Side& s, int e, int into) {
 bool IncidenceLists::InsertIntoRow(int e, int r) { return Insert(kRows, e, r); }
 bool IncidenceLists::InsertIntoCol(int e, int c) { return Insert(kCols, e, c); }
 
-// Inserts one by one as Insert does, in one pass over r's list: the first
+// Inserts one by one as Insert does, without walking r's list: the first
 // key not below k is always a "record", a key above every key before it,
 // and inserting k keeps every record one, so a sorted list of the records
-// finds each insertion point; keys present are marked for the duplicates.
+// finds each insertion point; the key counts find the duplicates. The
+// description of r stays valid for the next merge into r.
 int IncidenceLists::MergeInto(const Side& s, const Side& other, int q, int r,
                               const std::vector<char>& done, std::vector<int>* lost) {
   auto& next = this->*s.next;
   auto& prev = this->*s.prev;
   auto& key = this->*s.key;
   auto& head = this->*s.head;
-  ++stamp_;
-  records_.clear();
-  int last = 0;
-  for (int x = batched_ ? head[r] : 0; x; x = next[x]) {
-    mark_[key[x]] = stamp_;
-    if (records_.empty() || key[x] > key[records_.back()]) records_.push_back(x);
-    last = x;
-  }
+  TargetState& t = Target(s);
+  if (t.owner == q) t.owner = 0;
+  if (batched_) Describe(s, r);
 
   int e = head[q];
   head[q] = 0;
@@ -193,18 +276,23 @@ int IncidenceLists::MergeInto(const Side& s, const Side& other, int q, int r,
       continue;
     }
     bool inserted;
+    (this->*s.linked)[e] = 0;
     if (!batched_) {
       inserted = Insert(s, e, r);
-    } else if (mark_[k] == stamp_) {
+    } else if (KeyCount(t, k) > 0) {
       inserted = false;
     } else {
-      auto at = std::lower_bound(records_.begin(), records_.end(), k,
+      auto at = std::lower_bound(t.records.begin(), t.records.end(), k,
                                  [&](int x, int value) { return key[x] < value; });
-      int before = at == records_.end() ? 0 : *at;
-      LinkBefore(s, e, r, before, last);
-      if (!before) last = e;
-      mark_[k] = stamp_;
-      records_.insert(at, e);
+      size_t i = size_t(at - t.records.begin());
+      int before = at == t.records.end() ? 0 : *at;
+      LinkBefore(s, e, r, before, t.last);
+      // LinkBefore forgets r's description; this insertion is the one it
+      // would miss.
+      t.owner = r;
+      if (!before) t.last = e;
+      AddKey(t, k);
+      t.records.insert(t.records.begin() + std::ptrdiff_t(i), e);
       inserted = true;
     }
     if (!inserted) {

@@ -70,6 +70,22 @@ class IncidenceLists {
  private:
   struct Side;
   static const Side kRows, kCols;
+  // What a batched merge knows about its target list, kept from one merge
+  // into the same list to the next and updated as the list changes, so a
+  // merge costs the moved entries, not the target's length: the count of
+  // every key in the list, its records and its last entry.
+  struct TargetState {
+    int owner = 0;  // the list described; 0: none
+    int last = 0;
+    int stamp = 0;
+    std::vector<int> stampOf, count;  // by key; a count is valid at stamp
+    std::vector<int> records;         // in list order, keys ascending
+  };
+  TargetState& Target(const Side& s);
+  void Describe(const Side& s, int r);
+  int KeyCount(const TargetState& t, int k) const;
+  void AddKey(TargetState& t, int k);
+  void Rekey(const Side& s, int e, int newKey);
   void Link(const Side& s);
   void Remove(const Side& s, int e);
   void LinkBefore(const Side& s, int e, int into, int before, int last);
@@ -82,8 +98,8 @@ class IncidenceLists {
   std::vector<int> row_, col_, nextInRow_, prevInRow_, nextInCol_, prevInCol_;
   std::vector<int> rowHead_, colHead_, rowCount_, colCount_;
   std::vector<int> order_, scratch_, bucket_;
-  std::vector<int> mark_, records_;  // scratch of MergeInto
-  int stamp_ = 0;
+  std::vector<char> inRow_, inCol_;  // entry is linked in its row / column list
+  TargetState rowTarget_, colTarget_;
   bool batched_ = true;
 };
 
