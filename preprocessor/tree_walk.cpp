@@ -61,6 +61,9 @@ class Walker {
   std::optional<Address> Eval(const Frame& frame, const ArgPath& path, long j);
   void Leaves(const Address& a, std::vector<int32_t>& out);
   void RecordCall(const Frame& frame, const CallRecord& call);
+  std::string InternalName(const CallRecord& call, const LocalVar& in) const;
+  bool CallerInternal(const Frame& frame, const std::string& name) const;
+  bool CheckLoopedInternals(const Frame& frame, const CallRecord& call);
 
   // Guards the expansion: a model is refused once it needs more loop
   // steps or records than any map could hold.
@@ -279,6 +282,29 @@ void Walker::BindChild(const Frame& frame, const CallRecord& call, Frame& child)
   }
 }
 
+std::string Walker::InternalName(const CallRecord& call, const LocalVar& in) const {
+  return call.moduleId + "_" + Name(in.name);
+}
+
+bool Walker::CallerInternal(const Frame& frame, const std::string& name) const {
+  for (const LocalVar& c : frame.mproc->internals)
+    if (platform::EqualsCaseBlind(text_.View(c.name), name)) return true;
+  return false;
+}
+
+// An internal that stays variable-length in the caller would become an array
+// of variable-length records over the loop, indexed again inside: refused.
+bool Walker::CheckLoopedInternals(const Frame& frame, const CallRecord& call) {
+  for (const LocalVar& in : call.mproc->internals) {
+    std::string name = InternalName(call, in);
+    if (!CallerInternal(frame, name)) continue;
+    errors_.Pass2Error("MORE THAN ONE ARRAY DIMENSION IN A VARIABLE-LENGTH INTERNAL VARIABLE");
+    errors_.Log().LogLine(frame.mproc->instanceName + "_" + name + "[_J]");
+    return false;
+  }
+  return true;
+}
+
 void Walker::WalkInstance(const Frame& frame, int level) {
   for (const CallRecord& call : frame.mproc->xcalls) RecordCall(frame, call);
   if (frame.mproc->instances.empty()) return;
@@ -288,6 +314,7 @@ void Walker::WalkInstance(const Frame& frame, int level) {
     return;
   }
   for (const CallRecord& call : frame.mproc->instances) {
+    if (call.loop && !CheckLoopedInternals(frame, call)) continue;
     long start, end;
     if (!Range(frame, call.loop, start, end)) continue;
     for (long v = start; v <= end && Step(); ++v) {
@@ -308,14 +335,11 @@ void Walker::WalkInstance(const Frame& frame, int level) {
       }
       for (const LocalVar& in : call.mproc->internals) {
         ArgPath own;
-        std::string name = call.moduleId + "_" + std::string(text_.View(in.name));
+        std::string name = InternalName(call, in);
         own.text = name + (call.loop ? "[_J]" : "");
         // A field of the caller once bound to a fixed member, else the
         // caller's own internal of that name.
-        bool callerInternal = false;
-        for (const LocalVar& c : frame.mproc->internals)
-          callerInternal = callerInternal || platform::EqualsCaseBlind(text_.View(c.name), name);
-        own.root = callerInternal ? ArgPath::kInternal : ArgPath::kLocal;
+        own.root = CallerInternal(frame, name) ? ArgPath::kInternal : ArgPath::kLocal;
         auto a = Eval(frame, own, v);
         if (a) child.internals.push_back(*a); else ok = false;
       }

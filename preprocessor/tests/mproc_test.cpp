@@ -186,6 +186,25 @@ TEST(Mproc, GrouprecMemberCountsOnlyItsSectionsElements) {
   EXPECT_EQ(map.find("***ERROR***"), std::string::npos) << map;
 }
 
+// A variable-length internal passed up through an MFOR would be an array of
+// variable-length records, which no layout holds.
+TEST(Mproc, VariableLengthInternalInsideAnMforIsRefused) {
+  RunFixture f;
+  f.Run("XVTYPE (VEC, VEC2) = GROUPSEC V : ( VARRAY [ N ] OF , ARRAY [ 1 .. 2 ] OF ) XVR ;\r\n"
+        "XPROC CP(VARIN A: VEC; VAROT B: VEC);\r\nVAR K: INTEGER;\r\nBEGIN\r\n"
+        "  FOR K := 1 TO N DO B.V[K] := A.V[K]\r\nEND;\r\n"
+        "MPROC BANK(M: MODID; VAR X: VEC);\r\nVAR DX: VEC;\r\n  _J: INTEGER;\r\nBEGIN\r\n"
+        "  CP(X, DX);\r\n  MFOR _J := 1 TO N DO\r\n    QTLINTEG(X.V[_J], DX.V[_J]);\r\nEND;\r\n"
+        "MPROC OUTER(M: MODID; VAR X: VEC);\r\nVAR _J: INTEGER;\r\nBEGIN\r\n"
+        "  MFOR _J := 1 TO 2 DO\r\n    BANK('B', X);\r\nEND;\r\n"
+        "MPROC SYSTEM;\r\nVAR S: VEC2;\r\nBEGIN\r\n  OUTER('O', S);\r\nEND;\r\n");
+  EXPECT_EQ(f.Messages(),
+            (std::vector<std::string>{"MORE THAN ONE ARRAY DIMENSION IN A VARIABLE-LENGTH INTERNAL VARIABLE",
+                                      "_M_B_DX[_J]"}));
+  EXPECT_TRUE(f.Finished()) << f.LastLine();
+  EXPECT_NE(Map(f).find("     #\r\n***ERROR***\r\n\x1a"), std::string::npos) << Map(f);
+}
+
 TEST(Mproc, StateOfSystemIsNumberedByNameAndTablesSurviveAStop) {
   RunFixture f;
   // SYSTEM without locals comes after TANK, whose locals type closes the chain.
