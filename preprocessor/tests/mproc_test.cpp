@@ -139,13 +139,18 @@ TEST(Mproc, NestingDeeperThan16IsRefused) {
   EXPECT_TRUE(f.Finished()) << f.LastLine();
 }
 
+// A variable-length group, an equation procedure on it and an MPROC with a
+// variable-length parameter and internal.
+const std::string kVecBank =
+    "XVTYPE (VEC, VEC2) = GROUPSEC V : ( VARRAY [ N ] OF , ARRAY [ 1 .. 2 ] OF ) XVR ;\r\n"
+    "XPROC CP(VARIN A: VEC; VAROT B: VEC);\r\nVAR K: INTEGER;\r\nBEGIN\r\n"
+    "  FOR K := 1 TO N DO B.V[K] := A.V[K]\r\nEND;\r\n"
+    "MPROC BANK(M: MODID; VAR X: VEC);\r\nVAR DX: VEC;\r\n  _J: INTEGER;\r\nBEGIN\r\n"
+    "  CP(X, DX);\r\n  MFOR _J := 1 TO N DO\r\n    QTLINTEG(X.V[_J], DX.V[_J]);\r\nEND;\r\n";
+
 TEST(Mproc, VariableLengthParameterAndInternalGetOverlaysAndSizes) {
   RunFixture f;
-  f.Run("XVTYPE (VEC, VEC2) = GROUPSEC V : ( VARRAY [ N ] OF , ARRAY [ 1 .. 2 ] OF ) XVR ;\r\n"
-        "XPROC CP(VARIN A: VEC; VAROT B: VEC);\r\nVAR K: INTEGER;\r\nBEGIN\r\n"
-        "  FOR K := 1 TO N DO B.V[K] := A.V[K]\r\nEND;\r\n"
-        "MPROC BANK(M: MODID; VAR X: VEC);\r\nVAR DX: VEC;\r\n  _J: INTEGER;\r\nBEGIN\r\n"
-        "  CP(X, DX);\r\n  MFOR _J := 1 TO N DO\r\n    QTLINTEG(X.V[_J], DX.V[_J]);\r\nEND;\r\n"
+  f.Run(kVecBank +
         "MPROC SYSTEM;\r\nVAR S: VEC2;\r\nBEGIN\r\n  BANK('B', S);\r\nEND;\r\n");
   ASSERT_TRUE(f.Finished()) << f.LastLine();
   std::string psy = f.dir.Read("m.PSY");
@@ -190,11 +195,7 @@ TEST(Mproc, GrouprecMemberCountsOnlyItsSectionsElements) {
 // variable-length records, which no layout holds.
 TEST(Mproc, VariableLengthInternalInsideAnMforIsRefused) {
   RunFixture f;
-  f.Run("XVTYPE (VEC, VEC2) = GROUPSEC V : ( VARRAY [ N ] OF , ARRAY [ 1 .. 2 ] OF ) XVR ;\r\n"
-        "XPROC CP(VARIN A: VEC; VAROT B: VEC);\r\nVAR K: INTEGER;\r\nBEGIN\r\n"
-        "  FOR K := 1 TO N DO B.V[K] := A.V[K]\r\nEND;\r\n"
-        "MPROC BANK(M: MODID; VAR X: VEC);\r\nVAR DX: VEC;\r\n  _J: INTEGER;\r\nBEGIN\r\n"
-        "  CP(X, DX);\r\n  MFOR _J := 1 TO N DO\r\n    QTLINTEG(X.V[_J], DX.V[_J]);\r\nEND;\r\n"
+  f.Run(kVecBank +
         "MPROC OUTER(M: MODID; VAR X: VEC);\r\nVAR _J: INTEGER;\r\nBEGIN\r\n"
         "  MFOR _J := 1 TO 2 DO\r\n    BANK('B', X);\r\nEND;\r\n"
         "MPROC SYSTEM;\r\nVAR S: VEC2;\r\nBEGIN\r\n  OUTER('O', S);\r\nEND;\r\n");
