@@ -396,8 +396,10 @@ bool SubprogramPass::ResolveArgument(std::vector<TokenNode*>& arg, ProcParam* fo
     c_.errors.SyntaxError("PARAM TYPE MISMATCH " + c_.TokenText(type->name));
     return false;
   }
+  // A variable-length type outside any group has no other member to stand
+  // for it.
   if (formal->type && formal->type->varLength && type != formal->type &&
-      type->groupVarMember != formal->type->groupVarMember) {
+      (!formal->type->groupVarMember || type->groupVarMember != formal->type->groupVarMember)) {
     c_.errors.SyntaxError("PARAM TYPE NOT IN GROUP " + c_.TokenText(type->name));
     return false;
   }

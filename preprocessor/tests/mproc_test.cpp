@@ -206,6 +206,16 @@ TEST(Mproc, VariableLengthInternalInsideAnMforIsRefused) {
   EXPECT_NE(Map(f).find("     #\r\n***ERROR***\r\n\x1a"), std::string::npos) << Map(f);
 }
 
+TEST(Mproc, AVariableLengthRecordOutsideAGroupTakesOnlyItself) {
+  RunFixture f;
+  f.Run("XVTYPE (VEC, VEC2) = GROUPSEC V : ( VARRAY [ N ] OF , ARRAY [ 1 .. 2 ] OF ) XVR ;\r\n"
+        "  R = RECORD P: XVR; Q: VEC END;\r\n"
+        "XPROC CPR(VARIN A: R; VAROT B: XVR);\r\nBEGIN\r\n  B := A.P\r\nEND;\r\n"
+        "MPROC SYSTEM;\r\nVAR X, Y: XVR;\r\nBEGIN\r\n  CPR(X, Y);\r\nEND;\r\n");
+  EXPECT_EQ(f.Messages().at(0), "10 PARAM TYPE NOT IN GROUP XVR") << f.log.Text();
+  EXPECT_EQ(f.LastLine(), "Err Halt");
+}
+
 TEST(Mproc, StateOfSystemIsNumberedByNameAndTablesSurviveAStop) {
   RunFixture f;
   // SYSTEM without locals comes after TANK, whose locals type closes the chain.
