@@ -17,6 +17,7 @@ struct FileDialogSpec {
   std::string initialDir;
   std::string fileName;       // preset file name
   bool mustExist = false;
+  bool askOverwrite = false;  // save dialogs: ask before replacing a file
 };
 
 enum class Answer { Yes, No, Cancel };
@@ -34,6 +35,8 @@ class UserPrompts {
   virtual void Beep() = 0;
 
   bool Confirm(const std::string& text) { return Ask(text, false) == Answer::Yes; }
+  // A warning with OK and Cancel; true for OK. Scripted answers: Yes is OK.
+  virtual bool ConfirmOk(const std::string& text) { return Confirm(text); }
 };
 
 // The prompts in force; never null (a silent default that answers No and

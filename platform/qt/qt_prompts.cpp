@@ -25,6 +25,11 @@ Answer QtPrompts::Ask(const std::string& text, bool withCancel) {
   return Answer::Cancel;
 }
 
+bool QtPrompts::ConfirmOk(const std::string& text) {
+  return QMessageBox::warning(parent_, QApplication::applicationName(), FromBytes(text),
+                              QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
+}
+
 QString QtFilter(const std::string& filter) {
   QStringList parts = FromBytes(filter).split('|');
   QStringList out;
@@ -42,6 +47,7 @@ static std::optional<std::string> RunFileDialog(QWidget* parent, const FileDialo
   dlg.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
   dlg.setFileMode(save ? QFileDialog::AnyFile
                        : (spec.mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile));
+  if (save && !spec.askOverwrite) dlg.setOption(QFileDialog::DontConfirmOverwrite);
   if (!spec.defaultExt.empty()) dlg.setDefaultSuffix(FromBytes(spec.defaultExt));
   if (!spec.fileName.empty()) dlg.selectFile(FromBytes(spec.fileName));
   if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return std::nullopt;

@@ -135,10 +135,13 @@ TEST(Prompts, ScriptedAnswersAndDefaults) {
     Prompts().ShowMessage("hello");
     EXPECT_TRUE(Prompts().Confirm("sure?"));
     EXPECT_FALSE(Prompts().Confirm("again?"));
+    p.answers = {Answer::Yes, Answer::No};
+    EXPECT_TRUE(Prompts().ConfirmOk("ok?"));
+    EXPECT_FALSE(Prompts().ConfirmOk("cancel?"));
     EXPECT_EQ(Prompts().OpenFileName({"t", "QTL file|*.QTL"}), "/tmp/a.QTL");
     EXPECT_FALSE(Prompts().OpenFileName({}).has_value());
     EXPECT_EQ(p.messages, std::vector<std::string>{"hello"});
-    EXPECT_EQ(p.questions.size(), 2u);
+    EXPECT_EQ(p.questions.size(), 4u);
   }
   // Without a script nothing is shown and every question is declined.
   EXPECT_EQ(Prompts().Ask("x", true), Answer::Cancel);

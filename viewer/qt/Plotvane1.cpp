@@ -271,7 +271,7 @@ void TForm1::ReAttach1Click() {
 
 void TForm1::CopyTruncatingAfterCurrentPosition1Click() {
   if (!state_.IsAttached()) return;
-  if (!Prompts().Confirm("Copy, Deleting after _JT=" + platform::IntToString(state_.CurrentJT())))
+  if (!Prompts().ConfirmOk("Copy, Deleting after _JT=" + platform::IntToString(state_.CurrentJT())))
     return;
   platform::FileDialogSpec spec;
   spec.title = "Copy TTR";
@@ -297,7 +297,7 @@ void TForm1::DisplayAdd1Click() {
 }
 
 void TForm1::DropAll1Click() {
-  if (!Prompts().Confirm("All variables and plots will be dropped!")) return;
+  if (!Prompts().ConfirmOk("All variables and plots will be dropped!")) return;
   state_.ClearDisplayList();
   RefreshDisplayLines();
 }
