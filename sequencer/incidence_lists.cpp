@@ -39,14 +39,15 @@ void IncidenceLists::Build(int n, const int* rows, const int* cols, int count) {
   rowTarget_ = colTarget_ = TargetState();
   rowTarget_.stampOf.assign(size_t(n) + 1, 0);
   rowTarget_.count.assign(size_t(n) + 1, 0);
-  colTarget_.stampOf = rowTarget_.stampOf;
-  colTarget_.count = rowTarget_.count;
-  // (row, column) order, equal keys by entry number, as a stable sort
-  // from entry order gives it.
-  CountingSort(order_, scratch_, bucket_, col_, n);
+  rowTarget_.recordOf.assign(size_t(n) + 1, 0);
+  rowTarget_.recordKeys.Reset(n + 1);
+  colTarget_ = rowTarget_;
+  // (column, row) order, equal keys by entry number, as a stable sort
+  // from entry order gives it. Taken row by row it is also each row's
+  // (column, entry) order, so both sides link from it.
   CountingSort(order_, scratch_, bucket_, row_, n);
-  Link(kRows);
   CountingSort(order_, scratch_, bucket_, col_, n);
+  Link(kRows);
   Link(kCols);
 }
 
@@ -86,6 +87,11 @@ void IncidenceLists::AddKey(TargetState& t, int k) {
   ++t.count[size_t(k)];
 }
 
+void IncidenceLists::AddRecord(TargetState& t, int e, int k) {
+  t.recordKeys.Insert(k);
+  t.recordOf[size_t(k)] = e;
+}
+
 // Takes list r as the merge target: its keys, records and last entry.
 void IncidenceLists::Describe(const Side& s, int r) {
   TargetState& t = Target(s);
@@ -94,11 +100,12 @@ void IncidenceLists::Describe(const Side& s, int r) {
   if (t.owner == r) return;
   t.owner = r;
   ++t.stamp;
-  t.records.clear();
+  t.recordKeys.Clear();
   t.last = 0;
+  int high = 0;
   for (int x = (this->*s.head)[r]; x; x = next[x]) {
     AddKey(t, key[x]);
-    if (t.records.empty() || key[x] > key[t.records.back()]) t.records.push_back(x);
+    if (key[x] > high) AddRecord(t, x, high = key[x]);
     t.last = x;
   }
 }
@@ -119,23 +126,14 @@ void IncidenceLists::Rekey(const Side& s, int e, int newKey) {
   --t.count[size_t(oldKey)];
   if (newKey) AddKey(t, newKey);
   if (!newKey && t.last == e) t.last = (this->*s.prev)[e];
-  auto at = std::lower_bound(t.records.begin(), t.records.end(), oldKey,
-                             [&](int x, int value) { return key[x] < value; });
-  if (at == t.records.end() || *at != e) return;  // not a record: nothing uncovered
-  size_t i = size_t(at - t.records.begin());
-  int high = i > 0 ? key[t.records[i - 1]] : 0;
-  int stop = i + 1 < t.records.size() ? t.records[i + 1] : 0;
-  t.records.erase(at);
-  if (newKey > high) {
-    t.records.insert(t.records.begin() + std::ptrdiff_t(i++), e);
-    high = newKey;
-  }
-  for (int y = next[e]; y != stop; y = next[y]) {
-    if (key[y] > high) {
-      t.records.insert(t.records.begin() + std::ptrdiff_t(i++), y);
-      high = key[y];
-    }
-  }
+  if (!t.recordKeys.Contains(oldKey) || t.recordOf[size_t(oldKey)] != e) return;  // hides nothing
+  int high = std::max(t.recordKeys.Previous(oldKey - 1), 0);
+  int stopKey = t.recordKeys.Next(oldKey + 1);
+  int stop = stopKey < 0 ? 0 : t.recordOf[size_t(stopKey)];
+  t.recordKeys.Erase(oldKey);
+  if (newKey > high) AddRecord(t, e, high = newKey);
+  for (int y = next[e]; y != stop; y = next[y])
+    if (key[y] > high) AddRecord(t, y, high = key[y]);
 }
 
 void IncidenceLists::Link(const Side& s) {
@@ -245,8 +243,9 @@ bool IncidenceLists::InsertIntoCol(int e, int c) { return Insert(kCols, e, c); }
 
 // Inserts one by one as Insert does, without walking r's list: the first
 // key not below k is always a "record", a key above every key before it,
-// and inserting k keeps every record one, so a sorted list of the records
-// finds each insertion point; the key counts find the duplicates. The
+// and inserting k keeps every record one, so the records' keys, which
+// ascend along the list, find each insertion point; the key counts find
+// the duplicates. The
 // description of r stays valid for the next merge into r.
 int IncidenceLists::MergeInto(const Side& s, const Side& other, int q, int r,
                               const std::vector<char>& done, std::vector<int>* lost) {
@@ -282,17 +281,15 @@ int IncidenceLists::MergeInto(const Side& s, const Side& other, int q, int r,
     } else if (KeyCount(t, k) > 0) {
       inserted = false;
     } else {
-      auto at = std::lower_bound(t.records.begin(), t.records.end(), k,
-                                 [&](int x, int value) { return key[x] < value; });
-      size_t i = size_t(at - t.records.begin());
-      int before = at == t.records.end() ? 0 : *at;
+      int beforeKey = t.recordKeys.Next(k);
+      int before = beforeKey < 0 ? 0 : t.recordOf[size_t(beforeKey)];
       LinkBefore(s, e, r, before, t.last);
       // LinkBefore forgets r's description; this insertion is the one it
       // would miss.
       t.owner = r;
       if (!before) t.last = e;
       AddKey(t, k);
-      t.records.insert(t.records.begin() + std::ptrdiff_t(i), e);
+      AddRecord(t, e, k);
       inserted = true;
     }
     if (!inserted) {

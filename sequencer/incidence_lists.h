@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "sequencer/key_set.h"
+
 namespace krv::seq {
 
 // Entries are numbered 1..Count(); 0 is the end of a list. Rows and columns
@@ -79,12 +81,14 @@ class IncidenceLists {
     int last = 0;
     int stamp = 0;
     std::vector<int> stampOf, count;  // by key; a count is valid at stamp
-    std::vector<int> records;         // in list order, keys ascending
+    KeySet recordKeys;                // the records' keys, all different
+    std::vector<int> recordOf;        // by key: the record holding it
   };
   TargetState& Target(const Side& s);
   void Describe(const Side& s, int r);
   int KeyCount(const TargetState& t, int k) const;
   void AddKey(TargetState& t, int k);
+  static void AddRecord(TargetState& t, int e, int k);
   void Rekey(const Side& s, int e, int newKey);
   void Link(const Side& s);
   void Remove(const Side& s, int e);
