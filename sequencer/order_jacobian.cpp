@@ -61,7 +61,7 @@ class Orderer {
 
   // Per block.
   std::vector<char> done_;
-  std::vector<int> group_, order_, newPos_, subBlockOf_;
+  std::vector<int> group_, order_, newPos_, subBlockOf_, nextSlot_;
   std::vector<std::vector<int>> members_;
   std::vector<int> openCount_;  // open columns left in each row's list
   MinHeap thisSweep_, nextSweep_;
@@ -87,6 +87,7 @@ JacobianOrder Orderer::Run(const std::vector<int>& rows, const std::vector<int>&
   done_.assign(size_t(n_) + 1, 0);
   group_.assign(size_t(n_) + 1, 0);
   subBlockOf_.assign(size_t(n_) + 1, 0);
+  nextSlot_.assign(size_t(n_) + 1, 0);
   openCount_.assign(size_t(n_) + 1, 0);
   pathPos_.assign(size_t(n_) + 1, 0);
   members_.resize(size_t(n_) + 1);
@@ -363,16 +364,22 @@ void Orderer::PlaceBlock(int first, int last, int torn) {
   for (int x : order_) {
     int begin = ++p;
     newPos_[size_t(x)] = p;
-    auto& m = members_[size_t(x)];
-    std::sort(m.begin(), m.end());
-    for (int y : m) newPos_[size_t(y)] = ++p;
+    nextSlot_[size_t(x)] = p + 1;
+    p += int(members_[size_t(x)].size());
     subBlockOf_[size_t(x)] = int(subBlocks_.size());
     subBlocks_.push_back({begin, p});
-    group_[size_t(x)] = x;
   }
   if (torn) newPos_[size_t(torn)] = ++p;
   assert(p == last);
-  (void)last;
+  // Each group's members follow it in ascending order.
+  for (int y = first; y <= last; ++y) {
+    int g = group_[size_t(y)];
+    if (g != 0) newPos_[size_t(y)] = nextSlot_[size_t(g)]++;
+  }
+  for (int x : order_) {
+    assert(nextSlot_[size_t(x)] == subBlocks_[size_t(subBlockOf_[size_t(x)])].second + 1);
+    group_[size_t(x)] = x;
+  }
 }
 
 void Orderer::CarryEntries(int first, int last) {
