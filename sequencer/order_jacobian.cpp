@@ -40,6 +40,7 @@ class Orderer {
   void Assign(int i);
   int NextOpenColumn(int row) const;
   int TraceAndMerge(int l);
+  void TruncatePath(int at);
   void Merge(int q, int r);
   void PlaceBlock(int first, int last, int torn);
   void CarryEntries(int first, int last);
@@ -66,7 +67,7 @@ class Orderer {
   std::vector<int> openCount_;  // open columns left in each row's list
   MinHeap thisSweep_, nextSweep_;
   int sweepAt_ = 0;  // the row the running sweep has reached
-  std::vector<int> path_, pathPos_, lostRows_;
+  std::vector<int> path_, pathPos_, cycle_, lostRows_;
 };
 
 JacobianOrder Orderer::Run(const std::vector<int>& rows, const std::vector<int>& cols) {
@@ -244,6 +245,8 @@ void Orderer::Assign(int i) {
   done_[size_t(i)] = 1;
   order_.push_back(i);
   lists_.UnlinkRowFromColumns(i);
+  // Row i is solved and the row before it on the path loses column i.
+  if (pathPos_[size_t(i)]) TruncatePath(pathPos_[size_t(i)]);
   if (literalSweeps_) return;
   // Column i is known now: every open row holding it has one column less.
   for (int e = lists_.ColHead(i); e; e = lists_.NextInCol(e)) {
@@ -279,6 +282,7 @@ void Orderer::OrderBlockLiterally(int first, int last) {
 void Orderer::OrderBlockByReadiness(int first, int last) {
   thisSweep_ = MinHeap();
   nextSweep_ = MinHeap();
+  TruncatePath(1);
   for (int i = first; i <= last; ++i) {
     if (done_[size_t(i)]) continue;
     int k = 0;
@@ -317,12 +321,20 @@ void Orderer::OrderBlockByReadiness(int first, int last) {
 }
 
 // Follows open columns from row l until the path meets itself, merges
-// the rows of that cycle into its lowest one and returns that row.
+// the rows of that cycle into its lowest one and returns that row. The
+// fast form keeps the path between traces: a row's first open column
+// changes only when that column is solved or merged, and those cut the
+// path (TruncatePath), so what is left is what tracing again from l would
+// walk.
 int Orderer::TraceAndMerge(int l) {
-  path_.assign(1, l);
-  pathPos_[size_t(l)] = 1;
+  if (literalSweeps_) TruncatePath(1);
+  if (path_.empty()) {
+    path_.push_back(l);
+    pathPos_[size_t(l)] = 1;
+  }
+  assert(path_.front() == l);
   int at = 0;  // 1-based position where the cycle starts
-  for (int row = l;;) {
+  for (int row = path_.back();;) {
     int c = NextOpenColumn(row);
     assert(c != 0);  // an unsolvable row always has an open column
     if (c == 0) break;
@@ -334,13 +346,24 @@ int Orderer::TraceAndMerge(int l) {
     pathPos_[size_t(c)] = int(path_.size());
     row = c;
   }
-  for (int v : path_) pathPos_[size_t(v)] = 0;
-  if (at == 0) return l;
-  std::vector<int> cycle(path_.begin() + (at - 1), path_.end());
-  int r = *std::min_element(cycle.begin(), cycle.end());
-  for (int q : cycle)
+  if (at == 0) {
+    TruncatePath(1);
+    return l;
+  }
+  cycle_.assign(path_.begin() + (at - 1), path_.end());
+  TruncatePath(at);
+  int r = *std::min_element(cycle_.begin(), cycle_.end());
+  for (int q : cycle_)
     if (q != r) Merge(q, r);
   return r;
+}
+
+// Drops the path from 1-based position `at` on.
+void Orderer::TruncatePath(int at) {
+  while (int(path_.size()) >= at) {
+    pathPos_[size_t(path_.back())] = 0;
+    path_.pop_back();
+  }
 }
 
 void Orderer::Merge(int q, int r) {
