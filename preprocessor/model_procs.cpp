@@ -174,7 +174,7 @@ void SubprogramPass::ParseLocalDeclaration(bool first) {
     for (TokenNode* name : names) {
       NameRef ref = StoreTokenName(c_, *name);
       RejectUnderscoreTokenName(c_, ref);
-      (type->varLength ? mproc_->internals : mproc_->locals).push_back({ref, type, dims});
+      (type->varLength ? mproc_->internals : mproc_->locals).push_back({ref, type, dims, true});
     }
     return;
   }
@@ -482,19 +482,34 @@ void SubprogramPass::AppendSizeArguments(
   }
 }
 
+// Whether one of the callee's calls passes an argument rooted at the name.
+bool SubprogramPass::UsesName(const MprocRecord& q, ArgPath::Root root, NameRef name) const {
+  for (const auto* calls : {&q.xcalls, &q.instances})
+    for (const CallRecord& c : *calls)
+      for (const auto* paths : {&c.inputs, &c.outputs, &c.args})
+        for (const ArgPath& a : *paths)
+          if (a.root == root &&
+              platform::EqualsCaseBlind(std::string_view(a.text).substr(0, a.text.find_first_of(".[")),
+                                        c_.text.View(name)))
+            return true;
+  return false;
+}
+
 // A formal XVR parameter that the callee passes to none of its calls.
 void SubprogramPass::WarnUnusedFormals(const MprocRecord& q, int line) {
-  for (const ProcParam* p = q.params; p; p = p->next) {
-    if (p->mode != kXvrParam) continue;
-    bool used = false;
-    for (const auto* calls : {&q.xcalls, &q.instances})
-      for (const CallRecord& c : *calls)
-        for (const auto* paths : {&c.inputs, &c.outputs, &c.args})
-          for (const ArgPath& a : *paths) {
-            std::string_view root = std::string_view(a.text).substr(0, a.text.find_first_of(".["));
-            used = used || (a.root == ArgPath::kParam && platform::EqualsCaseBlind(root, c_.text.View(p->name)));
-          }
-    if (!used) c_.Log().LogLine("Warning, unused variable within MPROC called at line " + platform::IntToString(line));
+  for (const ProcParam* p = q.params; p; p = p->next)
+    if (p->mode == kXvrParam && !UsesName(q, ArgPath::kParam, p->name))
+      c_.Log().LogLine("Warning, unused variable within MPROC called at line " + platform::IntToString(line));
+}
+
+// A declared local of the callee that none of its calls uses has no place
+// to go in the call's state: the call is refused. Mode 2 is the local case;
+// an unused formal (1) only warns and internals (3) are not checked here.
+void SubprogramPass::RejectUnusedLocals(const MprocRecord& q, const CallRecord& call) {
+  for (const LocalVar& l : q.locals) {
+    if (!l.declared || UsesName(q, ArgPath::kLocal, l.name)) continue;
+    c_.Log().LogLine(call.moduleId + " " + c_.TokenText(q.name));
+    c_.errors.SyntaxError("--Prob with this call--check MPROC definition, mode 2");
   }
 }
 
@@ -561,6 +576,7 @@ void SubprogramPass::ProcessMprocCall(MprocRecord* q, const std::optional<LoopRa
   if (ok && (formal || a != args.size())) c_.errors.SyntaxError("NUMBER-OF-PARAMETERS MISMATCH");
   AppendSizeArguments(q->varLengthUses, call.bound);
   WarnUnusedFormals(*q, call.line);
+  RejectUnusedLocals(*q, call);
   if (q->localsType && !call.moduleId.empty()) {
     // The callee's state is the caller's field named by the module id.
     c_.stmt.current = c_.stmt.tail->prev;

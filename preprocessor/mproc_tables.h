@@ -46,6 +46,7 @@ struct LocalVar {
   NameRef name;
   TypeRecord* type = nullptr;
   DimRecord* dims = nullptr;
+  bool declared = false;  // written in the MPROC's VAR part, not made by a call
 };
 
 struct MprocRecord {

@@ -69,7 +69,9 @@ class SubprogramPass {
                            const std::vector<std::pair<TypeRecord*, TypeRecord*>>& bound);
   DimRecord* LoopDims(const LoopRange& loop);
   void Bind(std::vector<std::pair<TypeRecord*, TypeRecord*>>& bound, TypeRecord* formal, TypeRecord* actual);
+  bool UsesName(const MprocRecord& q, ArgPath::Root root, NameRef name) const;
   void WarnUnusedFormals(const MprocRecord& q, int line);
+  void RejectUnusedLocals(const MprocRecord& q, const CallRecord& call);
   void CloseMproc();
 
   PassContext& c_;

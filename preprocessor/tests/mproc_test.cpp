@@ -111,7 +111,15 @@ INSTANTIATE_TEST_SUITE_P(
         Case{kSys + "END;\r\n" + kTank, {"22 MPROC DEFINED AFTER MPROC SYSTEM"}, "Err Halt"},
         Case{kTank + "MPROC SYSTEM;\r\nVAR A: ARRAY[1..3] OF XVR;\r\n  _J: INTEGER;\r\nBEGIN\r\n"
                      "  MFOR _J := 1 TO N DO\r\n    TANK('T', A[_J]);\r\nEND;\r\n",
-             {"29 NEED FIXED CONSTANTS FOR LOOP WITH MPROC CALL INSIDE"}, "Err Halt"}));
+             {"29 NEED FIXED CONSTANTS FOR LOOP WITH MPROC CALL INSIDE"}, "Err Halt"},
+        // A local no call of the MPROC uses; one passed on only to a nested
+        // MPROC call is used, and so is the nested call's own state.
+        Case{"MPROC U(M: MODID; VAR Q: XVR);\r\nVAR L, S: XVR;\r\nBEGIN\r\n  COPY(Q, L);\r\nEND;\r\n" + kSys +
+                 "  U('U1', A);\r\nEND;\r\n",
+             {"U1 U", "26 --Prob with this call--check MPROC definition, mode 2"}, "Err Halt"},
+        Case{kTank + "MPROC W(M: MODID; VAR Q: XVR);\r\nVAR L: XVR;\r\nBEGIN\r\n  COPY(Q, L);\r\n"
+                     "  TANK('T', L);\r\nEND;\r\n" + kSys + "  W('W1', A);\r\nEND;\r\n",
+             {}, ""}));
 
 INSTANTIATE_TEST_SUITE_P(
     PassTwo, MprocMessages,
