@@ -128,10 +128,10 @@ void TForm1::ShowStatus() {
 }
 
 void TForm1::FileButtonClick() {
-  pf::FileDialogSpec spec;
-  spec.filter = "QTL file|*.QTL";
-  spec.defaultExt = "QTL";
-  if (auto path = pf::Prompts().OpenFileName(spec)) {
+  pf::FileDialogSpec desc;
+  desc.filter = "QTL file|*.QTL";
+  desc.defaultExt = "QTL";
+  if (auto path = pf::Prompts().OpenFileName(desc)) {
     gd::ProblemChoice choice = gd::ChooseProblem(state_, *path);
     if (choice.openSosiEditor) SObuttonClick();
     if (choice.ready) {

@@ -40,13 +40,13 @@ static std::optional<std::string> TakeFile(std::deque<std::optional<std::string>
   return f;
 }
 
-std::optional<std::string> ScriptedPrompts::OpenFileName(const FileDialogSpec& spec) {
-  dialogs.push_back(spec);
+std::optional<std::string> ScriptedPrompts::OpenFileName(const FileDialogSpec& desc) {
+  dialogs.push_back(desc);
   return TakeFile(files);
 }
 
-std::optional<std::string> ScriptedPrompts::SaveFileName(const FileDialogSpec& spec) {
-  dialogs.push_back(spec);
+std::optional<std::string> ScriptedPrompts::SaveFileName(const FileDialogSpec& desc) {
+  dialogs.push_back(desc);
   return TakeFile(files);
 }
 

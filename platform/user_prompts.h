@@ -28,8 +28,8 @@ class UserPrompts {
   virtual void ShowMessage(const std::string& text) = 0;
   // A question with Yes and No (and Cancel when `withCancel`).
   virtual Answer Ask(const std::string& text, bool withCancel) = 0;
-  virtual std::optional<std::string> OpenFileName(const FileDialogSpec& spec) = 0;
-  virtual std::optional<std::string> SaveFileName(const FileDialogSpec& spec) = 0;
+  virtual std::optional<std::string> OpenFileName(const FileDialogSpec& desc) = 0;
+  virtual std::optional<std::string> SaveFileName(const FileDialogSpec& desc) = 0;
   virtual std::optional<std::string> ChooseDirectory(const std::string& title,
                                                      const std::string& start) = 0;
   virtual void Beep() = 0;
@@ -52,8 +52,8 @@ class ScriptedPrompts : public UserPrompts {
 
   void ShowMessage(const std::string& text) override { messages.push_back(text); }
   Answer Ask(const std::string& text, bool withCancel) override;
-  std::optional<std::string> OpenFileName(const FileDialogSpec& spec) override;
-  std::optional<std::string> SaveFileName(const FileDialogSpec& spec) override;
+  std::optional<std::string> OpenFileName(const FileDialogSpec& desc) override;
+  std::optional<std::string> SaveFileName(const FileDialogSpec& desc) override;
   std::optional<std::string> ChooseDirectory(const std::string& title,
                                              const std::string& start) override;
   void Beep() override { ++beeps; }

@@ -44,12 +44,12 @@ void Getfile(Preprocessor& pp, const RunScope& scope) {
     prompts.ShowMessage("Must close and restart");
     return;
   }
-  platform::FileDialogSpec spec;
-  spec.title = "Specify file to start processing";
-  spec.filter = "QTL file|*.QTL";
-  spec.defaultExt = "QTL";
-  spec.mustExist = true;
-  auto chosen = prompts.OpenFileName(spec);
+  platform::FileDialogSpec desc;
+  desc.title = "Specify file to start processing";
+  desc.filter = "QTL file|*.QTL";
+  desc.defaultExt = "QTL";
+  desc.mustExist = true;
+  auto chosen = prompts.OpenFileName(desc);
   if (!chosen || chosen->empty()) return;
   pp.State().modelPath = ModelPathFromChosenFile(*chosen);
   // A file named just ".QTL" leaves the path empty: the run still counts.

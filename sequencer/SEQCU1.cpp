@@ -100,12 +100,12 @@ bool RunFromCommandLine(const std::string& basePath, pp::LogWriter& log) {
 }
 
 std::optional<std::string> ChooseMapFile() {
-  platform::FileDialogSpec spec;
-  spec.title = "Specify file to start processing";
-  spec.filter = "TheFILT|*.VNM";
-  spec.defaultExt = "VNM";
+  platform::FileDialogSpec desc;
+  desc.title = "Specify file to start processing";
+  desc.filter = "TheFILT|*.VNM";
+  desc.defaultExt = "VNM";
   for (;;) {
-    auto path = platform::Prompts().OpenFileName(spec);
+    auto path = platform::Prompts().OpenFileName(desc);
     if (!path) return std::nullopt;
     if (Opens(*path)) return path;
   }

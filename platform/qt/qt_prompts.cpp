@@ -41,25 +41,25 @@ QString QtFilter(const std::string& filter) {
   return out.join(";;");
 }
 
-static std::optional<std::string> RunFileDialog(QWidget* parent, const FileDialogSpec& spec,
+static std::optional<std::string> RunFileDialog(QWidget* parent, const FileDialogSpec& desc,
                                                 bool save) {
-  QFileDialog dlg(parent, FromBytes(spec.title), FromBytes(spec.initialDir), QtFilter(spec.filter));
+  QFileDialog dlg(parent, FromBytes(desc.title), FromBytes(desc.initialDir), QtFilter(desc.filter));
   dlg.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
   dlg.setFileMode(save ? QFileDialog::AnyFile
-                       : (spec.mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile));
-  if (save && !spec.askOverwrite) dlg.setOption(QFileDialog::DontConfirmOverwrite);
-  if (!spec.defaultExt.empty()) dlg.setDefaultSuffix(FromBytes(spec.defaultExt));
-  if (!spec.fileName.empty()) dlg.selectFile(FromBytes(spec.fileName));
+                       : (desc.mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile));
+  if (save && !desc.askOverwrite) dlg.setOption(QFileDialog::DontConfirmOverwrite);
+  if (!desc.defaultExt.empty()) dlg.setDefaultSuffix(FromBytes(desc.defaultExt));
+  if (!desc.fileName.empty()) dlg.selectFile(FromBytes(desc.fileName));
   if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return std::nullopt;
   return ToBytes(dlg.selectedFiles().first());
 }
 
-std::optional<std::string> QtPrompts::OpenFileName(const FileDialogSpec& spec) {
-  return RunFileDialog(parent_, spec, false);
+std::optional<std::string> QtPrompts::OpenFileName(const FileDialogSpec& desc) {
+  return RunFileDialog(parent_, desc, false);
 }
 
-std::optional<std::string> QtPrompts::SaveFileName(const FileDialogSpec& spec) {
-  return RunFileDialog(parent_, spec, true);
+std::optional<std::string> QtPrompts::SaveFileName(const FileDialogSpec& desc) {
+  return RunFileDialog(parent_, desc, true);
 }
 
 std::optional<std::string> QtPrompts::ChooseDirectory(const std::string& title,

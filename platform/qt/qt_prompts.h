@@ -17,8 +17,8 @@ class QtPrompts : public UserPrompts {
   void ShowMessage(const std::string& text) override;
   Answer Ask(const std::string& text, bool withCancel) override;
   bool ConfirmOk(const std::string& text) override;
-  std::optional<std::string> OpenFileName(const FileDialogSpec& spec) override;
-  std::optional<std::string> SaveFileName(const FileDialogSpec& spec) override;
+  std::optional<std::string> OpenFileName(const FileDialogSpec& desc) override;
+  std::optional<std::string> SaveFileName(const FileDialogSpec& desc) override;
   std::optional<std::string> ChooseDirectory(const std::string& title,
                                              const std::string& start) override;
   void Beep() override;

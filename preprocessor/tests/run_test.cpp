@@ -214,9 +214,9 @@ struct BusyPrompts : platform::ScriptedPrompts {
     shownBusy = shownBusy || busy;
     ScriptedPrompts::ShowMessage(text);
   }
-  std::optional<std::string> OpenFileName(const platform::FileDialogSpec& spec) override {
+  std::optional<std::string> OpenFileName(const platform::FileDialogSpec& desc) override {
     shownBusy = shownBusy || busy;
-    return ScriptedPrompts::OpenFileName(spec);
+    return ScriptedPrompts::OpenFileName(desc);
   }
   bool busy = false, shownBusy = false;
 };

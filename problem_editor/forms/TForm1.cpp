@@ -234,15 +234,15 @@ void TForm1::StartWith(const std::string& path, bool updateMode) {
 }
 
 void TForm1::Load1Click() {
-  platform::FileDialogSpec spec;
-  spec.title = "PRB file:";
-  spec.filter = "PRB files|*.PRB";
-  spec.defaultExt = "PRB";
-  spec.initialDir = ToBytes(QDir::currentPath());
-  spec.mustExist = true;
+  platform::FileDialogSpec desc;
+  desc.title = "PRB file:";
+  desc.filter = "PRB files|*.PRB";
+  desc.defaultExt = "PRB";
+  desc.initialDir = ToBytes(QDir::currentPath());
+  desc.mustExist = true;
   std::string path;
   for (;;) {
-    auto file = platform::Prompts().OpenFileName(spec);
+    auto file = platform::Prompts().OpenFileName(desc);
     if (!file) return;
     path = RemovePrbExtension(*file);
     if (session_.Validate(path)) break;
@@ -256,12 +256,12 @@ void TForm1::Load1Click() {
 }
 
 std::optional<std::string> TForm1::SaveDialogName(bool preset) {
-  platform::FileDialogSpec spec;
-  spec.title = "Save as:";
-  spec.filter = "Problem file|*.PRB";
-  spec.defaultExt = "PRB";
-  if (preset) spec.fileName = session_.main.problemName + ".PRB";
-  auto file = platform::Prompts().SaveFileName(spec);
+  platform::FileDialogSpec desc;
+  desc.title = "Save as:";
+  desc.filter = "Problem file|*.PRB";
+  desc.defaultExt = "PRB";
+  if (preset) desc.fileName = session_.main.problemName + ".PRB";
+  auto file = platform::Prompts().SaveFileName(desc);
   if (!file) return std::nullopt;
   return RemovePrbExtension(*file);
 }

@@ -90,21 +90,21 @@ std::vector<int> DependenciesFirst(int n, const std::vector<std::vector<int>>& u
 
 }  // namespace
 
-void OrderLikeSequencer(PrbSpec& spec, const std::vector<Incidence>& incidences) {
-  const int count = static_cast<int>(spec.vars.size());
+void OrderLikeSequencer(PrbSpec& desc, const std::vector<Incidence>& incidences) {
+  const int count = static_cast<int>(desc.vars.size());
   struct Fix { int out, in, number = 0; };
   std::vector<Fix> fixes;
-  spec.pairs.clear();
+  desc.pairs.clear();
   for (const Incidence& inc : incidences) {
     if (inc.fix) fixes.push_back({inc.out, inc.in});
-    if (inc.mode == 1) spec.pairs.emplace_back(inc.out, inc.in);
-    if (inc.mode == 2) spec.pairs.emplace_back(inc.in, inc.out);
+    if (inc.mode == 1) desc.pairs.emplace_back(inc.out, inc.in);
+    if (inc.mode == 2) desc.pairs.emplace_back(inc.in, inc.out);
   }
   std::vector<int> row_of(count, 0), col_of(count, 0);
   std::vector<std::pair<int, int>> numbered;  // (row number, column number)
   int n = 0;
   for (int k = 0; k < count; ++k) {
-    const std::string& kind = spec.vars[k].kind;
+    const std::string& kind = desc.vars[k].kind;
     if (kind == "IO") {
       row_of[k] = col_of[k] = ++n;
       numbered.emplace_back(n, n);
@@ -134,24 +134,24 @@ void OrderLikeSequencer(PrbSpec& spec, const std::vector<Incidence>& incidences)
   std::vector<int> position(n + 1);
   for (int p = 0; p < n; ++p) position[order[p]] = p + 1;
 
-  spec.rows.assign(n, -1);
-  spec.cols.assign(n, -1);
+  desc.rows.assign(n, -1);
+  desc.cols.assign(n, -1);
   for (int k = 0; k < count; ++k) {
-    if (row_of[k]) spec.rows[position[row_of[k]] - 1] = k;
-    if (col_of[k]) spec.cols[position[col_of[k]] - 1] = k;
+    if (row_of[k]) desc.rows[position[row_of[k]] - 1] = k;
+    if (col_of[k]) desc.cols[position[col_of[k]] - 1] = k;
   }
-  spec.nonzeros.clear();
-  for (auto [r, c] : numbered) spec.nonzeros.emplace_back(position[r], position[c]);
-  std::sort(spec.nonzeros.begin(), spec.nonzeros.end(), [](auto a, auto b) {
+  desc.nonzeros.clear();
+  for (auto [r, c] : numbered) desc.nonzeros.emplace_back(position[r], position[c]);
+  std::sort(desc.nonzeros.begin(), desc.nonzeros.end(), [](auto a, auto b) {
     return a.second != b.second ? a.second < b.second : a.first < b.first;
   });
 }
 
-std::string WritePrb(const PrbSpec& spec) {
-  std::string out = "*" + spec.label + "#0000\r\n";
-  PutWord(out, static_cast<unsigned>(spec.vars.size()) - 1);
+std::string WritePrb(const PrbSpec& desc) {
+  std::string out = "*" + desc.label + "#0000\r\n";
+  PutWord(out, static_cast<unsigned>(desc.vars.size()) - 1);
   std::array<std::string, 15> table;
-  for (const PrbVar& v : spec.vars) {
+  for (const PrbVar& v : desc.vars) {
     assert(v.kind.size() == 2);
     out += v.kind + Compress(v.name, table) + "\r\n";
     out += v.constraint;
@@ -161,19 +161,19 @@ std::string WritePrb(const PrbSpec& spec) {
     PutRaw(out, 0.0);
   }
   out += "#\r\n";
-  PutWord(out, static_cast<unsigned>(spec.pairs.size()));
-  for (auto [a, b] : spec.pairs) {
+  PutWord(out, static_cast<unsigned>(desc.pairs.size()));
+  for (auto [a, b] : desc.pairs) {
     PutWord(out, a);
     PutWord(out, b);
   }
-  if (!spec.has_ordering) return out;
-  PutWord(out, static_cast<unsigned>(spec.rows.size()));
-  for (int v : spec.rows) PutWord(out, v);
-  for (int v : spec.cols) PutWord(out, v);
-  const size_t z = spec.nonzeros.size();
+  if (!desc.has_ordering) return out;
+  PutWord(out, static_cast<unsigned>(desc.rows.size()));
+  for (int v : desc.rows) PutWord(out, v);
+  for (int v : desc.cols) PutWord(out, v);
+  const size_t z = desc.nonzeros.size();
   PutWord(out, z & 0xFFFF);
   PutWord(out, (z >> 16) & 0xFFFF);
-  for (auto [r, c] : spec.nonzeros) {
+  for (auto [r, c] : desc.nonzeros) {
     PutWord(out, r);
     PutWord(out, c);
   }

@@ -32,10 +32,10 @@ struct PrbSpec {
 // Fills pairs, rows, cols and nonzeros from the incidences: one number per
 // IO variable and per fixing pair (as the sequencer numbers them), then the
 // numbers put in block lower-triangular order, dependencies first.
-void OrderLikeSequencer(PrbSpec& spec, const std::vector<Incidence>& incidences);
+void OrderLikeSequencer(PrbSpec& desc, const std::vector<Incidence>& incidences);
 
 // The problem file's bytes.
-std::string WritePrb(const PrbSpec& spec);
+std::string WritePrb(const PrbSpec& desc);
 
 // Byte offset of variable k's 25-byte value block in WritePrb's output.
 size_t ValueBlockOffset(const std::string& prb, int k);

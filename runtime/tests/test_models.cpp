@@ -96,11 +96,11 @@ std::string ProblemFile(const TestModel& m, const std::vector<PrbVar>& vars, Ord
 }
 
 PrbSpec TestModel::Spec() const {
-  PrbSpec spec;
-  spec.label = label;
-  spec.vars = vars;
-  OrderLikeSequencer(spec, incidences);
-  return spec;
+  PrbSpec desc;
+  desc.label = label;
+  desc.vars = vars;
+  OrderLikeSequencer(desc, incidences);
+  return desc;
 }
 
 TestModel TanksModel(int tanks, double tend, double tstep) {

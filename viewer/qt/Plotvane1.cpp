@@ -221,13 +221,13 @@ void TForm1::AfterDetach() {
 }
 
 void TForm1::AttachTTR1Click() {
-  platform::FileDialogSpec spec;
-  spec.title = "Attach TTR";
-  spec.filter = "TTR files|*.TTR";
-  spec.defaultExt = "TTR";
-  spec.initialDir = std::filesystem::current_path().string();
-  spec.mustExist = true;
-  std::optional<std::string> chosen = Prompts().OpenFileName(spec);
+  platform::FileDialogSpec desc;
+  desc.title = "Attach TTR";
+  desc.filter = "TTR files|*.TTR";
+  desc.defaultExt = "TTR";
+  desc.initialDir = std::filesystem::current_path().string();
+  desc.mustExist = true;
+  std::optional<std::string> chosen = Prompts().OpenFileName(desc);
   if (!chosen) return;
   AttachStatus status;
   {
@@ -273,12 +273,12 @@ void TForm1::CopyTruncatingAfterCurrentPosition1Click() {
   if (!state_.IsAttached()) return;
   if (!Prompts().ConfirmOk("Copy, Deleting after _JT=" + platform::IntToString(state_.CurrentJT())))
     return;
-  platform::FileDialogSpec spec;
-  spec.title = "Copy TTR";
-  spec.filter = "TTR file|*.TTR";
-  spec.defaultExt = "TTR";
-  spec.initialDir = std::filesystem::current_path().string();
-  std::optional<std::string> target = Prompts().SaveFileName(spec);
+  platform::FileDialogSpec desc;
+  desc.title = "Copy TTR";
+  desc.filter = "TTR file|*.TTR";
+  desc.defaultExt = "TTR";
+  desc.initialDir = std::filesystem::current_path().string();
+  std::optional<std::string> target = Prompts().SaveFileName(desc);
   if (!target) return;
   platform::WaitCursor wait;
   state_.CopyTruncated(*target);

@@ -37,10 +37,10 @@ struct Window {
   TXSelect xselect{form.State(), &form};
   Window() {
     form.SetSelectDialog(&xselect);
-    testing::TTRSpec spec;
-    spec.jtmax = 30;
-    spec.value = [](int32_t jt, int i) { return i == 0 ? 505.0f + float(jt) : float(i); };
-    dir.Write("CASE1.TTR", testing::MakeTTRBytes(spec));
+    testing::TTRSpec desc;
+    desc.jtmax = 30;
+    desc.value = [](int32_t jt, int i) { return i == 0 ? 505.0f + float(jt) : float(i); };
+    dir.Write("CASE1.TTR", testing::MakeTTRBytes(desc));
     dir.Write("CASE1.VNM", kMap);
   }
   template <typename T>
@@ -242,9 +242,9 @@ class PlotvaneFormTest : public QObject {
   // Last: ending the program also ends every later event loop.
   void AnOldFormatEndsTheProgram() {
     Window w;
-    testing::TTRSpec spec;
-    spec.mark = 12345;
-    w.dir.Write("OLD.TTR", testing::MakeTTRBytes(spec));
+    testing::TTRSpec desc;
+    desc.mark = 12345;
+    w.dir.Write("OLD.TTR", testing::MakeTTRBytes(desc));
     w.prompts.files.push_back(w.dir.File("OLD.TTR"));
     w.Find<QAction>("AttachTTR1")->trigger();
     QVERIFY(w.form.Ended());

@@ -53,11 +53,11 @@ struct OpenedFile {
 TEST(ReadTTRRecordTest, AllLayoutsReadTheSameValues) {
   for (int16_t mark : {kMarkPacked, kMarkSplit, kMarkSplit32}) {
     for (int d : {0, 5, 11, 12, 13, 40}) {
-      TTRSpec spec;
-      spec.mark = mark;
-      spec.d = d;
-      spec.jtmax = 3;
-      OpenedFile f(MakeTTRBytes(spec));
+      TTRSpec desc;
+      desc.mark = mark;
+      desc.d = d;
+      desc.jtmax = 3;
+      OpenedFile f(MakeTTRBytes(desc));
       EXPECT_EQ(f.header.JTmax(), 3);
       EXPECT_EQ(f.layout.packed, mark == kMarkPacked);
       platform::ScriptedPrompts prompts;
@@ -79,19 +79,19 @@ TEST(ReadTTRRecordTest, AllLayoutsReadTheSameValues) {
 }
 
 TEST(ReadTTRRecordTest, Mark32000TakesJTmaxFromOffset52) {
-  TTRSpec spec;
-  spec.mark = kMarkSplit32;
-  spec.jtmax = 4;
-  OpenedFile f(MakeTTRBytes(spec));
+  TTRSpec desc;
+  desc.mark = kMarkSplit32;
+  desc.jtmax = 4;
+  OpenedFile f(MakeTTRBytes(desc));
   EXPECT_EQ(GetInt32(&f.header.bytes[52]), 4);
   EXPECT_EQ(f.header.JTmax(), 4);
 }
 
 TEST(ReadTTRRecordTest, WrongStoredNumberIsReportedAndTheRecordStillUsed) {
-  TTRSpec spec;
-  spec.jtmax = 6;
-  spec.storedJT = [](int32_t jt) { return jt == 5 ? 7 : jt; };
-  OpenedFile f(MakeTTRBytes(spec));
+  TTRSpec desc;
+  desc.jtmax = 6;
+  desc.storedJT = [](int32_t jt) { return jt == 5 ? 7 : jt; };
+  OpenedFile f(MakeTTRBytes(desc));
   platform::ScriptedPrompts prompts;
   TTRRecord rec;
   ASSERT_TRUE(ReadTTRRecord(f.file, f.layout, 5, rec));
@@ -102,10 +102,10 @@ TEST(ReadTTRRecordTest, WrongStoredNumberIsReportedAndTheRecordStillUsed) {
 }
 
 TEST(ReadTTRRecordTest, MissingBlocksAreAnErrorNotAnOverrun) {
-  TTRSpec spec;
-  spec.d = 40;
-  spec.jtmax = 1;
-  std::string bytes = MakeTTRBytes(spec);
+  TTRSpec desc;
+  desc.d = 40;
+  desc.jtmax = 1;
+  std::string bytes = MakeTTRBytes(desc);
   bytes.resize(bytes.size() - 10);
   OpenedFile f(bytes);
   platform::ScriptedPrompts prompts;
@@ -154,20 +154,20 @@ TEST(WriteTTRRecordTest, AnAbandonedWriterLeavesTheTargetAsItWas) {
             1);
 }
 
-// The expected copy of records 0..j of a file made from `spec`.
-static std::string ExpectedCopy(const TTRSpec& spec, const TTRHeader& source, int32_t j) {
+// The expected copy of records 0..j of a file made from `desc`.
+static std::string ExpectedCopy(const TTRSpec& desc, const TTRHeader& source, int32_t j) {
   TTRHeader h = source;
   h.SetMark(kMarkPacked);
-  h.SetLastT(spec.time(j));
+  h.SetLastT(desc.time(j));
   h.SetJTmax(j);
   std::string out(reinterpret_cast<const char*>(h.bytes.data()), 64);
-  int r = PackedBlocksPerRecord(spec.d);
+  int r = PackedBlocksPerRecord(desc.d);
   for (int32_t jt = 0; jt <= j; ++jt) {
     std::string rec(size_t(r) * 64, '\0');
     uint8_t* p = reinterpret_cast<uint8_t*>(rec.data());
     PutInt32(p, jt);
-    PutDouble(p + 4, spec.time(jt));
-    for (int i = 0; i <= spec.d; ++i) PutSingle(p + 12 + 4 * i, spec.value(jt, i));
+    PutDouble(p + 4, desc.time(jt));
+    for (int i = 0; i <= desc.d; ++i) PutSingle(p + 12 + 4 * i, desc.value(jt, i));
     out += rec;
   }
   return out;
@@ -176,15 +176,15 @@ static std::string ExpectedCopy(const TTRSpec& spec, const TTRHeader& source, in
 TEST(CopyTruncatedTTRTest, EveryLayoutCopiesToThePackedLayoutByteForByte) {
   for (int16_t mark : {kMarkPacked, kMarkSplit, kMarkSplit32}) {
     for (int32_t j : {0, 2, 4}) {
-      TTRSpec spec;
-      spec.mark = mark;
-      spec.d = 14;
-      spec.jtmax = 4;
-      OpenedFile f(MakeTTRBytes(spec));
+      TTRSpec desc;
+      desc.mark = mark;
+      desc.d = 14;
+      desc.jtmax = 4;
+      OpenedFile f(MakeTTRBytes(desc));
       std::string target = f.dir.File("COPY.TTR");
       ASSERT_TRUE(CopyTruncatedTTR(f.file, f.layout, f.header, j, target));
       std::string copy = f.dir.Read("COPY.TTR");
-      EXPECT_EQ(copy, ExpectedCopy(spec, f.header, j)) << mark << " j=" << j;
+      EXPECT_EQ(copy, ExpectedCopy(desc, f.header, j)) << mark << " j=" << j;
       // No byte of the source's gap or padding survives.
       EXPECT_EQ(copy.find(std::string(4, char(0xAB))), std::string::npos);
       if (mark == kMarkSplit32) {
@@ -197,11 +197,11 @@ TEST(CopyTruncatedTTRTest, EveryLayoutCopiesToThePackedLayoutByteForByte) {
 }
 
 TEST(CopyTruncatedTTRTest, TheCopyReadsBackAsThePackedLayout) {
-  TTRSpec spec;
-  spec.mark = kMarkSplit;
-  spec.d = 30;
-  spec.jtmax = 5;
-  OpenedFile f(MakeTTRBytes(spec));
+  TTRSpec desc;
+  desc.mark = kMarkSplit;
+  desc.d = 30;
+  desc.jtmax = 5;
+  OpenedFile f(MakeTTRBytes(desc));
   ASSERT_TRUE(CopyTruncatedTTR(f.file, f.layout, f.header, 3, f.dir.File("C.TTR")));
   TTRFile copy;
   ASSERT_TRUE(copy.Open(f.dir.File("C.TTR")));
@@ -209,7 +209,7 @@ TEST(CopyTruncatedTTRTest, TheCopyReadsBackAsThePackedLayout) {
   ASSERT_TRUE(copy.ReadHeader(h));
   EXPECT_EQ(h.Mark(), kMarkPacked);
   EXPECT_EQ(h.JTmax(), 3);
-  EXPECT_EQ(h.Label(), spec.label);
+  EXPECT_EQ(h.Label(), desc.label);
   EXPECT_DOUBLE_EQ(h.LastT(), 1.5);
   TTRRecord rec;
   ASSERT_TRUE(ReadTTRRecord(copy, TTRLayout::ForHeader(h), 3, rec));
@@ -217,10 +217,10 @@ TEST(CopyTruncatedTTRTest, TheCopyReadsBackAsThePackedLayout) {
 }
 
 TEST(CopyTruncatedTTRTest, WrongRecordNumbersAreReportedOnceAndCorrected) {
-  TTRSpec spec;
-  spec.jtmax = 50;
-  spec.storedJT = [](int32_t) { return -1; };
-  OpenedFile f(MakeTTRBytes(spec));
+  TTRSpec desc;
+  desc.jtmax = 50;
+  desc.storedJT = [](int32_t) { return -1; };
+  OpenedFile f(MakeTTRBytes(desc));
   platform::ScriptedPrompts prompts;
   ASSERT_TRUE(CopyTruncatedTTR(f.file, f.layout, f.header, 50, f.dir.File("C.TTR")));
   ASSERT_EQ(prompts.messages.size(), 1u);
@@ -230,9 +230,9 @@ TEST(CopyTruncatedTTRTest, WrongRecordNumbersAreReportedOnceAndCorrected) {
 }
 
 TEST(CopyTruncatedTTRTest, AFailedReadLeavesNoTarget) {
-  TTRSpec spec;
-  spec.jtmax = 3;
-  std::string bytes = MakeTTRBytes(spec);
+  TTRSpec desc;
+  desc.jtmax = 3;
+  std::string bytes = MakeTTRBytes(desc);
   OpenedFile f(bytes.substr(0, 64 * 3));
   platform::ScriptedPrompts prompts;
   EXPECT_FALSE(CopyTruncatedTTR(f.file, f.layout, f.header, 3, f.dir.File("C.TTR")));

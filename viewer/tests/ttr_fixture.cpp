@@ -10,53 +10,53 @@
 
 namespace krv::view::testing {
 
-static TTRHeader SpecHeader(const TTRSpec& spec) {
+static TTRHeader SpecHeader(const TTRSpec& desc) {
   TTRHeader h;
   for (int i = 4; i < 12; ++i) h.bytes[size_t(i)] = uint8_t(0x40 + i);  // kept, not read
   for (int i = 56; i < 60; ++i) h.bytes[size_t(i)] = uint8_t(0x60 + i);
-  h.SetMark(spec.mark);
-  h.SetD(int16_t(spec.d));
-  h.SetLastT(spec.time(spec.jtmax));
-  h.SetLabel(spec.label);
-  if (spec.mark == kMarkSplit32) {
-    PutInt32(&h.bytes[52], spec.jtmax);
+  h.SetMark(desc.mark);
+  h.SetD(int16_t(desc.d));
+  h.SetLastT(desc.time(desc.jtmax));
+  h.SetLabel(desc.label);
+  if (desc.mark == kMarkSplit32) {
+    PutInt32(&h.bytes[52], desc.jtmax);
     PutInt32(&h.bytes[60], 0x7EEEEEEE);  // not JTmax in this format
   } else {
-    h.SetJTmax(spec.jtmax);
+    h.SetJTmax(desc.jtmax);
   }
   return h;
 }
 
-std::string MakeTTRBytes(const TTRSpec& spec) {
-  TTRHeader h = SpecHeader(spec);
-  bool packed = spec.mark == kMarkPacked;
-  int r = packed ? PackedBlocksPerRecord(spec.d) : SplitBlocksPerRecord(spec.d);
+std::string MakeTTRBytes(const TTRSpec& desc) {
+  TTRHeader h = SpecHeader(desc);
+  bool packed = desc.mark == kMarkPacked;
+  int r = packed ? PackedBlocksPerRecord(desc.d) : SplitBlocksPerRecord(desc.d);
   std::string out(reinterpret_cast<const char*>(h.bytes.data()), kBlockSize);
-  for (int32_t jt = 0; jt <= spec.jtmax; ++jt) {
-    std::vector<uint8_t> rec(size_t(r) * kBlockSize, spec.filler);
-    PutInt32(rec.data(), spec.storedJT(jt));
-    PutDouble(rec.data() + 4, spec.time(jt));
-    for (int i = 0; i <= spec.d; ++i) {
+  for (int32_t jt = 0; jt <= desc.jtmax; ++jt) {
+    std::vector<uint8_t> rec(size_t(r) * kBlockSize, desc.filler);
+    PutInt32(rec.data(), desc.storedJT(jt));
+    PutDouble(rec.data() + 4, desc.time(jt));
+    for (int i = 0; i <= desc.d; ++i) {
       size_t off = (packed || i < 12) ? 12 + 4 * size_t(i) : 64 + 4 * size_t(i - 12);
-      PutSingle(rec.data() + off, spec.value(jt, i));
+      PutSingle(rec.data() + off, desc.value(jt, i));
     }
     out.append(reinterpret_cast<const char*>(rec.data()), rec.size());
   }
   return out;
 }
 
-void WritePackedTTR(const std::string& path, const TTRSpec& spec) {
-  assert(spec.mark == kMarkPacked);
+void WritePackedTTR(const std::string& path, const TTRSpec& desc) {
+  assert(desc.mark == kMarkPacked);
   TTRWriter w;
   bool ok = w.Create(path);
-  TTRHeader h = SpecHeader(spec);
+  TTRHeader h = SpecHeader(desc);
   ok = ok && w.WriteBlocks(0, h.bytes.data(), kBlockSize);
-  for (int32_t jt = 0; jt <= spec.jtmax; ++jt) {
+  for (int32_t jt = 0; jt <= desc.jtmax; ++jt) {
     TTRRecord rec;
     rec.jt = jt;
-    rec.t = spec.time(jt);
-    for (int i = 0; i <= spec.d; ++i) rec.values.push_back(spec.value(jt, i));
-    ok = ok && WriteTTRRecord(w, spec.d, rec);
+    rec.t = desc.time(jt);
+    for (int i = 0; i <= desc.d; ++i) rec.values.push_back(desc.value(jt, i));
+    ok = ok && WriteTTRRecord(w, desc.d, rec);
   }
   ok = ok && w.Commit();
   assert(ok);

@@ -25,10 +25,10 @@ struct TTRSpec {
 };
 
 // The file's bytes, laid out by hand for every mark.
-std::string MakeTTRBytes(const TTRSpec& spec);
+std::string MakeTTRBytes(const TTRSpec& desc);
 
 // A packed file written through TTRWriter and WriteTTRRecord.
-void WritePackedTTR(const std::string& path, const TTRSpec& spec);
+void WritePackedTTR(const std::string& path, const TTRSpec& desc);
 
 // A variable map for variables 0..d: line i+2 is "%4d IO  _X.V<i>".
 std::string MakeVNM(const std::string& label, int d);

@@ -27,9 +27,9 @@ struct SelectionFixture : ::testing::Test {
   platform::ScriptedPrompts prompts;
   ViewerState viewer;
   void SetUp() override {
-    testing::TTRSpec spec;
-    spec.d = 5;
-    dir.Write("CASE1.TTR", testing::MakeTTRBytes(spec));
+    testing::TTRSpec desc;
+    desc.d = 5;
+    dir.Write("CASE1.TTR", testing::MakeTTRBytes(desc));
     dir.Write("CASE1.VNM", kMap);
     ASSERT_EQ(viewer.Attach(dir.File("CASE1.TTR")), AttachStatus::Attached);
   }

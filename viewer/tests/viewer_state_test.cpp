@@ -23,9 +23,9 @@ struct Fixture {
   platform::ScriptedPrompts prompts;
   ViewerState viewer;
 
-  void Files(const TTRSpec& spec, const std::string& ttrName = "CASE1.TTR") {
-    dir.Write(ttrName, MakeTTRBytes(spec));
-    dir.Write("CASE1.VNM", MakeVNM(spec.label, spec.d));
+  void Files(const TTRSpec& desc, const std::string& ttrName = "CASE1.TTR") {
+    dir.Write(ttrName, MakeTTRBytes(desc));
+    dir.Write("CASE1.VNM", MakeVNM(desc.label, desc.d));
   }
   AttachStatus Attach(const std::string& name = "CASE1.TTR") {
     return viewer.Attach(dir.File(name));
@@ -35,11 +35,11 @@ struct Fixture {
 TEST(AttachTest, AttachesEveryMarkAndLoadsTheTimeTable) {
   for (int16_t mark : {kMarkPacked, kMarkSplit, kMarkSplit32}) {
     Fixture f;
-    TTRSpec spec;
-    spec.mark = mark;
-    spec.d = 13;
-    spec.jtmax = 4;
-    f.Files(spec);
+    TTRSpec desc;
+    desc.mark = mark;
+    desc.d = 13;
+    desc.jtmax = 4;
+    f.Files(desc);
     ASSERT_EQ(f.Attach(), AttachStatus::Attached) << mark;
     EXPECT_TRUE(f.prompts.messages.empty());
     EXPECT_EQ(f.viewer.TTRPath(), f.dir.File("CASE1"));
@@ -60,12 +60,12 @@ TEST(AttachTest, AttachesEveryMarkAndLoadsTheTimeTable) {
 
 TEST(AttachTest, DisplayLinesShowCodeValueAndName) {
   Fixture f;
-  TTRSpec spec;
-  spec.d = 2;
-  spec.jtmax = 3;
-  spec.value = [](int32_t jt, int i) { return i == 0 ? 505.0f + float(jt) : -0.5f * float(i); };
-  spec.time = [](int32_t jt) { return 1234.5 * jt; };
-  f.dir.Write("CASE1.TTR", MakeTTRBytes(spec));
+  TTRSpec desc;
+  desc.d = 2;
+  desc.jtmax = 3;
+  desc.value = [](int32_t jt, int i) { return i == 0 ? 505.0f + float(jt) : -0.5f * float(i); };
+  desc.time = [](int32_t jt) { return 1234.5 * jt; };
+  f.dir.Write("CASE1.TTR", MakeTTRBytes(desc));
   f.dir.Write("CASE1.VNM", std::string(kLabel) +
                                "\r\n   0 IO  _X.A.B_C[2]\r\n   1 CO  _X.Q\r\n   2 *O  _X.R\r\n");
   ASSERT_EQ(f.Attach(), AttachStatus::Attached);
@@ -102,14 +102,14 @@ TEST(FixedTimeTextTest, WidthTwelveSixDecimalsCutToFifteen) {
 
 TEST(AttachTest, ChosenNameAndExtensionSpelling) {
   Fixture f;
-  TTRSpec spec;
-  f.Files(spec, "CASE1.ttr");
+  TTRSpec desc;
+  f.Files(desc, "CASE1.ttr");
   ASSERT_EQ(f.Attach("CASE1.ttr"), AttachStatus::Attached);
   EXPECT_EQ(f.viewer.TTRPath(), f.dir.File("CASE1"));
 
   // Another mix of letter cases stays in the path and fails.
   Fixture g;
-  g.Files(spec, "CASE2.Ttr");
+  g.Files(desc, "CASE2.Ttr");
   EXPECT_EQ(g.Attach("CASE2.Ttr"), AttachStatus::Failed);
   EXPECT_EQ(g.prompts.messages, std::vector<std::string>{"No file"});
   EXPECT_FALSE(g.viewer.IsAttached());
@@ -150,13 +150,13 @@ TEST(AttachTest, RefusedFilesLeaveNothingAttached) {
   };
   for (const Case& c : cases) {
     Fixture f;
-    TTRSpec spec;
-    spec.mark = c.mark;
-    spec.jtmax = c.jtmax;
-    std::string bytes = MakeTTRBytes(spec);
+    TTRSpec desc;
+    desc.mark = c.mark;
+    desc.jtmax = c.jtmax;
+    std::string bytes = MakeTTRBytes(desc);
     c.damage(bytes);
     f.dir.Write("CASE1.TTR", bytes);
-    f.dir.Write("CASE1.VNM", MakeVNM(spec.label, 3));
+    f.dir.Write("CASE1.VNM", MakeVNM(desc.label, 3));
     EXPECT_EQ(f.Attach(), c.status) << c.what;
     EXPECT_EQ(f.prompts.messages, std::vector<std::string>{c.message}) << c.what;
     EXPECT_FALSE(f.viewer.IsAttached()) << c.what;
@@ -166,10 +166,10 @@ TEST(AttachTest, RefusedFilesLeaveNothingAttached) {
 
 TEST(AttachTest, TooManyVariablesAreRefused) {
   Fixture f;
-  TTRSpec spec;
-  spec.d = 11000;
-  spec.jtmax = 0;
-  f.Files(spec);
+  TTRSpec desc;
+  desc.d = 11000;
+  desc.jtmax = 0;
+  f.Files(desc);
   EXPECT_EQ(f.Attach(), AttachStatus::Failed);
   ASSERT_EQ(f.prompts.messages.size(), 1u);
   EXPECT_NE(f.prompts.messages[0].find("Too many variables"), std::string::npos);
@@ -178,8 +178,8 @@ TEST(AttachTest, TooManyVariablesAreRefused) {
 
 TEST(AttachTest, MissingVNMIsRefused) {
   Fixture f;
-  TTRSpec spec;
-  f.dir.Write("CASE1.TTR", MakeTTRBytes(spec));
+  TTRSpec desc;
+  f.dir.Write("CASE1.TTR", MakeTTRBytes(desc));
   EXPECT_EQ(f.Attach(), AttachStatus::Failed);
   EXPECT_EQ(f.prompts.messages, std::vector<std::string>{"Error -- No VNM file present"});
   EXPECT_FALSE(f.viewer.IsAttached());
@@ -187,31 +187,31 @@ TEST(AttachTest, MissingVNMIsRefused) {
 
 TEST(AttachTest, ShortLabelNamesTheFileDotVNM) {
   Fixture f;
-  TTRSpec spec;
-  spec.label = ">12-10-2026";
-  f.dir.Write("CASE1.TTR", MakeTTRBytes(spec));
-  f.dir.Write(".VNM", MakeVNM(spec.label, 3));
+  TTRSpec desc;
+  desc.label = ">12-10-2026";
+  f.dir.Write("CASE1.TTR", MakeTTRBytes(desc));
+  f.dir.Write(".VNM", MakeVNM(desc.label, 3));
   ASSERT_EQ(f.Attach(), AttachStatus::Attached);
   EXPECT_EQ(f.viewer.VNMBase(), "");
 }
 
 TEST(AttachTest, MapIsFoundCaseBlindBesideTheTrajectory) {
   Fixture f;
-  TTRSpec spec;
-  f.dir.Write("CASE1.TTR", MakeTTRBytes(spec));
-  f.dir.Write("case1.vnm", MakeVNM(spec.label, 3));
+  TTRSpec desc;
+  f.dir.Write("CASE1.TTR", MakeTTRBytes(desc));
+  f.dir.Write("case1.vnm", MakeVNM(desc.label, 3));
   ASSERT_EQ(f.Attach(), AttachStatus::Attached);
 }
 
 TEST(AttachTest, HeaderCountingMissingRecordsUsesTheCompleteOnes) {
   Fixture f;
-  TTRSpec spec;
-  spec.d = 20;
-  spec.jtmax = 9;
-  std::string bytes = MakeTTRBytes(spec);
+  TTRSpec desc;
+  desc.d = 20;
+  desc.jtmax = 9;
+  std::string bytes = MakeTTRBytes(desc);
   bytes.resize(64 + 2 * 64 * 4 + 70);  // four whole records, a piece of the fifth
   f.dir.Write("CASE1.TTR", bytes);
-  f.dir.Write("CASE1.VNM", MakeVNM(spec.label, 20));
+  f.dir.Write("CASE1.VNM", MakeVNM(desc.label, 20));
   ASSERT_EQ(f.Attach(), AttachStatus::Attached);
   EXPECT_EQ(f.viewer.JTmax(), 3);
   EXPECT_EQ(f.viewer.TimeTable().size(), 4u);
@@ -223,20 +223,20 @@ TEST(AttachTest, HeaderCountingMissingRecordsUsesTheCompleteOnes) {
 
 TEST(AttachTest, HugeJTmaxWithoutRecordsIsNotAllocated) {
   Fixture f;
-  TTRSpec spec;
-  spec.jtmax = 0;
-  std::string bytes = MakeTTRBytes(spec);
+  TTRSpec desc;
+  desc.jtmax = 0;
+  std::string bytes = MakeTTRBytes(desc);
   PutInt32(reinterpret_cast<uint8_t*>(bytes.data()) + 60, 0x7FFFFFFF);
   f.dir.Write("CASE1.TTR", bytes);
-  f.dir.Write("CASE1.VNM", MakeVNM(spec.label, 3));
+  f.dir.Write("CASE1.VNM", MakeVNM(desc.label, 3));
   ASSERT_EQ(f.Attach(), AttachStatus::Attached);
   EXPECT_EQ(f.viewer.JTmax(), 0);
 }
 
 TEST(AttachTest, ShortMapGivesEmptyEntries) {
   Fixture f;
-  TTRSpec spec;
-  f.dir.Write("CASE1.TTR", MakeTTRBytes(spec));
+  TTRSpec desc;
+  f.dir.Write("CASE1.TTR", MakeTTRBytes(desc));
   f.dir.Write("CASE1.VNM", std::string(kLabel) + "\r\n   0 IO  _X.A\r\n");
   ASSERT_EQ(f.Attach(), AttachStatus::Attached);
   EXPECT_EQ(f.viewer.Entries()[3].code, "");
@@ -245,8 +245,8 @@ TEST(AttachTest, ShortMapGivesEmptyEntries) {
 
 TEST(AttachTest, ASecondAttachEmptiesTheListAndAFailedOneDetaches) {
   Fixture f;
-  TTRSpec spec;
-  f.Files(spec);
+  TTRSpec desc;
+  f.Files(desc);
   ASSERT_EQ(f.Attach(), AttachStatus::Attached);
   f.viewer.AddToDisplayList(1);
   ASSERT_EQ(f.Attach(), AttachStatus::Attached);
@@ -262,14 +262,14 @@ TEST(AttachTest, ASecondAttachEmptiesTheListAndAFailedOneDetaches) {
 
 TEST(ReAttachTest, AGrownFileShowsItsNewStepsAndKeepsTheList) {
   Fixture f;
-  TTRSpec spec;
-  spec.jtmax = 2;
-  f.Files(spec);
+  TTRSpec desc;
+  desc.jtmax = 2;
+  f.Files(desc);
   ASSERT_EQ(f.Attach(), AttachStatus::Attached);
   f.viewer.AddToDisplayList(2);
   ASSERT_TRUE(f.viewer.GoToTimeStep(2));
-  spec.jtmax = 7;
-  f.dir.Write("CASE1.TTR", MakeTTRBytes(spec));  // rewritten in place
+  desc.jtmax = 7;
+  f.dir.Write("CASE1.TTR", MakeTTRBytes(desc));  // rewritten in place
   ASSERT_TRUE(f.viewer.ReAttach());
   EXPECT_EQ(f.viewer.JTmax(), 7);
   EXPECT_EQ(f.viewer.TimeTable().size(), 8u);
@@ -290,11 +290,11 @@ TEST(ReAttachTest, AChangedOrDamagedFileIsDetached) {
   };
   for (const Case& c : cases) {
     Fixture f;
-    TTRSpec spec;
-    f.Files(spec);
+    TTRSpec desc;
+    f.Files(desc);
     ASSERT_EQ(f.Attach(), AttachStatus::Attached);
-    c.change(spec);
-    f.dir.Write("CASE1.TTR", MakeTTRBytes(spec));
+    c.change(desc);
+    f.dir.Write("CASE1.TTR", MakeTTRBytes(desc));
     EXPECT_FALSE(f.viewer.ReAttach()) << c.what;
     EXPECT_FALSE(f.viewer.IsAttached()) << c.what;
     EXPECT_EQ(f.prompts.messages.size(), 1u) << c.what;
@@ -303,9 +303,9 @@ TEST(ReAttachTest, AChangedOrDamagedFileIsDetached) {
 
 TEST(CopyTruncatedTest, TheAttachedFileIsNeverTheTarget) {
   Fixture f;
-  TTRSpec spec;
-  spec.jtmax = 5;
-  f.Files(spec);
+  TTRSpec desc;
+  desc.jtmax = 5;
+  f.Files(desc);
   ASSERT_EQ(f.Attach(), AttachStatus::Attached);
   std::string original = f.dir.Read("CASE1.TTR");
   ASSERT_EQ(::symlink(f.dir.File("CASE1.TTR").c_str(), f.dir.File("LINK.TTR").c_str()), 0);
