@@ -2,7 +2,7 @@
 # Starts Helmsman from the installed layout, in the first example's work directory.
 set -e
 build="$1"
-main="$build/Kravenor"
+main="$(cd "$build" && pwd)/Kravenor"
 helmsman="$main/PGM/Helmsman"
 if [ ! -x "$helmsman" ]; then
   echo "run-example: $helmsman is missing; build first (make build)" >&2
@@ -12,4 +12,4 @@ work=$(ls -d "$main"/WKD* 2>/dev/null | head -n 1)
 [ -n "$work" ] || work="$main"
 cd "$work"
 echo "Helmsman in $(pwd): use File to choose the example's .QTL"
-exec "$(cd "$main/PGM" && pwd)/Helmsman"
+exec "$helmsman"
