@@ -1,7 +1,7 @@
 // Helmsman, the guide shell: starts the main window and runs the message loop.
 #include <QApplication>
 
-#include "guide/DGW1.h"
+#include "guide/forms/DGW1.h"
 #include "platform/qt/latin1.h"
 #include "platform/qt/qt_prompts.h"
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "platform/qt/qt_prompts.h"
-#include "preprocessor/Foreparse1.h"
+#include "preprocessor/forms/Foreparse1.h"
 #include "preprocessor/program_start.h"
 
 int main(int argc, char** argv) {

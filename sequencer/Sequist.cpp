@@ -6,7 +6,7 @@
 
 #include "platform/qt/qt_prompts.h"
 #include "sequencer/SEQCU1.h"
-#include "sequencer/Sequist1.h"
+#include "sequencer/forms/Sequist1.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);

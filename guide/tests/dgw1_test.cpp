@@ -6,7 +6,7 @@
 
 #include <filesystem>
 
-#include "guide/DGW1.h"
+#include "guide/forms/DGW1.h"
 #include "platform/file_stamp.h"
 #include "platform/process_start.h"
 #include "platform/user_prompts.h"

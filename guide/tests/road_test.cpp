@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <memory>
 
-#include "guide/DGW1.h"
+#include "guide/forms/DGW1.h"
 #include "platform/process_start.h"
 #include "platform/qt/latin1.h"
 #include "platform/user_prompts.h"

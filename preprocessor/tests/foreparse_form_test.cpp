@@ -8,7 +8,7 @@
 #include "platform/user_prompts.h"
 #include "preprocessor/program_start.h"
 #include "testing/temp_dir.h"
-#include "preprocessor/Foreparse1.h"
+#include "preprocessor/forms/Foreparse1.h"
 #include "preprocessor/log_memo.h"
 
 class ForeparseFormTest : public QObject {

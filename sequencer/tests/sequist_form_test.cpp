@@ -7,7 +7,7 @@
 
 #include "platform/user_prompts.h"
 #include "sequencer/SEQCU1.h"
-#include "sequencer/Sequist1.h"
+#include "sequencer/forms/Sequist1.h"
 #include "testing/temp_dir.h"
 
 class SequistFormTest : public QObject {

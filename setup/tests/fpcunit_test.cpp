@@ -7,7 +7,7 @@
 #include <sys/stat.h>
 
 #include "platform/user_prompts.h"
-#include "setup/FPCUnit.h"
+#include "setup/forms/FPCUnit.h"
 #include "testing/temp_dir.h"
 
 using krv::platform::ScriptedPrompts;

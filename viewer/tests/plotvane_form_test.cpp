@@ -14,8 +14,8 @@
 #include "platform/qt/latin1.h"
 #include "platform/user_prompts.h"
 #include "testing/temp_dir.h"
-#include "viewer/qt/Plotvane1.h"
-#include "viewer/qt/XSelect.h"
+#include "viewer/forms/Plotvane1.h"
+#include "viewer/forms/XSelect.h"
 #include "viewer/tests/ttr_fixture.h"
 
 using namespace krv::view;

@@ -1,5 +1,5 @@
 // The variable selection dialog.
-#include "viewer/qt/XSelect.h"
+#include "viewer/forms/XSelect.h"
 
 #include <QLabel>
 #include <QLineEdit>

@@ -1,5 +1,5 @@
 // Sequist's main window.
-#include "sequencer/Sequist1.h"
+#include "sequencer/forms/Sequist1.h"
 
 #include <QLabel>
 #include <QMenuBar>

@@ -1,5 +1,5 @@
 // Helmsman's main window TForm1: choose a problem, see which steps are stale, run them.
-#include "guide/DGW1.h"
+#include "guide/forms/DGW1.h"
 
 #include <QDesktopServices>
 #include <QDir>

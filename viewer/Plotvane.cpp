@@ -2,8 +2,8 @@
 #include <QApplication>
 
 #include "platform/qt/qt_prompts.h"
-#include "viewer/qt/Plotvane1.h"
-#include "viewer/qt/XSelect.h"
+#include "viewer/forms/Plotvane1.h"
+#include "viewer/forms/XSelect.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);

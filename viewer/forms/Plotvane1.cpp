@@ -1,5 +1,5 @@
 // Plotvane's main window.
-#include "viewer/qt/Plotvane1.h"
+#include "viewer/forms/Plotvane1.h"
 
 #include <QAction>
 #include <QApplication>
@@ -14,8 +14,8 @@
 #include "platform/qt/wait_cursor.h"
 #include "platform/text.h"
 #include "platform/user_prompts.h"
-#include "viewer/qt/XSelect.h"
-#include "viewer/qt/up_down.h"
+#include "viewer/forms/XSelect.h"
+#include "viewer/forms/up_down.h"
 
 namespace krv::view {
 

@@ -1,5 +1,5 @@
 // TFPCFrm: asks where Free Pascal is installed and writes Helmsman's configuration file.
-#include "setup/FPCUnit.h"
+#include "setup/forms/FPCUnit.h"
 
 #include <QLabel>
 #include <QPushButton>

@@ -1,5 +1,5 @@
 // Foreparse's main window.
-#include "preprocessor/Foreparse1.h"
+#include "preprocessor/forms/Foreparse1.h"
 
 #include <QLabel>
 #include <QMenuBar>

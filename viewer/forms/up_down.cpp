@@ -1,5 +1,5 @@
 // A horizontal up-down control.
-#include "viewer/qt/up_down.h"
+#include "viewer/forms/up_down.h"
 
 #include <QHBoxLayout>
 #include <QToolButton>
