@@ -10,6 +10,8 @@
 #include <QUrl>
 
 #include "guide/compile_batch.h"
+#include "guide/forms/sosi_window.h"
+#include "guide/sosi_generator.h"
 #include "guide/configuration.h"
 #include "guide/problem_setup.h"
 #include "guide/program_starts.h"
@@ -151,13 +153,23 @@ static void NotYet(const char* what) {
 
 void TForm1::EditButtonClick() { NotYet("The source editor"); }
 
+// The SOSI window is made once and kept, so that a window it owns (the
+// find window while it is open) outlives each opening.
+TSOfrm& TForm1::SosiWindow() {
+  if (!SOfrm) SOfrm = new TSOfrm(state_.problemName, state_.programDir, this);
+  SOfrm->SetProblem(state_.problemName, state_.programDir);
+  return *SOfrm;
+}
+
 void TForm1::SObuttonClick() {
-  NotYet("The SOSI editor");
+  SosiWindow().Open();
   RefreshStatus();
 }
 
 void TForm1::CvtSObuttonClick() {
-  NotYet("The SOSI conversion");
+  gd::SosiConversionResult r = gd::ConvertSosi(state_.problemName);
+  // The parser stopped: show what it read, marked where it stopped.
+  if (r.outcome == gd::SosiConversion::kParseError) SosiWindow().OpenAt(r.text, r.errorAt);
   RefreshStatus();
 }
 

@@ -11,6 +11,7 @@
 class QFileSystemWatcher;
 class QLabel;
 class QPushButton;
+class TSOfrm;
 
 class TForm1 : public QWidget {
   Q_OBJECT
@@ -51,12 +52,14 @@ class TForm1 : public QWidget {
   QLabel* AddLabel(const char* name, const char* text, int x, int y, int w);
   void ShowStatus();
   void WatchProblemFiles();
+  TSOfrm& SosiWindow();
 
   krv::guide::ShellState state_;
   krv::guide::StepStatus status_;
   std::function<std::string()> findTerminal_;
   // Started programs run without telling us: their files refresh the status.
   QFileSystemWatcher* watcher_;
+  TSOfrm* SOfrm = nullptr;
 
   QPushButton* FileButton;
   QPushButton* EditButton;

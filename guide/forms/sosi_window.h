@@ -13,6 +13,11 @@ class TSOfrm : public QDialog {
  public:
   TSOfrm(const std::string& problemName, const std::string& programDir, QWidget* parent = nullptr);
 
+  void SetProblem(const std::string& problemName, const std::string& programDir) {
+    problemName_ = problemName;
+    programDir_ = programDir;
+  }
+
   // One opening: loads the file (or creates it) once, then runs modally.
   int Open();
   // After a parse error: shows the text the parser read, with the two

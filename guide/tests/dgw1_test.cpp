@@ -1,6 +1,8 @@
 // Qt Tests of Helmsman's main window: captions, enabling, the File road and the starts.
 #include <QApplication>
 #include <QLabel>
+#include <QPlainTextEdit>
+#include <QTimer>
 #include <QPushButton>
 #include <QtTest>
 
@@ -139,10 +141,17 @@ class DGW1Test : public QObject {
     f.show();
     prompts.files = {work.File("S1.QTL")};
     prompts.answers = {krv::platform::Answer::Yes};
+    QString shown;
+    QTimer::singleShot(0, [&] {
+      QWidget* sosi = QApplication::activeModalWidget();
+      QVERIFY(sosi && sosi->objectName() == "SOfrm");
+      shown = sosi->findChild<QPlainTextEdit*>("M1")->toPlainText();
+      sosi->findChild<QPushButton*>("Button1")->click();
+    });
     QTest::mouseClick(Button(f, "FileButton"), Qt::LeftButton);
     QVERIFY(work.Has("S1.SO"));
-    QCOMPARE(prompts.messages,
-             std::vector<std::string>{"The SOSI editor is not part of this version yet."});
+    QCOMPARE(shown, QString("{sosi}"));
+    QVERIFY(prompts.messages.empty());
     QCOMPARE(f.windowTitle(), QString("Guide:S1"));
     QVERIFY(Button(f, "SObutton")->isEnabled() && Button(f, "CvtSObutton")->isEnabled());
     QVERIFY(!Button(f, "PrepButton")->isEnabled() && !Button(f, "EditButton")->isEnabled());

@@ -1,12 +1,15 @@
 // Qt Tests of the SOSI window: loading once per opening, OK, Cancel and the error mark.
 #include <QApplication>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
 #include <QtTest>
 
 #include <filesystem>
+#include <functional>
 
+#include "guide/forms/DGW1.h"
 #include "guide/forms/sosi_window.h"
 #include "platform/file_stamp.h"
 #include "platform/user_prompts.h"
@@ -29,7 +32,21 @@ class SosiWindowTest : public QObject {
   // Types at the end of the memo, as the modeller would.
   static void Type(TSOfrm& f, const QString& text) {
     Memo(f)->moveCursor(QTextCursor::End);
-    QTest::keyClicks(Memo(f), text);
+    Memo(f)->insertPlainText(text);
+  }
+
+  // Runs `act` on the SOSI window once it shows modally.
+  static void WhenSosiShows(std::function<void(TSOfrm&)> act) {
+    QTimer::singleShot(0, [act] {
+      auto* w = qobject_cast<TSOfrm*>(QApplication::activeModalWidget());
+      if (!w) qFatal("the SOSI window is not showing modally");
+      act(*w);
+    });
+  }
+  static void ClickMain(TForm1& f, const char* name) {
+    QPushButton* b = f.findChild<QPushButton*>(name);
+    QVERIFY2(b->isEnabled(), name);
+    QTest::mouseClick(b, Qt::LeftButton);
   }
 
  private slots:
@@ -205,6 +222,74 @@ class SosiWindowTest : public QObject {
     QCOMPARE(selected, QString("1;"));
     QVERIFY(!work.Has("P.SO"));
     QVERIFY(prompts.questions.empty());
+  }
+  // Helmsman: a new problem with SOSI input, edited, converted.
+  void helmsmanNewProblemToModelSource() {
+    ScopedCwd keep(".");
+    TempDir pgm, work;
+    pgm.Write("DSAMPLE.SO", "PARAMETERS\r\n  K = 0.5;\r\nEQUATIONS\r\n  TDERIV(X) = -K*X;\r\nEND\r\n");
+    ScriptedPrompts prompts;
+    TForm1 f(pgm.path());
+    f.show();
+    prompts.files = {work.File("NEW.QTL")};
+    prompts.answers = {Answer::Yes};  // "Use SOSI"
+    WhenSosiShows([](TSOfrm& w) {
+      QPlainTextEdit* m = w.findChild<QPlainTextEdit*>("M1");
+      QTextCursor c = m->document()->find("END");
+      c.insertText("  Y = X^2;\nEND");
+      w.findChild<QPushButton*>("Button1")->click();
+    });
+    ClickMain(f, "FileButton");
+    QCOMPARE(work.Read("NEW.SO"),
+             std::string("PARAMETERS\r\n  K = 0.5;\r\nEQUATIONS\r\n  TDERIV(X) = -K*X;\r\n  Y = X^2;\r\nEND\r\n"));
+    QVERIFY(!work.Has("NEW.QTL"));
+    ClickMain(f, "CvtSObutton");
+    QCOMPARE(prompts.messages, std::vector<std::string>{"Finished"});
+    const std::string qtl = work.Read("NEW.QTL");
+    QVERIFY(qtl.find("    (AXB(X,2));\r\n") != std::string::npos);
+    QVERIFY(f.findChild<QPushButton*>("PrepButton")->isEnabled());
+
+    // Edit SOSI opens on the saved file; Cancel without an edit asks nothing.
+    QString shown;
+    WhenSosiShows([&](TSOfrm& w) {
+      shown = w.findChild<QPlainTextEdit*>("M1")->toPlainText();
+      w.findChild<QPushButton*>("Button2")->click();
+    });
+    ClickMain(f, "SObutton");
+    QVERIFY(shown.contains("Y = X^2;"));
+    QCOMPARE(prompts.questions.size(), size_t(1));
+  }
+
+  // "Cvt SOSI": Cancel and a parse error both keep the old model source;
+  // the error opens the SOSI window on the text read, marked where it stopped.
+  void helmsmanConversionKeepsTheOldSource() {
+    ScopedCwd keep(".");
+    TempDir pgm, work;
+    work.Write("OLD.QTL", "{old}\r\n");
+    work.Write("OLD.SO", "PARAM\r\nK = -1;\r\nEQUATIONS\r\n");
+    ScriptedPrompts prompts;
+    TForm1 f(pgm.path());
+    f.show();
+    prompts.files = {work.File("OLD.QTL")};
+    ClickMain(f, "FileButton");
+    prompts.answers = {Answer::No};
+    ClickMain(f, "CvtSObutton");
+    QCOMPARE(prompts.questions, std::vector<std::string>{"Delete existing QTL source file?"});
+    QCOMPARE(work.Read("OLD.QTL"), std::string("{old}\r\n"));
+
+    prompts.answers = {Answer::Yes};
+    QString selected, text;
+    WhenSosiShows([&](TSOfrm& w) {
+      QPlainTextEdit* m = w.findChild<QPlainTextEdit*>("M1");
+      selected = m->textCursor().selectedText();
+      text = m->toPlainText();
+      w.findChild<QPushButton*>("Button2")->click();
+    });
+    ClickMain(f, "CvtSObutton");
+    QCOMPARE(prompts.messages, std::vector<std::string>{"Error"});
+    QCOMPARE(selected, QString("1;"));
+    QCOMPARE(text, QString("PARAM\nK = -1;\nEQUATIONS"));
+    QCOMPARE(work.Read("OLD.QTL"), std::string("{old}\r\n"));
   }
 };
 
