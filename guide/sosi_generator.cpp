@@ -21,13 +21,15 @@ std::vector<std::string> WrapNameList(const std::vector<std::string>& names,
     text += names[i];
   }
   std::vector<std::string> lines;
-  // Positions count from 1: a piece breaks at its first comma past the 60th.
-  for (size_t p = text.find(',', 60); p != std::string::npos && p + 1 < text.size();
-       p = text.find(',', 60)) {
-    lines.push_back("   " + text.substr(0, p));
-    text.erase(0, p);
+  // Each piece breaks at its first comma past its 60th character; the
+  // next piece begins with that comma.
+  size_t start = 0;
+  for (size_t p = text.find(',', start + 60); p != std::string::npos && p + 1 < text.size();
+       p = text.find(',', start + 60)) {
+    lines.push_back("   " + text.substr(start, p - start));
+    start = p;
   }
-  lines.push_back("   " + text + closing);
+  lines.push_back("   " + text.substr(start) + closing);
   return lines;
 }
 
