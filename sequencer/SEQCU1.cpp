@@ -55,6 +55,48 @@ bool SequenceMap(std::string_view mapBytes, std::string& prbBytes, pp::LogWriter
   return true;
 }
 
+bool HoldsValues(std::string_view prbBytes) {
+  PrbProblem old;
+  PrbReadOptions options;
+  options.acceptOlderLayout = true;
+  options.readOrdering = false;
+  PrbReadResult read = ReadPrb(prbBytes, old, options);
+  // What cannot be read whole may hold values past the damage.
+  if (!read.ok) return !prbBytes.empty();
+  const PrbValueBlock empty = PrbValueBlock::Unconstrained();
+  for (const PrbVariable& v : old.variables) {
+    if (v.block.IsPositive()) return true;
+    for (size_t i = 1; i < kValueBlockSize; ++i)
+      if (v.block.bytes[i] != empty.bytes[i]) return true;
+  }
+  return false;
+}
+
+std::string KeptProblemPathFor(const std::string& prbPath) {
+  std::string base = prbPath;
+  if (base.size() >= 4 && base.compare(base.size() - 4, 4, ".PRB") == 0) base.resize(base.size() - 4);
+  return base + ".OLD.PRB";
+}
+
+// The values set in the editor live only in the problem file that a pass
+// replaces; a file that holds any is kept whole beside the new one.
+static bool KeepValuedProblem(const std::string& outputPath, pp::LogWriter& log) {
+  if (!platform::FileExists(outputPath)) return true;
+  std::string old;
+  if (!platform::ReadFileBytes(outputPath, old)) {
+    log.LogLine("Cannot read " + outputPath + " to keep its values");
+    return false;
+  }
+  if (!HoldsValues(old)) return true;
+  const std::string kept = KeptProblemPathFor(outputPath);
+  if (!platform::WriteFileAtomic(kept, old)) {
+    log.LogLine("Cannot write " + kept + " to keep the values of " + outputPath);
+    return false;
+  }
+  log.LogLine("The values of the replaced problem file are kept in " + kept);
+  return true;
+}
+
 // Everything between the two banner lines; false when nothing is written.
 static bool Sequence(const std::string& inputPath, const std::string& outputPath,
                      pp::LogWriter& log, const OrderingOptions& options) {
@@ -65,6 +107,7 @@ static bool Sequence(const std::string& inputPath, const std::string& outputPath
   }
   std::string out;
   if (!SequenceMap(bytes, out, log, options)) return false;
+  if (!KeepValuedProblem(outputPath, log)) return false;
   if (!platform::WriteFileAtomic(outputPath, out)) {
     log.LogLine("Cannot write " + outputPath);
     return false;

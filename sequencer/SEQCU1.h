@@ -17,8 +17,10 @@ inline constexpr char kBanner[] = "Sequist model sequencer 1.0";
 // `inputPath`, orders it and writes the problem file to `outputPath`,
 // then logs " ---FINISHED" and the memory in use. The problem file is
 // written only when it is complete (through a temporary file), so a
-// failed pass leaves any earlier problem file as it was. True when the
-// problem file was written.
+// failed pass leaves any earlier problem file as it was. An earlier
+// problem file that holds values is first kept as NAME.OLD.PRB (one log
+// line says so); when that copy cannot be written, nothing is replaced.
+// True when the problem file was written.
 bool RunSequencer(const std::string& inputPath, const std::string& outputPath,
                   pp::LogWriter& log, const OrderingOptions& options = {});
 
@@ -27,6 +29,16 @@ bool RunSequencer(const std::string& inputPath, const std::string& outputPath,
 // `prbBytes` empty, after a logged failure.
 bool SequenceMap(std::string_view mapBytes, std::string& prbBytes, pp::LogWriter& log,
                  const OrderingOptions& options = {});
+
+// True when a problem file's bytes hold anything the editor sets or the
+// solver leaves: a block other than 'U' and 24 zero bytes. Bytes that do
+// not read as a problem file count as holding values (nothing is assumed
+// empty that cannot be read).
+bool HoldsValues(std::string_view prbBytes);
+
+// Where a replaced problem file with values is kept: NAME.PRB gives
+// NAME.OLD.PRB (any other name gets ".OLD.PRB" appended).
+std::string KeptProblemPathFor(const std::string& prbPath);
 
 // Batch start with a base path (no extension): runs the pass on
 // base + ".VNM" into base + ".PRB", or shows "FILE ERROR" when the map

@@ -1,7 +1,9 @@
 // Tests of the sequencer pass: variable maps in, problem files and logs out.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -265,4 +267,86 @@ TEST(SequencerRun, CommandLineAndDialogChooseTheFiles) {
   EXPECT_EQ(prompts.dialogs[0].filter, "TheFILT|*.VNM");
   EXPECT_EQ(prompts.dialogs[0].defaultExt, "VNM");
   EXPECT_EQ(ChooseMapFile(), std::nullopt);
+}
+
+// A pass over a problem file that the editor or the solver filled keeps
+// that file whole as M.OLD.PRB; an empty one (as a pass writes it) is just
+// replaced.
+TEST(SequencerRun, KeepsAReplacedProblemFileThatHoldsValues) {
+  const std::string map = Map({"L", "   0 IO  _X.A", "   1 IO  _X.B", "     #", "    1    0 0 0"});
+  std::string fresh;
+  {
+    krv::pp::LogWriter log;
+    ASSERT_TRUE(SequenceMap(map, fresh, log));
+  }
+  auto withByte = [&](size_t at, char c) {
+    std::string s = fresh;
+    s[at] = c;
+    return s;
+  };
+  const size_t firstBlock = fresh.find("IOA\r\n") + 5;
+  const std::string kept = "The values of the replaced problem file are kept in ";
+  struct Case {
+    const char* what;
+    std::string old;
+    bool keep;
+  } cases[] = {
+      {"an X in", withByte(firstBlock + 8, '\x40'), true},            // top byte of X in
+      {"a constraint", withByte(firstBlock, 'P'), true},
+      {"a lower-case constraint", withByte(firstBlock, 'p'), true},
+      {"an X out", withByte(firstBlock + 24, '\x3f'), true},
+      {"the empty blocks of a pass", fresh, false},
+      {"a lower-case u and zeros", withByte(firstBlock, 'u'), false},
+      {"bytes that are no problem file", "not a problem file", true},
+      {"an empty file", "", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir d;
+    d.Write("M.VNM", map);
+    d.Write("M.PRB", c.old);
+    d.Write("M.OLD.PRB", "an older kept copy");
+    krv::pp::LogWriter log;
+    ASSERT_TRUE(RunSequencer(d.File("M.VNM"), d.File("M.PRB"), log));
+    EXPECT_EQ(d.Read("M.PRB"), fresh);
+    EXPECT_EQ(d.Read("M.OLD.PRB"), c.keep ? c.old : "an older kept copy");
+    int said = 0;
+    for (const auto& l : log.Lines()) said += l == kept + d.File("M.OLD.PRB");
+    EXPECT_EQ(said, c.keep ? 1 : 0);
+  }
+
+  // No earlier file: nothing to keep. The kept copy is found case-blind.
+  TempDir d;
+  d.Write("M.VNM", map);
+  krv::pp::LogWriter log;
+  ASSERT_TRUE(RunSequencer(d.File("M.VNM"), d.File("M.PRB"), log));
+  EXPECT_FALSE(d.Has("M.OLD.PRB"));
+  std::filesystem::remove(d.File("M.PRB"));
+  d.Write("m.prb", withByte(firstBlock, 'P'));
+  d.Write("m.old.prb", "older");
+  ASSERT_TRUE(RunSequencer(d.File("M.VNM"), d.File("M.PRB"), log));
+  EXPECT_EQ(d.Read("m.old.prb"), withByte(firstBlock, 'P'));
+  EXPECT_FALSE(d.Has("M.OLD.PRB"));
+
+  EXPECT_EQ(KeptProblemPathFor("/p/TANKS.PRB"), "/p/TANKS.OLD.PRB");
+  EXPECT_EQ(KeptProblemPathFor("/p/x.vnm.PRB"), "/p/x.vnm.OLD.PRB");
+}
+
+// When the copy cannot be written, the file with the values is not replaced.
+TEST(SequencerRun, ReplacesNothingWhenTheValuesCannotBeKept) {
+  TempDir d;
+  const std::string map = Map({"L", "   0 IO  _X.A", "     #"});
+  const std::string valued = "*L#0000\r\n" + W({0}) + "IOA\r\nP" + std::string(24, '\x11') +
+                             "#\r\n" + W({0, 0, 0, 0});
+  d.Write("M.VNM", map);
+  d.Write("M.PRB", valued);
+  std::filesystem::create_directory(d.File("M.OLD.PRB"));  // in the way
+  krv::pp::LogWriter log;
+  EXPECT_FALSE(RunSequencer(d.File("M.VNM"), d.File("M.PRB"), log));
+  EXPECT_EQ(d.Read("M.PRB"), valued);
+  const auto& lines = log.Lines();
+  EXPECT_NE(std::find(lines.begin(), lines.end(),
+                      "Cannot write " + d.File("M.OLD.PRB") + " to keep the values of " +
+                          d.File("M.PRB")),
+            lines.end());
 }
