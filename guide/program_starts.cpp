@@ -1,6 +1,10 @@
 // Starting the package's programs and the solver, detached, in the current directory.
 #include "guide/program_starts.h"
 
+#include <unistd.h>
+
+#include "guide/compile_batch.h"
+
 #include "platform/file_resolver.h"
 #include "platform/process_start.h"
 #include "platform/user_prompts.h"
@@ -25,9 +29,62 @@ ProgramStart UpdateStart(const ShellState& s) {
 }
 ProgramStart PlotvaneStart(const ShellState& s) { return Packaged(s, "Plotvane", {}); }
 ProgramStart BrackenfoldStart(const ShellState& s) { return Packaged(s, "Brackenfold", {}); }
-ProgramStart SolverStart(const ShellState& s) {
-  return {"./" + s.problemName, {},
-          "The solver " + s.problemName + " is not in the problem directory: compile first."};
+namespace {
+
+// The solver's exit statuses (its runtime's Halt codes) and what they mean.
+struct StatusMeaning {
+  int status;
+  const char* meaning;
+};
+constexpr StatusMeaning kSolverStatuses[] = {
+    {0, "the run is complete"},
+    {1, "the problem file was refused or the time axis is bad: nothing was written"},
+    {2, "a block was singular or did not converge: the steps written so far are kept"},
+    {3, "the trajectory or X out could not be written"},
+    {4, "an internal error of the solver"},
+    {126, "the solver could not be run"},
+    {127, "the solver was not found"},
+};
+constexpr const char* kOtherStatus = "not a status the solver gives";
+constexpr const char* kSignalled = "stopped by signal ";
+constexpr const char* kEndPrefix = "Solver ended: status ";
+constexpr const char* kEnterToClose = " Press Enter to close.";
+
+// The sh script that runs "./$1" and says how it ended; its meanings are
+// the ones SolverStatusMeaning gives.
+std::string SolverScript(bool inTerminal) {
+  std::string script;
+  if (!inTerminal) script += "exec >>\"$1" + std::string(kSolverLogExtension) + "\" 2>&1\n";
+  script += "\"./$1\"\ns=$?\ncase $s in\n";
+  for (const StatusMeaning& m : kSolverStatuses)
+    script += std::to_string(m.status) + ") m=" + ShellQuote(m.meaning) + " ;;\n";
+  script += "*) if [ \"$s\" -gt 128 ]; then m=" + ShellQuote(kSignalled) +
+            "$((s - 128)); else m=" + ShellQuote(kOtherStatus) + "; fi ;;\nesac\n";
+  script += "echo \"" + std::string(kEndPrefix) + "$s ($m)";
+  if (inTerminal) script += std::string(kEnterToClose) + "\"\nread -r _\n";
+  else script += "\"\n";
+  return script;
+}
+
+}  // namespace
+
+std::string SolverStatusMeaning(int status) {
+  for (const StatusMeaning& m : kSolverStatuses)
+    if (m.status == status) return m.meaning;
+  if (status > 128) return kSignalled + std::to_string(status - 128);
+  return kOtherStatus;
+}
+
+std::string SolverEndLine(int status) {
+  return kEndPrefix + std::to_string(status) + " (" + SolverStatusMeaning(status) + ")";
+}
+
+ProgramStart SolverStart(const ShellState& s, const std::string& terminal) {
+  if (!terminal.empty())
+    return {terminal,
+            {"-e", "/bin/sh", "-c", SolverScript(true), "sh", s.problemName},
+            "No terminal program at " + terminal + "."};
+  return {"/bin/sh", {"-c", SolverScript(false), "sh", s.problemName}, "/bin/sh was not found."};
 }
 
 bool Launch(const ProgramStart& start) {
@@ -58,8 +115,15 @@ void StartUpdate(const ShellState& s) {
 }
 void StartPlotvane(const ShellState& s) { Launch(PlotvaneStart(s)); }
 void StartBrackenfold(const ShellState& s) { Launch(BrackenfoldStart(s)); }
-void StartSolver(const ShellState& s) {
-  if (NeedProblem(s)) Launch(SolverStart(s));
+void StartSolver(const ShellState& s, const std::string& terminal) {
+  if (!NeedProblem(s)) return;
+  // The start runs a shell, which is always there: look for the solver first.
+  if (::access(s.problemName.c_str(), X_OK) != 0) {
+    pf::Prompts().ShowMessage("The solver " + s.problemName +
+                              " is not in the problem directory: compile first.");
+    return;
+  }
+  Launch(SolverStart(s, terminal));
 }
 
 }  // namespace krv::guide

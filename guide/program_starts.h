@@ -22,7 +22,18 @@ ProgramStart CasewrightStart(const ShellState& s);    // "Start Casewright"
 ProgramStart UpdateStart(const ShellState& s);        // "Update"
 ProgramStart PlotvaneStart(const ShellState& s);      // "Start Plotvane"
 ProgramStart BrackenfoldStart(const ShellState& s);   // "Brackenfold"
-ProgramStart SolverStart(const ShellState& s);        // "Start Solver"
+
+// "Start Solver": ./NAME in the problem directory, run by /bin/sh so that
+// its exit status can be told. In `terminal` (an x-terminal-emulator path)
+// when one is given, the window staying until Enter; otherwise with its
+// output appended to NAME.LOG. Either way the last line is SolverEndLine.
+ProgramStart SolverStart(const ShellState& s, const std::string& terminal);
+
+// What a solver's exit status means, as its last line says it.
+std::string SolverStatusMeaning(int status);
+// "Solver ended: status N (meaning)".
+std::string SolverEndLine(int status);
+inline constexpr const char* kSolverLogExtension = ".LOG";
 
 // Starts it through the platform starter in the current directory, never
 // waiting. A program that is not there, or cannot be run, is reported.
@@ -35,6 +46,7 @@ void StartCasewright(const ShellState& s);
 void StartUpdate(const ShellState& s);
 void StartPlotvane(const ShellState& s);
 void StartBrackenfold(const ShellState& s);
-void StartSolver(const ShellState& s);
+// A solver that is not in the problem directory is reported, not started.
+void StartSolver(const ShellState& s, const std::string& terminal);
 
 }  // namespace krv::guide

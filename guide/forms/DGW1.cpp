@@ -191,7 +191,7 @@ void TForm1::bCompClick() {
 }
 
 void TForm1::ExeStartClick() {
-  gd::StartSolver(state_);
+  gd::StartSolver(state_, findTerminal_ ? findTerminal_() : std::string());
   RefreshStatus();
 }
 

@@ -118,13 +118,16 @@ class DGW1Test : public QObject {
 
     work.Write("ROAD.PRB", "x");
     work.Write("ROAD", "solver");
+    std::filesystem::permissions(work.File("ROAD"), std::filesystem::perms::owner_exec,
+                                 std::filesystem::perm_options::add);
     krv::platform::SetPackedFileDate(work.File("ROAD.PSY"), old);
     krv::platform::SetPackedFileDate(work.File("ROAD.VNM"), old);
     f.RefreshStatus();
     QCOMPARE(Label(f, "CompStatus"), QString(" "));
     QVERIFY(Button(f, "ExeStart")->isEnabled());
     QTest::mouseClick(Button(f, "ExeStart"), Qt::LeftButton);
-    QCOMPARE(rec.starts.back().program, std::string("./ROAD"));
+    QCOMPARE(rec.starts.back().program, std::string("/bin/sh"));
+    QCOMPARE(rec.starts.back().args.back(), std::string("ROAD"));
 
     QTest::mouseClick(Button(f, "Button2"), Qt::LeftButton);
     QCOMPARE(rec.starts.back().args, (std::vector<std::string>{"ROAD", "/u"}));

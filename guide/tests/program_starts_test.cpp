@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <thread>
@@ -44,7 +45,6 @@ TEST(ProgramStarts, EachButtonStartsItsProgramWithItsArguments) {
       {StartUpdate, "/x/PGM/Casewright", {"MYPROB", "/u"}},
       {StartPlotvane, "/x/PGM/Plotvane", {}},
       {StartBrackenfold, "/x/PGM/Brackenfold", {}},
-      {StartSolver, "./MYPROB", {}},
   };
   for (const Case& c : cases) {
     rec.starts.clear();
@@ -62,7 +62,8 @@ TEST(ProgramStarts, WithoutAProblemOnlyTheFreeProgramsStart) {
   ScriptedPrompts prompts;
   ShellState s;
   s.programDir = "/x/PGM/";
-  for (auto start : {StartForeparse, StartSequist, StartUpdate, StartSolver}) start(s);
+  for (auto start : {StartForeparse, StartSequist, StartUpdate}) start(s);
+  StartSolver(s, "");
   EXPECT_TRUE(rec.starts.empty());
   EXPECT_EQ(prompts.messages.size(), 4u);
   EXPECT_EQ(prompts.messages[0], "No problem has been chosen: choose one with File first.");
@@ -82,7 +83,7 @@ TEST(ProgramStarts, MissingOrUnrunnableProgramsAreReported) {
   s.programDir = pgm.path() + "/";
   StartBrackenfold(s);
   StartPlotvane(s);
-  StartSolver(s);
+  StartSolver(s, "");
   EXPECT_EQ(prompts.messages,
             (Args{"Brackenfold is not installed: " + pgm.File("Brackenfold") + " was not found.",
                   "Could not start " + pgm.File("Plotvane") + ".",
@@ -105,7 +106,7 @@ TEST(ProgramStarts, RealStartsRunDetachedInTheCurrentDirectory) {
   s.programDir = pgm.path() + "/";
   StartForeparse(s);
   StartUpdate(s);
-  StartSolver(s);
+  StartSolver(s, "");
   StartPlotvane(s);  // not there
   EXPECT_EQ(prompts.messages.size(), 1u);
 
@@ -120,4 +121,84 @@ TEST(ProgramStarts, RealStartsRunDetachedInTheCurrentDirectory) {
   EXPECT_EQ(waitFor("started-Foreparse"), dir + "\n1:MYPROB\n");
   EXPECT_EQ(waitFor("started-Casewright"), dir + "\n2:MYPROB /u\n");
   EXPECT_EQ(waitFor("started-MYPROB"), dir + "\n0:\n");
+}
+
+// The solver runs under sh, which says how it ended; in a terminal the
+// window waits for Enter, otherwise the output goes to NAME.LOG.
+TEST(SolverStart, TerminalAndLoggedStartsRunTheSolverScript) {
+  ShellState s = Chosen();
+  ProgramStart logged = SolverStart(s, "");
+  EXPECT_EQ(logged.program, "/bin/sh");
+  ASSERT_EQ(logged.args.size(), 4u);
+  EXPECT_EQ(logged.args[0], "-c");
+  EXPECT_EQ(Args(logged.args.begin() + 2, logged.args.end()), (Args{"sh", "MYPROB"}));
+  EXPECT_EQ(logged.args[1].rfind("exec >>\"$1.LOG\" 2>&1\n\"./$1\"\n", 0), 0u) << logged.args[1];
+
+  ProgramStart term = SolverStart(s, "/usr/bin/x-terminal-emulator");
+  EXPECT_EQ(term.program, "/usr/bin/x-terminal-emulator");
+  ASSERT_EQ(term.args.size(), 6u);
+  EXPECT_EQ(Args(term.args.begin(), term.args.begin() + 3), (Args{"-e", "/bin/sh", "-c"}));
+  EXPECT_EQ(term.args[3].rfind("\"./$1\"\n", 0), 0u) << term.args[3];
+  EXPECT_NE(term.args[3].find("read -r _"), std::string::npos);
+  EXPECT_EQ(logged.args[1].find("read"), std::string::npos);
+  EXPECT_EQ(Args(term.args.begin() + 4, term.args.end()), (Args{"sh", "MYPROB"}));
+}
+
+TEST(SolverStart, EndLineNamesEachStatus) {
+  struct Case {
+    int status;
+    const char* line;
+  } cases[] = {
+      {0, "Solver ended: status 0 (the run is complete)"},
+      {1, "Solver ended: status 1 (the problem file was refused or the time axis is bad: "
+          "nothing was written)"},
+      {2, "Solver ended: status 2 (a block was singular or did not converge: the steps "
+          "written so far are kept)"},
+      {3, "Solver ended: status 3 (the trajectory or X out could not be written)"},
+      {127, "Solver ended: status 127 (the solver was not found)"},
+      {137, "Solver ended: status 137 (stopped by signal 9)"},
+      {9, "Solver ended: status 9 (not a status the solver gives)"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(SolverEndLine(c.status), c.line);
+}
+
+// Stand-in solvers that print a line and end with a given status: the
+// logged start appends their output and the end line to NAME.LOG, and the
+// terminal start hands the same script to a stand-in terminal, which
+// answers the Enter it waits for.
+TEST(SolverStart, RealStartsEndWithTheStatusLine) {
+  TempDir work, bin;
+  ScopedCwd cwd(work.path());
+  ScriptedPrompts prompts;
+  auto solver = [&](const std::string& name, int status) {
+    work.Write(name, "#!/bin/sh\necho \"solving $0\"\nexit " + std::to_string(status) + "\n");
+    ::chmod(work.File(name).c_str(), 0755);
+  };
+  auto waitForLines = [&](const std::string& file, size_t n) {
+    std::string text;
+    for (int i = 0; i < 1000; ++i) {
+      text = work.Has(file) ? work.Read(file) : "";
+      if (size_t(std::count(text.begin(), text.end(), '\n')) >= n) break;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return text;
+  };
+  ShellState s = Chosen();
+  solver("MYPROB", 2);
+  StartSolver(s, "");
+  EXPECT_EQ(waitForLines("MYPROB.LOG", 2),
+            "solving ./MYPROB\n" + SolverEndLine(2) + "\n");
+  solver("MYPROB", 0);
+  StartSolver(s, "");  // appended
+  EXPECT_EQ(waitForLines("MYPROB.LOG", 4), "solving ./MYPROB\n" + SolverEndLine(2) +
+                                              "\nsolving ./MYPROB\n" + SolverEndLine(0) + "\n");
+
+  // The terminal: "-e" and the command; it feeds one Enter and keeps the screen.
+  bin.Write("term", "#!/bin/sh\nshift\necho | \"$@\" > TERMINAL.OUT 2>&1\n");
+  ::chmod(bin.File("term").c_str(), 0755);
+  solver("MYPROB", 1);
+  StartSolver(s, bin.File("term"));
+  EXPECT_EQ(waitForLines("TERMINAL.OUT", 2),
+            "solving ./MYPROB\n" + SolverEndLine(1) + " Press Enter to close.\n");
+  EXPECT_TRUE(prompts.messages.empty());
 }

@@ -1,0 +1,60 @@
+// Helmsman's solver start on a real compiled model: NAME.LOG ends with a
+// line that says how the run ended.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+#include "guide/program_starts.h"
+#include "platform/user_prompts.h"
+#include "runtime/tests/test_models.h"
+#include "testing/temp_dir.h"
+
+namespace krv::rt {
+namespace {
+
+std::string LastLine(std::string text) {
+  if (!text.empty() && text.back() == '\n') text.pop_back();
+  size_t nl = text.rfind('\n');
+  return nl == std::string::npos ? text : text.substr(nl + 1);
+}
+
+TEST(SolverStartLog, LastLineTellsHowTheRunEnded) {
+  TestModel m = TroubleModel();
+  const ProblemDir& dir = Compiled(m);
+  testing::ScopedCwd cwd(dir.dir().path());
+  std::remove((m.name + ".LOG").c_str());
+  platform::ScriptedPrompts prompts;
+  guide::ShellState s;
+  s.problemName = m.name;
+  // SEL picks the outcome: 2 converges, 3 has no time axis, 1 turns singular.
+  struct Case {
+    double sel;
+    int status;
+  } cases[] = {{2, 0}, {3, 1}, {1, 2}};
+  size_t runs = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.status);
+    std::vector<PrbVar> vars = m.vars;
+    vars[0].xin = c.sel;
+    dir.Write(m.name + ".PRB", ProblemFile(m, vars, Ordering::kHelper));
+    guide::StartSolver(s, "");
+    ++runs;
+    std::string log;
+    for (int i = 0; i < 3000; ++i) {
+      log = dir.Has(m.name + ".LOG") ? dir.Read(m.name + ".LOG") : "";
+      size_t ended = 0;
+      for (size_t at = log.find("Solver ended"); at != std::string::npos;
+           at = log.find("Solver ended", at + 1))
+        ++ended;
+      if (ended >= runs && !log.empty() && log.back() == '\n') break;
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    EXPECT_EQ(LastLine(log), guide::SolverEndLine(c.status)) << log;
+  }
+  EXPECT_TRUE(prompts.messages.empty());
+}
+
+}  // namespace
+}  // namespace krv::rt
