@@ -40,8 +40,15 @@ class EditorSession {
   // The start-up load from the command line: validated like the dialog.
   bool LoadFromCommandLine(const std::string& path);
   // Saves the main problem under `name` (without extension); clears
-  // Modified on success and follows a new name in the caption.
+  // Modified on success and follows a new name in the caption. First the
+  // problem file on disk is looked at: X out that the solver wrote there
+  // since the load is taken in; when another program saved other X in,
+  // Range or constraints there, the save asks before replacing them; a
+  // file rewritten with another layout is not saved over.
   bool SaveAs(const std::string& name);
+  // X out that the solver wrote into the problem file since it was loaded,
+  // taken in without asking. True when a record changed.
+  bool TakeSolverResults();
   std::string ViewLabelText() const;
 };
 

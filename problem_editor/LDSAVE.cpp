@@ -186,6 +186,7 @@ bool LoadProblemFile(const std::string& path, bool allowOld, EditorBuffer& out) 
     return false;
   }
   fresh.problemName = path;
+  fresh.loadedBytes = std::move(bytes);
   out = std::move(fresh);
   return true;
 }
@@ -205,6 +206,12 @@ std::string BuildPrbBytes(const EditorBuffer& buf) {
   return s;
 }
 
+bool SavesOverSource(const EditorBuffer& buf, const std::string& name) {
+  // Another spelling of the same file is the same file.
+  return name.empty() || name == buf.problemName ||
+         platform::SameFile(name + ".PRB", buf.problemName + ".PRB");
+}
+
 bool SaveProblemFile(EditorBuffer& buf, const std::string& name) {
   const std::string source = buf.problemName + ".PRB";
   if (!buf.image.v4 || buf.image.nameLines.size() != buf.records.size()) {
@@ -217,16 +224,14 @@ bool SaveProblemFile(EditorBuffer& buf, const std::string& name) {
   }
   std::string bytes = BuildPrbBytes(buf);
 
-  // Another spelling of the same file is the same file.
-  bool other = !name.empty() && name != buf.problemName &&
-               !platform::SameFile(name + ".PRB", source);
-  if (other) {
+  if (!SavesOverSource(buf, name)) {
     std::string target = name + ".PRB";
     if (!platform::WriteFileAtomic(target, bytes)) {
       Report("Cannot write " + target);
       return false;
     }
     buf.problemName = name;
+    buf.loadedBytes = std::move(bytes);
     return true;
   }
 
@@ -245,6 +250,7 @@ bool SaveProblemFile(EditorBuffer& buf, const std::string& name) {
     Report("Cannot rename " + base + ".PNW to " + onDisk);
     return false;
   }
+  buf.loadedBytes = std::move(bytes);
   return true;
 }
 

@@ -33,6 +33,11 @@ bool LoadProblemFile(const std::string& path, bool allowOld, EditorBuffer& out);
 // The bytes a save writes: the loaded file with the edited value blocks.
 std::string BuildPrbBytes(const EditorBuffer& buf);
 
+// True when saving under `name` (without ".PRB") writes over the file the
+// problem was loaded from: an empty name, the same name, or another
+// spelling of the same file.
+bool SavesOverSource(const EditorBuffer& buf, const std::string& name);
+
 // Saves `buf` under `name` (without ".PRB"). Another file is written in
 // place and becomes the problem name; the same file (or an empty name)
 // goes through ".PNW" and keeps the previous version as ".PBK". Reports a

@@ -35,6 +35,7 @@ struct EditorBuffer {
   std::vector<uint8_t> marks = std::vector<uint8_t>(kDisplayMax, 0);
   std::string problemName;  // the file's path without ".PRB"
   PrbImage image;
+  std::string loadedBytes;  // the file as loaded or last saved
 
   int N() const { return int(records.size()) - 1; }
   VariableRecord& AtRow(int displayRow) { return records[size_t(display[size_t(displayRow)])]; }

@@ -201,10 +201,10 @@ void TForm1::RedrawRows() {
     row.mark->setText(FromBytes(v.marker));
     row.p->setText(FromBytes(v.pLabel));
     row.caption->setText(FromBytes(v.caption));
-    row.xin->setText(FromBytes(v.xin));
-    row.xout->setText(FromBytes(v.xout));
-    row.range->setText(FromBytes(v.range));
-    row.err->setText(FromBytes(v.err));
+    ShowWhole(row.xin, FromBytes(v.xin));
+    ShowWhole(row.xout, FromBytes(v.xout));
+    ShowWhole(row.range, FromBytes(v.range));
+    ShowWhole(row.err, FromBytes(v.err));
     row.xin->setReadOnly(!v.editable);
     row.range->setReadOnly(!v.editable);
   }
@@ -272,6 +272,25 @@ void TForm1::Saveas1Click() {
   if (!name) return;
   platform::WaitCursor wait;
   if (session_.SaveAs(*name)) setWindowTitle(FromBytes(session_.caption));
+  ShowSolverValues();
+}
+
+void TForm1::ShowSolverValues() {
+  const EditorBuffer& buf = session_.main;
+  for (int r = 0; r < kGridRows; ++r) {
+    // The edits keep what the modeller may be typing.
+    RowView v = DrawRow(buf, buf.top + r, session_.transferMode);
+    ShowWhole(rows_[size_t(r)].xout, FromBytes(v.xout));
+    ShowWhole(rows_[size_t(r)].err, FromBytes(v.err));
+  }
+}
+
+void TForm1::changeEvent(QEvent* ev) {
+  // Back from another window, perhaps after a solver run: show its X out.
+  if (ev->type() == QEvent::ActivationChange && isActiveWindow() &&
+      session_.TakeSolverResults())
+    ShowSolverValues();
+  QMainWindow::changeEvent(ev);
 }
 
 void TForm1::Quit1Click() {
@@ -341,7 +360,7 @@ bool TForm1::Commit(int row, bool range) {
     QTimer::singleShot(0, e, [e] { e->setFocus(Qt::OtherFocusReason); });
     return false;
   }
-  e->setText(FromBytes(*shown));
+  ShowWhole(e, FromBytes(*shown));
   e->setModified(false);
   rows_[size_t(row)].err->setText(" ");
   session_.modified = true;
@@ -357,7 +376,7 @@ bool TForm1::EditKeyPress(int row, bool range, int key) {
   if (key != Qt::Key_Escape) return false;
   const PendingEdit& p = range ? pendingR_ : pendingX_;
   QLineEdit* e = range ? rows_[size_t(row)].range : rows_[size_t(row)].xin;
-  e->setText(FromBytes(p.text));
+  ShowWhole(e, FromBytes(p.text));
   e->setModified(false);
   return true;
 }

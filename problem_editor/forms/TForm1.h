@@ -65,6 +65,7 @@ class TForm1 : public QMainWindow {
  protected:
   bool eventFilter(QObject* obj, QEvent* ev) override;
   void closeEvent(QCloseEvent* ev) override;
+  void changeEvent(QEvent* ev) override;
   void keyPressEvent(QKeyEvent* ev) override;
 
  private:
@@ -89,6 +90,8 @@ class TForm1 : public QMainWindow {
   void AfterLoad();
   void ShowLastPage();
   void SetScrollBar();
+  // Redraws the X out and Err of the rows shown, not the edits.
+  void ShowSolverValues();
   void EnterEdit(int row, bool range);
   void ExitEdit(int row, bool range);
   bool Commit(int row, bool range);

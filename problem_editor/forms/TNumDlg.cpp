@@ -40,7 +40,7 @@ TNumDlg::TNumDlg(QWidget* parent) : QDialog(parent) {
 bool TNumDlg::EditRealValue(const std::string& prompt, double& value) {
   prompt_->setText(platform::FromBytes(prompt.substr(0, 59)));
   std::string text = TrimBlanks(FormatReal(14, value));
-  edit_->setText(platform::FromBytes(text));
+  ShowWhole(edit_, platform::FromBytes(text));
   // The restore text is known from the start, not only once OK has focus.
   remembered_ = text;
   acceptedFlag_ = false;
@@ -63,7 +63,7 @@ bool TNumDlg::eventFilter(QObject* obj, QEvent* ev) {
 void TNumDlg::OKButtonClick() {
   auto v = ParseRealValue(TrimBlanks(platform::ToBytes(edit_->text())));
   if (!v) {
-    edit_->setText(platform::FromBytes(remembered_));
+    ShowWhole(edit_, platform::FromBytes(remembered_));
     platform::Prompts().Beep();
     return;
   }

@@ -15,6 +15,7 @@
 #include "problem_editor/forms/TForm1.h"
 #include "problem_editor/forms/TNumDlg.h"
 #include "problem_editor/forms/TXSelect.h"
+#include "problem_editor/LDSAVE.h"
 #include "problem_editor/tests/prb_fixture.h"
 #include "testing/temp_dir.h"
 
@@ -63,6 +64,30 @@ void SelectWith(TForm1& f, const QString& mask, const QString& b = QString(),
   Action(f, "DisplayAdd1")->trigger();
   f.activateWindow();
   if (!QTest::qWaitForWindowActive(&f)) qWarning("window not active");
+}
+
+int CursorLeft(QLineEdit* e) { return e->inputMethodQuery(Qt::ImCursorRectangle).toRect().left(); }
+
+// True when an edit shows its whole text: painted with the cursor at the
+// end, it has not scrolled the start out of view.
+bool ShowsWhole(QLineEdit* e) {
+  const int cursor = e->cursorPosition();
+  e->setCursorPosition(int(e->text().size()));
+  e->grab();
+  e->setCursorPosition(0);
+  const int start = CursorLeft(e);
+  QLineEdit unscrolled(e->parentWidget());
+  unscrolled.setGeometry(e->geometry());
+  unscrolled.setFont(e->font());
+  unscrolled.setText("0");
+  unscrolled.grab();
+  unscrolled.setCursorPosition(0);
+  e->setCursorPosition(cursor);
+  return start == CursorLeft(&unscrolled);
+}
+
+bool ShowsWhole(QLabel* l) {
+  return QFontMetrics(l->font()).horizontalAdvance(l->text()) <= l->contentsRect().width();
 }
 
 }  // namespace
@@ -339,6 +364,74 @@ class CasewrightTest : public QObject {
     QCOMPARE(prompts_->questions.back(), std::string("Close without saving?"));
     QCOMPARE(f->Session().main.records[1].XIn(), 4.0);
     QVERIFY(f->Session().modified);
+  }
+
+  // "-1.23456789e-300" takes 16 characters: every field shows it whole,
+  // as it does the ordinary 14.
+  void longValuesShowWhole() {
+    auto f = LoadedForm();
+    VariableRecord& r = f->Session().main.records[1];
+    r.SetXIn(-1.23456789e-300);
+    r.SetXOut(2e-300);
+    r.SetRange(1e-40f);
+    SelectWith(*f, "&");  // grid row 0 shows record 1, row 9 record 10
+    QCOMPARE(Text(f.get(), "XINedit0"), QString("-1.2345679E-0300"));
+    QCOMPARE(Text(f.get(), "XoutLabel0"), QString(" 2.0000000E-0300"));
+    QCOMPARE(Text(f.get(), "RangeEdit0"), QString(" 1.000E-40"));
+    QCOMPARE(Text(f.get(), "ErrLabel0"), QString(" 3.235E-0260"));
+    for (int row : {0, 9}) {
+      const QString n = QString::number(row);
+      QVERIFY2(ShowsWhole(Get<QLineEdit>(f.get(), "XINedit" + n)), qPrintable(n));
+      QVERIFY2(ShowsWhole(Get<QLineEdit>(f.get(), "RangeEdit" + n)), qPrintable(n));
+      QVERIFY2(ShowsWhole(Get<QLabel>(f.get(), "XoutLabel" + n)), qPrintable(n));
+      QVERIFY2(ShowsWhole(Get<QLabel>(f.get(), "ErrLabel" + n)), qPrintable(n));
+    }
+    // A value typed in and committed is shown whole too.
+    QLineEdit* x = Get<QLineEdit>(f.get(), "XINedit9");
+    TypeInto(x, "-9.87654321e-123", Qt::Key_Tab);
+    QCOMPARE(x->text(), QString("-9.8765432E-0123"));
+    QVERIFY(ShowsWhole(x));
+
+    TNumDlg& d = f->NumDlg();
+    double v = -1.23456789e-300;
+    QTimer::singleShot(0, [&d] {
+      auto* e = Get<QLineEdit>(&d, "ValueEdit");
+      QCOMPARE(e->text(), QString("-1.2345679E-0300"));
+      QVERIFY(ShowsWhole(e));
+      d.reject();
+    });
+    QVERIFY(!d.EditRealValue("Enter new value", v));
+  }
+
+  // The solver writes X out into the open problem: coming back to the
+  // window shows it, and a save keeps it.
+  void activationShowsTheSolversXOut() {
+    auto f = LoadedForm();
+    SelectWith(*f, "&");  // grid row 0 shows record 1
+    QCOMPARE(Text(f.get(), "XoutLabel0"), QString("-5.0000000E-01"));
+    QLineEdit* x = Get<QLineEdit>(f.get(), "XINedit0");
+    x->setFocus();
+    QApplication::processEvents();
+    x->selectAll();
+    QTest::keyClicks(x, "6");  // being typed while the solver runs
+    dir_->Write("FIX.PRB",
+                FixturePrbWith({{1, Block('U', -0.37003730, 10000.0f, 2.36e-16f, 123.0)}}));
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&other));
+    f->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(f.get()));
+    QCOMPARE(Text(f.get(), "XoutLabel0"), QString(" 1.2300000E+02"));
+    QCOMPARE(x->text(), QString("6"));
+
+    prompts_->files = {dir_->File("FIX.PRB")};
+    Action(*f, "Saveas1")->trigger();
+    EditorBuffer saved;
+    QVERIFY(ParsePrb(dir_->Read("FIX.PRB"), false, saved));
+    QCOMPARE(saved.records[1].XOut(), 123.0);
+    QCOMPARE(saved.records[1].XIn(), 6.0);
+    QVERIFY(prompts_->messages.empty());
   }
 
   void numberDialog() {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace krv::pe::testing {
@@ -49,11 +50,16 @@ inline std::vector<FixtureVar> FixtureVars() {
 
 inline std::string FixtureHeader() { return "*TEST LABEL 2026-12-10 FIXTURE#0000"; }
 
-inline std::string FixturePrb() {
+// The fixture file with the blocks of some records replaced, as a solver
+// run or another editor leaves it.
+inline std::string FixturePrbWith(const std::vector<std::pair<size_t, std::string>>& blocks) {
   auto vars = FixtureVars();
+  for (const auto& [k, block] : blocks) vars[k].block = block;
   std::string s = FixtureHeader() + "\r\n" + U16(unsigned(vars.size() - 1));
   for (const auto& v : vars) s += std::string(v.line) + "\r\n" + v.block;
   return s + "#\r\n" + FixtureOrdering();
 }
+
+inline std::string FixturePrb() { return FixturePrbWith({}); }
 
 }  // namespace krv::pe::testing
