@@ -48,7 +48,7 @@ constexpr StatusMeaning kSolverStatuses[] = {
 constexpr const char* kOtherStatus = "not a status the solver gives";
 constexpr const char* kSignalled = "stopped by signal ";
 constexpr const char* kEndPrefix = "Solver ended: status ";
-constexpr const char* kEnterToClose = " Press Enter to close.";
+constexpr const char* kEnterToClose = ". Press Enter to close.";
 
 // The sh script that runs "./$1" and says how it ended; its meanings are
 // the ones SolverStatusMeaning gives.

@@ -199,6 +199,6 @@ TEST(SolverStart, RealStartsEndWithTheStatusLine) {
   solver("MYPROB", 1);
   StartSolver(s, bin.File("term"));
   EXPECT_EQ(waitForLines("TERMINAL.OUT", 2),
-            "solving ./MYPROB\n" + SolverEndLine(1) + " Press Enter to close.\n");
+            "solving ./MYPROB\n" + SolverEndLine(1) + ". Press Enter to close.\n");
   EXPECT_TRUE(prompts.messages.empty());
 }
