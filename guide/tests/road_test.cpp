@@ -4,7 +4,9 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QProcess>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTimer>
 #include <QtTest>
 
 #include <filesystem>
@@ -64,6 +66,48 @@ bool WaitForFiles(const std::vector<std::string>& files, int ms) {
   return false;
 }
 
+// Preprocess, Sequence, Compile and Start Solver from Helmsman's window on
+// the current problem `name` in `work`, waiting for each program's files.
+void Travel(TForm1& f, ChildStarter& starter, TempDir& work, const std::string& name) {
+  auto click = [&](const char* button) {
+    QPushButton* b = f.findChild<QPushButton*>(button);
+    QVERIFY2(b->isEnabled(), button);
+    QTest::mouseClick(b, Qt::LeftButton);
+  };
+  click("PrepButton");
+  QVERIFY2(WaitForFiles({work.File(name + ".VNM"), work.File(name + ".PSY")}, 60000),
+           "Foreparse wrote no .VNM and .PSY");
+  QTest::qWait(2100);  // the next file must be two seconds newer
+  f.RefreshStatus();
+  click("SeqButton");
+  QVERIFY2(WaitForFiles({work.File(name + ".PRB")}, 60000), "Sequist wrote no .PRB");
+  f.RefreshStatus();
+  QCOMPARE(f.findChild<QLabel*>("SeqStatus")->text(), QString(" "));
+  QCOMPARE(f.findChild<QLabel*>("CompStatus")->text(), QString("Need to compile"));
+
+  QTest::qWait(2100);
+  click("bComp");
+  QVERIFY(starter.Last().waitForFinished(120000));
+  f.RefreshStatus();
+  QVERIFY2(f.findChild<QLabel*>("CompStatus")->text() == " ", work.Read("TMPTMP.LOG").c_str());
+  QVERIFY(work.Read("TMPTMP.LOG").find("was produced") != std::string::npos);
+
+  click("ExeStart");
+  QVERIFY(starter.Last().waitForFinished(120000));
+  QVERIFY2(fs::exists(work.File(name + ".TTR")),
+           starter.Last().readAll().constData());
+}
+
+// The programs of the installed layout that every road needs; empty when all are there.
+QStringList MissingPrograms(const fs::path& pgm) {
+  QStringList missing;
+  for (const char* f : {"Foreparse", "Sequist", "Tessary", "KRVSRC.TXT", "Helmsman.TXT", "DSAMPLE.SO"})
+    if (!fs::exists(pgm / f)) missing << f;
+  if (!fs::exists(pgm / "units" / "krvprocs.ppu") && !fs::exists(pgm / "units" / "KRVPROCS.ppu"))
+    missing << "units/krvprocs.ppu";
+  return missing;
+}
+
 }  // namespace
 
 class RoadTest : public QObject {
@@ -77,11 +121,7 @@ class RoadTest : public QObject {
       for (const auto& e : fs::directory_iterator(fs::path(KRV_SOURCE_DIR) / "examples"))
         if (e.path().extension() == ".QTL") examples.push_back(e.path());
     std::sort(examples.begin(), examples.end());
-    QStringList missing;
-    for (const char* f : {"Foreparse", "Sequist", "Tessary", "KRVSRC.TXT", "Helmsman.TXT"})
-      if (!fs::exists(pgm / f)) missing << f;
-    if (!fs::exists(pgm / "units" / "krvprocs.ppu") && !fs::exists(pgm / "units" / "KRVPROCS.ppu"))
-      missing << "units/krvprocs.ppu";
+    QStringList missing = MissingPrograms(pgm);
     if (examples.empty()) missing << "examples/*.QTL";
     if (!missing.isEmpty()) QSKIP(qPrintable("not installed yet: " + missing.join(", ")));
 
@@ -105,29 +145,45 @@ class RoadTest : public QObject {
     click("FileButton");
     QCOMPARE(f.windowTitle(), FromBytes("Guide:" + name));
 
-    click("PrepButton");
-    QVERIFY2(WaitForFiles({work.File(name + ".VNM"), work.File(name + ".PSY")}, 60000),
-             "Foreparse wrote no .VNM and .PSY");
-    QTest::qWait(2100);  // the next file must be two seconds newer
-    f.RefreshStatus();
-    click("SeqButton");
-    QVERIFY2(WaitForFiles({work.File(name + ".PRB")}, 60000), "Sequist wrote no .PRB");
-    f.RefreshStatus();
-    QCOMPARE(f.findChild<QLabel*>("SeqStatus")->text(), QString(" "));
-    QCOMPARE(f.findChild<QLabel*>("CompStatus")->text(), QString("Need to compile"));
-
-    QTest::qWait(2100);
-    click("bComp");
-    QVERIFY(starter.Last().waitForFinished(120000));
-    f.RefreshStatus();
-    QVERIFY2(f.findChild<QLabel*>("CompStatus")->text() == " ", work.Read("TMPTMP.LOG").c_str());
-    QVERIFY(work.Read("TMPTMP.LOG").find("was produced") != std::string::npos);
-
-    click("ExeStart");
-    QVERIFY(starter.Last().waitForFinished(120000));
-    QVERIFY2(fs::exists(work.File(name + ".TTR")),
-             starter.Last().readAll().constData());
+    Travel(f, starter, work, name);
+    if (QTest::currentTestFailed()) return;
     QVERIFY(prompts.messages.empty());
+  }
+
+  // A new problem stated in SOSI: File with "Use SOSI", the sample edited
+  // in the SOSI window, "Cvt SOSI", then the road to the trajectory.
+  void sosiFromNewProblemToTrajectory() {
+    const fs::path pgm = fs::path(KRV_BIN_DIR).parent_path() / "Kravenor" / "PGM";
+    QStringList missing = MissingPrograms(pgm);
+    if (!missing.isEmpty()) QSKIP(qPrintable("not installed yet: " + missing.join(", ")));
+
+    ScopedCwd keep(".");
+    TempDir work;
+    ScriptedPrompts prompts;
+    ChildStarter starter;
+    TForm1 f(pgm.string() + "/");
+    f.SetTerminalLookup([] { return std::string(); });
+    f.show();
+    prompts.files = {work.File("SOSIROAD.QTL")};
+    prompts.answers = {krv::platform::Answer::Yes};  // "Use SOSI"
+    bool edited = false;
+    QTimer::singleShot(0, [&] {
+      QWidget* sosi = QApplication::activeModalWidget();
+      if (!sosi || sosi->objectName() != "SOfrm") return;
+      auto* memo = sosi->findChild<QPlainTextEdit*>("M1");
+      QTextCursor end = memo->document()->find("END");
+      end.insertText("  Z = Y^2 + EXP(-X);\nEND");
+      edited = true;
+      sosi->findChild<QPushButton*>("Button1")->click();
+    });
+    QTest::mouseClick(f.findChild<QPushButton*>("FileButton"), Qt::LeftButton);
+    QVERIFY(edited);
+    QVERIFY(work.Read("SOSIROAD.SO").find("  Z = Y^2 + EXP(-X);\r\nEND\r\n") != std::string::npos);
+    QTest::mouseClick(f.findChild<QPushButton*>("CvtSObutton"), Qt::LeftButton);
+    QCOMPARE(prompts.messages, std::vector<std::string>{"Finished"});
+    QVERIFY(work.Read("SOSIROAD.QTL").find("XPROC Z_calc(VAROT OTV:XVR;") != std::string::npos);
+    f.RefreshStatus();
+    Travel(f, starter, work, "SOSIROAD");
   }
 };
 
