@@ -77,7 +77,10 @@ foreach(model ${examples})
     set(wkd "${MAIN}/WKD${i}")
   endif()
   get_filename_component(name "${model}" NAME)
-  if(NOT EXISTS "${wkd}/${name}")
+  # A layout made before keeps its directories as they are: a model that
+  # already has a work directory gets no second one.
+  file(GLOB placed "${MAIN}/WKD*/${name}")
+  if(NOT placed)
     file(COPY "${model}" DESTINATION "${wkd}")
   endif()
 endforeach()
