@@ -55,7 +55,9 @@ void SourceScanner::SkipWhiteSpace() {
 }
 
 bool NextSourceToken(SourceScanner& sc, const StopChars& stops, SourceToken& token) {
-  token = SourceToken{};
+  token.text.clear();  // keeps its buffer: tokens come by the million
+  token.stop = '\0';
+  token.firstStop = false;
   if (sc.Ended()) {
     token.stopAt = sc.text_.size();
     return false;
