@@ -1,5 +1,6 @@
 # make run   - set up, build, and start the package on an example
 # make test  - set up, build, and run every test (plus a sanitizer build)
+# make package - the unpacked package in build/package, tarred as build/Kravenor.tar.gz
 # make bench - the benchmarks;  make fuzz - the fuzz targets, time-bounded
 
 JOBS ?= $(shell nproc)
@@ -10,7 +11,7 @@ BENCH_BUILD ?= build-bench
 FUZZ_SECONDS ?= 60
 CMAKE_GEN := -G Ninja
 
-.PHONY: deps build run test test-main test-asan bench fuzz clean
+.PHONY: deps build run package test test-main test-asan bench fuzz clean
 
 deps:
 	@sh tools/install-deps.sh
@@ -21,6 +22,11 @@ build: deps
 
 run: build
 	sh tools/run-example.sh $(BUILD)
+
+# Flat, as a user unpacks it into a directory of their choice.
+package: build
+	cd $(BUILD)/package && tar -czf ../Kravenor.tar.gz *
+	@echo "$(BUILD)/Kravenor.tar.gz: unpack it into a new directory and run ./setup there"
 
 test: test-main test-asan
 

@@ -5,16 +5,15 @@
 #include <QPushButton>
 
 #include "platform/user_prompts.h"
+#include "setup/forms/form_parts.h"
 #include "setup/fpc_path_file.h"
 
 namespace st = krv::setup;
 namespace pf = krv::platform;
 
+// The labels of the window, one below the other.
 static QLabel* MakeLabel(QWidget* parent, const char* name, const char* text, int y) {
-  auto* l = new QLabel(QString::fromLatin1(text), parent);
-  l->setObjectName(name);
-  l->setGeometry(16, y, 527, 20);
-  return l;
+  return st::MakeLabel(parent, name, text, QRect(16, y, 527, 20));
 }
 
 TFPCFrm::TFPCFrm(const std::string& mainDir, QWidget* parent)
@@ -31,6 +30,9 @@ TFPCFrm::TFPCFrm(const std::string& mainDir, QWidget* parent)
                      "(Note that Lazarus and Kravenor do not like directories with spaces such "
                      "as \"Program Files\".)",
                      80);
+  // The note is longer than one line of the window.
+  Label3->setWordWrap(true);
+  Label3->setGeometry(16, 74, 527, 36);
   Label4 = MakeLabel(this, "Label4",
                      "If you have not yet installed Lazarus, do so now before continuing.", 112);
   Button1 = new QPushButton("Select", this);
