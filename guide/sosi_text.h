@@ -8,16 +8,12 @@
 
 namespace krv::guide {
 
-// Memo text and file bytes: a file's CR LF (or bare LF) lines become the
-// memo's lines, and a memo is saved as its lines each followed by CR LF, so
-// a file of CR LF lines comes back byte for byte.
-std::string MemoTextFromFile(const std::string& bytes);
-std::string FileFromMemoText(const std::string& memo);
-// Where `offset` of file bytes lies in the memo text made from them.
+// Where `offset` of file bytes lies in the memo text made from them
+// (MemoTextFromFile: a CR LF is one line break there).
 size_t MemoPosition(const std::string& bytes, size_t offset);
 
-// The bytes of `problemName`.SO. When there is none, asks "Create a new
-// SOSI file for this problem??" and on OK copies `programDir`DSAMPLE.SO
+// The memo text of `problemName`.SO. When there is none, asks "Create a
+// new SOSI file for this problem??" and on OK copies `programDir`DSAMPLE.SO
 // into place ("File problem" when that fails). Nothing when there is
 // nothing to show: the memo keeps its text.
 std::optional<std::string> LoadSosiFile(const std::string& problemName,

@@ -10,6 +10,7 @@
 #include <QUrl>
 
 #include "guide/compile_batch.h"
+#include "guide/forms/find_form.h"
 #include "guide/forms/sosi_window.h"
 #include "guide/sosi_generator.h"
 #include "guide/configuration.h"
@@ -156,9 +157,18 @@ void TForm1::EditButtonClick() { NotYet("The source editor"); }
 // The SOSI window is made once and kept, so that a window it owns (the
 // find window while it is open) outlives each opening.
 TSOfrm& TForm1::SosiWindow() {
-  if (!SOfrm) SOfrm = new TSOfrm(state_.problemName, state_.programDir, this);
+  if (!SOfrm) {
+    SOfrm = new TSOfrm(state_.problemName, state_.programDir, this);
+    SOfrm->SetFindWindow(&FindWindow());
+  }
   SOfrm->SetProblem(state_.problemName, state_.programDir);
   return *SOfrm;
+}
+
+// The one Find/Replace window, made when a window first needs it.
+TFindFrm& TForm1::FindWindow() {
+  if (!FindFrm) FindFrm = new TFindFrm(this);
+  return *FindFrm;
 }
 
 void TForm1::SObuttonClick() {

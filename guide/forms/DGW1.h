@@ -11,6 +11,7 @@
 class QFileSystemWatcher;
 class QLabel;
 class QPushButton;
+class TFindFrm;
 class TSOfrm;
 
 class TForm1 : public QWidget {
@@ -53,6 +54,7 @@ class TForm1 : public QWidget {
   void ShowStatus();
   void WatchProblemFiles();
   TSOfrm& SosiWindow();
+  TFindFrm& FindWindow();
 
   krv::guide::ShellState state_;
   krv::guide::StepStatus status_;
@@ -60,6 +62,7 @@ class TForm1 : public QWidget {
   // Started programs run without telling us: their files refresh the status.
   QFileSystemWatcher* watcher_;
   TSOfrm* SOfrm = nullptr;
+  TFindFrm* FindFrm = nullptr;
 
   QPushButton* FileButton;
   QPushButton* EditButton;

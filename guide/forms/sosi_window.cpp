@@ -1,31 +1,17 @@
 // The SOSI window TSOfrm: edits the problem's .SO file.
 #include "guide/forms/sosi_window.h"
 
-#include <QFontDatabase>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTextBlock>
 
+#include "guide/forms/find_form.h"
+#include "guide/forms/memo.h"
+#include "guide/memo_text.h"
 #include "guide/sosi_text.h"
-#include "platform/qt/latin1.h"
 #include "platform/user_prompts.h"
 
 namespace gd = krv::guide;
 namespace pf = krv::platform;
-
-namespace {
-
-QFont CourierNew() {
-  QFont font("Courier New");
-  font.setStyleHint(QFont::Monospace);
-  if (!QFontInfo(font).fixedPitch()) font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-  font.setPointSize(10);
-  return font;
-}
-
-std::string MemoBytes(const QPlainTextEdit* memo) { return pf::ToBytes(memo->toPlainText()); }
-
-}  // namespace
 
 TSOfrm::TSOfrm(const std::string& problemName, const std::string& programDir, QWidget* parent)
     : QDialog(parent), problemName_(problemName), programDir_(programDir) {
@@ -37,10 +23,7 @@ TSOfrm::TSOfrm(const std::string& problemName, const std::string& programDir, QW
   M1 = new QPlainTextEdit(this);
   M1->setObjectName("M1");
   M1->setGeometry(8, 8, 680, 290);
-  M1->setFont(CourierNew());
-  M1->setLineWrapMode(QPlainTextEdit::NoWrap);
-  M1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  M1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  gd::GiveEditorLook(M1);
 
   MemoBak = new QPlainTextEdit(this);
   MemoBak->setObjectName("MemoBak");
@@ -61,15 +44,14 @@ TSOfrm::TSOfrm(const std::string& problemName, const std::string& programDir, QW
 }
 
 void TSOfrm::Backup() {
-  MemoBak->setPlainText(M1->toPlainText());
-  M1->document()->setModified(false);
+  gd::SetMemoText(MemoBak, gd::MemoText(M1));
+  gd::SetMemoModified(M1, false);
 }
 
 // Loads once per opening: coming back from another window keeps the
 // unsaved edits, and a declined "create" is not asked again.
 void TSOfrm::FormActivate() {
-  if (auto bytes = gd::LoadSosiFile(problemName_, programDir_))
-    M1->setPlainText(pf::FromBytes(gd::MemoTextFromFile(*bytes)));
+  if (auto text = gd::LoadSosiFile(problemName_, programDir_)) gd::SetMemoText(M1, *text);
   Backup();
 }
 
@@ -79,14 +61,9 @@ int TSOfrm::Open() {
 }
 
 void TSOfrm::ShowText(const std::string& text, size_t offset) {
-  M1->setPlainText(pf::FromBytes(gd::MemoTextFromFile(text)));
+  gd::SetMemoText(M1, gd::MemoTextFromFile(text));
   Backup();
-  QTextCursor c = M1->textCursor();
-  const int length = M1->document()->characterCount() - 1;
-  const int at = std::min<int>(int(gd::MemoPosition(text, offset)), length);
-  c.setPosition(at);
-  c.setPosition(std::min(at + 2, length), QTextCursor::KeepAnchor);
-  M1->setTextCursor(c);
+  gd::SelectInMemo(M1, gd::MemoPosition(text, offset), 2);
   M1->setFocus();
 }
 
@@ -98,8 +75,8 @@ int TSOfrm::OpenAt(const std::string& text, size_t offset) {
 void TSOfrm::Button1Click() {
   if (M1->document()->isModified()) {
     // A failed save keeps the window, the text and its modified mark.
-    if (!gd::SaveSosiFile(problemName_, MemoBytes(M1))) return;
-    M1->document()->setModified(false);
+    if (!gd::SaveSosiFile(problemName_, gd::MemoText(M1))) return;
+    gd::SetMemoModified(M1, false);
   }
   HideFindWindow();
   done(QDialog::Accepted);
@@ -108,8 +85,7 @@ void TSOfrm::Button1Click() {
 void TSOfrm::Button2Click() {
   if (M1->document()->isModified()) {
     if (pf::Prompts().Ask("Discard All Your Changes???", false) != pf::Answer::Yes) return;
-    M1->setPlainText(MemoBak->toPlainText());
-    M1->document()->setModified(false);
+    gd::SetMemoText(M1, gd::MemoText(MemoBak));
     HideFindWindow();
   }
   done(QDialog::Rejected);
@@ -117,8 +93,17 @@ void TSOfrm::Button2Click() {
 
 void TSOfrm::reject() { Button2Click(); }
 
-void TSOfrm::Button3Click() {
-  pf::Prompts().ShowMessage("The Find/Replace window is not part of this version yet.");
+void TSOfrm::SetFindWindow(TFindFrm* find) {
+  find_ = find;
+  if (find_) find_->SetMemo(gd::FindMemo::Sosi, M1);
 }
 
-void TSOfrm::HideFindWindow() {}
+// The Find/Replace window becomes this window's child while it shows, so
+// that this modal window does not block it.
+void TSOfrm::Button3Click() {
+  if (find_) find_->ShowFor(gd::FindCommand::SearchSosi, this);
+}
+
+void TSOfrm::HideFindWindow() {
+  if (find_) find_->hide();
+}

@@ -6,6 +6,7 @@
 
 class QPlainTextEdit;
 class QPushButton;
+class TFindFrm;
 
 class TSOfrm : public QDialog {
   Q_OBJECT
@@ -17,6 +18,9 @@ class TSOfrm : public QDialog {
     problemName_ = problemName;
     programDir_ = programDir;
   }
+
+  // The Find/Replace window that "Search/Repl" shows; it searches M1.
+  void SetFindWindow(TFindFrm* find);
 
   // One opening: loads the file (or creates it) once, then runs modally.
   int Open();
@@ -42,6 +46,7 @@ class TSOfrm : public QDialog {
 
   std::string problemName_;
   std::string programDir_;
+  TFindFrm* find_ = nullptr;
   QPlainTextEdit* M1;
   QPlainTextEdit* MemoBak;
   QPushButton* Button1;

@@ -9,6 +9,7 @@
 #include "guide/expression_rewriter.h"
 #include "guide/sosi_generator.h"
 #include "guide/sosi_parser.h"
+#include "guide/memo_text.h"
 #include "guide/sosi_text.h"
 #include "platform/user_prompts.h"
 #include "testing/temp_dir.h"
@@ -348,19 +349,15 @@ TEST(SosiParser, ErrorsStopWhereScanningStopped) {
   }
 }
 
-TEST(SosiParser, MemoTextAndMarkPositions) {
+TEST(SosiParser, MarkPositionsCountALineBreakOnce) {
   const std::string file = "PARAM\r\nK = -1;\r\n";
-  EXPECT_EQ(MemoTextFromFile(file), "PARAM\nK = -1;");
-  EXPECT_EQ(FileFromMemoText(MemoTextFromFile(file)), file);
-  EXPECT_EQ(MemoTextFromFile("A\nB\n"), "A\nB");
-  EXPECT_EQ(FileFromMemoText("A\n\nB"), "A\r\n\r\nB\r\n");
-  EXPECT_EQ(FileFromMemoText(""), "");
   // "-" stops the scan after 12 bytes: 11 characters of the memo.
   Parsed p = Parse(file);
   ASSERT_EQ(p.tables.errorAt, 12u);
   EXPECT_EQ(MemoPosition(file, p.tables.errorAt), 11u);
   EXPECT_EQ(MemoTextFromFile(file).substr(11, 2), "1;");
   EXPECT_EQ(MemoPosition(file, 1000), 13u);
+  EXPECT_EQ(MemoPosition("A\nB", 2), 2u);
 }
 
 // ---- Generator ----

@@ -1,6 +1,7 @@
 // Qt Tests of the SOSI window: loading once per opening, OK, Cancel and the error mark.
 #include <QApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
@@ -10,6 +11,7 @@
 #include <functional>
 
 #include "guide/forms/DGW1.h"
+#include "guide/forms/find_form.h"
 #include "guide/forms/sosi_window.h"
 #include "platform/file_stamp.h"
 #include "platform/user_prompts.h"
@@ -133,24 +135,41 @@ class SosiWindowTest : public QObject {
     QCOMPARE(work.Read("P.SO"), std::string("PARAM\r\n"));
   }
 
-  // Another window taking the activation and giving it back keeps the edits.
-  void editsSurviveLeavingTheWindow() {
+  // "Search/Repl" shows the Find/Replace window as this modal window's
+  // child, searching its memo; coming back keeps the unsaved edits, and OK
+  // hides the Find/Replace window.
+  void findReplaceKeepsTheEdits() {
     TempDir work, pgm;
     ScopedCwd cwd(work.path());
-    work.Write("P.SO", "PARAM\r\n");
+    work.Write("P.SO", "PARAM\r\nEQUATIONS\r\n");
     ScriptedPrompts prompts;
-    TSOfrm f("P", pgm.path());
-    f.FormActivate();
-    f.show();
-    Type(f, " EQUATIONS");
-    Click(f, "Button3");
-    QWidget other;
-    other.show();
-    QApplication::setActiveWindow(&other);
-    QApplication::setActiveWindow(&f);
-    QCoreApplication::processEvents();
-    QCOMPARE(Memo(f)->toPlainText(), QString("PARAM EQUATIONS"));
-    QVERIFY(Memo(f)->document()->isModified());
+    QWidget main;
+    TFindFrm find(&main);
+    TSOfrm f("P", pgm.path(), &main);
+    f.SetFindWindow(&find);
+    bool child = false, shown = false;
+    QString hit;
+    QTimer::singleShot(0, [&] {
+      Type(f, "\nY = X;");
+      Click(f, "Button3");
+      shown = find.isVisible();
+      child = find.parentWidget() == &f;
+      find.findChild<QLineEdit*>("Edit1")->setText("equ");
+      Memo(f)->moveCursor(QTextCursor::Start);
+      QTest::mouseClick(find.findChild<QPushButton*>("LookDwn"), Qt::LeftButton);
+      hit = Memo(f)->textCursor().selectedText();
+      QApplication::setActiveWindow(&find);
+      QApplication::setActiveWindow(&f);
+      QCoreApplication::processEvents();
+      Click(f, "Button1");
+    });
+    QCOMPARE(f.Open(), int(QDialog::Accepted));
+    QVERIFY(shown);
+    QVERIFY(child);
+    QCOMPARE(hit, QString("EQU"));
+    QVERIFY(!find.isVisible());
+    QCOMPARE(work.Read("P.SO"), std::string("PARAM\r\nEQUATIONS\r\nY = X;\r\n"));
+    QVERIFY(prompts.questions.empty());
   }
 
   void createFromTheSample() {
@@ -194,7 +213,9 @@ class SosiWindowTest : public QObject {
     std::filesystem::remove(work.File("P.SO"));
     std::filesystem::create_directory(work.File("P.SO"));
     Click(f, "Button1");
-    QCOMPARE(prompts.messages, std::vector<std::string>{"The SOSI file P.SO could not be saved."});
+    QCOMPARE(prompts.messages.size(), size_t(1));
+    QVERIFY(prompts.messages[0].rfind("Cannot write ", 0) == 0);
+    QVERIFY(prompts.messages[0].find("P.SO") != std::string::npos);
     QVERIFY(f.isVisible());
     QVERIFY(Memo(f)->document()->isModified());
     std::filesystem::remove(work.File("P.SO"));
