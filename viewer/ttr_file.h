@@ -5,32 +5,31 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/block_file.h"
 #include "viewer/ttr_format.h"
 
 namespace krv::view {
 
 class TTRFile {
  public:
-  TTRFile() = default;
-  ~TTRFile();
-  TTRFile(const TTRFile&) = delete;
-  TTRFile& operator=(const TTRFile&) = delete;
-
   // Opens `path` exactly as given; false when it cannot be opened.
-  bool Open(const std::string& path);
-  void Close();
-  bool IsOpen() const { return fd_ >= 0; }
-  const std::string& Path() const { return path_; }
+  bool Open(const std::string& path) {
+    return file_.Open(path, platform::BlockFile::Mode::ReadOnly);
+  }
+  void Close() { file_.Close(); }
+  bool IsOpen() const { return file_.IsOpen(); }
+  const std::string& Path() const { return file_.Path(); }
 
   // Whole 64-byte blocks the file holds now (it may grow while attached).
-  int64_t BlockCount() const;
+  int64_t BlockCount() const { return file_.BlockCount(); }
   // Reads `count` blocks from block `first`; false on a short read or error.
-  bool ReadBlocks(int64_t first, int64_t count, uint8_t* out) const;
+  bool ReadBlocks(int64_t first, int64_t count, uint8_t* out) const {
+    return file_.ReadBlocks(first, count, out);
+  }
   bool ReadHeader(TTRHeader& out) const { return ReadBlocks(0, 1, out.bytes.data()); }
 
  private:
-  int fd_ = -1;
-  std::string path_;
+  platform::BlockFile file_{kBlockSize};
 };
 
 // Reads record `jt`. A stored record number other than `jt` is reported

@@ -8,6 +8,7 @@
 
 #include "platform/qt/latin1.h"
 #include "platform/qt/qt_process.h"
+#include "platform/qt/wait_cursor.h"
 
 namespace krv::platform {
 
@@ -77,6 +78,7 @@ void InstallQtPlatform(QWidget* mainWindow) {
   prompts.SetParent(mainWindow);
   SetPrompts(&prompts);
   SetStarter(&starter);
+  InstallQtHourglass();
 }
 
 }  // namespace krv::platform

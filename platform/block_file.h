@@ -1,0 +1,70 @@
+// A file of fixed-size records read and written in place by record number,
+// one system call per run of records. The trajectory reader (64-byte
+// blocks) and the data-series store (128-byte records) both use it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace krv::platform {
+
+class BlockFile {
+ public:
+  enum class Mode { ReadOnly, ReadWrite };
+
+  explicit BlockFile(size_t blockSize) : blockSize_(blockSize) {}
+  ~BlockFile();
+  BlockFile(const BlockFile&) = delete;
+  BlockFile& operator=(const BlockFile&) = delete;
+
+  // Opens `path` exactly as given; regular files only. False, with the
+  // system's reason in LastError(), when it cannot be opened.
+  bool Open(const std::string& path, Mode mode);
+  void Close();
+  bool IsOpen() const { return fd_ >= 0; }
+  bool IsReadOnly() const { return mode_ == Mode::ReadOnly; }
+  const std::string& Path() const { return path_; }
+  size_t BlockSize() const { return blockSize_; }
+
+  // Whole blocks the file holds now (another program may change it).
+  int64_t BlockCount() const;
+  // Reads `count` blocks from block `first`; false on a short read or error.
+  bool ReadBlocks(int64_t first, int64_t count, uint8_t* out) const;
+  // Writes `count` blocks at block `first`; false on error.
+  bool WriteBlocks(int64_t first, int64_t count, const uint8_t* data);
+
+  // An exclusive advisory lock on the whole file (flock), so two programs
+  // never interleave their changes; waits for the other holder.
+  bool Lock();
+  void Unlock();
+
+  // The system's reason for the last failure ("No such file or directory").
+  const std::string& LastError() const { return error_; }
+
+ private:
+  bool Fail() const;
+
+  size_t blockSize_;
+  int fd_ = -1;
+  Mode mode_ = Mode::ReadOnly;
+  std::string path_;
+  mutable std::string error_;
+};
+
+// Holds a BlockFile's lock for a scope.
+class BlockFileLock {
+ public:
+  explicit BlockFileLock(BlockFile& file) : file_(file), held_(file.Lock()) {}
+  ~BlockFileLock() {
+    if (held_) file_.Unlock();
+  }
+  BlockFileLock(const BlockFileLock&) = delete;
+  BlockFileLock& operator=(const BlockFileLock&) = delete;
+
+ private:
+  BlockFile& file_;
+  bool held_;
+};
+
+}  // namespace krv::platform

@@ -1,0 +1,81 @@
+// Fixed-size records read and written in place, their lock, and the
+// hourglass scope.
+#include <gtest/gtest.h>
+#include <sys/file.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "platform/block_file.h"
+#include "platform/hourglass.h"
+#include "testing/temp_dir.h"
+
+using namespace krv::platform;
+using krv::testing::TempDir;
+
+TEST(BlockFile, ReadsAndWritesRecordsInPlace) {
+  TempDir d;
+  d.Write("F.DAT", std::string(256, 'a') + "tail");  // two whole records and a part
+  BlockFile f(128);
+  ASSERT_TRUE(f.Open(d.File("F.DAT"), BlockFile::Mode::ReadWrite));
+  EXPECT_EQ(f.BlockCount(), 2);
+  uint8_t rec[256];
+  std::fill(rec, rec + 256, uint8_t('b'));
+  ASSERT_TRUE(f.WriteBlocks(1, 2, rec));  // over the part and beyond
+  EXPECT_EQ(f.BlockCount(), 3);
+  ASSERT_TRUE(f.ReadBlocks(0, 2, rec));
+  EXPECT_EQ(rec[127], 'a');
+  EXPECT_EQ(rec[128], 'b');
+  EXPECT_FALSE(f.ReadBlocks(2, 2, rec));  // past the end
+  EXPECT_EQ(f.LastError(), "unexpected end of file");
+  EXPECT_FALSE(f.ReadBlocks(INT64_MAX / 64, 1, rec));  // offset out of range
+  EXPECT_FALSE(f.ReadBlocks(-1, 1, rec));
+  EXPECT_EQ(d.Read("F.DAT"), std::string(128, 'a') + std::string(256, 'b'));
+
+  BlockFile ro(64);
+  ASSERT_TRUE(ro.Open(d.File("F.DAT"), BlockFile::Mode::ReadOnly));
+  EXPECT_TRUE(ro.IsReadOnly());
+  EXPECT_EQ(ro.BlockCount(), 6);
+  EXPECT_FALSE(ro.WriteBlocks(0, 1, rec));
+  EXPECT_FALSE(ro.LastError().empty());
+
+  BlockFile missing(128);
+  EXPECT_FALSE(missing.Open(d.File("NONE"), BlockFile::Mode::ReadOnly));
+  EXPECT_EQ(missing.LastError(), "No such file or directory");
+  EXPECT_FALSE(missing.Open(d.path(), BlockFile::Mode::ReadOnly));  // a directory
+}
+
+TEST(BlockFile, LockKeepsOtherHoldersOut) {
+  TempDir d;
+  d.Write("F.DAT", std::string(128, 0));
+  BlockFile a(128);
+  ASSERT_TRUE(a.Open(d.File("F.DAT"), BlockFile::Mode::ReadWrite));
+  int other = ::open(d.File("F.DAT").c_str(), O_RDWR);
+  ASSERT_GE(other, 0);
+  {
+    BlockFileLock lock(a);
+    EXPECT_NE(::flock(other, LOCK_EX | LOCK_NB), 0);
+  }
+  EXPECT_EQ(::flock(other, LOCK_EX | LOCK_NB), 0);
+  ::close(other);
+}
+
+TEST(Hourglass, ShowsForTheScopeOnlyWhereADisplayIsInstalled) {
+  struct Counting : HourglassDisplay {
+    int shown = 0, restored = 0;
+    void Show() override { ++shown; }
+    void Restore() override { ++restored; }
+  } display;
+  { Hourglass silent; }
+  SetHourglassDisplay(&display);
+  {
+    Hourglass outer;
+    Hourglass inner;
+    EXPECT_EQ(display.shown, 2);
+    EXPECT_EQ(display.restored, 0);
+  }
+  EXPECT_EQ(display.restored, 2);
+  SetHourglassDisplay(nullptr);
+  { Hourglass again; }
+  EXPECT_EQ(display.shown, 2);
+}

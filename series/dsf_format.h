@@ -1,0 +1,64 @@
+// The data-series file's 128-byte records as bytes: the header (record 0),
+// DSDir blocks, series head records and data records. Little-endian; a
+// string field is a length byte and its characters.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "series/series_types.h"
+
+namespace krv::series {
+
+constexpr size_t kRecordSize = 128;
+constexpr uint32_t kDSFMagic = 0x00505050;
+constexpr int kEntriesPerBlock = 4;
+
+using RecordBytes = std::array<uint8_t, kRecordSize>;
+
+// Record 0.
+struct DSFHeaderRecord {
+  uint32_t magic = kDSFMagic;
+  int32_t nextFree = 2;  // the number of records the file should have
+  std::string name;      // at most 25 characters
+  DateStamp created;
+  // Bumped by every change, so a store can tell whether the DSDir blocks
+  // it has read are still those on disk. Kept in bytes the layout leaves
+  // unused; readers that do not know it ignore it.
+  uint32_t changeCount = 0;
+};
+
+struct DSDirBlock {
+  int32_t link = 0;  // next block of the same DSDir; 0 = last
+  std::array<DSDirEntry, kEntriesPerBlock> entries;
+};
+
+struct SeriesHeadRecord {
+  int32_t firstData = 0;
+  SeriesHeader header;
+};
+
+struct DataRecord {
+  int32_t link = 0;  // next data record of the series; 0 = last
+  std::array<float, kBlockCells> cells;
+};
+
+// Decoders return false when a string's length byte runs past its field
+// (the fields are then cut to their width) or a kind is neither 0 nor 1.
+RecordBytes EncodeHeader(const DSFHeaderRecord& h);
+bool DecodeHeader(const RecordBytes& r, DSFHeaderRecord& h);
+RecordBytes EncodeDirBlock(const DSDirBlock& b);
+bool DecodeDirBlock(const RecordBytes& r, DSDirBlock& b);
+RecordBytes EncodeHead(const SeriesHeadRecord& h);
+bool DecodeHead(const RecordBytes& r, SeriesHeadRecord& h);
+RecordBytes EncodeData(const DataRecord& d);
+void DecodeData(const RecordBytes& r, DataRecord& d);
+void EncodeCells(int32_t link, const float* cells, RecordBytes& out);
+void DecodeCells(const RecordBytes& r, int32_t& link, float* cells);
+
+// The name field by the name rule: the path from its last '/' or '\'
+// (that separator included), else its start, cut to 25 characters.
+std::string DSFNameOf(const std::string& path);
+
+}  // namespace krv::series

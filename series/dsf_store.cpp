@@ -1,0 +1,646 @@
+// The attached data-series file: create, attach, detach, DSDirs, saving a
+// series and reading it back, the current DSDir, X links and the tree.
+//
+// Every record read is checked before it is used (links inside the file,
+// no record met twice, string lengths within their fields, a series'
+// range within its chain), so a damaged file is refused with a message
+// instead of being followed round a cycle or past its end. A change first
+// takes the file's lock and re-reads record 0, so two programs attached to
+// one file never hand out the same record twice.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <unordered_set>
+
+#include "platform/byte_io.h"
+#include "platform/file_resolver.h"
+#include "platform/hourglass.h"
+#include "series/store_internal.h"
+
+namespace krv::series {
+
+namespace {
+constexpr const char* kDamaged = "DSF file has been damaged";
+constexpr int32_t kReadAhead = 512;  // records per read of a chain
+}  // namespace
+
+// ---- Faults ----
+
+void SeriesStore::FailWith(const Fault& f) {
+  FailureFlag = true;
+  if (f.always)
+    ShowMessageStr(f.text);
+  else
+    ReportError(f.text);
+}
+
+void SeriesStore::Damaged() { throw Fault{kDamaged}; }
+
+void SeriesStore::CheckLink(int32_t n) const {
+  if (!LinkInFile(n)) throw Fault{kDamaged};
+}
+
+// ---- Records ----
+
+void SeriesStore::BeginRead() { fileRecords_ = file_.BlockCount(); }
+
+RecordBytes SeriesStore::ReadRecord(int32_t n) {
+  RecordBytes r;
+  if (!file_.ReadBlocks(n, 1, r.data()))
+    throw Fault{"I/O error reading " + file_.Path() + ": " + file_.LastError(), true};
+  return r;
+}
+
+void SeriesStore::WriteRecords(int32_t first, const RecordBytes* records, int32_t count) {
+  if (file_.IsReadOnly())
+    throw Fault{"I/O error writing " + file_.Path() + ": attached read-only", true};
+  if (!file_.WriteBlocks(first, count, records->data()))
+    throw Fault{"I/O error writing " + file_.Path() + ": " + file_.LastError(), true};
+  fileRecords_ = std::max<int64_t>(fileRecords_, int64_t(first) + count);
+}
+
+void SeriesStore::BeginChange() {
+  fileRecords_ = file_.BlockCount();
+  DSFHeaderRecord h;
+  if (fileRecords_ < 2 || !DecodeHeader(ReadRecord(0), h) || h.magic != kDSFMagic) Damaged();
+  // Another program may have appended since this one last looked.
+  h.nextFree = int32_t(std::max<int64_t>(h.nextFree, fileRecords_));
+  DSFHeader = h;
+}
+
+SeriesStore::ChangeScope::ChangeScope(SeriesStore& s) : s_(s) {
+  if (s_.changeDepth_++ > 0) return;
+  if (!s_.file_.Lock()) {
+    --s_.changeDepth_;
+    throw Fault{"I/O error locking " + s_.file_.Path() + ": " + s_.file_.LastError(), true};
+  }
+  try {
+    s_.BeginChange();
+  } catch (...) {
+    s_.file_.Unlock();
+    --s_.changeDepth_;
+    throw;
+  }
+}
+
+SeriesStore::ChangeScope::~ChangeScope() {
+  if (--s_.changeDepth_ == 0) s_.file_.Unlock();
+}
+
+DSDirBlock SeriesStore::ReadDirBlock(int32_t n) {
+  if (n != 1) CheckLink(n);
+  DSDirBlock b;
+  if (!DecodeDirBlock(ReadRecord(n), b)) Damaged();
+  if (b.link != 0) CheckLink(b.link);
+  return b;
+}
+
+void SeriesStore::ReadDirChain(int32_t first, std::vector<int32_t>& records,
+                               std::vector<DSDirBlock>& blocks) {
+  records.clear();
+  blocks.clear();
+  for (int32_t rec = first; rec != 0;) {
+    // A chain longer than the file has records meets some record twice.
+    if (int64_t(records.size()) >= fileRecords_) Damaged();
+    blocks.push_back(ReadDirBlock(rec));
+    records.push_back(rec);
+    rec = blocks.back().link;
+  }
+}
+
+std::vector<int32_t> SeriesStore::ReadChainRecords(int32_t firstData, int32_t expected,
+                                                   std::vector<float>* cells) {
+  std::vector<int32_t> chain;
+  std::vector<RecordBytes> buf;
+  int32_t bufFirst = 0;
+  if (cells) cells->clear();
+  for (int32_t rec = firstData;;) {
+    CheckLink(rec);
+    // A chain longer than the file has records meets some record twice.
+    if (int64_t(chain.size()) >= fileRecords_) Damaged();
+    if (rec < bufFirst || rec >= bufFirst + int32_t(buf.size())) {
+      // Chains are mostly runs of consecutive records: read ahead.
+      int64_t want = std::clamp<int64_t>(int64_t(expected) - int64_t(chain.size()), 1, kReadAhead);
+      want = std::min<int64_t>(want, fileRecords_ - rec);
+      buf.resize(size_t(want));
+      if (!file_.ReadBlocks(rec, want, buf[0].data()))
+        throw Fault{"I/O error reading " + file_.Path() + ": " + file_.LastError(), true};
+      bufFirst = rec;
+    }
+    const RecordBytes& r = buf[size_t(rec - bufFirst)];
+    int32_t link;
+    if (cells) {
+      cells->resize(cells->size() + kBlockCells);
+      DecodeCells(r, link, cells->data() + cells->size() - kBlockCells);
+    } else {
+      float scratch[kBlockCells];
+      DecodeCells(r, link, scratch);
+    }
+    chain.push_back(rec);
+    if (link == 0) break;
+    rec = link;
+  }
+  return chain;
+}
+
+SeriesStore::SeriesImage SeriesStore::ReadSeries(int32_t headRecord) {
+  CheckLink(headRecord);
+  SeriesImage im;
+  if (!DecodeHead(ReadRecord(headRecord), im.head)) Damaged();
+  const SeriesHeader& h = im.head.header;
+  if (h.firstOffset > kBlockCells - 1 && !h.Empty()) Damaged();
+  int32_t expected = h.Empty() ? 1 : (int32_t(h.highest) - h.base) / kBlockCells + 1;
+  im.chain = ReadChainRecords(im.head.firstData, expected, &im.cells);
+  if (!h.Empty()) {
+    int lowest = h.base + h.firstOffset;
+    int span = int(h.highest) - h.base;
+    if (lowest > h.highest || span >= int(im.chain.size()) * kBlockCells) Damaged();
+  }
+  return im;
+}
+
+// ---- Attaching ----
+
+bool SeriesStore::AttachFile(const std::string& path, bool readOnly) {
+  std::string name = platform::ResolvePath(path + ".DSF");
+  int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    FailureFlag = true;
+    ReportError(path + " not found");
+    return false;
+  }
+  uint8_t magic[4] = {};
+  ssize_t got = ::read(fd, magic, 4);
+  ::close(fd);
+  if (got != 4 || uint32_t(magic[0] | magic[1] << 8 | magic[2] << 16 | magic[3] << 24) !=
+                      kDSFMagic) {
+    // The file attached before stays attached.
+    FailureFlag = true;
+    ShowMessageStr("DSF file must be converted to new format");
+    return false;
+  }
+  CloseDSF();
+  try {
+    if (!file_.Open(name, readOnly ? platform::BlockFile::Mode::ReadOnly
+                                   : platform::BlockFile::Mode::ReadWrite))
+      throw Fault{"I/O error opening " + name + ": " + file_.LastError(), true};
+    fileRecords_ = file_.BlockCount();
+    DSFHeaderRecord h;
+    if (!DecodeHeader(ReadRecord(0), h)) Damaged();
+    DSFHeader = h;
+    if (fileRecords_ != h.nextFree) {
+      if (readOnly) {
+        ShowMessageStr(kDamaged);
+        DSFHeader.nextFree = int32_t(std::min<int64_t>(fileRecords_, INT32_MAX));
+      } else {
+        ReportError("DSF file has been damaged, fixing it:");
+        ChangeScope change(*this);
+        DSFHeader.nextFree = int32_t(std::min<int64_t>(fileRecords_, INT32_MAX));
+        WriteDSFHeader();
+      }
+    }
+  } catch (const Fault& f) {
+    file_.Close();  // nothing stays attached, and no stale path names it
+    AttachedDSFPath.clear();
+    FailWith(f);
+    return false;
+  }
+  AttachedDSFPath = path;
+  SetRootDir();
+  FailureFlag = false;
+  return true;
+}
+
+void SeriesStore::AttachDSF(const std::string& path) { AttachFile(path, false); }
+
+void SeriesStore::AttachDSFReadOnly(const std::string& path) { AttachFile(path, true); }
+
+void SeriesStore::CreateDSF(const std::string& path) {
+  FailureFlag = false;
+  std::string name = path + ".DSF";
+  if (platform::FileExists(name)) {
+    FailureFlag = true;
+    ReportError("DSF already exists");
+    return;
+  }
+  CloseDSF();
+  DSFHeaderRecord h;
+  h.nextFree = 2;
+  h.name = DSFNameOf(path);
+  h.created = GetDateStamp();
+  DSDirBlock root;
+  RecordBytes r0 = EncodeHeader(h), r1 = EncodeDirBlock(root);
+  std::string bytes(reinterpret_cast<const char*>(r0.data()), r0.size());
+  bytes.append(reinterpret_cast<const char*>(r1.data()), r1.size());
+  if (!platform::WriteFileAtomic(name, bytes) ||
+      !file_.Open(name, platform::BlockFile::Mode::ReadWrite)) {
+    FailureFlag = true;
+    ShowMessageStr("I/O error creating " + name);
+    return;
+  }
+  DSFHeader = h;
+  AttachedDSFPath = path;
+  SetRootDir();
+}
+
+void SeriesStore::CloseDSF() {
+  file_.Close();
+  AttachedDSFPath.clear();
+}
+
+void SeriesStore::WriteDSFHeader() {
+  ++DSFHeader.changeCount;
+  WriteRecord(0, EncodeHeader(DSFHeader));
+}
+
+void SeriesStore::SetRootDir() {
+  CurrentDSDirPath.clear();
+  CurrentDSDirEntry = RootEntry();
+}
+
+std::string SeriesStore::AbsolutePath(const std::string& path) const {
+  if (!path.empty() && path[0] == '.') return path.substr(0, kShortMax);
+  return (CurrentDSDirPath + "." + path).substr(0, kShortMax);
+}
+
+// ---- DSDir entries ----
+
+bool SeriesStore::AddDSDirEntry(const DSDirEntry& parent, const std::string& name, uint8_t kind,
+                                DSDirEntry& out) {
+  FailureFlag = false;
+  try {
+    return AddEntry(parent, name, kind, out);
+  } catch (const Fault& f) {
+    FailWith(f);
+    return false;
+  }
+}
+
+bool SeriesStore::AddEntry(const DSDirEntry& parent, const std::string& name, uint8_t kind,
+                           DSDirEntry& out) {
+  FailureFlag = false;
+  // A name longer than an entry holds would be stored cut and never be
+  // found again under the name it was given.
+  if (name.empty() || name.size() > kEntryNameMax ||
+      name.find_first_of("&*?") != std::string::npos) {
+    ReportError("Name syntax err");
+    FailureFlag = true;
+    return false;
+  }
+  ChangeScope change(*this);
+  std::vector<int32_t> records;
+  std::vector<DSDirBlock> blocks;
+  ReadDirChain(parent.record, records, blocks);
+  int freeBlock = -1, freeEntry = -1;
+  for (size_t b = 0; b < blocks.size(); ++b) {
+    for (int k = 0; k < kEntriesPerBlock; ++k) {
+      const DSDirEntry& e = blocks[b].entries[size_t(k)];
+      if (!e.Used()) {
+        if (freeBlock < 0) freeBlock = int(b), freeEntry = k;
+      } else if (SameNameNoCase(e.name, name)) {
+        out = e;
+        return false;
+      }
+    }
+  }
+  int32_t& next = DSFHeader.nextFree;
+  if (freeBlock >= 0) {
+    DSDirEntry& e = blocks[size_t(freeBlock)].entries[size_t(freeEntry)];
+    e = DSDirEntry{next, name, kind};
+    WriteRecord(records[size_t(freeBlock)], EncodeDirBlock(blocks[size_t(freeBlock)]));
+  } else {
+    blocks.back().link = next;
+    WriteRecord(records.back(), EncodeDirBlock(blocks.back()));
+    int32_t at = next++;
+    DSDirBlock fresh;
+    fresh.entries[0] = DSDirEntry{next, name, kind};
+    WriteRecord(at, EncodeDirBlock(fresh));
+  }
+  out = DSDirEntry{next, name, kind};
+  return true;
+}
+
+void SeriesStore::SplitParentPath(const std::string& path, std::string& name, DSDirEntry& parent,
+                                  bool& failure) {
+  failure = false;
+  // The whole path must parse: this also refuses more than 15 levels.
+  ParsedPath parsed;
+  if (!ParseDSFPath(path, parsed, failure)) return;
+  size_t dot = path.rfind('.');
+  name = (dot == std::string::npos ? path : path.substr(dot + 1)).substr(0, kComponentMax);
+  if (dot == std::string::npos) {
+    parent = CurrentDSDirEntry;
+  } else if (dot == 0) {
+    parent = RootEntry();
+  } else {
+    FindDSFEntry(path.substr(0, dot), failure, parent);
+    if (failure) return;
+    // Entries go into DSDirs only, never into the records of a series.
+    if (!parent.Used() || !parent.IsDSDir()) {
+      ReportError("Path does not exist");
+      failure = true;
+    }
+  }
+}
+
+void SeriesStore::MakeDSDir(const std::string& path, bool existingFails) {
+  DSDirExisted = false;
+  if (CheckDSFAttachedGuide()) return;
+  std::string p = path;
+  TrimToFirstWord(p);
+  try {
+    ChangeScope change(*this);
+    std::string name;
+    DSDirEntry parent;
+    bool failure;
+    SplitParentPath(p, name, parent, failure);
+    if (failure || name.empty() || name.find_first_of("&*?") != std::string::npos) {
+      FailureFlag = true;
+      return;
+    }
+    DSDirEntry entry;
+    if (AddEntry(parent, name, kDSDirKind, entry)) {
+      WriteRecord(entry.record, EncodeDirBlock(DSDirBlock()));
+      DSFHeader.nextFree += 1;
+      WriteDSFHeader();
+      return;
+    }
+    if (FailureFlag) return;
+    DSDirExisted = true;
+    if (existingFails || !entry.IsDSDir()) {
+      ReportError("Directory already exists");
+      FailureFlag = true;
+    }
+  } catch (const Fault& f) {
+    FailWith(f);
+  }
+}
+
+// ---- Saving and reading series ----
+
+void SeriesStore::StoreImage(ColumnSlot& slot, int32_t headRecord, SeriesHeadRecord& head,
+                             const std::vector<int32_t>& chain) {
+  ColumnSlot::Series& s = *slot.series_;
+  DateStamp now = GetDateStamp();
+  head.header = s.header;
+  head.header.xHead = 0;
+  head.header.stamp = now;
+  head.firstData = chain.front();
+  int blocks = slot.BlockCount();
+  std::vector<int32_t> at(static_cast<size_t>(blocks));
+  for (int k = 0; k < blocks; ++k)
+    at[size_t(k)] = k < int(chain.size()) ? chain[size_t(k)] : DSFHeader.nextFree++;
+  // Head first, then the data records in chain order; each run of
+  // consecutive record numbers goes out in one write.
+  std::vector<int32_t> recNo;
+  std::vector<RecordBytes> bytes(size_t(blocks) + 1);
+  recNo.push_back(headRecord);
+  bytes[0] = EncodeHead(head);
+  for (int k = 0; k < blocks; ++k) {
+    int32_t link = k + 1 < blocks ? at[size_t(k) + 1] : 0;
+    EncodeCells(link, s.cells.data() + size_t(k) * kBlockCells, bytes[size_t(k) + 1]);
+    recNo.push_back(at[size_t(k)]);
+  }
+  for (size_t i = 0; i < recNo.size();) {
+    size_t j = i + 1;
+    while (j < recNo.size() && recNo[j] == recNo[j - 1] + 1) ++j;
+    WriteRecords(recNo[i], &bytes[i], int32_t(j - i));
+    i = j;
+  }
+  slot.modified = false;
+  s.header.stamp = now;
+  s.descriptor.headRecord = headRecord;
+  // The series now lives in this file: its X link is looked up here.
+  s.descriptor.dsfName = DSFHeader.name;
+  s.descriptor.dsfStamp = DSFHeader.created;
+  WriteDSFHeader();
+}
+
+void SeriesStore::StoreSeriesRecords(ColumnSlot& slot, int32_t headRecord, SeriesHeadRecord& head,
+                                     DataRecord& firstData) {
+  FailureFlag = false;
+  if (!SelectOpenSeries(slot) || !IsAttached()) {
+    FailureFlag = true;
+    return;
+  }
+  try {
+    ChangeScope change(*this);
+    std::vector<int32_t> chain{head.firstData};
+    if (firstData.link != 0) {
+      std::vector<int32_t> rest = ReadChainRecords(firstData.link, slot.BlockCount() - 1, nullptr);
+      chain.insert(chain.end(), rest.begin(), rest.end());
+    }
+    StoreImage(slot, headRecord, head, chain);
+  } catch (const Fault& f) {
+    FailWith(f);
+  }
+}
+
+void SeriesStore::SaveSeries(ColumnSlot& slot, const std::string& path) {
+  if (CheckDSFAttachedGuide()) return;
+  std::string p = path;
+  TrimToFirstWord(p);
+  if (!SelectOpenSeries(slot)) {
+    FailureFlag = true;
+    return;
+  }
+  try {
+    ChangeScope change(*this);
+    std::string name;
+    DSDirEntry parent;
+    bool failure;
+    SplitParentPath(p, name, parent, failure);
+    if (failure) {
+      FailureFlag = true;
+      return;
+    }
+    DSDirEntry entry;
+    bool isNew = AddEntry(parent, name, kSeriesKind, entry);
+    if (FailureFlag) return;
+    SeriesHeadRecord head;
+    std::vector<int32_t> chain;
+    if (isNew) {
+      DSFHeader.nextFree += 2;
+      chain.push_back(entry.record + 1);
+    } else {
+      if (entry.IsDSDir()) {
+        // Writing a series there would overwrite the DSDir's block.
+        ReportError(p + " is not a series");
+        FailureFlag = true;
+        return;
+      }
+      SeriesImage old = ReadSeries(entry.record);  // checked before anything is written
+      head = old.head;
+      chain = std::move(old.chain);
+    }
+    slot.series_->descriptor.path = AbsolutePath(p);
+    StoreImage(slot, entry.record, head, chain);
+  } catch (const Fault& f) {
+    FailWith(f);
+  }
+}
+
+void SeriesStore::ApplyImage(ColumnSlot& slot, int32_t headRecord, const std::string& path,
+                             SeriesImage& image) {
+  ColumnSlot::Series& s = *slot.series_;
+  int32_t x = image.head.header.xHead;
+  if (x != 0) {
+    slot.xSlot = nullptr;
+    for (ColumnSlot* o : open_) {
+      const SeriesDescriptor& d = o->series_->descriptor;
+      if (d.headRecord == x && d.dsfName == DSFHeader.name && d.dsfStamp == DSFHeader.created) {
+        slot.xSlot = o;
+        break;
+      }
+    }
+    if (!slot.xSlot) ReportError("Warning, x not avail for " + path);
+  }
+  s.descriptor.headRecord = headRecord;
+  s.descriptor.path = path.substr(0, kShortMax);
+  s.descriptor.dsfName = DSFHeader.name;
+  s.descriptor.dsfStamp = DSFHeader.created;
+  s.header = image.head.header;
+  s.cells = std::move(image.cells);
+  slot.notSaved = false;
+  slot.modified = false;
+}
+
+void SeriesStore::LoadSeriesRecords(ColumnSlot& slot, int32_t headRecord, const std::string& path) {
+  FailureFlag = false;
+  if (!SelectOpenSeries(slot) || !IsAttached()) {
+    FailureFlag = true;
+    return;
+  }
+  try {
+    BeginRead();
+    SeriesImage image = ReadSeries(headRecord);
+    ApplyImage(slot, headRecord, path, image);
+  } catch (const Fault& f) {
+    FailWith(f);
+  }
+}
+
+void SeriesStore::OpenSeries(ColumnSlot& slot, const std::string& path) {
+  FailureFlag = false;
+  bool failure;
+  DSDirEntry entry;
+  FindDSFEntry(path, failure, entry);
+  if (failure) {
+    FailureFlag = true;
+    return;
+  }
+  if (!entry.Used() || entry.IsDSDir()) {
+    FailureFlag = true;
+    ReportError(path + " is not a series");
+    return;
+  }
+  try {
+    BeginRead();
+    SeriesImage image = ReadSeries(entry.record);  // the slot keeps its series on damage
+    std::string p = path.substr(std::min(path.size(), path.find_first_not_of(' ')));
+    OpenSeriesInSlot(slot, "", "");
+    ApplyImage(slot, entry.record, AbsolutePath(p), image);
+  } catch (const Fault& f) {
+    FailWith(f);
+  }
+}
+
+void SeriesStore::SetCurrentDSDir(const std::string& path) {
+  FailureFlag = false;
+  std::string p = path;
+  size_t a = p.find_first_not_of(' ');
+  if (a == std::string::npos) {
+    SetRootDir();
+    return;
+  }
+  p = p.substr(a, p.find_last_not_of(' ') - a + 1);
+  if (p.back() == '.') p.pop_back();
+  if (p.empty()) {
+    SetRootDir();
+    return;
+  }
+  // The current DSDir is a place, not a pattern: later relative paths
+  // are put behind it.
+  if (p.find_first_of("&*?") != std::string::npos) {
+    FailureFlag = true;
+    return;
+  }
+  p = AbsolutePath(p);
+  bool failure;
+  DSDirEntry entry;
+  FindDSFEntry(p, failure, entry);
+  if (failure || !entry.Used() || !entry.IsDSDir()) {
+    FailureFlag = true;
+    return;
+  }
+  CurrentDSDirPath = p;
+  CurrentDSDirEntry = entry;
+}
+
+void SeriesStore::SetXSeries(const std::string& xPath, const std::string& yPath) {
+  if (CheckDSFAttachedGuide()) return;
+  try {
+    ChangeScope change(*this);
+    int32_t xRecord = 0;
+    if (xPath.find_first_not_of(' ') != std::string::npos) {
+      bool failure;
+      DSDirEntry x;
+      FindDSFEntry(xPath, failure, x);
+      if (failure || !x.Used() || x.IsDSDir()) {
+        ReportError("X series missing");
+        FailureFlag = true;
+        return;
+      }
+      xRecord = x.record;
+    }
+    bool failure;
+    std::string resultPath;
+    DSDirEntry arg{xRecord, "", kSeriesKind};
+    WalkDSFPath(yPath, kOpSetX, failure, nullptr, resultPath, arg);
+    FailureFlag = failure;
+    if (failure) ReportError("Y series name error");
+  } catch (const Fault& f) {
+    FailWith(f);
+  }
+}
+
+// ---- The tree picker's tree ----
+
+void SeriesStore::FillTreeNodes(TreeNode& node, int32_t record, int depth, bool includeSeries,
+                                std::unordered_set<int32_t>& seen) {
+  for (int32_t rec = record; rec != 0;) {
+    if (!seen.insert(rec).second) Damaged();
+    DSDirBlock b = ReadDirBlock(rec);
+    for (const DSDirEntry& e : b.entries) {
+      if (!e.Used()) continue;
+      if (depth > kMaxDepth) Damaged();
+      if (e.IsDSDir()) {
+        TreeNode child{e.name, {}};
+        CheckLink(e.record);
+        FillTreeNodes(child, e.record, depth + 1, includeSeries, seen);
+        node.children.push_back(std::move(child));
+      } else if (includeSeries) {
+        node.children.push_back(TreeNode{e.name, {}});
+      }
+    }
+    rec = b.link;
+  }
+}
+
+void SeriesStore::ShowDSFTree(bool includeSeries) {
+  Tree = TreeNode{"Root", {}};
+  if (CheckDSFAttachedGuide()) return;
+  platform::Hourglass hourglass;
+  try {
+    BeginRead();
+    std::unordered_set<int32_t> seen;
+    FillTreeNodes(Tree, 1, 1, includeSeries, seen);
+  } catch (const Fault& f) {
+    Tree.children.clear();
+    FailWith(f);
+  }
+}
+
+}  // namespace krv::series

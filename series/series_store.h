@@ -1,0 +1,276 @@
+// The series store: series in memory (slots of 31-value blocks), the
+// attached data-series file (.DSF) with its DSDir tree, dotted paths and
+// the tree walk, and the messages and Log they report through. All of its
+// state lives in one SeriesStore; SeriesUnitInit gives it its start values.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <ctime>
+#include <functional>
+#include <memory>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include "platform/block_file.h"
+#include "problem_editor/name_mask.h"
+#include "series/dsf_format.h"
+#include "series/series_log.h"
+#include "series/series_types.h"
+
+namespace krv::series {
+
+class SeriesStore;
+
+// The handle of one open series. The slot's memory belongs to whoever
+// declared it (the worksheet's table, a dialog); the series in it belongs
+// to the store and is freed by FreeSeries, or when the slot goes away.
+class ColumnSlot {
+ public:
+  ColumnSlot() = default;
+  ~ColumnSlot();
+  ColumnSlot(const ColumnSlot&) = delete;
+  ColumnSlot& operator=(const ColumnSlot&) = delete;
+
+  bool IsOpen() const { return series_ != nullptr; }
+  // Only while open.
+  SeriesDescriptor& Descriptor() { return series_->descriptor; }
+  const SeriesDescriptor& Descriptor() const { return series_->descriptor; }
+  SeriesHeader& Header() { return series_->header; }
+  const SeriesHeader& Header() const { return series_->header; }
+  // Block k holds cells 31k..31k+30 (indices base + 31k ...).
+  const std::vector<float>& Cells() const { return series_->cells; }
+  int BlockCount() const { return int(series_->cells.size()) / kBlockCells; }
+
+  bool notSaved = false;          // made in memory, never written to a file
+  bool modified = false;          // changed since the last load or save
+  ColumnSlot* xSlot = nullptr;    // the open series giving this one's X values
+
+ private:
+  friend class SeriesStore;
+  struct Series {
+    SeriesDescriptor descriptor;
+    SeriesHeader header;
+    std::vector<float> cells;  // whole blocks, so an index is one subtraction away
+  };
+  std::unique_ptr<Series> series_;
+  SeriesStore* owner_ = nullptr;
+};
+
+// The worksheet's hooks around a reload; they do nothing until the
+// worksheet draws columns.
+class ColumnDisplay {
+ public:
+  virtual ~ColumnDisplay() = default;
+  virtual void ClearColumnDisplay(int /*column*/) {}
+  virtual void ShowColumn(int /*column*/) {}
+};
+
+// A node of the tree picker's tree.
+struct TreeNode {
+  std::string caption;
+  std::vector<TreeNode> children;
+};
+
+// One component of a parsed path, upper case; `star` (the wildcard flag)
+// when it begins with "*", and then it is matched from its end. The same
+// segment as the name mask's, matched by the same routine.
+using PathComponent = pe::MaskSegment;
+
+struct ParsedPath {
+  bool anchored = false;     // began with "&"
+  bool rootOnly = false;     // empty or "."
+  bool everything = false;   // "&" alone
+  bool endsWithAmp = false;  // the last component is "&"
+  std::vector<PathComponent> components;  // at most 15
+  int Count() const { return int(components.size()); }
+};
+
+// The visitor operations of the tree walk.
+enum DSFOperation : int {
+  kOpFind = 0,
+  kOpLoad = 1,
+  kOpDetails = 2,
+  kOpNames = 3,
+  kOpTree = 4,
+  kOpPathOf = 5,
+  kOpReplace = 6,
+  kOpSetX = 7,
+  kOpErase = 9,
+  kOpDeleteDSDir = 10,
+  kOpSeriesCombo = 13,
+  kOpDSDirCombo = 14,
+};
+
+class SeriesStore {
+ public:
+  SeriesStore();
+  ~SeriesStore();
+  SeriesStore(const SeriesStore&) = delete;
+  SeriesStore& operator=(const SeriesStore&) = delete;
+
+  // ---- State ----
+  bool FailureFlag = false;        // result of the last operation
+  bool MessagesOn = true;          // whether ReportError shows its text
+  std::string AttachedDSFPath;     // without ".DSF"; empty = none attached
+  int16_t RowUseLow = 0, RowUseHigh = 400;
+  double TinyThreshold = 1.0 / double(MissingValue);
+  int HighestColumn = kColumnCount - 1;  // the last column a load may fill
+  std::array<ColumnSlot, kColumnCount> ColumnSlots;
+  std::string CurrentDSDirPath;    // absolute; empty = the root
+  DSDirEntry CurrentDSDirEntry = RootEntry();
+  DSFHeaderRecord DSFHeader;       // record 0 of the attached file
+  bool DSDirExisted = false;       // the last MakeDSDir met an existing entry
+  SeriesLog Log;
+  std::vector<std::string> PickerList;  // the series picker's drop-down list
+  TreeNode Tree;                        // the tree picker's tree
+  ColumnDisplay* Display = nullptr;     // null: no worksheet to redraw
+  // The clock of GetDateStamp; tests fix it.
+  std::function<std::time_t()> Now = [] { return std::time(nullptr); };
+
+  // Start values of the state: every series freed, no file attached.
+  void SeriesUnitInit();
+
+  // ---- Messages ----
+  // Shows `text` (cut to 87) in the message box, always.
+  void ShowMessageStr(const std::string& text);
+  // ShowMessageStr while MessagesOn.
+  void ReportError(const std::string& text);
+
+  // ---- Series in memory ----
+  float GetVal(ColumnSlot& slot, int16_t index);
+  void PutVal(ColumnSlot& slot, int16_t index, double value);
+  void LocateSeriesValue(ColumnSlot& slot, int16_t index, int& block, int& cell);
+  void NewSeries(ColumnSlot& slot, bool loaded, const std::string& comment);
+  void FreeSeries(ColumnSlot& slot);
+  void CopySeries(ColumnSlot& target, ColumnSlot& source);
+  void MoveSeries(ColumnSlot& target, ColumnSlot& source);
+  void SeriesIndexRange(ColumnSlot& slot, int16_t& lowest, int16_t& highest);
+  void OpenSeriesInSlot(ColumnSlot& slot, const std::string& path, const std::string& comment);
+  bool SelectOpenSeries(const ColumnSlot& slot);
+  void FindTwoSeries(const ColumnSlot& a, const ColumnSlot& b, bool& aOpen, bool& bOpen);
+  bool DeleteEndValue(ColumnSlot& slot, int16_t index);
+  DateStamp GetDateStamp() const;
+  static bool SameNameNoCase(const std::string& a, const std::string& b);
+  static void TrimToFirstWord(std::string& s);
+  bool CheckDSFAttachedGuide();
+  // The open series in list order.
+  const std::vector<ColumnSlot*>& OpenSeriesList() const { return open_; }
+
+  // ---- Paths and the tree walk ----
+  bool ParseDSFPath(const std::string& path, ParsedPath& out, bool& failure);
+  static bool MatchNameComponent(const PathComponent& component, const std::string& name);
+  void WalkDSFPath(const std::string& path, int operation, bool& failure, ColumnSlot* slotTable,
+                   std::string& resultPath, DSDirEntry& resultEntry, int firstColumn = 0);
+  void RunDSFOperation(const std::string& path, int operation, bool& failure,
+                       ColumnSlot* slotTable);
+  void FindDSFEntry(const std::string& path, bool& failure, DSDirEntry& entry);
+  void LoadSeriesToColumns(ColumnSlot* slotTable, int firstColumn, const std::string& path);
+  void ListSeriesDetails(const std::string& path);
+  void ListDSFNames(const std::string& path);
+  void ListDSFTree();
+  void ReplaceSeriesInDSF(const std::string& path);
+  void EraseSeries(const std::string& path);
+  void DeleteDSDir(const std::string& path);
+  void FillSeriesCombo(const std::string& path);
+  void FillDSDirCombo(const std::string& path);
+  void RemoveDSDirEntry(const DSDirEntry& dsdir, const std::string& name, uint8_t kind);
+  bool IsDSDirEmpty(const DSDirEntry& dsdir);
+
+  // ---- The store ----
+  void CreateDSF(const std::string& path);
+  void AttachDSF(const std::string& path);
+  void AttachDSFReadOnly(const std::string& path);
+  void CloseDSF();
+  void WriteDSFHeader();
+  void SetRootDir();
+  bool AddDSDirEntry(const DSDirEntry& parent, const std::string& name, uint8_t kind,
+                     DSDirEntry& out);
+  void SplitParentPath(const std::string& path, std::string& name, DSDirEntry& parent,
+                       bool& failure);
+  // With `existingFails` false an existing DSDir is no failure (a save
+  // that offers to write over it); DSDirExisted tells either way.
+  void MakeDSDir(const std::string& path, bool existingFails = true);
+  void SaveSeries(ColumnSlot& slot, const std::string& path);
+  void StoreSeriesRecords(ColumnSlot& slot, int32_t headRecord, SeriesHeadRecord& head,
+                          DataRecord& firstData);
+  void LoadSeriesRecords(ColumnSlot& slot, int32_t headRecord, const std::string& path);
+  void OpenSeries(ColumnSlot& slot, const std::string& path);
+  void SetCurrentDSDir(const std::string& path);
+  void SetXSeries(const std::string& xPath, const std::string& yPath);
+  void ShowDSFTree(bool includeSeries);
+
+  bool IsAttached() const { return file_.IsOpen(); }
+  // The attached file's path on disk ("" when none).
+  const std::string& AttachedFile() const { return file_.Path(); }
+
+ private:
+  struct WalkContext;
+  struct SeriesImage;
+  struct Fault;
+
+  // Series in memory.
+  void Unlink(ColumnSlot& slot);
+  void Append(ColumnSlot& slot);
+  int ColumnOf(const ColumnSlot* slot, const ColumnSlot* table) const;
+
+  // Records of the attached file.
+  void BeginRead();
+  void BeginChange();
+  RecordBytes ReadRecord(int32_t n);
+  void WriteRecords(int32_t first, const RecordBytes* records, int32_t count);
+  void WriteRecord(int32_t n, const RecordBytes& r) { WriteRecords(n, &r, 1); }
+  bool LinkInFile(int32_t n) const { return n >= 2 && n < fileRecords_; }
+  void CheckLink(int32_t n) const;
+  DSDirBlock ReadDirBlock(int32_t n);
+  // The blocks of a DSDir in chain order, with their record numbers.
+  void ReadDirChain(int32_t first, std::vector<int32_t>& records, std::vector<DSDirBlock>& blocks);
+  SeriesImage ReadSeries(int32_t headRecord);
+  std::vector<int32_t> ReadChainRecords(int32_t firstData, int32_t expected,
+                                        std::vector<float>* cells);
+  void ApplyImage(ColumnSlot& slot, int32_t headRecord, const std::string& path,
+                  SeriesImage& image);
+  void StoreImage(ColumnSlot& slot, int32_t headRecord, SeriesHeadRecord& head,
+                  const std::vector<int32_t>& chain);
+  void FailWith(const Fault& f);
+  void Damaged();
+  std::string AbsolutePath(const std::string& path) const;
+  bool AttachFile(const std::string& path, bool readOnly);
+
+  // The tree walk.
+  void ExactWalk(WalkContext& c, int32_t record);
+  bool FullWalk(WalkContext& c, int32_t record);
+  bool RootFilter(const WalkContext& c) const;
+  bool EndFilter(const WalkContext& c) const;
+  void Visit(WalkContext& c, const DSDirEntry& e);
+  void ApplyChanges(WalkContext& c);
+  void RemoveEntry(const DSDirEntry& dsdir, const std::string& name, uint8_t kind);
+  bool DSDirEmpty(const DSDirEntry& dsdir);
+  void SeriesDetails(WalkContext& c, const DSDirEntry& e);
+  void TreeListLine(WalkContext& c, const DSDirEntry& e, bool toPicker);
+  void LoadVisited(WalkContext& c, const DSDirEntry& e);
+  std::string EntryPath(const WalkContext& c) const;
+  void FillTreeNodes(TreeNode& node, int32_t record, int depth, bool includeSeries,
+                     std::unordered_set<int32_t>& seen);
+  bool AddEntry(const DSDirEntry& parent, const std::string& name, uint8_t kind, DSDirEntry& out);
+
+  // Holds the file's lock and a fresh record 0 for a change; nests.
+  class ChangeScope {
+   public:
+    explicit ChangeScope(SeriesStore& s);
+    ~ChangeScope();
+    ChangeScope(const ChangeScope&) = delete;
+    ChangeScope& operator=(const ChangeScope&) = delete;
+
+   private:
+    SeriesStore& s_;
+  };
+  int changeDepth_ = 0;
+
+  std::vector<ColumnSlot*> open_;  // OpenSeriesList, in order
+  platform::BlockFile file_{kRecordSize};
+  int64_t fileRecords_ = 0;  // records on disk when the operation began, and since
+};
+
+}  // namespace krv::series

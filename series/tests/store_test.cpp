@@ -1,0 +1,190 @@
+// The store on real files: what two stores attached to one file do, the
+// records it refuses, and the Log's text.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "platform/byte_io.h"
+#include "platform/user_prompts.h"
+#include "series/dsf_format.h"
+#include "series/series_store.h"
+#include "testing/temp_dir.h"
+
+namespace krv::series {
+namespace {
+
+using krv::testing::TempDir;
+
+struct Fixture {
+  TempDir dir;
+  platform::ScriptedPrompts prompts;
+  SeriesStore store;
+  std::string Path(const std::string& name = "T") { return dir.File(name); }
+  ColumnSlot& Col(int c) { return store.ColumnSlots[size_t(c)]; }
+  void Fill(int c, int from, int to) {
+    store.NewSeries(Col(c), false, "");
+    for (int i = from; i <= to; ++i) store.PutVal(Col(c), int16_t(i), i);
+  }
+  std::string Bytes(const std::string& name = "T.DSF") { return dir.Read(name); }
+  void Poke(size_t at, std::initializer_list<uint8_t> bytes, const std::string& name = "T.DSF") {
+    std::string b = Bytes(name);
+    for (uint8_t x : bytes) b[at++] = char(x);
+    dir.Write(name, b);
+  }
+};
+
+int32_t I32At(const std::string& b, size_t at) {
+  int32_t v;
+  std::memcpy(&v, b.data() + at, 4);
+  return v;
+}
+
+// Helmsman and Plotvane attached to one file: each change takes the next
+// free record as it stands on disk, so neither overwrites the other.
+TEST(TwoStores, ShareOneFileWithoutOverwriting) {
+  Fixture f;
+  SeriesStore other;
+  f.store.CreateDSF(f.Path());
+  other.AttachDSF(f.Path());
+  ASSERT_FALSE(other.FailureFlag);
+
+  f.Fill(0, 0, 40);
+  f.store.SaveSeries(f.Col(0), ".A");
+  other.NewSeries(other.ColumnSlots[0], false, "");
+  for (int i = 0; i < 5; ++i) other.PutVal(other.ColumnSlots[0], int16_t(i), 100 + i);
+  other.SaveSeries(other.ColumnSlots[0], ".B");  // would take records 2, 3 with a stale header
+  ASSERT_FALSE(other.FailureFlag);
+  f.store.MakeDSDir(".D");
+  ASSERT_FALSE(f.store.FailureFlag);
+
+  EXPECT_EQ(I32At(f.Bytes(), 4), 8);  // 2 root + A: 3 + B: 2 + D: 1
+  EXPECT_EQ(f.Bytes().size(), 8u * 128);
+  for (SeriesStore* s : {&f.store, &other}) {
+    s->OpenSeries(s->ColumnSlots[5], ".A");
+    ASSERT_FALSE(s->FailureFlag);
+    EXPECT_EQ(s->GetVal(s->ColumnSlots[5], 40), 40);
+    s->OpenSeries(s->ColumnSlots[6], ".B");
+    ASSERT_FALSE(s->FailureFlag);
+    EXPECT_EQ(s->GetVal(s->ColumnSlots[6], 4), 104);
+    bool failure;
+    DSDirEntry e;
+    s->FindDSFEntry(".D", failure, e);
+    EXPECT_TRUE(e.IsDSDir());
+  }
+  // An entry the other store erased is seen at once.
+  other.EraseSeries(".A");
+  f.store.OpenSeries(f.Col(7), ".A");
+  EXPECT_TRUE(f.store.FailureFlag);
+  EXPECT_EQ(f.prompts.messages.back(), ".A is not a series");
+}
+
+// Each damage below is refused with the message, the flag set, the file
+// unchanged and the slot keeping the series it had.
+TEST(DamagedFile, RefusedBeforeAnythingChanges) {
+  struct Case {
+    const char* what;
+    size_t at;
+    std::vector<uint8_t> bytes;
+  } cases[] = {
+      // Record 2 is .S's head, 3 and 4 its data records.
+      {"data chain loops back", 3 * 128, {3, 0, 0, 0}},
+      {"data link past the end", 3 * 128, {9, 0, 0, 0}},
+      {"data chain cut short", 3 * 128, {0, 0, 0, 0}},
+      {"first data record is record 1", 2 * 128, {1, 0, 0, 0}},
+      {"highest beyond the chain", 2 * 128 + 6, {62, 0}},
+      {"lowest above highest", 2 * 128 + 6, {20, 0, 30}},
+      {"first offset out of a block", 2 * 128 + 8, {31}},
+      {"comment longer than its field", 2 * 128 + 9, {109}},
+      {"entry name longer than its field", 128 + 8, {26}},
+      {"entry kind neither series nor DSDir", 128 + 4 + 30, {7}},
+      {"root block links to itself", 128, {1, 0, 0, 0}},
+      {"entry record out of the file", 128 + 4, {99, 0, 0, 0}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Fixture f;
+    f.store.CreateDSF(f.Path());
+    f.Fill(0, 0, 40);
+    f.store.SaveSeries(f.Col(0), ".S");
+    ASSERT_FALSE(f.store.FailureFlag);
+    std::string b = f.Bytes();
+    for (size_t i = 0; i < c.bytes.size(); ++i) b[c.at + i] = char(c.bytes[i]);
+    f.dir.Write("T.DSF", b);
+    f.Fill(1, 7, 7);
+    for (int op = 0; op < 4; ++op) {
+      f.prompts.messages.clear();
+      f.store.FailureFlag = false;
+      switch (op) {
+        case 0: f.store.OpenSeries(f.Col(1), ".S"); break;
+        case 1: f.store.SaveSeries(f.Col(0), ".S"); break;
+        case 2: f.store.ListSeriesDetails("&"); break;
+        case 3: f.store.SetXSeries("", "&"); break;
+      }
+      EXPECT_TRUE(f.store.FailureFlag) << op;
+      ASSERT_FALSE(f.prompts.messages.empty()) << op;
+      EXPECT_EQ(f.prompts.messages[0], "DSF file has been damaged") << op;
+      EXPECT_EQ(f.Bytes(), b) << op;
+    }
+    EXPECT_EQ(f.store.GetVal(f.Col(1), 7), 7);
+  }
+}
+
+TEST(DamagedFile, ACycleOfDSDirsEndsTheWalk) {
+  Fixture f;
+  f.store.CreateDSF(f.Path());
+  f.store.MakeDSDir(".A");
+  f.store.MakeDSDir(".A.B");
+  // B's first entry: a DSDir whose block is A's: a cycle A -> B -> A.
+  size_t bBlock = 3 * 128;
+  f.Poke(bBlock + 4, {2, 0, 0, 0, 1, 'C'});
+  f.Poke(bBlock + 4 + 30, {1});
+  for (const char* path : {"&", ".A.&", "&.C"}) {
+    f.store.FailureFlag = false;
+    f.store.ListDSFNames(path);
+    EXPECT_TRUE(f.store.FailureFlag) << path;
+  }
+  f.store.ShowDSFTree(false);
+  EXPECT_TRUE(f.store.FailureFlag);
+  EXPECT_EQ(f.prompts.messages.back(), "DSF file has been damaged");
+}
+
+TEST(DamagedFile, FifteenLevelsAreTheDeepest) {
+  Fixture f;
+  f.store.CreateDSF(f.Path());
+  std::string p;
+  for (int i = 1; i <= 15; ++i) {
+    p += ".D" + std::to_string(i);
+    f.store.MakeDSDir(p);
+    ASSERT_FALSE(f.store.FailureFlag) << p;
+  }
+  f.store.MakeDSDir(p + ".TOO");
+  EXPECT_TRUE(f.store.FailureFlag);
+  EXPECT_EQ(f.prompts.messages.back(), "Name syntax err");
+  f.Fill(0, 1, 1);
+  f.store.SaveSeries(f.Col(0), p + ".S");
+  EXPECT_TRUE(f.store.FailureFlag);
+  f.store.ListDSFNames("&");
+  EXPECT_FALSE(f.store.FailureFlag);
+  EXPECT_EQ(f.store.Log.Lines().back(), "(dir)" + p);
+}
+
+TEST(Log, ClearAddAppendAndSave) {
+  Fixture f;
+  SeriesLog& log = f.store.Log;
+  EXPECT_EQ(log.Text(), "");  // never filled: an empty file
+  ASSERT_TRUE(log.Save(f.dir.File("NEVER.TXT")));
+  EXPECT_EQ(f.dir.Read("NEVER.TXT"), "");
+  log.Clear();
+  ASSERT_TRUE(log.Save(f.dir.File("CLEAR.TXT")));
+  EXPECT_EQ(f.dir.Read("CLEAR.TXT"), "\r\n");
+  log.AppendToLine("a");  // extends the one empty line
+  log.AddLine("b");
+  log.AppendToLine("c");
+  EXPECT_EQ(log.Text(), "a\r\nbc\r\n");
+  log.Reset();
+  log.AppendToLine("x");  // no line yet: a new one
+  EXPECT_EQ(log.Text(), "x\r\n");
+}
+
+}  // namespace
+}  // namespace krv::series
