@@ -88,21 +88,11 @@ int SeriesStore::ColumnOf(const ColumnSlot* slot, const ColumnSlot* table) const
 
 // ---- Values ----
 
-float SeriesStore::GetVal(ColumnSlot& slot, int16_t index) {
-  if (!slot.series_) {
-    FailureFlag = true;
-    return MissingValue;
-  }
-  const SeriesHeader& h = slot.series_->header;
-  int d = int(index) - h.base;
-  // An empty series (offset 255) fails the offset test too.
-  if (index > h.highest || d < int(h.firstOffset)) {
-    FailureFlag = true;
+float SeriesStore::GetValOutside(ColumnSlot& slot) {
+  FailureFlag = true;
+  if (slot.series_)
     ReportError("Warning, GETVAL beyond range for " + slot.series_->descriptor.path);
-    return MissingValue;
-  }
-  FailureFlag = false;
-  return slot.series_->cells[size_t(d)];
+  return MissingValue;
 }
 
 void SeriesStore::PutVal(ColumnSlot& slot, int16_t index, double value) {

@@ -139,7 +139,18 @@ class SeriesStore {
   void ReportError(const std::string& text);
 
   // ---- Series in memory ----
-  float GetVal(ColumnSlot& slot, int16_t index);
+  // Inside the range a value is one subtraction away; outside, a warning.
+  float GetVal(ColumnSlot& slot, int16_t index) {
+    if (slot.series_) {
+      const SeriesHeader& h = slot.series_->header;
+      int d = int(index) - h.base;
+      if (index <= h.highest && d >= int(h.firstOffset)) {  // an empty series fails here
+        FailureFlag = false;
+        return slot.series_->cells[size_t(d)];
+      }
+    }
+    return GetValOutside(slot);
+  }
   void PutVal(ColumnSlot& slot, int16_t index, double value);
   void LocateSeriesValue(ColumnSlot& slot, int16_t index, int& block, int& cell);
   void NewSeries(ColumnSlot& slot, bool loaded, const std::string& comment);
@@ -211,6 +222,7 @@ class SeriesStore {
   struct Fault;
 
   // Series in memory.
+  float GetValOutside(ColumnSlot& slot);
   void Unlink(ColumnSlot& slot);
   void Append(ColumnSlot& slot);
   int ColumnOf(const ColumnSlot* slot, const ColumnSlot* table) const;

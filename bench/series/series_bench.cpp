@@ -1,0 +1,184 @@
+// The series store's figures, each beside its yardstick measured in the
+// same run:
+//  - GetVal over 12,401 indices against reading a std::vector<float> with
+//    the same range test, and its last block against its first;
+//  - SaveSeries and OpenSeries of that series (402 records) against one
+//    pwrite/pread of the same 51,456 bytes;
+//  - 100 DSDirs x 100 series of 40 values built, listed and all opened,
+//    against 200 DSDirs.
+// "bench_series --tiny" runs every step once on small sizes.
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "platform/user_prompts.h"
+#include "series/series_store.h"
+
+using namespace krv::series;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+bool g_tiny = false;
+volatile float g_sink;
+
+double Us(Clock::duration d) { return std::chrono::duration<double, std::micro>(d).count(); }
+
+// The best of `reps` runs of f, in microseconds: the machine is shared.
+template <class F>
+double Best(int reps, F&& f) {
+  double best = 1e300;
+  for (int r = 0; r < (g_tiny ? 1 : reps); ++r) {
+    auto t0 = Clock::now();
+    f();
+    best = std::min(best, Us(Clock::now() - t0));
+  }
+  return best;
+}
+
+void Figure(const char* what, double value, const char* yard, double yardstick, double limit) {
+  double ratio = yardstick > 0 ? value / yardstick : 0;
+  std::printf("%-44s %10.2f us   %-36s %10.2f us   %5.2fx (at most %.1fx)%s\n", what, value, yard,
+              yardstick, ratio, limit, ratio <= limit || g_tiny ? "" : "  OVER");
+}
+
+void GetValFigures(SeriesStore& store) {
+  const int n = g_tiny ? 100 : 12401;
+  ColumnSlot& s = store.ColumnSlots[0];
+  store.NewSeries(s, false, "");
+  std::vector<float> plain(static_cast<size_t>(n));
+  for (int i = 0; i < n; ++i) {
+    store.PutVal(s, int16_t(i), i * 0.5);
+    plain[size_t(i)] = float(i * 0.5);
+  }
+  const int lo = 0, hi = n - 1;
+  const int passes = g_tiny ? 1 : 200;
+  double get = Best(5, [&] {
+    float sum = 0;
+    for (int p = 0; p < passes; ++p)
+      for (int i = 0; i < n; ++i) sum += store.GetVal(s, int16_t(i));
+    g_sink = sum;
+  }) / passes;
+  double vec = Best(5, [&] {
+    float sum = 0;
+    for (int p = 0; p < passes; ++p)
+      for (int i = 0; i < n; ++i) sum += i >= lo && i <= hi ? plain[size_t(i - lo)] : 3.4e38f;
+    g_sink = sum;
+  }) / passes;
+  std::printf("GetVal over %d indices\n", n);
+  Figure("  GetVal, whole range", get, "std::vector<float> + range test", vec, 3.0);
+  const int reps = g_tiny ? 1 : 200000;
+  int lastBase = (n - 1) / kBlockCells * kBlockCells;
+  double first = Best(5, [&] {
+    float sum = 0;
+    for (int r = 0; r < reps; ++r) sum += store.GetVal(s, int16_t(r % kBlockCells));
+    g_sink = sum;
+  });
+  double last = Best(5, [&] {
+    float sum = 0;
+    for (int r = 0; r < reps; ++r)
+      sum += store.GetVal(s, int16_t(std::min(n - 1, lastBase + r % kBlockCells)));
+    g_sink = sum;
+  });
+  Figure("  GetVal in the last block", last, "GetVal in the first block", first, 1.2);
+}
+
+void SaveOpenFigures(SeriesStore& store, const std::string& dir) {
+  ColumnSlot& s = store.ColumnSlots[0];
+  store.CreateDSF(dir + "/BIG");
+  int records = s.BlockCount() + 1;
+  size_t bytes = size_t(records) * kRecordSize;
+  int reps = 30;
+  // A new series each time: the entry, then head and data in one run.
+  int k = 0;
+  double saveNew = Best(reps, [&] { store.SaveSeries(s, ".S" + std::to_string(k++)); });
+  double saveAgain = Best(reps, [&] { store.SaveSeries(s, ".S0"); });
+  double open = Best(reps, [&] { store.OpenSeries(store.ColumnSlots[1], ".S0"); });
+  if (store.FailureFlag) std::printf("  (the store failed)\n");
+
+  std::vector<char> buf(bytes, 'x');
+  std::string yard = dir + "/YARD";
+  int fd = ::open(yard.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644);
+  double pw = Best(reps, [&] {
+    if (::pwrite(fd, buf.data(), bytes, off_t(4 * bytes)) != ssize_t(bytes)) std::abort();
+  });
+  double pr = Best(reps, [&] {
+    if (::pread(fd, buf.data(), bytes, off_t(4 * bytes)) != ssize_t(bytes)) std::abort();
+  });
+  double perRecord = Best(reps, [&] {
+    for (int r = 0; r < records; ++r)
+      if (::pwrite(fd, buf.data(), kRecordSize, off_t(r) * off_t(kRecordSize)) != kRecordSize)
+        std::abort();
+  });
+  ::close(fd);
+  std::printf("SaveSeries and OpenSeries of %d records (%zu bytes)\n", records, bytes);
+  Figure("  SaveSeries, new series", saveNew, "one pwrite of the same bytes", pw, 4.0);
+  Figure("  SaveSeries over itself", saveAgain, "one pwrite of the same bytes", pw, 4.0);
+  Figure("  OpenSeries", open, "one pread of the same bytes", pr, 4.0);
+  Figure("  (a pwrite per record, for scale)", perRecord, "one pwrite of the same bytes", pw, 1e9);
+}
+
+// Builds `dirs` DSDirs of `per` series of 40 values, lists them, opens all.
+double TreeRun(const std::string& dir, int dirs, int per) {
+  std::filesystem::remove(dir + "/TREE.DSF");
+  SeriesStore store;
+  store.MessagesOn = false;
+  auto t0 = Clock::now();
+  store.CreateDSF(dir + "/TREE");
+  ColumnSlot& s = store.ColumnSlots[0];
+  store.NewSeries(s, false, "");
+  for (int i = 0; i < 40; ++i) store.PutVal(s, int16_t(i), i);
+  for (int d = 0; d < dirs; ++d) {
+    std::string p = ".D" + std::to_string(d);
+    store.MakeDSDir(p);
+    for (int k = 0; k < per; ++k) store.SaveSeries(s, p + ".S" + std::to_string(k));
+  }
+  store.ListDSFNames("&");
+  for (int d = 0; d < dirs; ++d)
+    for (int k = 0; k < per; ++k)
+      store.OpenSeries(store.ColumnSlots[1], ".D" + std::to_string(d) + ".S" + std::to_string(k));
+  double t = Us(Clock::now() - t0);
+  if (store.FailureFlag || store.Log.Lines().size() != size_t(dirs * per))
+    std::printf("  (the tree run failed)\n");
+  return t;
+}
+
+void TreeFigures(const std::string& dir) {
+  int dirs = g_tiny ? 3 : 100, per = g_tiny ? 4 : 100;
+  double small = 1e300, large = 1e300;
+  for (int r = 0; r < (g_tiny ? 1 : 3); ++r) {
+    small = std::min(small, TreeRun(dir, dirs, per));
+    large = std::min(large, TreeRun(dir, 2 * dirs, per));
+  }
+  std::printf("%d series of 40 values in DSDirs of %d: built, listed, all opened\n", dirs * per,
+              per);
+  char what[64], yard[64];
+  std::snprintf(what, sizeof what, "  %d DSDirs", 2 * dirs);
+  std::snprintf(yard, sizeof yard, "%d DSDirs", dirs);
+  Figure(what, large, yard, small, 2.2);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  g_tiny = argc > 1 && std::strcmp(argv[1], "--tiny") == 0;
+  char tmpl[] = "/tmp/krv_series_bench.XXXXXX";
+  std::string dir = mkdtemp(tmpl);
+  krv::platform::ScriptedPrompts prompts;
+  {
+    SeriesStore store;
+    GetValFigures(store);
+    SaveOpenFigures(store, dir);
+  }
+  TreeFigures(dir);
+  std::filesystem::remove_all(dir);
+  return 0;
+}
