@@ -125,6 +125,7 @@ ProblemChoice ChooseProblem(ShellState& state, const std::string& chosenPath) {
   state.problemBase = pf::JoinPath(dirToEnter, name);
   state.problemName = name;
   state.problemDir = dirToEnter;
+  choice.accepted = true;
 
   if (!SupplySource(state, choice)) {
     pf::Prompts().ShowMessage("Problem with setting up files");

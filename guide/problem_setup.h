@@ -8,6 +8,9 @@
 namespace krv::guide {
 
 struct ProblemChoice {
+  // The path passed its checks: the problem is current, even when its
+  // files could not be set up.
+  bool accepted = false;
   // The problem is current and its files are ready: set the captions and
   // enable "Compile".
   bool ready = false;

@@ -10,7 +10,10 @@
 #include <QUrl>
 
 #include "guide/compile_batch.h"
+#include "guide/forms/any_file_form.h"
+#include "guide/forms/edit_source_form.h"
 #include "guide/forms/find_form.h"
+#include "guide/forms/headings_form.h"
 #include "guide/forms/sosi_window.h"
 #include "guide/sosi_generator.h"
 #include "guide/configuration.h"
@@ -44,6 +47,7 @@ TForm1::TForm1(const std::string& programDir, QWidget* parent)
   bComp = AddButton("bComp", "Compile", 8, 130, 88, false, &TForm1::bCompClick);
   CompStatus = AddLabel("CompStatus", "", 104, 134, 170);
   ExeStart = AddButton("ExeStart", "Start Solver", 284, 130, 88, false, &TForm1::ExeStartClick);
+  Label1 = AddLabel("Label1", "", 8, 158, 200);
   Casewrightbutton = AddButton("Casewrightbutton", "Start Casewright", 8, 180, 108, true,
                                &TForm1::CasewrightbuttonClick);
   Plotvanebutton = AddButton("Plotvanebutton", "Start Plotvane", 120, 180, 100, true,
@@ -54,6 +58,7 @@ TForm1::TForm1(const std::string& programDir, QWidget* parent)
                             &TForm1::BrackenfoldbtClick);
 
   state_.programDir = programDir;
+  CreateWindows();
   FormCreate();
   // A compile without a terminal window, or a program that opens behind us,
   // never takes the activation away: its output files must refresh all the same.
@@ -76,6 +81,20 @@ QLabel* TForm1::AddLabel(const char* name, const char* text, int x, int y, int w
   l->setObjectName(name);
   l->setGeometry(x, y, w, 17);
   return l;
+}
+
+void TForm1::CreateWindows() {
+  EditFrm = new TEditFrm(state_, this);
+  FindFrm = new TFindFrm(this);
+  E1 = new TE1(this);
+  E2 = new TE2(this);
+  AeditFrm = new TAeditFrm(this);
+  E3 = new TE3(this);
+  SHFrm = new TSHFrm(E3, this);
+  EditFrm->Attach(FindFrm, E1, E2, E3, SHFrm);
+  AeditFrm->SetFindFrm(FindFrm);
+  connect(EditFrm, &TEditFrm::Closed, this, &TForm1::EditorClosed);
+  connect(AeditFrm, &TAeditFrm::CaretLine, Label1, &QLabel::setText);
 }
 
 void TForm1::FormCreate() {
@@ -128,6 +147,11 @@ void TForm1::ShowStatus() {
   SObutton->setEnabled(status_.soEnabled);
   CvtSObutton->setEnabled(status_.cvtSoEnabled);
   ExeStart->setEnabled(status_.solverEnabled);
+  // While the source editor is open, another problem, a second loading or a
+  // SOSI conversion would go over its unsaved text.
+  if (EditFrm->IsOpen()) {
+    for (QPushButton* b : {FileButton, EditButton, SObutton, CvtSObutton}) b->setEnabled(false);
+  }
 }
 
 void TForm1::FileButtonClick() {
@@ -136,9 +160,15 @@ void TForm1::FileButtonClick() {
   desc.defaultExt = "QTL";
   if (auto path = pf::Prompts().OpenFileName(desc)) {
     gd::ProblemChoice choice = gd::ChooseProblem(state_, *path);
+    if (choice.accepted) {
+      gd::SetMemoText(E1->M1, "");
+      gd::SetMemoText(E2->M2, "");
+      gd::SetMemoText(E3->M3, "");
+    }
     if (choice.openSosiEditor) SObuttonClick();
     if (choice.ready) {
       setWindowTitle(pf::FromBytes("Guide:" + state_.problemName));
+      EditFrm->setWindowTitle(pf::FromBytes("Edit Source " + state_.problemName));
       bComp->setEnabled(true);
     }
   }
@@ -147,12 +177,15 @@ void TForm1::FileButtonClick() {
   activateWindow();
 }
 
-// The editors come in later versions; until then their buttons say so.
-static void NotYet(const char* what) {
-  pf::Prompts().ShowMessage(std::string(what) + " is not part of this version yet.");
+void TForm1::EditButtonClick() {
+  if (!EditFrm->FormShow()) return;
+  for (QPushButton* b : {FileButton, EditButton, SObutton, CvtSObutton}) b->setEnabled(false);
 }
 
-void TForm1::EditButtonClick() { NotYet("The source editor"); }
+void TForm1::EditorClosed() {
+  for (QPushButton* b : {FileButton, EditButton, SObutton, CvtSObutton}) b->setEnabled(true);
+  RefreshStatus();
+}
 
 // The SOSI window is made once and kept, so that a window it owns (the
 // find window while it is open) outlives each opening.
@@ -165,11 +198,8 @@ TSOfrm& TForm1::SosiWindow() {
   return *SOfrm;
 }
 
-// The one Find/Replace window, made when a window first needs it.
-TFindFrm& TForm1::FindWindow() {
-  if (!FindFrm) FindFrm = new TFindFrm(this);
-  return *FindFrm;
-}
+// The one Find/Replace window, made with the main window.
+TFindFrm& TForm1::FindWindow() { return *FindFrm; }
 
 void TForm1::SObuttonClick() {
   SosiWindow().Open();
@@ -183,7 +213,11 @@ void TForm1::CvtSObuttonClick() {
   RefreshStatus();
 }
 
-void TForm1::AeditClick() { NotYet("The any-file editor"); }
+void TForm1::AeditClick() {
+  AeditFrm->show();
+  AeditFrm->raise();
+  AeditFrm->activateWindow();
+}
 
 void TForm1::PrepButtonClick() {
   gd::StartForeparse(state_);

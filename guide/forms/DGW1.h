@@ -11,8 +11,14 @@
 class QFileSystemWatcher;
 class QLabel;
 class QPushButton;
-class TFindFrm;
 class TSOfrm;
+class TEditFrm;
+class TFindFrm;
+class TE1;
+class TE2;
+class TE3;
+class TSHFrm;
+class TAeditFrm;
 
 class TForm1 : public QWidget {
   Q_OBJECT
@@ -62,7 +68,17 @@ class TForm1 : public QWidget {
   // Started programs run without telling us: their files refresh the status.
   QFileSystemWatcher* watcher_;
   TSOfrm* SOfrm = nullptr;
-  TFindFrm* FindFrm = nullptr;
+  // The editors' windows, made once with the main window and only shown
+  // and hidden afterwards.
+  void CreateWindows();
+  void EditorClosed();
+  TEditFrm* EditFrm;
+  TFindFrm* FindFrm;
+  TE1* E1;
+  TE2* E2;
+  TAeditFrm* AeditFrm;
+  TE3* E3;
+  TSHFrm* SHFrm;
 
   QPushButton* FileButton;
   QPushButton* EditButton;
@@ -82,4 +98,5 @@ class TForm1 : public QWidget {
   QLabel* PrepStatus;
   QLabel* SeqStatus;
   QLabel* CompStatus;
+  QLabel* Label1;  // the any-file editor's caret line
 };

@@ -5,6 +5,7 @@
 #include <QTextBlock>
 #include <QTextDocument>
 
+#include "guide/find_replace.h"
 #include "platform/qt/latin1.h"
 
 namespace krv::guide {
@@ -43,6 +44,10 @@ void SelectInMemo(QPlainTextEdit* memo, size_t start, size_t length) {
   c.setPosition(int(start + length), QTextCursor::KeepAnchor);
   memo->setTextCursor(c);
   memo->ensureCursorVisible();
+}
+
+int MemoCaretLine(const QPlainTextEdit* memo) {
+  return CaretLineNumber(MemoText(memo), MemoSelStart(memo));
 }
 
 bool MemoModified(const QPlainTextEdit* memo) { return memo->document()->isModified(); }

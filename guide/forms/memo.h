@@ -20,6 +20,9 @@ size_t MemoSelStart(const QPlainTextEdit* memo);
 // Selects `length` characters from `start` (both clamped to the text).
 void SelectInMemo(QPlainTextEdit* memo, size_t start, size_t length);
 
+// The caret's line, from 1 (CaretLineNumber on the memo).
+int MemoCaretLine(const QPlainTextEdit* memo);
+
 bool MemoModified(const QPlainTextEdit* memo);
 void SetMemoModified(QPlainTextEdit* memo, bool modified);
 
