@@ -1,71 +1,23 @@
 // Writing trajectory files in the packed layout.
 #include "viewer/ttr_copy.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cassert>
-#include <cerrno>
-
-#include "platform/file_resolver.h"
+#include <cstdint>
 
 namespace krv::view {
 
 TTRWriter::~TTRWriter() { Abort(); }
 
-bool TTRWriter::Create(const std::string& path) {
-  Abort();
-  target_ = platform::ResolvePath(path);
-  // Appended piecewise: GCC 12 warns falsely on "." + name + ".XXXXXX".
-  std::string hidden(1, '.');
-  hidden += platform::BaseName(target_);
-  hidden += ".XXXXXX";
-  std::string tmpl = platform::JoinPath(platform::DirName(target_), hidden);
-  std::vector<char> name(tmpl.begin(), tmpl.end());
-  name.push_back('\0');
-  fd_ = ::mkostemp(name.data(), O_CLOEXEC);
-  if (fd_ < 0) return false;
-  temp_ = name.data();
-  return true;
-}
+bool TTRWriter::Create(const std::string& path) { return file_.Open(path); }
 
 bool TTRWriter::WriteBlocks(int64_t first, const uint8_t* data, size_t bytes) {
-  if (fd_ < 0 || first < 0) return false;
-  off_t off = off_t(first) * kBlockSize;
-  size_t done = 0;
-  while (done < bytes) {
-    ssize_t n = ::pwrite(fd_, data + done, bytes - done, off + off_t(done));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += size_t(n);
-  }
-  return true;
+  if (first < 0 || first > INT64_MAX / kBlockSize) return false;
+  return file_.WriteAt(uint64_t(first) * kBlockSize, data, bytes);
 }
 
-bool TTRWriter::Commit() {
-  if (fd_ < 0) return false;
-  bool ok = ::fsync(fd_) == 0;
-  // mkostemp makes the file 0600; give it the usual permissions.
-  mode_t mask = ::umask(0);
-  ::umask(mask);
-  ::fchmod(fd_, 0666 & ~mask);
-  ok = (::close(fd_) == 0) && ok;
-  fd_ = -1;
-  if (ok && ::rename(temp_.c_str(), target_.c_str()) == 0) {
-    temp_.clear();
-    return true;
-  }
-  Abort();
-  return false;
-}
+bool TTRWriter::Commit() { return file_.Commit(); }
 
-void TTRWriter::Abort() {
-  if (fd_ >= 0) ::close(fd_);
-  fd_ = -1;
-  if (!temp_.empty()) ::unlink(temp_.c_str());
-  temp_.clear();
-}
+void TTRWriter::Abort() { file_.Abort(); }
 
 bool WriteTTRRecord(TTRWriter& out, int d, const TTRRecord& rec) {
   assert(rec.jt >= 0);

@@ -6,15 +6,15 @@
 #include <string>
 #include <vector>
 
+#include "platform/atomic_file.h"
 #include "viewer/ttr_file.h"
 #include "viewer/ttr_format.h"
 
 namespace krv::view {
 
-// A new file of 64-byte blocks, written beside its target under a
-// temporary name and renamed into place by Commit, so an interrupted
-// write never leaves a half-written trajectory. An existing target keeps
-// the spelling it has on disk.
+// A new file of 64-byte blocks, written through the platform's AtomicFile,
+// so an interrupted write never leaves a half-written trajectory. An
+// existing target keeps the spelling it has on disk.
 class TTRWriter {
  public:
   TTRWriter() = default;
@@ -28,12 +28,12 @@ class TTRWriter {
   bool Commit();
   // Drops the temporary file.
   void Abort();
-  const std::string& Target() const { return target_; }
+  const std::string& Target() const { return file_.Target(); }
+  // The file and the system's reason for the last failure.
+  const std::string& Error() const { return file_.Error(); }
 
  private:
-  int fd_ = -1;
-  std::string temp_;
-  std::string target_;
+  platform::AtomicFile file_;
 };
 
 // Writes record rec.jt in the packed layout for variables 0..d, at block
