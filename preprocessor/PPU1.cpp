@@ -8,11 +8,13 @@
 #include "platform/byte_io.h"
 #include "platform/file_resolver.h"
 #include "platform/file_stamp.h"
+#include "platform/run_lock.h"
 #include "platform/text.h"
 #include "preprocessor/generated_types.h"
 #include "preprocessor/pass2.h"
 #include "preprocessor/subprogram_pass.h"
 #include "preprocessor/table_dump.h"
+#include "preprocessor/variable_map.h"
 #include "preprocessor/xvtype_part.h"
 
 namespace krv::pp {
@@ -31,10 +33,7 @@ Preprocessor::Preprocessor(LogWriter& log)
   errors_.AttachLineNumber(&scanner_.LineNumber());
 }
 
-Preprocessor::~Preprocessor() {
-  if (typesFile_) std::fclose(typesFile_);
-  if (mapFile_) std::fclose(mapFile_);
-}
+Preprocessor::~Preprocessor() = default;
 
 void Preprocessor::OpenSource(bool segmentMarks) {
   const std::string path = platform::ResolvePath(state_.currentFileName);
@@ -53,18 +52,38 @@ void Preprocessor::OpenSource(bool segmentMarks) {
   scanner_.Open(std::move(bytes), segmentMarks);
 }
 
-std::FILE* Preprocessor::CreateTextFile() {
-  std::FILE* f = std::fopen(platform::ResolvePath(state_.currentFileName).c_str(), "wb");
-  if (!f) throw EFileError("Cannot create file " + state_.currentFileName);
-  return f;
+void Preprocessor::CreateTextFile(platform::AtomicFile& f) {
+  if (!f.Open(state_.currentFileName)) throw EFileError(f.Error());
 }
 
-void Preprocessor::CloseTextFile(std::FILE*& f, bool withEofMark) {
-  if (!f) return;
-  bool ok = !withEofMark || std::fputc(kEofChar, f) != EOF;
-  ok = std::fclose(f) == 0 && ok;
-  f = nullptr;
-  if (!ok) throw EFileError("Cannot write file " + state_.currentFileName);
+// Writes the closing byte 26 and flushes the file; it replaces the old
+// version when the run ends.
+void Preprocessor::CloseTextFile(platform::AtomicFile& f) {
+  if (!f.IsOpen()) return;
+  if (!f.Write(std::string_view(&kEofChar, 1)) || !f.Finish()) throw EFileError(f.Error());
+}
+
+void Preprocessor::CommitOutputs() {
+  try {
+    // Everything is on the disk before the first old file is replaced.
+    out_.FinishOutput();
+    for (platform::AtomicFile* f : {&typesFile_, &mapFile_})
+      if (f->IsOpen() && !f->Finish()) throw EFileError(f->Error());
+    out_.CommitOutput();
+    for (platform::AtomicFile* f : {&typesFile_, &mapFile_})
+      if (f->IsOpen() && !f->Commit()) throw EFileError(f->Error());
+  } catch (...) {
+    AbandonOutputs();
+    throw;
+  }
+}
+
+void Preprocessor::AbandonOutputs() {
+  out_.AbortOutput();
+  typesFile_.Abort();
+  mapFile_.Abort();
+  for (const char* name : {kIntermediateFile, kMapScratchFile, kIncidenceScratchFile})
+    platform::DeleteFile(name);
 }
 
 void Preprocessor::StartRun() {
@@ -75,13 +94,10 @@ void Preprocessor::StartRun() {
   text_.ResetNames();
   state_.currentFileName = kIntermediateFile;
   out_.Create(kIntermediateFile);
-  if (typesFile_) std::fclose(typesFile_);
-  if (mapFile_) std::fclose(mapFile_);
-  typesFile_ = mapFile_ = nullptr;
   state_.currentFileName = state_.modelPath + ".GTY";
-  typesFile_ = CreateTextFile();
+  CreateTextFile(typesFile_);
   state_.currentFileName = state_.modelPath + ".VNM";
-  mapFile_ = CreateTextFile();
+  CreateTextFile(mapFile_);
 }
 
 void Preprocessor::WriteGeneratedTypes() {
@@ -90,9 +106,8 @@ void Preprocessor::WriteGeneratedTypes() {
   if (!stamp) throw EFileError(std::string("Cannot open file ") + kIntermediateFile);
   label_ = CompileLabel(LabelTimeFromPackedStamp(*stamp), state_.modelPath);
   std::string body = GeneratedTypesText(text_, types_, directives_.VSwitch(), label_);
-  if (std::fwrite(body.data(), 1, body.size(), typesFile_) != body.size())
-    throw EFileError("Cannot write file " + state_.currentFileName);
-  CloseTextFile(typesFile_, true);
+  if (!typesFile_.Write(body)) throw EFileError(typesFile_.Error());
+  CloseTextFile(typesFile_);
 }
 
 void Preprocessor::DumpTables() { pp::DumpTables({text_, types_, procs_, mprocs_}, log_); }
@@ -102,6 +117,25 @@ void Preprocessor::RunPreprocessor() {
   state_.firstPass = true;
   scanner_.SetFirstPass(true);
   log_.LogLine(kBanner);
+  platform::RunLock lock;
+  if (!lock.TryLock(kScratchLockFile)) {
+    if (!lock.Busy()) throw EFileError(lock.Error());
+    log_.LogLine("Another run is using TMPQTL.TMP, SAVI.TMP and SAVIJ.TMP in this directory: nothing done");
+    return;
+  }
+  try {
+    RunPasses();
+  } catch (const EMyExc&) {
+    // A stopped run leaves its outputs as far as they were written.
+    CommitOutputs();
+    throw;
+  } catch (...) {
+    AbandonOutputs();
+    throw;
+  }
+}
+
+void Preprocessor::RunPasses() {
   errors_.StartRun();
   directives_.ResetDirectives();
   types_.Reset();
@@ -116,6 +150,7 @@ void Preprocessor::RunPreprocessor() {
   CloseSource();
   if (state_.debugDump) DumpTables();
   if (errors_.Count() > 0) {
+    CommitOutputs();  // the .GTY and .VNM files, empty
     platform::DeleteFile(kIntermediateFile);
     log_.LogLine("Err Halt");
     return;
@@ -134,25 +169,24 @@ void Preprocessor::RunPreprocessor() {
     // A stopped pass 2 still leaves a complete .PSY and a map that every
     // reader refuses.
     stmt_.Clear();
-    out_.CloseOutput();
+    out_.FinishOutput();
     WriteMap(label_ + "\r\n", "***ERROR***\r\n");
     throw;
   }
   state_.pass2Failed = errors_.Pass2Failed();
   CloseSource();
   stmt_.Clear();
-  out_.CloseOutput();
+  out_.FinishOutput();
   WriteMap(map, state_.pass2Failed ? "***ERROR***\r\n" : "");
+  CommitOutputs();
   log_.LogLine("  ---FINISHED" + platform::IntToString(HeapBytesInUse()));
 }
 
 void Preprocessor::WriteMap(const std::string& text, const std::string& tail) {
   state_.currentFileName = state_.modelPath + ".VNM";
-  if (!mapFile_) return;
-  if (std::fwrite(text.data(), 1, text.size(), mapFile_) != text.size() ||
-      std::fwrite(tail.data(), 1, tail.size(), mapFile_) != tail.size())
-    throw EFileError("Cannot write file " + state_.currentFileName);
-  CloseTextFile(mapFile_, true);
+  if (!mapFile_.IsOpen()) return;
+  if (!mapFile_.Write(text) || !mapFile_.Write(tail)) throw EFileError(mapFile_.Error());
+  CloseTextFile(mapFile_);
 }
 
 }  // namespace krv::pp

@@ -1,9 +1,9 @@
 // The preprocessor core: the run state and the run driver RunPreprocessor.
 #pragma once
 
-#include <cstdio>
 #include <string>
 
+#include "platform/atomic_file.h"
 #include "preprocessor/directives.h"
 #include "preprocessor/log_writer.h"
 #include "preprocessor/output_writer.h"
@@ -20,6 +20,9 @@ namespace krv::pp {
 
 inline constexpr const char* kBanner = "Foreparse QTL preprocessor, version 1.0";
 inline constexpr const char* kIntermediateFile = "TMPQTL.TMP";
+// Held by a run for its scratch files (TMPQTL.TMP, SAVI.TMP, SAVIJ.TMP),
+// which every run in a directory shares.
+inline constexpr const char* kScratchLockFile = ".TMPQTL.TMP.lock";
 
 struct RunState {
   std::string modelPath;    // without extension; once set, no further run
@@ -45,7 +48,11 @@ class Preprocessor {
 
   // One whole run on State().modelPath. Returns after "Err Halt" or a
   // completed run; throws EMyExc when a fatal error abandons the run and
-  // EFileError when a file cannot be created or written.
+  // EFileError when a file cannot be created or written. The outputs are
+  // written beside their old versions and replace them when the run ends,
+  // stopped runs included; after a file error every old output stays.
+  // A second run in the same directory is refused (logged) while this one
+  // holds its scratch files.
   void RunPreprocessor();
   bool SourceOpen() const { return scanner_.IsOpen(); }
   void CloseSource() { scanner_.Close(); }
@@ -61,10 +68,16 @@ class Preprocessor {
   unsigned ErrorCount() const { return errors_.Count(); }
 
  private:
+  void RunPasses();
   void StartRun();
   void OpenSource(bool segmentMarks);
-  std::FILE* CreateTextFile();
-  void CloseTextFile(std::FILE*& f, bool withEofMark);
+  void CreateTextFile(platform::AtomicFile& f);
+  void CloseTextFile(platform::AtomicFile& f);
+  // Puts every output of the run in place, or on a failure none of those
+  // not yet in place.
+  void CommitOutputs();
+  // Drops the run's new outputs and its scratch files.
+  void AbandonOutputs();
   void WriteGeneratedTypes();
   // Writes the map text, its tail and the final byte 26, and closes the map.
   void WriteMap(const std::string& text, const std::string& tail);
@@ -81,8 +94,8 @@ class Preprocessor {
   ProcTables procs_;
   MprocTables mprocs_;
   PassContext ctx_;
-  std::FILE* typesFile_ = nullptr;
-  std::FILE* mapFile_ = nullptr;
+  platform::AtomicFile typesFile_;
+  platform::AtomicFile mapFile_;
   std::string label_;
 };
 

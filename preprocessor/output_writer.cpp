@@ -1,40 +1,40 @@
 // The block writer of the translated text.
 #include "preprocessor/output_writer.h"
 
-#include "platform/file_resolver.h"
 #include "preprocessor/char_class.h"
 #include "preprocessor/syntax_error.h"
 
 namespace krv::pp {
 
-OutputWriter::~OutputWriter() {
-  if (file_) std::fclose(file_);
-}
+OutputWriter::~OutputWriter() = default;
 
 void OutputWriter::Create(const std::string& path) {
-  if (file_) std::fclose(file_);
-  path_ = platform::ResolvePath(path);
-  file_ = std::fopen(path_.c_str(), "wb");
   fill_ = 0;
   column_ = 0;
   last_ = 0;
-  if (!file_) throw EFileError("Cannot create file " + path);
+  if (!file_.Open(path)) throw EFileError(file_.Error());
 }
 
 void OutputWriter::FlushBlock() {
-  if (file_ && fill_ > 0 && std::fwrite(block_, 1, size_t(fill_), file_) != size_t(fill_)) {
-    fill_ = 0;
-    throw EFileError("Cannot write file " + path_);
-  }
+  int n = fill_;
   fill_ = 0;
+  if (file_.IsOpen() && n > 0 && !file_.Write(std::string_view(block_, size_t(n))))
+    throw EFileError(file_.Error());
+}
+
+void OutputWriter::FinishOutput() {
+  if (!file_.IsOpen()) return;
+  FlushBlock();
+  if (!file_.Finish()) throw EFileError(file_.Error());
+}
+
+void OutputWriter::CommitOutput() {
+  if (file_.IsOpen() && !file_.Commit()) throw EFileError(file_.Error());
 }
 
 void OutputWriter::CloseOutput() {
-  if (!file_) return;
-  FlushBlock();
-  bool ok = std::fclose(file_) == 0;
-  file_ = nullptr;
-  if (!ok) throw EFileError("Cannot write file " + path_);
+  FinishOutput();
+  CommitOutput();
 }
 
 static bool IsWordChar(char c) { return IsIdentChar(c) || IsDigit(c) || c == '$'; }

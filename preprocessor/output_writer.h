@@ -3,9 +3,9 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <string>
 
+#include "platform/atomic_file.h"
 #include "preprocessor/text_buffer.h"
 #include "preprocessor/token_list.h"
 
@@ -18,12 +18,19 @@ class OutputWriter {
   OutputWriter(const OutputWriter&) = delete;
   OutputWriter& operator=(const OutputWriter&) = delete;
 
-  // Creates (or truncates) the file; Fill and Column start at 0. Throws
-  // EFileError when it cannot be created.
+  // Starts a new version of the file, written beside it and put in its
+  // place by CloseOutput or CommitOutput; Fill and Column start at 0.
+  // Throws EFileError, naming the file and the reason, on any failure.
   void Create(const std::string& path);
-  bool IsOpen() const { return file_ != nullptr; }
-  // Writes the partial block and closes the file.
+  bool IsOpen() const { return file_.IsOpen(); }
+  // Writes the partial block and puts the file in place.
   void CloseOutput();
+  // Writes the partial block and flushes the file to the disk, leaving
+  // the old version in place until CommitOutput.
+  void FinishOutput();
+  void CommitOutput();
+  // Drops the new version; the old file stays as it was.
+  void AbortOutput() { file_.Abort(); }
 
   void EmitToken(const TokenNode& node) { Emit(node, false); }
   void EmitTokenCommasAsBlanks(const TokenNode& node) { Emit(node, true); }
@@ -44,8 +51,7 @@ class OutputWriter {
 
   static constexpr int kBlockSize = 512;
   const TextBuffer& text_;
-  std::FILE* file_ = nullptr;
-  std::string path_;
+  platform::AtomicFile file_;
   char block_[kBlockSize];
   int fill_ = 0;
   int column_ = 0;

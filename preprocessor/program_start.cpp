@@ -33,6 +33,10 @@ void HandleCommandLine(Preprocessor& pp, const std::vector<std::string>& args) {
   s.debugDump = !s.switchArg.empty();
   try {
     RunCatchingStop(pp);
+  } catch (const EFileError& e) {
+    // The file and the system's reason, ahead of the catcher's own line.
+    pp.Log().LogLine(e.what());
+    pp.Log().LogLine("Other Exception");
   } catch (...) {
     pp.Log().LogLine("Other Exception");
   }

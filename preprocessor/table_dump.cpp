@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include "platform/byte_io.h"
 #include "platform/file_resolver.h"
 #include "platform/text.h"
 
@@ -120,10 +121,7 @@ std::string TableDumpText(const DumpSources& d) {
 
 void DumpTables(const DumpSources& d, LogWriter& log) {
   std::string body = TableDumpText(d);
-  std::FILE* f = std::fopen(platform::ResolvePath("DMPTABLE.txt").c_str(), "wb");
-  bool ok = f && std::fwrite(body.data(), 1, body.size(), f) == body.size();
-  if (f && std::fclose(f) != 0) ok = false;
-  if (!ok) log.LogLine("DMP exception");
+  if (!platform::WriteFileAtomic("DMPTABLE.txt", body)) log.LogLine("DMP exception");
 }
 
 }  // namespace krv::pp

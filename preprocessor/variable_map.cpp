@@ -38,20 +38,18 @@ void WriteScratch(const WalkResult& walk) {
     savij += char(r.fix);
     savij += char(r.mode);
   }
-  for (const auto& [name, bytes] : {std::pair{"SAVI.TMP", &savi}, std::pair{"SAVIJ.TMP", &savij}}) {
-    std::FILE* f = std::fopen(platform::ResolvePath(name).c_str(), "wb");
-    bool ok = f && std::fwrite(bytes->data(), 1, bytes->size(), f) == bytes->size();
-    if (f && std::fclose(f) != 0) ok = false;
-    if (!ok) throw EFileError(std::string("Cannot write file ") + name);
+  for (const auto& [name, bytes] : {std::pair{kMapScratchFile, &savi}, std::pair{kIncidenceScratchFile, &savij}}) {
+    std::string error;
+    if (!platform::WriteFileAtomic(name, *bytes, &error)) throw EFileError(error);
   }
 }
 
 WalkResult ReadScratch() {
   std::string savi, savij;
-  if (!platform::ReadFileBytes("SAVI.TMP", savi) || !platform::ReadFileBytes("SAVIJ.TMP", savij))
+  if (!platform::ReadFileBytes(kMapScratchFile, savi) || !platform::ReadFileBytes(kIncidenceScratchFile, savij))
     throw EFileError("Cannot read file SAVI.TMP");
-  platform::DeleteFile("SAVI.TMP");
-  platform::DeleteFile("SAVIJ.TMP");
+  platform::DeleteFile(kMapScratchFile);
+  platform::DeleteFile(kIncidenceScratchFile);
   WalkResult r;
   for (size_t i = 0; i + 2 <= savi.size(); i += 2) r.outputs.push_back(GetWord(savi, i));
   for (size_t i = 0; i + 6 <= savij.size(); i += 6)

@@ -12,6 +12,8 @@
 namespace krv::pp {
 
 inline constexpr int kMaxMapVariables = 10000;
+inline constexpr const char* kMapScratchFile = "SAVI.TMP";
+inline constexpr const char* kIncidenceScratchFile = "SAVIJ.TMP";
 
 // The map's text from the label line to the last incidence line, CR LF
 // line ends. Runs the tree walk from SYSTEM with the scratch files

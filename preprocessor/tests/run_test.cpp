@@ -1,11 +1,17 @@
 // Tests of the run driver, the error limit, the program start and the menus.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
+#include <map>
+#include <regex>
+#include <set>
 
+#include "platform/run_lock.h"
 #include "platform/user_prompts.h"
 #include "preprocessor/generated_types.h"
 #include "preprocessor/tests/run_fixture.h"
+#include "testing/failing_calls.h"
 
 namespace krv::pp::test {
 namespace {
@@ -263,6 +269,127 @@ TEST(Menus, DebugDumpBeforeAndAfterARun) {
       "\r\n**MPROC SYSTEM\r\n\r\n**XPROC P\r\n  VARIN\r\nA:XVR\r\n  VAROT\r\nB:XVR\r\n";
   ASSERT_GE(dump.size(), tail.size());
   EXPECT_EQ(dump.substr(dump.size() - tail.size()), tail);
+}
+
+
+// Outputs of a good run of one model, then a second run of another model
+// in the same directory that fails the way a full disk or a read-only
+// directory fails: every old output stays, no scratch or temporary file is
+// left, and the log names the file and the reason.
+class FailedRun {
+ public:
+  static constexpr const char* kOutputs[] = {"m.GTY", "m.PSY", "m.VNM"};
+  FailedRun() {
+    f.Run(kModel);
+    EXPECT_TRUE(f.Finished()) << f.LastLine();
+    for (const char* name : kOutputs) old[name] = f.dir.Read(name);
+    f.dir.Write("m.QTL", "XVTYPE B = RECORD Y: XVR END;\r\n" + kTinyXproc);
+  }
+  std::vector<std::string> RunAgain() {
+    LogWriter log;
+    Preprocessor pp{log};
+    HandleCommandLine(pp, {"m"});
+    return log.Lines();
+  }
+  void ExpectOldOutputsOnly() {
+    for (const char* name : kOutputs) EXPECT_EQ(f.dir.Read(name), old[name]) << name;
+    std::set<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(f.dir.path())) names.insert(e.path().filename());
+    EXPECT_EQ(names, (std::set<std::string>{"m.QTL", "m.GTY", "m.PSY", "m.VNM"}));
+  }
+  RunFixture f;
+  std::map<std::string, std::string> old;
+};
+
+TEST(Run, AFailedWriteKeepsEveryOldOutputAndLogsTheFileAndReason) {
+  struct Case {
+    const char* name;
+    const char* call;
+    long failAt;
+    int error;
+    std::string logged;
+  } cases[] = {
+      {"disk full", "Write", 0, ENOSPC, "Cannot write TMPQTL.TMP: No space left on device"},
+      {"read-only directory", "MakeTemp", 0, EACCES, "Cannot write TMPQTL.TMP: Permission denied"},
+      {"map not creatable", "MakeTemp", 2, EACCES, "Cannot write m.VNM: Permission denied"},
+      {"flush fails at the end", "Sync", 7, EIO, "Cannot write m.PSY: Input/output error"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FailedRun run;
+    std::vector<std::string> log;
+    {
+      krv::testing::FailingCalls fail;
+      fail.only = c.call;
+      fail.failAt = c.failAt;
+      fail.keepFailing = true;
+      fail.error = c.error;
+      log = run.RunAgain();
+    }
+    ASSERT_GE(log.size(), 2u);
+    EXPECT_EQ(log[log.size() - 2], c.logged);
+    EXPECT_EQ(log.back(), "Other Exception");
+    run.ExpectOldOutputsOnly();
+  }
+}
+
+// The outputs with the compile label's date and time blanked, since runs a
+// second apart label their outputs differently.
+std::string Undated(const std::string& bytes) {
+  static const std::regex stamp(">[ 0-9]{2}-[ 0-9]{2}-[0-9]{4} [ 0-9]{2}:[ 0-9]{2}:[ 0-9]{2}");
+  return std::regex_replace(bytes, stamp, ">date");
+}
+
+TEST(Run, AFailureAtAnyCallLeavesEachOutputWholeOldOrNew) {
+  long calls;
+  std::map<std::string, std::string> fresh;
+  {
+    FailedRun run;
+    krv::testing::FailingCalls count;
+    run.RunAgain();
+    calls = count.counted();
+    for (const char* name : FailedRun::kOutputs) fresh[name] = Undated(run.f.dir.Read(name));
+  }
+  ASSERT_GT(calls, 20);
+  for (long k = 0; k < calls; ++k) {
+    SCOPED_TRACE("failing call " + std::to_string(k));
+    FailedRun run;
+    std::vector<std::string> log;
+    {
+      krv::testing::FailingCalls fail;
+      fail.failAt = k;
+      log = run.RunAgain();
+    }
+    for (const char* name : FailedRun::kOutputs) {
+      std::string now = run.f.dir.Read(name);
+      EXPECT_TRUE(now == run.old[name] || Undated(now) == fresh[name]) << name;
+    }
+    // A run that failed after taking the lock leaves no scratch file;
+    // one that could not take it touches nothing.
+    ASSERT_GE(log.size(), 2u);
+    if (log.back() == "Other Exception" && log[log.size() - 2].rfind("Cannot lock", 0) != 0) {
+      EXPECT_FALSE(run.f.dir.Has("TMPQTL.TMP"));
+      EXPECT_FALSE(run.f.dir.Has("SAVI.TMP"));
+      EXPECT_FALSE(run.f.dir.Has("SAVIJ.TMP"));
+    }
+    for (const auto& e : std::filesystem::directory_iterator(run.f.dir.path()))
+      EXPECT_NE(e.path().filename().string().substr(0, 3), ".m.") << e.path();
+  }
+}
+
+TEST(Run, ASecondRunInTheSameDirectoryTouchesNothing) {
+  FailedRun run;
+  std::string tmp = run.f.dir.Read("TMPQTL.TMP");
+  platform::RunLock other;
+  ASSERT_TRUE(other.TryLock(run.f.dir.File(kScratchLockFile)));
+  std::vector<std::string> log = run.RunAgain();
+  EXPECT_EQ(log.back(), "Another run is using TMPQTL.TMP, SAVI.TMP and SAVIJ.TMP in this directory: nothing done");
+  for (const char* name : FailedRun::kOutputs) EXPECT_EQ(run.f.dir.Read(name), run.old[name]) << name;
+  EXPECT_EQ(run.f.dir.Read("TMPQTL.TMP"), tmp);
+  other.Release();
+  log = run.RunAgain();
+  EXPECT_EQ(log.back().rfind("  ---FINISHED", 0), 0u) << log.back();
+  EXPECT_NE(run.f.dir.Read("m.GTY"), run.old["m.GTY"]);
 }
 
 }  // namespace
