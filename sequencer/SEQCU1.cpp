@@ -7,6 +7,7 @@
 
 #include "platform/byte_io.h"
 #include "platform/file_resolver.h"
+#include "platform/run_lock.h"
 #include "platform/text.h"
 #include "platform/user_prompts.h"
 #include "sequencer/incidence_ordering.h"
@@ -108,18 +109,33 @@ static bool Sequence(const std::string& inputPath, const std::string& outputPath
   std::string out;
   if (!SequenceMap(bytes, out, log, options)) return false;
   if (!KeepValuedProblem(outputPath, log)) return false;
-  if (!platform::WriteFileAtomic(outputPath, out)) {
-    log.LogLine("Cannot write " + outputPath);
+  std::string error;
+  if (!platform::WriteFileAtomic(outputPath, out, &error)) {
+    log.LogLine(error);
     return false;
   }
   return true;
+}
+
+// Two runs on one problem would race to replace its problem file: the
+// second one is told so and leaves everything alone.
+static std::string ProblemLockPath(const std::string& outputPath) {
+  return platform::JoinPath(platform::DirName(outputPath),
+                            "." + platform::UpperAscii(platform::BaseName(outputPath)) + ".lock");
 }
 
 bool RunSequencer(const std::string& inputPath, const std::string& outputPath,
                   pp::LogWriter& log, const OrderingOptions& options) {
   log.LogAppend(std::string(kBanner) + "  ");
   log.LogLine(IntToString(MemoryInUse()));
-  bool written = Sequence(inputPath, outputPath, log, options);
+  platform::RunLock lock;
+  bool written = false;
+  if (lock.TryLock(ProblemLockPath(outputPath)))
+    written = Sequence(inputPath, outputPath, log, options);
+  else if (lock.Busy())
+    log.LogLine("Another run is writing " + outputPath + ": nothing done");
+  else
+    log.LogLine(lock.Error());
   if (!written) log.LogLine("No problem file written");
   log.LogLine(" ---FINISHED" + IntToString(MemoryInUse()));
   return written;

@@ -2,15 +2,18 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "platform/run_lock.h"
 #include "platform/text.h"
 #include "platform/user_prompts.h"
 #include "sequencer/SEQCU1.h"
 #include "sequencer/prb_format.h"
+#include "testing/failing_calls.h"
 #include "testing/temp_dir.h"
 
 using namespace krv::seq;
@@ -231,6 +234,42 @@ TEST(SequencerRun, CutsTitleAndNamesAndReadsLinuxLineEnds) {
   EXPECT_EQ(p.header, "*" + std::string(127, 't') + "#0000");
   ASSERT_EQ(p.variables.size(), 1u);
   EXPECT_EQ(p.variables[0].name, std::string(87 - 12, 'N'));
+}
+
+TEST(SequencerRun, ASecondRunOrAFailedWriteKeepsTheOldProblem) {
+  TempDir d;
+  d.Write("M.VNM", Map({"L", "   0 IO  _X.A", "     #"}));
+  auto run = [&](bool expectWritten) {
+    krv::pp::LogWriter log;
+    EXPECT_EQ(RunSequencer(d.File("M.VNM"), d.File("M.PRB"), log), expectWritten);
+    const auto& l = log.Lines();
+    return Log(l.begin() + 2, l.end() - 1);
+  };
+  run(true);
+  const std::string old = d.Read("M.PRB");
+  d.Write("M.VNM", Map({"L", "   0 IO  _X.A", "   1 IO  _X.B", "     #"}));
+  {
+    krv::platform::RunLock other;
+    ASSERT_TRUE(other.TryLock(d.File(".M.PRB.lock")));
+    EXPECT_EQ(run(false), (Log{"Another run is writing " + d.File("M.PRB") + ": nothing done",
+                               "No problem file written"}));
+  }
+  {
+    krv::testing::FailingCalls full;
+    full.only = "Write";
+    full.failAt = 0;
+    full.keepFailing = true;
+    full.error = ENOSPC;
+    Log log = run(false);
+    ASSERT_GE(log.size(), 2u);
+    EXPECT_EQ(Log(log.end() - 2, log.end()), (Log{"Cannot write " + d.File("M.PRB") + ": No space left on device",
+                                                  "No problem file written"}));
+  }
+  EXPECT_EQ(d.Read("M.PRB"), old);
+  std::vector<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(d.path())) names.push_back(e.path().filename());
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"M.PRB", "M.VNM"}));
 }
 
 TEST(SequencerRun, CommandLineAndDialogChooseTheFiles) {
