@@ -104,6 +104,7 @@ void IncidenceLists::Describe(const Side& s, int r) {
   t.last = 0;
   int high = 0;
   for (int x = (this->*s.head)[r]; x; x = next[x]) {
+    ++steps_;
     AddKey(t, key[x]);
     if (key[x] > high) AddRecord(t, x, high = key[x]);
     t.last = x;
@@ -132,8 +133,13 @@ void IncidenceLists::Rekey(const Side& s, int e, int newKey) {
   int stop = stopKey < 0 ? 0 : t.recordOf[size_t(stopKey)];
   t.recordKeys.Erase(oldKey);
   if (newKey > high) AddRecord(t, e, high = newKey);
-  for (int y = next[e]; y != stop; y = next[y])
+  // No entry before the next record has a key above oldKey, so once one
+  // with oldKey itself is a record the rest are hidden again: a run of
+  // repeated keys costs one step, not its length.
+  for (int y = next[e]; y != stop && high < oldKey; y = next[y]) {
+    ++steps_;
     if (key[y] > high) AddRecord(t, y, high = key[y]);
+  }
 }
 
 void IncidenceLists::Link(const Side& s) {
@@ -230,6 +236,7 @@ bool IncidenceLists::Insert(const Side& s, int e, int into) {
   auto& key = this->*s.key;
   int before = 0, last = 0;
   for (int x = (this->*s.head)[into]; x; x = next[x]) {
+    ++steps_;
     if (key[x] == key[e]) return false;
     if (!before && key[x] >= key[e]) before = x;
     last = x;
@@ -261,6 +268,7 @@ int IncidenceLists::MergeInto(const Side& s, const Side& other, int q, int r,
   head[q] = 0;
   int keptLast = 0, added = 0;
   while (e) {
+    ++steps_;
     int following = next[e];
     int k = key[e];
     next[e] = prev[e] = 0;

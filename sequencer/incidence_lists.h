@@ -69,6 +69,10 @@ class IncidenceLists {
   // InsertIntoCol, the plain form that checks the batched one.
   void SetBatchedMerges(bool on) { batched_ = on; }
 
+  // Entries stepped over by the list walks of the merges and removals so
+  // far (every Build included): the measure of their work.
+  long long Steps() const { return steps_; }
+
  private:
   struct Side;
   static const Side kRows, kCols;
@@ -105,6 +109,7 @@ class IncidenceLists {
   std::vector<char> inRow_, inCol_;  // entry is linked in its row / column list
   TargetState rowTarget_, colTarget_;
   bool batched_ = true;
+  long long steps_ = 0;
 };
 
 }  // namespace krv::seq

@@ -131,6 +131,7 @@ JacobianOrder Orderer::Run(const std::vector<int>& rows, const std::vector<int>&
     fr[size_t(i)] = out.rowPosition[size_t(rows[size_t(i)])];
     fc[size_t(i)] = out.rowPosition[size_t(matched_[size_t(cols[size_t(i)])])];
   }
+  out.listSteps = lists_.Steps();
   lists_.Build(n_, fr.data(), fc.data(), z);
   out.entries.reserve(size_t(z));
   for (int e : lists_.ColumnOrder())

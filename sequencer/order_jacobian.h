@@ -24,6 +24,9 @@ struct JacobianOrder {
   // ranges, and the row standing at each position after it.
   std::vector<std::pair<int, int>> firstStageBlocks;
   std::vector<int> firstStageRowAt;
+  // Entries the incidence lists stepped over while merging, the measure
+  // of the ordering's list work.
+  long long listSteps = 0;
 };
 
 struct OrderingOptions {

@@ -321,3 +321,29 @@ TEST(OrderJacobian, MergedEntriesKeepTheirPlaceInTheirRowLists) {
                    {8, 10}, {9, 10}, {10, 10}, {7, 11}, {9, 11}, {11, 11}}));
   EXPECT_EQ(o.log.back(), "N=11  TOTAL NONZ=33  UPPER=6  SPIKES=3");
 }
+
+// A map that repeats one integration line gives one nonzero many times
+// over. Merging the groups those copies sit in must cost about their
+// number, not its square: the work is counted, not timed.
+TEST(OrderJacobian, RepeatedEntriesCostLinearWork) {
+  const int copies = 150000;
+  struct Case {
+    const char* name;
+    int n;
+    Pairs loop;        // a strongly coupled group
+    std::pair<int, int> repeated;
+  } cases[] = {
+      {"two-cycle", 2, {{1, 1}, {2, 2}, {1, 2}, {2, 1}}, {2, 1}},
+      {"three-cycle", 3, {{1, 1}, {2, 2}, {3, 3}, {2, 1}, {3, 2}, {1, 3}}, {3, 2}},
+      {"diagonal", 3, {{1, 1}, {2, 2}, {3, 3}, {2, 1}, {3, 2}, {1, 3}}, {2, 2}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Pairs nz = c.loop;
+    nz.insert(nz.end(), copies, c.repeated);
+    Ordered o = Order(c.n, nz);
+    EXPECT_FALSE(o.order.singular);
+    EXPECT_EQ(o.order.entries.size(), nz.size());
+    EXPECT_LE(o.order.listSteps, 8LL * (long long)nz.size());
+  }
+}
