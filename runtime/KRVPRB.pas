@@ -6,7 +6,7 @@ unit KRVPRB;
 interface
 
 uses
-  SysUtils;
+  BaseUnix, Unix, SysUtils;
 
 const
   { Offsets inside a 25-byte value block. }
@@ -51,8 +51,8 @@ function ParseProblem(const Bytes: array of BYTE; Capacity: LONGINT;
 
 { Writes XOut[k] into the X out field of variable k. The file is read again
   so that edits made meanwhile to other fields are kept; it is refused when
-  its layout changed. The new file replaces the old one through a temporary
-  file, so a failure leaves the old file whole. }
+  its layout changed. The new file replaces the old one through a flushed
+  temporary file of its own, so a failure leaves the old file whole. }
 function WriteXOut(const P: TPrbProblem; const XOut: array of DOUBLE;
   out Detail: AnsiString): BOOLEAN;
 
@@ -475,29 +475,117 @@ begin
   Result := ParseProblem(P.Bytes, Capacity, P, Detail);
 end;
 
-function WriteAll(const FileName: AnsiString; const Bytes: array of BYTE): BOOLEAN;
+const
+  { Not in this compiler's BaseUnix; the value Linux gives it. }
+  O_CLOEXEC = $80000;
+  MaxLinks = 40;
+
+{ The file a path ends at after its symbolic links, so that a link to the
+  problem file keeps pointing at the file that gets the new contents. }
+function LinkTarget(const FileName: AnsiString): AnsiString;
 var
-  F: file;
-  Done: LONGINT;
+  St: Stat;
+  Link: AnsiString;
+  Hops: LONGINT;
 begin
-  AssignFile(F, FileName);
-  {$I-}
-  Rewrite(F, 1);
-  {$I+}
-  if IOResult <> 0 then
-    Exit(False);
-  Done := 0;
-  if Length(Bytes) > 0 then
+  Result := FileName;
+  for Hops := 1 to MaxLinks do
   begin
-    {$I-}
-    BlockWrite(F, Bytes[0], Length(Bytes), Done);
-    {$I+}
+    if (fpLStat(PChar(Result), St) <> 0) or not fpS_ISLNK(St.st_mode) then
+      Exit;
+    Link := fpReadLink(Result);
+    if Link = '' then
+      Exit;
+    if Link[1] = '/' then
+      Result := Link
+    else
+      Result := ExtractFilePath(Result) + Link;
   end;
-  Result := (IOResult = 0) and (Done = Length(Bytes));
-  {$I-}
-  CloseFile(F);
-  {$I+}
-  Result := (IOResult = 0) and Result;
+end;
+
+function SystemReason: AnsiString;
+begin
+  Result := SysErrorMessage(fpgeterrno);
+end;
+
+{ Writes Bytes to a new file of a name no one else has (created with
+  O_EXCL, so no symbolic link planted there is followed), flushes it to the
+  disk and renames it over FileName's target, then flushes the directory.
+  On failure the new file is removed, FileName is left as it was and Detail
+  gives the system's reason. }
+function WriteAll(const FileName: AnsiString; const Bytes: array of BYTE;
+  out Detail: AnsiString): BOOLEAN;
+var
+  Target, Dir, Temp: AnsiString;
+  Fd, DirFd: cint;
+  St: Stat;
+  Mode: TMode;
+  Done, Attempt: LONGINT;
+  N: TSsize;
+begin
+  Result := False;
+  Target := LinkTarget(FileName);
+  Dir := ExtractFilePath(Target);
+  if fpStat(PChar(Target), St) = 0 then
+    Mode := St.st_mode and &7777
+  else
+    Mode := &644;
+  Fd := -1;
+  for Attempt := 1 to 100 do
+  begin
+    Temp := Dir + '.' + ExtractFileName(Target) + '.' + IntToHex(fpGetPid, 1) + '-' + IntToHex(Random($1000000), 6);
+    Fd := fpOpen(PChar(Temp), O_WRONLY or O_CREAT or O_EXCL or O_CLOEXEC, Mode);
+    if (Fd >= 0) or (fpgeterrno <> ESysEEXIST) then
+      Break;
+  end;
+  if Fd < 0 then
+  begin
+    Detail := 'a new file beside it could not be made: ' + SystemReason;
+    Exit;
+  end;
+  Done := 0;
+  while Done < Length(Bytes) do
+  begin
+    N := fpWrite(Fd, Bytes[Done], Length(Bytes) - Done);
+    if (N < 0) and (fpgeterrno = ESysEINTR) then
+      Continue;
+    if N <= 0 then
+      Break;
+    Done := Done + N;
+  end;
+  if Done < Length(Bytes) then
+    Detail := 'writing it failed: ' + SystemReason
+  else if fpFSync(Fd) <> 0 then
+    Detail := 'flushing it to the disk failed: ' + SystemReason
+  else if fpChmod(PChar(Temp), Mode) <> 0 then
+    Detail := 'its mode could not be kept: ' + SystemReason
+  else
+    Result := True;
+  if (fpClose(Fd) <> 0) and Result then
+  begin
+    Detail := 'writing it failed: ' + SystemReason;
+    Result := False;
+  end;
+  if Result and (fpRename(PChar(Temp), PChar(Target)) <> 0) then
+  begin
+    Detail := 'the new file could not replace it: ' + SystemReason;
+    Result := False;
+  end;
+  if not Result then
+  begin
+    fpUnlink(PChar(Temp));
+    Exit;
+  end;
+  { The rename lasts through a crash only once the directory is flushed. }
+  if Dir = '' then
+    DirFd := fpOpen(PChar('.'), O_RDONLY or O_DIRECTORY or O_CLOEXEC)
+  else
+    DirFd := fpOpen(PChar(Dir), O_RDONLY or O_DIRECTORY or O_CLOEXEC);
+  if DirFd >= 0 then
+  begin
+    fpFSync(DirFd);
+    fpClose(DirFd);
+  end;
 end;
 
 function WriteXOut(const P: TPrbProblem; const XOut: array of DOUBLE;
@@ -505,7 +593,6 @@ function WriteXOut(const P: TPrbProblem; const XOut: array of DOUBLE;
 var
   Now: TPrbProblem;
   K: LONGINT;
-  Temp: AnsiString;
   X: DOUBLE;
   Outcome: TPrbOutcome;
 begin
@@ -532,20 +619,7 @@ begin
     X := XOut[K];
     Move(X, Now.Bytes[P.Vars[K].BlockAt + BlockXOut], 8);
   end;
-  Temp := P.FileName + '.tmp';
-  if not WriteAll(Temp, Now.Bytes) then
-  begin
-    DeleteFile(Temp);
-    Detail := 'the temporary file ' + Temp + ' could not be written';
-    Exit;
-  end;
-  if not RenameFile(Temp, P.FileName) then
-  begin
-    DeleteFile(Temp);
-    Detail := 'the temporary file could not replace it';
-    Exit;
-  end;
-  Result := True;
+  Result := WriteAll(P.FileName, Now.Bytes, Detail);
 end;
 
 end.

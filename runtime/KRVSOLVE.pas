@@ -182,7 +182,7 @@ begin
     TtrClose(Ttr);
     UserBpr;
     if not WriteXOut(Prob, XOut, Detail) then
-      Stop(ExitWriteError, 'X out not written: problem file ' + PrbName + ' ' + Detail + '. '
+      Stop(ExitWriteError, 'X out not written: problem file ' + PrbName + ': ' + Detail + '. '
         + IntToStr(Steps + 1) + ' records kept in ' + TtrName + '.');
     WriteLn('Finished: ', Steps + 1, ' records in ', TtrName, ', X out in ', PrbName, '; ',
       Model.FullRuns, ' runs of the whole model, ', Model.Jacobians, ' Jacobians of ', Model.Colours,

@@ -4,6 +4,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+
+#include <unistd.h>
 
 #include "runtime/tests/prb_writer.h"
 #include "runtime/tests/solver_harness.h"
@@ -168,9 +171,44 @@ TEST_P(SolverRun, ProblemFileEditedDuringTheRun) {
   dir.Write("EDITED.PRB", cut);
   o = Solve(dir, Problem(m, m.vars));
   EXPECT_EQ(o.run.status, 3) << o.run.output;
-  EXPECT_NE(o.run.output.find("changed during the run"), std::string::npos) << o.run.output;
+  EXPECT_NE(o.run.output.find("X out not written: problem file DERIV.PRB: it was changed during the run. 5 records kept"),
+            std::string::npos)
+      << o.run.output;
   EXPECT_EQ(o.prb_after, cut);
   EXPECT_EQ(o.ttr.records.size(), 5u);
+}
+
+// X out goes through a new file of the solver's own making: a link planted
+// at a predictable temporary name leads nowhere, and a problem file that is
+// a link stays one, its target getting the values.
+TEST_P(SolverRun, XOutIsWrittenThroughAFileOfItsOwn) {
+  TestModel m = DerivModel();
+  const ProblemDir& dir = Compiled(m);
+  const std::string& d = dir.dir().path();
+  const std::string prb = Problem(m, m.vars);
+  dir.Write("VICTIM", "untouched");
+  ASSERT_EQ(::symlink("VICTIM", (d + "/DERIV.PRB.tmp").c_str()), 0);
+  Outcome o = Solve(dir, prb);
+  ASSERT_EQ(o.run.status, 0) << o.run.output;
+  EXPECT_EQ(dir.Read("VICTIM"), "untouched");
+  EXPECT_NEAR(XOutAt(o.prb_after, 1), 16.0, 1e-6);
+  std::remove((d + "/DERIV.PRB.tmp").c_str());
+  std::remove((d + "/VICTIM").c_str());
+
+  std::filesystem::create_directory(d + "/data");
+  std::remove((d + "/DERIV.PRB").c_str());
+  ASSERT_EQ(::symlink("data/REAL.PRB", (d + "/DERIV.PRB").c_str()), 0);
+  o = Solve(dir, prb);
+  ASSERT_EQ(o.run.status, 0) << o.run.output;
+  EXPECT_TRUE(std::filesystem::is_symlink(d + "/DERIV.PRB"));
+  EXPECT_NEAR(XOutAt(dir.Read("data/REAL.PRB"), 1), 16.0, 1e-6);
+  ExpectOnlyXOutChanged(prb, dir.Read("data/REAL.PRB"), int(m.vars.size()));
+  // Nothing but the problem file is left behind in either directory.
+  for (const std::string& sub : {d, d + "/data"})
+    for (const auto& e : std::filesystem::directory_iterator(sub))
+      EXPECT_EQ(e.path().filename().string().find(".PRB."), std::string::npos) << e.path();
+  std::remove((d + "/DERIV.PRB").c_str());
+  std::filesystem::remove_all(d + "/data");
 }
 
 TEST_P(SolverRun, SingularBlockKeepsTheRecordsWritten) {
