@@ -2,29 +2,58 @@
 #include "platform/byte_io.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include "platform/atomic_file.h"
 #include "platform/file_resolver.h"
+#include "platform/text.h"
 
 namespace krv::platform {
 
 bool ReadFileBytes(const std::string& path, std::string& out) {
+  return ReadFileBytes(path, out, UINT64_MAX) == ReadOutcome::kRead;
+}
+
+ReadOutcome ReadFileBytes(const std::string& path, std::string& out, uint64_t maxBytes) {
   out.clear();
-  int fd = ::open(ResolvePath(path).c_str(), O_RDONLY);
-  if (fd < 0) return false;
-  char buf[65536];
-  for (;;) {
-    ssize_t n = ::read(fd, buf, sizeof buf);
-    if (n < 0) {
-      ::close(fd);
-      return false;
+  int fd = ::open(ResolvePath(path).c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return ReadOutcome::kUnreadable;
+  ReadOutcome result = ReadOutcome::kRead;
+  struct stat st;
+  if (::fstat(fd, &st) != 0) {
+    result = ReadOutcome::kUnreadable;
+  } else if (S_ISREG(st.st_mode) && uint64_t(st.st_size) > maxBytes) {
+    result = ReadOutcome::kTooLarge;
+  } else {
+    if (S_ISREG(st.st_mode)) out.reserve(size_t(st.st_size));
+    char buf[65536];
+    for (;;) {
+      ssize_t n = ::read(fd, buf, sizeof buf);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) {
+        result = ReadOutcome::kUnreadable;
+        break;
+      }
+      if (n == 0) break;
+      if (out.size() + uint64_t(n) > maxBytes) {
+        result = ReadOutcome::kTooLarge;
+        break;
+      }
+      out.append(buf, size_t(n));
     }
-    if (n == 0) break;
-    out.append(buf, size_t(n));
   }
   ::close(fd);
-  return true;
+  if (result != ReadOutcome::kRead) out.clear();
+  return result;
+}
+
+std::string TooLargeMessage(const std::string& path, const std::string& format, uint64_t maxBytes) {
+  struct stat st;
+  std::string size = ::stat(ResolvePath(path).c_str(), &st) == 0 ? IntToString(st.st_size) + " bytes; " : "";
+  return path + " is larger than " + format + " can be (" + size + "at most " + IntToString(int64_t(maxBytes)) + ")";
 }
 
 bool WriteFileAtomic(const std::string& path, const std::string& data, std::string* error) {
