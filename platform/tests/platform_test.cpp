@@ -115,6 +115,24 @@ TEST(ByteIo, AtomicWriteReplacesWholeAndKeepsDiskSpelling) {
   EXPECT_FALSE(ReadFileBytes(d.File("missing"), got));
 }
 
+TEST(ByteIo, AReaderRefusesAFileLargerThanItsFormatWithoutReadingIt) {
+  TempDir d;
+  d.Write("M.VNM", std::string(100, 'x'));
+  // A sparse file: large on paper, nothing on the disk.
+  ASSERT_EQ(::truncate(d.File("M.VNM").c_str(), 0), 0);
+  ASSERT_EQ(::truncate(d.File("M.VNM").c_str(), off_t(3) << 30), 0);
+  std::string got = "stale";
+  EXPECT_EQ(ReadFileBytes(d.File("m.vnm"), got, 1 << 20), ReadOutcome::kTooLarge);
+  EXPECT_EQ(got, "");
+  EXPECT_EQ(TooLargeMessage(d.File("M.VNM"), "a variable map", 1 << 20),
+            d.File("M.VNM") + " is larger than a variable map can be (3221225472 bytes; at most 1048576)");
+  d.Write("S.VNM", "12345");
+  EXPECT_EQ(ReadFileBytes(d.File("S.VNM"), got, 5), ReadOutcome::kRead);
+  EXPECT_EQ(got, "12345");
+  EXPECT_EQ(ReadFileBytes(d.File("S.VNM"), got, 4), ReadOutcome::kTooLarge);
+  EXPECT_EQ(ReadFileBytes(d.File("none"), got, 4), ReadOutcome::kUnreadable);
+}
+
 TEST(Text, ParseIntIsStrictAndCaseFoldingIsAscii) {
   EXPECT_EQ(ParseInt("12"), 12);
   EXPECT_EQ(ParseInt("-7"), -7);
