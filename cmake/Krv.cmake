@@ -9,7 +9,10 @@ function(krv_add_gtest name)
   target_compile_definitions(${name} PRIVATE
     KRV_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
     KRV_BIN_DIR="${CMAKE_BINARY_DIR}/bin")
+  # Every parameterised row is named, so its CTest name is the row's name
+  # and not the raw bytes of its parameter.
   gtest_discover_tests(${name}
+    NO_PRETTY_VALUES
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
     PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
     DISCOVERY_TIMEOUT 60)

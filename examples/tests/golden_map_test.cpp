@@ -147,7 +147,8 @@ TEST_P(ExampleModel, GoldenTypesEndWithStateTypeAndLabel) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Shipped, ExampleModel, ::testing::ValuesIn(kModels));
+INSTANTIATE_TEST_SUITE_P(Shipped, ExampleModel, ::testing::ValuesIn(kModels),
+                         [](const auto& info) { return std::string(info.param); });
 
 // The shipped chain has NT tanks and 3*NT+1 variables; a changed NT needs a new map.
 TEST(ExampleTanks, GoldenMapMatchesTheSizeConstant) {

@@ -2,11 +2,13 @@
 #include <gtest/gtest.h>
 
 #include "preprocessor/tests/scanner_fixture.h"
+#include "testing/case_name.h"
 
 namespace krv::pp::test {
 namespace {
 
 struct DirectiveCase {
+  const char* name;
   const char* text;
   bool vSwitch, nSwitch;
   std::vector<std::string> log;
@@ -28,13 +30,20 @@ const std::vector<std::string> kErr{"1 Error in PP directive"};
 
 INSTANTIATE_TEST_SUITE_P(
     Table, DirectiveSwitches,
-    ::testing::Values(DirectiveCase{"V-", false, false, {}}, DirectiveCase{"v-   ", false, false, {}},
-                      DirectiveCase{"V+", true, false, {}}, DirectiveCase{"N+", true, true, {}},
-                      DirectiveCase{"n+x", true, true, {}}, DirectiveCase{"V", true, false, {}},
-                      DirectiveCase{"V +", true, false, kErr}, DirectiveCase{"N*", true, false, kErr},
-                      DirectiveCase{"P anything", true, false, {}},
-                      DirectiveCase{"Q+", true, false, kErr}, DirectiveCase{" V-", true, false, kErr},
-                      DirectiveCase{"S", true, false, {}}));
+    ::testing::Values(
+        DirectiveCase{"VOff", "V-", false, false, {}},
+        DirectiveCase{"VOffTrailingBlanks", "v-   ", false, false, {}},
+        DirectiveCase{"VOn", "V+", true, false, {}},
+        DirectiveCase{"NOn", "N+", true, true, {}},
+        DirectiveCase{"NOnLowerCase", "n+x", true, true, {}},
+        DirectiveCase{"VAlone", "V", true, false, {}},
+        DirectiveCase{"VBlankPlus", "V +", true, false, kErr},
+        DirectiveCase{"NStar", "N*", true, false, kErr},
+        DirectiveCase{"PIgnored", "P anything", true, false, {}},
+        DirectiveCase{"UnknownLetter", "Q+", true, false, kErr},
+        DirectiveCase{"LeadingBlank", " V-", true, false, kErr},
+        DirectiveCase{"SAlone", "S", true, false, {}}),
+    krv::testing::CaseName{});
 
 // Runs D and S texts through the scanner and returns the substituted tokens.
 static std::vector<Tok> Substituted(ScannerFixture& f) { return f.All(); }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "preprocessor/tests/run_fixture.h"
+#include "testing/case_name.h"
 
 namespace krv::pp::test {
 namespace {
@@ -66,6 +67,7 @@ TEST(Mproc, IncidencesFollowLoopsPairsAndFixingCalls) {
 }
 
 struct Case {
+  const char* name;
   std::string source;
   std::vector<std::string> messages;
   std::string last;  // "" for a finished run
@@ -98,41 +100,43 @@ const std::string kError = "***ERROR***\r\n\x1a";
 INSTANTIATE_TEST_SUITE_P(
     PassOne, MprocMessages,
     ::testing::Values(
-        Case{"MPROC M(VAR Q: XVR);\r\nVAR L: XVR;\r\nBEGIN\r\nEND;\r\n" + kSys + "END;\r\n",
+        Case{"NoModidParameter", "MPROC M(VAR Q: XVR);\r\nVAR L: XVR;\r\nBEGIN\r\nEND;\r\n" + kSys + "END;\r\n",
              {"19 NEED MODID IN CURRENT MPROC", "19  FATAL SYNTAX ERR"}, "Stopped"},
-        Case{kSys + "  MFOR J := 1 TO 2 DO\r\n    COPY(A, B);\r\nEND;\r\n", {"21 MFOR SYNTAX ERR"}, "Err Halt"},
-        Case{kSys + "  NOSUCH(A, B);\r\nEND;\r\n", {"21 UNDEFINED PROCEDURE", "NOSUCH"}, "Err Halt"},
-        Case{kSys + "  COPY(A, C);\r\nEND;\r\n", {"21 UNDEFINED IDENTIFIER C"}, "Err Halt"},
-        Case{kSys + "  COPY(A);\r\nEND;\r\n", {"21 NUMBER-OF-PARAMETERS MISMATCH"}, "Err Halt"},
-        Case{"XVTYPE R = RECORD V: XVR END;\r\n" + kSys + "  COPY(A, B);\r\nEND;\r\n", {}, ""},
-        Case{kTank + kSys + "  TANK(T1, A);\r\nEND;\r\n", {"27 MODID IS NOT STRING"}, "Err Halt"},
-        Case{kTank + kSys + "  TANK('T_1', A);\r\nEND;\r\n", {"T_1", "27 '_' NOT ALLOWED IN NAME"}, "Err Halt"},
-        Case{"MPROC SYSTEM;\r\nVAR K: REAL;\r\nBEGIN\r\nEND;\r\n", {"19 Non-XVR VARIABLE DEF IN MPROC"}, "Err Halt"},
-        Case{kSys + "END;\r\n" + kTank, {"22 MPROC DEFINED AFTER MPROC SYSTEM"}, "Err Halt"},
-        Case{kTank + "MPROC SYSTEM;\r\nVAR A: ARRAY[1..3] OF XVR;\r\n  _J: INTEGER;\r\nBEGIN\r\n"
+        Case{"MforSyntax", kSys + "  MFOR J := 1 TO 2 DO\r\n    COPY(A, B);\r\nEND;\r\n", {"21 MFOR SYNTAX ERR"}, "Err Halt"},
+        Case{"UndefinedProcedure", kSys + "  NOSUCH(A, B);\r\nEND;\r\n", {"21 UNDEFINED PROCEDURE", "NOSUCH"}, "Err Halt"},
+        Case{"UndefinedIdentifier", kSys + "  COPY(A, C);\r\nEND;\r\n", {"21 UNDEFINED IDENTIFIER C"}, "Err Halt"},
+        Case{"TooFewParameters", kSys + "  COPY(A);\r\nEND;\r\n", {"21 NUMBER-OF-PARAMETERS MISMATCH"}, "Err Halt"},
+        Case{"RecordTypeAccepted", "XVTYPE R = RECORD V: XVR END;\r\n" + kSys + "  COPY(A, B);\r\nEND;\r\n", {}, ""},
+        Case{"ModidNotString", kTank + kSys + "  TANK(T1, A);\r\nEND;\r\n", {"27 MODID IS NOT STRING"}, "Err Halt"},
+        Case{"UnderscoreInModid", kTank + kSys + "  TANK('T_1', A);\r\nEND;\r\n", {"T_1", "27 '_' NOT ALLOWED IN NAME"}, "Err Halt"},
+        Case{"NonXvrVariable", "MPROC SYSTEM;\r\nVAR K: REAL;\r\nBEGIN\r\nEND;\r\n", {"19 Non-XVR VARIABLE DEF IN MPROC"}, "Err Halt"},
+        Case{"MprocAfterSystem", kSys + "END;\r\n" + kTank, {"22 MPROC DEFINED AFTER MPROC SYSTEM"}, "Err Halt"},
+        Case{"LoopBoundNotFixed", kTank + "MPROC SYSTEM;\r\nVAR A: ARRAY[1..3] OF XVR;\r\n  _J: INTEGER;\r\nBEGIN\r\n"
                      "  MFOR _J := 1 TO N DO\r\n    TANK('T', A[_J]);\r\nEND;\r\n",
              {"29 NEED FIXED CONSTANTS FOR LOOP WITH MPROC CALL INSIDE"}, "Err Halt"},
         // A local no call of the MPROC uses; one passed on only to a nested
         // MPROC call is used, and so is the nested call's own state.
-        Case{"MPROC U(M: MODID; VAR Q: XVR);\r\nVAR L, S: XVR;\r\nBEGIN\r\n  COPY(Q, L);\r\nEND;\r\n" + kSys +
+        Case{"UnusedLocal", "MPROC U(M: MODID; VAR Q: XVR);\r\nVAR L, S: XVR;\r\nBEGIN\r\n  COPY(Q, L);\r\nEND;\r\n" + kSys +
                  "  U('U1', A);\r\nEND;\r\n",
              {"U1 U", "26 --Prob with this call--check MPROC definition, mode 2"}, "Err Halt"},
-        Case{kTank + "MPROC W(M: MODID; VAR Q: XVR);\r\nVAR L: XVR;\r\nBEGIN\r\n  COPY(Q, L);\r\n"
+        Case{"LocalPassedOnIsUsed", kTank + "MPROC W(M: MODID; VAR Q: XVR);\r\nVAR L: XVR;\r\nBEGIN\r\n  COPY(Q, L);\r\n"
                      "  TANK('T', L);\r\nEND;\r\n" + kSys + "  W('W1', A);\r\nEND;\r\n",
-             {}, ""}));
+             {}, ""}),
+    krv::testing::CaseName{});
 
 INSTANTIATE_TEST_SUITE_P(
     PassTwo, MprocMessages,
     ::testing::Values(
-        Case{"", {"NO MPROC SYSTEM IN THE MODEL"}, "", "     #\r\n" + kError},
-        Case{kSys + "  COPY(A, B);\r\n  COPY(A, B);\r\nEND;\r\n", {"DUPLICATE OUTPUT ERROR at 1"}, "", kError},
-        Case{"MPROC SYSTEM;\r\nVAR A: ARRAY[0..3] OF XVR;\r\n  _J: INTEGER;\r\nBEGIN\r\n"
+        Case{"NoSystem", "", {"NO MPROC SYSTEM IN THE MODEL"}, "", "     #\r\n" + kError},
+        Case{"DuplicateOutput", kSys + "  COPY(A, B);\r\n  COPY(A, B);\r\nEND;\r\n", {"DUPLICATE OUTPUT ERROR at 1"}, "", kError},
+        Case{"IndexOutOfRange", "MPROC SYSTEM;\r\nVAR A: ARRAY[0..3] OF XVR;\r\n  _J: INTEGER;\r\nBEGIN\r\n"
              "  MFOR _J := 1 TO 4 DO\r\n    COPY(A[_J-1], A[_J]);\r\nEND;\r\n",
              {"INDEX OUT OF RANGE in A 0..3 with IXVAL=4"}, "", kError},
-        Case{kSys + "  ODD(A, A, B);\r\nEND;\r\n", {"NUMBER OF OUTPUTS<>NUMBER OF INPUTS IN XDXPROC", "ODD"}, "",
+        Case{"OutputsNotInputs", kSys + "  ODD(A, A, B);\r\nEND;\r\n", {"NUMBER OF OUTPUTS<>NUMBER OF INPUTS IN XDXPROC", "ODD"}, "",
              kError},
-        Case{kSys + "  QTLFIX(A, B);\r\n  COPY(B, A);\r\nEND;\r\n",
-             {"DUPLICATE OUTPUT ERROR at 0", "MULTI-USE OF CONTROL OR FIXED VARIABLE 1"}, "", kError}));
+        Case{"FixedVariableReused", kSys + "  QTLFIX(A, B);\r\n  COPY(B, A);\r\nEND;\r\n",
+             {"DUPLICATE OUTPUT ERROR at 0", "MULTI-USE OF CONTROL OR FIXED VARIABLE 1"}, "", kError}),
+    krv::testing::CaseName{});
 
 // Seventeen levels of MPROCs, each calling the one before.
 TEST(Mproc, NestingDeeperThan16IsRefused) {

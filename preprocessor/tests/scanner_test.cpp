@@ -2,11 +2,13 @@
 #include <gtest/gtest.h>
 
 #include "preprocessor/tests/scanner_fixture.h"
+#include "testing/case_name.h"
 
 namespace krv::pp::test {
 namespace {
 
 struct TokenCase {
+  const char* name;
   const char* source;
   std::vector<Tok> tokens;
 };
@@ -22,21 +24,22 @@ TEST_P(ScannerTokens, CutsTheSourceAsSpecified) {
 INSTANTIATE_TEST_SUITE_P(
     Table, ScannerTokens,
     ::testing::Values(
-        TokenCase{"A.B", {{"A", 1, ' '}, {"B", 1, '.'}}},
-        TokenCase{"x:=1.5E-3;", {{"x", 1, ' '}, {":=", 0, ' '}, {"1.5E-3", 2, ' '}, {";", 0, ' '}}},
-        TokenCase{"1E5", {{"1", 2, ' '}, {"E5", 1, ' '}}},
-        TokenCase{"a[1..10]",
+        TokenCase{"Dotted", "A.B", {{"A", 1, ' '}, {"B", 1, '.'}}},
+        TokenCase{"RealWithExponent", "x:=1.5E-3;", {{"x", 1, ' '}, {":=", 0, ' '}, {"1.5E-3", 2, ' '}, {";", 0, ' '}}},
+        TokenCase{"IntegerThenName", "1E5", {{"1", 2, ' '}, {"E5", 1, ' '}}},
+        TokenCase{"Subrange", "a[1..10]",
                   {{"a", 1, ' '}, {"[", 0, ' '}, {"1", 2, ' '}, {"..", 0, ' '}, {"10", 2, ' '},
                    {"]", 0, ' '}}},
-        TokenCase{"'It''s' ''", {{"'It''s'", 2, ' '}, {"''", 0, ' '}}},
-        TokenCase{"a<>b <= >=", {{"a", 1, ' '}, {"<", 0, ' '}, {">", 0, ' '}, {"b", 1, ' '},
+        TokenCase{"QuotedStrings", "'It''s' ''", {{"'It''s'", 2, ' '}, {"''", 0, ' '}}},
+        TokenCase{"Comparisons", "a<>b <= >=", {{"a", 1, ' '}, {"<", 0, ' '}, {">", 0, ' '}, {"b", 1, ' '},
                                  {"<=", 0, ' '}, {">=", 0, ' '}}},
-        TokenCase{"$1F+$ab", {{"$1F", 2, ' '}, {"+", 0, ' '}, {"$ab", 2, ' '}}},
-        TokenCase{"F(X, Y)", {{"F", 1, ' '}, {"(", 0, ' '}, {"X", 1, ' '}, {"Y", 1, ','},
+        TokenCase{"HexNumbers", "$1F+$ab", {{"$1F", 2, ' '}, {"+", 0, ' '}, {"$ab", 2, ' '}}},
+        TokenCase{"CallWithCommas", "F(X, Y)", {{"F", 1, ' '}, {"(", 0, ' '}, {"X", 1, ' '}, {"Y", 1, ','},
                               {")", 0, ' '}}},
-        TokenCase{"A {c} (* d *) B", {{"A", 1, ' '}, {"B", 1, ' '}}},
-        TokenCase{"_a@1 .5 p^", {{"_a@1", 1, ' '}, {".5", 2, ' '}, {"p", 1, ' '}, {"^", 0, ' '}}},
-        TokenCase{"R.F1.G", {{"R", 1, ' '}, {"F1", 1, '.'}, {"G", 1, '.'}}}));
+        TokenCase{"CommentsSkipped", "A {c} (* d *) B", {{"A", 1, ' '}, {"B", 1, ' '}}},
+        TokenCase{"OddCharacters", "_a@1 .5 p^", {{"_a@1", 1, ' '}, {".5", 2, ' '}, {"p", 1, ' '}, {"^", 0, ' '}}},
+        TokenCase{"QualifiedChain", "R.F1.G", {{"R", 1, ' '}, {"F1", 1, '.'}, {"G", 1, '.'}}}),
+    krv::testing::CaseName{});
 
 TEST(Scanner, LeadingTextHoldsBlanksCommentsAndLineBreaks) {
   ScannerFixture f("A ,{x}\r\n B");

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "preprocessor/tests/run_fixture.h"
+#include "testing/case_name.h"
 
 namespace krv::pp::test {
 namespace {
@@ -84,6 +85,7 @@ TEST(Xproc, NSwitchAllowsReadingAnOutput) {
 }
 
 struct MessageCase {
+  const char* name;
   std::string procs;
   std::vector<std::string> messages;
   std::string last = "Err Halt";
@@ -105,24 +107,25 @@ const std::string kBody = "\r\nBEGIN\r\n  Y := X\r\nEND;\r\n";
 INSTANTIATE_TEST_SUITE_P(
     Table, XprocMessages,
     ::testing::Values(
-        MessageCase{"XPROC A(X: XVR; VAROT Y: XVR);" + kBody, {"7 VAR MISSING FOR XVR VARIABLE"}},
-        MessageCase{"XPROC A(VAR X: XVR; VAROT Y: XVR);" + kBody,
+        MessageCase{"VarMissing", "XPROC A(X: XVR; VAROT Y: XVR);" + kBody, {"7 VAR MISSING FOR XVR VARIABLE"}},
+        MessageCase{"VarParameter", "XPROC A(VAR X: XVR; VAROT Y: XVR);" + kBody,
                     {"7 XVR TYPE VARIABLE USED AS A VAR PARAM IN XPROC HEADING"}},
-        MessageCase{"XPROC A(VARIN X: REALX; VAROT Y: XVR);" + kBody,
+        MessageCase{"UnknownType", "XPROC A(VARIN X: REALX; VAROT Y: XVR);" + kBody,
                     {"7 EXPECT : IN XPROC OR MPROC HEADING", "7  FATAL SYNTAX ERR"}, "Stopped"},
-        MessageCase{"XPROC A(VARIN X: XVR; VAROT Y: XVR);\r\nBEGIN\r\n  X := Y\r\nEND;\r\n",
+        MessageCase{"VarinAssigned", "XPROC A(VARIN X: XVR; VAROT Y: XVR);\r\nBEGIN\r\n  X := Y\r\nEND;\r\n",
                     {"10 VARIN USED AS A VAROT", "10 VAROT USED AS A VARIN"}},
-        MessageCase{"XPROC A(VARIN X: XVR; VAROT Y: XVR);\r\nBEGIN\r\n  Y := 1\r\nEND;\r\n",
+        MessageCase{"VarinUnused", "XPROC A(VARIN X: XVR; VAROT Y: XVR);\r\nBEGIN\r\n  Y := 1\r\nEND;\r\n",
                     {"X", "11 XVR DEF AS VARIN BUT IS NEVER REFERENCED"}},
-        MessageCase{"XPROC A(VARIN X: XVR; VAROT Y, Z: XVR);\r\nBEGIN\r\n  IF X > 0 THEN;\r\nEND;\r\n",
+        MessageCase{"VarotUnassigned", "XPROC A(VARIN X: XVR; VAROT Y, Z: XVR);\r\nBEGIN\r\n  IF X > 0 THEN;\r\nEND;\r\n",
                     {"Y", "Z", "11 XVR DEF AS VAROT BUT IS NEVER ASSIGNED VALUE(S)"}},
-        MessageCase{"XPROC A(VARIN X: XVR; VAROT Y: XVR);\r\nBEGIN\r\n  Y := X[1;\r\nEND;\r\n",
+        MessageCase{"BadExpression", "XPROC A(VARIN X: XVR; VAROT Y: XVR);\r\nBEGIN\r\n  Y := X[1;\r\nEND;\r\n",
                     {"9 SYNTAX ERR"}},
-        MessageCase{"XPROC A(VARIN X: XVR; VAROT Y: XVR);\r\nPROCEDURE B; BEGIN END;\r\n",
+        MessageCase{"LocalSubprogram", "XPROC A(VARIN X: XVR; VAROT Y: XVR);\r\nPROCEDURE B; BEGIN END;\r\n",
                     {"8 LOCAL SUBPGM NOT ALLOWED"}},
-        MessageCase{"XPROC A;" + kBody, {"7 EXPECT ("}},
-        MessageCase{"XPROC A(VARIN X: XVR; VAROT Y: XVR) BEGIN\r\n  Y := X\r\nEND;\r\n",
-                    {"7 EXPECT ;", "10 LOCAL SUBPGM NOT ALLOWED"}}));
+        MessageCase{"NoParameters", "XPROC A;" + kBody, {"7 EXPECT ("}},
+        MessageCase{"NoSemicolon", "XPROC A(VARIN X: XVR; VAROT Y: XVR) BEGIN\r\n  Y := X\r\nEND;\r\n",
+                    {"7 EXPECT ;", "10 LOCAL SUBPGM NOT ALLOWED"}}),
+    krv::testing::CaseName{});
 
 }  // namespace
 }  // namespace krv::pp::test

@@ -3,6 +3,7 @@
 
 #include "platform/byte_io.h"
 #include "preprocessor/tests/run_fixture.h"
+#include "testing/case_name.h"
 
 namespace krv::pp::test {
 namespace {
@@ -31,7 +32,8 @@ TEST_P(GoldenTypes, GtyMatchesByteForByte) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Models, GoldenTypes,
-                         ::testing::Values("records", "sections", "groupsec", "vminus"));
+                         ::testing::Values("records", "sections", "groupsec", "vminus"),
+                         [](const auto& info) { return std::string(info.param); });
 
 TEST(XvtypePart, ChainHoldsDimensionsAndGroupLinks) {
   RunFixture f;
@@ -72,6 +74,7 @@ TEST(XvtypePart, WithoutTypePartTheChainIsXvrAndTheTextIsCopied) {
 }
 
 struct ErrorCase {
+  const char* name;
   std::string types;
   std::vector<std::string> messages;
   std::string last = "Err Halt";
@@ -94,47 +97,48 @@ const std::string kStopped = "Stopped";
 INSTANTIATE_TEST_SUITE_P(
     Table, XvtypeErrors,
     ::testing::Values(
-        ErrorCase{"A = RECORD X: XVR END; a = RECORD Y: XVR END;", {"1 DUPLICATE TYPE IN XVTYPE PART"}},
-        ErrorCase{"A = REC X: XVR END;", {kSyntax}},
-        ErrorCase{"A = RECORD X: ARRAY[5..1] OF XVR END;", {kSyntax}},
-        ErrorCase{"A = RECORD X: ARRAY[1..3] XVR END;", {kSyntax}},
-        ErrorCase{"A = RECORD X: FOO END;", {"1 UNDEFINED XVR TYPE"}},
-        ErrorCase{"A = RECORD MY_X: XVR END;", {"MY_X", "1 '_' NOT ALLOWED IN NAME"}},
-        ErrorCase{"(G) = GROUPSEC V: (ARRAY[1..2] OF) XVR;", {"1 SHOULD BE MORE THAN 1 RECORD IN GROUP"}},
-        ErrorCase{"(G1, 5) = GROUPSEC V: (ARRAY[1..2] OF) XVR;",
+        ErrorCase{"DuplicateType", "A = RECORD X: XVR END; a = RECORD Y: XVR END;", {"1 DUPLICATE TYPE IN XVTYPE PART"}},
+        ErrorCase{"MisspeltRecord", "A = REC X: XVR END;", {kSyntax}},
+        ErrorCase{"EmptyRange", "A = RECORD X: ARRAY[5..1] OF XVR END;", {kSyntax}},
+        ErrorCase{"OfMissing", "A = RECORD X: ARRAY[1..3] XVR END;", {kSyntax}},
+        ErrorCase{"UndefinedType", "A = RECORD X: FOO END;", {"1 UNDEFINED XVR TYPE"}},
+        ErrorCase{"UnderscoreInName", "A = RECORD MY_X: XVR END;", {"MY_X", "1 '_' NOT ALLOWED IN NAME"}},
+        ErrorCase{"OneRecordGroup", "(G) = GROUPSEC V: (ARRAY[1..2] OF) XVR;", {"1 SHOULD BE MORE THAN 1 RECORD IN GROUP"}},
+        ErrorCase{"NumberInGroup", "(G1, 5) = GROUPSEC V: (ARRAY[1..2] OF) XVR;",
                   {kSyntax, "1 SHOULD BE MORE THAN 1 RECORD IN GROUP"}},
-        ErrorCase{"(G1, G2) = GROUPSEC V, W: (ARRAY[1..2] OF, ARRAY[1..3] OF) XVR;",
+        ErrorCase{"TwoVariableFields", "(G1, G2) = GROUPSEC V, W: (ARRAY[1..2] OF, ARRAY[1..3] OF) XVR;",
                   {"1 ONLY ONE VARIABLE FIELD ALLOWED"}},
-        ErrorCase{"S1 = SECTION V: XVR; (G1, G2) = GROUPREC V: (ARRAY[1..2] OF, S1);",
+        ErrorCase{"GrouprecNotGroupsec", "S1 = SECTION V: XVR; (G1, G2) = GROUPREC V: (ARRAY[1..2] OF, S1);",
                   {"1 MUST BE GROUPSEC"}},
-        ErrorCase{"(G1, G2) = GROUPSEC V: (VARRAY[5] OF, ARRAY[1..3] OF) XVR;",
+        ErrorCase{"NumericVarraySize", "(G1, G2) = GROUPSEC V: (VARRAY[5] OF, ARRAY[1..3] OF) XVR;",
                   {"1 VARIABLE LENGTH ARRAY SIZE MUST BE AN ALPHA IDENT."}},
-        ErrorCase{"(G1, G2) = GROUPSEC V: (VARRAY[N] OF, VARRAY[M] OF) XVR;",
+        ErrorCase{"TwoVarlengthRecords", "(G1, G2) = GROUPSEC V: (VARRAY[N] OF, VARRAY[M] OF) XVR;",
                   {"1 MORE THAN 1 VARLENGTH REC IN GROUP"}},
-        ErrorCase{"R = RECORD X: XVR END; (G1, G2) = GROUPSEC V: (R, ARRAY[1..3] OF) XVR;",
+        ErrorCase{"MultiSectionRecord", "R = RECORD X: XVR END; (G1, G2) = GROUPSEC V: (R, ARRAY[1..3] OF) XVR;",
                   {"1 MULTIPLE-SEC RECTYPE IN VARLENG FLD"}},
-        ErrorCase{"(G1, G2) = GROUPSEC V: (NOSUCH, ARRAY[1..3] OF) XVR;", {"1 UNDEFINED XVR TYPE"}},
-        ErrorCase{"(G1, G2) = GROUPSEC V: (ARRAY[1..3] OF) XVR;", {kSyntax}},
-        ErrorCase{"S = SECTION X: XVR Y: XVR;",
+        ErrorCase{"UndefinedInGroup", "(G1, G2) = GROUPSEC V: (NOSUCH, ARRAY[1..3] OF) XVR;", {"1 UNDEFINED XVR TYPE"}},
+        ErrorCase{"FieldCountMismatch", "(G1, G2) = GROUPSEC V: (ARRAY[1..3] OF) XVR;", {kSyntax}},
+        ErrorCase{"TwoSections", "S = SECTION X: XVR Y: XVR;",
                   {kSyntax, "1 ONLY ONE SECTION ALLOWED IN \"SECTION\" TYPE"}},
         // Counts and dimensions above 32767 are refused, not wrapped.
-        ErrorCase{"A = RECORD X: ARRAY[1..40000] OF XVR END;", {kSyntax}},
-        ErrorCase{"A = RECORD X, Y: ARRAY[1..20000] OF XVR END;", {kSyntax}},
-        ErrorCase{"A = RECORD X: ARRAY[1..40000000000000000000] OF XVR END;", {kSyntax}},
-        ErrorCase{"A = RECORD X: ARRAY[$1..$3] OF XVR END;", {kSyntax}},
+        ErrorCase{"DimensionTooLarge", "A = RECORD X: ARRAY[1..40000] OF XVR END;", {kSyntax}},
+        ErrorCase{"CountTooLarge", "A = RECORD X, Y: ARRAY[1..20000] OF XVR END;", {kSyntax}},
+        ErrorCase{"HugeBound", "A = RECORD X: ARRAY[1..40000000000000000000] OF XVR END;", {kSyntax}},
+        ErrorCase{"HexBounds", "A = RECORD X: ARRAY[$1..$3] OF XVR END;", {kSyntax}},
         // Only types declared before are defined: not the type itself.
-        ErrorCase{"A = RECORD X: A END;", {"1 UNDEFINED XVR TYPE"}},
-        ErrorCase{"S = SECTION X: S;", {"1 UNDEFINED XVR TYPE"}},
-        ErrorCase{"S = SECTION X: XVR; (G1, G2) = GROUPREC V: (S, G1);", {"1 UNDEFINED XVR TYPE"}},
-        ErrorCase{"(G1, G2) = GROUPSEC V: (ARRAY[1..2] OF, ARRAY[1..3] OF) G1;", {"1 UNDEFINED XVR TYPE"}},
-        ErrorCase{"A = RECORD : XVR; END;", {kSyntax}},
-        ErrorCase{"A = RECORD X: XVR; : XVR END;", {kSyntax}},
+        ErrorCase{"SelfReference", "A = RECORD X: A END;", {"1 UNDEFINED XVR TYPE"}},
+        ErrorCase{"SectionSelfReference", "S = SECTION X: S;", {"1 UNDEFINED XVR TYPE"}},
+        ErrorCase{"GroupOfItself", "S = SECTION X: XVR; (G1, G2) = GROUPREC V: (S, G1);", {"1 UNDEFINED XVR TYPE"}},
+        ErrorCase{"GroupSelfField", "(G1, G2) = GROUPSEC V: (ARRAY[1..2] OF, ARRAY[1..3] OF) G1;", {"1 UNDEFINED XVR TYPE"}},
+        ErrorCase{"NamelessField", "A = RECORD : XVR; END;", {kSyntax}},
+        ErrorCase{"NamelessSecondField", "A = RECORD X: XVR; : XVR END;", {kSyntax}},
         // A missing ':' stops the run; so does the end of the file.
-        ErrorCase{"A = RECORD X Y END;", {"1  FATAL SYNTAX ERR"}, kStopped},
-        ErrorCase{"A = RECORD X: C END; B = RECORD X: D END; E = RECORD X: F END; G = RECORD X: H END;",
+        ErrorCase{"ColonMissing", "A = RECORD X Y END;", {"1  FATAL SYNTAX ERR"}, kStopped},
+        ErrorCase{"FourUndefined", "A = RECORD X: C END; B = RECORD X: D END; E = RECORD X: F END; G = RECORD X: H END;",
                   {"1 UNDEFINED XVR TYPE", "1 UNDEFINED XVR TYPE", "1 UNDEFINED XVR TYPE",
                    "1 UNDEFINED XVR TYPE"},
-                  kStopped}));
+                  kStopped}),
+    krv::testing::CaseName{});
 
 TEST(XvtypePart, LargeBoundsWithASmallCountAreLegal) {
   RunFixture f;
