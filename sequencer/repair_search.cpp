@@ -13,7 +13,10 @@ int RepairPathFinder::operator()(const IncidenceLists& lists, int d, std::vector
     target_.assign(size_t(n) + 1, 0);
     good_.assign(size_t(n) + 1, 0);
   }
-  for (int e = lists.ColHead(d); e; e = lists.NextInCol(e)) target_[lists.Row(e)] = 1;
+  for (int e = lists.ColHead(d); e; e = lists.NextInCol(e)) {
+    target_[lists.Row(e)] = 1;
+    ++steps_;
+  }
 
   // Breadth-first from d over row -> column steps until a layer holds a
   // row with an entry in column d.
@@ -28,6 +31,7 @@ int RepairPathFinder::operator()(const IncidenceLists& lists, int d, std::vector
     if (reached) break;
     for (size_t i = layerBegin; i < layerEnd; ++i)
       for (int e = lists.RowHead(visited_[i]); e; e = lists.NextInRow(e)) {
+        ++steps_;
         int c = lists.Col(e);
         if (layer_[c] < 0) {
           layer_[c] = depth + 1;
@@ -50,6 +54,7 @@ int RepairPathFinder::operator()(const IncidenceLists& lists, int d, std::vector
         continue;
       }
       for (int e = lists.RowHead(v); e && !good_[v]; e = lists.NextInRow(e)) {
+        ++steps_;
         int c = lists.Col(e);
         good_[v] = layer_[c] == layer_[v] + 1 && good_[c];
       }
@@ -59,6 +64,7 @@ int RepairPathFinder::operator()(const IncidenceLists& lists, int d, std::vector
     for (int k = 0; k < depth; ++k) {
       int next = 0;
       for (int e = lists.RowHead(v); e && !next; e = lists.NextInRow(e)) {
+        ++steps_;
         int c = lists.Col(e);
         if (layer_[c] == k + 1 && good_[c]) next = c;
       }

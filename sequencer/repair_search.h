@@ -25,7 +25,12 @@ class RepairPathFinder {
  public:
   int operator()(const IncidenceLists& lists, int d, std::vector<int>& path);
 
+  // The entries looked at by every search so far: the measure of the
+  // finder's work, linear in the entries per search.
+  long long Steps() const { return steps_; }
+
  private:
+  long long steps_ = 0;
   std::vector<int> layer_;    // BFS layer of each node, -1 = not reached
   std::vector<char> target_;  // row holds an entry in column d
   std::vector<char> good_;    // a shortest completion exists from here

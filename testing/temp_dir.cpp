@@ -3,6 +3,7 @@
 
 #include <stdlib.h>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -37,6 +38,14 @@ std::string TempDir::Read(const std::string& name) const {
 
 bool TempDir::Has(const std::string& name) const {
   return std::filesystem::exists(File(name));
+}
+
+std::vector<std::string> TempDir::Names() const {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(path_))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 ScopedCwd::ScopedCwd(const std::string& dir) : old_(std::filesystem::current_path()) {

@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace krv::testing {
 
@@ -18,6 +19,8 @@ class TempDir {
   void Write(const std::string& name, const std::string& bytes) const;
   std::string Read(const std::string& name) const;
   bool Has(const std::string& name) const;
+  // The names of the files in the directory, sorted.
+  std::vector<std::string> Names() const;
 
  private:
   std::string path_;
