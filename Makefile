@@ -45,7 +45,7 @@ bench:
 	sh tools/run-bench.sh $(BENCH_BUILD)
 
 fuzz: deps
-	cmake -S . -B $(FUZZ_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKRV_WITH_QT=OFF -DKRV_FUZZ=ON \
+	cmake -S . -B $(FUZZ_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKRV_WITH_QT=OFF -DKRV_FUZZ=ON -DKRV_BENCH=OFF \
 	  -DCMAKE_CXX_COMPILER=clang++
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
 	sh tools/run-fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)

@@ -34,21 +34,31 @@ function(krv_add_qttest name)
   set_tests_properties(${name} PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
 endfunction()
 
-# krv_add_fuzzer(NAME SOURCES a.cpp LIBS lib1)
-# A libFuzzer target fuzz_NAME in <build>/fuzz; seeds go in fuzz/seeds/NAME.
+# krv_add_fuzzer(NAME SOURCES a.cpp LIBS lib1 [MAX_LEN bytes])
+# A libFuzzer target fuzz_NAME in <build>/fuzz; its seeds are kept in the
+# repository in fuzz/seeds/NAME. MAX_LEN lets inputs grow as large as the
+# format allows where size matters; `make fuzz` reads it from
+# <build>/fuzz/fuzz_NAME.args.
 function(krv_add_fuzzer name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "" "MAX_LEN" "SOURCES;LIBS" ${ARGN})
   add_executable(fuzz_${name} ${ARG_SOURCES})
   target_link_libraries(fuzz_${name} PRIVATE ${ARG_LIBS})
   target_link_options(fuzz_${name} PRIVATE -fsanitize=fuzzer)
   set_target_properties(fuzz_${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fuzz)
+  set(args "")
+  if(ARG_MAX_LEN)
+    set(args "-max_len=${ARG_MAX_LEN}")
+  endif()
+  file(WRITE ${CMAKE_BINARY_DIR}/fuzz/fuzz_${name}.args "${args}\n")
 endfunction()
 
 # krv_add_bench(NAME SOURCES a.cpp LIBS lib1)
-# A benchmark program bench_NAME in <build>/bench that prints its figures.
+# A benchmark program bench_NAME in <build>/bench that prints its figures,
+# and the CTest entry Bench.NAME that runs it once with --tiny.
 function(krv_add_bench name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
   add_executable(bench_${name} ${ARG_SOURCES})
-  target_link_libraries(bench_${name} PRIVATE ${ARG_LIBS})
+  target_link_libraries(bench_${name} PRIVATE ${ARG_LIBS} krv_testing)
   set_target_properties(bench_${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
+  add_test(NAME Bench.${name} COMMAND bench_${name} --tiny)
 endfunction()

@@ -1,22 +1,29 @@
 #!/bin/sh
-# Runs every fuzz target for a bounded time, each with its own corpus folder.
-# Paths are made absolute: some targets work in a scratch directory.
+# Runs every fuzz target for a bounded time, each with its own corpus folder
+# in the build and its seeds from the repository (fuzz/seeds/NAME, which
+# every target must have). Paths are made absolute: some targets work in a
+# scratch directory. Any finding, undefined behaviour included, fails the run.
 set -e
 build=$(cd "$1" && pwd)
 src=$(pwd)
 seconds="${2:-60}"
 status=0
+export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1${UBSAN_OPTIONS:+:$UBSAN_OPTIONS}"
 for f in "$build"/fuzz/fuzz_*; do
   [ -x "$f" ] || continue
   name=$(basename "$f")
   corpus="$build/corpus/$name"
   mkdir -p "$corpus"
   seeds="$src/fuzz/seeds/${name#fuzz_}"
-  echo "== $name for ${seconds}s"
-  if [ -d "$seeds" ]; then
-    "$f" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 "$corpus" "$seeds" || status=1
-  else
-    "$f" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 "$corpus" || status=1
+  if [ ! -d "$seeds" ]; then
+    echo "== $name: no seeds in fuzz/seeds/${name#fuzz_}"
+    status=1
+    continue
   fi
+  args=""
+  [ -f "$f.args" ] && args=$(cat "$f.args")
+  echo "== $name for ${seconds}s $args"
+  # shellcheck disable=SC2086
+  "$f" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 $args "$corpus" "$seeds" || status=1
 done
 exit $status

@@ -1,16 +1,15 @@
 // Benchmark: pass 1 with the .GTY writer, and the whole run beside it, on a
 // generated model source of about 10 MB; prints the throughputs in MB/s.
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <string>
 
+#include "bench/bench_size.h"
 #include "platform/text.h"
 #include "preprocessor/PPU1.h"
 #include "preprocessor/program_start.h"
+#include "testing/temp_dir.h"
 
 using krv::platform::IntToString;
 
@@ -58,16 +57,17 @@ static void Print(const char* what, size_t bytes, double seconds) {
               IntToString((long long)(seconds * 1000.0)).c_str(), IntToString((long long)(mb / seconds)).c_str());
 }
 
-int main() {
-  char tmpl[] = "/tmp/krv_bench_pp_XXXXXX";
-  if (!mkdtemp(tmpl) || chdir(tmpl) != 0) return 1;
-  std::string model = GenerateModel(400, 10u << 20);
+int main(int argc, char** argv) {
+  const bool tiny = krv::bench::TinyRun(argc, argv);
+  krv::testing::TempDir dir;
+  krv::testing::ScopedCwd inDir(dir.path());
+  std::string model = tiny ? GenerateModel(4, 4u << 10) : GenerateModel(400, 10u << 20);
   std::FILE* f = std::fopen("BENCH.QTL", "wb");
   if (!f) return 1;
   std::fwrite(model.data(), 1, model.size(), f);
   std::fclose(f);
   double best = 1e9, bestPass1 = 1e9;
-  for (int round = 0; round < 3; ++round) {
+  for (int round = 0; round < (tiny ? 1 : 3); ++round) {
     krv::pp::LogWriter log;
     PassTwoClock clock;
     log.SetView(&clock);
@@ -86,7 +86,5 @@ int main() {
   // The pass-1 figure also holds reading TMPQTL.TMP back for pass 2.
   Print("pass 1 and .GTY", model.size(), bestPass1);
   Print("pass 1, .GTY, pass 2 and .VNM", model.size(), best);
-  for (const char* name : {"BENCH.QTL", "BENCH.GTY", "BENCH.PSY", "BENCH.VNM", "TMPQTL.TMP"}) unlink(name);
-  rmdir(tmpl);
   return 0;
 }

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "bench/bench_size.h"
 #include "runtime/tests/prb_writer.h"
 #include "runtime/tests/solver_harness.h"
 #include "runtime/tests/test_models.h"
@@ -50,9 +51,10 @@ void ByHand(const ProblemDir& dir, int tanks) {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  const bool tiny = krv::bench::TinyRun(argc, argv);
   double per_unit[2] = {};
-  const int sizes[2] = {1000, 10000};
+  const int sizes[2] = {tiny ? 10 : 1000, tiny ? 40 : 10000};
   for (int s = 0; s < 2; ++s) {
     const int tanks = (sizes[s] - 1) / 3;  // Q[0..n] and two variables per tank
     ProblemDir dir("TANKS");

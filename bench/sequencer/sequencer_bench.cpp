@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_size.h"
 #include "platform/text.h"
 #include "preprocessor/log_writer.h"
 #include "sequencer/SEQCU1.h"
@@ -140,7 +141,12 @@ void Bench(const char* title, const Model& m, int runs) {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  if (krv::bench::TinyRun(argc, argv)) {
+    Bench("(a) tiny: 100 variables, blocks of up to 10", MakeModel(100, 10, 3, 2, 1), 1);
+    Bench("(b) tiny: one coupled block of 20 variables", MakeModel(20, 20, 4, 0, 2), 1);
+    return 0;
+  }
   Bench("(a) 10000 variables, blocks of up to 50", MakeModel(10000, 50, 9, 4, 1), 5);
   Bench("(b) one coupled block of 1000 variables", MakeModel(1000, 1000, 4, 0, 2), 3);
   return 0;

@@ -1,22 +1,24 @@
 // Times attaching a trajectory of 11000 variables and 2000 steps, and a
 // step change on it.
-#include <stdlib.h>
-
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
 
+#include "bench/bench_size.h"
 #include "platform/text.h"
+#include "testing/temp_dir.h"
 #include "viewer/ttr_copy.h"
 #include "viewer/viewer_state.h"
 
 using namespace krv::view;
 using Clock = std::chrono::steady_clock;
 
-constexpr int kD = 10999;
-constexpr int32_t kJTmax = 1999;
+// The trajectory's last variable and last step (smaller in a tiny run).
+static int kD = 10999;
+static int32_t kJTmax = 1999;
+static int kDisplayStride = 600;  // between the variables displayed
 const char* const kLabel = ">12-10-2026 10: 5:29 BENCH";
 
 static void WriteTrajectory(const std::string& dir) {
@@ -50,16 +52,21 @@ static double Ms(Clock::duration d) {
   return std::chrono::duration<double, std::milli>(d).count();
 }
 
-int main() {
-  char tmpl[] = "/tmp/krv_viewer_bench.XXXXXX";
-  std::string dir = mkdtemp(tmpl);
+int main(int argc, char** argv) {
+  if (krv::bench::TinyRun(argc, argv)) {
+    kD = 99;
+    kJTmax = 19;
+    kDisplayStride = 6;
+  }
+  krv::testing::TempDir tmp;
+  const std::string& dir = tmp.path();
   WriteTrajectory(dir);
 
   ViewerState viewer;
   auto t0 = Clock::now();
   if (viewer.Attach(dir + "/BENCH.TTR") != AttachStatus::Attached) return 1;
   auto t1 = Clock::now();
-  for (int i = 0; i < 16; ++i) viewer.AddToDisplayList(i * 600);
+  for (int i = 0; i < 16; ++i) viewer.AddToDisplayList(i * kDisplayStride);
 
   constexpr int kSteps = 200;
   auto t2 = Clock::now();
@@ -71,6 +78,5 @@ int main() {
 
   std::printf("attach of %d variables x %d steps: %.1f ms\n", kD + 1, kJTmax + 1, Ms(t1 - t0));
   std::printf("step change with 16 display lines: %.3f ms\n", Ms(t3 - t2) / kSteps);
-  std::filesystem::remove_all(dir);
   return 0;
 }
