@@ -80,6 +80,10 @@ bool RenameFile(const std::string& from, const std::string& to, bool replace) {
   return ::rename(src.c_str(), dst.c_str()) == 0;
 }
 
+bool LinkFile(const std::string& existing, const std::string& newName) {
+  return ::link(ResolvePath(existing).c_str(), newName.c_str()) == 0;
+}
+
 bool SameFile(const std::string& a, const std::string& b) {
   struct stat sa, sb;
   if (::stat(ResolvePath(a).c_str(), &sa) != 0) return false;

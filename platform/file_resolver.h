@@ -28,6 +28,11 @@ bool DeleteFile(const std::string& path);
 // unless `replace` is set. Returns false on failure.
 bool RenameFile(const std::string& from, const std::string& to, bool replace);
 
+// Gives the file `existing` resolves to the second name `newName` (a hard
+// link). Never replaces an existing `newName`; false on failure, also
+// where the file system has no hard links.
+bool LinkFile(const std::string& existing, const std::string& newName);
+
 // True when both paths name the same file on disk (device and inode).
 bool SameFile(const std::string& a, const std::string& b);
 

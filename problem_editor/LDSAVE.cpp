@@ -2,111 +2,22 @@
 #include "problem_editor/LDSAVE.h"
 
 #include <cassert>
-#include <cstring>
-#include <optional>
 
 #include "platform/byte_io.h"
 #include "platform/file_resolver.h"
 #include "platform/user_prompts.h"
-#include "sequencer/prb_names.h"
 
 namespace krv::pe {
 
 namespace {
 
-constexpr size_t kRawLineMax = 159;
-constexpr size_t kNameLineMax = 87;
 constexpr size_t kCopiedLineMax = 127;
-
-// A byte stream that fails, as the file reads do, when read past its end.
-class ByteStream {
- public:
-  explicit ByteStream(std::string_view data) : data_(data) {}
-  bool AtEnd() const { return pos_ >= data_.size(); }
-  size_t Pos() const { return pos_; }
-
-  // Bytes up to a CR (which takes the byte after it along) or a bare LF.
-  // False when the stream ends first: the line had no ending.
-  bool ReadRawLine(std::string& line) {
-    line.clear();
-    while (pos_ < data_.size()) {
-      char c = data_[pos_++];
-      if (c == '\n') return true;
-      if (c == '\r') {
-        if (pos_ >= data_.size()) return false;
-        ++pos_;
-        return true;
-      }
-      if (line.size() < kRawLineMax) line += c;
-    }
-    return false;
-  }
-
-  bool Read(void* to, size_t n) {
-    if (data_.size() - pos_ < n) return false;
-    std::memcpy(to, data_.data() + pos_, n);
-    pos_ += n;
-    return true;
-  }
-
-  bool Skip(size_t n) {
-    if (data_.size() - pos_ < n) return false;
-    pos_ += n;
-    return true;
-  }
-
-  std::optional<uint16_t> ReadU16() {
-    uint8_t b[2];
-    if (!Read(b, 2)) return std::nullopt;
-    return uint16_t(b[0] | (b[1] << 8));
-  }
-
- private:
-  std::string_view data_;
-  size_t pos_ = 0;
-};
-
-using seq::DittoTable;
-
-enum class RecordRead { Record, EndOfNames, Broken };
-
-// One name line and its value block. A "#" line, or a name line that ends
-// the file, ends the names; a line or block cut short breaks the file.
-RecordRead ReadVarRecord(ByteStream& in, DittoTable& table, VariableRecord& rec,
-                         std::string& rawLine) {
-  if (!in.ReadRawLine(rawLine)) return RecordRead::Broken;
-  std::string_view l = std::string_view(rawLine).substr(0, kNameLineMax);
-  if ((!l.empty() && l[0] == '#') || in.AtEnd()) {
-    rec.name = std::string(l);
-    return RecordRead::EndOfNames;
-  }
-  std::string name = table.Expand(l.size() > 2 ? l.substr(2) : std::string_view());
-  if (name.size() > kRecordNameMax) name.resize(kRecordNameMax);  // within the 87 of the line
-  rec.name = std::move(name);
-  if (!in.Read(rec.block.bytes.data(), kBlockSize)) return RecordRead::Broken;
-  char c1 = l.size() > 0 ? l[0] : ' ';
-  char c2 = l.size() > 1 ? l[1] : ' ';
-  rec.typeCode = TypeCodeFor(c1, c2, rec.block.bytes[0]);
-  return RecordRead::Record;
-}
-
-// Measures the ordering section (pairs, row and column lists, nonzeros)
-// without interpreting it; false when the file ends inside it.
-bool SkipOrdering(ByteStream& in) {
-  auto pairs = in.ReadU16();
-  if (!pairs || !in.Skip(size_t(*pairs) * 4)) return false;
-  auto n = in.ReadU16();
-  if (!n || !in.Skip(size_t(*n) * 4)) return false;
-  auto lo = in.ReadU16();
-  auto hi = in.ReadU16();
-  if (!lo || !hi) return false;
-  uint64_t z = uint64_t(*lo) | (uint64_t(*hi) << 16);
-  return in.Skip(size_t(z) * 4);
-}
 
 void Report(const std::string& text) { platform::Prompts().ShowMessage(text); }
 
-std::string Cut(const std::string& s, size_t n) { return s.substr(0, n); }
+bool (*g_stepHook)(const char*) = nullptr;
+
+bool Step(const char* step) { return !g_stepHook || g_stepHook(step); }
 
 }  // namespace
 
@@ -125,49 +36,26 @@ bool ValidatePrbFile(const std::string& path, bool mergeSource, std::string& hea
 }
 
 bool ParsePrb(std::string_view bytes, bool allowOld, EditorBuffer& out) {
-  ByteStream in(bytes);
   PrbImage& img = out.image;
   img = PrbImage{};
   out.records.clear();
-  if (!in.ReadRawLine(img.header)) return false;
-  img.v4 = !img.header.empty() && img.header[0] == '*';
-  if (!img.v4 && !allowOld) return false;
-  DittoTable table;  // starts empty for every file
-  table.Clear();
-
-  std::string line;
-  if (img.v4) {
-    if (!in.Read(img.countWord, 2)) return false;
-    uint16_t h = uint16_t(img.countWord[0] | (img.countWord[1] << 8));
-    size_t count = h == 0xFFFF ? 0 : size_t(h) + 1;
-    if (count > size_t(kRecordMax)) return false;  // would wrap negative
-    // A record takes at least 26 bytes (a bare LF and its block), so a
-    // short file cannot claim many.
-    if (count > bytes.size() / 26) return false;
-    out.records.resize(count);
-    img.nameLines.resize(count);
-    for (size_t k = 0; k < count; ++k)
-      if (ReadVarRecord(in, table, out.records[k], img.nameLines[k]) != RecordRead::Record)
-        return false;
-    // What follows is not needed to edit, only to save.
-    if (in.ReadRawLine(img.hashLine)) {
-      size_t from = in.Pos();
-      img.orderingComplete = SkipOrdering(in);
-      img.ordering = std::string(bytes.substr(from, in.Pos() - from));
-    }
-  } else {
-    out.records.reserve(3301);
-    for (;;) {
-      VariableRecord rec;
-      RecordRead r = ReadVarRecord(in, table, rec, line);
-      if (r == RecordRead::Broken) return false;
-      if (r == RecordRead::EndOfNames) {
-        if (line.empty() || line[0] != '#') return false;
-        break;
-      }
-      if (out.records.size() >= size_t(kRecordMax)) return false;
-      out.records.push_back(std::move(rec));
-    }
+  seq::PrbReadOptions options;
+  options.acceptOlderLayout = allowOld;
+  // The editor needs only the names and value blocks; the ordering is
+  // copied as it stands when the problem is saved.
+  options.ordering = seq::PrbOrderingRule::CopyUnread;
+  seq::PrbReadResult r = seq::ReadPrb(bytes, img.file, options);
+  // Record indexes are 16-bit signed in the editor.
+  if (!r.ok || img.file.variables.size() > size_t(kRecordMax)) return false;
+  img.v4 = r.layout == seq::PrbLayout::V4;
+  img.orderingComplete = r.orderingComplete;
+  out.records.resize(img.file.variables.size());
+  for (size_t k = 0; k < out.records.size(); ++k) {
+    const seq::PrbVariable& v = img.file.variables[k];
+    VariableRecord& rec = out.records[k];
+    rec.name = v.name.substr(0, kRecordNameMax);
+    rec.block = v.block;
+    rec.typeCode = TypeCodeFor(v.kind[0], v.kind[1], v.block.bytes[0]);
   }
   out.beginNumber = 0;
   out.endNumber = out.N();
@@ -192,18 +80,15 @@ bool LoadProblemFile(const std::string& path, bool allowOld, EditorBuffer& out) 
 }
 
 std::string BuildPrbBytes(const EditorBuffer& buf) {
-  const PrbImage& img = buf.image;
-  assert(img.nameLines.size() == buf.records.size());
-  std::string s = Cut(img.header, kCopiedLineMax) + "\r\n";
-  s.append(reinterpret_cast<const char*>(img.countWord), 2);
-  for (size_t k = 0; k < buf.records.size(); ++k) {
-    s += Cut(img.nameLines[k], kCopiedLineMax) + "\r\n";
-    auto block = buf.records[k].BlockToWrite();
-    s.append(reinterpret_cast<const char*>(block.bytes.data()), block.bytes.size());
-  }
-  s += Cut(img.hashLine, kCopiedLineMax) + "\r\n";
-  s += img.ordering;
-  return s;
+  seq::PrbProblem file = buf.image.file;
+  assert(file.variables.size() == buf.records.size());
+  for (size_t k = 0; k < buf.records.size(); ++k) file.variables[k].block = buf.records[k].BlockToWrite();
+  seq::PrbWriteOptions options;
+  options.keepStoredLines = true;
+  options.copiedLineLimit = kCopiedLineMax;
+  std::string bytes, error;
+  if (!seq::WritePrb(file, bytes, error, options)) return std::string();
+  return bytes;
 }
 
 bool SavesOverSource(const EditorBuffer& buf, const std::string& name) {
@@ -212,9 +97,11 @@ bool SavesOverSource(const EditorBuffer& buf, const std::string& name) {
          platform::SameFile(name + ".PRB", buf.problemName + ".PRB");
 }
 
+void SetSaveStepHook(bool (*hook)(const char* step)) { g_stepHook = hook; }
+
 bool SaveProblemFile(EditorBuffer& buf, const std::string& name) {
   const std::string source = buf.problemName + ".PRB";
-  if (!buf.image.v4 || buf.image.nameLines.size() != buf.records.size()) {
+  if (!buf.image.v4 || buf.image.file.variables.size() != buf.records.size()) {
     Report("Cannot save: no problem file is loaded");
     return false;
   }
@@ -235,19 +122,29 @@ bool SaveProblemFile(EditorBuffer& buf, const std::string& name) {
     return true;
   }
 
+  // The rotation keeps the problem file in place throughout: the new
+  // version is written beside it, the backup becomes a second name of the
+  // old file, and one rename puts the new version in the old one's place.
+  // A kill at any moment leaves NAME.PRB whole, the old or the new version.
   const std::string& base = buf.problemName;
-  std::string onDisk = platform::ResolvePath(source);
-  platform::DeleteFile(base + ".PBK");
-  if (!platform::WriteFileAtomic(base + ".PNW", bytes)) {
-    Report("Cannot write " + base + ".PNW");
+  const std::string onDisk = platform::ResolvePath(source);
+  const std::string pnw = base + ".PNW", pbk = base + ".PBK";
+  if (!Step(kSaveSteps[0]) || !platform::WriteFileAtomic(pnw, bytes)) {
+    Report("Cannot write " + pnw);
     return false;
   }
-  if (platform::FileExists(onDisk) && !platform::RenameFile(onDisk, base + ".PBK", false)) {
-    Report("Cannot rename " + onDisk + " to " + base + ".PBK");
-    return false;
+  if (Step(kSaveSteps[1])) platform::DeleteFile(pbk);  // a failure is ignored
+  if (platform::FileExists(onDisk) && (!Step(kSaveSteps[2]) || !platform::LinkFile(onDisk, pbk))) {
+    // No second name to be had (an old backup that would not go, or a file
+    // system without links): keep a copy of the old version instead.
+    std::string old;
+    if (!platform::ReadFileBytes(onDisk, old) || !platform::WriteFileAtomic(pbk, old)) {
+      Report("Cannot keep " + onDisk + " as " + pbk + "; the new version is in " + pnw);
+      return false;
+    }
   }
-  if (!platform::RenameFile(base + ".PNW", onDisk, false)) {
-    Report("Cannot rename " + base + ".PNW to " + onDisk);
+  if (!Step(kSaveSteps[3]) || !platform::RenameFile(pnw, onDisk, true)) {
+    Report("Cannot rename " + pnw + " to " + onDisk);
     return false;
   }
   buf.loadedBytes = std::move(bytes);

@@ -40,8 +40,15 @@ bool SavesOverSource(const EditorBuffer& buf, const std::string& name);
 
 // Saves `buf` under `name` (without ".PRB"). Another file is written in
 // place and becomes the problem name; the same file (or an empty name)
-// goes through ".PNW" and keeps the previous version as ".PBK". Reports a
-// failure and returns false.
+// goes through ".PNW" and keeps the previous version as ".PBK", with the
+// problem file in place, old or new, at every moment. Reports a failure
+// and returns false.
 bool SaveProblemFile(EditorBuffer& buf, const std::string& name);
+
+// The steps of a save under the problem's own name, in order.
+inline constexpr const char* kSaveSteps[] = {"write PNW", "remove PBK", "link PBK", "rename PNW"};
+// For tests: called before each step of such a save with the step's name;
+// a step for which it returns false fails as if the system had refused it.
+void SetSaveStepHook(bool (*hook)(const char* step));
 
 }  // namespace krv::pe

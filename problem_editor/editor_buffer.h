@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "problem_editor/variable_record.h"
+#include "sequencer/prb_format.h"
 
 namespace krv::pe {
 
@@ -13,15 +14,13 @@ constexpr int kDisplayMax = 22000;
 // Record indexes are 16-bit signed: at most 32768 records.
 constexpr int kRecordMax = 32768;
 
-// The parts of the loaded file that a save writes back unchanged.
+// The parts of the loaded file that a save writes back unchanged: the
+// header, each record's name line as stored (its value block comes from
+// the record) and the ordering section, copied unread.
 struct PrbImage {
-  bool v4 = false;                     // header began with "*": a writable file
-  std::string header;                  // raw header line
-  uint8_t countWord[2] = {0xFF, 0xFF}; // highest name index, as stored
-  std::vector<std::string> nameLines;  // raw name line of each record
-  std::string hashLine;                // the "#" line ending the names
-  std::string ordering;                // the ordering section, as stored
-  bool orderingComplete = false;       // the section was all there
+  bool v4 = false;                // header began with "*": a writable file
+  seq::PrbProblem file;           // as read, value blocks aside
+  bool orderingComplete = false;  // the ordering section was all there
 };
 
 struct EditorBuffer {

@@ -16,10 +16,14 @@ namespace {
 constexpr size_t kInputsEnd = 13;
 
 bool SameLayout(const PrbImage& a, const PrbImage& b) {
-  return a.v4 == b.v4 && a.header == b.header && a.countWord[0] == b.countWord[0] &&
-         a.countWord[1] == b.countWord[1] && a.nameLines == b.nameLines &&
-         a.hashLine == b.hashLine && a.ordering == b.ordering &&
-         a.orderingComplete == b.orderingComplete;
+  const auto& va = a.file.variables;
+  const auto& vb = b.file.variables;
+  if (a.v4 != b.v4 || a.orderingComplete != b.orderingComplete || a.file.header != b.file.header ||
+      a.file.unreadOrdering != b.file.unreadOrdering || va.size() != vb.size())
+    return false;
+  for (size_t k = 0; k < va.size(); ++k)
+    if (va[k].storedLine != vb[k].storedLine) return false;
+  return true;
 }
 
 bool SameInputs(const VariableRecord& a, const VariableRecord& b) {

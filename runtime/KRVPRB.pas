@@ -157,7 +157,8 @@ begin
     W := 0;
 end;
 
-{ Finds the CR LF that ends the line starting at R.Pos, at most MaxLen bytes on. }
+{ Finds the CR LF that ends the line starting at R.Pos, at most MaxLen bytes
+  on; false as well where a CR stands before any other byte. }
 function FindLineEnd(const B: array of BYTE; const R: TReader; MaxLen: LONGINT;
   out At: LONGINT): BOOLEAN;
 var
@@ -167,8 +168,11 @@ begin
   if Stop > R.Len - 2 then
     Stop := R.Len - 2;
   for K := R.Pos to Stop do
-    if (B[K] = 13) and (B[K + 1] = 10) then
+    if B[K] = 13 then
     begin
+      { A CR ends a line only before its LF; anything else is damage. }
+      if B[K + 1] <> 10 then
+        Break;
       At := K;
       Exit(True);
     end;
@@ -459,6 +463,11 @@ begin
       Detail := 'nonzero ' + IntToStr(K + 1) + ' lies outside its ordering';
       Exit(prbDamaged);
     end;
+  end;
+  if Remaining(R) > 0 then
+  begin
+    Detail := IntToStr(Remaining(R)) + ' stray bytes follow its nonzeros';
+    Exit(prbDamaged);
   end;
   Result := prbOk;
 end;

@@ -60,7 +60,7 @@ bool HoldsValues(std::string_view prbBytes) {
   PrbProblem old;
   PrbReadOptions options;
   options.acceptOlderLayout = true;
-  options.readOrdering = false;
+  options.ordering = PrbOrderingRule::CopyUnread;
   PrbReadResult read = ReadPrb(prbBytes, old, options);
   // What cannot be read whole may hold values past the damage.
   if (!read.ok) return !prbBytes.empty();

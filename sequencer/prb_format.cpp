@@ -85,6 +85,8 @@ class Cursor {
     pos_ += 2;
     return true;
   }
+  void Skip(size_t n) { pos_ += n; }
+  std::string_view Rest() const { return b_.substr(pos_); }
   bool Block(PrbValueBlock& block) {
     if (Left() < kValueBlockSize) return false;
     std::memcpy(block.bytes.data(), b_.data() + pos_, kValueBlockSize);
@@ -103,6 +105,12 @@ static PrbReadResult Fail(PrbReadResult r, std::string message) {
   r.ok = false;
   r.error = std::move(message);
   return r;
+}
+
+// The role letters of a name line: input role, then output role.
+static bool IsKind(std::string_view k) {
+  return k.size() == 2 && (k[0] == 'I' || k[0] == 'C' || k[0] == '*') &&
+         (k[1] == 'O' || k[1] == 'C' || k[1] == '*');
 }
 
 static std::string LineError(const char* what, bool badEnd) {
@@ -125,6 +133,10 @@ static bool ReadRecord(Cursor& c, DittoTable& ditto, PrbVariable& v, bool& end,
   }
   if (line.size() < 2) {
     error = "name line without its two kind letters";
+    return false;
+  }
+  if (!IsKind(std::string_view(line).substr(0, 2))) {
+    error = "name line with the kind letters \"" + line.substr(0, 2) + "\"";
     return false;
   }
   v.storedLine = line;
@@ -208,6 +220,22 @@ static bool ReadOrdering(Cursor& c, size_t names, PrbOrdering& o, std::string& e
   return CheckOrdering(o, names, error);
 }
 
+// The length of the ordering section at the cursor, measured without
+// interpreting it; nullopt when the bytes end inside it.
+static std::optional<size_t> MeasureOrdering(Cursor c) {
+  size_t from = c.Offset();
+  uint16_t p = 0, n = 0, lo = 0, hi = 0;
+  if (!c.Word(p) || c.Left() / 4 < p) return std::nullopt;
+  c.Skip(size_t(p) * 4);
+  if (!c.Word(n) || c.Left() / 4 < n) return std::nullopt;
+  c.Skip(size_t(n) * 4);
+  if (!c.Word(lo) || !c.Word(hi)) return std::nullopt;
+  uint32_t z = uint32_t(lo) | (uint32_t(hi) << 16);
+  if (c.Left() / 4 < z) return std::nullopt;
+  c.Skip(size_t(z) * 4);
+  return c.Offset() - from;
+}
+
 PrbReadResult ReadPrb(std::string_view bytes, PrbProblem& out, const PrbReadOptions& options) {
   out = PrbProblem{};
   PrbReadResult r;
@@ -257,9 +285,16 @@ PrbReadResult ReadPrb(std::string_view bytes, PrbProblem& out, const PrbReadOpti
     }
   }
   r.orderingOffset = c.Offset();
-  if (r.layout == PrbLayout::V4 && options.readOrdering &&
-      !ReadOrdering(c, out.variables.size(), out.ordering, error))
-    return Fail(r, error);
+  if (r.layout == PrbLayout::V4) {
+    if (options.ordering == PrbOrderingRule::Check) {
+      if (!ReadOrdering(c, out.variables.size(), out.ordering, error)) return Fail(r, error);
+      r.orderingComplete = true;
+    } else {
+      std::optional<size_t> size = MeasureOrdering(c);
+      r.orderingComplete = size.has_value();
+      out.unreadOrdering = std::string(c.Rest().substr(0, size.value_or(c.Left())));
+    }
+  }
   r.ok = true;
   return r;
 }
@@ -288,14 +323,22 @@ bool WritePrb(const PrbProblem& problem, std::string& out, std::string& error,
   out.clear();
   const auto& vars = problem.variables;
   const auto& o = problem.ordering;
+  auto cut = [&](std::string_view line) {
+    return options.copiedLineLimit ? line.substr(0, options.copiedLineLimit) : line;
+  };
   if (HasLineBreak(problem.header)) return error = "line break in the header", false;
   if (vars.size() > 0xFFFF)
     return error = IntToString(static_cast<long long>(vars.size())) + " variables exceed 65535",
            false;
-  if (o.pairs.size() > 0xFFFF) return error = "more than 65535 integration pairs", false;
-  if (!CheckOrdering(o, vars.size(), error)) return false;
+  if (problem.unreadOrdering) {
+    if (MeasureOrdering(Cursor(*problem.unreadOrdering)) != problem.unreadOrdering->size())
+      return error = "the ordering section is incomplete", false;
+  } else {
+    if (o.pairs.size() > 0xFFFF) return error = "more than 65535 integration pairs", false;
+    if (!CheckOrdering(o, vars.size(), error)) return false;
+  }
 
-  out += problem.header;
+  out += cut(problem.header);
   out += "\r\n";
   PutWord(out, vars.empty() ? kNoRecords : uint16_t(vars.size() - 1));
   DittoTable ditto;
@@ -304,17 +347,17 @@ bool WritePrb(const PrbProblem& problem, std::string& out, std::string& error,
     const PrbVariable& v = vars[k];
     std::string line;
     if (options.keepStoredLines && !v.storedLine.empty()) {
-      line = v.storedLine;
+      line = cut(v.storedLine);
       // Keep the table as a reader of this line will have it.
       ditto.Expand(std::string_view(line).substr(0, kNameLineLimit).substr(std::min<size_t>(2, line.size())));
     } else {
-      if (v.kind.size() != 2)
+      if (!IsKind(v.kind))
         return error = "variable " + IntToString(static_cast<long long>(k)) +
-                       " has no two kind letters",
+                       " has no two kind letters of the roles",
                false;
       line = v.kind + ditto.Compress(v.name);
     }
-    if (HasLineBreak(line) || line.starts_with("#"))
+    if (HasLineBreak(line) || !IsKind(std::string_view(line).substr(0, 2)))
       return error = "variable " + IntToString(static_cast<long long>(k)) +
                      " has a name the file cannot hold",
              false;
@@ -323,6 +366,10 @@ bool WritePrb(const PrbProblem& problem, std::string& out, std::string& error,
     out.append(reinterpret_cast<const char*>(v.block.bytes.data()), kValueBlockSize);
   }
   out += "#\r\n";
+  if (problem.unreadOrdering) {
+    out += *problem.unreadOrdering;
+    return true;
+  }
   PutWord(out, uint16_t(o.pairs.size()));
   for (const auto& p : o.pairs) {
     PutWord(out, p.integrated);

@@ -10,6 +10,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -84,6 +85,9 @@ struct PrbProblem {
   std::string header;
   std::vector<PrbVariable> variables;  // record k = variable-map index k
   PrbOrdering ordering;
+  // Read with PrbOrderingRule::CopyUnread: the ordering section's bytes as
+  // stored, which WritePrb then copies in place of `ordering`.
+  std::optional<std::string> unreadOrdering;
 
   bool operator==(const PrbProblem&) const = default;
 };
@@ -96,13 +100,25 @@ std::string LabelOfHeader(std::string_view header);
 
 enum class PrbLayout { V4, Older };
 
+// What a reader does with the ordering section after the "#" line.
+enum class PrbOrderingRule {
+  // Read it and check it against the names: the sequencer's and the
+  // solver's rule. A section cut short, stray bytes after it or an entry
+  // outside the names make the file damaged.
+  Check,
+  // The problem editor's rule: the section is not interpreted, only
+  // measured and kept as stored (PrbProblem::unreadOrdering) so that a
+  // save copies it unread. A section cut short still loads
+  // (PrbReadResult::orderingComplete is false) but cannot be written.
+  CopyUnread,
+};
+
 struct PrbReadOptions {
   // Also accept the older layout: no "*" header, no count word, records up
-  // to the "#" line and nothing read after it.
+  // to the "#" line and nothing read after it (the problem editor's rule
+  // for a transfer source).
   bool acceptOlderLayout = false;
-  // Read and check the ordering section after the "#" line. Without it the
-  // reader stops after the "#" line (see PrbReadResult::orderingOffset).
-  bool readOrdering = true;
+  PrbOrderingRule ordering = PrbOrderingRule::Check;
 };
 
 struct PrbReadResult {
@@ -110,11 +126,17 @@ struct PrbReadResult {
   std::string error;         // what is wrong, when !ok
   PrbLayout layout = PrbLayout::V4;
   size_t orderingOffset = 0; // byte offset just after the "#" line
+  // The ordering section is all there (always so when it was checked).
+  bool orderingComplete = false;
 };
 
 // Reads a whole problem file from its bytes. Damaged or truncated bytes
 // give ok = false and a message; `out.variables` then holds the records
 // read completely before the damage. Never reads outside `bytes`.
+// Every line ends with CR LF exactly: a bare LF, or a CR followed by any
+// other byte, is damage (the value blocks are binary, so nothing else can
+// tell where a line ends). Kind letters are an input role (I, C, *) then
+// an output role (O, C, *).
 PrbReadResult ReadPrb(std::string_view bytes, PrbProblem& out, const PrbReadOptions& options = {});
 
 // Reads the file `path` resolves to; an unreadable file is an error too.
@@ -125,11 +147,15 @@ struct PrbWriteOptions {
   // Write each variable's storedLine where it has one instead of
   // compressing its name again (dittos stay as the source file had them).
   bool keepStoredLines = false;
+  // Cut the header and every copied name line to this many characters
+  // (0: no cut). The problem editor copies lines cut to 127.
+  size_t copiedLineLimit = 0;
 };
 
 // The bytes of the problem file. False, with a message, for a problem the
 // format cannot hold (more than 65535 records, a kind that is not two
-// letters, a line break inside a name or the header, counts beyond 16 bits).
+// letters, a line break inside a name or the header, counts beyond 16 bits,
+// an unread ordering section that is not one whole section).
 bool WritePrb(const PrbProblem& problem, std::string& out, std::string& error,
               const PrbWriteOptions& options = {});
 

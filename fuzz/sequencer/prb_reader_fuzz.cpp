@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   PrbProblem p;
   PrbReadOptions older;
   older.acceptOlderLayout = true;
-  older.readOrdering = false;
+  older.ordering = PrbOrderingRule::CopyUnread;
   ReadPrb(bytes, p, older);
   if (!ReadPrb(bytes, p).ok) return 0;
   PrbWriteOptions keep;

@@ -1,10 +1,15 @@
 // Problem files: reading, the older format, broken files and saving.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstring>
 
 #include "platform/user_prompts.h"
 #include "problem_editor/LDSAVE.h"
 #include "problem_editor/tests/prb_fixture.h"
 #include "sequencer/prb_format.h"
+#include "sequencer/tests/prb_cases.h"
 #include "testing/temp_dir.h"
 
 namespace krv::pe {
@@ -49,7 +54,7 @@ TEST(PrbRead, FixtureNamesCodesAndValues) {
   EXPECT_EQ(buf.beginNumber, 0);
   EXPECT_EQ(buf.endNumber, 10);
   EXPECT_TRUE(buf.image.orderingComplete);
-  EXPECT_EQ(buf.image.ordering, FixtureOrdering());
+  EXPECT_EQ(buf.image.file.unreadOrdering, FixtureOrdering());
 }
 
 TEST(PrbRead, DittoTableRules) {
@@ -96,9 +101,9 @@ TEST(PrbRead, TypeCodesAndTheConstraintSwitch) {
   }
 }
 
-TEST(PrbRead, LongNamesAreCutAndBareLfEndsLines) {
+TEST(PrbRead, LongNamesAreCut) {
   std::string name(100, 'N');
-  std::string s = "*L\n" + U16(0) + "IO" + name + "\n" + Block('U', 0, 0, 0, 0) + "#\n" +
+  std::string s = "*L\r\n" + U16(0) + "IO" + name + "\r\n" + Block('U', 0, 0, 0, 0) + "#\r\n" +
                   U16(0) + U16(0) + U16(0) + U16(0);
   EditorBuffer buf;
   ASSERT_TRUE(ParsePrb(s, false, buf));
@@ -274,6 +279,114 @@ TEST(PrbSave, LongHeaderIsCutAndIncompleteOrderingRefused) {
   EXPECT_EQ(dir.Read("T.PRB"), "*L\r\n" + U16(0xFFFF) + "#\r\n" + U16(5) + "ab");
   EXPECT_FALSE(dir.Has("T.PNW"));
 }
+
+// A kill (the process ends there, nothing cleaned up) or a refused system
+// call before each step of a save under the problem's own name: the
+// problem file is there at every moment, the old version or the new one.
+size_t g_stopAt;
+bool g_kill;
+
+bool StopAtStep(const char* step) {
+  if (g_stopAt >= std::size(kSaveSteps) || std::strcmp(step, kSaveSteps[g_stopAt]) != 0) return true;
+  if (g_kill) ::_exit(0);
+  return false;
+}
+
+TEST(PrbSave, KillOrFailureAtEachStepLeavesTheOldOrTheNewFile) {
+  const size_t steps = std::size(kSaveSteps);
+  for (size_t stop = 0; stop <= steps; ++stop) {
+    for (bool kill : {true, false}) {
+      if (!kill && stop == steps) continue;
+      SCOPED_TRACE(std::string(kill ? "kill before " : "failure of ") +
+                   (stop < steps ? kSaveSteps[stop] : "the end"));
+      TempDir dir;
+      dir.Write("P.PRB", FixturePrb());
+      dir.Write("P.PBK", "an older backup");
+      platform::ScriptedPrompts prompts;
+      EditorBuffer buf;
+      ASSERT_TRUE(LoadProblemFile(dir.File("P"), false, buf));
+      buf.records[1].SetXIn(42.0);
+      const std::string next = BuildPrbBytes(buf);
+      g_stopAt = stop;
+      g_kill = kill;
+      bool saved;
+      if (kill) {
+        pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+          SetSaveStepHook(StopAtStep);
+          SaveProblemFile(buf, "");
+          ::_exit(0);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        saved = stop == steps;
+      } else {
+        SetSaveStepHook(StopAtStep);
+        saved = SaveProblemFile(buf, "");
+        SetSaveStepHook(nullptr);
+        // An old backup that will not go, or no link to be had, still
+        // leaves a backup: a copy of the old version.
+        EXPECT_EQ(saved, stop == 1 || stop == 2);
+        EXPECT_EQ(prompts.messages.size(), saved ? 0u : 1u);
+      }
+      ASSERT_TRUE(dir.Has("P.PRB"));
+      const std::string now = dir.Read("P.PRB");
+      EXPECT_TRUE(now == FixturePrb() || now == next);
+      if (saved) {
+        EXPECT_EQ(now, next);
+        EXPECT_EQ(dir.Read("P.PBK"), FixturePrb());
+        EXPECT_FALSE(dir.Has("P.PNW"));
+      } else {
+        EXPECT_EQ(now, FixturePrb());
+        // The new version, once written, waits in ".PNW".
+        if (stop > 0) EXPECT_EQ(dir.Read("P.PNW"), next);
+      }
+    }
+  }
+}
+
+// The shared table: what Casewright says of each file as the main problem,
+// and whether it can save it again under its own name.
+class PrbCaseTest : public ::testing::TestWithParam<prbcases::PrbCase> {};
+
+TEST_P(PrbCaseTest, CasewrightVerdict) {
+  const auto& c = GetParam();
+  TempDir dir;
+  dir.Write("P.PRB", c.bytes);
+  platform::ScriptedPrompts prompts;
+  EditorBuffer buf;
+  bool loaded = LoadProblemFile(dir.File("P"), false, buf);
+  ASSERT_EQ(loaded, c.casewright == prbcases::Verdict::Accept);
+  if (!loaded) {
+    EXPECT_EQ(prompts.messages, std::vector<std::string>{kBrokenFile});
+    return;
+  }
+  bool saved = SaveProblemFile(buf, "");
+  ASSERT_EQ(saved, c.casewrightSaves);
+  if (!saved) {
+    // Refused with a message, and the file stays as it was.
+    EXPECT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(dir.Read("P.PRB"), c.bytes);
+    EXPECT_FALSE(dir.Has("P.PNW"));
+    return;
+  }
+  EXPECT_EQ(dir.Read("P.PBK"), c.bytes);
+  // The saved file loads again with the same names and values, and the
+  // sequencer's check accepts it when it accepted the source.
+  EditorBuffer again;
+  ASSERT_TRUE(LoadProblemFile(dir.File("P"), false, again));
+  ASSERT_EQ(again.records.size(), buf.records.size());
+  for (size_t k = 0; k < buf.records.size(); ++k) {
+    EXPECT_EQ(again.records[k].name, buf.records[k].name);
+    EXPECT_EQ(again.records[k].block, buf.records[k].BlockToWrite());
+  }
+  seq::PrbProblem p;
+  if (c.sequist == prbcases::Verdict::Accept) EXPECT_TRUE(seq::ReadPrb(dir.Read("P.PRB"), p).ok);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, PrbCaseTest, ::testing::ValuesIn(prbcases::PrbCases()),
+                         [](const auto& info) { return info.param.name; });
 
 }  // namespace
 }  // namespace krv::pe

@@ -1,4 +1,4 @@
-// Test helper: writes problem files byte for byte, with an ordering made the way the sequencer makes it.
+// Test helper: problem files through the problem-file library, with an ordering made the way the sequencer makes it.
 #include "runtime/tests/prb_writer.h"
 
 #include <algorithm>
@@ -7,42 +7,10 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "sequencer/prb_format.h"
+
 namespace krv::rt {
 namespace {
-
-void PutWord(std::string& out, unsigned w) {
-  out += static_cast<char>(w & 0xFF);
-  out += static_cast<char>((w >> 8) & 0xFF);
-}
-
-template <typename T>
-void PutRaw(std::string& out, T value) {
-  char bytes[sizeof(T)];
-  std::memcpy(bytes, &value, sizeof(T));
-  out.append(bytes, sizeof(T));
-}
-
-// Ditto compression against the 15-entry table of earlier components.
-std::string Compress(const std::string& name, std::array<std::string, 15>& table) {
-  std::string out;
-  size_t start = 0;
-  size_t j = 0;
-  for (size_t k = 0; k <= name.size(); ++k) {
-    if (k < name.size() && name[k] != '.' && name[k] != '_') continue;
-    std::string component = name.substr(start, k - start);
-    if (j < table.size() && component == table[j]) {
-      out += '"';
-    } else {
-      out += component;
-      if (j < table.size()) table[j] = component.substr(0, 31);
-    }
-    if (k < name.size()) out += name[k];
-    ++j;
-    start = k + 1;
-  }
-  if (j < table.size()) table[j].clear();
-  return out;
-}
 
 // Strongly connected components of "number n uses number m", emitted with
 // every component after the ones it uses (Tarjan, iterative: model chains
@@ -148,60 +116,71 @@ void OrderLikeSequencer(PrbSpec& desc, const std::vector<Incidence>& incidences)
 }
 
 std::string WritePrb(const PrbSpec& desc) {
-  std::string out = "*" + desc.label + "#0000\r\n";
-  PutWord(out, static_cast<unsigned>(desc.vars.size()) - 1);
-  std::array<std::string, 15> table;
+  seq::PrbProblem p;
+  p.header = seq::MakeHeaderLine(desc.label);
   for (const PrbVar& v : desc.vars) {
-    assert(v.kind.size() == 2);
-    out += v.kind + Compress(v.name, table) + "\r\n";
-    out += v.constraint;
-    PutRaw(out, v.xin);
-    PutRaw(out, v.range);
-    PutRaw(out, 0.0f);
-    PutRaw(out, 0.0);
+    seq::PrbVariable var;
+    var.kind = v.kind;
+    var.name = v.name;
+    var.block.SetConstraint(v.constraint);
+    var.block.SetXIn(v.xin);
+    var.block.SetRange(v.range);
+    p.variables.push_back(std::move(var));
   }
-  out += "#\r\n";
-  PutWord(out, static_cast<unsigned>(desc.pairs.size()));
-  for (auto [a, b] : desc.pairs) {
-    PutWord(out, a);
-    PutWord(out, b);
+  auto index = [](int v) { return static_cast<uint16_t>(v); };
+  for (auto [a, b] : desc.pairs) p.ordering.pairs.push_back({index(a), index(b)});
+  if (desc.has_ordering) {
+    for (int v : desc.rows) p.ordering.rowNames.push_back(index(v));
+    for (int v : desc.cols) p.ordering.columnNames.push_back(index(v));
+    for (auto [r, c] : desc.nonzeros) p.ordering.nonzeros.push_back({index(r), index(c)});
   }
-  if (!desc.has_ordering) return out;
-  PutWord(out, static_cast<unsigned>(desc.rows.size()));
-  for (int v : desc.rows) PutWord(out, v);
-  for (int v : desc.cols) PutWord(out, v);
-  const size_t z = desc.nonzeros.size();
-  PutWord(out, z & 0xFFFF);
-  PutWord(out, (z >> 16) & 0xFFFF);
-  for (auto [r, c] : desc.nonzeros) {
-    PutWord(out, r);
-    PutWord(out, c);
-  }
+  std::string out, error;
+  if (!seq::WritePrb(p, out, error)) throw std::runtime_error("cannot write the problem: " + error);
+  // A problem the sequencer stopped on ends after its integration pairs:
+  // drop the empty ordering (its count word and the nonzero count).
+  if (!desc.has_ordering) out.resize(out.size() - 2 - 4);
   return out;
 }
 
+namespace {
+
+// The problem as read back, ordering left unread, so that files cut short
+// there can be inspected too.
+seq::PrbProblem ReadBack(const std::string& prb) {
+  seq::PrbReadOptions o;
+  o.ordering = seq::PrbOrderingRule::CopyUnread;
+  seq::PrbProblem p;
+  seq::PrbReadResult r = seq::ReadPrb(prb, p, o);
+  if (!r.ok) throw std::runtime_error("unreadable problem file: " + r.error);
+  return p;
+}
+
+}  // namespace
+
 size_t ValueBlockOffset(const std::string& prb, int k) {
-  size_t at = prb.find("\r\n") + 2 + 2;
-  for (int i = 0;; ++i) {
-    at = prb.find("\r\n", at + 2);
-    if (at == std::string::npos) throw std::runtime_error("no such value block");
-    at += 2;
-    if (i == k) return at;
-    at += 25;
-  }
+  seq::PrbProblem p = ReadBack(prb);
+  if (k < 0 || static_cast<size_t>(k) >= p.variables.size())
+    throw std::runtime_error("no such value block");
+  size_t at = p.header.size() + 2 + 2;
+  for (int i = 0; i < k; ++i) at += p.variables[size_t(i)].storedLine.size() + 2 + seq::kValueBlockSize;
+  return at + p.variables[size_t(k)].storedLine.size() + 2;
 }
 
 double XOutAt(const std::string& prb, int k) {
-  double x;
-  std::memcpy(&x, prb.data() + ValueBlockOffset(prb, k) + 17, 8);
-  return x;
+  seq::PrbProblem p = ReadBack(prb);
+  if (k < 0 || static_cast<size_t>(k) >= p.variables.size())
+    throw std::runtime_error("no such value block");
+  return p.variables[size_t(k)].block.XOut();
 }
 
 void SetValueBlock(std::string& prb, int k, const PrbVar& v) {
   const size_t at = ValueBlockOffset(prb, k);
-  prb[at] = v.constraint;
-  std::memcpy(prb.data() + at + 1, &v.xin, 8);
-  std::memcpy(prb.data() + at + 9, &v.range, 4);
+  seq::PrbValueBlock b;
+  std::memcpy(b.bytes.data(), prb.data() + at, b.bytes.size());
+  b.SetConstraint(v.constraint);
+  b.SetXIn(v.xin);
+  b.SetRange(v.range);
+  std::memcpy(prb.data() + at, b.bytes.data(), b.bytes.size());
 }
 
 }  // namespace krv::rt

@@ -1,4 +1,4 @@
-// Test helper: writes problem files byte for byte, with an ordering made the way the sequencer makes it.
+// Test helper: problem files through the problem-file library, with an ordering made the way the sequencer makes it.
 #pragma once
 
 #include <cstdint>
@@ -34,7 +34,8 @@ struct PrbSpec {
 // numbers put in block lower-triangular order, dependencies first.
 void OrderLikeSequencer(PrbSpec& desc, const std::vector<Incidence>& incidences);
 
-// The problem file's bytes.
+// The problem file's bytes, written by the problem-file library; without
+// has_ordering the file ends after its integration pairs.
 std::string WritePrb(const PrbSpec& desc);
 
 // Byte offset of variable k's 25-byte value block in WritePrb's output.

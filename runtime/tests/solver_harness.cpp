@@ -5,12 +5,14 @@
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include "platform/user_prompts.h"
 #include "preprocessor/PPU1.h"
 #include "preprocessor/program_start.h"
+#include "viewer/ttr_file.h"
 
 namespace krv::rt {
 
@@ -55,27 +57,24 @@ std::string ProgramFileText(const std::string& name) {
   return "program " + name + ";\r\n" + body.str();
 }
 
-bool DecodeTtr(const std::string& b, Trajectory& out) {
-  auto i16 = [&](size_t at) { int16_t v; std::memcpy(&v, b.data() + at, 2); return v; };
-  auto i32 = [&](size_t at) { int32_t v; std::memcpy(&v, b.data() + at, 4); return v; };
-  auto f64 = [&](size_t at) { double v; std::memcpy(&v, b.data() + at, 8); return v; };
-  if (b.size() < 64 || b.size() % 64 != 0) return false;
-  out.mark = i16(0);
-  out.d = i16(2);
-  out.last_t = f64(12);
-  out.label.assign(b.data() + 21, std::min<size_t>(static_cast<unsigned char>(b[20]), 39));
-  out.jtmax = i32(60);
-  out.records.clear();
-  if (out.mark != 30995 || out.d < 0) return false;
-  const size_t r = static_cast<size_t>((out.d + 3) / 16 + 1) * 64;
+bool ReadTrajectory(const std::string& path, Trajectory& out) {
+  out = Trajectory{};
+  std::error_code ec;
+  const auto size = std::filesystem::file_size(path, ec);
+  view::TTRFile file;
+  view::TTRHeader h;
+  if (ec || size % view::kBlockSize != 0 || !file.Open(path) || !file.ReadHeader(h)) return false;
+  h.Normalize();
+  out.mark = h.Mark();
+  out.d = h.D();
+  out.last_t = h.LastT();
+  out.label = h.Label();
+  out.jtmax = h.JTmax();
+  if (!view::IsKnownMark(h.Mark()) || out.d < 0 || out.d >= view::kMaxVariables) return false;
+  const view::TTRLayout layout = view::TTRLayout::ForHeader(h);
   for (int jt = 0; jt <= out.jtmax; ++jt) {
-    size_t at = 64 + static_cast<size_t>(jt) * r;
-    if (at + r > b.size()) return false;
     TtrRecord rec;
-    rec.jt = i32(at);
-    rec.t = f64(at + 4);
-    rec.values.resize(out.d + 1);
-    std::memcpy(rec.values.data(), b.data() + at + 12, 4 * rec.values.size());
+    if (!view::ReadTTRRecord(file, layout, jt, rec)) return false;
     out.records.push_back(std::move(rec));
   }
   return true;
@@ -122,7 +121,7 @@ Outcome Solve(const ProblemDir& dir, const std::string& prb) {
   o.run = dir.Run();
   o.prb_after = dir.Read(dir.name() + ".PRB");
   o.has_ttr = dir.Has(dir.name() + ".TTR");
-  if (o.has_ttr) DecodeTtr(dir.Read(dir.name() + ".TTR"), o.ttr);
+  if (o.has_ttr) ReadTrajectory(dir.dir().File(dir.name() + ".TTR"), o.ttr);
   return o;
 }
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "testing/temp_dir.h"
+#include "viewer/ttr_format.h"
 
 namespace krv::rt {
 
@@ -22,11 +23,7 @@ std::string UserUnitText(const std::string& name);
 // "program NAME;" followed by the shipped program body.
 std::string ProgramFileText(const std::string& name);
 
-struct TtrRecord {
-  int jt = 0;
-  double t = 0.0;
-  std::vector<float> values;
-};
+using TtrRecord = view::TTRRecord;
 
 struct Trajectory {
   int mark = 0, d = 0, jtmax = 0;
@@ -35,8 +32,11 @@ struct Trajectory {
   std::vector<TtrRecord> records;
 };
 
-// Decodes a packed-layout trajectory file; false when it is not one.
-bool DecodeTtr(const std::string& bytes, Trajectory& out);
+// Reads a trajectory file through the viewer's reader: the header (a 32000
+// file's JTmax as the viewer holds it) and records 0..JTmax. False when the
+// file is not whole 64-byte blocks, its header is not one the viewer reads
+// or a record is missing.
+bool ReadTrajectory(const std::string& path, Trajectory& out);
 
 class ProblemDir {
  public:

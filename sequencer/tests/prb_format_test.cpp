@@ -4,6 +4,7 @@
 #include <string>
 
 #include "sequencer/prb_format.h"
+#include "sequencer/tests/prb_cases.h"
 #include "testing/temp_dir.h"
 
 using namespace krv::seq;
@@ -170,16 +171,60 @@ TEST(PrbReader, KeepsTheRecordsReadBeforeTheDamage) {
   EXPECT_EQ(back.variables[0].name, "A.B");
 }
 
-TEST(PrbReader, NamesOnlyStopsAfterTheEndLine) {
+TEST(PrbReader, CopyUnreadKeepsTheOrderingAsStored) {
   std::string names = kSmallBytes.substr(0, kSmallBytes.find("#\r\n", 11) + 3);
-  PrbProblem back;
   PrbReadOptions o;
-  o.readOrdering = false;
-  PrbReadResult r = ReadPrb(names + "anything", back, o);
-  ASSERT_TRUE(r.ok) << r.error;
-  EXPECT_EQ(r.orderingOffset, names.size());
-  EXPECT_EQ(back.variables.size(), 2u);
+  o.ordering = PrbOrderingRule::CopyUnread;
+  struct Case {
+    const char* what;
+    std::string after;     // the bytes after the "#" line
+    size_t kept;           // how many of them are the section
+    bool complete;
+  } cases[] = {
+      {"whole section", kSmallBytes.substr(names.size()), kSmallBytes.size() - names.size(), true},
+      {"stray bytes after it", kSmallBytes.substr(names.size()) + "xy",
+       kSmallBytes.size() - names.size(), true},
+      {"cut short", "anything", 8, false},
+      {"nothing", "", 0, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    PrbProblem back;
+    PrbReadResult r = ReadPrb(names + c.after, back, o);
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(r.orderingOffset, names.size());
+    EXPECT_EQ(r.orderingComplete, c.complete);
+    EXPECT_EQ(back.variables.size(), 2u);
+    ASSERT_TRUE(back.unreadOrdering.has_value());
+    EXPECT_EQ(*back.unreadOrdering, c.after.substr(0, c.kept));
+    // Written back, a whole section is copied as it stands; a cut one is
+    // refused rather than written short.
+    std::string out, error;
+    EXPECT_EQ(WritePrb(back, out, error), c.complete) << error;
+    if (c.complete) EXPECT_EQ(out, kSmallBytes);
+  }
 }
+
+// The shared table: what the sequencer's full check says of each file.
+class PrbCaseTest : public ::testing::TestWithParam<krv::prbcases::PrbCase> {};
+
+TEST_P(PrbCaseTest, SequistVerdict) {
+  const auto& c = GetParam();
+  PrbProblem back;
+  PrbReadResult r = ReadPrb(c.bytes, back);
+  EXPECT_EQ(r.ok, c.sequist == krv::prbcases::Verdict::Accept) << r.error;
+  if (!r.ok) EXPECT_FALSE(r.error.empty());
+  if (!r.ok) return;
+  // What it accepts it writes back unchanged.
+  std::string out, error;
+  PrbWriteOptions keep;
+  keep.keepStoredLines = true;
+  ASSERT_TRUE(WritePrb(back, out, error, keep)) << error;
+  EXPECT_EQ(out, c.bytes);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, PrbCaseTest, ::testing::ValuesIn(krv::prbcases::PrbCases()),
+                         [](const auto& info) { return info.param.name; });
 
 TEST(PrbReader, OlderLayoutOnlyWhenAsked) {
   std::string old = "OLD LABEL\r\nIOA.B\r\n" + kEmptyBlock + "**\".C\r\n" + kEmptyBlock + "#\r\n";
