@@ -3,7 +3,7 @@
 
 #include <cassert>
 
-#include "platform/line_reader.h"
+#include "preprocessor/vnm_reader.h"
 #include "sequencer/prb_names.h"
 
 namespace krv::view {
@@ -55,11 +55,10 @@ void ReadVNMEntries(std::string_view text, int d, std::vector<VNMEntry>& entries
   assert(d >= 0);
   entries.assign(size_t(d) + 1, VNMEntry{});
   kinds.assign(size_t(d) + 1, 4);
-  platform::LineReader reader(text, true);
-  std::string line;
-  reader.Next(line);  // the compile label
+  pp::VariableMapLines map = pp::ReadVariableMapLines(text);
+  static const std::string kNone;
   for (int i = 0; i <= d; ++i) {
-    if (!reader.Next(line)) line.clear();
+    const std::string& line = size_t(i) < map.variableLines.size() ? map.variableLines[size_t(i)] : kNone;
     entries[size_t(i)] = ParseVNMLine(line);
     kinds[size_t(i)] = KindNumber(entries[size_t(i)].role1, entries[size_t(i)].role2);
   }

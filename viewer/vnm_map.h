@@ -24,8 +24,9 @@ VNMEntry ParseVNMLine(std::string_view line);
 // 0 "IO", 1 "IC", 2 "CO" (any 'C' first), 3 other 'I' first, 4 the rest.
 uint8_t KindNumber(char role1, char role2);
 
-// Entries and kinds of variables 0..d from the map's text; the first line
-// (the compile label) is skipped, and missing lines read as empty.
+// Entries and kinds of variables 0..d from the map's variable lines (those
+// between the compile label and the terminator); variables without a line
+// read as empty.
 void ReadVNMEntries(std::string_view text, int d, std::vector<VNMEntry>& entries,
                     std::vector<uint8_t>& kinds);
 
