@@ -62,11 +62,11 @@ void TLogFrm::Follow() {
 }
 
 void TLogFrm::File1Click() {
-  platform::FileDialogSpec spec;
-  spec.filter = "Log text file|*.TXT";
-  spec.defaultExt = "TXT";
-  spec.askOverwrite = true;
-  auto path = platform::Prompts().SaveFileName(spec);
+  platform::FileDialogSpec dialog;
+  dialog.filter = "Log text file|*.TXT";
+  dialog.defaultExt = "TXT";
+  dialog.askOverwrite = true;
+  auto path = platform::Prompts().SaveFileName(dialog);
   if (!path) return;
   if (!log_.Save(*path)) platform::Prompts().ShowMessage("I/O error writing " + *path);
 }
