@@ -58,13 +58,15 @@ class ColumnSlot {
   SeriesStore* owner_ = nullptr;
 };
 
-// The worksheet's hooks around a reload; they do nothing until the
-// worksheet draws columns.
+// The worksheet's hooks around a reload or an import; they do nothing
+// until the worksheet draws columns.
 class ColumnDisplay {
  public:
   virtual ~ColumnDisplay() = default;
   virtual void ClearColumnDisplay(int /*column*/) {}
   virtual void ShowColumn(int /*column*/) {}
+  virtual void RefreshColumnHeaders() {}
+  virtual void ShowRowUseLimits() {}
 };
 
 // A node of the tree picker's tree.
