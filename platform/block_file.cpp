@@ -41,6 +41,18 @@ bool BlockFile::Open(const std::string& path, Mode mode) {
   return true;
 }
 
+bool BlockFile::Reopen() {
+  if (fd_ < 0) return false;
+  std::string path = path_;
+  struct stat held, named;
+  if (::fstat(fd_, &held) == 0 && ::stat(path.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
+      held.st_ino == named.st_ino)
+    return true;
+  Mode mode = mode_;
+  Close();
+  return Open(path, mode);
+}
+
 void BlockFile::Close() {
   if (fd_ >= 0) ::close(fd_);  // also drops any lock
   fd_ = -1;

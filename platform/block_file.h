@@ -22,6 +22,12 @@ class BlockFile {
   // system's reason in LastError(), when it cannot be opened.
   bool Open(const std::string& path, Mode mode);
   void Close();
+  // Opens the held path again in the same mode. When the path now names
+  // another file (the old one deleted or renamed over and a new one written
+  // there), that file is used from now on; the same file keeps its
+  // descriptor (and any lock). False, with the file closed and the reason
+  // in LastError(), when nothing can be opened there.
+  bool Reopen();
   bool IsOpen() const { return fd_ >= 0; }
   bool IsReadOnly() const { return mode_ == Mode::ReadOnly; }
   const std::string& Path() const { return path_; }

@@ -17,6 +17,9 @@ class TTRFile {
     return file_.Open(path, platform::BlockFile::Mode::ReadOnly);
   }
   void Close() { file_.Close(); }
+  // Opens the path again; a file written anew under it is read from now on.
+  bool Reopen() { return file_.Reopen(); }
+  const std::string& LastError() const { return file_.LastError(); }
   bool IsOpen() const { return file_.IsOpen(); }
   const std::string& Path() const { return file_.Path(); }
 

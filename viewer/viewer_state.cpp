@@ -147,6 +147,15 @@ bool ViewerState::ReAttach() {
   timeTable_.clear();
   int16_t mark = header_.Mark();
   int d = layout_.d;
+  // A trajectory deleted and written anew under the attached name (the
+  // solver's next run) is another file: read that one, not the old one
+  // still held open.
+  std::string path = file_.Path();
+  if (!file_.Reopen()) {
+    Show("No file " + path);
+    ReleaseAttachment();
+    return false;
+  }
   if (!ReadCheckedHeader()) {
     ReleaseAttachment();
     return false;

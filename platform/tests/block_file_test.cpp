@@ -6,6 +6,9 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cstdio>
+#include <functional>
+
 #include "platform/block_file.h"
 #include "platform/hourglass.h"
 #include "testing/temp_dir.h"
@@ -43,6 +46,44 @@ TEST(BlockFile, ReadsAndWritesRecordsInPlace) {
   EXPECT_FALSE(missing.Open(d.File("NONE"), BlockFile::Mode::ReadOnly));
   EXPECT_EQ(missing.LastError(), "No such file or directory");
   EXPECT_FALSE(missing.Open(d.path(), BlockFile::Mode::ReadOnly));  // a directory
+}
+
+TEST(BlockFile, ReopenFollowsAFileWrittenAnewUnderThePath) {
+  TempDir d;
+  d.Write("F.DAT", std::string(128, 'a'));
+  BlockFile f(128);
+  ASSERT_TRUE(f.Open(d.File("F.DAT"), BlockFile::Mode::ReadOnly));
+  uint8_t rec[128];
+  struct Case {
+    const char* what;
+    std::function<void()> change;
+    char expect;
+  } cases[] = {
+      {"grown in place", [&] { d.Write("F.DAT", std::string(256, 'b')); }, 'b'},
+      {"deleted and written anew",
+       [&] {
+         ASSERT_EQ(::unlink(d.File("F.DAT").c_str()), 0);
+         d.Write("F.DAT", std::string(128, 'c'));
+       },
+       'c'},
+      {"renamed over",
+       [&] {
+         d.Write("G.DAT", std::string(128, 'e'));
+         ASSERT_EQ(::rename(d.File("G.DAT").c_str(), d.File("F.DAT").c_str()), 0);
+       },
+       'e'},
+  };
+  for (const Case& c : cases) {
+    c.change();
+    ASSERT_TRUE(f.Reopen()) << c.what;
+    ASSERT_TRUE(f.ReadBlocks(0, 1, rec)) << c.what;
+    EXPECT_EQ(rec[0], c.expect) << c.what;
+    EXPECT_EQ(f.Path(), d.File("F.DAT"));
+  }
+  ASSERT_EQ(::unlink(d.File("F.DAT").c_str()), 0);
+  EXPECT_FALSE(f.Reopen());
+  EXPECT_FALSE(f.IsOpen());
+  EXPECT_EQ(f.LastError(), "No such file or directory");
 }
 
 TEST(BlockFile, LockKeepsOtherHoldersOut) {

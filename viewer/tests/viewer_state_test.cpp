@@ -278,6 +278,29 @@ TEST(ReAttachTest, AGrownFileShowsItsNewStepsAndKeepsTheList) {
   EXPECT_TRUE(f.prompts.messages.empty());
 }
 
+TEST(ReAttachTest, AFileWrittenAnewUnderTheNameIsReadAndAGoneOneDetaches) {
+  Fixture f;
+  TTRSpec desc;
+  desc.jtmax = 2;
+  f.Files(desc);
+  ASSERT_EQ(f.Attach(), AttachStatus::Attached);
+  // The solver's next run: the old file deleted, a longer one written.
+  ASSERT_EQ(::unlink(f.dir.File("CASE1.TTR").c_str()), 0);
+  desc.jtmax = 5;
+  desc.time = [](int32_t jt) { return 10.0 + jt; };
+  f.dir.Write("CASE1.TTR", MakeTTRBytes(desc));
+  ASSERT_TRUE(f.viewer.ReAttach());
+  EXPECT_EQ(f.viewer.JTmax(), 5);
+  EXPECT_DOUBLE_EQ(f.viewer.TimeTable()[3], 13.0);
+  EXPECT_DOUBLE_EQ(f.viewer.CurrentT(), 10.0);
+  EXPECT_TRUE(f.prompts.messages.empty());
+
+  ASSERT_EQ(::unlink(f.dir.File("CASE1.TTR").c_str()), 0);
+  EXPECT_FALSE(f.viewer.ReAttach());
+  EXPECT_FALSE(f.viewer.IsAttached());
+  EXPECT_EQ(f.prompts.messages, (std::vector<std::string>{"No file " + f.dir.File("CASE1.TTR")}));
+}
+
 TEST(ReAttachTest, AChangedOrDamagedFileIsDetached) {
   struct Case {
     const char* what;
