@@ -2,10 +2,10 @@
 #include "guide/compile_batch.h"
 
 #include <stdlib.h>
-#include <unistd.h>
 
 #include "guide/program_starts.h"
 #include "platform/byte_io.h"
+#include "platform/file_query.h"
 #include "platform/file_resolver.h"
 #include "platform/user_prompts.h"
 
@@ -78,7 +78,7 @@ std::string FindTerminal() {
     std::string dir = dirs.substr(start, end - start);
     if (!dir.empty()) {
       std::string candidate = pf::JoinPath(dir, "x-terminal-emulator");
-      if (::access(candidate.c_str(), X_OK) == 0) return candidate;
+      if (pf::IsExecutableFile(candidate)) return candidate;
     }
     start = end + 1;
   }

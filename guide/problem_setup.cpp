@@ -1,10 +1,6 @@
 // Choosing a problem: its name, its directory, sample sources, user unit and program file.
 #include "guide/problem_setup.h"
 
-#include <dirent.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <vector>
 
@@ -12,6 +8,7 @@
 #include "guide/file_probe.h"
 #include "guide/user_unit.h"
 #include "platform/byte_io.h"
+#include "platform/file_query.h"
 #include "platform/file_resolver.h"
 #include "platform/line_reader.h"
 #include "platform/text.h"
@@ -29,17 +26,8 @@ static bool Exists(const std::string& name) {
 // Regular files of the current directory whose names end in ".DSU" in any case.
 static std::vector<std::string> ParkedUnits() {
   std::vector<std::string> names;
-  DIR* d = ::opendir(".");
-  if (!d) return names;
-  while (struct dirent* e = ::readdir(d)) {
-    std::string n = e->d_name;
-    struct stat st;
-    if (n.size() > 4 && pf::EqualsCaseBlind(n.substr(n.size() - 4), kParkedUnitExt) &&
-        ::stat(n.c_str(), &st) == 0 && S_ISREG(st.st_mode))
-      names.push_back(n);
-  }
-  ::closedir(d);
-  std::sort(names.begin(), names.end());
+  for (const std::string& n : pf::RegularFilesIn("."))
+    if (n.size() > 4 && pf::EqualsCaseBlind(n.substr(n.size() - 4), kParkedUnitExt)) names.push_back(n);
   return names;
 }
 
@@ -116,7 +104,7 @@ ProblemChoice ChooseProblem(ShellState& state, const std::string& chosenPath) {
                                          (chosenPath[0] == '/' || chosenPath[0] == '\\')
                                      ? "/"
                                      : dir;
-  if (!dirToEnter.empty() && ::chdir(dirToEnter.c_str()) != 0) {
+  if (!dirToEnter.empty() && !pf::ChangeDirectory(dirToEnter)) {
     pf::Prompts().ShowMessage("Cannot open the directory " + dirToEnter);
     return choice;
   }

@@ -1,10 +1,9 @@
 // Starting the package's programs and the solver, detached, in the current directory.
 #include "guide/program_starts.h"
 
-#include <unistd.h>
-
 #include "guide/compile_batch.h"
 
+#include "platform/file_query.h"
 #include "platform/file_resolver.h"
 #include "platform/process_start.h"
 #include "platform/user_prompts.h"
@@ -118,7 +117,7 @@ void StartBrackenfold(const ShellState& s) { Launch(BrackenfoldStart(s)); }
 void StartSolver(const ShellState& s, const std::string& terminal) {
   if (!NeedProblem(s)) return;
   // The start runs a shell, which is always there: look for the solver first.
-  if (::access(s.problemName.c_str(), X_OK) != 0) {
+  if (!pf::IsExecutableFile(s.problemName)) {
     pf::Prompts().ShowMessage("The solver " + s.problemName +
                               " is not in the problem directory: compile first.");
     return;

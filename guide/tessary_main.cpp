@@ -1,22 +1,19 @@
 // Tessary: run by the compile batch, it says whether the solver was produced.
 #include <stdio.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <string>
 
 #include "guide/compile_verdict.h"
+#include "platform/file_query.h"
 
 int main(int argc, char** argv) {
   std::string name = argc > 1 ? argv[1] : "";
   std::string status = argc > 2 ? argv[2] : "";
-  struct stat st;
-  bool exists = !name.empty() && ::stat(name.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
-                ::access(name.c_str(), X_OK) == 0;
+  bool exists = !name.empty() && krv::platform::IsExecutableFile(name);
   krv::guide::CompileVerdict v = krv::guide::JudgeCompile(name, status, exists);
   ::printf("%s\n", v.text.c_str());
   // In a terminal window the compiler's messages stay readable until Enter.
-  if (::isatty(0) && ::isatty(1)) {
+  if (krv::platform::TalkingToTerminal()) {
     ::printf("Press Enter to close.\n");
     ::fflush(stdout);
     int c;

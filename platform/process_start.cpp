@@ -2,6 +2,7 @@
 #include "platform/process_start.h"
 
 #include <fcntl.h>
+#include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -57,5 +58,10 @@ ProcessStarter* g_starter = &g_fork;
 
 ProcessStarter& Starter() { return *g_starter; }
 void SetStarter(ProcessStarter* starter) { g_starter = starter ? starter : &g_fork; }
+
+int RunShellCommand(const std::string& command) {
+  int status = ::system(command.c_str());
+  return status != -1 && WIFEXITED(status) ? WEXITSTATUS(status) : 128;
+}
 
 }  // namespace krv::platform

@@ -1,4 +1,5 @@
-// Detached program starts: no shell, one argument per word, never waited for.
+// Program starts: detached ones (no shell, one argument per word, never
+// waited for), and a shell command waited for, for the build's tools.
 #pragma once
 
 #include <string>
@@ -18,6 +19,10 @@ class ProcessStarter {
 // The starter in force; never null (the default is a fork/exec starter).
 ProcessStarter& Starter();
 void SetStarter(ProcessStarter* starter);
+
+// Runs `command` through /bin/sh and waits: its exit status, 128 when it
+// did not exit (a signal ended it) or could not be started.
+int RunShellCommand(const std::string& command);
 
 // Records every start instead of running anything; for tests.
 class RecordingStarter : public ProcessStarter {

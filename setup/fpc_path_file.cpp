@@ -1,10 +1,8 @@
 // Helmsman.TXT as the installer writes it: the Free Pascal base directory and options.txt.
 #include "setup/fpc_path_file.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include "platform/byte_io.h"
+#include "platform/file_query.h"
 #include "platform/file_resolver.h"
 #include "platform/line_reader.h"
 #include "platform/user_prompts.h"
@@ -16,9 +14,7 @@ namespace pf = krv::platform;
 std::string FpcCompilerPath(const std::string& baseDir) { return baseDir + "/bin/fpc"; }
 
 bool FpcFound(const std::string& baseDir) {
-  const std::string fpc = FpcCompilerPath(baseDir);
-  struct stat st;
-  return ::stat(fpc.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(fpc.c_str(), X_OK) == 0;
+  return pf::IsExecutableFile(FpcCompilerPath(baseDir));
 }
 
 std::string FpcPathFileText(const std::string& chosenDir, const std::string& optionsText) {

@@ -7,8 +7,6 @@
 //   make_package package BIN SRC UNITS FPC_DIR OUT
 //   make_package layout PACKAGE FPC_DIR OUT
 #include <stdio.h>
-#include <stdlib.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -21,6 +19,8 @@
 #include "guide/problem_setup.h"
 #include "platform/byte_io.h"
 #include "platform/file_move.h"
+#include "platform/file_query.h"
+#include "platform/process_start.h"
 #include "platform/user_prompts.h"
 #include "preprocessor/PPU1.h"
 #include "preprocessor/log_writer.h"
@@ -87,11 +87,6 @@ std::string ReadText(const fs::path& file) {
   return text;
 }
 
-int Shell(const std::string& command) {
-  int status = system(command.c_str());
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
-}
-
 // The first found of `name` in `dirs`.
 fs::path FindIn(const std::vector<fs::path>& dirs, const std::string& name) {
   for (const fs::path& d : dirs)
@@ -118,7 +113,7 @@ void PrepareExample(const fs::path& src, const fs::path& main) {
   const fs::path work = main / st::ExampleDirs()[1].dir;
   fs::create_directories(work);
   CopyKeep(src / "examples" / (name + ".QTL"), work / (name + ".QTL"));
-  if (chdir(work.c_str()) != 0) Fail("cannot enter " + work.string());
+  if (!pf::ChangeDirectory(work.string())) Fail("cannot enter " + work.string());
 
   krv::pp::LogWriter fplog;
   krv::pp::Preprocessor pp(fplog);
@@ -154,10 +149,10 @@ void PrepareExample(const fs::path& src, const fs::path& main) {
                            krv::guide::CompileBatchText(
                                shell, krv::guide::ProgramFileOnDisk(name))))
     Fail("cannot write the compile batch");
-  if (Shell(std::string("/bin/sh ") + krv::guide::kBatchName + " >compile.log 2>&1") != 0 ||
+  if (pf::RunShellCommand(std::string("/bin/sh ") + krv::guide::kBatchName + " >compile.log 2>&1") != 0 ||
       !fs::exists(name))
     Fail("Free Pascal did not compile " + name + ":\n" + ReadText(work / "compile.log"));
-  if (Shell("./" + name + " >solve.log 2>&1") != 0 || !fs::exists(name + ".TTR"))
+  if (pf::RunShellCommand("./" + name + " >solve.log 2>&1") != 0 || !fs::exists(name + ".TTR"))
     Fail("the solver of " + name + " failed:\n" + ReadText(work / "solve.log"));
 }
 

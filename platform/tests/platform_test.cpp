@@ -176,3 +176,9 @@ TEST(ProcessStart, DetachedStartRunsInItsDirectoryAndReportsMissingPrograms) {
   ASSERT_EQ(rec.starts.size(), 1u);
   EXPECT_EQ(rec.starts[0].args, std::vector<std::string>{"M"});
 }
+
+TEST(ProcessStart, ShellCommandGivesItsExitStatusAndOneStatusForASignal) {
+  EXPECT_EQ(RunShellCommand("true"), 0);
+  EXPECT_EQ(RunShellCommand("exit 3"), 3);
+  EXPECT_EQ(RunShellCommand("kill -KILL $$"), 128);  // ended by a signal, not an exit
+}
