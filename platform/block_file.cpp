@@ -65,6 +65,21 @@ int64_t BlockFile::BlockCount() const {
   return int64_t(st.st_size) / int64_t(blockSize_);
 }
 
+bool BlockFile::GetStamp(Stamp& out) const {
+  struct stat st;
+  if (fd_ < 0) {
+    error_ = "not open";
+    return false;
+  }
+  if (::fstat(fd_, &st) != 0) return Fail();
+  out.dev = uint64_t(st.st_dev);
+  out.ino = uint64_t(st.st_ino);
+  out.size = int64_t(st.st_size);
+  out.mtimeNs = int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+  out.ctimeNs = int64_t(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
+  return true;
+}
+
 bool BlockFile::ReadBlocks(int64_t first, int64_t count, uint8_t* out) const {
   if (fd_ < 0 || first < 0 || count < 0) return false;
   // Block numbers come from file contents; keep the byte offset in range.

@@ -35,6 +35,19 @@ class BlockFile {
 
   // Whole blocks the file holds now (another program may change it).
   int64_t BlockCount() const;
+
+  // What tells one state of the file from a later one without reading
+  // it: its identity, size and last modification. Any write through any
+  // descriptor changes it (to the file system's clock resolution).
+  struct Stamp {
+    uint64_t dev = 0, ino = 0;
+    int64_t size = -1;
+    int64_t mtimeNs = 0, ctimeNs = 0;
+    bool operator==(const Stamp&) const = default;
+  };
+  // False, with LastError(), when the file cannot be examined.
+  bool GetStamp(Stamp& out) const;
+
   // Reads `count` blocks from block `first`; false on a short read or error.
   bool ReadBlocks(int64_t first, int64_t count, uint8_t* out) const;
   // Writes `count` blocks at block `first`; false on error.

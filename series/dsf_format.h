@@ -56,6 +56,7 @@ RecordBytes EncodeData(const DataRecord& d);
 void DecodeData(const RecordBytes& r, DataRecord& d);
 void EncodeCells(int32_t link, const float* cells, RecordBytes& out);
 void DecodeCells(const RecordBytes& r, int32_t& link, float* cells);
+int32_t DataLink(const RecordBytes& r);  // the link of a data record alone
 
 // The name field by the name rule: the path from its last '/' or '\'
 // (that separator included), else its start, cut to 25 characters.

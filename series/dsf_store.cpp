@@ -12,7 +12,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <unordered_set>
 
 #include "platform/byte_io.h"
 #include "platform/file_resolver.h"
@@ -23,7 +22,8 @@ namespace krv::series {
 
 namespace {
 constexpr const char* kDamaged = "DSF file has been damaged";
-constexpr int32_t kReadAhead = 512;  // records per read of a chain
+constexpr int32_t kReadAhead = 512;     // records per read of a chain
+constexpr int32_t kHeadReadAhead = 8;  // records read with a series head
 }  // namespace
 
 // ---- Faults ----
@@ -43,8 +43,69 @@ void SeriesStore::CheckLink(int32_t n) const {
 }
 
 // ---- Records ----
+//
+// DSDir blocks are kept from one operation to the next (a walk of the
+// tree then costs no reads), but only while the file is as it was: each
+// outermost operation looks at the file's stamp and record 0 first, and
+// any difference (another store's change bumps the change count; any
+// other write moves the stamp) empties the cache. Writes go through it.
 
-void SeriesStore::BeginRead() { fileRecords_ = file_.BlockCount(); }
+namespace {
+constexpr size_t kDirCacheMax = 1 << 16;  // blocks kept, about 12 MB at most
+}
+
+void SeriesStore::StartOperation(RecordBytes* record0) {
+  platform::BlockFile::Stamp stamp;
+  RecordBytes r;
+  if (!file_.GetStamp(stamp)) {
+    fileRecords_ = 0;
+    DropDirCache();
+    return;
+  }
+  fileRecords_ = stamp.size / int64_t(kRecordSize);
+  if (fileRecords_ < 1 || !file_.ReadBlocks(0, 1, r.data())) {
+    DropDirCache();
+    if (record0 && fileRecords_ >= 2)
+      throw Fault{"I/O error reading " + file_.Path() + ": " + file_.LastError(), true};
+    return;
+  }
+  DSFHeaderRecord h;
+  DecodeHeader(r, h);
+  CacheKey key{stamp, h.changeCount, h.nextFree};
+  if (!cacheValid_ || !(key == key_)) {
+    dirBlocks_.clear();
+    dirSlot_.clear();
+  }
+  key_ = key;
+  cacheValid_ = true;
+  if (record0) *record0 = r;
+}
+
+void SeriesStore::DropDirCache() {
+  dirBlocks_.clear();
+  dirSlot_.clear();
+  cacheValid_ = false;
+}
+
+void SeriesStore::KeepDirBlock(int32_t n, const DSDirBlock& b) {
+  if (!cacheValid_ || opDepth_ == 0 || n < 1) return;
+  if (size_t(n) >= dirSlot_.size()) dirSlot_.resize(size_t(n) + 1, 0);
+  int32_t& slot = dirSlot_[size_t(n)];
+  if (slot) {
+    dirBlocks_[size_t(slot - 1)] = b;
+  } else if (dirBlocks_.size() < kDirCacheMax) {
+    dirBlocks_.push_back(b);
+    slot = int32_t(dirBlocks_.size());
+  }
+}
+
+// At the end of a change that went through: the cache holds what was
+// written, so it stays valid for the file as this change left it.
+void SeriesStore::KeepDirCache() {
+  if (!cacheValid_ || !file_.GetStamp(key_.stamp)) DropDirCache();
+}
+
+void SeriesStore::BeginRead() { StartOperation(nullptr); }
 
 RecordBytes SeriesStore::ReadRecord(int32_t n) {
   RecordBytes r;
@@ -56,45 +117,84 @@ RecordBytes SeriesStore::ReadRecord(int32_t n) {
 void SeriesStore::WriteRecords(int32_t first, const RecordBytes* records, int32_t count) {
   if (file_.IsReadOnly())
     throw Fault{"I/O error writing " + file_.Path() + ": attached read-only", true};
-  if (!file_.WriteBlocks(first, count, records->data()))
+  if (!file_.WriteBlocks(first, count, records->data())) {
+    DropDirCache();  // what part of it reached the file is not known
     throw Fault{"I/O error writing " + file_.Path() + ": " + file_.LastError(), true};
+  }
   fileRecords_ = std::max<int64_t>(fileRecords_, int64_t(first) + count);
+  if (first == 0) {
+    DSFHeaderRecord h;
+    DecodeHeader(records[0], h);
+    key_.changeCount = h.changeCount;
+    key_.nextFree = h.nextFree;
+  }
+  // Kept blocks these records overwrite are no longer what the file holds.
+  int64_t end = std::min<int64_t>(int64_t(first) + count, int64_t(dirSlot_.size()));
+  for (int64_t n = first; n < end; ++n) dirSlot_[size_t(n)] = 0;
 }
 
 void SeriesStore::BeginChange() {
-  fileRecords_ = file_.BlockCount();
+  RecordBytes r;
+  StartOperation(&r);
   DSFHeaderRecord h;
-  if (fileRecords_ < 2 || !DecodeHeader(ReadRecord(0), h) || h.magic != kDSFMagic) Damaged();
+  if (fileRecords_ < 2 || !DecodeHeader(r, h) || h.magic != kDSFMagic) Damaged();
   // Another program may have appended since this one last looked.
   h.nextFree = int32_t(std::max<int64_t>(h.nextFree, fileRecords_));
   DSFHeader = h;
 }
 
-SeriesStore::ChangeScope::ChangeScope(SeriesStore& s) : s_(s) {
+SeriesStore::ChangeScope::ChangeScope(SeriesStore& s)
+    : s_(s), exceptions_(std::uncaught_exceptions()) {
+  ++s_.opDepth_;
   if (s_.changeDepth_++ > 0) return;
   if (!s_.file_.Lock()) {
     --s_.changeDepth_;
+    --s_.opDepth_;
     throw Fault{"I/O error locking " + s_.file_.Path() + ": " + s_.file_.LastError(), true};
   }
   try {
     s_.BeginChange();
   } catch (...) {
+    s_.DropDirCache();
     s_.file_.Unlock();
     --s_.changeDepth_;
+    --s_.opDepth_;
     throw;
   }
 }
 
 SeriesStore::ChangeScope::~ChangeScope() {
-  if (--s_.changeDepth_ == 0) s_.file_.Unlock();
+  if (--s_.changeDepth_ == 0) {
+    // A change broken off by a fault may have left blocks half written.
+    if (std::uncaught_exceptions() > exceptions_)
+      s_.DropDirCache();
+    else
+      s_.KeepDirCache();
+    s_.file_.Unlock();
+  }
+  --s_.opDepth_;
 }
 
-DSDirBlock SeriesStore::ReadDirBlock(int32_t n) {
+SeriesStore::ReadScope::ReadScope(SeriesStore& s) : s_(s) {
+  if (s_.opDepth_++ == 0) s_.BeginRead();
+}
+
+const DSDirBlock& SeriesStore::ReadDirBlock(int32_t n, DSDirBlock& scratch) {
   if (n != 1) CheckLink(n);
-  DSDirBlock b;
-  if (!DecodeDirBlock(ReadRecord(n), b)) Damaged();
-  if (b.link != 0) CheckLink(b.link);
-  return b;
+  bool usable = cacheValid_ && opDepth_ > 0;
+  const DSDirBlock* kept = usable ? KeptDirBlock(n) : nullptr;
+  if (!kept) {
+    if (!DecodeDirBlock(ReadRecord(n), scratch)) Damaged();
+    KeepDirBlock(n, scratch);
+    kept = usable && KeptDirBlock(n) ? KeptDirBlock(n) : &scratch;
+  }
+  if (kept->link != 0) CheckLink(kept->link);
+  return *kept;
+}
+
+void SeriesStore::WriteDirBlock(int32_t n, const DSDirBlock& b) {
+  WriteRecord(n, EncodeDirBlock(b));
+  KeepDirBlock(n, b);
 }
 
 void SeriesStore::ReadDirChain(int32_t first, std::vector<int32_t>& records,
@@ -104,23 +204,28 @@ void SeriesStore::ReadDirChain(int32_t first, std::vector<int32_t>& records,
   for (int32_t rec = first; rec != 0;) {
     // A chain longer than the file has records meets some record twice.
     if (int64_t(records.size()) >= fileRecords_) Damaged();
-    blocks.push_back(ReadDirBlock(rec));
+    DSDirBlock scratch;
+    blocks.push_back(ReadDirBlock(rec, scratch));
     records.push_back(rec);
     rec = blocks.back().link;
   }
 }
 
 std::vector<int32_t> SeriesStore::ReadChainRecords(int32_t firstData, int32_t expected,
-                                                   std::vector<float>* cells) {
+                                                   std::vector<float>* cells,
+                                                   std::vector<RecordBytes> buf,
+                                                   int32_t bufFirst) {
   std::vector<int32_t> chain;
-  std::vector<RecordBytes> buf;
-  int32_t bufFirst = 0;
-  if (cells) cells->clear();
+  chain.reserve(size_t(std::clamp<int64_t>(expected, 1, fileRecords_)));
+  if (cells) {
+    cells->clear();
+    cells->reserve(chain.capacity() * kBlockCells);
+  }
   for (int32_t rec = firstData;;) {
     CheckLink(rec);
     // A chain longer than the file has records meets some record twice.
     if (int64_t(chain.size()) >= fileRecords_) Damaged();
-    if (rec < bufFirst || rec >= bufFirst + int32_t(buf.size())) {
+    if (rec < bufFirst || int64_t(rec) >= int64_t(bufFirst) + int64_t(buf.size())) {
       // Chains are mostly runs of consecutive records: read ahead.
       int64_t want = std::clamp<int64_t>(int64_t(expected) - int64_t(chain.size()), 1, kReadAhead);
       want = std::min<int64_t>(want, fileRecords_ - rec);
@@ -135,8 +240,7 @@ std::vector<int32_t> SeriesStore::ReadChainRecords(int32_t firstData, int32_t ex
       cells->resize(cells->size() + kBlockCells);
       DecodeCells(r, link, cells->data() + cells->size() - kBlockCells);
     } else {
-      float scratch[kBlockCells];
-      DecodeCells(r, link, scratch);
+      link = DataLink(r);
     }
     chain.push_back(rec);
     if (link == 0) break;
@@ -145,20 +249,37 @@ std::vector<int32_t> SeriesStore::ReadChainRecords(int32_t firstData, int32_t ex
   return chain;
 }
 
-SeriesStore::SeriesImage SeriesStore::ReadSeries(int32_t headRecord) {
+SeriesStore::SeriesImage SeriesStore::ReadSeries(int32_t headRecord, bool withCells) {
   CheckLink(headRecord);
   SeriesImage im;
-  if (!DecodeHead(ReadRecord(headRecord), im.head)) Damaged();
+  // The data records mostly follow their head: a short series, or one
+  // laid out as when this store last met it, comes in the same read.
+  // Every record is checked as it stands, so a wrong guess costs only a
+  // further read.
+  int64_t ahead = kHeadReadAhead;
+  if (headRecord == lastSpan_.head) ahead = std::clamp<int64_t>(lastSpan_.records, 1, kReadAhead);
+  std::vector<RecordBytes> buf(size_t(std::min<int64_t>(ahead, fileRecords_ - headRecord)));
+  if (!file_.ReadBlocks(headRecord, int64_t(buf.size()), buf[0].data()))
+    throw Fault{"I/O error reading " + file_.Path() + ": " + file_.LastError(), true};
+  if (!DecodeHead(buf[0], im.head)) Damaged();
   const SeriesHeader& h = im.head.header;
   if (h.firstOffset > kBlockCells - 1 && !h.Empty()) Damaged();
   int32_t expected = h.Empty() ? 1 : (int32_t(h.highest) - h.base) / kBlockCells + 1;
-  im.chain = ReadChainRecords(im.head.firstData, expected, &im.cells);
+  im.chain = ReadChainRecords(im.head.firstData, expected, withCells ? &im.cells : nullptr,
+                              std::move(buf), headRecord);
   if (!h.Empty()) {
     int lowest = h.base + h.firstOffset;
     int span = int(h.highest) - h.base;
     if (lowest > h.highest || span >= int(im.chain.size()) * kBlockCells) Damaged();
   }
+  NoteSpan(headRecord, im.chain);
   return im;
+}
+
+void SeriesStore::NoteSpan(int32_t headRecord, const std::vector<int32_t>& chain) {
+  size_t k = 0;
+  while (k < chain.size() && int64_t(chain[k]) == int64_t(headRecord) + 1 + int64_t(k)) ++k;
+  lastSpan_ = {headRecord, int32_t(k + 1)};
 }
 
 // ---- Attaching ----
@@ -202,7 +323,7 @@ bool SeriesStore::AttachFile(const std::string& path, bool readOnly) {
       }
     }
   } catch (const Fault& f) {
-    file_.Close();  // nothing stays attached, and no stale path names it
+    CloseDSF();  // nothing stays attached, and no stale path names it
     AttachedDSFPath.clear();
     FailWith(f);
     return false;
@@ -247,6 +368,8 @@ void SeriesStore::CreateDSF(const std::string& path) {
 
 void SeriesStore::CloseDSF() {
   file_.Close();
+  DropDirCache();
+  lastSpan_ = Span();
   AttachedDSFPath.clear();
 }
 
@@ -309,14 +432,14 @@ bool SeriesStore::AddEntry(const DSDirEntry& parent, const std::string& name, ui
   if (freeBlock >= 0) {
     DSDirEntry& e = blocks[size_t(freeBlock)].entries[size_t(freeEntry)];
     e = DSDirEntry{next, name, kind};
-    WriteRecord(records[size_t(freeBlock)], EncodeDirBlock(blocks[size_t(freeBlock)]));
+    WriteDirBlock(records[size_t(freeBlock)], blocks[size_t(freeBlock)]);
   } else {
     blocks.back().link = next;
-    WriteRecord(records.back(), EncodeDirBlock(blocks.back()));
+    WriteDirBlock(records.back(), blocks.back());
     int32_t at = next++;
     DSDirBlock fresh;
     fresh.entries[0] = DSDirEntry{next, name, kind};
-    WriteRecord(at, EncodeDirBlock(fresh));
+    WriteDirBlock(at, fresh);
   }
   out = DSDirEntry{next, name, kind};
   return true;
@@ -362,7 +485,7 @@ void SeriesStore::MakeDSDir(const std::string& path, bool existingFails) {
     }
     DSDirEntry entry;
     if (AddEntry(parent, name, kDSDirKind, entry)) {
-      WriteRecord(entry.record, EncodeDirBlock(DSDirBlock()));
+      WriteDirBlock(entry.record, DSDirBlock());
       DSFHeader.nextFree += 1;
       WriteDSFHeader();
       return;
@@ -409,6 +532,7 @@ void SeriesStore::StoreImage(ColumnSlot& slot, int32_t headRecord, SeriesHeadRec
     WriteRecords(recNo[i], &bytes[i], int32_t(j - i));
     i = j;
   }
+  NoteSpan(headRecord, at);
   slot.modified = false;
   s.header.stamp = now;
   s.descriptor.headRecord = headRecord;
@@ -471,7 +595,8 @@ void SeriesStore::SaveSeries(ColumnSlot& slot, const std::string& path) {
         FailureFlag = true;
         return;
       }
-      SeriesImage old = ReadSeries(entry.record);  // checked before anything is written
+      // Checked before anything is written; its records are reused.
+      SeriesImage old = ReadSeries(entry.record, false);
       head = old.head;
       chain = std::move(old.chain);
     }
@@ -514,7 +639,7 @@ void SeriesStore::LoadSeriesRecords(ColumnSlot& slot, int32_t headRecord, const 
     return;
   }
   try {
-    BeginRead();
+    ReadScope read(*this);
     SeriesImage image = ReadSeries(headRecord);
     ApplyImage(slot, headRecord, path, image);
   } catch (const Fault& f) {
@@ -524,6 +649,7 @@ void SeriesStore::LoadSeriesRecords(ColumnSlot& slot, int32_t headRecord, const 
 
 void SeriesStore::OpenSeries(ColumnSlot& slot, const std::string& path) {
   FailureFlag = false;
+  ReadScope read(*this);  // one look at the file for the search and the read
   bool failure;
   DSDirEntry entry;
   FindDSFEntry(path, failure, entry);
@@ -537,7 +663,6 @@ void SeriesStore::OpenSeries(ColumnSlot& slot, const std::string& path) {
     return;
   }
   try {
-    BeginRead();
     SeriesImage image = ReadSeries(entry.record);  // the slot keeps its series on damage
     std::string p = path.substr(std::min(path.size(), path.find_first_not_of(' ')));
     OpenSeriesInSlot(slot, "", "");
@@ -609,10 +734,11 @@ void SeriesStore::SetXSeries(const std::string& xPath, const std::string& yPath)
 // ---- The tree picker's tree ----
 
 void SeriesStore::FillTreeNodes(TreeNode& node, int32_t record, int depth, bool includeSeries,
-                                std::unordered_set<int32_t>& seen) {
+                                RecordSet& seen) {
   for (int32_t rec = record; rec != 0;) {
-    if (!seen.insert(rec).second) Damaged();
-    DSDirBlock b = ReadDirBlock(rec);
+    if (!seen.Insert(rec)) Damaged();
+    DSDirBlock scratch;
+    const DSDirBlock& b = ReadDirBlock(rec, scratch);
     for (const DSDirEntry& e : b.entries) {
       if (!e.Used()) continue;
       if (depth > kMaxDepth) Damaged();
@@ -634,8 +760,8 @@ void SeriesStore::ShowDSFTree(bool includeSeries) {
   if (CheckDSFAttachedGuide()) return;
   platform::Hourglass hourglass;
   try {
-    BeginRead();
-    std::unordered_set<int32_t> seen;
+    ReadScope read(*this);
+    RecordSet seen;
     FillTreeNodes(Tree, 1, 1, includeSeries, seen);
   } catch (const Fault& f) {
     Tree.children.clear();

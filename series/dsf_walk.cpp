@@ -7,7 +7,6 @@
 // refused without a half-done change.
 #include <algorithm>
 #include <optional>
-#include <unordered_set>
 
 #include "platform/hourglass.h"
 #include "platform/text.h"
@@ -31,7 +30,7 @@ struct SeriesStore::WalkContext {
   ColumnSlot* slotTable = nullptr;
   int loadColumn = 0;
   bool* failure = nullptr;
-  std::unordered_set<int32_t> seen;  // DSDir blocks read by this walk
+  RecordSet seen;  // DSDir blocks read by this walk
 
   // A change found by the walk, made once the walk is through.
   struct Change {
@@ -100,6 +99,15 @@ bool SeriesStore::ParseDSFPath(const std::string& path, ParsedPath& out, bool& f
 }
 
 bool SeriesStore::MatchNameComponent(const PathComponent& component, const std::string& name) {
+  const std::string& t = component.text;
+  if (!component.star && t.find_first_of("?*") == std::string::npos) {
+    // A plain name, the walk's usual case: equal lengths and letters,
+    // without making an upper-case copy of every entry's name.
+    if (name.size() != t.size()) return false;
+    for (size_t i = 0; i < t.size(); ++i)
+      if (platform::UpperAscii(name[i]) != t[i]) return false;
+    return true;
+  }
   return pe::MatchMaskSegment(component, platform::UpperAscii(name));
 }
 
@@ -140,8 +148,9 @@ void SeriesStore::ExactWalk(WalkContext& c, int32_t record) {
   ++c.depth;
   const PathComponent& comp = c.parsed.components[size_t(c.depth - 1)];
   for (int32_t rec = record; rec != 0 && !c.stop;) {
-    if (!c.seen.insert(rec).second) Damaged();
-    DSDirBlock b = ReadDirBlock(rec);
+    if (!c.seen.Insert(rec)) Damaged();
+    DSDirBlock scratch;
+    const DSDirBlock& b = ReadDirBlock(rec, scratch);
     for (const DSDirEntry& e : b.entries) {
       if (!e.Used() || !MatchNameComponent(comp, e.name)) continue;
       c.stack[size_t(c.depth)] = e;
@@ -162,8 +171,9 @@ bool SeriesStore::FullWalk(WalkContext& c, int32_t record) {
   ++c.depth;
   bool any = false;
   for (int32_t rec = record; rec != 0 && !c.stop;) {
-    if (!c.seen.insert(rec).second) Damaged();
-    DSDirBlock b = ReadDirBlock(rec);
+    if (!c.seen.Insert(rec)) Damaged();
+    DSDirBlock scratch;
+    const DSDirBlock& b = ReadDirBlock(rec, scratch);
     for (const DSDirEntry& e : b.entries) {
       if (!e.Used()) continue;
       any = true;
@@ -213,10 +223,11 @@ void SeriesStore::WalkDSFPath(const std::string& path, int operation, bool& fail
                  operation == kOpDeleteDSDir;
   try {
     std::optional<ChangeScope> change;
+    std::optional<ReadScope> read;
     if (changes)
       change.emplace(*this);
     else
-      BeginRead();
+      read.emplace(*this);
     c.stack[0] = RootEntry();
     if (c.parsed.rootOnly) {
       c.depth = 0;
@@ -278,7 +289,7 @@ void SeriesStore::Visit(WalkContext& c, const DSDirEntry& e) {
         std::string p = EntryPath(c);
         for (ColumnSlot* s : open_) {
           if (!SameNameNoCase(s->series_->descriptor.path, p)) continue;
-          SeriesImage old = ReadSeries(e.record);
+          SeriesImage old = ReadSeries(e.record, false);
           c.changes.push_back({kOpReplace, e, {}, p, s, old.head, std::move(old.chain)});
           break;
         }
@@ -286,7 +297,7 @@ void SeriesStore::Visit(WalkContext& c, const DSDirEntry& e) {
       break;
     case kOpSetX:
       if (series) {
-        SeriesImage old = ReadSeries(e.record);
+        SeriesImage old = ReadSeries(e.record, false);
         c.changes.push_back({kOpSetX, e, {}, EntryPath(c), nullptr, old.head, {}});
       }
       break;
@@ -373,7 +384,7 @@ void SeriesStore::LoadVisited(WalkContext& c, const DSDirEntry& e) {
 }
 
 void SeriesStore::SeriesDetails(WalkContext& c, const DSDirEntry& e) {
-  SeriesImage image = ReadSeries(e.record);
+  SeriesImage image = ReadSeries(e.record, false);
   const SeriesHeader& h = image.head.header;
   using platform::IntToString;
   Log.AddLine("Series:");
@@ -443,7 +454,7 @@ void SeriesStore::RemoveEntry(const DSDirEntry& dsdir, const std::string& name, 
     for (DSDirEntry& e : blocks[b].entries) {
       if (e.Used() && e.name == name && e.kind == kind) {
         e.record = -1;
-        WriteRecord(records[b], EncodeDirBlock(blocks[b]));
+        WriteDirBlock(records[b], blocks[b]);
         return;
       }
     }
@@ -477,7 +488,7 @@ bool SeriesStore::IsDSDirEmpty(const DSDirEntry& dsdir) {
   FailureFlag = false;
   if (!IsAttached()) return false;
   try {
-    BeginRead();
+    ReadScope read(*this);
     return DSDirEmpty(dsdir);
   } catch (const Fault& f) {
     FailWith(f);

@@ -5,12 +5,13 @@
 #pragma once
 
 #include <array>
+#include <climits>
 #include <cstdint>
 #include <ctime>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
-#include <unordered_set>
 #include <vector>
 
 #include "platform/block_file.h"
@@ -146,7 +147,7 @@ class SeriesStore {
     if (slot.series_) {
       const SeriesHeader& h = slot.series_->header;
       int d = int(index) - h.base;
-      if (index <= h.highest && d >= int(h.firstOffset)) {  // an empty series fails here
+      if (index <= h.highest && d >= int(h.firstOffset)) [[likely]] {  // an empty series fails here
         FailureFlag = false;
         return slot.series_->cells[size_t(d)];
       }
@@ -219,17 +220,21 @@ class SeriesStore {
   const std::string& AttachedFile() const { return file_.Path(); }
 
  private:
+  class RecordSet;
   struct WalkContext;
   struct SeriesImage;
   struct Fault;
 
   // Series in memory.
-  float GetValOutside(ColumnSlot& slot);
+  // Kept out of line and cold, so that a caller's loop keeps its
+  // registers across GetVal's in-range path.
+  [[gnu::cold, gnu::noinline]] float GetValOutside(ColumnSlot& slot);
   void Unlink(ColumnSlot& slot);
   void Append(ColumnSlot& slot);
   int ColumnOf(const ColumnSlot* slot, const ColumnSlot* table) const;
 
   // Records of the attached file.
+  void StartOperation(RecordBytes* record0);
   void BeginRead();
   void BeginChange();
   RecordBytes ReadRecord(int32_t n);
@@ -237,12 +242,20 @@ class SeriesStore {
   void WriteRecord(int32_t n, const RecordBytes& r) { WriteRecords(n, &r, 1); }
   bool LinkInFile(int32_t n) const { return n >= 2 && n < fileRecords_; }
   void CheckLink(int32_t n) const;
-  DSDirBlock ReadDirBlock(int32_t n);
+  // The block kept from an earlier read, or read into `scratch`; valid
+  // until the next write.
+  const DSDirBlock& ReadDirBlock(int32_t n, DSDirBlock& scratch);
+  void WriteDirBlock(int32_t n, const DSDirBlock& b);
+  void DropDirCache();
+  void KeepDirCache();
   // The blocks of a DSDir in chain order, with their record numbers.
   void ReadDirChain(int32_t first, std::vector<int32_t>& records, std::vector<DSDirBlock>& blocks);
-  SeriesImage ReadSeries(int32_t headRecord);
+  // Without `withCells` only the head and the chain are read and checked.
+  SeriesImage ReadSeries(int32_t headRecord, bool withCells = true);
+  // `buf` may hold records from `bufFirst` on, read already.
   std::vector<int32_t> ReadChainRecords(int32_t firstData, int32_t expected,
-                                        std::vector<float>* cells);
+                                        std::vector<float>* cells,
+                                        std::vector<RecordBytes> buf = {}, int32_t bufFirst = 0);
   void ApplyImage(ColumnSlot& slot, int32_t headRecord, const std::string& path,
                   SeriesImage& image);
   void StoreImage(ColumnSlot& slot, int32_t headRecord, SeriesHeadRecord& head,
@@ -266,7 +279,7 @@ class SeriesStore {
   void LoadVisited(WalkContext& c, const DSDirEntry& e);
   std::string EntryPath(const WalkContext& c) const;
   void FillTreeNodes(TreeNode& node, int32_t record, int depth, bool includeSeries,
-                     std::unordered_set<int32_t>& seen);
+                     RecordSet& seen);
   bool AddEntry(const DSDirEntry& parent, const std::string& name, uint8_t kind, DSDirEntry& out);
 
   // Holds the file's lock and a fresh record 0 for a change; nests.
@@ -279,8 +292,50 @@ class SeriesStore {
 
    private:
     SeriesStore& s_;
+    int exceptions_;
+  };
+  // Looks at the file afresh for an operation that only reads; nests,
+  // also inside a change.
+  class ReadScope {
+   public:
+    explicit ReadScope(SeriesStore& s);
+    ~ReadScope() { --s_.opDepth_; }
+    ReadScope(const ReadScope&) = delete;
+    ReadScope& operator=(const ReadScope&) = delete;
+
+   private:
+    SeriesStore& s_;
   };
   int changeDepth_ = 0;
+  int opDepth_ = 0;
+
+  // The head and the run of records after it that held the series this
+  // store last read or wrote: the size of the first read next time.
+  struct Span {
+    int32_t head = -1;
+    int32_t records = 0;
+  } lastSpan_;
+  void NoteSpan(int32_t headRecord, const std::vector<int32_t>& chain);  // operations in progress, changes included
+
+  // DSDir blocks as last read or written, kept from one operation to the
+  // next while the file stays as it was when they were (key_): the same
+  // stamp and the same change count and next free in record 0. Every
+  // change bumps the count, so another store's change empties it.
+  struct CacheKey {
+    platform::BlockFile::Stamp stamp;
+    uint32_t changeCount = 0;
+    int32_t nextFree = 0;
+    bool operator==(const CacheKey&) const = default;
+  };
+  std::deque<DSDirBlock> dirBlocks_;  // grows only: what a walk holds stays put
+  std::vector<int32_t> dirSlot_;      // by record number: index in dirBlocks_ + 1; 0 = not kept
+  const DSDirBlock* KeptDirBlock(int32_t n) const {
+    return size_t(n) < dirSlot_.size() && dirSlot_[size_t(n)] ? &dirBlocks_[size_t(dirSlot_[size_t(n)] - 1)]
+                                                              : nullptr;
+  }
+  void KeepDirBlock(int32_t n, const DSDirBlock& b);
+  bool cacheValid_ = false;  // key_ is the file's state at the start of this operation
+  CacheKey key_;
 
   std::vector<ColumnSlot*> open_;  // OpenSeriesList, in order
   platform::BlockFile file_{kRecordSize};

@@ -86,6 +86,33 @@ TEST(BlockFile, ReopenFollowsAFileWrittenAnewUnderThePath) {
   EXPECT_EQ(f.LastError(), "No such file or directory");
 }
 
+// A write through another descriptor, even one that keeps the size,
+// gives another stamp; no write keeps it.
+TEST(BlockFile, StampTellsAnotherWriteApart) {
+  TempDir d;
+  d.Write("F.DAT", std::string(256, 'a'));
+  BlockFile f(128);
+  ASSERT_TRUE(f.Open(d.File("F.DAT"), BlockFile::Mode::ReadOnly));
+  BlockFile::Stamp a, b;
+  ASSERT_TRUE(f.GetStamp(a));
+  ASSERT_TRUE(f.GetStamp(b));
+  EXPECT_EQ(a, b);
+  EXPECT_EQ(a.size, 256);
+  ::usleep(20000);  // past the coarsest clock a file system keeps times with
+  int other = ::open(d.File("F.DAT").c_str(), O_RDWR);
+  ASSERT_GE(other, 0);
+  ASSERT_EQ(::pwrite(other, "b", 1, 5), 1);
+  ASSERT_TRUE(f.GetStamp(b));
+  EXPECT_NE(a, b);
+  EXPECT_EQ(b.size, 256);
+  ASSERT_EQ(::pwrite(other, "c", 1, 256), 1);
+  ::close(other);
+  ASSERT_TRUE(f.GetStamp(a));
+  EXPECT_EQ(a.size, 257);
+  BlockFile closed(128);
+  EXPECT_FALSE(closed.GetStamp(a));
+}
+
 TEST(BlockFile, LockKeepsOtherHoldersOut) {
   TempDir d;
   d.Write("F.DAT", std::string(128, 0));

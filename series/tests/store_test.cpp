@@ -78,6 +78,53 @@ TEST(TwoStores, ShareOneFileWithoutOverwriting) {
   EXPECT_EQ(f.prompts.messages.back(), ".A is not a series");
 }
 
+// The store keeps DSDir blocks and where a series lay from one operation
+// to the next; what another store, or any other writer, changes in
+// between is still what the next operation sees.
+TEST(TwoStores, KeptBlocksFollowEveryChange) {
+  Fixture f;
+  SeriesStore other;
+  f.store.CreateDSF(f.Path());
+  f.store.MakeDSDir(".D");
+  f.Fill(0, 0, 40);
+  f.store.SaveSeries(f.Col(0), ".D.S");
+  f.store.OpenSeries(f.Col(1), ".D.S");
+  ASSERT_FALSE(f.store.FailureFlag);
+
+  // In place: the same DSDir block gets the new series' entry.
+  other.AttachDSF(f.Path());
+  other.EraseSeries(".D.S");
+  other.NewSeries(other.ColumnSlots[0], false, "");
+  for (int i = 0; i < 5; ++i) other.PutVal(other.ColumnSlots[0], int16_t(i), 100 + i);
+  other.SaveSeries(other.ColumnSlots[0], ".D.S");
+  ASSERT_FALSE(other.FailureFlag);
+  f.store.OpenSeries(f.Col(1), ".D.S");
+  ASSERT_FALSE(f.store.FailureFlag);
+  EXPECT_EQ(f.store.GetVal(f.Col(1), 4), 104);
+  int16_t lo, hi;
+  f.store.SeriesIndexRange(f.Col(1), lo, hi);
+  EXPECT_EQ(hi, 4);
+
+  // A writer that keeps record 0 and the size: the entry renamed by hand.
+  bool failure;
+  DSDirEntry d;
+  f.store.FindDSFEntry(".D", failure, d);
+  ASSERT_FALSE(failure);
+  std::string b = f.Bytes();
+  size_t name = 0;
+  for (size_t k = 0; k < 4; ++k) {
+    size_t at = size_t(d.record) * 128 + 4 + 31 * k;
+    if (I32At(b, at) != -1 && b.substr(at + 4, 2) == std::string("\x01S", 2)) name = at + 4;
+  }
+  ASSERT_NE(name, 0u);
+  f.Poke(name + 1, {'T'});
+  f.store.FindDSFEntry(".D.T", failure, d);
+  EXPECT_FALSE(failure);
+  EXPECT_TRUE(d.Used());
+  f.store.OpenSeries(f.Col(2), ".D.S");
+  EXPECT_TRUE(f.store.FailureFlag);
+}
+
 // Each damage below is refused with the message, the flag set, the file
 // unchanged and the slot keeping the series it had.
 TEST(DamagedFile, RefusedBeforeAnythingChanges) {
