@@ -16,6 +16,7 @@
 #include "platform/byte_io.h"
 #include "platform/file_resolver.h"
 #include "platform/hourglass.h"
+#include "platform/text.h"
 #include "series/store_internal.h"
 
 namespace krv::series {
@@ -75,6 +76,8 @@ void SeriesStore::StartOperation(RecordBytes* record0) {
   if (!cacheValid_ || !(key == key_)) {
     dirBlocks_.clear();
     dirSlot_.clear();
+    dirIndex_.clear();
+    dirOwner_.clear();
   }
   key_ = key;
   cacheValid_ = true;
@@ -84,7 +87,50 @@ void SeriesStore::StartOperation(RecordBytes* record0) {
 void SeriesStore::DropDirCache() {
   dirBlocks_.clear();
   dirSlot_.clear();
+  dirIndex_.clear();
+  dirOwner_.clear();
   cacheValid_ = false;
+}
+
+const SeriesStore::DirIndex* SeriesStore::IndexOf(int32_t first) {
+  if (!cacheValid_ || opDepth_ == 0) return nullptr;
+  auto found = dirIndex_.find(first);
+  if (found != dirIndex_.end()) return &found->second;
+  // Whatever is not kept, or not a plain chain (a link out of the file, a
+  // block met twice or shared with another chain), is left to the walk
+  // that reads and checks block by block.
+  DirIndex idx;
+  RecordSet met;
+  for (int32_t rec = first; rec != 0;) {
+    const DSDirBlock* b = KeptDirBlock(rec);
+    if (!b || (rec != 1 && !LinkInFile(rec)) || (b->link != 0 && !LinkInFile(b->link)) ||
+        !met.Insert(rec) || (size_t(rec) < dirOwner_.size() && dirOwner_[size_t(rec)] != 0))
+      return nullptr;
+    int32_t pos = int32_t(idx.records.size());
+    idx.records.push_back(rec);
+    for (const DSDirEntry& e : b->entries)
+      if (e.Used()) idx.byName[platform::UpperAscii(e.name)].push_back({pos, e});
+    rec = b->link;
+  }
+  for (int32_t rec : idx.records) {
+    if (size_t(rec) >= dirOwner_.size()) dirOwner_.resize(size_t(rec) + 1, 0);
+    dirOwner_[size_t(rec)] = first;
+  }
+  return &dirIndex_.insert_or_assign(first, std::move(idx)).first->second;
+}
+
+void SeriesStore::ForgetIndexes(int64_t first, int64_t end) {
+  end = std::min<int64_t>(end, int64_t(dirOwner_.size()));
+  for (int64_t n = first; n < end; ++n) {
+    int32_t owner = dirOwner_[size_t(n)];
+    if (owner == 0) continue;
+    auto it = dirIndex_.find(owner);
+    if (it != dirIndex_.end()) {
+      for (int32_t rec : it->second.records) dirOwner_[size_t(rec)] = 0;
+      dirIndex_.erase(it);
+    }
+    dirOwner_[size_t(n)] = 0;
+  }
 }
 
 void SeriesStore::KeepDirBlock(int32_t n, const DSDirBlock& b) {
@@ -131,6 +177,7 @@ void SeriesStore::WriteRecords(int32_t first, const RecordBytes* records, int32_
   // Kept blocks these records overwrite are no longer what the file holds.
   int64_t end = std::min<int64_t>(int64_t(first) + count, int64_t(dirSlot_.size()));
   for (int64_t n = first; n < end; ++n) dirSlot_[size_t(n)] = 0;
+  ForgetIndexes(first, int64_t(first) + count);
 }
 
 void SeriesStore::BeginChange() {

@@ -144,22 +144,43 @@ bool SeriesStore::EndFilter(const WalkContext& c) const {
   return true;
 }
 
+void SeriesStore::ExactStep(WalkContext& c, const DSDirEntry& e) {
+  c.stack[size_t(c.depth)] = e;
+  if (e.IsDSDir() && c.depth < c.parsed.Count()) {
+    CheckLink(e.record);
+    ExactWalk(c, e.record);
+  } else if (c.depth == c.parsed.Count()) {
+    Visit(c, e);
+  }
+}
+
 void SeriesStore::ExactWalk(WalkContext& c, int32_t record) {
   ++c.depth;
   const PathComponent& comp = c.parsed.components[size_t(c.depth - 1)];
+  const DirIndex* index = nullptr;
+  if (!comp.star && comp.text.find_first_of("?*") == std::string::npos) index = IndexOf(record);
+  if (index) {
+    // The same blocks met in the same order as below, without reading
+    // the entries that cannot match.
+    static const std::vector<DirIndex::Hit> kNone;
+    auto it = index->byName.find(comp.text);
+    const std::vector<DirIndex::Hit>& hits = it == index->byName.end() ? kNone : it->second;
+    size_t h = 0;
+    for (size_t pos = 0; pos < index->records.size() && !c.stop; ++pos) {
+      if (!c.seen.Insert(index->records[pos])) Damaged();
+      for (; h < hits.size() && size_t(hits[h].pos) == pos && !c.stop; ++h)
+        ExactStep(c, hits[h].entry);
+    }
+    --c.depth;
+    return;
+  }
   for (int32_t rec = record; rec != 0 && !c.stop;) {
     if (!c.seen.Insert(rec)) Damaged();
     DSDirBlock scratch;
     const DSDirBlock& b = ReadDirBlock(rec, scratch);
     for (const DSDirEntry& e : b.entries) {
       if (!e.Used() || !MatchNameComponent(comp, e.name)) continue;
-      c.stack[size_t(c.depth)] = e;
-      if (e.IsDSDir() && c.depth < c.parsed.Count()) {
-        CheckLink(e.record);
-        ExactWalk(c, e.record);
-      } else if (c.depth == c.parsed.Count()) {
-        Visit(c, e);
-      }
+      ExactStep(c, e);
       if (c.stop) break;
     }
     rec = b.link;

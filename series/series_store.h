@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/block_file.h"
@@ -334,6 +335,24 @@ class SeriesStore {
                                                               : nullptr;
   }
   void KeepDirBlock(int32_t n, const DSDirBlock& b);
+
+  // A DSDir's chain of kept blocks by name, so that a walk naming an entry
+  // exactly goes to it instead of through every block of a wide DSDir.
+  // Made only from kept blocks that form a proper chain of their own, and
+  // forgotten when any of them is written.
+  struct DirIndex {
+    struct Hit {
+      int32_t pos;  // the block's place in the chain
+      DSDirEntry entry;
+    };
+    std::vector<int32_t> records;  // the chain, in order
+    std::unordered_map<std::string, std::vector<Hit>> byName;  // upper case; in chain order
+  };
+  std::unordered_map<int32_t, DirIndex> dirIndex_;  // by the chain's first record
+  std::vector<int32_t> dirOwner_;  // by record number: first record of its indexed chain; 0 = none
+  const DirIndex* IndexOf(int32_t first);
+  void ForgetIndexes(int64_t first, int64_t end);
+  void ExactStep(WalkContext& c, const DSDirEntry& e);
   bool cacheValid_ = false;  // key_ is the file's state at the start of this operation
   CacheKey key_;
 

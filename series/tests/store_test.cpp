@@ -125,6 +125,33 @@ TEST(TwoStores, KeptBlocksFollowEveryChange) {
   EXPECT_TRUE(f.store.FailureFlag);
 }
 
+// Each save adds to a DSDir whose entries the store has just looked up
+// by name: the next lookup finds the new entry, in any case of letters.
+TEST(KeptBlocks, OwnSavesAreFoundAtOnce) {
+  Fixture f;
+  f.store.CreateDSF(f.Path());
+  f.store.MakeDSDir(".D");
+  for (int k = 0; k < 10; ++k) {  // three blocks of four entries
+    f.Fill(0, 0, k);
+    std::string name = ".D.S" + std::to_string(k);
+    f.store.SaveSeries(f.Col(0), name);
+    ASSERT_FALSE(f.store.FailureFlag) << name;
+    f.store.OpenSeries(f.Col(1), name);
+    ASSERT_FALSE(f.store.FailureFlag) << name;
+    EXPECT_EQ(f.store.GetVal(f.Col(1), int16_t(k)), k) << name;
+  }
+  f.store.EraseSeries(".D.S4");
+  f.store.OpenSeries(f.Col(1), ".d.s4");
+  EXPECT_TRUE(f.store.FailureFlag);
+  f.Fill(0, 0, 44);
+  f.store.SaveSeries(f.Col(0), ".D.s9");  // over S9, not a second entry
+  f.store.OpenSeries(f.Col(1), ".d.S9");
+  ASSERT_FALSE(f.store.FailureFlag);
+  EXPECT_EQ(f.store.GetVal(f.Col(1), 44), 44);
+  f.store.ListDSFNames(".D.&");
+  EXPECT_EQ(f.store.Log.Lines().size(), 9u);
+}
+
 // Each damage below is refused with the message, the flag set, the file
 // unchanged and the slot keeping the series it had.
 TEST(DamagedFile, RefusedBeforeAnythingChanges) {
