@@ -1,10 +1,12 @@
 // Fuzzes path parsing and name matching: the first line is the path, the
 // second the current DSDir, each further line a name matched against
-// every component.
+// every component (and checked against the general mask matcher).
 #include <cstdint>
 #include <string>
 #include <string_view>
 
+#include "platform/text.h"
+#include "problem_editor/name_mask.h"
 #include "series/series_store.h"
 
 using namespace krv::series;
@@ -27,7 +29,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (parsed.Count() > kMaxDepth) __builtin_trap();
   while (!in.empty()) {
     std::string name = line();
-    for (const PathComponent& c : parsed.components) SeriesStore::MatchNameComponent(c, name);
+    // The store's quick comparison of a plain name must agree with the
+    // general matcher it stands in for.
+    for (const PathComponent& c : parsed.components)
+      if (SeriesStore::MatchNameComponent(c, name) !=
+          krv::pe::MatchMaskSegment(c, krv::platform::UpperAscii(name)))
+        __builtin_trap();
   }
   return 0;
 }
