@@ -40,7 +40,7 @@ test-asan: deps
 
 bench:
 	@sh tools/install-deps.sh bench
-	cmake -S . -B $(BENCH_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DKRV_WITH_QT=OFF -DKRV_BENCH=ON
+	cmake -S . -B $(BENCH_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DKRV_WITH_QT=ON -DKRV_BENCH=ON
 	cmake --build $(BENCH_BUILD) -j $(JOBS)
 	sh tools/run-bench.sh $(BENCH_BUILD)
 

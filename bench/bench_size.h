@@ -3,6 +3,8 @@
 // without timing anything.
 #pragma once
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -14,6 +16,18 @@ inline bool TinyRun(int argc, char** argv) {
   if (argc == 2 && std::string(argv[1]) == "--tiny") return true;
   std::fprintf(stderr, "usage: %s [--tiny]\n", argv[0]);
   std::exit(2);
+}
+
+// Wall-clock seconds of the fastest of `runs` calls of `f`.
+template <class F>
+double BestSeconds(int runs, F f) {
+  double best = 1e30;
+  for (int i = 0; i < runs; ++i) {
+    const auto t = std::chrono::steady_clock::now();
+    f();
+    best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - t).count());
+  }
+  return best;
 }
 
 }  // namespace krv::bench

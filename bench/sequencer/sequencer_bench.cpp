@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "bench/bench_size.h"
+#include "bench/sequencer/bench_model.h"
 #include "platform/text.h"
 #include "preprocessor/log_writer.h"
 #include "sequencer/SEQCU1.h"
@@ -25,53 +26,11 @@ extern "C" {
 #endif
 
 using Clock = std::chrono::steady_clock;
-using krv::platform::PadLeft;
+using krv::bench::MakeModel;
+using krv::bench::MapText;
+using krv::bench::Model;
 
 namespace {
-
-// Off-diagonal dependences (equation, variable), 0-based; every variable
-// has its own equation.
-struct Model {
-  int n = 0;
-  std::vector<std::pair<int, int>> deps;
-};
-
-// Blocks of the given sizes, each a cycle plus random couplings inside,
-// and random dependences on earlier blocks; then the variables shuffled.
-Model MakeModel(int n, int maxBlock, int perRowInside, int perRowEarlier, unsigned seed) {
-  std::mt19937 rng(seed);
-  Model m;
-  m.n = n;
-  std::vector<int> perm(static_cast<size_t>(n));
-  std::iota(perm.begin(), perm.end(), 0);
-  std::shuffle(perm.begin(), perm.end(), rng);
-  for (int first = 0; first < n;) {
-    int size = maxBlock >= n ? n : std::min(n - first, 1 + int(rng() % unsigned(maxBlock)));
-    for (int i = 0; i < size; ++i) {
-      int v = first + i;
-      if (size > 1) m.deps.push_back({v, first + (i + 1) % size});
-      for (int k = 0; k < perRowInside && size > 2; ++k) {
-        int u = first + int(rng() % unsigned(size));
-        if (u != v) m.deps.push_back({v, u});
-      }
-      for (int k = 0; k < perRowEarlier && first > 0; ++k) m.deps.push_back({v, int(rng() % unsigned(first))});
-    }
-    first += size;
-  }
-  for (auto& d : m.deps) d = {perm[size_t(d.first)], perm[size_t(d.second)]};
-  return m;
-}
-
-std::string MapText(const Model& m) {
-  std::string s = "BENCH\r\n";
-  for (int k = 0; k < m.n; ++k)
-    s += PadLeft(std::to_string(k), 4) + " IO  _X.SYS.UNIT" + std::to_string(k / 50) + "_V[" +
-         std::to_string(k % 50) + "]\r\n";
-  s += "     #\r\n";
-  for (auto [out, in] : m.deps)
-    s += PadLeft(std::to_string(out), 5) + PadLeft(std::to_string(in), 5) + " 0 0\r\n";
-  return s + "\x1a";
-}
 
 double Seconds(Clock::time_point since) {
   return std::chrono::duration<double>(Clock::now() - since).count();

@@ -44,9 +44,10 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), core_(log_) {
 TForm1::~TForm1() = default;
 
 void TForm1::Getfile() {
-  pp::Getfile(core_, [](const std::function<void()>& run) {
+  pp::Getfile(core_, [this](const std::function<void()>& run) {
     platform::WaitCursor hourglass;
     run();
+    mirror_->Flush();
   });
 }
 

@@ -4,6 +4,8 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QtTest>
+#include <random>
+#include <string>
 
 #include "platform/user_prompts.h"
 #include "preprocessor/program_start.h"
@@ -38,8 +40,11 @@ class ForeparseFormTest : public QObject {
     form.Log().LogAppend("b");
     form.Log().LogLine("c");
     form.Log().LogLine("d");
+    // Shown on the event loop's next turn.
+    QCoreApplication::processEvents();
     QCOMPARE(memo->toPlainText(), QString("LogMemo\nabc\nd"));
     for (int i = 0; i < 330; ++i) form.Log().LogLine(QString::number(i).toStdString());
+    QCoreApplication::processEvents();
     QCOMPARE(memo->document()->blockCount(), 322);
     QCOMPARE(memo->toPlainText().split('\n').last(), QString("329"));
   }
@@ -56,11 +61,13 @@ class ForeparseFormTest : public QObject {
     log.LogAppend("a\r\n");
     log.LogAppend("b\x85\x7f\tc");
     log.LogLine("z");
+    mirror.Flush();
     QCOMPARE(memo.document()->blockCount(), 4);
     QCOMPARE(memo.document()->findBlockByNumber(1).text(), QString("first\u240Dline"));
     QCOMPARE(memo.document()->lastBlock().text(),
              QString("a\u240D\u240Ab\u2424\u2421\tcz"));
     for (int i = 0; i < 330; ++i) log.LogLine(i % 2 ? "x\ny" : "w");
+    mirror.Flush();
     QCOMPARE(memo.document()->blockCount(), 322);
     QCOMPARE(memo.document()->firstBlock().text(), QString("w"));
     QCOMPARE(memo.document()->lastBlock().text(), QString("x\u240Ay"));
@@ -73,6 +80,7 @@ class ForeparseFormTest : public QObject {
     krv::pp::TForm1 form;
     auto* memo = form.findChild<QPlainTextEdit*>("LogMemo");
     krv::pp::HandleCommandLine(form.Core(), {"m"});
+    QCoreApplication::processEvents();
     QCOMPARE(memo->document()->blockCount(), int(form.Log().Lines().size()));
     bool sawNote = false;
     for (size_t i = 0; i < form.Log().Lines().size(); ++i) {
@@ -82,6 +90,31 @@ class ForeparseFormTest : public QObject {
                krv::pp::LogMemo::Shown(line));
     }
     QVERIFY(sawNote);
+  }
+
+  // Whatever mix of new lines, appends and dropped first lines comes
+  // between two showings, the memo then holds the log line for line.
+  void memoMatchesTheLogAfterEveryShowing() {
+    std::mt19937 rng(7);
+    for (int round = 0; round < 40; ++round) {
+      krv::pp::LogWriter log;
+      for (int i = 0; i < int(rng() % 400); ++i) log.LogLine("before" + std::to_string(i));
+      QPlainTextEdit memo;
+      krv::pp::LogMemo mirror(log, &memo);
+      for (int batch = 0; batch < 6; ++batch) {
+        const int writes = int(rng() % (batch % 2 ? 500 : 8));
+        for (int i = 0; i < writes; ++i) {
+          const std::string text = std::to_string(round) + ":" + std::to_string(i);
+          if (rng() % 3 == 0) log.LogAppend(text);
+          else log.LogLine(text);
+        }
+        mirror.Flush();
+        QStringList expected;
+        for (const std::string& line : log.Lines()) expected << krv::pp::LogMemo::Shown(line);
+        QCOMPARE(memo.toPlainText(), expected.join('\n'));
+        QCOMPARE(memo.document()->blockCount(), int(log.Lines().size()));
+      }
+    }
   }
 
   void fileMenuAfterARunRefuses() {

@@ -42,6 +42,7 @@ void TForm1::Getfile() {
   if (!map) return;
   platform::WaitCursor hourglass;
   RunSequencer(*map, ProblemPathFor(*map), log_);
+  mirror_->Flush();
 }
 
 }  // namespace krv::seq

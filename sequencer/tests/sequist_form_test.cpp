@@ -58,6 +58,7 @@ class SequistFormTest : public QObject {
     form.Log().LogAppend("a");
     form.Log().LogLine("b");
     for (int i = 0; i < 330; ++i) form.Log().LogLine(std::to_string(i));
+    QCoreApplication::processEvents();
     QCOMPARE(memo->document()->blockCount(), 322);
     QCOMPARE(memo->toPlainText().split('\n').last(), QString("329"));
   }
