@@ -7,23 +7,48 @@ unit KRVBLOCK;
   such entry crosses. Within a block, the torn columns' values are the
   unknowns: every other position follows from its row by substitution, and
   the rows at the torn positions give as many equations, whose dense system is
-  built from one substitution sweep per torn column. }
+  built from one substitution sweep per torn column. That system is factored
+  once per Jacobian and kept, and so are those sweeps' results (the spike
+  vectors) where they cost less to apply than a sweep: a solve then costs
+  one substitution sweep, a triangular solve over the torn columns and
+  either the spike vectors or a second sweep per block. A block whose
+  substitution breaks down is factored whole instead, when it is small
+  enough. }
 
 {$MODE Delphi}
+{$POINTERMATH ON}
 
 interface
 
 type
   TBlockMatrix = record
     N: LONGINT;
+    { Entries are numbered by row, columns ascending within a row; the
+      column lists give each entry's number (ColEntry). }
     ColStart, ColRow, ColEntry: array of LONGINT;   { by column }
-    RowStart, RowCol, RowEntry: array of LONGINT;   { by row }
-    Value: array of DOUBLE;                         { per distinct entry }
+    RowStart, RowCol: array of LONGINT;             { by row }
+    { Row P's entries in its own block start at RowInner[P]; its diagonal
+      entry is DiagAt[P], -1 when there is none. }
+    RowInner, DiagAt: array of LONGINT;
+    InvDiag: array of DOUBLE;                       { 1 / diagonal, when factored }
+    Value: array of DOUBLE;                         { per entry }
     Spike: array of BOOLEAN;                        { per column position }
     BlockFirst, BlockLast: array of LONGINT;
-    { work space }
-    Base, W, Dense, DenseRhs, Torn: array of DOUBLE;
-    TornAt: array of LONGINT;
+    { Each row's largest magnitude, kept by whoever fills Value. }
+    RowMax: array of DOUBLE;
+    { Torn positions block by block: TornAt[TornStart[B] ..]. }
+    TornStart, TornAt: array of LONGINT;
+    { Factors of the values in Value, per block: the torn system's LU or,
+      where Whole, the whole block's; at FactorAt[B], pivots at PivotAt[B]. }
+    Whole: array of BOOLEAN;
+    FactorAt, PivotAt: array of LONGINT;
+    { Where >= 0, the block's spike vectors: row P - First, torn column T
+      at SpikeAt[B] + (P - First) * (its torn count) + T. }
+    SpikeAt: array of LONGINT;
+    Factors, Spikes: array of DOUBLE;
+    Pivots: array of LONGINT;
+    { work space, sized once at the largest block }
+    Base, W, Z, Res, DenseRhs: array of DOUBLE;
   end;
 
 { Builds the structure from 1-based (row, column) positions; an entry given
@@ -31,14 +56,13 @@ type
 function BuildBlockMatrix(var A: TBlockMatrix; N: LONGINT;
   const NzRow, NzCol: array of LONGINT): AnsiString;
 
-{ Solves A * Delta = Rhs block by block. Returns -1, or the index of the
-  first block found singular. }
-function SolveBlockMatrix(var A: TBlockMatrix; const Rhs: array of DOUBLE;
-  var Delta: array of DOUBLE): LONGINT;
+{ Factors every block of the values in Value (RowMax must hold their row
+  maxima). Returns -1, or the index of the first block found singular. }
+function FactorBlockMatrix(var A: TBlockMatrix): LONGINT;
 
-{ Dense solve of the K x K system in Mat (row-major) with partial pivoting;
-  the solution replaces B. False when singular. }
-function SolveDense(K: LONGINT; var Mat: array of DOUBLE; var B: array of DOUBLE): BOOLEAN;
+{ Solves A * Delta = -G block by block with the factors kept. }
+procedure SolveFactored(var A: TBlockMatrix; const G: array of DOUBLE;
+  var Delta: array of DOUBLE);
 
 implementation
 
@@ -115,13 +139,12 @@ begin
   for R := 0 to N - 1 do
     Fill[R] := 0;
   SetLength(A.RowCol, E);
-  SetLength(A.RowEntry, E);
   for C := 0 to N - 1 do
     for K := A.ColStart[C] to A.ColStart[C + 1] - 1 do
     begin
       R := A.ColRow[K];
       A.RowCol[A.RowStart[R] + Fill[R]] := C;
-      A.RowEntry[A.RowStart[R] + Fill[R]] := A.ColEntry[K];
+      A.ColEntry[K] := A.RowStart[R] + Fill[R];
       Inc(Fill[R]);
     end;
   { Torn columns and blocks. }
@@ -140,8 +163,9 @@ begin
         if A.RowCol[K] > RowReach[R] then
           RowReach[R] := A.RowCol[K];
       end;
-  SetLength(A.BlockFirst, 0);
-  SetLength(A.BlockLast, 0);
+  SetLength(A.BlockFirst, N);
+  SetLength(A.BlockLast, N);
+  C := 0;
   R := 0;
   while R < N do
   begin
@@ -154,39 +178,102 @@ begin
         Last := Reach;
       Inc(R);
     end;
-    SetLength(A.BlockFirst, Length(A.BlockFirst) + 1);
-    SetLength(A.BlockLast, Length(A.BlockLast) + 1);
-    A.BlockFirst[High(A.BlockFirst)] := First;
-    A.BlockLast[High(A.BlockLast)] := Last;
+    A.BlockFirst[C] := First;
+    A.BlockLast[C] := Last;
+    Inc(C);
   end;
+  SetLength(A.BlockFirst, C);
+  SetLength(A.BlockLast, C);
+  { Each row's entries in its block, and its diagonal. }
+  SetLength(A.RowInner, N);
+  SetLength(A.DiagAt, N);
+  SetLength(A.InvDiag, N);
+  for C := 0 to High(A.BlockFirst) do
+    for R := A.BlockFirst[C] to A.BlockLast[C] do
+    begin
+      A.RowInner[R] := A.RowStart[R + 1];
+      A.DiagAt[R] := -1;
+      for K := A.RowStart[R + 1] - 1 downto A.RowStart[R] do
+        if A.RowCol[K] >= A.BlockFirst[C] then
+        begin
+          A.RowInner[R] := K;
+          if A.RowCol[K] = R then
+            A.DiagAt[R] := K;
+        end;
+    end;
+  { Torn positions per block, the factors' places, and the work space. }
+  SetLength(A.TornStart, Length(A.BlockFirst) + 1);
+  SetLength(A.TornAt, N);
+  SetLength(A.Whole, Length(A.BlockFirst));
+  SetLength(A.FactorAt, Length(A.BlockFirst));
+  SetLength(A.PivotAt, Length(A.BlockFirst));
+  Q := 0;
+  Reach := 0;
+  for K := 0 to High(A.BlockFirst) do
+  begin
+    A.TornStart[K] := Q;
+    for R := A.BlockFirst[K] to A.BlockLast[K] do
+      if A.Spike[R] then
+      begin
+        A.TornAt[Q] := R;
+        Inc(Q);
+      end;
+    Reach := Max(Reach, Max(Q - A.TornStart[K], A.BlockLast[K] - A.BlockFirst[K] + 1));
+  end;
+  A.TornStart[Length(A.BlockFirst)] := Q;
+  { A block keeps its spike vectors where applying them costs less than a
+    second sweep over its entries. }
+  SetLength(A.SpikeAt, Length(A.BlockFirst));
+  Q := 0;
+  for K := 0 to High(A.BlockFirst) do
+  begin
+    First := A.BlockFirst[K];
+    Last := A.BlockLast[K];
+    E := (Last - First + 1) * (A.TornStart[K + 1] - A.TornStart[K]);
+    Reach := 0;
+    for R := First to Last do
+      Inc(Reach, A.RowStart[R + 1] - A.RowInner[R]);
+    A.SpikeAt[K] := -1;
+    if E <= Reach then
+    begin
+      A.SpikeAt[K] := Q;
+      Inc(Q, E);
+    end;
+  end;
+  SetLength(A.Spikes, Q);
+  SetLength(A.RowMax, N);
   SetLength(A.Base, N);
   SetLength(A.W, N);
-  SetLength(A.TornAt, N);
+  SetLength(A.Z, Reach);
+  SetLength(A.Res, Reach);
+  SetLength(A.DenseRhs, Reach);
+  SetLength(A.Factors, 0);
+  SetLength(A.Pivots, 0);
 end;
 
-{ Largest magnitude of row R's entries. }
-function RowMax(const A: TBlockMatrix; R: LONGINT): DOUBLE;
+{ One substitution sweep over block B. The torn positions take their values
+  from Z; with UseRhs the right-hand side is Base, else 0. The results go to
+  W; the torn rows' residuals to Res. False when a substitution pivot
+  vanishes. }
+function Sweep(var A: TBlockMatrix; B: LONGINT; UseRhs: BOOLEAN): BOOLEAN;
 var
-  K: LONGINT;
+  Last, P, K, T, T0, D: LONGINT;
+  S, Diag: DOUBLE;
+  Val, W: PDouble;
+  Col, RowStart, Inner: PLongint;
 begin
-  Result := 0.0;
-  for K := A.RowStart[R] to A.RowStart[R + 1] - 1 do
-    Result := Max(Result, Abs(A.Value[A.RowEntry[K]]));
-end;
-
-{ One substitution sweep over block First..Last. The torn positions take
-  their values from Z; with UseRhs the right-hand side is Base, else 0.
-  The results go to W; the torn rows' residuals to Res. False when a
-  substitution pivot vanishes. }
-function Sweep(var A: TBlockMatrix; First, Last: LONGINT; const Z: array of DOUBLE;
-  UseRhs: BOOLEAN; var Res: array of DOUBLE): BOOLEAN;
-var
-  P, K, Q, T: LONGINT;
-  S, Diag, V: DOUBLE;
-begin
-  for T := 0 to High(Z) do
-    A.W[A.TornAt[T]] := Z[T];
-  for P := First to Last do
+  { The arrays through plain pointers: the loops below are the solver's
+    inner loops. }
+  Val := @A.Value[0];
+  W := @A.W[0];
+  Col := @A.RowCol[0];
+  RowStart := @A.RowStart[0];
+  Inner := @A.RowInner[0];
+  Last := A.BlockLast[B];
+  T0 := A.TornStart[B];
+  for T := T0 to A.TornStart[B + 1] - 1 do
+    W[A.TornAt[T]] := A.Z[T - T0];
+  for P := A.BlockFirst[B] to Last do
   begin
     if A.Spike[P] then
       Continue;
@@ -194,188 +281,307 @@ begin
       S := A.Base[P]
     else
       S := 0.0;
-    Diag := 0.0;
-    for K := A.RowStart[P] to A.RowStart[P + 1] - 1 do
-    begin
-      Q := A.RowCol[K];
-      if Q < First then
-        Continue;
-      V := A.Value[A.RowEntry[K]];
-      if Q = P then
-        Diag := V
-      else
-        S := S - V * A.W[Q];
-    end;
-    if not (Abs(Diag) > PivotRatio * RowMax(A, P)) then
+    { The diagonal's own term vanishes with W[P] at 0. }
+    W[P] := 0.0;
+    for K := Inner[P] to RowStart[P + 1] - 1 do
+      S := S - Val[K] * W[Col[K]];
+    D := A.DiagAt[P];
+    if D >= 0 then
+      Diag := Val[D]
+    else
+      Diag := 0.0;
+    if not (Abs(Diag) > PivotRatio * A.RowMax[P]) then
       Exit(False);
-    A.W[P] := S / Diag;
+    A.InvDiag[P] := 1.0 / Diag;
+    W[P] := S / Diag;
   end;
-  for T := 0 to High(Z) do
+  for T := T0 to A.TornStart[B + 1] - 1 do
   begin
     P := A.TornAt[T];
     if UseRhs then
       S := -A.Base[P]
     else
       S := 0.0;
-    for K := A.RowStart[P] to A.RowStart[P + 1] - 1 do
-    begin
-      Q := A.RowCol[K];
-      if Q >= First then
-        S := S + A.Value[A.RowEntry[K]] * A.W[Q];
-    end;
-    Res[T] := S;
+    for K := Inner[P] to RowStart[P + 1] - 1 do
+      S := S + Val[K] * W[Col[K]];
+    A.Res[T - T0] := S;
   end;
   Result := True;
 end;
 
-function SolveDense(K: LONGINT; var Mat: array of DOUBLE; var B: array of DOUBLE): BOOLEAN;
+{ LU factors, with partial pivoting, of the K x K row-major matrix at
+  Mat[At ..]; the pivot rows go to Piv[PivAt ..]. False when singular. }
+function LuFactor(K: LONGINT; var Mat: array of DOUBLE; At: LONGINT;
+  var Piv: array of LONGINT; PivAt: LONGINT): BOOLEAN;
 var
-  I, J, R, Piv: LONGINT;
+  I, J, R, P: LONGINT;
   Big, F, T: DOUBLE;
 begin
   Big := 0.0;
-  for I := 0 to K * K - 1 do
+  for I := At to At + K * K - 1 do
     Big := Max(Big, Abs(Mat[I]));
   if not (Big > 0.0) then
     Exit(False);
   for J := 0 to K - 1 do
   begin
-    Piv := J;
+    P := J;
     for R := J + 1 to K - 1 do
-      if Abs(Mat[R * K + J]) > Abs(Mat[Piv * K + J]) then
-        Piv := R;
-    if not (Abs(Mat[Piv * K + J]) > PivotRatio * Big) then
+      if Abs(Mat[At + R * K + J]) > Abs(Mat[At + P * K + J]) then
+        P := R;
+    if not (Abs(Mat[At + P * K + J]) > PivotRatio * Big) then
       Exit(False);
-    if Piv <> J then
-    begin
+    Piv[PivAt + J] := P;
+    if P <> J then
       for I := 0 to K - 1 do
       begin
-        T := Mat[J * K + I];
-        Mat[J * K + I] := Mat[Piv * K + I];
-        Mat[Piv * K + I] := T;
+        T := Mat[At + J * K + I];
+        Mat[At + J * K + I] := Mat[At + P * K + I];
+        Mat[At + P * K + I] := T;
       end;
-      T := B[J];
-      B[J] := B[Piv];
-      B[Piv] := T;
-    end;
     for R := J + 1 to K - 1 do
     begin
-      F := Mat[R * K + J] / Mat[J * K + J];
+      F := Mat[At + R * K + J] / Mat[At + J * K + J];
+      Mat[At + R * K + J] := F;
       if F <> 0.0 then
-      begin
         for I := J + 1 to K - 1 do
-          Mat[R * K + I] := Mat[R * K + I] - F * Mat[J * K + I];
-        B[R] := B[R] - F * B[J];
-      end;
+          Mat[At + R * K + I] := Mat[At + R * K + I] - F * Mat[At + J * K + I];
     end;
+  end;
+  Result := True;
+end;
+
+{ Solves with the factors of LuFactor; the solution replaces B[0 .. K-1]. }
+procedure LuSolve(K: LONGINT; const Mat: array of DOUBLE; At: LONGINT;
+  const Piv: array of LONGINT; PivAt: LONGINT; var B: array of DOUBLE);
+var
+  I, J: LONGINT;
+  T: DOUBLE;
+begin
+  { The row exchanges first, in their order; then L, column by column. }
+  for J := 0 to K - 1 do
+  begin
+    I := Piv[PivAt + J];
+    if I <> J then
+    begin
+      T := B[J];
+      B[J] := B[I];
+      B[I] := T;
+    end;
+  end;
+  for J := 0 to K - 1 do
+  begin
+    T := B[J];
+    if T <> 0.0 then
+      for I := J + 1 to K - 1 do
+        B[I] := B[I] - Mat[At + I * K + J] * T;
   end;
   for J := K - 1 downto 0 do
   begin
     T := B[J];
     for I := J + 1 to K - 1 do
-      T := T - Mat[J * K + I] * B[I];
-    B[J] := T / Mat[J * K + J];
+      T := T - Mat[At + J * K + I] * B[I];
+    B[J] := T / Mat[At + J * K + J];
   end;
-  Result := True;
 end;
 
-{ The whole block as one dense system. }
-function SolveBlockDense(var A: TBlockMatrix; First, Last: LONGINT): BOOLEAN;
-var
-  M, P, K, Q: LONGINT;
+{ Room for Count more factors and pivots, grown geometrically. }
+procedure Reserve(var A: TBlockMatrix; Used, Count, PivUsed, PivCount: LONGINT);
 begin
-  M := Last - First + 1;
-  SetLength(A.Dense, M * M);
-  SetLength(A.DenseRhs, M);
-  for K := 0 to M * M - 1 do
-    A.Dense[K] := 0.0;
-  for P := First to Last do
+  if Used + Count > Length(A.Factors) then
+    SetLength(A.Factors, Max(Used + Count, 2 * Length(A.Factors)));
+  if PivUsed + PivCount > Length(A.Pivots) then
+    SetLength(A.Pivots, Max(PivUsed + PivCount, 2 * Length(A.Pivots)));
+end;
+
+{ The torn system of block B: column S is the torn rows' change per unit of
+  torn value S; that sweep's values are the block's spike vector S. }
+function FactorTorn(var A: TBlockMatrix; B, At, PivAt: LONGINT): BOOLEAN;
+var
+  T, S, K, First, P: LONGINT;
+begin
+  T := A.TornStart[B + 1] - A.TornStart[B];
+  { Without torn columns, one sweep checks the substitution's pivots. }
+  if T = 0 then
+    Exit(Sweep(A, B, False));
+  First := A.BlockFirst[B];
+  for S := 0 to T - 1 do
+    A.Z[S] := 0.0;
+  for S := 0 to T - 1 do
   begin
-    A.DenseRhs[P - First] := A.Base[P];
+    A.Z[S] := 1.0;
+    if not Sweep(A, B, False) then
+      Exit(False);
+    A.Z[S] := 0.0;
+    for K := 0 to T - 1 do
+      A.Factors[At + K * T + S] := A.Res[K];
+    if A.SpikeAt[B] >= 0 then
+      for P := First to A.BlockLast[B] do
+        A.Spikes[A.SpikeAt[B] + (P - First) * T + S] := A.W[P];
+  end;
+  Result := LuFactor(T, A.Factors, At, A.Pivots, PivAt);
+end;
+
+{ The whole block as one dense matrix. }
+function FactorWhole(var A: TBlockMatrix; B, At, PivAt: LONGINT): BOOLEAN;
+var
+  First, M, P, K, Q: LONGINT;
+begin
+  First := A.BlockFirst[B];
+  M := A.BlockLast[B] - First + 1;
+  for K := At to At + M * M - 1 do
+    A.Factors[K] := 0.0;
+  for P := First to A.BlockLast[B] do
     for K := A.RowStart[P] to A.RowStart[P + 1] - 1 do
     begin
       Q := A.RowCol[K];
       if Q >= First then
-        A.Dense[(P - First) * M + (Q - First)] := A.Value[A.RowEntry[K]];
+        A.Factors[At + (P - First) * M + (Q - First)] := A.Value[K];
     end;
-  end;
-  Result := SolveDense(M, A.Dense, A.DenseRhs);
-  if Result then
-    for P := First to Last do
-      A.W[P] := A.DenseRhs[P - First];
+  Result := LuFactor(M, A.Factors, At, A.Pivots, PivAt);
 end;
 
-function SolveTorn(var A: TBlockMatrix; First, Last: LONGINT): BOOLEAN;
+function FactorBlockMatrix(var A: TBlockMatrix): LONGINT;
 var
-  T, S, P, K: LONGINT;
-  Z, Res: array of DOUBLE;
+  B, T, M, Used, PivUsed: LONGINT;
 begin
-  T := 0;
-  for P := First to Last do
-    if A.Spike[P] then
-    begin
-      A.TornAt[T] := P;
-      Inc(T);
-    end;
-  SetLength(Z, T);
-  SetLength(Res, T);
-  SetLength(A.Dense, T * T);
-  SetLength(A.DenseRhs, T);
-  for S := 0 to T - 1 do
-    Z[S] := 0.0;
-  { Residuals of the torn rows at zero torn values ... }
-  if not Sweep(A, First, Last, Z, True, Res) then
-    Exit(False);
-  for S := 0 to T - 1 do
-    A.DenseRhs[S] := -Res[S];
-  { ... and their change per unit of each torn value. }
-  for S := 0 to T - 1 do
+  Used := 0;
+  PivUsed := 0;
+  for B := 0 to High(A.BlockFirst) do
   begin
-    Z[S] := 1.0;
-    Sweep(A, First, Last, Z, False, Res);
-    Z[S] := 0.0;
-    for K := 0 to T - 1 do
-      A.Dense[K * T + S] := Res[K];
+    T := A.TornStart[B + 1] - A.TornStart[B];
+    M := A.BlockLast[B] - A.BlockFirst[B] + 1;
+    Reserve(A, Used, T * T, PivUsed, T);
+    A.FactorAt[B] := Used;
+    A.PivotAt[B] := PivUsed;
+    A.Whole[B] := False;
+    if FactorTorn(A, B, Used, PivUsed) then
+    begin
+      Inc(Used, T * T);
+      Inc(PivUsed, T);
+      Continue;
+    end;
+    { A substitution pivot vanished or the torn system is singular: a small
+      block may still be regular as a whole. }
+    if M - 1 >= DenseLimit then
+      Exit(B);
+    Reserve(A, Used, M * M, PivUsed, M);
+    A.Whole[B] := True;
+    if not FactorWhole(A, B, Used, PivUsed) then
+      Exit(B);
+    Inc(Used, M * M);
+    Inc(PivUsed, M);
   end;
-  if not SolveDense(T, A.Dense, A.DenseRhs) then
-    Exit(False);
-  for S := 0 to T - 1 do
-    Z[S] := A.DenseRhs[S];
-  Result := Sweep(A, First, Last, Z, True, Res);
+  Result := -1;
 end;
 
-function SolveBlockMatrix(var A: TBlockMatrix; const Rhs: array of DOUBLE;
-  var Delta: array of DOUBLE): LONGINT;
+procedure SolveFactored(var A: TBlockMatrix; const G: array of DOUBLE;
+  var Delta: array of DOUBLE);
 var
-  B, First, Last, P, K, Q: LONGINT;
-  S: DOUBLE;
-  Solved: BOOLEAN;
+  B, First, Last, P, K, T, T0, S, At: LONGINT;
+  X, Z0: DOUBLE;
+  { The arrays through plain pointers: this is the solver's inner loop. }
+  Val, D, Z, Spikes, Inv, Rhs: PDouble;
+  Col, RowStart, Torn, TornStart: PLongint;
+  Spike: PBoolean;
+  Again: BOOLEAN;
 begin
+  Val := @A.Value[0];
+  D := @Delta[0];
+  Rhs := @G[0];
+  Z := @A.Z[0];
+  Inv := @A.InvDiag[0];
+  Col := @A.RowCol[0];
+  RowStart := @A.RowStart[0];
+  Spike := @A.Spike[0];
+  Torn := @A.TornAt[0];
+  TornStart := @A.TornStart[0];
+  Spikes := nil;
+  if Length(A.Spikes) > 0 then
+    Spikes := @A.Spikes[0];
   for B := 0 to High(A.BlockFirst) do
   begin
     First := A.BlockFirst[B];
     Last := A.BlockLast[B];
-    { Right-hand side less what the earlier blocks contribute. }
-    for P := First to Last do
+    if A.Whole[B] then
     begin
-      S := Rhs[P];
-      for K := A.RowStart[P] to A.RowStart[P + 1] - 1 do
+      { Right-hand side less what the earlier blocks contribute. }
+      for P := First to Last do
       begin
-        Q := A.RowCol[K];
-        if Q < First then
-          S := S - A.Value[A.RowEntry[K]] * Delta[Q];
+        X := -Rhs[P];
+        for K := RowStart[P] to A.RowInner[P] - 1 do
+          X := X - Val[K] * D[Col[K]];
+        A.Base[P] := X;
       end;
-      A.Base[P] := S;
+      LuSolve(Last - First + 1, A.Factors, A.FactorAt[B], A.Pivots, A.PivotAt[B], A.Base[First..Last]);
+      for P := First to Last do
+        D[P] := A.Base[P];
+      Continue;
     end;
-    Solved := SolveTorn(A, First, Last);
-    if not Solved and (Last - First < DenseLimit) then
-      Solved := SolveBlockDense(A, First, Last);
-    if not Solved then
-      Exit(B);
-    for P := First to Last do
-      Delta[P] := A.W[P];
+    { The block by substitution with its torn values at 0: each position
+      from its row, every other value in the row known (the earlier
+      blocks' final, this block's so far, the torn columns' given, its own
+      at 0 for the diagonal's term). The factoring sweeps found every pivot
+      sound. }
+    T0 := TornStart[B];
+    T := TornStart[B + 1] - T0;
+    Again := False;
+    repeat
+      for S := T0 to T0 + T - 1 do
+        if Again then
+          D[Torn[S]] := Z[S - T0]
+        else
+          D[Torn[S]] := 0.0;
+      for P := First to Last do
+        if not Spike[P] then
+        begin
+          D[P] := 0.0;
+          X := -Rhs[P];
+          for K := RowStart[P] to RowStart[P + 1] - 1 do
+            X := X - Val[K] * D[Col[K]];
+          D[P] := X * Inv[P];
+        end;
+      if (T = 0) or Again then
+        Break;
+      { The torn values that cancel the torn rows' residuals ... }
+      for S := 0 to T - 1 do
+      begin
+        P := Torn[T0 + S];
+        X := -Rhs[P];
+        for K := RowStart[P] to RowStart[P + 1] - 1 do
+          X := X - Val[K] * D[Col[K]];
+        Z[S] := X;
+      end;
+      if T = 1 then
+        Z[0] := Z[0] / A.Factors[A.FactorAt[B]]
+      else
+        LuSolve(T, A.Factors, A.FactorAt[B], A.Pivots, A.PivotAt[B], A.Z);
+      { ... and the rest with them: by the spike vectors, or substituting
+        again. }
+      At := A.SpikeAt[B];
+      Again := At < 0;
+      if Again then
+        Continue;
+      for S := 0 to T - 1 do
+        D[Torn[T0 + S]] := Z[S];
+      At := At - First * T;
+      if T = 1 then
+      begin
+        Z0 := Z[0];
+        for P := First to Last do
+          if not Spike[P] then
+            D[P] := D[P] + Z0 * Spikes[At + P];
+      end
+      else
+        for P := First to Last do
+          if not Spike[P] then
+          begin
+            X := D[P];
+            for S := 0 to T - 1 do
+              X := X + Z[S] * Spikes[At + P * T + S];
+            D[P] := X;
+          end;
+    until not Again;
   end;
-  Result := -1;
 end;
 
 end.

@@ -9,7 +9,16 @@ unit KRVNEWT;
   equations a perturbation reaches run again. The Newton step is found block
   by block in the ordering's block lower-triangular order: a block is reduced
   to its torn (spike) columns, the others following by substitution, and a
-  small dense system over the torn columns closes it. }
+  small dense system over the torn columns closes it.
+
+  The Jacobian and its factors are kept across iterations and time steps (a
+  chord iteration) while they serve: an iteration with a kept Jacobian must
+  cut the largest residual to at most ChordRate of what it was. One that
+  cuts it less is kept but the next iteration takes a fresh Jacobian; one
+  that does not cut it at all is undone and retried with a fresh Jacobian.
+  Iterations with a fresh Jacobian are Newton's, with the step halved while
+  it makes the residuals worse. On a linear model a step thus costs two runs
+  of the model once a Jacobian fits. }
 
 {$MODE Delphi}
 
@@ -37,7 +46,8 @@ type
     { Work done so far: runs of the whole model, and Jacobians, each a run
       of the equations that one group of perturbed columns reaches. }
     FullRuns, Jacobians, Colours: LONGINT;
-    G, OBase, Rhs, Delta, XOld, Saved, H: array of DOUBLE;
+    Factored: BOOLEAN;                     { Matrix holds factors that may serve }
+    G, OBase, Delta, XOld, Saved, H: array of DOUBLE;
   end;
 
 { Builds the solver's structures from the ordering; '' or what is wrong. }
@@ -60,6 +70,8 @@ const
   FdRelStep = 1.5E-8;
   MinStepFraction = 1.0 / 64.0;
   MaxSingleValue = 3.4E38;
+  ChordRate = 0.1;
+  ChordTarget = 0.1;
 
 function Scale(const V: TPrbVariable): DOUBLE;
 begin
@@ -153,6 +165,7 @@ begin
   M.Colours := High(M.ColorStart);
   M.FullRuns := 0;
   M.Jacobians := 0;
+  M.Factored := False;
   M.BlockCount := Length(M.Matrix.BlockFirst);
   M.SpikeCount := 0;
   for K := 0 to M.N - 1 do
@@ -160,7 +173,6 @@ begin
       Inc(M.SpikeCount);
   SetLength(M.G, M.N);
   SetLength(M.OBase, M.N);
-  SetLength(M.Rhs, M.N);
   SetLength(M.Delta, M.N);
   SetLength(M.XOld, M.N);
   SetLength(M.Saved, M.N);
@@ -180,25 +192,31 @@ end;
 function Residuals(var M: TNewtonModel; out Worst: LONGINT): DOUBLE;
 var
   P, V: LONGINT;
-  R, Allowed: DOUBLE;
+  G, R, Allowed: DOUBLE;
 begin
   Result := 0.0;
   Worst := -1;
   for P := 0 to M.N - 1 do
   begin
     V := M.RowVar[P];
-    M.G[P] := _Y[V].O - _Y[V].I;
+    G := _Y[V].O - _Y[V].I;
+    M.G[P] := G;
+    G := Abs(G);
     Allowed := NEWTONTOL * Max(M.RowScale[P], Abs(_Y[V].I));
-    R := Abs(M.G[P]) / Allowed;
-    if not (R <= MaxDouble) then
+    { Only a residual above the largest so far needs its ratio. }
+    if not (G <= Result * Allowed) then
     begin
-      Worst := P;
-      Exit(Infinity);
-    end;
-    if R > Result then
-    begin
-      Result := R;
-      Worst := P;
+      R := G / Allowed;
+      if not (R <= MaxDouble) then
+      begin
+        Worst := P;
+        Exit(Infinity);
+      end;
+      if R > Result then
+      begin
+        Result := R;
+        Worst := P;
+      end;
     end;
   end;
 end;
@@ -206,11 +224,14 @@ end;
 procedure BuildJacobian(var M: TNewtonModel);
 var
   C, Q, J, V, K, P, RV: LONGINT;
-  X: DOUBLE;
+  X, D: DOUBLE;
 begin
   Inc(M.Jacobians);
   for P := 0 to M.N - 1 do
+  begin
     M.OBase[P] := _Y[M.RowVar[P]].O;
+    M.Matrix.RowMax[P] := 0.0;
+  end;
   for C := 0 to High(M.ColorStart) - 1 do
   begin
     for Q := M.ColorStart[C] to M.ColorStart[C + 1] - 1 do
@@ -235,7 +256,10 @@ begin
         begin
           P := ColRow[K];
           RV := M.RowVar[P];
-          Value[ColEntry[K]] := ((_Y[RV].O - _Y[RV].I) - M.G[P]) / M.H[J];
+          D := ((_Y[RV].O - _Y[RV].I) - M.G[P]) / M.H[J];
+          Value[ColEntry[K]] := D;
+          if Abs(D) > RowMax[P] then
+            RowMax[P] := Abs(D);
         end;
     end;
     { Undo the perturbation: inputs back, and the outputs it reached. }
@@ -252,17 +276,38 @@ begin
   end;
 end;
 
+{ The columns at XOld + Lambda * Delta, held at 0 where they must not be
+  negative; with Keep, XOld takes the columns' values first. }
+procedure SetColumns(var M: TNewtonModel; Lambda: DOUBLE; Keep: BOOLEAN);
+var
+  J, V: LONGINT;
+  X: DOUBLE;
+begin
+  for J := 0 to M.N - 1 do
+  begin
+    V := M.ColVar[J];
+    if Keep then
+      M.XOld[J] := _Y[V].I;
+    X := M.XOld[J] + Lambda * M.Delta[J];
+    if (X < 0.0) and M.Positive[J] then
+      X := 0.0;
+    _Y[V].I := X;
+  end;
+end;
+
 function NewtonSolveStep(var M: TNewtonModel; out Iterations: LONGINT): AnsiString;
 var
-  Norm, NewNorm, Lambda, X: DOUBLE;
-  Worst, J, V, Bad: LONGINT;
+  Norm, NewNorm, Lambda: DOUBLE;
+  Worst, J, Bad: LONGINT;
+  Fresh, Chord: BOOLEAN;
 begin
   Result := '';
   Iterations := 0;
   _QTLBADREF := False;
   EvaluateAll(M);
   Norm := Residuals(M, Worst);
-  while Norm > 1.0 do
+  Chord := False;
+  while (Norm > 1.0) or (Chord and (Norm > ChordTarget)) do
   begin
     if Norm = Infinity then
       Exit('The equation of ' + M.Names[M.RowVar[Worst]] + ' gives no number');
@@ -270,28 +315,46 @@ begin
       Exit('No convergence after ' + IntToStr(Iterations) + ' Newton iterations (largest residual in the equation of '
         + M.Names[M.RowVar[Worst]] + ')');
     Inc(Iterations);
-    BuildJacobian(M);
-    for J := 0 to M.N - 1 do
-      M.Rhs[J] := -M.G[J];
-    Bad := SolveBlockMatrix(M.Matrix, M.Rhs, M.Delta);
-    if Bad >= 0 then
-      Exit('Singular block of ' + IntToStr(M.Matrix.BlockLast[Bad] - M.Matrix.BlockFirst[Bad] + 1)
-        + ' equations at positions ' + IntToStr(M.Matrix.BlockFirst[Bad] + 1) + ' to '
-        + IntToStr(M.Matrix.BlockLast[Bad] + 1) + ' (first: the equation of '
-        + M.Names[M.RowVar[M.Matrix.BlockFirst[Bad]]] + ')');
-    for J := 0 to M.N - 1 do
-      M.XOld[J] := _Y[M.ColVar[J]].I;
+    Fresh := not M.Factored;
+    if Fresh then
+    begin
+      BuildJacobian(M);
+      Bad := FactorBlockMatrix(M.Matrix);
+      if Bad >= 0 then
+        Exit('Singular block of ' + IntToStr(M.Matrix.BlockLast[Bad] - M.Matrix.BlockFirst[Bad] + 1)
+          + ' equations at positions ' + IntToStr(M.Matrix.BlockFirst[Bad] + 1) + ' to '
+          + IntToStr(M.Matrix.BlockLast[Bad] + 1) + ' (first: the equation of '
+          + M.Names[M.RowVar[M.Matrix.BlockFirst[Bad]]] + ')');
+      M.Factored := True;
+    end;
+    SolveFactored(M.Matrix, M.G, M.Delta);
+    Chord := not Fresh;
+    if not Fresh then
+    begin
+      SetColumns(M, 1.0, True);
+      EvaluateAll(M);
+      NewNorm := Residuals(M, Worst);
+      if NewNorm < Norm then
+      begin
+        if NewNorm > ChordRate * Norm then
+          M.Factored := False;
+        Norm := NewNorm;
+        Continue;
+      end;
+      { The kept Jacobian no longer fits: back, and again with a fresh one. }
+      M.Factored := False;
+      Chord := False;
+      Dec(Iterations);
+      for J := 0 to M.N - 1 do
+        _Y[M.ColVar[J]].I := M.XOld[J];
+      EvaluateAll(M);
+      Norm := Residuals(M, Worst);
+      Continue;
+    end;
     { Halve the step while it makes the residuals worse. }
     Lambda := 1.0;
     repeat
-      for J := 0 to M.N - 1 do
-      begin
-        V := M.ColVar[J];
-        X := M.XOld[J] + Lambda * M.Delta[J];
-        if M.Positive[J] and (X < 0.0) then
-          X := 0.0;
-        _Y[V].I := X;
-      end;
+      SetColumns(M, Lambda, Lambda = 1.0);
       EvaluateAll(M);
       NewNorm := Residuals(M, Worst);
       if (NewNorm < Norm) or (Lambda <= MinStepFraction) then

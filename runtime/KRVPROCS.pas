@@ -67,7 +67,7 @@ procedure QTLINTEG(var XO: XVR; var XI: XVR);
 procedure QTLDERIV(var XO: XVR; var XI: XVR);
 
 { Index of X in its state area, or -1 when X lies in neither area. }
-function StateIndex(const X: XVR): LONGINT;
+function StateIndex(const X: XVR): LONGINT; inline;
 
 implementation
 
@@ -86,7 +86,7 @@ begin
   Result := False;
 end;
 
-function IndexIn(const X: XVR; const Area: XVRAREA): LONGINT;
+function IndexIn(const X: XVR; const Area: XVRAREA): LONGINT; inline;
 var
   Offset: PtrUInt;
 begin
@@ -107,7 +107,7 @@ end;
 
 { X's value at the last accepted step; a variable outside the state areas
   has none and is reported through _QTLBADREF, its own I standing in. }
-function PreviousI(const X: XVR): DOUBLE;
+function PreviousI(const X: XVR): DOUBLE; inline;
 var
   K: LONGINT;
 begin

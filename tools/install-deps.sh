@@ -4,7 +4,8 @@
 set -e
 PKGS="g++ clang cmake make ninja-build qt6-base-dev libgtest-dev libgmock-dev libbenchmark-dev
  fp-compiler fp-units-rtl libclang-rt-14-dev desktop-file-utils"
-# "bench" adds what only the benchmarks compare against (SuiteSparse's btf_order).
+# "bench" adds what only the benchmarks compare against (SuiteSparse's btf_order
+# for the ordering, KLU for the solver's step).
 [ "${1:-}" = bench ] && PKGS="$PKGS libsuitesparse-dev"
 missing=""
 for p in $PKGS; do

@@ -1,6 +1,7 @@
 // Compiled solvers on hand-made problems: trajectories, fixing pairs, torn loops, user procedures, failures.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -78,6 +79,66 @@ TEST_P(SolverRun, JacobianRunsOnlyTheEquationsAPerturbationReaches) {
   EXPECT_GT(groups, 1);
   EXPECT_GT(jacobians, 0);
   EXPECT_EQ(runs, 3 * (full + jacobians));
+}
+
+// The runs of the whole model and the Jacobians of a finished run.
+struct Work {
+  long full = -1, jacobians = -1;
+};
+Work WorkDone(const std::string& output) {
+  Work w;
+  const size_t finished = output.find("Finished:");
+  if (finished != std::string::npos)
+    std::sscanf(output.c_str() + output.find("; ", finished),
+                "; %ld runs of the whole model, %ld Jacobians", &w.full, &w.jacobians);
+  return w;
+}
+
+// On a linear model the Jacobian and its factors serve from step to step:
+// one fresh Jacobian for the first step (no time passes in it), one when
+// the time step comes in, and then a step runs the model at its start and
+// after each solve with the kept factors, once or, when the finite
+// differences leave the residual just above the tolerance, twice.
+TEST_P(SolverRun, LinearModelRunsTwiceOrThriceAStepOnAKeptJacobian) {
+  TestModel m = TanksModel(20, 50, 0.5);
+  m.name = "TANKLIN";
+  m.label = ">12-10-2026  9:31:15 TANKLIN";
+  const ProblemDir& dir = Compiled(m);
+  Outcome o = Solve(dir, Problem(m, m.vars));
+  ASSERT_EQ(o.run.status, 0) << o.run.output;
+  const long steps = long(o.ttr.records.size());
+  ASSERT_EQ(steps, 101);
+  const Work w = WorkDone(o.run.output);
+  EXPECT_EQ(w.jacobians, 2) << o.run.output;
+  EXPECT_GE(w.full, steps);
+  EXPECT_LE(w.full, 3 * steps) << o.run.output;
+}
+
+// A kept Jacobian that no longer fits is refreshed: when the gain jumps,
+// a chord step either makes things worse (undone, then Newton) or gains
+// too little (kept, then Newton); either way the run converges to the new
+// solution and takes just the one more Jacobian.
+TEST_P(SolverRun, SharpChangeOfTheJacobianRefreshesIt) {
+  struct Case {
+    const char* what;
+    double gain;
+  };
+  const Case cases[] = {{"chord step diverges", 1000.0}, {"chord step too slow", 1.5}, {"gain falls", 0.01}};
+  TestModel m = SharpModel();
+  const ProblemDir& dir = Compiled(m);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::vector<PrbVar> vars = m.vars;
+    vars[0].xin = c.gain;
+    Outcome o = Solve(dir, Problem(m, vars));
+    ASSERT_EQ(o.run.status, 0) << o.run.output;
+    ASSERT_EQ(o.ttr.records.size(), 9u);
+    for (const auto& rec : o.ttr.records) {
+      const double u = rec.t < 1 ? 4.0 : 4.0 / c.gain;
+      EXPECT_NEAR(rec.values[1], u, 1e-6 * u) << rec.t;
+    }
+    EXPECT_EQ(WorkDone(o.run.output).jacobians, 2) << o.run.output;
+  }
 }
 
 TEST_P(SolverRun, FixingPairsRangeAndPositivity) {

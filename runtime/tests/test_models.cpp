@@ -244,4 +244,21 @@ TestModel TroubleModel() {
   return m;
 }
 
+TestModel SharpModel() {
+  TestModel m;
+  m.name = "SHARP";
+  m.label = ">12-10-2026 10: 7: 0 SHARP";
+  m.type_lines = {"  _SYSTEM=RECORD", "     GAIN,U,Y:XVR;", "  END;"};
+  m.psy = UserProcs("  TSTART:=0; TEND:=2; TSTEP:=0.25;\r\n") +
+          Xproc("SCALE", "Y", {"U", "GAIN"}, "  IF _T<1 THEN Y.O:=U.I ELSE Y.O:=GAIN.I*U.I;") +
+          CrLf({"PROCEDURE  SYSTEMMC(VAR _X:_SYSTEM);",
+                "begin",
+                "  SCALE(_X.Y,_X.U,_X.GAIN);",
+                "  {QTLFIX(_X.U,_X.Y)};",
+                "end;"});
+  m.vars = {{"I*", "GAIN", 1.0}, {"IC", "U", 0.5}, {"CO", "Y", 4.0}};
+  m.incidences = {{2, 1}, {2, 0}, {1, 2, 1}};
+  return m;
+}
+
 }  // namespace krv::rt

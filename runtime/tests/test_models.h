@@ -62,4 +62,9 @@ TestModel DerivModel();
 // Variables: SEL 0, U 1, Y 2.
 TestModel TroubleModel();
 
+// A fixing pair Y = U before _T = 1 and Y = GAIN * U from then on, Y held
+// at 4: the Jacobian changes sharply between two steps. Time 0 to 2 step
+// 0.25. Variables: GAIN 0, U 1, Y 2.
+TestModel SharpModel();
+
 }  // namespace krv::rt
