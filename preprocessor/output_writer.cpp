@@ -1,6 +1,8 @@
 // The block writer of the translated text.
 #include "preprocessor/output_writer.h"
 
+#include <cstring>
+
 #include "preprocessor/char_class.h"
 #include "preprocessor/syntax_error.h"
 
@@ -53,6 +55,18 @@ bool CharsJoin(char a, char b) {
   }
 }
 
+void OutputWriter::Put(const char* bytes, size_t n) {
+  while (n > 0) {
+    const size_t room = size_t(kBlockSize - fill_);
+    const size_t k = n < room ? n : room;
+    std::memcpy(block_ + fill_, bytes, k);
+    fill_ += int(k);
+    bytes += k;
+    n -= k;
+    if (fill_ == kBlockSize) FlushBlock();
+  }
+}
+
 void OutputWriter::Emit(const TokenNode& node, bool commasAsBlanks) {
   // Leading text and token are contiguous in one region of the buffer.
   uint32_t lead = node.LeadLength();
@@ -65,12 +79,28 @@ void OutputWriter::Emit(const TokenNode& node, bool commasAsBlanks) {
     WriteByte('\n');
     column_ = total;
   }
-  for (int i = 0; i < total; ++i) {
-    char c = all[size_t(i)];
-    if (c == '\r' || (c == '\n' && last_ != '\r')) column_ = total - i;
-    if (commasAsBlanks && c == ',' && uint32_t(i) < lead) c = ' ';
-    WriteByte(c);
+  if (total == 0) return;
+  // The column counts from the last line break: a CR, or an LF on its own.
+  for (int i = total - 1; i >= 0; --i) {
+    const char c = all[size_t(i)];
+    if (c == '\r' || (c == '\n' && (i > 0 ? all[size_t(i) - 1] : last_) != '\r')) {
+      column_ = total - i;
+      break;
+    }
   }
+  // Whole runs of bytes; the leading text's commas, when they go, as blanks.
+  const char* p = all.data();
+  size_t from = 0;
+  if (commasAsBlanks) {
+    for (size_t i = 0; i < lead; ++i) {
+      if (p[i] != ',') continue;
+      Put(p + from, i - from);
+      Put(" ", 1);
+      from = i + 1;
+    }
+  }
+  Put(p + from, size_t(total) - from);
+  last_ = from == size_t(total) ? ' ' : p[total - 1];
 }
 
 void OutputWriter::EmitList(const TokenList& list) {

@@ -48,6 +48,8 @@ class OutputWriter {
     if (fill_ == kBlockSize) FlushBlock();
   }
   void FlushBlock();
+  // Copies the bytes into the blocks, writing each block as it fills.
+  void Put(const char* bytes, size_t n);
 
   static constexpr int kBlockSize = 512;
   const TextBuffer& text_;

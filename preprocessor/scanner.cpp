@@ -123,6 +123,7 @@ void Scanner::ScanToken(TokenList& list, bool newNode) {
   if (eof_) {
     node.tokenStart = Here();
     node.length = 1;
+    node.keyword = text_.At(node.tokenStart) == kEofChar ? kSubprogramKeyword : kNoKeyword;
     return;
   }
   for (;;) {
@@ -178,6 +179,7 @@ void Scanner::ScanToken(TokenList& list, bool newNode) {
       // The mark is never passed: every later scan finds it again.
       eof_ = true;
       node.length = 1;
+      node.keyword = text_.At(node.tokenStart) == kEofChar ? kSubprogramKeyword : kNoKeyword;
       return;
     case ')': case '[': case ']': case '=': case ';':
     case '+': case '-': case '*': case '/': case '^': case '(':
@@ -212,6 +214,7 @@ void Scanner::ScanToken(TokenList& list, bool newNode) {
       }
   }
   node.length = uint32_t(p_ - start);
+  node.keyword = ClassifyKeyword(text_.View(node.Token()));
 }
 
 }  // namespace krv::pp

@@ -12,11 +12,7 @@ void RunSubprogramPass(PassContext& c, TypeChain& types, ProcTables& procs, Mpro
 }
 
 bool SubprogramPass::IsSubprogramKeyword(const TokenNode* t) const {
-  if (!t) return false;
-  if (c_.text.At(t->tokenStart) == kEofChar && t->length == 1) return true;
-  for (auto w : {"XPROC", "XDXPROC", "MPROC", "PROCEDURE", "FUNCTION"})
-    if (c_.NodeTokenIs(t, w)) return true;
-  return false;
+  return t && t->keyword == kSubprogramKeyword;
 }
 
 void SubprogramPass::ScanUntilWords(std::initializer_list<std::string_view> words) {

@@ -4,6 +4,7 @@
 #include <cassert>
 #include <string>
 
+#include "platform/text.h"
 #include "preprocessor/syntax_error.h"
 
 namespace krv::pp {
@@ -65,6 +66,7 @@ void TokenList::InsertTokenCopy(const TokenNode& node) {
   n->length = node.length;
   n->separator = node.separator;
   n->kind = node.kind;
+  n->keyword = node.keyword;
 }
 
 void SetGeneratedText(TextBuffer& text, TokenNode& node, std::string_view prefix,
@@ -76,6 +78,20 @@ void SetGeneratedText(TextBuffer& text, TokenNode& node, std::string_view prefix
   node.tokenStart = text.GenPtr();
   if (!text.AppendGenerated(tokenText)) FatalStop();
   node.length = uint32_t(tokenText.size());
+  node.keyword = ClassifyKeyword(tokenText);
+}
+
+TokenKeyword ClassifyKeyword(std::string_view token) {
+  // Only these lengths can match; most tokens fail on the first test.
+  switch (token.size()) {
+    case 1: return token[0] == kEofChar ? kSubprogramKeyword : kNoKeyword;
+    case 5: return platform::EqualsCaseBlind(token, "XPROC") || platform::EqualsCaseBlind(token, "MPROC")
+                       ? kSubprogramKeyword : kNoKeyword;
+    case 7: return platform::EqualsCaseBlind(token, "XDXPROC") ? kSubprogramKeyword : kNoKeyword;
+    case 8: return platform::EqualsCaseBlind(token, "FUNCTION") ? kSubprogramKeyword : kNoKeyword;
+    case 9: return platform::EqualsCaseBlind(token, "PROCEDURE") ? kSubprogramKeyword : kNoKeyword;
+    default: return kNoKeyword;
+  }
 }
 
 void InsertTokenAfter(TextBuffer& text, TokenList& list, std::string_view prefix,

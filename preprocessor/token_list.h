@@ -10,12 +10,19 @@ namespace krv::pp {
 
 enum TokenKind : uint8_t { kOther = 0, kIdent = 1, kLiteral = 2 };
 
+// What a token's text is as a keyword, found once when the token is made:
+// the words that start a subprogram (XPROC, XDXPROC, MPROC, PROCEDURE,
+// FUNCTION, in any case) and the end-of-file mark end the text before them.
+enum TokenKeyword : uint8_t { kNoKeyword = 0, kSubprogramKeyword = 1 };
+TokenKeyword ClassifyKeyword(std::string_view token);
+
 struct TokenNode {
   Pos leadStart = 0;   // first character of the leading text
   Pos tokenStart = 0;  // first character of the token
   uint32_t length = 0;
   char separator = ' ';  // ',' after a comma, '.' for a field after a dot
   uint8_t kind = kOther;
+  uint8_t keyword = kNoKeyword;
   TokenNode* next = nullptr;
   TokenNode* prev = nullptr;
 
