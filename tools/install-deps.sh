@@ -3,7 +3,7 @@
 # Usage: install-deps.sh [bench]
 set -e
 PKGS="g++ clang cmake make ninja-build qt6-base-dev libgtest-dev libgmock-dev libbenchmark-dev
- fp-compiler fp-units-rtl libclang-rt-14-dev desktop-file-utils"
+ fp-compiler fp-units-rtl libclang-rt-14-dev desktop-file-utils poppler-utils"
 # "bench" adds what only the benchmarks compare against (SuiteSparse's btf_order
 # for the ordering, KLU for the solver's step).
 [ "${1:-}" = bench ] && PKGS="$PKGS libsuitesparse-dev"

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <string>
 
 namespace krv::view {
 
@@ -15,7 +17,18 @@ struct TimeRange {
 
   // Raises the density to its minimum and recomputes n.
   void Update();
+  // The time bar's large step, 20 x density, kept within int32.
+  int32_t LargeStep() const;
+  // Saving with the steps as indices needs every step, below 32767.
+  bool ActualSaveAllowed() const { return density == 1 && hi < 32767; }
 };
+
+// The density dialog's limit line: "Most points which can be used is
+// every point", "... 2nd point", "... 3th point" (sic, as always shown).
+std::string DensityLimitText(int32_t minDensity);
+// A density entry: a whole number of int32 range, at least `minDensity`;
+// nothing for anything else (the dialog beeps).
+std::optional<int32_t> ParseDensityEntry(const std::string& text, int32_t minDensity);
 
 // The density chosen from the number of the last record.
 int32_t DefaultDensity(int32_t jtmax);

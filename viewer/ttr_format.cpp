@@ -76,14 +76,17 @@ TTRLayout TTRLayout::Packed(int d) {
   return l;
 }
 
+size_t ValueOffset(const TTRLayout& layout, int i) {
+  return (layout.packed || i < 12) ? 12 + 4 * size_t(i) : 64 + 4 * size_t(i - 12);
+}
+
 void DecodeRecord(const uint8_t* bytes, const TTRLayout& layout, TTRRecord& out) {
   assert(layout.d >= 0 && layout.d < kMaxVariables);
   out.jt = GetInt32(bytes);
   out.t = GetDouble(bytes + 4);
   out.values.resize(size_t(layout.d) + 1);
   for (int i = 0; i <= layout.d; ++i) {
-    // The split layout leaves bytes 60..63 out: values 12.. start at 64.
-    size_t off = (layout.packed || i < 12) ? 12 + 4 * size_t(i) : 64 + 4 * size_t(i - 12);
+    size_t off = ValueOffset(layout, i);
     assert(off + 4 <= layout.RecordBytes());
     out.values[size_t(i)] = GetSingle(bytes + off);
   }

@@ -65,6 +65,10 @@ struct TTRRecord {
   std::vector<float> values;  // d + 1 values
 };
 
+// Byte offset of value `i` within a record: the split layout leaves bytes
+// 60..63 out, so its values 12.. start at 64.
+size_t ValueOffset(const TTRLayout& layout, int i);
+
 // Decodes a record of layout.RecordBytes() bytes.
 void DecodeRecord(const uint8_t* bytes, const TTRLayout& layout, TTRRecord& out);
 // Encodes a record in the packed layout, zero padding to the block end.

@@ -233,12 +233,36 @@ void ViewerState::SetTop(int top) { top_ = std::clamp(top, 0, std::max(0, Last()
 
 void ViewerState::ScrollListToEnd() { top_ = std::max(0, Last() - 13); }
 
+// The code and its blank; codes of five-digit numbers are one wider, keep
+// their blank.
+static std::string CodeField(const VNMEntry& e) {
+  return Cut(e.code + " ", std::max<size_t>(8, e.code.size() + 1));
+}
+
+float ViewerState::CurrentValue(int v) const {
+  return size_t(v) < current_.values.size() ? current_.values[size_t(v)] : 0.0f;
+}
+
+std::string ViewerState::ValueListText() const {
+  std::string out;
+  for (int16_t v : displayList_) {
+    const VNMEntry& e = entries_[size_t(v)];
+    out += Cut(CodeField(e) + e.name, 87) + "\r\n";
+    out += pe::FormatReal(13, double(CurrentValue(v))) + "\r\n";
+  }
+  return out;
+}
+
+bool ViewerState::SaveValueList(const std::string& path) const {
+  std::string error;
+  if (platform::WriteFileAtomic(path, ValueListText(), &error)) return true;
+  Show(error.empty() ? "Cannot write " + path : error);
+  return false;
+}
+
 std::string ViewerState::LineVariableText(int v) const {
   const VNMEntry& e = entries_[size_t(v)];
-  float value = size_t(v) < current_.values.size() ? current_.values[size_t(v)] : 0.0f;
-  // Codes of five-digit numbers are one wider; keep their blank.
-  std::string s = Cut(e.code + " ", std::max<size_t>(8, e.code.size() + 1));
-  s = Cut(s + pe::FormatReal(13, double(value)), 39);
+  std::string s = Cut(CodeField(e) + pe::FormatReal(13, double(CurrentValue(v))), 39);
   s = Cut(s + " ", 40);
   return Cut(s + e.name, 119);
 }

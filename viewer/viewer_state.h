@@ -58,6 +58,13 @@ class ViewerState {
   // top := last - 13, at least 0.
   void ScrollListToEnd();
 
+  // The values at the current step as a text file: per list entry the
+  // code, a blank and the name, then the value; CR LF lines.
+  std::string ValueListText() const;
+  // Writes ValueListText to `path` (replaced whole or not at all); false,
+  // with a message naming the file and the reason, on failure.
+  bool SaveValueList(const std::string& path) const;
+
   // Texts of the window.
   std::string DisplayLineText(int line) const;
   std::string ButtonText(int line) const;
@@ -75,6 +82,7 @@ class ViewerState {
   const std::string& VNMBase() const { return vnmBase_; }
   const TTRHeader& Header() const { return header_; }
   const TTRLayout& Layout() const { return layout_; }
+  const TTRFile& File() const { return file_; }
   bool Is30995() const { return layout_.packed; }
   int D() const { return layout_.d; }
   int32_t JTmax() const { return header_.JTmax(); }
@@ -105,6 +113,7 @@ class ViewerState {
   bool LoadTimeTable();
   void ReleaseAttachment();
   std::string LineVariableText(int v) const;
+  float CurrentValue(int v) const;
 
   TTRFile file_;
   std::string ttrPath_;

@@ -6,7 +6,11 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
+#include <QPainter>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <filesystem>
 
@@ -15,6 +19,9 @@
 #include "platform/text.h"
 #include "platform/user_prompts.h"
 #include "viewer/forms/XSelect.h"
+#include "viewer/forms/range_dialogs.h"
+#include "viewer/forms/ttr_root_dlg.h"
+#include "viewer/save_to_dsf.h"
 #include "viewer/forms/up_down.h"
 
 namespace krv::view {
@@ -42,6 +49,18 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
   resize(657, 656);
   BuildMenus();
   BuildControls();
+  timeChgDlg_ = new TTimeChgDlg(this);
+  connect(timeChgDlg_, &TTimeChgDlg::Ok, this, &TForm1::TimeChgOk);
+  connect(timeChgDlg_, &TTimeChgDlg::Cancelled, this, &TForm1::TimeChgCancel);
+  densityDlg_ = new TDensityDlg(this);
+  rootDlg_ = new TTTRrootF(this);
+  for (int i = 0; i < kPlotWindows; ++i) {
+    auto* frm = new TPlotFrm(shared_, this);
+    frm->setObjectName("PlotFrm" + QString::number(i + 1));
+    frm->move(0, 74 + 12 * (i + 1));
+    connect(frm, &TPlotFrm::Closed, this, &TForm1::PlotClosed);
+    plots_[size_t(i)] = frm;
+  }
   FormCreate();
 }
 
@@ -60,11 +79,14 @@ void TForm1::BuildMenus() {
           &TForm1::AttachTTR1Click);
   reAttach1_ = AddItem(file, "ReAttach1", "ReAttach TTR", false);
   connect(reAttach1_, &QAction::triggered, this, &TForm1::ReAttach1Click);
-  // The saves, the text export and printing come with the plot windows.
   savetoDSF1_ = AddItem(file, "SavetoDSF1", "Save  DSF actual indices", false);
+  connect(savetoDSF1_, &QAction::triggered, this, &TForm1::SavetoDSF1Click);
   saveDSFat0index1_ = AddItem(file, "SaveDSFat0index1", "Save DSF transf indices", false);
+  connect(saveDSFat0index1_, &QAction::triggered, this, &TForm1::SaveDSFat0index1Click);
   saveTXT1_ = AddItem(file, "SaveTXT1", "SaveText", false);
+  connect(saveTXT1_, &QAction::triggered, this, &TForm1::SaveTXT1Click);
   print1_ = AddItem(file, "Print1", "Print graphs", false);
+  connect(print1_, &QAction::triggered, this, &TForm1::Print1Click);
   copyTruncating1_ = AddItem(file, "CopyTruncatingAfterCurrentPosition1",
                              "Copy Truncating After Current Position", false);
   connect(copyTruncating1_, &QAction::triggered, this,
@@ -80,31 +102,40 @@ void TForm1::BuildMenus() {
 
   view1_ = bar->addMenu("&View");
   view1_->setObjectName("View1");
-  AddItem(view1_, "RestrictTrange1", "&Restrict _T range", true);
-  AddItem(view1_, "UnrestrictTrange1", "&Unrestrict _T range", true);
-  AddItem(view1_, "Changepointdensity1", "&View/change point density details", true);
+  connect(AddItem(view1_, "RestrictTrange1", "&Restrict _T range", true), &QAction::triggered,
+          this, &TForm1::RestrictTrange1Click);
+  connect(AddItem(view1_, "UnrestrictTrange1", "&Unrestrict _T range", true),
+          &QAction::triggered, this, &TForm1::UnrestrictTrange1Click);
+  connect(AddItem(view1_, "Changepointdensity1", "&View/change point density details", true),
+          &QAction::triggered, this, &TForm1::Changepointdensity1Click);
   view1_->menuAction()->setEnabled(false);
 
-  QAction* toggle = bar->addAction("TogglePlots F6");
-  toggle->setObjectName("TogglePlotsF61");
-  toggle->setShortcut(Qt::Key_F6);
-  addAction(toggle);
+  togglePlots_ = bar->addAction("TogglePlots F6");
+  togglePlots_->setObjectName("TogglePlotsF61");
+  togglePlots_->setShortcut(Qt::Key_F6);
+  togglePlots_->setCheckable(true);
+  togglePlots_->setChecked(true);
+  addAction(togglePlots_);
+  connect(togglePlots_, &QAction::triggered, this, &TForm1::TogglePlotsF61Click);
   QAction* dropAll = bar->addAction("Drop All");
   dropAll->setObjectName("DropAll1");
   connect(dropAll, &QAction::triggered, this, &TForm1::DropAll1Click);
 
   QMenu* window = bar->addMenu("Window");
   window->setObjectName("Window1");
-  AddItem(window, "Align1", "Align", true);
-  AddItem(window, "Cascade1", "Cascade", true);
-  QAction* rescale = AddItem(window, "Rescale1", "Rescale", true);
-  rescale->setCheckable(true);
-  rescale->setChecked(true);
+  connect(AddItem(window, "Align1", "Align", true), &QAction::triggered, this,
+          &TForm1::Align1Click);
+  connect(AddItem(window, "Cascade1", "Cascade", true), &QAction::triggered, this,
+          &TForm1::Cascade1Click);
+  rescale1_ = AddItem(window, "Rescale1", "Rescale", true);
+  rescale1_->setCheckable(true);
+  rescale1_->setChecked(true);
 
   QAction* tile = bar->addAction("TilePlots F12");
   tile->setObjectName("TilePlotsF121");
   tile->setShortcut(Qt::Key_F12);
   addAction(tile);
+  connect(tile, &QAction::triggered, this, &TForm1::TilePlotsF121Click);
   QAction* about = bar->addAction("About");
   about->setObjectName("About1");
   connect(about, &QAction::triggered, this, &TForm1::About1Click);
@@ -202,13 +233,15 @@ void TForm1::SyncTimeBar() {
   syncing_ = true;
   const TimeRange& r = state_.Range();
   timeBar_->setRange(r.lo, r.hi);
-  timeBar_->setPageStep(20 * r.density);
+  timeBar_->setPageStep(r.LargeStep());
   timeBar_->setValue(state_.CurrentJT());
   syncing_ = false;
 }
 
 // Nothing is attached any more: only the commands that need no file stay.
 void TForm1::AfterDetach() {
+  CloseRangeDialog();
+  CloseAllPlots();
   SetAttachedCommands(false);
   setWindowTitle("Plotvane");
   timeLbl_->setText("_T = 0");
@@ -229,6 +262,9 @@ void TForm1::AttachTTR1Click() {
   desc.mustExist = true;
   std::optional<std::string> chosen = Prompts().OpenFileName(desc);
   if (!chosen) return;
+  // A pending range change belongs to the file it was started on.
+  CloseRangeDialog();
+  CloseAllPlots();
   AttachStatus status;
   {
     platform::WaitCursor wait;
@@ -245,7 +281,9 @@ void TForm1::AttachTTR1Click() {
     return;
   }
   setWindowTitle("Plotvane -- " + FromBytes(state_.TTRPath()));
+  SyncPlotOrigin();
   SyncTimeBar();
+  ScaleTimeAxis();
   ScrollListToEnd();
   ShowTimeBounds();
   SetAttachedCommands(true);
@@ -253,6 +291,7 @@ void TForm1::AttachTTR1Click() {
 }
 
 void TForm1::ReAttach1Click() {
+  CloseRangeDialog();
   bool ok;
   {
     platform::WaitCursor wait;
@@ -262,11 +301,17 @@ void TForm1::ReAttach1Click() {
     AfterDetach();
     return;
   }
-  const TimeRange& r = state_.Range();
-  savetoDSF1_->setEnabled(r.density == 1 && r.hi < 32767);
-  SyncTimeBar();
+  SyncPlotOrigin();
+  UpdateDensity();
+  ScaleTimeAxis();
   RefreshDisplayLines();
   ShowTimeBounds();
+  ReloadAllPlots();
+  for (TPlotFrm* frm : plots_) {
+    if (!frm->inUse) continue;
+    frm->RescalePlot();
+    frm->update();
+  }
 }
 
 void TForm1::CopyTruncatingAfterCurrentPosition1Click() {
@@ -298,8 +343,143 @@ void TForm1::DisplayAdd1Click() {
 
 void TForm1::DropAll1Click() {
   if (!Prompts().ConfirmOk("All variables and plots will be dropped!")) return;
+  CloseAllPlots();
   state_.ClearDisplayList();
   RefreshDisplayLines();
+}
+
+void TForm1::UpdateDensity() {
+  state_.Range().Update();
+  SyncTimeBar();
+  savetoDSF1_->setEnabled(state_.IsAttached() && state_.Range().ActualSaveAllowed());
+}
+
+void TForm1::RestrictTrange1Click() {
+  if (!state_.IsAttached()) return;
+  timeChgDlg_->restrictStep = true;
+  timeChgDlg_->SetPrompt(true);
+  timeChgDlg_->show();
+  timeChgDlg_->raise();
+}
+
+void TForm1::TimeChgOk() {
+  TimeRange& r = state_.Range();
+  if (!state_.IsAttached()) {
+    CloseRangeDialog();
+    return;
+  }
+  if (timeChgDlg_->restrictStep) {
+    HideAllPlots();
+    r.hi = std::max(r.lo, state_.CurrentJT());
+    GoToTimeStep(r.lo);
+    UpdateDensity();
+    ShowTimeBounds();
+    timeChgDlg_->SetPrompt(false);
+    timeChgDlg_->restrictStep = false;
+    return;
+  }
+  r.lo = std::min(state_.CurrentJT(), r.hi);
+  UpdateDensity();
+  ShowTimeBounds();
+  timeChgDlg_->hide();
+  ReloadAllPlots();
+  timeChgDlg_->SetPrompt(true);
+}
+
+void TForm1::TimeChgCancel() {
+  timeChgDlg_->hide();
+  if (!timeChgDlg_->restrictStep && state_.IsAttached()) ReloadAllPlots();
+  timeChgDlg_->restrictStep = false;
+  timeChgDlg_->SetPrompt(true);
+}
+
+void TForm1::CloseRangeDialog() {
+  timeChgDlg_->restrictStep = false;
+  timeChgDlg_->SetPrompt(true);
+  timeChgDlg_->hide();
+}
+
+void TForm1::UnrestrictTrange1Click() {
+  if (!state_.IsAttached()) return;
+  HideAllPlots();
+  TimeRange& r = state_.Range();
+  r.lo = 0;
+  r.hi = state_.JTmax();
+  UpdateDensity();
+  ShowTimeBounds();
+  ReloadAllPlots();
+}
+
+void TForm1::Changepointdensity1Click() {
+  if (!state_.IsAttached()) return;
+  densityDlg_->FormActivate(state_.Range());
+  if (densityDlg_->exec() != QDialog::Accepted) return;
+  HideAllPlots();
+  state_.Range().density = densityDlg_->Chosen();
+  UpdateDensity();
+  ReloadAllPlots();
+}
+
+void TForm1::SavetoDSF1Click() {
+  if (!state_.IsAttached()) return;
+  if (state_.Range().hi > 32759) {
+    Prompts().ShowMessage("Too high a time step number to save directly, use \"transf\".");
+    return;
+  }
+  SaveToDSF(true);
+}
+
+void TForm1::SaveDSFat0index1Click() {
+  if (state_.IsAttached()) SaveToDSF(false);
+}
+
+void TForm1::SaveToDSF(bool actual) {
+  DSFSave save(state_, dsfStore_, actual);
+  platform::FileDialogSpec desc;
+  desc.title = "DSF file for the save";
+  desc.filter = "DSF Database|*.DSF";
+  desc.defaultExt = "DSF";
+  desc.initialDir = std::filesystem::current_path().string();
+  std::optional<std::string> chosen = Prompts().OpenFileName(desc);
+  if (!chosen) return;
+  std::string path = chosen->substr(0, 87);
+  bool missing = false;
+  if (!save.Open(path, missing)) {
+    if (!missing) return;
+    if (!Prompts().Confirm("Create " + path + "?")) return;
+    if (!save.Create(path)) return;
+  }
+  platform::WaitCursor wait;
+  rootDlg_->accepts = [&save](std::string& name) { return save.NameAcceptable(name); };
+  if (lastRootName_.empty()) lastRootName_ = state_.RootName();
+  for (;;) {
+    rootDlg_->SetName(lastRootName_);
+    bool ok = rootDlg_->exec() == QDialog::Accepted;
+    if (ok) lastRootName_ = rootDlg_->Name();
+    if (!ok) return;
+    DSFSave::RootResult root = save.MakeRoot(lastRootName_);
+    if (root == DSFSave::RootResult::Failed) {
+      Prompts().ShowMessage("DSDir ERROR");
+      return;
+    }
+    if (root == DSFSave::RootResult::Made || Prompts().Confirm("Overwrite existing data?")) break;
+  }
+  save.WriteSeries();
+  std::string failed = save.Finish();
+  if (!failed.empty()) Prompts().ShowMessage(failed);
+}
+
+void TForm1::SaveTXT1Click() {
+  if (!state_.IsAttached()) return;
+  platform::FileDialogSpec desc;
+  desc.title = "SaveText";
+  desc.filter = " Text file for current _T soln|*.TXT";
+  desc.defaultExt = "TXT";
+  desc.initialDir = std::filesystem::current_path().string();
+  desc.askOverwrite = true;
+  std::optional<std::string> target = Prompts().SaveFileName(desc);
+  if (!target) return;
+  state_.SaveValueList(*target);
 }
 
 void TForm1::SelectionMade() {
@@ -340,6 +520,7 @@ void TForm1::ScrollListToEnd() {
 
 void TForm1::GoToTimeStep(int32_t jt) {
   state_.GoToTimeStep(jt);
+  SyncPlotOrigin();
   RefreshDisplayLines();
 }
 
@@ -356,6 +537,7 @@ void TForm1::TimeBarScroll() {
     // Dragging shows the time only; the values follow on release.
     state_.TrackTimeStep(timeBar_->value());
     ShowCurrentTime();
+    SyncPlotOrigin();
     return;
   }
   GoToTimeStep(timeBar_->value());
@@ -385,6 +567,21 @@ bool TForm1::TimeBarKeyDown(int key) {
     case Qt::Key_Home: top = 0; break;
     case Qt::Key_Up: top = std::max(0, top - 1); break;
     case Qt::Key_Down: top = std::min(last, top + 1); break;
+    case Qt::Key_Left:
+    case Qt::Key_Right: {
+      // Right steps forward, Left back, on this bar as on the list's (the
+      // toolkit's own horizontal reaction is not used).
+      const TimeRange& r = state_.Range();
+      int32_t jt = state_.CurrentJT();
+      if (last >= 0 && state_.IsAttached()) {
+        if (key == Qt::Key_Left && jt > r.lo) GoToTimeStep(jt - 1);
+        if (key == Qt::Key_Right && jt < r.hi) GoToTimeStep(jt + 1);
+        syncing_ = true;
+        timeBar_->setValue(state_.CurrentJT());
+        syncing_ = false;
+      }
+      return true;
+    }
     default: return false;
   }
   if (last >= 0) {
@@ -424,10 +621,211 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
   return QMainWindow::eventFilter(watched, event);
 }
 
-void TForm1::UpDown1Click(bool) {}
+void TForm1::UpDown1Click(bool up) {
+  timeAxis_.Zoom(up);
+  for (TPlotFrm* frm : plots_)
+    if (frm->inUse && frm->isVisible()) frm->update();
+}
 
-// A line's plot button; the plot windows take it over.
-void TForm1::TogglePlotForLine(int) {}
+int TForm1::ClientWidth() const { return centralWidget()->width(); }
+int TForm1::ClientHeight() const { return centralWidget()->height(); }
+
+void TForm1::ScaleTimeAxis() {
+  const std::vector<double>& t = state_.TimeTable();
+  const TimeRange& r = state_.Range();
+  if (t.empty()) return;
+  QScreen* sc = screen();
+  int width = sc ? sc->geometry().width() : 1024;
+  timeAxis_.Scale(t[size_t(r.lo)], t[size_t(r.hi)], width);
+}
+
+void TForm1::SyncPlotOrigin() {
+  if (!state_.IsAttached()) return;
+  if (!timeAxis_.SyncOrigin(state_.Range(), state_.CurrentJT(), state_.TimeTable())) return;
+  for (TPlotFrm* frm : plots_)
+    if (frm->inUse && frm->isVisible()) frm->update();
+}
+
+void TForm1::TogglePlotForLine(int line) {
+  int k = state_.Top() + line;
+  if (!state_.IsAttached() || state_.Last() < 0 || k > state_.Last()) return;
+  int16_t v = state_.DisplayList()[size_t(k)];
+  if (state_.PlottedMarks()[size_t(v)]) {
+    for (TPlotFrm* frm : plots_) {
+      if (frm->inUse && frm->variable == v) {
+        ClosePlot(frm);
+        break;
+      }
+    }
+    return;
+  }
+  TPlotFrm* free = nullptr;
+  for (TPlotFrm* frm : plots_) {
+    if (!frm->inUse) {
+      free = frm;
+      break;
+    }
+  }
+  if (!free) {
+    Prompts().ShowMessage("Max 6 plots already open");
+    return;
+  }
+  state_.PlottedMarks()[size_t(v)] = 1;
+  RefreshDisplayLines();
+  free->variable = v;
+  const VNMEntry& e = state_.Entries()[size_t(v)];
+  std::string code = e.code + " ";
+  if (code.size() > 8) code.resize(8);
+  std::string caption = code + e.name;
+  if (caption.size() > 87) caption.resize(87);
+  free->setWindowTitle(FromBytes(caption));
+  OpenPlot(free);
+  if (plotsHidden_) free->hide();
+}
+
+void TForm1::OpenPlot(TPlotFrm* frm) {
+  frm->inUse = true;
+  {
+    platform::WaitCursor wait;
+    frm->AllocPlotBuffer();
+    ReadPlotPoints(state_.File(), state_.Layout(), state_.Range(), {frm->variable}, {&frm->buffer});
+    frm->RescalePlot();
+    frm->ResetScroll();
+  }
+  frm->show();
+  frm->update();
+}
+
+void TForm1::ClosePlot(TPlotFrm* frm) {
+  if (frm->inUse) PlotClosed(frm);
+}
+
+void TForm1::PlotClosed(TPlotFrm* frm) {
+  if (!frm->inUse) return;
+  state_.PlottedMarks()[size_t(frm->variable)] = 0;
+  frm->buffer.clear();
+  frm->buffer.shrink_to_fit();
+  frm->inUse = false;
+  frm->hide();
+  RefreshDisplayLines();
+}
+
+void TForm1::CloseAllPlots() {
+  for (TPlotFrm* frm : plots_) ClosePlot(frm);
+}
+
+void TForm1::ReloadAllPlots() {
+  std::vector<int> vars;
+  std::vector<std::vector<float>*> buffers;
+  for (TPlotFrm* frm : plots_) {
+    if (!frm->inUse) continue;
+    vars.push_back(frm->variable);
+    buffers.push_back(&frm->buffer);
+  }
+  if (vars.empty() || !state_.IsAttached()) return;
+  {
+    platform::WaitCursor wait;
+    ReadPlotPoints(state_.File(), state_.Layout(), state_.Range(), vars, buffers);
+  }
+  for (TPlotFrm* frm : plots_) {
+    if (!frm->inUse) continue;
+    if (!plotsHidden_) frm->show();
+    frm->update();
+  }
+}
+
+void TForm1::HideAllPlots() {
+  for (TPlotFrm* frm : plots_)
+    if (frm->inUse) frm->hide();
+}
+
+void TForm1::RescaleOrRepaint() {
+  bool rescale = rescale1_->isChecked();
+  if (rescale) ScaleTimeAxis();
+  for (TPlotFrm* frm : plots_) {
+    if (!frm->inUse) continue;
+    if (rescale) frm->RescalePlot();
+    frm->update();
+  }
+}
+
+void TForm1::TilePlotsF121Click() {
+  int n = 0;
+  for (TPlotFrm* frm : plots_) n += frm->inUse;
+  if (n == 0) return;
+  int h = (ClientHeight() - 45) / n;
+  int top = 75;
+  for (TPlotFrm* frm : plots_) {
+    if (!frm->inUse) continue;
+    frm->setGeometry(0, top, ClientWidth(), h);
+    top += h;
+  }
+  RescaleOrRepaint();
+}
+
+void TForm1::Cascade1Click() {
+  int top = 75;
+  for (TPlotFrm* frm : plots_) {
+    if (!frm->inUse) continue;
+    frm->setGeometry(0, top, ClientWidth(), ClientHeight() - 120);
+    top += 20;
+  }
+  RescaleOrRepaint();
+}
+
+void TForm1::Align1Click() {
+  for (TPlotFrm* frm : plots_) {
+    if (!frm->inUse) continue;
+    QRect g = frm->geometry();
+    frm->setGeometry(0, g.top(), ClientWidth(), g.height());
+  }
+  RescaleOrRepaint();
+}
+
+void TForm1::TogglePlotsF61Click() {
+  plotsHidden_ = !plotsHidden_;
+  for (TPlotFrm* frm : plots_)
+    if (frm->inUse) frm->setVisible(!plotsHidden_);
+  togglePlots_->setChecked(!plotsHidden_);
+}
+
+void TForm1::Print1Click() {
+  QPrinter printer(QPrinter::HighResolution);
+  QPrintDialog dialog(&printer, this);
+  if (dialog.exec() != QDialog::Accepted) return;
+  PrintPlots(printer);
+}
+
+void TForm1::PrintPlots(QPrinter& printer) {
+  shared_.printing = true;
+  QPainter p;
+  bool first = true;
+  for (TPlotFrm* frm : plots_) {
+    if (!frm->inUse) continue;
+    if (first) {
+      if (!p.begin(&printer)) {
+        Prompts().ShowMessage("Cannot print: the printer could not be opened");
+        break;
+      }
+    } else {
+      printer.newPage();
+    }
+    first = false;
+    // The window's drawing, scaled to fit the page; lines and text stay
+    // vector, painted at the printer's resolution.
+    QRect page = printer.pageLayout().paintRectPixels(printer.resolution());
+    page.moveTo(0, 0);
+    double s = std::min(double(page.width()) / std::max(1, frm->width()),
+                        double(page.height()) / std::max(1, frm->height()));
+    p.save();
+    p.scale(s, s);
+    p.setClipRect(QRect(0, 0, frm->width(), frm->height()));
+    frm->Render(p, true);
+    p.restore();
+  }
+  if (p.isActive()) p.end();
+  shared_.printing = false;
+}
 
 void TForm1::SBt0Click() { TogglePlotForLine(0); }
 void TForm1::SBt1Click() { TogglePlotForLine(1); }

@@ -5,9 +5,13 @@
 #include <QMainWindow>
 #include <array>
 
+#include "series/series_store.h"
+#include "viewer/PlotU.h"
+#include "viewer/forms/plot_frm.h"
 #include "viewer/viewer_state.h"
 
 class QAction;
+class QPrinter;
 class QLabel;
 class QMenu;
 class QPushButton;
@@ -15,6 +19,9 @@ class QScrollBar;
 
 namespace krv::view {
 
+class TDensityDlg;
+class TTTRrootF;
+class TTimeChgDlg;
 class TXSelect;
 class UpDown;
 
@@ -35,6 +42,25 @@ class TForm1 : public QMainWindow {
   void ShowTimeBounds();
   void ScrollListToEnd();
   void GoToTimeStep(int32_t jt);
+  void UpdateDensity();
+
+  // The plot windows.
+  TPlotFrm* Plot(int i) { return plots_[size_t(i)]; }
+  const TimeAxis& Time() const { return timeAxis_; }
+  TTimeChgDlg* TimeChgDlg() { return timeChgDlg_; }
+  TDensityDlg* DensityDlg() { return densityDlg_; }
+  void TogglePlotForLine(int line);
+  void OpenPlot(TPlotFrm* frm);
+  void ClosePlot(TPlotFrm* frm);
+  void ReloadAllPlots();
+  void HideAllPlots();
+  void ScaleTimeAxis();
+  void SyncPlotOrigin();
+  // The save of the displayed trajectories into a data-series file.
+  void SaveToDSF(bool actual);
+  TTTRrootF* RootDlg() { return rootDlg_; }
+  // One page per window in use, scaled to fit, with frame and caption.
+  void PrintPlots(QPrinter& printer);
 
  public slots:
   void FormCreate();
@@ -45,6 +71,20 @@ class TForm1 : public QMainWindow {
   void About1Click();
   void DisplayAdd1Click();
   void DropAll1Click();
+  void SavetoDSF1Click();
+  void SaveDSFat0index1Click();
+  void RestrictTrange1Click();
+  void UnrestrictTrange1Click();
+  void Changepointdensity1Click();
+  void SaveTXT1Click();
+  void TimeChgOk();
+  void TimeChgCancel();
+  void TogglePlotsF61Click();
+  void TilePlotsF121Click();
+  void Align1Click();
+  void Cascade1Click();
+  void Print1Click();
+  void PlotClosed(TPlotFrm* frm);
   void TimeBarScroll();
   void ScrollBar1Scroll();
   void SelectionMade();
@@ -79,13 +119,27 @@ class TForm1 : public QMainWindow {
   void AfterDetach();
   bool TimeBarKeyDown(int key);
   bool ScrollBar1KeyDown(int key);
-  void TogglePlotForLine(int line);
   void SetListTop(int top);
+  void CloseRangeDialog();
+  void CloseAllPlots();
+  void RescaleOrRepaint();
+  int ClientWidth() const;
+  int ClientHeight() const;
 
   ViewerState state_;
   TXSelect* xselect_ = nullptr;
   bool ended_ = false;
   bool syncing_ = false;
+
+  TimeAxis timeAxis_;
+  PlotShared shared_{state_, timeAxis_};
+  std::array<TPlotFrm*, kPlotWindows> plots_{};
+  bool plotsHidden_ = false;
+  TDensityDlg* densityDlg_ = nullptr;
+  TTimeChgDlg* timeChgDlg_ = nullptr;
+  TTTRrootF* rootDlg_ = nullptr;
+  series::SeriesStore dsfStore_;
+  std::string lastRootName_;
 
   std::array<QLabel*, kDisplayLines> dLines_{};
   std::array<QPushButton*, kDisplayLines> sbt_{};
@@ -107,6 +161,8 @@ class TForm1 : public QMainWindow {
   QAction* copyTruncating1_ = nullptr;
   QAction* displayAdd1_ = nullptr;
   QMenu* view1_ = nullptr;
+  QAction* togglePlots_ = nullptr;
+  QAction* rescale1_ = nullptr;
 };
 
 }  // namespace krv::view

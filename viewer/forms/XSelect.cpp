@@ -6,19 +6,13 @@
 #include <QPushButton>
 
 #include "platform/qt/latin1.h"
+#include "viewer/forms/place.h"
 #include "viewer/var_selection.h"
 
 namespace krv::view {
 
 using platform::FromBytes;
 using platform::ToBytes;
-
-template <typename W>
-static W* Place(W* w, const char* name, int x, int y, int width) {
-  w->setObjectName(name);
-  w->setGeometry(x, y, width, w->sizeHint().height());
-  return w;
-}
 
 TXSelect::TXSelect(ViewerState& state, QWidget* parent) : QDialog(parent), state_(state) {
   setObjectName("XSelect");

@@ -1,19 +1,21 @@
-// A horizontal up-down control.
+// An up-down control.
 #include "viewer/forms/up_down.h"
 
-#include <QHBoxLayout>
+#include <QBoxLayout>
 #include <QToolButton>
 
 namespace krv::view {
 
-UpDown::UpDown(QWidget* parent) : QWidget(parent) {
-  auto* layout = new QHBoxLayout(this);
+UpDown::UpDown(QWidget* parent, Qt::Orientation orientation) : QWidget(parent) {
+  bool across = orientation == Qt::Horizontal;
+  // Top to bottom the up arrow comes first.
+  auto* layout = new QBoxLayout(across ? QBoxLayout::LeftToRight : QBoxLayout::BottomToTop, this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
   left_ = new QToolButton(this);
-  left_->setArrowType(Qt::LeftArrow);
+  left_->setArrowType(across ? Qt::LeftArrow : Qt::DownArrow);
   right_ = new QToolButton(this);
-  right_->setArrowType(Qt::RightArrow);
+  right_->setArrowType(across ? Qt::RightArrow : Qt::UpArrow);
   // The arrows are clicked, never keyed.
   left_->setFocusPolicy(Qt::NoFocus);
   right_->setFocusPolicy(Qt::NoFocus);

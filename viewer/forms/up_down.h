@@ -1,4 +1,5 @@
-// A horizontal up-down control: two arrow buttons over a position.
+// An up-down control: two arrow buttons over a position, side by side
+// (left and right arrows) or one above the other (up and down).
 #pragma once
 
 #include <QWidget>
@@ -11,13 +12,13 @@ class UpDown : public QWidget {
   Q_OBJECT
 
  public:
-  explicit UpDown(QWidget* parent = nullptr);
+  explicit UpDown(QWidget* parent = nullptr, Qt::Orientation orientation = Qt::Horizontal);
   int Position() const { return position_; }
   void SetPosition(int p);
   void SetMinimum(int m) { minimum_ = m; }
 
  signals:
-  // `up` for the right arrow, else the left one.
+  // `up` for the right (or up) arrow, else the left (or down) one.
   void Clicked(bool up);
 
  private:

@@ -2,6 +2,11 @@
 // their keys, the menus and the selection dialog.
 #include <QAction>
 #include <QApplication>
+#include <QImage>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QPrinter>
+#include <QProcess>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -16,6 +21,9 @@
 #include "testing/temp_dir.h"
 #include "viewer/forms/Plotvane1.h"
 #include "viewer/forms/XSelect.h"
+#include "viewer/forms/plot_frm.h"
+#include "viewer/forms/range_dialogs.h"
+#include "viewer/forms/ttr_root_dlg.h"
 #include "viewer/tests/ttr_fixture.h"
 
 using namespace krv::view;
@@ -66,6 +74,16 @@ void AnswerSelection(std::function<void(TXSelect*)> fill) {
 
 void SetField(TXSelect* dlg, const char* name, const char* text) {
   dlg->findChild<QLineEdit*>(name)->setText(text);
+}
+
+// Runs `act` on the density dialog once it is shown modally.
+void AnswerDensity(std::function<void(TDensityDlg*)> act) {
+  QTimer::singleShot(0, [act] {
+    auto* dlg = qobject_cast<TDensityDlg*>(QApplication::activeModalWidget());
+    if (!dlg) qFatal("no density dialog");
+    act(dlg);
+    if (dlg->isVisible()) dlg->reject();
+  });
 }
 
 void AttachAll(Window& w) {
@@ -237,6 +255,142 @@ class PlotvaneFormTest : public QObject {
     QCOMPARE(w.prompts.questions.back(), std::string("All variables and plots will be dropped!"));
     QCOMPARE(w.form.State().Last(), -1);
     QCOMPARE(w.Text("DLine0"), QString(" "));
+  }
+
+  void RightStepsForwardOnBothBars() {
+    Window w;
+    AttachAll(w);
+    auto* list = w.Find<QScrollBar>("ScrollBar1");
+    auto* timeBar = w.Find<QScrollBar>("TimeBar");
+    QTest::keyClick(list, Qt::Key_Right);
+    QCOMPARE(w.form.State().CurrentJT(), 1);
+    // The focus is on the time bar now; Right goes on forward there.
+    QTest::keyClick(timeBar, Qt::Key_Right);
+    QCOMPARE(w.form.State().CurrentJT(), 2);
+    QCOMPARE(timeBar->value(), 2);
+    QTest::keyClick(timeBar, Qt::Key_Left);
+    QCOMPARE(w.form.State().CurrentJT(), 1);
+    QCOMPARE(w.Text("At_T"), QString("at _JT=1"));
+  }
+
+  void RestrictingAndUnrestrictingTheRange() {
+    Window w;
+    AttachAll(w);
+    auto* timeBar = w.Find<QScrollBar>("TimeBar");
+    TTimeChgDlg* dlg = w.form.TimeChgDlg();
+    w.Find<QAction>("RestrictTrange1")->trigger();
+    QVERIFY(dlg->isVisible());
+    QVERIFY(!dlg->isModal());
+    QCOMPARE(dlg->findChild<QLabel*>("Label1")->text(), QString("Move to UPPER   _T, then click:"));
+    timeBar->setValue(20);
+    dlg->findChild<QPushButton*>("Button1")->click();
+    QCOMPARE(w.form.State().Range().hi, 20);
+    QCOMPARE(w.form.State().CurrentJT(), 0);
+    QCOMPARE(timeBar->maximum(), 20);
+    QCOMPARE(w.Text("AtHI"), QString("at _JT=20"));
+    QCOMPARE(dlg->findChild<QLabel*>("Label1")->text(), QString("Move to LOWER   _T, then click:"));
+    timeBar->setValue(5);
+    dlg->findChild<QPushButton*>("Button1")->click();
+    QVERIFY(!dlg->isVisible());
+    QCOMPARE(w.form.State().Range().lo, 5);
+    QCOMPARE(w.Text("AtLO"), QString("at _JT=5"));
+    QCOMPARE(timeBar->minimum(), 5);
+
+    w.Find<QAction>("UnrestrictTrange1")->trigger();
+    QCOMPARE(w.form.State().Range().lo, 0);
+    QCOMPARE(w.form.State().Range().hi, 30);
+
+    // A pending range change never acts on the next file.
+    w.Find<QAction>("RestrictTrange1")->trigger();
+    timeBar->setValue(10);
+    w.Find<QAction>("ReAttach1")->trigger();
+    QVERIFY(!dlg->isVisible());
+    QVERIFY(!dlg->restrictStep);
+    dlg->findChild<QPushButton*>("Button1")->click();
+    QCOMPARE(w.form.State().Range().hi, 30);
+  }
+
+  void TheDensityDialogTakesOnlyAWholeNumberAboveTheMinimum() {
+    Window w;
+    AttachAll(w);
+    QStringList shown;
+    AnswerDensity([&](TDensityDlg* dlg) {
+      shown << dlg->findChild<QLineEdit*>("Edit1")->text()
+            << dlg->findChild<QLabel*>("Label3")->text();
+      for (const char* bad : {"0", "-3", "2.5", "abc", "99999999999"}) {
+        dlg->findChild<QLineEdit*>("Edit1")->setText(bad);
+        dlg->findChild<QPushButton*>("Button1")->click();
+        if (!dlg->isVisible()) qFatal("closed on %s", bad);
+      }
+      dlg->findChild<QLineEdit*>("Edit1")->setText("3");
+      dlg->findChild<QPushButton*>("Button1")->click();
+    });
+    w.Find<QAction>("Changepointdensity1")->trigger();
+    QCOMPARE(shown, QStringList({"1", "Most points which can be used is every point"}));
+    QCOMPARE(w.prompts.beeps, 5);
+    QCOMPARE(w.form.State().Range().density, 3);
+    QCOMPARE(w.Find<QScrollBar>("TimeBar")->pageStep(), 60);
+    QVERIFY(!w.Enabled("SavetoDSF1"));
+  }
+
+  void SaveTextWritesTheListedValues() {
+    Window w;
+    AttachAll(w);
+    w.Find<QScrollBar>("TimeBar")->setValue(2);
+    w.prompts.files.push_back(w.dir.File("NOW.TXT"));
+    w.Find<QAction>("SaveTXT1")->trigger();
+    QCOMPARE(w.prompts.dialogs.back().filter, std::string(" Text file for current _T soln|*.TXT"));
+    std::string text = w.dir.Read("NOW.TXT");
+    QVERIFY(text.rfind("   0 IO _X.A.B[2]_C\r\n 5.070000E+02\r\n", 0) == 0);
+    QCOMPARE(std::count(text.begin(), text.end(), '\n'), 8);
+  }
+
+  void SaveAsksForTheFileAndTheRootAndWritesOverOnlyAfterYes() {
+    Window w;
+    AttachAll(w);
+    std::vector<QString> offered;
+    int stayedOpen = 0;
+    w.prompts.files.push_back(w.dir.File("RES.DSF"));
+    w.prompts.answers.push_back(krv::platform::Answer::Yes);  // create it
+    QTimer::singleShot(0, [&] {
+      auto* dlg = qobject_cast<TTTRrootF*>(QApplication::activeModalWidget());
+      if (!dlg) qFatal("no root dialog");
+      offered.push_back(dlg->findChild<QLineEdit*>("Edit1")->text());
+      dlg->findChild<QLineEdit*>("Edit1")->setText("A.B");
+      dlg->findChild<QPushButton*>("Button1")->click();
+      stayedOpen += dlg->isVisible();
+      dlg->findChild<QLineEdit*>("Edit1")->setText(" CASE1 x");
+      dlg->findChild<QPushButton*>("Button1")->click();
+    });
+    w.Find<QAction>("SaveDSFat0index1")->trigger();
+    QCOMPARE(w.prompts.questions.back(), "Create " + w.dir.File("RES.DSF") + "?");
+    QCOMPARE(offered.front(), QString("CASE1"));
+    QCOMPARE(stayedOpen, 1);
+    QCOMPARE(w.prompts.beeps, 1);
+    QVERIFY(w.prompts.messages.empty());
+    size_t first = w.dir.Read("RES.DSF").size();
+    QVERIFY(first > 10 * 128);
+
+    // Again: the root exists; No asks for another name.
+    w.prompts.files.push_back(w.dir.File("RES.DSF"));
+    w.prompts.answers.push_back(krv::platform::Answer::No);
+    offered.clear();
+    QTimer::singleShot(0, [&] {
+      auto* dlg = qobject_cast<TTTRrootF*>(QApplication::activeModalWidget());
+      offered.push_back(dlg->findChild<QLineEdit*>("Edit1")->text());
+      dlg->findChild<QPushButton*>("Button1")->click();
+      QTimer::singleShot(0, [&] {
+        auto* again = qobject_cast<TTTRrootF*>(QApplication::activeModalWidget());
+        if (!again) qFatal("the name was not asked again");
+        offered.push_back(again->findChild<QLineEdit*>("Edit1")->text());
+        again->findChild<QLineEdit*>("Edit1")->setText("RUN2");
+        again->findChild<QPushButton*>("Button1")->click();
+      });
+    });
+    w.Find<QAction>("SaveDSFat0index1")->trigger();
+    QCOMPARE(w.prompts.questions.back(), std::string("Overwrite existing data?"));
+    QCOMPARE(offered, (std::vector<QString>{"CASE1", "CASE1"}));
+    QVERIFY(w.dir.Read("RES.DSF").size() > first);
   }
 
   // Last: ending the program also ends every later event loop.

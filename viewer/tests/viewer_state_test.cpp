@@ -243,6 +243,33 @@ TEST(AttachTest, ShortMapGivesEmptyEntries) {
   EXPECT_EQ(f.viewer.Kinds()[3], 4);
 }
 
+TEST(ValueListTest, WritesEveryListedVariableAtTheCurrentStep) {
+  Fixture f;
+  TTRSpec desc;
+  desc.d = 2;
+  desc.jtmax = 3;
+  desc.value = [](int32_t jt, int i) { return i == 0 ? 505.0f + float(jt) : -0.5f * float(i); };
+  f.dir.Write("CASE1.TTR", MakeTTRBytes(desc));
+  std::string longName = "_X." + std::string(90, 'N');
+  f.dir.Write("CASE1.VNM", std::string(kLabel) + "\r\n   0 IO  _X.A\r\n   1 CO  " + longName +
+                               "\r\n   2 *O  _X.R\r\n");
+  ASSERT_EQ(f.Attach(), AttachStatus::Attached);
+  ASSERT_TRUE(f.viewer.GoToTimeStep(2));
+  for (int v : {0, 1, 0}) f.viewer.AddToDisplayList(v);
+  // The code and its blank take 8 characters, the whole line at most 87.
+  const std::string& stored = f.viewer.Entries()[1].name;  // as the map reader keeps it
+  ASSERT_EQ(stored.rfind("_X.NNN", 0), 0u);
+  std::string expect = "   0 IO _X.A\r\n 5.070000E+02\r\n   1 CO " + stored.substr(0, 79) +
+                       "\r\n-5.000000E-01\r\n   0 IO _X.A\r\n 5.070000E+02\r\n";
+  EXPECT_EQ(f.viewer.ValueListText(), expect);
+  ASSERT_TRUE(f.viewer.SaveValueList(f.dir.File("VALUES.TXT")));
+  EXPECT_EQ(f.dir.Read("VALUES.TXT"), expect);
+  // A failure is reported with the file's name; nothing half-written.
+  EXPECT_FALSE(f.viewer.SaveValueList(f.dir.File("NODIR/VALUES.TXT")));
+  ASSERT_EQ(f.prompts.messages.size(), 1u);
+  EXPECT_NE(f.prompts.messages[0].find("VALUES.TXT"), std::string::npos);
+}
+
 TEST(AttachTest, ASecondAttachEmptiesTheListAndAFailedOneDetaches) {
   Fixture f;
   TTRSpec desc;

@@ -1,0 +1,436 @@
+// The data-series file's earlier layout.
+#include "viewer/old_dsf.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/text.h"
+#include "viewer/ttr_format.h"
+
+namespace krv::view {
+
+using series::DateStamp;
+using series::RecordBytes;
+
+namespace {
+
+constexpr int kEntryAt = 4, kEntryWidth = 31;
+
+std::string GetString(const uint8_t* p, size_t width, bool& ok) {
+  size_t n = p[0];
+  if (n > width) {
+    ok = false;
+    n = width;
+  }
+  return std::string(reinterpret_cast<const char*>(p + 1), n);
+}
+
+void PutString(uint8_t* p, const std::string& s, size_t width) {
+  size_t n = std::min(s.size(), width);
+  p[0] = uint8_t(n);
+  std::memcpy(p + 1, s.data(), n);
+}
+
+void PutStamp(uint8_t* p, const DateStamp& d) {
+  PutInt16(p, d.year);
+  p[2] = d.month;
+  p[3] = d.day;
+  p[4] = d.hour;
+  p[5] = d.minute;
+}
+
+DateStamp GetStamp(const uint8_t* p) {
+  DateStamp d;
+  d.year = GetInt16(p);
+  d.month = p[2];
+  d.day = p[3];
+  d.hour = p[4];
+  d.minute = p[5];
+  return d;
+}
+
+}  // namespace
+
+RecordBytes EncodeOldDirBlock(const OldDSDirBlock& b) {
+  RecordBytes r{};
+  PutInt16(r.data(), b.link);
+  r[2] = b.spare;
+  r[3] = 0;  // kind: DSDir block
+  for (int k = 0; k < 4; ++k) {
+    uint8_t* e = r.data() + kEntryAt + kEntryWidth * k;
+    const OldDSDirEntry& x = b.entries[k];
+    PutInt16(e, x.record);
+    PutString(e + 2, platform::UpperAscii(x.name), kOldNameMax);
+    e[30] = x.kind;
+  }
+  return r;
+}
+
+bool DecodeOldDirBlock(const RecordBytes& r, OldDSDirBlock& b) {
+  bool ok = true;
+  b.link = GetInt16(r.data());
+  b.spare = r[2];
+  for (int k = 0; k < 4; ++k) {
+    const uint8_t* e = r.data() + kEntryAt + kEntryWidth * k;
+    OldDSDirEntry& x = b.entries[k];
+    x.record = GetInt16(e);
+    x.name = GetString(e + 2, kOldNameMax, ok);
+    x.kind = e[30];
+    if (x.Used() && x.kind > 1) ok = false;
+  }
+  return ok;
+}
+
+RecordBytes EncodeOldHead(const OldSeriesHead& h) {
+  RecordBytes r{};
+  PutInt16(r.data(), h.firstData);
+  r[2] = h.spare2;
+  r[3] = h.kind;
+  PutInt16(r.data() + 4, h.base);
+  PutInt16(r.data() + 6, h.highest);
+  r[8] = h.offset;
+  r[9] = h.spare9;
+  PutStamp(r.data() + 10, h.stamp);
+  PutString(r.data() + 16, h.comment, kOldCommentMax);
+  PutInt16(r.data() + 126, h.xHead);
+  return r;
+}
+
+bool DecodeOldHead(const RecordBytes& r, OldSeriesHead& h) {
+  bool ok = true;
+  h.firstData = GetInt16(r.data());
+  h.spare2 = r[2];
+  h.kind = r[3];
+  h.base = GetInt16(r.data() + 4);
+  h.highest = GetInt16(r.data() + 6);
+  h.offset = r[8];
+  h.spare9 = r[9];
+  h.stamp = GetStamp(r.data() + 10);
+  h.comment = GetString(r.data() + 16, kOldCommentMax, ok);
+  h.xHead = GetInt16(r.data() + 126);
+  return ok;
+}
+
+bool IsOldLayoutDSF(const std::string& path) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  uint8_t magic[4] = {};
+  ssize_t got = ::read(fd, magic, 4);
+  ::close(fd);
+  return got != 4 || uint32_t(GetInt32(magic)) != series::kDSFMagic;
+}
+
+bool OldDSFStore::Fail(const std::string& text) {
+  if (error_.empty()) error_ = text;
+  return false;
+}
+
+void OldDSFStore::Damaged() const {
+  throw Fault{"The old-layout DSF " + file_.Path() + " is damaged"};
+}
+
+RecordBytes OldDSFStore::Read(int32_t n) const {
+  // Record numbers come from the file: only records inside it are read.
+  if (n < 1 || n >= size_) Damaged();
+  RecordBytes r;
+  if (!file_.ReadBlocks(n, 1, r.data()))
+    throw Fault{"I/O error reading " + file_.Path() + ": " + file_.LastError()};
+  return r;
+}
+
+void OldDSFStore::Write(int32_t n, const RecordBytes& r) {
+  if (!file_.WriteBlocks(n, 1, r.data()))
+    throw Fault{"I/O error writing " + file_.Path() + ": " + file_.LastError()};
+  size_ = std::max(size_, n + 1);
+}
+
+int32_t OldDSFStore::Take() {
+  // The next free count is an int16 in the file: stop before it wraps.
+  if (nextFree_ >= kOldRecordLimit)
+    throw Fault{"The old-layout DSF " + file_.Path() + " is full (32767 records)"};
+  return nextFree_++;
+}
+
+void OldDSFStore::Room(int32_t n) const {
+  if (nextFree_ + n > kOldRecordLimit)
+    throw Fault{"The old-layout DSF " + file_.Path() + " is full (32767 records)"};
+}
+
+void OldDSFStore::WriteHeader() {
+  PutInt16(header_.data() + 4, int16_t(nextFree_));
+  Write(0, header_);
+}
+
+bool OldDSFStore::Attach(const std::string& path) {
+  Close();
+  error_.clear();
+  if (!file_.Open(path, platform::BlockFile::Mode::ReadWrite))
+    return Fail(path + " not found: " + file_.LastError());
+  std::string refused = path + " is not a DSF file of either layout";
+  int64_t records = file_.BlockCount();
+  if (records < 2 || records > kOldRecordLimit + 1) {
+    file_.Close();
+    return Fail(refused);
+  }
+  size_ = int32_t(records);
+  OldDSDirBlock root;
+  bool ok = file_.ReadBlocks(0, 1, header_.data());
+  RecordBytes r1;
+  ok = ok && file_.ReadBlocks(1, 1, r1.data()) && DecodeOldDirBlock(r1, root);
+  int32_t next = GetInt16(header_.data() + 4);
+  ok = ok && next >= 2 && next <= size_;
+  ok = ok && (root.link == 0 || (root.link >= 2 && root.link < size_));
+  for (const OldDSDirEntry& e : root.entries)
+    ok = ok && (!e.Used() || (e.record >= 2 && e.record < size_));
+  if (!ok) {
+    file_.Close();
+    return Fail(refused);
+  }
+  // New records go after everything the file holds.
+  nextFree_ = std::max(next, size_);
+  return true;
+}
+
+void OldDSFStore::Close() {
+  if (!file_.IsOpen()) return;
+  try {
+    WriteHeader();
+  } catch (const Fault& f) {
+    Fail(f.text);
+  }
+  file_.Close();
+}
+
+OldDSDirBlock OldDSFStore::ReadDir(int32_t n, std::vector<int32_t>& seen) const {
+  if (std::find(seen.begin(), seen.end(), n) != seen.end()) Damaged();  // a loop
+  seen.push_back(n);
+  OldDSDirBlock b;
+  if (!DecodeOldDirBlock(Read(n), b)) Damaged();
+  return b;
+}
+
+OldDSDirEntry OldDSFStore::Find(int32_t dir, const std::string& name) const {
+  std::vector<int32_t> seen;
+  for (int32_t rec = dir; rec != 0;) {
+    OldDSDirBlock b = ReadDir(rec, seen);
+    for (const OldDSDirEntry& e : b.entries)
+      if (e.Used() && series::SeriesStore::SameNameNoCase(e.name, name)) return e;
+    rec = b.link;
+  }
+  return {};
+}
+
+bool OldDSFStore::Lookup(const std::vector<std::string>& names, OldDSDirEntry& out) const {
+  OldDSDirEntry at{1, "", series::kDSDirKind};
+  for (const std::string& n : names) {
+    if (!at.IsDSDir()) return false;
+    at = Find(at.record, n);
+    if (!at.Used()) return false;
+  }
+  out = at;
+  return true;
+}
+
+bool OldDSFStore::SplitPath(const std::string& path, std::vector<std::string>& names) {
+  names.clear();
+  if (path.empty() || path[0] != '.') return Fail("Name syntax err: " + path);
+  size_t i = 1;
+  while (i <= path.size()) {
+    size_t dot = path.find('.', i);
+    if (dot == std::string::npos) dot = path.size();
+    std::string n = path.substr(i, dot - i);
+    if (n.empty() || n.size() > kOldNameMax || n.find_first_of("&*? ") != std::string::npos)
+      return Fail("Name syntax err: " + path);
+    names.push_back(n);
+    i = dot + 1;
+  }
+  if (names.empty() || int(names.size()) > series::kMaxDepth) return Fail("Name syntax err: " + path);
+  return true;
+}
+
+bool OldDSFStore::AddEntry(int32_t dir, const std::string& name, uint8_t kind,
+                           OldDSDirEntry& out) {
+  std::vector<int32_t> seen, records;
+  std::vector<OldDSDirBlock> blocks;
+  for (int32_t rec = dir; rec != 0;) {
+    blocks.push_back(ReadDir(rec, seen));
+    records.push_back(rec);
+    rec = blocks.back().link;
+  }
+  int fb = -1, fe = -1;
+  for (size_t b = 0; b < blocks.size(); ++b)
+    for (int k = 0; k < 4; ++k) {
+      const OldDSDirEntry& e = blocks[b].entries[k];
+      if (!e.Used()) {
+        if (fb < 0) fb = int(b), fe = k;
+      } else if (series::SeriesStore::SameNameNoCase(e.name, name)) {
+        out = e;
+        return false;
+      }
+    }
+  if (fb < 0) {
+    int32_t at = Take();
+    blocks.back().link = int16_t(at);
+    Write(records.back(), EncodeOldDirBlock(blocks.back()));
+    blocks.push_back(OldDSDirBlock());
+    records.push_back(at);
+    fb = int(blocks.size()) - 1;
+    fe = 0;
+  }
+  // The entry's own record is the one after any new block.
+  OldDSDirEntry& e = blocks[size_t(fb)].entries[fe];
+  e = OldDSDirEntry{int16_t(nextFree_), platform::UpperAscii(name), kind};
+  Write(records[size_t(fb)], EncodeOldDirBlock(blocks[size_t(fb)]));
+  out = e;
+  return true;
+}
+
+OldDSFStore::DirResult OldDSFStore::MakeDSDir(const std::string& path) {
+  error_.clear();
+  if (!IsAttached()) return Fail("No DSF attached"), DirResult::Failed;
+  std::vector<std::string> names;
+  if (!SplitPath(path, names)) return DirResult::Failed;
+  try {
+    OldDSDirEntry parent{1, "", series::kDSDirKind};
+    std::vector<std::string> up(names.begin(), names.end() - 1);
+    if (!Lookup(up, parent) || !parent.IsDSDir()) {
+      Fail("Path does not exist: " + path);
+      return DirResult::Failed;
+    }
+    Room(2);  // a block of the parent and the new DSDir's own
+    OldDSDirEntry e;
+    if (!AddEntry(parent.record, names.back(), series::kDSDirKind, e)) {
+      if (e.IsDSDir()) return DirResult::Existed;
+      Fail(path + " is a series, not a DSDir");
+      return DirResult::Failed;
+    }
+    Take();
+    Write(e.record, EncodeOldDirBlock(OldDSDirBlock()));
+    WriteHeader();
+    return DirResult::Made;
+  } catch (const Fault& f) {
+    Fail(f.text);
+    return DirResult::Failed;
+  }
+}
+
+bool OldDSFStore::SaveSeries(const series::ColumnSlot& slot, const std::string& path,
+                             const std::string& comment, const DateStamp& stamp) {
+  error_.clear();
+  if (!IsAttached()) return Fail("No DSF attached");
+  if (!slot.IsOpen()) return Fail("No series to save at " + path);
+  std::vector<std::string> names;
+  if (!SplitPath(path, names)) return false;
+  try {
+    OldDSDirEntry parent{1, "", series::kDSDirKind};
+    std::vector<std::string> up(names.begin(), names.end() - 1);
+    if (!Lookup(up, parent) || !parent.IsDSDir()) return Fail("Path does not exist: " + path);
+    // A parent block, the head and every data record, at most.
+    Room(2 + int32_t(slot.BlockCount()));
+    OldDSDirEntry e;
+    OldSeriesHead head;
+    std::vector<int32_t> chain;
+    if (AddEntry(parent.record, names.back(), series::kSeriesKind, e)) {
+      Take();
+      chain.push_back(Take());
+      head.firstData = int16_t(chain[0]);
+    } else {
+      if (e.IsDSDir()) return Fail(path + " is a DSDir, not a series");
+      if (!DecodeOldHead(Read(e.record), head)) Damaged();
+      // The existing chain, reused as far as it goes; bounded by the file.
+      std::vector<int32_t> seen;
+      for (int32_t rec = head.firstData; rec != 0 && chain.size() < size_t(slot.BlockCount());) {
+        if (std::find(seen.begin(), seen.end(), rec) != seen.end()) Damaged();
+        seen.push_back(rec);
+        chain.push_back(rec);
+        rec = GetInt16(Read(rec).data());
+      }
+      if (chain.empty()) Damaged();
+    }
+    while (chain.size() < size_t(slot.BlockCount())) chain.push_back(Take());
+    const series::SeriesHeader& h = slot.Header();
+    head.base = h.base;
+    head.highest = h.highest;
+    head.offset = h.firstOffset;
+    head.stamp = stamp;
+    head.comment = comment.substr(0, kOldCommentMax);
+    head.xHead = 0;
+    head.firstData = int16_t(chain[0]);
+    Write(e.record, EncodeOldHead(head));
+    const std::vector<float>& cells = slot.Cells();
+    for (size_t k = 0; k < chain.size(); ++k) {
+      RecordBytes r{};
+      PutInt16(r.data(), int16_t(k + 1 < chain.size() ? chain[k + 1] : 0));
+      r[3] = 2;  // kind: data record
+      for (int s = 0; s < series::kBlockCells; ++s)
+        PutSingle(r.data() + 4 + 4 * s, cells[k * series::kBlockCells + size_t(s)]);
+      Write(chain[k], r);
+    }
+    WriteHeader();
+    return true;
+  } catch (const Fault& f) {
+    return Fail(f.text);
+  }
+}
+
+void OldDSFStore::VisitBelow(int32_t dir, int depth, const std::vector<series::PathComponent>& comps,
+                             size_t at, int16_t x, std::vector<int32_t>& seen, int& matched) {
+  if (depth > series::kMaxDepth) Damaged();
+  bool all = at < comps.size() && comps[at].text == "&";
+  for (int32_t rec = dir; rec != 0;) {
+    OldDSDirBlock b = ReadDir(rec, seen);
+    for (const OldDSDirEntry& e : b.entries) {
+      if (!e.Used()) continue;
+      bool last = at + 1 >= comps.size();
+      if (all) {
+        if (e.IsDSDir()) {
+          VisitBelow(e.record, depth + 1, comps, at, x, seen, matched);
+          continue;
+        }
+      } else if (!series::SeriesStore::MatchNameComponent(comps[at], e.name)) {
+        continue;
+      } else if (!last) {
+        if (e.IsDSDir()) VisitBelow(e.record, depth + 1, comps, at + 1, x, seen, matched);
+        continue;
+      }
+      if (e.IsDSDir()) continue;  // only series take an X
+      OldSeriesHead h;
+      if (!DecodeOldHead(Read(e.record), h)) Damaged();
+      h.xHead = x;
+      Write(e.record, EncodeOldHead(h));
+      ++matched;
+    }
+    rec = b.link;
+  }
+}
+
+bool OldDSFStore::SetXSeries(series::SeriesStore& parser, const std::string& xPath,
+                             const std::string& yPath) {
+  error_.clear();
+  if (!IsAttached()) return Fail("No DSF attached");
+  try {
+    int16_t x = 0;
+    if (xPath.find_first_not_of(' ') != std::string::npos) {
+      std::vector<std::string> names;
+      OldDSDirEntry e;
+      if (!SplitPath(xPath, names) || !Lookup(names, e) || e.IsDSDir())
+        return Fail("X series missing");
+      x = e.record;
+    }
+    series::ParsedPath parsed;
+    bool failure = false;
+    if (!parser.ParseDSFPath(yPath, parsed, failure) || failure || parsed.components.empty())
+      return Fail("Y series name error");
+    std::vector<int32_t> seen;
+    int matched = 0;
+    VisitBelow(1, 1, parsed.components, 0, x, seen, matched);
+    return true;
+  } catch (const Fault& f) {
+    return Fail(f.text);
+  }
+}
+
+}  // namespace krv::view

@@ -1,0 +1,119 @@
+// The data-series file's earlier layout, which Plotvane still writes into
+// in its own layout: no magic number, 16-bit record numbers, names of up
+// to 27 characters, a 109-character comment and a 16-bit X link. Plotvane
+// never creates such a file; it saves series into one that exists.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/block_file.h"
+#include "series/series_store.h"
+
+namespace krv::view {
+
+constexpr size_t kOldNameMax = 27;
+constexpr size_t kOldCommentMax = 109;
+// Record numbers are int16: the file ends before record 32768.
+constexpr int32_t kOldRecordLimit = 32767;
+
+struct OldDSDirEntry {
+  int16_t record = -1;  // first block (DSDir) or head (series); -1 = free
+  std::string name;
+  uint8_t kind = series::kSeriesKind;
+  bool Used() const { return record != -1; }
+  bool IsDSDir() const { return kind == series::kDSDirKind; }
+};
+
+struct OldDSDirBlock {
+  int16_t link = 0;
+  uint8_t spare = 0;  // byte 2, kept as read
+  OldDSDirEntry entries[4];
+};
+
+struct OldSeriesHead {
+  int16_t firstData = 0;
+  uint8_t spare2 = 0, kind = 1, spare9 = 0;  // kept as read
+  int16_t base = 0, highest = 0;
+  uint8_t offset = 255;
+  series::DateStamp stamp;
+  std::string comment;
+  int16_t xHead = 0;
+};
+
+// Byte codecs of the old layout's records. Decoders return false for a
+// string longer than its field or a kind other than 0 or 1.
+series::RecordBytes EncodeOldDirBlock(const OldDSDirBlock& b);
+bool DecodeOldDirBlock(const series::RecordBytes& r, OldDSDirBlock& b);
+series::RecordBytes EncodeOldHead(const OldSeriesHead& h);
+bool DecodeOldHead(const series::RecordBytes& r, OldSeriesHead& h);
+
+// True when the first four bytes of `path` are not the current layout's
+// magic number (a file shorter than that counts as old, and is refused
+// by OldDSFStore::Attach).
+bool IsOldLayoutDSF(const std::string& path);
+
+class OldDSFStore {
+ public:
+  enum class DirResult { Made, Existed, Failed };
+
+  // Attaches `path` after checking its layout: at least two records, the
+  // next free record in 2..size, the root block's entries inside the file
+  // with names of at most 27 characters and kinds 0 or 1. Anything else is
+  // refused (Error() names the file) and nothing is written.
+  bool Attach(const std::string& path);
+  bool IsAttached() const { return file_.IsOpen(); }
+  // The first failure of the last operation, naming the file or path.
+  const std::string& Error() const { return error_; }
+
+  // A DSDir at the absolute `path` (".ROOT.X"); an existing DSDir is
+  // reported as Existed, an existing series there fails.
+  DirResult MakeDSDir(const std::string& path);
+  // Stores the series of `slot` at `path`, over an existing series of that
+  // name (its records reused, a longer chain taking new ones at the end);
+  // never over a DSDir.
+  bool SaveSeries(const series::ColumnSlot& slot, const std::string& path,
+                  const std::string& comment, const series::DateStamp& stamp);
+  // Every series the Y path (which may end in "&") matches gets the X
+  // series as its X; an empty X path clears the link.
+  bool SetXSeries(series::SeriesStore& parser, const std::string& xPath, const std::string& yPath);
+  // Writes the header back and closes the file.
+  void Close();
+
+  int32_t NextFree() const { return nextFree_; }
+
+ private:
+  struct Fault {
+    std::string text;
+  };
+  [[noreturn]] void Damaged() const;
+  series::RecordBytes Read(int32_t n) const;
+  void Write(int32_t n, const series::RecordBytes& r);
+  int32_t Take();  // the next free record
+  // Refuses, before anything is written, an operation that may need `n`
+  // more records than the 16-bit record numbers reach.
+  void Room(int32_t n) const;
+  void WriteHeader();
+  OldDSDirBlock ReadDir(int32_t n, std::vector<int32_t>& seen) const;
+  // The entry `name` in the DSDir at `dir`; a free entry (record -1) when
+  // there is none.
+  OldDSDirEntry Find(int32_t dir, const std::string& name) const;
+  // The entry of an absolute path of plain names; false when a DSDir on
+  // the way is missing.
+  bool Lookup(const std::vector<std::string>& names, OldDSDirEntry& out) const;
+  bool SplitPath(const std::string& path, std::vector<std::string>& names);
+  // Adds `name` to the DSDir at `dir`; false with `out` the existing entry.
+  bool AddEntry(int32_t dir, const std::string& name, uint8_t kind, OldDSDirEntry& out);
+  void VisitBelow(int32_t dir, int depth, const std::vector<series::PathComponent>& comps,
+                  size_t at, int16_t x, std::vector<int32_t>& seen, int& matched);
+  bool Fail(const std::string& text);
+
+  platform::BlockFile file_{series::kRecordSize};
+  series::RecordBytes header_{};
+  int32_t size_ = 0;      // records in the file
+  int32_t nextFree_ = 0;  // where the next new record goes
+  std::string error_;
+};
+
+}  // namespace krv::view

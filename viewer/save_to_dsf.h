@@ -1,0 +1,73 @@
+// Saving the displayed trajectories as data series: one series per
+// distinct displayed variable under a root DSDir, `_T` beside them as
+// their X series, in a current-layout file through the series store or in
+// an old-layout file in its own layout.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "series/series_store.h"
+#include "viewer/old_dsf.h"
+#include "viewer/viewer_state.h"
+
+namespace krv::view {
+
+// The displayed variables, ascending, each once.
+std::vector<int> DistinctVariables(const std::vector<int16_t>& displayList);
+
+// The name components of a variable's series below the root: the name
+// split at '.' and '_', upper case ("_X.TANK.LEVEL" gives X, TANK, LEVEL).
+std::vector<std::string> SeriesComponents(const std::string& name);
+
+// Variables per batch, so that at most 16384 blocks of values are held.
+int BatchSize(const TimeRange& range);
+
+class DSFSave {
+ public:
+  // `actual`: steps lo..hi as indices; else 0..N + 1 for the plot steps.
+  DSFSave(const ViewerState& viewer, series::SeriesStore& store, bool actual);
+  ~DSFSave();
+
+  // Attaches the chosen file (its path as the dialog gives it, extension
+  // included) in whichever layout it has. False with `missing` set when
+  // no file is there, or with a message when it cannot be used.
+  bool Open(const std::string& path, bool& missing);
+  // Creates a new current-layout file and attaches it.
+  bool Create(const std::string& path);
+  bool IsOldLayout() const { return old_.IsAttached(); }
+
+  // The root name the dialog accepts, after trimming to its first word:
+  // not empty, no '.', '*', '?', '&', at most 25 characters in a current
+  // file and 27 in an old one.
+  bool NameAcceptable(std::string& name) const;
+
+  enum class RootResult { Made, Existed, Failed };
+  RootResult MakeRoot(const std::string& name);
+
+  // Writes `_T`, the DSDirs and the series, and links them to `_T`.
+  void WriteSeries();
+  // Closes the file. The message for a save where anything failed: how
+  // many series were not saved and the first paths; empty otherwise.
+  std::string Finish();
+
+  const std::vector<std::string>& NotSaved() const { return notSaved_; }
+
+ private:
+  bool SaveSlot(series::ColumnSlot& slot, const std::string& path);
+  bool MakeDir(const std::string& path);
+  void Lost(const std::string& path) { notSaved_.push_back(path); }
+
+  const ViewerState& viewer_;
+  series::SeriesStore& store_;
+  bool actual_;
+  OldDSFStore old_;
+  std::string file_;
+  std::string root_;
+  std::string comment_;
+  std::vector<std::string> notSaved_;
+  std::string closeError_;
+};
+
+}  // namespace krv::view

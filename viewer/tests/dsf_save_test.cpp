@@ -1,0 +1,326 @@
+// Saving trajectories as series, into a current-layout file through the
+// series store and into an old-layout file in its own layout.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "platform/user_prompts.h"
+#include "series/dsf_format.h"
+#include "testing/temp_dir.h"
+#include "viewer/save_to_dsf.h"
+#include "viewer/tests/ttr_fixture.h"
+#include "viewer/ttr_format.h"
+
+namespace krv::view {
+namespace {
+
+using krv::testing::TempDir;
+using series::RecordBytes;
+
+const char* const kLabel = ">12-10-2026 10: 5:29 RUN1";
+
+struct Fixture {
+  TempDir dir;
+  platform::ScriptedPrompts prompts;
+  ViewerState viewer;
+  series::SeriesStore store;
+
+  // RUN1.TTR: steps 0..jtmax at _T = 0.5 jt; variable i is 100 i + jt.
+  explicit Fixture(std::vector<std::string> names = {"_X.TANK.LEVEL", "_X.TANK.FLOW"},
+                   int32_t jtmax = 100) {
+    testing::TTRSpec desc;
+    desc.d = int(names.size()) - 1;
+    desc.jtmax = jtmax;
+    desc.label = kLabel;
+    desc.value = [](int32_t jt, int i) { return float(100 * i + jt); };
+    dir.Write("RUN1.TTR", testing::MakeTTRBytes(desc));
+    std::string vnm = std::string(kLabel) + "\r\n";
+    for (size_t i = 0; i < names.size(); ++i) {
+      char code[32];
+      std::snprintf(code, sizeof code, "%4zu IO  ", i);
+      vnm += code + names[i] + "\r\n";
+    }
+    dir.Write("RUN1.VNM", vnm);
+    EXPECT_EQ(viewer.Attach(dir.File("RUN1.TTR")), AttachStatus::Attached);
+    for (size_t i = 0; i < names.size(); ++i) viewer.AddToDisplayList(int(i));
+  }
+
+  // A whole save as the window runs it, answering the questions: the file
+  // is created when missing, the root written over when it exists.
+  std::string Save(const std::string& file, const std::string& root, bool actual) {
+    DSFSave save(viewer, store, actual);
+    bool missing = false;
+    if (!save.Open(dir.File(file), missing)) {
+      if (!missing || !save.Create(dir.File(file))) return "not opened";
+    }
+    std::string name = root;
+    if (!save.NameAcceptable(name)) return "name refused";
+    if (save.MakeRoot(name) == DSFSave::RootResult::Failed) return "DSDir ERROR";
+    save.WriteSeries();
+    return save.Finish();
+  }
+
+  RecordBytes Record(const std::string& file, int n) {
+    std::string b = dir.Read(file);
+    RecordBytes r{};
+    std::copy(b.begin() + 128 * n, b.begin() + 128 * (n + 1), r.begin());
+    return r;
+  }
+  series::DSDirBlock Dir(const std::string& file, int n) {
+    series::DSDirBlock b;
+    EXPECT_TRUE(series::DecodeDirBlock(Record(file, n), b));
+    return b;
+  }
+  series::SeriesHeadRecord Head(const std::string& file, int n) {
+    series::SeriesHeadRecord h;
+    EXPECT_TRUE(series::DecodeHead(Record(file, n), h));
+    return h;
+  }
+  int32_t Link(const std::string& file, int n) { return GetInt32(Record(file, n).data()); }
+};
+
+TEST(DSFSaveTest, Run1IsLaidOutRecordByRecordAndATransformedResaveReusesIt) {
+  Fixture f;
+  f.viewer.AddToDisplayList(0);  // listed twice: saved once
+  ASSERT_EQ(f.Save("RES.DSF", "RUN1", true), "");
+  ASSERT_EQ(f.dir.Read("RES.DSF").size(), 20u * 128);
+  EXPECT_EQ(f.Dir("RES.DSF", 1).entries[0], (series::DSDirEntry{2, "RUN1", series::kDSDirKind}));
+  series::DSDirBlock run1 = f.Dir("RES.DSF", 2);
+  EXPECT_EQ(run1.entries[0], (series::DSDirEntry{3, "_T", series::kSeriesKind}));
+  EXPECT_EQ(run1.entries[1], (series::DSDirEntry{8, "X", series::kDSDirKind}));
+  EXPECT_EQ(f.Dir("RES.DSF", 8).entries[0].record, 9);
+  series::DSDirBlock tank = f.Dir("RES.DSF", 9);
+  EXPECT_EQ(tank.entries[0], (series::DSDirEntry{10, "LEVEL", series::kSeriesKind}));
+  EXPECT_EQ(tank.entries[1], (series::DSDirEntry{15, "FLOW", series::kSeriesKind}));
+  for (int head : {3, 10, 15}) {
+    series::SeriesHeadRecord h = f.Head("RES.DSF", head);
+    EXPECT_EQ(h.firstData, head + 1);
+    EXPECT_EQ(h.header.base, 0);
+    EXPECT_EQ(h.header.highest, 100);
+    EXPECT_EQ(h.header.firstOffset, 0);
+    EXPECT_EQ(h.header.xHead, head == 3 ? 0 : 3);
+    EXPECT_EQ(h.header.comment, std::string("From problem label ") + kLabel);
+    EXPECT_EQ(f.Link("RES.DSF", head + 3), head + 4);
+    EXPECT_EQ(f.Link("RES.DSF", head + 4), 0);
+  }
+  series::DSFHeaderRecord header;
+  ASSERT_TRUE(series::DecodeHeader(f.Record("RES.DSF", 0), header));
+  EXPECT_EQ(header.name, "/RES.DSF");
+  EXPECT_EQ(header.nextFree, 20);
+
+  // The series store opens it with _T as X.
+  series::SeriesStore reader;
+  reader.AttachDSF(f.dir.File("RES"));
+  ASSERT_FALSE(reader.FailureFlag);
+  series::ColumnSlot t, level;
+  reader.OpenSeries(t, ".RUN1._T");
+  reader.OpenSeries(level, ".RUN1.X.TANK.LEVEL");
+  ASSERT_FALSE(reader.FailureFlag);
+  EXPECT_EQ(reader.GetVal(t, 40), 20.0f);
+  EXPECT_EQ(reader.GetVal(level, 40), 40.0f);
+  reader.CloseDSF();
+
+  // Density 2, transformed, written over: same records, chains cut to 2.
+  f.viewer.Range().density = 2;
+  f.viewer.Range().Update();
+  ASSERT_EQ(f.Save("RES.DSF", "RUN1", false), "");
+  EXPECT_EQ(f.dir.Read("RES.DSF").size(), 20u * 128);
+  for (int head : {3, 10, 15}) {
+    series::SeriesHeadRecord h = f.Head("RES.DSF", head);
+    EXPECT_EQ(h.header.highest, 50);
+    EXPECT_EQ(f.Link("RES.DSF", head + 1), head + 2);
+    EXPECT_EQ(f.Link("RES.DSF", head + 2), 0);
+  }
+}
+
+TEST(DSFSaveTest, TransformedIndicesTakeTheDensityStepsAndHi) {
+  Fixture f;
+  TimeRange& r = f.viewer.Range();
+  r.lo = 10;
+  r.hi = 20;
+  r.density = 3;
+  r.Update();
+  ASSERT_EQ(f.Save("RES.DSF", "RUN1", false), "");
+  series::SeriesStore reader;
+  reader.AttachDSF(f.dir.File("RES"));
+  series::ColumnSlot t, flow;
+  reader.OpenSeries(t, ".RUN1._T");
+  reader.OpenSeries(flow, ".RUN1.X.TANK.FLOW");
+  const int steps[] = {10, 13, 16, 19, 20};
+  for (int k = 0; k < 5; ++k) {
+    EXPECT_EQ(reader.GetVal(t, int16_t(k)), 0.5f * float(steps[k])) << k;
+    EXPECT_EQ(reader.GetVal(flow, int16_t(k)), 100.0f + float(steps[k])) << k;
+  }
+  EXPECT_EQ(t.Header().highest, 4);
+}
+
+TEST(DSFSaveTest, BatchesHoldAtMost16384Blocks) {
+  struct Case {
+    int32_t hi;
+    int size;
+  } cases[] = {{29, 16384}, {30, 8192}, {0, 16384}, {32759, 16384 / 1057}};
+  for (const Case& c : cases) {
+    TimeRange r;
+    r.hi = c.hi;
+    r.Update();
+    EXPECT_EQ(BatchSize(r), c.size) << c.hi;
+  }
+  // PutVal into an empty series at 40, then at 5: two blocks put in front.
+  series::SeriesStore store;
+  series::ColumnSlot s;
+  store.NewSeries(s, false, "");
+  store.PutVal(s, 40, 1.0);
+  store.PutVal(s, 5, 2.0);
+  EXPECT_EQ(s.Header().base, -22);
+  EXPECT_EQ(s.Header().firstOffset, 27);
+  EXPECT_EQ(s.Header().highest, 40);
+  EXPECT_EQ(store.GetVal(s, 40), 1.0f);
+}
+
+TEST(DSFSaveTest, NamesThatCollideOrDoNotFitAreReportedAndTheRestSaved) {
+  Fixture f({"_X.TANK.FLOW", "_X.TANK.FLOW_IN", "_X.TANK_FLOW", "_X." + std::string(26, 'L'),
+             "_X." + std::string(90, 'P')});
+  std::string msg = f.Save("RES.DSF", "RUN1", true);
+  EXPECT_EQ(msg.rfind("4 series not saved in " + f.dir.File("RES.DSF") + ":", 0), 0u) << msg;
+  EXPECT_NE(msg.find(".RUN1.X.TANK.FLOW "), std::string::npos) << msg;  // FLOW is a DSDir
+  series::SeriesStore reader;
+  reader.AttachDSF(f.dir.File("RES"));
+  series::ColumnSlot in;
+  reader.OpenSeries(in, ".RUN1.X.TANK.FLOW.IN");
+  EXPECT_FALSE(reader.FailureFlag);
+  EXPECT_EQ(reader.GetVal(in, 3), 103.0f);
+}
+
+TEST(DSFSaveTest, RootNamesBeyondTheLayoutsLimitAreRefused) {
+  struct Case {
+    size_t length;
+    bool old;
+    bool ok;
+  } cases[] = {{25, false, true}, {26, false, false}, {27, true, true}, {28, true, false}};
+  for (const Case& c : cases) {
+    Fixture f;
+    std::string h(128, 'Z');
+    h[4] = 2, h[5] = 0;
+    std::string root(128, '\0');
+    for (int k = 0; k < 4; ++k) root[4 + 31 * k] = root[5 + 31 * k] = char(0xFF);
+    f.dir.Write("OLD.DSF", h + root);
+    DSFSave save(f.viewer, f.store, true);
+    bool missing;
+    ASSERT_TRUE(c.old ? save.Open(f.dir.File("OLD.DSF"), missing)
+                      : save.Create(f.dir.File("NEW.DSF")));
+    std::string name(c.length, 'N');
+    EXPECT_EQ(save.NameAcceptable(name), c.ok) << c.length;
+  }
+  Fixture f;
+  DSFSave save(f.viewer, f.store, true);
+  ASSERT_TRUE(save.Create(f.dir.File("NEW.DSF")));
+  for (const char* bad : {"A.B", "A*", "A?", "&", ""}) {
+    std::string name = bad;
+    EXPECT_FALSE(save.NameAcceptable(name)) << bad;
+  }
+  std::string spaced = "  RUN 2";
+  EXPECT_TRUE(save.NameAcceptable(spaced));
+  EXPECT_EQ(spaced, "RUN");
+}
+
+// An old-layout file with an empty root: bytes 0..3 and 6..127 of the
+// header are the file's own.
+std::string OldFile(int16_t nextFree, int32_t records) {
+  std::string h(128, char(0x5A));
+  h.replace(0, 4, "OLD!");
+  h[4] = char(nextFree & 0xFF);
+  h[5] = char(nextFree >> 8);
+  std::string root(128, '\0');
+  for (int k = 0; k < 4; ++k) root[4 + 31 * k] = root[5 + 31 * k] = char(0xFF);
+  return h + root + std::string(size_t(records - 2) * 128, '\0');
+}
+
+TEST(OldDSFTest, SavesInItsOwnLayoutAndKeepsTheHeader) {
+  Fixture f({"_X.TANK.LEVEL", "_X.TANK.FLOW", "_X." + std::string(27, 'L')});
+  f.dir.Write("OLD.DSF", OldFile(2, 2));
+  ASSERT_EQ(f.Save("OLD.DSF", "RUN1", true), "");
+  std::string b = f.dir.Read("OLD.DSF");
+  ASSERT_EQ(b.size(), 25u * 128);
+  EXPECT_EQ(b.substr(0, 4), "OLD!");
+  EXPECT_EQ(GetInt16(reinterpret_cast<const uint8_t*>(b.data()) + 4), 25);
+  EXPECT_EQ(b.substr(6, 122), std::string(122, char(0x5A)));
+  OldDSDirBlock root, run1, tank;
+  ASSERT_TRUE(DecodeOldDirBlock(f.Record("OLD.DSF", 1), root));
+  EXPECT_EQ(root.entries[0].record, 2);
+  EXPECT_EQ(root.entries[0].name, "RUN1");
+  ASSERT_TRUE(DecodeOldDirBlock(f.Record("OLD.DSF", 2), run1));
+  EXPECT_EQ(run1.entries[0].record, 3);
+  EXPECT_EQ(run1.entries[1].record, 8);
+  ASSERT_TRUE(DecodeOldDirBlock(f.Record("OLD.DSF", 9), tank));
+  EXPECT_EQ(tank.entries[0].name, "LEVEL");
+  EXPECT_EQ(tank.entries[0].record, 10);
+  EXPECT_EQ(tank.entries[1].record, 15);
+  OldSeriesHead h;
+  ASSERT_TRUE(DecodeOldHead(f.Record("OLD.DSF", 10), h));
+  EXPECT_EQ(h.firstData, 11);
+  EXPECT_EQ(h.kind, 1);
+  EXPECT_EQ(h.base, 0);
+  EXPECT_EQ(h.highest, 100);
+  EXPECT_EQ(h.offset, 0);
+  EXPECT_EQ(h.xHead, 3);
+  EXPECT_EQ(h.comment, std::string("From problem label ") + kLabel);
+  RecordBytes data = f.Record("OLD.DSF", 11);
+  EXPECT_EQ(GetInt16(data.data()), 12);
+  EXPECT_EQ(data[3], 2);
+  EXPECT_EQ(GetSingle(data.data() + 4 + 4 * 7), 7.0f);
+  // The 27-character name fits this layout (not the current one).
+  ASSERT_TRUE(DecodeOldDirBlock(f.Record("OLD.DSF", 8), tank));
+  EXPECT_EQ(tank.entries[1].name, std::string(27, 'L'));
+
+  // A shorter save over it reuses the chains' first records.
+  f.viewer.Range().density = 4;
+  f.viewer.Range().Update();
+  ASSERT_EQ(f.Save("OLD.DSF", "RUN1", false), "");
+  EXPECT_EQ(f.dir.Read("OLD.DSF").size(), 25u * 128);
+  ASSERT_TRUE(DecodeOldHead(f.Record("OLD.DSF", 10), h));
+  EXPECT_EQ(h.highest, 25);
+  EXPECT_EQ(GetInt16(f.Record("OLD.DSF", 11).data()), 0);
+}
+
+TEST(OldDSFTest, AFileOfNeitherLayoutIsRefusedUntouched) {
+  struct Case {
+    const char* what;
+    std::string bytes;
+  } cases[] = {
+      {"text", std::string(300, 'x')},
+      {"short", "abc"},
+      {"next free beyond the end", OldFile(9, 4)},
+      {"next free below 2", OldFile(1, 4)},
+  };
+  // A root entry pointing outside the file.
+  std::string outside = OldFile(3, 3);
+  outside[128 + 4] = 50;
+  outside[128 + 5] = 0;
+  outside[128 + 6] = 1;
+  outside[128 + 7] = 'A';
+  cases[3].bytes = outside;
+  for (const Case& c : cases) {
+    Fixture f;
+    f.dir.Write("BAD.DSF", c.bytes);
+    EXPECT_EQ(f.Save("BAD.DSF", "RUN1", true), "not opened") << c.what;
+    EXPECT_EQ(f.dir.Read("BAD.DSF"), c.bytes) << c.what;
+    ASSERT_EQ(f.prompts.messages.size(), 1u) << c.what;
+    EXPECT_NE(f.prompts.messages[0].find(f.dir.File("BAD.DSF")), std::string::npos) << c.what;
+  }
+}
+
+TEST(OldDSFTest, StopsBeforeTheRecordNumbersWrap) {
+  Fixture f;
+  f.dir.Write("FULL.DSF", OldFile(32764, 32764));
+  std::string msg = f.Save("FULL.DSF", "RUN1", true);
+  // _T needs 7 records, one DSDir fits, the rest has no room.
+  EXPECT_EQ(msg.rfind("3 series not saved", 0), 0u) << msg;
+  std::string b = f.dir.Read("FULL.DSF");
+  int16_t next = GetInt16(reinterpret_cast<const uint8_t*>(b.data()) + 4);
+  EXPECT_EQ(next, 32766);
+  EXPECT_EQ(b.size(), size_t(next) * 128);
+  OldDSFStore again;  // still a sound file of its layout
+  EXPECT_TRUE(again.Attach(f.dir.File("FULL.DSF"))) << again.Error();
+}
+
+}  // namespace
+}  // namespace krv::view
