@@ -1,0 +1,619 @@
+// The worksheet without its window.
+#include "series/WkUnit.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "platform/text.h"
+#include "platform/user_prompts.h"
+#include "problem_editor/value_entry.h"
+#include "series/worksheet_dialogs.h"
+
+namespace krv::series {
+
+namespace {
+
+// The range of an open, non-empty series; false otherwise.
+bool RangeOf(const ColumnSlot& slot, int& lo, int& hi) {
+  if (!slot.IsOpen() || slot.Header().Empty()) return false;
+  lo = slot.Header().base + slot.Header().firstOffset;
+  hi = slot.Header().highest;
+  return true;
+}
+
+bool Inside(const ColumnSlot& slot, int index) {
+  int lo, hi;
+  return RangeOf(slot, lo, hi) && index >= lo && index <= hi;
+}
+
+// The stored value at an index inside the range, read without the store's
+// bookkeeping (painting must not touch FailureFlag).
+float StoredValue(const ColumnSlot& slot, int index) {
+  return slot.Cells()[size_t(index - slot.Header().base)];
+}
+
+std::string Cut(std::string s, size_t n) {
+  if (s.size() > n) s.resize(n);
+  return s;
+}
+
+}  // namespace
+
+Worksheet::Worksheet(SeriesStore& store) : store_(store), overrides_(kColumnCount) {
+  DecimalSpec.fill(kSpecFlexible);
+}
+
+Worksheet::~Worksheet() {
+  if (store_.Display == this) store_.Display = nullptr;
+}
+
+// ---- Grid geometry ----
+
+void Worksheet::SetCurrentColumn(int column) {
+  SelectCell(std::clamp(column, 0, kColumnCount - 1) + 2, CursorRow);
+}
+
+void Worksheet::SetCurrentIndex(int index) {
+  SelectCell(CursorGridColumn, RowOf(std::clamp(index, FirstGridIndex, LastGridIndex)));
+}
+
+void Worksheet::ScrollToColumn(int column) {
+  TopLeftChanged(std::clamp(column, 0, kColumnCount - 1) + 2, TopRow);
+  window_->ViewMoved();
+}
+
+void Worksheet::ScrollToIndex(int index) {
+  TopRow = RowOf(std::clamp(index, FirstGridIndex, LastGridIndex));
+  window_->ViewMoved();
+}
+
+// ---- Cell texts ----
+
+std::string Worksheet::GridText(int gridColumn, int row) const {
+  if (row == 0) {
+    if (gridColumn == 0) return " Row";
+    if (gridColumn == 1) return xMirror_ >= 0 ? GridText(xMirror_ + 2, 0) : xHeader_;
+    return "  " + ColumnLetters(gridColumn - 2);
+  }
+  int index = IndexOfRow(row);
+  if (gridColumn == 0) return platform::PadLeft(platform::IntToString(index), 6);
+  if (gridColumn == 1) return xMirror_ >= 0 ? CellText(xMirror_, index) : std::string();
+  return CellText(gridColumn - 2, index);
+}
+
+std::string Worksheet::CellText(int column, int index) const {
+  const auto& over = overrides_[size_t(column)];
+  if (!over.empty()) {
+    auto it = over.find(index);
+    if (it != over.end()) return it->second;
+  }
+  const ColumnSlot& slot = store_.ColumnSlots[size_t(column)];
+  if (!Inside(slot, index)) return {};
+  float v = StoredValue(slot, index);
+  if (IsMissing(v)) return "----";
+  return FormatCellValue(13, DecimalSpec[size_t(column)], v);
+}
+
+void Worksheet::SetCellOverride(int column, int index, const std::string& text) {
+  overrides_[size_t(column)][index] = text;
+  window_->CellChanged(column, index);
+  if (column == xMirror_) window_->ColumnChanged(-1);
+}
+
+void Worksheet::SetCellText(int column, int index, const std::string& text) {
+  SetCellOverride(column, index, Cut(text, 255));
+}
+
+// ---- Redrawing ----
+
+void Worksheet::ShowCell(int column, int index) {
+  ColumnSlot& slot = Slot(column);
+  float v = store_.GetVal(slot, int16_t(index));
+  std::string text = IsMissing(v) ? "----" : Cut(FormatCellValue(12, DecimalSpec[size_t(column)], v), 31);
+  SetCellOverride(column, index, text);
+  if (column == CurrentColumn() && index == CurrentIndex()) CellTextBefore = text;
+}
+
+void Worksheet::ClearCell(int column, int index) {
+  SetCellOverride(column, index, "");
+  if (column == CurrentColumn() && index == CurrentIndex()) CellTextBefore.clear();
+}
+
+void Worksheet::ShowColumn(int column) {
+  ColumnSlot& slot = Slot(column);
+  if (!slot.IsOpen()) return;
+  overrides_[size_t(column)].clear();
+  int lo, hi;
+  if (RangeOf(slot, lo, hi) && (lo < FirstGridIndex || hi > LastGridIndex)) {
+    // One message for the first index without a grid row, not one per value.
+    int first = lo < FirstGridIndex ? lo : LastGridIndex + 1;
+    while (first <= hi && InGrid(first)) ++first;
+    float v = StoredValue(slot, first);
+    std::string text = IsMissing(v) ? "----" : Cut(FormatCellValue(13, DecimalSpec[size_t(column)], v), 31);
+    store_.ShowMessageStr("JC=" + platform::IntToString(column) + " I=" +
+                          platform::IntToString(first) + " S=" + text);
+  }
+  if (column == CurrentColumn()) CellTextBefore = CellText(column, CurrentIndex());
+  window_->ColumnChanged(column);
+  if (column == XColumn) ShowXColumnInfo(CurrentColumn());
+  else if (column == xMirror_) window_->ColumnChanged(-1);
+}
+
+void Worksheet::ClearColumnDisplay(int column) {
+  if (!Slot(column).IsOpen()) return;
+  // The cells follow the series; what is blanked here is what was drawn or typed.
+  overrides_[size_t(column)].clear();
+  if (column == CurrentColumn()) CellTextBefore = CellText(column, CurrentIndex());
+  window_->ColumnChanged(column);
+  if (column == XColumn) ShowXColumnInfo(CurrentColumn());
+}
+
+void Worksheet::RefreshColumnHeaders() {
+  int left = LeftColumn();
+  for (int k = 0; k < kHeaderLines; ++k) {
+    int col = left + k;
+    std::string& line = HeaderLines[size_t(k)];
+    line.clear();
+    if (col > store_.HighestColumn || col >= kColumnCount) continue;
+    line = GridText(col + 2, 0).substr(1, 3);
+    ColumnSlot& slot = Slot(col);
+    if (slot.IsOpen()) {
+      line += slot.xSlot ? "(" + ColumnLetters(XColumnOf(col)) + ")" : std::string(4, ' ');
+      line += slot.modified ? "<c>" : "   ";
+      if (ViewFormulas)
+        line += " " + Formula[size_t(col)];
+      else
+        line += slot.Descriptor().path;
+    } else if (ViewFormulas) {
+      line += " " + Formula[size_t(col)];
+    }
+    line = Cut(line, 87);
+  }
+  int sel = CurrentColumn() - left;
+  HeaderSelected = sel >= 0 && sel < kHeaderLines ? sel : -1;
+  window_->HeadersChanged();
+}
+
+void Worksheet::ShowRowUseLimits() {
+  RowUseLbl = "Low=" + platform::PadLeft(platform::IntToString(store_.RowUseLow), 7) +
+              "      High=" + platform::PadLeft(platform::IntToString(store_.RowUseHigh), 7);
+  window_->LabelsChanged();
+}
+
+int Worksheet::XColumnOf(int column) {
+  ColumnSlot& slot = Slot(column);
+  if (!slot.IsOpen() || !slot.xSlot) return -1;
+  const ColumnSlot* first = store_.ColumnSlots.data();
+  if (slot.xSlot < first || slot.xSlot >= first + kColumnCount) return -1;
+  return int(slot.xSlot - first);
+}
+
+void Worksheet::ShowXColumnInfo(int column) {
+  if (XAuto) {
+    XColumn = XColumnOf(column);
+    XSlot = XColumn < 0 ? nullptr : Slot(column).xSlot;
+  }
+  if (!YofXOff && XSlot && XColumn >= 0) {
+    ColumnSlot& x = Slot(XColumn);
+    int lo, hi;
+    if (x.IsOpen()) {
+      if (!RangeOf(x, lo, hi)) lo = 0, hi = -1;
+      XLow = lo, XHigh = hi;
+      XnameLbl = Cut(ColumnLetters(XColumn) + " = x val: " + x.Descriptor().path, 100);
+    } else {
+      XnameLbl.clear();
+      XLow = 0, XHigh = -1;
+    }
+    xMirror_ = XColumn;
+  } else {
+    BlankXColumn();
+  }
+  window_->ColumnChanged(-1);
+  window_->LabelsChanged();
+}
+
+void Worksheet::BlankXColumn() {
+  XnameLbl.clear();
+  if (xMirror_ >= 0) xHeader_ = GridText(xMirror_ + 2, 0);  // the copied header stays
+  xMirror_ = -1;
+  XLow = 0, XHigh = -1;
+}
+
+void Worksheet::ResetWorksheetState() {
+  LeftColumnSeen = 2;
+  XSlot = nullptr;
+  XColumn = -1;
+  store_.HighestColumn = kColumnCount - 1;
+  // The slots own their series; the table is empty when this runs at start.
+  DecimalSpec.fill(kSpecFlexible);
+  store_.SetCurrentDSDir(".");
+  YofXOff = true;
+  XAuto = false;
+  ConstValue = 0, DiffStart = 0, DiffStep = 0.01, FillValue = 0, DiffEnd = 1.0;
+}
+
+// ---- Commits ----
+
+bool Worksheet::StoreCellText(int column, int index) {
+  if (column < 0 || column >= kColumnCount || !InGrid(index)) return true;
+  ColumnSlot& slot = Slot(column);
+  bool wasModified = slot.IsOpen() && slot.modified;
+  auto& over = overrides_[size_t(column)];
+  auto typed = over.find(index);
+  std::string t = Cut(CellText(column, index), 67);
+  if (t == CellTextBefore || typed == over.end()) {
+    // Unchanged, or drawn from the series itself: the two agree already.
+  } else if (t.empty()) {
+    int lo, hi;
+    if (RangeOf(slot, lo, hi) && index >= lo && index <= hi) {
+      bool deleted = (index == lo || index == hi) && store_.DeleteEndValue(slot, int16_t(index));
+      if (deleted)
+        RefreshColumnHeaders();
+      else
+        ShowCell(column, index);  // the stored value comes back
+    }
+  } else {
+    std::optional<double> value;
+    if (t == "----") {
+      if (Inside(slot, index)) value = double(MissingValue);
+    } else {
+      size_t b = t.find_first_not_of(' ');
+      value = pe::ParseSingleValue(std::string_view(t).substr(b == std::string::npos ? t.size() : b));
+    }
+    if (!value) {
+      platform::Prompts().Beep();
+      return false;  // the cell keeps the typed text
+    }
+    if (!slot.IsOpen()) {
+      store_.NewSeries(slot, false, "");
+      RefreshColumnHeaders();
+    }
+    int lo, hi;
+    bool gap = RangeOf(slot, lo, hi) && (index > hi + 1 || index < lo - 1);
+    double v = *value;
+    if (std::fabs(v) < 1.2e-38) v = 0;
+    store_.PutVal(slot, int16_t(index), v);
+    if (gap)
+      ShowColumn(column);
+    else
+      ShowCell(column, index);
+    if (!wasModified) RefreshColumnHeaders();
+  }
+  CellTextBefore = Cut(CellText(column, index), 31);
+  return true;
+}
+
+std::string Worksheet::CommitErrorText(int column, int index) {
+  return "Error at " + platform::IntToString(column) + "," + platform::IntToString(index);
+}
+
+bool Worksheet::CommitCurrentCell() {
+  if (StoreCellText(CurrentColumn(), CurrentIndex())) return true;
+  store_.ShowMessageStr(CommitErrorText(CurrentColumn(), CurrentIndex()));
+  return false;
+}
+
+// ---- Window life ----
+
+void Worksheet::FormCreate() {
+  store_.Display = this;
+  SingleSelectActive = RangeSelectActive = false;
+  FirstGridIndex = kFirstGridIndex;
+  LastGridIndex = kLastGridIndex;
+  for (auto& f : Formula) f.clear();
+  store_.RowUseLow = 0;
+  store_.RowUseHigh = 400;
+  ShowRowUseLimits();
+  TopRow = RowOf(0);
+  LeftGridColumn = 2;
+  ResetWorksheetState();
+  CellTextBefore.clear();
+  CursorGridColumn = 2;
+  CursorRow = RowOf(0);
+  SelectionLeft = SelectionRight = 2;
+  SetFileLabels();
+  RefreshColumnHeaders();
+  window_->ViewMoved();
+}
+
+bool Worksheet::FormCloseQuery() {
+  bool modified = std::any_of(store_.ColumnSlots.begin(), store_.ColumnSlots.end(),
+                              [](const ColumnSlot& s) { return s.IsOpen() && s.modified; });
+  if (modified && platform::Prompts().Ask("Some data may not have been saved!--Return to worksheet??",
+                                          false) == platform::Answer::Yes)
+    return false;
+  for (ColumnSlot& s : store_.ColumnSlots) s.modified = false;
+  return true;
+}
+
+void Worksheet::EraseColumnRange() {
+  for (int k = FirstSelCol; k <= LastSelCol; ++k) {
+    if (!Slot(k).IsOpen()) continue;
+    ClearColumnDisplay(k);
+    store_.FreeSeries(Slot(k));
+    window_->ColumnChanged(k);
+  }
+  RefreshColumnHeaders();
+}
+
+void Worksheet::FormClose() {
+  for (auto& f : Formula) f.clear();
+  FirstSelCol = 0;
+  LastSelCol = kColumnCount - 1;
+  EraseColumnRange();
+  // Every series is gone: no X series remains to be shown.
+  XSlot = nullptr;
+  XColumn = -1;
+  BlankXColumn();
+  for (auto& over : overrides_) over.clear();
+  CellTextBefore.clear();
+  store_.CloseDSF();
+  Label4 = "Current DSDir path in file <NO FILE>";
+  DSDirLbl.clear();
+  window_->ColumnChanged(-1);
+  window_->LabelsChanged();
+}
+
+void Worksheet::SetFileLabels() {
+  Label4 = store_.AttachedDSFPath.empty() ? "Current DSDir path in file <NO FILE>"
+                                          : "Current DSDir path in file " + store_.AttachedDSFPath;
+  DSDirLbl = store_.CurrentDSDirPath;
+  window_->LabelsChanged();
+}
+
+// ---- Grid events ----
+
+bool Worksheet::SelectCell(int gridColumn, int row) {
+  gridColumn = std::clamp(gridColumn, 2, kGridColumnCount - 1);
+  row = std::clamp(row, 1, kGridRowCount - 1);
+  if (!StoreCellText(CurrentColumn(), CurrentIndex())) return false;
+  bool columnChanged = gridColumn != CursorGridColumn;
+  CursorGridColumn = gridColumn;
+  CursorRow = row;
+  if (!SingleSelectActive && !RangeSelectActive) SelectionLeft = SelectionRight = gridColumn;
+  int sel = CurrentColumn() - LeftColumn();
+  HeaderSelected = sel >= 0 && sel < kHeaderLines ? sel : -1;
+  window_->HeadersChanged();
+  CellTextBefore = Cut(CellText(CurrentColumn(), CurrentIndex()), 31);
+  if (columnChanged) ShowXColumnInfo(CurrentColumn());
+  window_->ViewMoved();
+  return true;
+}
+
+void Worksheet::GridExit() {
+  CommitCurrentCell();
+}
+
+void Worksheet::EscapePressed() {
+  int c = CurrentColumn(), i = CurrentIndex();
+  ClearCell(c, i);
+  if (Inside(Slot(c), i)) ShowCell(c, i);
+}
+
+void Worksheet::TopLeftChanged(int leftGridColumn, int topRow) {
+  TopRow = std::clamp(topRow, 1, kGridRowCount - 1);
+  LeftGridColumn = std::clamp(leftGridColumn, 2, kGridColumnCount - 1);
+  if (LeftGridColumn != LeftColumnSeen) {
+    LeftColumnSeen = LeftGridColumn;
+    RefreshColumnHeaders();
+  }
+}
+
+void Worksheet::DrawCell() {
+  if (SelectionPending) UpdateSelectionEdits();
+}
+
+void Worksheet::HeaderClick(int line) {
+  if (line < 0 || line >= kHeaderLines) return;
+  SetCurrentColumn(LeftColumn() + line);
+  if (SingleSelectActive) {
+    SelectionLeft = SelectionRight = CursorGridColumn;
+    UpdateSelectionEdits();
+  }
+}
+
+void Worksheet::HeaderDoubleClick(int line) {
+  if (!SingleSelectActive) return;
+  HeaderClick(line);
+  CSelOKClick();
+}
+
+// ---- The column-selection prompt ----
+
+void Worksheet::BeginColumnSelect(const std::string& prompt, uint8_t code) {
+  PendingOp = code;
+  Label2 = " ";
+  Edit2 = " ";
+  Edit2Shown = false;
+  PromptCaption = Cut(prompt, 67);
+  CommitCurrentCell();  // the cell editor closes
+  RangeSelectActive = false;
+  SingleSelectActive = true;
+  SelectionLeft = SelectionRight = CursorGridColumn;
+  UpdateSelectionEdits();
+  PromptVisible = true;
+  SelectionPending = true;
+  window_->PromptChanged();
+}
+
+void Worksheet::BeginColumnRangeSelect(const std::string& prompt, uint8_t code) {
+  PendingOp = code;
+  Label2 = "to";
+  Edit2Shown = true;
+  PromptCaption = Cut(prompt, 67);
+  CommitCurrentCell();
+  SingleSelectActive = false;
+  RangeSelectActive = true;
+  SelectionLeft = SelectionRight = CursorGridColumn;
+  UpdateSelectionEdits();
+  PromptVisible = true;
+  SelectionPending = true;
+  window_->PromptChanged();
+}
+
+void Worksheet::UpdateSelectionEdits() {
+  if (!SingleSelectActive && !RangeSelectActive) return;
+  FirstSelCol = std::max(0, SelectionLeft - 2);
+  Edit1 = ColumnLetters(FirstSelCol);
+  if (RangeSelectActive) {
+    LastSelCol = std::max(0, SelectionRight - 2);
+    Edit2 = ColumnLetters(LastSelCol);
+  }
+  window_->PromptChanged();
+}
+
+void Worksheet::ClosePrompt() {
+  SingleSelectActive = RangeSelectActive = false;
+  PromptVisible = false;
+  SelectionLeft = SelectionRight = CursorGridColumn;  // the highlight collapses to the cursor
+  window_->PromptChanged();
+}
+
+void Worksheet::CSelOKClick() {
+  SelectionPending = false;
+  if (SingleSelectActive || RangeSelectActive) {
+    FirstSelCol = ParseColumnLetters(Edit1, store_.HighestColumn);
+    if (RangeSelectActive) LastSelCol = ParseColumnLetters(Edit2, store_.HighestColumn);
+  }
+  ClosePrompt();
+  RunPendingColumnOp();
+}
+
+void Worksheet::CSelCanClick() {
+  ClosePrompt();
+}
+
+void Worksheet::RunPendingColumnOp() {
+  store_.FailureFlag = false;
+  switch (PendingOp) {
+    case kOpName:
+      window_->EditSeriesName();
+      break;
+    case kOpLoadSeries:
+      store_.LoadSeriesToColumns(store_.ColumnSlots.data(), FirstSelCol, SeriesPath);
+      break;
+    case kOpSaveRange:
+      SaveColumnRange();
+      break;
+    case kOpReadText:
+      if (TextTables.read) TextTables.read(*this, TxtFileName, FirstSelCol);
+      break;
+    case kOpWriteTextHeaders:
+    case kOpWriteTextPlain:
+      if (TextTables.write)
+        TextTables.write(*this, TxtFileName, FirstSelCol, LastSelCol, PendingOp == kOpWriteTextHeaders);
+      break;
+    case kOpXSet:
+      XSlot = &Slot(FirstSelCol);
+      XColumn = FirstSelCol;
+      ShowXColumnInfo(CurrentColumn());
+      break;
+    case kOpYofXSet:
+      for (int c = FirstSelCol; c <= LastSelCol; ++c)
+        if (Slot(c).IsOpen()) Slot(c).xSlot = XSlot;
+      break;
+    case kOpDecimals: {
+      int spec = kSpecFlexible;
+      if (window_->EditNumberDisplay(spec)) {
+        for (int c = FirstSelCol; c <= LastSelCol; ++c) {
+          DecimalSpec[size_t(c)] = int8_t(spec);
+          ShowColumn(c);
+        }
+      }
+      break;
+    }
+    default:
+      break;  // the computing steps are not part of this worksheet yet
+  }
+  RefreshColumnHeaders();
+}
+
+void Worksheet::SaveColumnRange() {
+  int first = FirstSelCol, last = LastSelCol;
+  for (int c = first; c <= last; ++c) {
+    ColumnSlot& slot = Slot(c);
+    if (!slot.IsOpen()) continue;
+    if (!IsLegalSeriesName(slot.Descriptor().path)) {
+      FirstSelCol = c;
+      if (!window_->EditSeriesName()) continue;
+    }
+    store_.SaveSeries(slot, slot.Descriptor().path);
+    if (store_.FailureFlag) break;
+  }
+  RefreshColumnHeaders();
+}
+
+// ---- Menu commands and check boxes ----
+
+void Worksheet::ZeroClick() {
+  store_.FailureFlag = false;
+  CommitCurrentCell();
+  ScrollToIndex(0);
+  SetCurrentIndex(0);
+}
+
+void Worksheet::TopClick() {
+  store_.FailureFlag = false;
+  CommitCurrentCell();
+  int lo = 0, hi;
+  if (!RangeOf(Slot(CurrentColumn()), lo, hi)) lo = 0;
+  ScrollToIndex(lo);
+  SetCurrentIndex(lo);
+}
+
+void Worksheet::BottomClick() {
+  store_.FailureFlag = false;
+  CommitCurrentCell();
+  int lo, hi;
+  if (Slot(CurrentColumn()).IsOpen() && RangeOf(Slot(CurrentColumn()), lo, hi)) {
+    // A series ending near the grid's first row cannot put a row above it on top.
+    ScrollToIndex(std::max(hi - 4, FirstGridIndex));
+    SetCurrentIndex(hi);
+  } else {
+    ScrollToIndex(0);
+    SetCurrentIndex(0);
+  }
+}
+
+void Worksheet::ClearXClick() {
+  store_.FailureFlag = false;
+  CommitCurrentCell();
+  XSlot = nullptr;
+}
+
+void Worksheet::ChangeAllDecimalSpecsClick() {
+  store_.FailureFlag = false;
+  CommitCurrentCell();
+  int spec = kSpecFlexible;
+  if (!window_->EditNumberDisplay(spec)) return;
+  for (int c = 0; c < kColumnCount; ++c) {
+    DecimalSpec[size_t(c)] = int8_t(spec);
+    ShowColumn(c);
+  }
+}
+
+void Worksheet::XautClick(bool checked) {
+  store_.FailureFlag = false;
+  CommitCurrentCell();
+  XAuto = checked;
+  ShowXColumnInfo(CurrentColumn());
+}
+
+void Worksheet::YofXClick(bool checked) {
+  if (checked) {
+    YofXOff = false;
+  } else {
+    YofXOff = true;
+    XAuto = false;
+    BlankXColumn();
+    xHeader_.clear();  // every cell of the column, its header too
+  }
+  ShowXColumnInfo(CurrentColumn());
+}
+
+void Worksheet::NameSelClick(bool formulas) {
+  ViewFormulas = formulas;
+  RefreshColumnHeaders();
+}
+
+}  // namespace krv::series

@@ -1,0 +1,211 @@
+// The worksheet without its window: 510 columns over the store's column
+// slots, the cell texts the grid shows, cell commits, the header list, the
+// X-value column, the column-selection prompt and the steps it runs. The
+// window (series/forms/TWkFrm) shows this state and is told of changes
+// through WorksheetWindow; nothing here stores a text per grid cell: a cell
+// is formatted when it is asked for.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "series/series_store.h"
+#include "series/worksheet_format.h"
+
+namespace krv::series {
+
+constexpr int kFirstGridIndex = -400;   // index of grid row 1
+constexpr int kLastGridIndex = 12000;   // index of the last grid row
+constexpr int kGridColumnCount = 512;   // index labels, X values, 510 columns
+constexpr int kGridRowCount = 12402;    // headers and -400..12000
+constexpr int kHeaderLines = 8;         // lines of the header list
+
+// Operation codes of the column-selection prompt that this worksheet runs.
+enum ColumnOp : uint8_t {
+  kOpName = 0,
+  kOpLoadSeries = 1,
+  kOpSaveRange = 2,
+  kOpReadText = 3,
+  kOpWriteTextHeaders = 4,
+  kOpWriteTextPlain = 5,
+  kOpXSet = 38,
+  kOpYofXSet = 39,
+  kOpDecimals = 40,
+};
+
+// What the worksheet asks of its window. Every default does nothing, so
+// the state works, and is tested, without one.
+class WorksheetWindow {
+ public:
+  virtual ~WorksheetWindow() = default;
+  // A worksheet column's cells changed; -1 is the X-value column.
+  virtual void ColumnChanged(int /*column*/) {}
+  virtual void CellChanged(int /*column*/, int /*index*/) {}
+  virtual void HeadersChanged() {}
+  virtual void LabelsChanged() {}    // row-use, X name, file and DSDir labels
+  virtual void PromptChanged() {}    // the selection prompt opened, closed or changed
+  virtual void ViewMoved() {}        // cursor, top row or left column set by a command
+  // The series name dialog for FirstSelCol, modal; true on OK.
+  virtual bool EditSeriesName() { return false; }
+  // The number display choice, modal, starting at `spec`; true on OK.
+  virtual bool EditNumberDisplay(int& /*spec*/) { return false; }
+};
+
+// The text-table reader and writer, supplied by whoever links them.
+struct TextTableHooks {
+  // Reads `file` into the columns from `firstColumn`.
+  void (*read)(class Worksheet& ws, const std::string& file, int firstColumn) = nullptr;
+  // Writes columns first..last of the worksheet into `file`.
+  void (*write)(class Worksheet& ws, const std::string& file, int first, int last,
+                bool headers) = nullptr;
+};
+
+class Worksheet : public ColumnDisplay {
+ public:
+  explicit Worksheet(SeriesStore& store);
+  ~Worksheet() override;
+  Worksheet(const Worksheet&) = delete;
+  Worksheet& operator=(const Worksheet&) = delete;
+
+  SeriesStore& Store() { return store_; }
+  ColumnSlot& Slot(int column) { return store_.ColumnSlots[size_t(column)]; }
+  void SetWindow(WorksheetWindow* window) { window_ = window ? window : &none_; }
+  TextTableHooks TextTables;
+
+  // ---- Per-column state ----
+  std::array<int8_t, kColumnCount> DecimalSpec{};
+  std::array<std::string, kColumnCount> Formula;
+
+  // ---- The X column ----
+  int XColumn = -1;
+  ColumnSlot* XSlot = nullptr;
+  bool YofXOff = true;
+  bool XAuto = false;
+  int XLow = 0, XHigh = -1;
+
+  // ---- Remembered values of the column operations ----
+  double ConstValue = 0, DiffStart = 0, DiffStep = 0.01, DiffEnd = 1.0, FillValue = 0;
+
+  // ---- The window's private state ----
+  int FirstSelCol = 0, LastSelCol = 0;
+  int FirstGridIndex = kFirstGridIndex, LastGridIndex = kLastGridIndex;
+  int OperandCol1 = 0, OperandCol2 = 0;
+  uint8_t PendingOp = 0;
+  bool SingleSelectActive = false, RangeSelectActive = false;
+  std::string SeriesPath;       // picked for a load, replace or erase
+  std::string CellTextBefore;   // the cursor cell as last shown or committed
+  int LeftColumnSeen = 2;
+  std::string TxtFileName;      // chosen for a text-table read or write
+  bool SelectionPending = true;
+  char OpChar = '+';
+
+  // ---- The grid's view: grid columns and rows ----
+  int CursorGridColumn = 2, CursorRow = 1;
+  int TopRow = 1, LeftGridColumn = 2;
+  int SelectionLeft = 2, SelectionRight = 2;  // the grid selection's columns
+  bool ViewFormulas = false;                  // NameSelRG: "View Formulas"
+
+  // ---- Label and prompt texts ----
+  std::array<std::string, kHeaderLines> HeaderLines;
+  int HeaderSelected = -1;
+  std::string XnameLbl, RowUseLbl, Label4, DSDirLbl;
+  bool PromptVisible = false;
+  std::string PromptCaption, Edit1, Edit2, Label2 = "to";
+  bool Edit2Shown = true;
+
+  // ---- Grid geometry ----
+  int RowOf(int index) const { return index - FirstGridIndex + 1; }
+  int IndexOfRow(int row) const { return row + FirstGridIndex - 1; }
+  int CurrentColumn() const { return CursorGridColumn - 2; }
+  int CurrentIndex() const { return IndexOfRow(CursorRow); }
+  int LeftColumn() const { return LeftGridColumn - 2; }
+  void SetCurrentColumn(int column);
+  void SetCurrentIndex(int index);
+  void ScrollToColumn(int column);
+  void ScrollToIndex(int index);
+
+  // ---- Cell texts, formatted when asked for ----
+  // The text of grid cell (gridColumn, row), headers and labels included.
+  std::string GridText(int gridColumn, int row) const;
+  // The text of worksheet column `column` at `index`.
+  std::string CellText(int column, int index) const;
+  // The text the grid's editor left in a cell, not yet committed.
+  void SetCellText(int column, int index, const std::string& text);
+
+  // ---- Redrawing ----
+  void ShowCell(int column, int index);
+  void ClearCell(int column, int index);
+  void ShowColumn(int column) override;
+  void ClearColumnDisplay(int column) override;
+  void RefreshColumnHeaders() override;
+  void ShowRowUseLimits() override;
+  int XColumnOf(int column);
+  void ShowXColumnInfo(int column);
+  void ResetWorksheetState();
+
+  // ---- Commits ----
+  bool StoreCellText(int column, int index);
+  // Commits the cursor cell; "Error at c,i" when refused.
+  bool CommitCurrentCell();
+
+  // ---- Window life ----
+  void FormCreate();
+  // True when the window may close (asks when something is unsaved).
+  bool FormCloseQuery();
+  void FormClose();
+  void SetFileLabels();
+
+  // ---- Grid events ----
+  // A cursor move to (gridColumn, row); false: refused, the cursor stays.
+  bool SelectCell(int gridColumn, int row);
+  void GridExit();
+  void EscapePressed();
+  void TopLeftChanged(int leftGridColumn, int topRow);
+  void DrawCell();
+  void HeaderClick(int line);
+  void HeaderDoubleClick(int line);
+
+  // ---- The column-selection prompt ----
+  void BeginColumnSelect(const std::string& prompt, uint8_t code);
+  void BeginColumnRangeSelect(const std::string& prompt, uint8_t code);
+  void UpdateSelectionEdits();
+  void CSelOKClick();
+  void CSelCanClick();
+  void RunPendingColumnOp();
+  void SaveColumnRange();
+  // Frees the series of FirstSelCol..LastSelCol; formulas and specs stay.
+  void EraseColumnRange();
+
+  // ---- Menu commands and check boxes without a dialog of their own ----
+  void ZeroClick();
+  void TopClick();
+  void BottomClick();
+  void ClearXClick();
+  void ChangeAllDecimalSpecsClick();
+  void XautClick(bool checked);
+  void YofXClick(bool checked);
+  void NameSelClick(bool formulas);
+
+  // The "Error at" text of a refused commit.
+  static std::string CommitErrorText(int column, int index);
+
+ private:
+  bool InGrid(int index) const { return index >= FirstGridIndex && index <= LastGridIndex; }
+  void SetCellOverride(int column, int index, const std::string& text);
+  void ClosePrompt();
+  void BlankXColumn();
+
+  SeriesStore& store_;
+  WorksheetWindow none_;
+  WorksheetWindow* window_ = &none_;
+  // Cells whose text is not the column's width-13 text: drawn since by
+  // ShowCell (width 12), cleared, or typed and not yet committed.
+  std::vector<std::unordered_map<int, std::string>> overrides_;
+  int xMirror_ = -1;            // worksheet column copied into grid column 1
+  std::string xHeader_ = "  Xvals";
+};
+
+}  // namespace krv::series
