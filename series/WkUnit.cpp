@@ -426,7 +426,6 @@ void Worksheet::BeginColumnSelect(const std::string& prompt, uint8_t code) {
   Edit2 = " ";
   Edit2Shown = false;
   PromptCaption = Cut(prompt, 67);
-  CommitCurrentCell();  // the cell editor closes
   RangeSelectActive = false;
   SingleSelectActive = true;
   SelectionLeft = SelectionRight = CursorGridColumn;
@@ -441,7 +440,6 @@ void Worksheet::BeginColumnRangeSelect(const std::string& prompt, uint8_t code) 
   Label2 = "to";
   Edit2Shown = true;
   PromptCaption = Cut(prompt, 67);
-  CommitCurrentCell();
   SingleSelectActive = false;
   RangeSelectActive = true;
   SelectionLeft = SelectionRight = CursorGridColumn;

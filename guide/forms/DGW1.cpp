@@ -22,6 +22,7 @@
 #include "platform/file_resolver.h"
 #include "platform/qt/latin1.h"
 #include "platform/user_prompts.h"
+#include "series/forms/series_windows.h"
 
 namespace gd = krv::guide;
 namespace pf = krv::platform;
@@ -66,6 +67,9 @@ TForm1::TForm1(const std::string& programDir, QWidget* parent)
   connect(watcher_, &QFileSystemWatcher::fileChanged, this, &TForm1::RefreshStatus);
 }
 
+// The series windows go before the main window's children.
+TForm1::~TForm1() = default;
+
 QPushButton* TForm1::AddButton(const char* name, const char* caption, int x, int y, int w,
                                bool enabled, void (TForm1::*slot)()) {
   auto* b = new QPushButton(QString::fromLatin1(caption), this);
@@ -91,6 +95,7 @@ void TForm1::CreateWindows() {
   AeditFrm = new TAeditFrm(this);
   E3 = new TE3(this);
   SHFrm = new TSHFrm(E3, this);
+  series_ = std::make_unique<krv::series::SeriesWindows>(this, [this] { Button1Click(); });
   EditFrm->Attach(FindFrm, E1, E2, E3, SHFrm);
   AeditFrm->SetFindFrm(FindFrm);
   connect(EditFrm, &TEditFrm::Closed, this, &TForm1::EditorClosed);

@@ -3,6 +3,7 @@
 
 #include <QWidget>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "guide/shell_state.h"
@@ -19,6 +20,9 @@ class TE2;
 class TE3;
 class TSHFrm;
 class TAeditFrm;
+namespace krv::series {
+struct SeriesWindows;
+}
 
 class TForm1 : public QWidget {
   Q_OBJECT
@@ -26,6 +30,8 @@ class TForm1 : public QWidget {
  public:
   // `programDir` is where the programs, samples and Helmsman.TXT lie.
   explicit TForm1(const std::string& programDir, QWidget* parent = nullptr);
+  ~TForm1() override;
+  krv::series::SeriesWindows& SeriesForms() { return *series_; }
 
   const krv::guide::ShellState& State() const { return state_; }
   // Where "Compile" looks for a terminal window; tests fix it.
@@ -77,6 +83,8 @@ class TForm1 : public QWidget {
   TE1* E1;
   TE2* E2;
   TAeditFrm* AeditFrm;
+  // The series store's and the worksheet's windows, made after the editors'.
+  std::unique_ptr<krv::series::SeriesWindows> series_;
   TE3* E3;
   TSHFrm* SHFrm;
 

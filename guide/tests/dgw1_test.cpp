@@ -12,6 +12,7 @@
 #include "platform/file_stamp.h"
 #include "platform/process_start.h"
 #include "platform/user_prompts.h"
+#include "series/forms/series_windows.h"
 #include "testing/temp_dir.h"
 
 using krv::platform::RecordingStarter;
@@ -39,6 +40,26 @@ class DGW1Test : public QObject {
   }
 
  private slots:
+  // The series store's and the worksheet's windows exist from the start,
+  // made after the editors in the system's order, none shown.
+  void seriesWindowsMadeAtStart() {
+    TempDir pgm;
+    TForm1 f(pgm.path());
+    const char* order[] = {"WkFrm", "SerFrm", "LogFrm", "TVfrm", "NameFrm", "UseDlg",
+                           "RealEntry", "SimplFrm", "DecFrm", "ForFrm"};
+    QStringList made;
+    for (QObject* child : f.children())
+      if (auto* w = qobject_cast<QWidget*>(child); w && w->isWindow()) made << w->objectName();
+    int at = made.indexOf("SHFrm");
+    QVERIFY(at >= 0);
+    for (const char* name : order) {
+      QCOMPARE(made.value(++at), QString(name));
+      QVERIFY(!f.findChild<QWidget*>(name)->isVisible());
+    }
+    QCOMPARE(f.findChild<QWidget*>("WkFrm")->windowTitle(), QString("Worksheet"));
+    QCOMPARE(&f.SeriesForms().Store, &f.SeriesForms().Sheet.Store());
+  }
+
   void designState() {
     TempDir pgm;
     TForm1 f(pgm.path());
