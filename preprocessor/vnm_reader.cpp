@@ -1,12 +1,17 @@
 // Reading the variable map (.VNM).
 #include "preprocessor/vnm_reader.h"
 
+#include "platform/byte_io.h"
 #include "platform/line_reader.h"
 #include "platform/text.h"
 
 namespace krv::pp {
 
 static constexpr std::string_view kErrorMark = "***ERROR***";
+
+std::string MapTooLargeMessage(const std::string& path) {
+  return platform::TooLargeMessage(path, "a variable map", kMaxVariableMapBytes);
+}
 
 bool IsMapTerminator(std::string_view line) { return line.size() >= 6 && line[5] == '#'; }
 

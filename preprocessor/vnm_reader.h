@@ -2,12 +2,27 @@
 // reader of its layout, linked by every program that reads a map.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace krv::pp {
+
+// The largest map a reader takes, from what Sequist holds: at most 10,000
+// variable lines (10 MB at 1 KiB each, though it keeps only 127
+// characters of a line) and at most 150,000 nonzeros in its matrix. An
+// incidence line takes 16 bytes; twenty lines per nonzero leave room for
+// those that add none (fixing calls, repeated pairs, outputs no equation
+// reads): 3,000,000 lines, 48 MB. Together under 64 MiB; a larger file
+// is not a map Sequist could sequence, and is refused before it is read.
+inline constexpr uint64_t kMaxVariableMapBytes = 64ull << 20;
+static_assert(10000 * 1024 + 20 * 150000 * 16 < kMaxVariableMapBytes);
+
+// The reason a map file larger than kMaxVariableMapBytes is refused,
+// naming the file.
+std::string MapTooLargeMessage(const std::string& path);
 
 // The map's lines in their sections. A byte 26 ends the text; CR LF or a
 // bare LF ends a line.

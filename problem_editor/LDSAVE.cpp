@@ -6,6 +6,7 @@
 #include "platform/byte_io.h"
 #include "platform/file_resolver.h"
 #include "platform/user_prompts.h"
+#include "sequencer/prb_format.h"
 
 namespace krv::pe {
 
@@ -23,7 +24,12 @@ bool Step(const char* step) { return !g_stepHook || g_stepHook(step); }
 
 bool ValidatePrbFile(const std::string& path, bool mergeSource, std::string& headerBuffer) {
   std::string bytes;
-  if (!platform::ReadFileBytes(path + ".PRB", bytes)) {
+  platform::ReadOutcome read = platform::ReadFileBytes(path + ".PRB", bytes, seq::kMaxPrbFileBytes);
+  if (read == platform::ReadOutcome::kTooLarge) {
+    Report(seq::PrbTooLargeMessage(path + ".PRB"));
+    return false;
+  }
+  if (read != platform::ReadOutcome::kRead) {
     Report(kNoFile);
     return false;
   }
@@ -64,8 +70,10 @@ bool ParsePrb(std::string_view bytes, bool allowOld, EditorBuffer& out) {
 
 bool LoadProblemFile(const std::string& path, bool allowOld, EditorBuffer& out) {
   std::string bytes;
-  if (!platform::ReadFileBytes(path + ".PRB", bytes)) {
-    Report("Cannot read " + path + ".PRB");
+  platform::ReadOutcome read = platform::ReadFileBytes(path + ".PRB", bytes, seq::kMaxPrbFileBytes);
+  if (read != platform::ReadOutcome::kRead) {
+    Report(read == platform::ReadOutcome::kTooLarge ? seq::PrbTooLargeMessage(path + ".PRB")
+                                                    : "Cannot read " + path + ".PRB");
     return false;
   }
   EditorBuffer fresh;
@@ -138,7 +146,8 @@ bool SaveProblemFile(EditorBuffer& buf, const std::string& name) {
     // No second name to be had (an old backup that would not go, or a file
     // system without links): keep a copy of the old version instead.
     std::string old;
-    if (!platform::ReadFileBytes(onDisk, old) || !platform::WriteFileAtomic(pbk, old)) {
+    if (platform::ReadFileBytes(onDisk, old, seq::kMaxPrbFileBytes) != platform::ReadOutcome::kRead ||
+        !platform::WriteFileAtomic(pbk, old)) {
       Report("Cannot keep " + onDisk + " as " + pbk + "; the new version is in " + pnw);
       return false;
     }

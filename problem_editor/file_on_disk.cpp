@@ -6,6 +6,7 @@
 #include "platform/byte_io.h"
 #include "platform/file_resolver.h"
 #include "problem_editor/LDSAVE.h"
+#include "sequencer/prb_format.h"
 
 namespace krv::pe {
 
@@ -42,9 +43,15 @@ DiskCheck CheckProblemOnDisk(const EditorBuffer& buf) {
     return c;
   }
   std::string bytes;
-  if (!platform::ReadFileBytes(path, bytes)) {
-    c.state = DiskState::Unreadable;
-    return c;
+  switch (platform::ReadFileBytes(path, bytes, seq::kMaxPrbFileBytes)) {
+    case platform::ReadOutcome::kRead:
+      break;
+    case platform::ReadOutcome::kTooLarge:  // no problem file of any layout
+      c.state = DiskState::OtherLayout;
+      return c;
+    case platform::ReadOutcome::kUnreadable:
+      c.state = DiskState::Unreadable;
+      return c;
   }
   if (bytes == buf.loadedBytes) return c;
   if (!ParsePrb(bytes, false, c.disk) || !SameLayout(c.disk.image, buf.image)) {

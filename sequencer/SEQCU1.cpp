@@ -10,6 +10,7 @@
 #include "platform/run_lock.h"
 #include "platform/text.h"
 #include "platform/user_prompts.h"
+#include "preprocessor/vnm_reader.h"
 #include "sequencer/incidence_ordering.h"
 #include "sequencer/prb_format.h"
 #include "sequencer/prb_names.h"
@@ -84,7 +85,12 @@ std::string KeptProblemPathFor(const std::string& prbPath) {
 static bool KeepValuedProblem(const std::string& outputPath, pp::LogWriter& log) {
   if (!platform::FileExists(outputPath)) return true;
   std::string old;
-  if (!platform::ReadFileBytes(outputPath, old)) {
+  platform::ReadOutcome read = platform::ReadFileBytes(outputPath, old, kMaxPrbFileBytes);
+  if (read == platform::ReadOutcome::kTooLarge) {
+    log.LogLine(PrbTooLargeMessage(outputPath));
+    return false;
+  }
+  if (read != platform::ReadOutcome::kRead) {
     log.LogLine("Cannot read " + outputPath + " to keep its values");
     return false;
   }
@@ -102,7 +108,12 @@ static bool KeepValuedProblem(const std::string& outputPath, pp::LogWriter& log)
 static bool Sequence(const std::string& inputPath, const std::string& outputPath,
                      pp::LogWriter& log, const OrderingOptions& options) {
   std::string bytes;
-  if (!platform::ReadFileBytes(inputPath, bytes)) {
+  platform::ReadOutcome read = platform::ReadFileBytes(inputPath, bytes, pp::kMaxVariableMapBytes);
+  if (read == platform::ReadOutcome::kTooLarge) {
+    log.LogLine(pp::MapTooLargeMessage(inputPath));
+    return false;
+  }
+  if (read != platform::ReadOutcome::kRead) {
     log.LogLine("Cannot read " + inputPath);
     return false;
   }

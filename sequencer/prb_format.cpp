@@ -299,12 +299,17 @@ PrbReadResult ReadPrb(std::string_view bytes, PrbProblem& out, const PrbReadOpti
   return r;
 }
 
+std::string PrbTooLargeMessage(const std::string& path) {
+  return platform::TooLargeMessage(path, "a problem file", kMaxPrbFileBytes);
+}
+
 PrbReadResult LoadPrbFile(const std::string& path, PrbProblem& out, const PrbReadOptions& options) {
   std::string bytes;
-  if (!platform::ReadFileBytes(path, bytes)) {
+  platform::ReadOutcome read = platform::ReadFileBytes(path, bytes, kMaxPrbFileBytes);
+  if (read != platform::ReadOutcome::kRead) {
     out = PrbProblem{};
     PrbReadResult r;
-    r.error = "cannot read " + path;
+    r.error = read == platform::ReadOutcome::kTooLarge ? PrbTooLargeMessage(path) : "cannot read " + path;
     return r;
   }
   return ReadPrb(bytes, out, options);

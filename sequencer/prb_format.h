@@ -20,6 +20,14 @@ namespace krv::seq {
 inline constexpr size_t kValueBlockSize = 25;
 inline constexpr size_t kMaxNonzeros = 150000;
 inline constexpr size_t kMaxTitleLength = 127;
+// The largest problem file a reader takes: the solver's own limit. 65,535
+// records of a name line and a value block, and the ordering's 150,000
+// nonzeros, stay well below it; a larger file is refused before it is read.
+inline constexpr uint64_t kMaxPrbFileBytes = 64ull << 20;
+
+// The reason a problem file larger than kMaxPrbFileBytes is refused,
+// naming the file.
+std::string PrbTooLargeMessage(const std::string& path);
 
 // The 25-byte value block of one variable: constraint letter (offset 0),
 // "X in" double (1), "Range" single (9), a fourth single (13), "X out"
@@ -139,7 +147,8 @@ struct PrbReadResult {
 // an output role (O, C, *).
 PrbReadResult ReadPrb(std::string_view bytes, PrbProblem& out, const PrbReadOptions& options = {});
 
-// Reads the file `path` resolves to; an unreadable file is an error too.
+// Reads the file `path` resolves to; an unreadable file, or one larger than
+// kMaxPrbFileBytes, is an error too.
 PrbReadResult LoadPrbFile(const std::string& path, PrbProblem& out,
                           const PrbReadOptions& options = {});
 

@@ -2,6 +2,7 @@
 #include "testing/temp_dir.h"
 
 #include <stdlib.h>
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <fstream>
@@ -27,6 +28,11 @@ TempDir::~TempDir() {
 void TempDir::Write(const std::string& name, const std::string& bytes) const {
   std::ofstream f(File(name), std::ios::binary | std::ios::trunc);
   f.write(bytes.data(), std::streamsize(bytes.size()));
+}
+
+void TempDir::WriteSparse(const std::string& name, uint64_t size) const {
+  Write(name, "");
+  std::filesystem::resize_file(File(name), size);
 }
 
 std::string TempDir::Read(const std::string& name) const {
@@ -55,6 +61,12 @@ ScopedCwd::ScopedCwd(const std::string& dir) : old_(std::filesystem::current_pat
 ScopedCwd::~ScopedCwd() {
   std::error_code ec;
   std::filesystem::current_path(old_, ec);
+}
+
+uint64_t PeakResidentBytes() {
+  struct rusage u {};
+  ::getrusage(RUSAGE_SELF, &u);
+  return uint64_t(u.ru_maxrss) * 1024;  // kilobytes on Linux
 }
 
 }  // namespace krv::testing

@@ -9,6 +9,7 @@
 #include "platform/file_resolver.h"
 #include "platform/text.h"
 #include "platform/user_prompts.h"
+#include "preprocessor/vnm_reader.h"
 #include "problem_editor/FormatReal.h"
 #include "viewer/ttr_copy.h"
 
@@ -124,7 +125,13 @@ AttachStatus ViewerState::Attach(const std::string& chosen) {
   std::string vnmPath =
       platform::JoinPath(platform::DirName(openName), vnmBase_ + ".VNM");
   std::string vnmText;
-  if (!platform::ReadFileBytes(vnmPath, vnmText)) {
+  platform::ReadOutcome read = platform::ReadFileBytes(vnmPath, vnmText, pp::kMaxVariableMapBytes);
+  if (read == platform::ReadOutcome::kTooLarge) {
+    ReleaseAttachment();
+    Show(pp::MapTooLargeMessage(vnmPath));
+    return AttachStatus::Failed;
+  }
+  if (read != platform::ReadOutcome::kRead) {
     ReleaseAttachment();
     Show("Error -- No VNM file present");
     return AttachStatus::Failed;

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 
 #include "platform/user_prompts.h"
 #include "problem_editor/EPROCS.h"
@@ -101,6 +102,14 @@ TEST_F(FileOnDisk, OtherLayoutRefusesTheSaveUnderThatName) {
     EXPECT_FALSE(dir.Has("FIX.PBK"));
     EXPECT_TRUE(s.modified);
   }
+  // Nor can a file larger than any problem file be this one: it is not read.
+  dir.WriteSparse("FIX.PRB", seq::kMaxPrbFileBytes + 1);
+  prompts.messages.clear();
+  EXPECT_FALSE(s.SaveAs(dir.File("FIX")));
+  ASSERT_EQ(prompts.messages.size(), 1u);
+  EXPECT_NE(prompts.messages[0].find("has been rewritten with other variables"), std::string::npos);
+  EXPECT_EQ(std::filesystem::file_size(dir.File("FIX.PRB")), seq::kMaxPrbFileBytes + 1);
+
   ASSERT_TRUE(s.SaveAs(dir.File("MINE")));
   EditorBuffer mine;
   ASSERT_TRUE(ParsePrb(dir.Read("MINE.PRB"), false, mine));

@@ -199,6 +199,20 @@ TEST(PrbFiles, ValidateReportsAndFillsHeaderBuffer) {
   EXPECT_EQ(prompts.messages, (std::vector<std::string>{kNoFile, kNotV4}));
 }
 
+TEST(PrbFiles, AFileLargerThanAProblemFileCanBeIsRefusedUnread) {
+  TempDir dir;
+  dir.WriteSparse("BIG.PRB", seq::kMaxPrbFileBytes + 1);
+  platform::ScriptedPrompts prompts;
+  std::string header = "unchanged";
+  EditorBuffer buf;
+  EXPECT_FALSE(ValidatePrbFile(dir.File("BIG"), false, header));
+  EXPECT_FALSE(LoadProblemFile(dir.File("BIG"), false, buf));
+  const std::string said = seq::PrbTooLargeMessage(dir.File("BIG.PRB"));
+  EXPECT_EQ(prompts.messages, (std::vector<std::string>{said, said}));
+  EXPECT_EQ(header, "unchanged");
+  EXPECT_TRUE(buf.problemName.empty());
+}
+
 TEST(PrbFiles, FailedLoadKeepsThePreviousProblem) {
   TempDir dir;
   dir.Write("GOOD.PRB", FixturePrb());

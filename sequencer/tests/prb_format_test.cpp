@@ -267,6 +267,25 @@ TEST(PrbWriter, KeepStoredLinesCopiesNamesAsTheSourceHadThem) {
   EXPECT_EQ(back.variables[2].name, "A.E");
 }
 
+// A file larger than the format holds is refused before it is read; one
+// at the limit is read and judged by its bytes.
+TEST(PrbFile, LoadRefusesAFileLargerThanAProblemFileCanBeUnread) {
+  krv::testing::TempDir d;
+  d.WriteSparse("BIG.PRB", kMaxPrbFileBytes + 1);
+  PrbProblem p;
+  const uint64_t before = krv::testing::PeakResidentBytes();
+  PrbReadResult r = LoadPrbFile(d.File("BIG.PRB"), p);
+  EXPECT_LT(krv::testing::PeakResidentBytes() - before, uint64_t(16) << 20);
+  EXPECT_FALSE(r.ok);
+  EXPECT_EQ(r.error, d.File("BIG.PRB") +
+                         " is larger than a problem file can be (67108865 bytes; at most 67108864)");
+  EXPECT_EQ(r.error, PrbTooLargeMessage(d.File("BIG.PRB")));
+  d.WriteSparse("EDGE.PRB", kMaxPrbFileBytes);
+  r = LoadPrbFile(d.File("EDGE.PRB"), p);
+  EXPECT_FALSE(r.ok);  // zeros are no problem file
+  EXPECT_EQ(r.error.find("is larger than"), std::string::npos) << r.error;
+}
+
 TEST(PrbFile, LoadReportsAnUnreadableFile) {
   krv::testing::TempDir d;
   PrbProblem p;

@@ -10,6 +10,7 @@
 #include "platform/run_lock.h"
 #include "platform/text.h"
 #include "platform/user_prompts.h"
+#include "preprocessor/vnm_reader.h"
 #include "sequencer/SEQCU1.h"
 #include "sequencer/prb_format.h"
 #include "testing/failing_calls.h"
@@ -398,4 +399,36 @@ TEST(SequencerRun, ReplacesNothingWhenTheValuesCannotBeKept) {
                       "Cannot write " + d.File("M.OLD.PRB") + " to keep the values of " +
                           d.File("M.PRB")),
             lines.end());
+}
+
+// A map, or a problem file the pass would replace, larger than its format
+// can be is refused before any of it is read: the log names the file,
+// nothing is written, and the memory the file would take is never taken.
+TEST(SequencerRun, RefusesFilesLargerThanTheirFormatUnread) {
+  struct Case {
+    const char* what;
+    const char* file;
+    uint64_t size;
+    std::string (*message)(const std::string&);
+  } cases[] = {
+      {"a map", "M.VNM", krv::pp::kMaxVariableMapBytes + 1, krv::pp::MapTooLargeMessage},
+      {"a replaced problem file", "M.PRB", kMaxPrbFileBytes + 1, PrbTooLargeMessage},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir d;
+    d.Write("M.VNM", Map({"L", "   0 IO  _X.A", "     #"}));
+    d.WriteSparse(c.file, c.size);
+    const uint64_t before = krv::testing::PeakResidentBytes();
+    krv::pp::LogWriter log;
+    EXPECT_FALSE(RunSequencer(d.File("M.VNM"), d.File("M.PRB"), log));
+    EXPECT_LT(krv::testing::PeakResidentBytes() - before, uint64_t(16) << 20);
+    const std::string said = c.message(d.File(c.file));
+    EXPECT_EQ(said.rfind(d.File(c.file) + " is larger than ", 0), 0u) << said;
+    const auto& lines = log.Lines();
+    EXPECT_NE(std::find(lines.begin(), lines.end(), said), lines.end());
+    EXPECT_EQ(std::filesystem::file_size(d.File(c.file)), c.size);
+    EXPECT_FALSE(d.Has("M.OLD.PRB"));
+    if (std::string_view(c.file) == "M.VNM") EXPECT_FALSE(d.Has("M.PRB"));
+  }
 }

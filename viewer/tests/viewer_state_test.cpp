@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include "platform/user_prompts.h"
+#include "preprocessor/vnm_reader.h"
 #include "testing/temp_dir.h"
 #include "viewer/tests/ttr_fixture.h"
 #include "viewer/viewer_state.h"
@@ -182,6 +183,17 @@ TEST(AttachTest, MissingVNMIsRefused) {
   f.dir.Write("CASE1.TTR", MakeTTRBytes(desc));
   EXPECT_EQ(f.Attach(), AttachStatus::Failed);
   EXPECT_EQ(f.prompts.messages, std::vector<std::string>{"Error -- No VNM file present"});
+  EXPECT_FALSE(f.viewer.IsAttached());
+}
+
+TEST(AttachTest, AMapLargerThanAMapCanBeIsRefusedUnread) {
+  Fixture f;
+  TTRSpec desc;
+  f.Files(desc);
+  f.dir.WriteSparse("CASE1.VNM", krv::pp::kMaxVariableMapBytes + 1);
+  EXPECT_EQ(f.Attach(), AttachStatus::Failed);
+  EXPECT_EQ(f.prompts.messages,
+            std::vector<std::string>{krv::pp::MapTooLargeMessage(f.dir.File("CASE1.VNM"))});
   EXPECT_FALSE(f.viewer.IsAttached());
 }
 
