@@ -130,6 +130,12 @@ bool MarkOrSetCursor(EditorBuffer& buf, int gridRow, bool transferMode) {
   return true;
 }
 
+std::string MarkerText(const EditorBuffer& buf, int gridRow) {
+  int d = buf.top + gridRow;
+  if (gridRow < 0 || d < 0 || d > buf.lastDisplayed) return " ";
+  return buf.marks[size_t(d)] ? "I" : " ";
+}
+
 std::optional<std::string> CommitValue(EditorBuffer& buf, int gridRow, std::string_view text,
                                        bool range) {
   int d = buf.top + gridRow;
@@ -146,6 +152,54 @@ std::optional<std::string> CommitValue(EditorBuffer& buf, int gridRow, std::stri
   if (!v) return std::nullopt;
   r.SetXIn(*v);
   return FormatReal(14, *v);
+}
+
+bool GridEdits::Enter(int row, bool range, std::string_view text) {
+  State& s = Of(range);
+  if (refocusing_ && refocusing_->row == row && refocusing_->range == range) {
+    refocusing_.reset();
+    s.pending = true;
+    return false;
+  }
+  s.text = std::string(text.substr(0, kEntryTextMax));
+  s.row = row;
+  s.pending = true;
+  return true;
+}
+
+bool GridEdits::EntersOnReturn(int row, bool range) const {
+  const State& s = Of(range);
+  return !(s.pending && s.row == row);
+}
+
+GridEdits::Commit GridEdits::Store(EditorBuffer& buf, bool& modified, int row, bool range,
+                                   std::string_view text, bool changed) {
+  Commit c;
+  if (!changed) return c;
+  auto shown = CommitValue(buf, row, text, range);
+  if (!shown) {
+    c.outcome = Outcome::Refused;
+    refocusing_ = Pending{row, range};
+    return c;
+  }
+  c.outcome = Outcome::Stored;
+  c.shown = std::move(*shown);
+  modified = true;
+  return c;
+}
+
+GridEdits::Commit GridEdits::Exit(EditorBuffer& buf, bool& modified, int row, bool range,
+                                  std::string_view text, bool changed) {
+  Commit c = Store(buf, modified, row, range, text, changed);
+  Of(range).pending = false;
+  return c;
+}
+
+std::vector<GridEdits::Pending> GridEdits::PendingEdits() const {
+  std::vector<Pending> out;
+  if (xin_.pending) out.push_back({xin_.row, false});
+  if (range_.pending) out.push_back({range_.row, true});
+  return out;
 }
 
 }  // namespace krv::pe

@@ -43,16 +43,6 @@ W* Placed(QWidget* parent, const QString& name, const QRect& at, const QFont* fo
   return w;
 }
 
-// Which grid row and edit an object is, from the properties set on it.
-bool EditOf(QObject* obj, int& row, bool& range) {
-  QVariant r = obj->property("gridRow");
-  QVariant k = obj->property("rangeEdit");
-  if (!r.isValid() || !k.isValid()) return false;
-  row = r.toInt();
-  range = k.toBool();
-  return true;
-}
-
 }  // namespace
 
 TForm1::TForm1() {
@@ -153,13 +143,9 @@ void TForm1::BuildGrid() {
     row.xout = Placed<QLabel>(c, "XoutLabel" + n, QRect(152, 34 + dy, 100, 16), &fixed);
     row.range = Placed<QLineEdit>(c, "RangeEdit" + n, QRect(256, 32 + dy, 81, 21), &fixed);
     row.err = Placed<QLabel>(c, "ErrLabel" + n, QRect(352, 34 + dy, 100, 16), &fixed);
-    for (QLineEdit* e : {row.xin, row.range}) {
-      e->setProperty("gridRow", r);
-      e->setProperty("rangeEdit", e == row.range);
-      e->installEventFilter(this);
-    }
-    connect(row.mark, &QPushButton::clicked, this,
-            [this, r] { QMetaObject::invokeMethod(this, ("MarkClick" + std::to_string(r)).c_str()); });
+    row.xin->installEventFilter(this);
+    row.range->installEventFilter(this);
+    connect(row.mark, &QPushButton::clicked, this, [this, r] { MarkClick(r); });
   }
   scroll_ = Placed<QScrollBar>(c, "ScrollBar1", QRect(480, 24, 16, 360));
   scroll_->setOrientation(Qt::Vertical);
@@ -330,53 +316,62 @@ void TForm1::About1Click() { platform::Prompts().ShowMessage(kAbout); }
 
 // --- in-place editing -------------------------------------------------------
 
-void TForm1::EnterEdit(int row, bool range) {
-  PendingEdit& p = range ? pendingR_ : pendingX_;
-  QLineEdit* e = range ? rows_[size_t(row)].range : rows_[size_t(row)].xin;
-  if (refocusing_ == e) {
-    // Back after a refused value: keep the text to restore and the change.
-    refocusing_ = nullptr;
-    p.pending = true;
-    return;
+bool TForm1::EditOf(const QObject* obj, int& row, bool& range) const {
+  for (int r = 0; r < kGridRows; ++r) {
+    const Row& w = rows_[size_t(r)];
+    if (obj == w.xin || obj == w.range) {
+      row = r;
+      range = obj == w.range;
+      return true;
+    }
   }
-  p.text = ToBytes(e->text()).substr(0, kEntryTextMax);
-  p.row = row;
-  p.pending = true;
-  e->setModified(false);
+  return false;
+}
+
+void TForm1::EnterEdit(int row, bool range) {
+  QLineEdit* e = range ? rows_[size_t(row)].range : rows_[size_t(row)].xin;
+  if (edits_.Enter(row, range, ToBytes(e->text()))) e->setModified(false);
+}
+
+void TForm1::Show(int row, bool range, const GridEdits::Commit& c) {
+  QLineEdit* e = range ? rows_[size_t(row)].range : rows_[size_t(row)].xin;
+  switch (c.outcome) {
+    case GridEdits::Outcome::Unchanged:
+      break;
+    case GridEdits::Outcome::Refused:
+      platform::Prompts().Beep();
+      QTimer::singleShot(0, e, [e] { e->setFocus(Qt::OtherFocusReason); });
+      break;
+    case GridEdits::Outcome::Stored:
+      ShowWhole(e, FromBytes(c.shown));
+      e->setModified(false);
+      rows_[size_t(row)].err->setText(" ");
+      break;
+  }
 }
 
 void TForm1::ExitEdit(int row, bool range) {
-  Commit(row, range);
-  (range ? pendingR_ : pendingX_).pending = false;
+  QLineEdit* e = range ? rows_[size_t(row)].range : rows_[size_t(row)].xin;
+  Show(row, range,
+       edits_.Exit(session_.main, session_.modified, row, range, ToBytes(e->text()),
+                   e->isModified()));
 }
 
-bool TForm1::Commit(int row, bool range) {
+void TForm1::Commit(int row, bool range) {
   QLineEdit* e = range ? rows_[size_t(row)].range : rows_[size_t(row)].xin;
-  if (!e->isModified()) return true;
-  auto shown = CommitValue(session_.main, row, ToBytes(e->text()), range);
-  if (!shown) {
-    platform::Prompts().Beep();
-    refocusing_ = e;
-    QTimer::singleShot(0, e, [e] { e->setFocus(Qt::OtherFocusReason); });
-    return false;
-  }
-  ShowWhole(e, FromBytes(*shown));
-  e->setModified(false);
-  rows_[size_t(row)].err->setText(" ");
-  session_.modified = true;
-  return true;
+  Show(row, range,
+       edits_.Store(session_.main, session_.modified, row, range, ToBytes(e->text()),
+                    e->isModified()));
 }
 
 void TForm1::CommitPendingEdit() {
-  if (pendingX_.pending) Commit(pendingX_.row, false);
-  if (pendingR_.pending) Commit(pendingR_.row, true);
+  for (const GridEdits::Pending& p : edits_.PendingEdits()) Commit(p.row, p.range);
 }
 
 bool TForm1::EditKeyPress(int row, bool range, int key) {
   if (key != Qt::Key_Escape) return false;
-  const PendingEdit& p = range ? pendingR_ : pendingX_;
   QLineEdit* e = range ? rows_[size_t(row)].range : rows_[size_t(row)].xin;
-  ShowWhole(e, FromBytes(p.text));
+  ShowWhole(e, FromBytes(edits_.EscapeText(range)));
   e->setModified(false);
   return true;
 }
@@ -409,12 +404,8 @@ bool TForm1::eventFilter(QObject* obj, QEvent* ev) {
     case QEvent::KeyPress: {
       int key = static_cast<QKeyEvent*>(ev)->key();
       if (HandleGridKey(obj, key)) return true;
-      if (EditOf(obj, row, range)) {
-        bool handled = false;
-        std::string slot = (range ? "RangeEdit" : "XINedit") + std::to_string(row) + "KeyPress";
-        QMetaObject::invokeMethod(this, slot.c_str(), Q_RETURN_ARG(bool, handled), Q_ARG(int, key));
-        return handled;
-      }
+      if (EditOf(obj, row, range))
+        return range ? RangeEditKeyPress(row, key) : XINeditKeyPress(row, key);
       break;
     }
     case QEvent::FocusIn:
@@ -425,11 +416,12 @@ bool TForm1::eventFilter(QObject* obj, QEvent* ev) {
       // stays pending (commands commit it) and is not entered again.
       auto reason = static_cast<QFocusEvent*>(ev)->reason();
       if (reason == Qt::PopupFocusReason || reason == Qt::ActiveWindowFocusReason) {
-        const PendingEdit& p = range ? pendingR_ : pendingX_;
-        if (!in || (p.pending && p.row == row)) break;
+        if (!in || !edits_.EntersOnReturn(row, range)) break;
       }
-      std::string slot = std::string(range ? "R" : "X") + (in ? "enter" : "exit") + std::to_string(row);
-      QMetaObject::invokeMethod(this, slot.c_str());
+      if (range)
+        in ? Renter(row) : Rexit(row);
+      else
+        in ? Xenter(row) : Xexit(row);
       break;
     }
     default:
@@ -442,42 +434,19 @@ void TForm1::keyPressEvent(QKeyEvent* ev) {
   if (!HandleGridKey(this, ev->key())) QMainWindow::keyPressEvent(ev);
 }
 
-#define KRV_PE_ROW_FAMILY(name, call)                      \
-  void TForm1::name##0() { call(0); } void TForm1::name##1() { call(1); } \
-  void TForm1::name##2() { call(2); } void TForm1::name##3() { call(3); } \
-  void TForm1::name##4() { call(4); } void TForm1::name##5() { call(5); } \
-  void TForm1::name##6() { call(6); } void TForm1::name##7() { call(7); } \
-  void TForm1::name##8() { call(8); } void TForm1::name##9() { call(9); }
+void TForm1::MarkClick(int row) {
+  if (!MarkOrSetCursor(session_.main, row, session_.transferMode)) return;
+  if (session_.transferMode)
+    RedrawRows();
+  else
+    rows_[size_t(row)].mark->setText(FromBytes(MarkerText(session_.main, row)));
+}
 
-#define KRV_PE_MARK(r)                                                   \
-  if (MarkOrSetCursor(session_.main, r, session_.transferMode)) {        \
-    if (session_.transferMode)                                           \
-      RedrawRows();                                                      \
-    else                                                                 \
-      rows_[r].mark->setText(session_.main.marks[size_t(session_.main.top + r)] ? "I" : " "); \
-  }
-#define KRV_PE_XENTER(r) EnterEdit(r, false)
-#define KRV_PE_XEXIT(r) ExitEdit(r, false)
-#define KRV_PE_RENTER(r) EnterEdit(r, true)
-#define KRV_PE_REXIT(r) ExitEdit(r, true)
-KRV_PE_ROW_FAMILY(MarkClick, KRV_PE_MARK)
-KRV_PE_ROW_FAMILY(Xenter, KRV_PE_XENTER)
-KRV_PE_ROW_FAMILY(Xexit, KRV_PE_XEXIT)
-KRV_PE_ROW_FAMILY(Renter, KRV_PE_RENTER)
-KRV_PE_ROW_FAMILY(Rexit, KRV_PE_REXIT)
-
-#define KRV_PE_KEY_FAMILY(name, range)                                            \
-  bool TForm1::name##0KeyPress(int k) { return EditKeyPress(0, range, k); }       \
-  bool TForm1::name##1KeyPress(int k) { return EditKeyPress(1, range, k); }       \
-  bool TForm1::name##2KeyPress(int k) { return EditKeyPress(2, range, k); }       \
-  bool TForm1::name##3KeyPress(int k) { return EditKeyPress(3, range, k); }       \
-  bool TForm1::name##4KeyPress(int k) { return EditKeyPress(4, range, k); }       \
-  bool TForm1::name##5KeyPress(int k) { return EditKeyPress(5, range, k); }       \
-  bool TForm1::name##6KeyPress(int k) { return EditKeyPress(6, range, k); }       \
-  bool TForm1::name##7KeyPress(int k) { return EditKeyPress(7, range, k); }       \
-  bool TForm1::name##8KeyPress(int k) { return EditKeyPress(8, range, k); }       \
-  bool TForm1::name##9KeyPress(int k) { return EditKeyPress(9, range, k); }
-KRV_PE_KEY_FAMILY(XINedit, false)
-KRV_PE_KEY_FAMILY(RangeEdit, true)
+void TForm1::Xenter(int row) { EnterEdit(row, false); }
+void TForm1::Xexit(int row) { ExitEdit(row, false); }
+void TForm1::Renter(int row) { EnterEdit(row, true); }
+void TForm1::Rexit(int row) { ExitEdit(row, true); }
+bool TForm1::XINeditKeyPress(int row, int key) { return EditKeyPress(row, false, key); }
+bool TForm1::RangeEditKeyPress(int row, int key) { return EditKeyPress(row, true, key); }
 
 }  // namespace krv::pe

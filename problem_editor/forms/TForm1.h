@@ -7,6 +7,7 @@
 #include <string>
 
 #include "problem_editor/EPROCS.h"
+#include "problem_editor/variable_grid.h"
 
 class QAction;
 class QLabel;
@@ -44,23 +45,14 @@ class TForm1 : public QMainWindow {
   bool FormCloseQuery();
   void CommitPendingEdit();
   void RedrawRows();
-  // One published handler per grid row, each calling its family's routine.
-  void MarkClick0(); void MarkClick1(); void MarkClick2(); void MarkClick3(); void MarkClick4();
-  void MarkClick5(); void MarkClick6(); void MarkClick7(); void MarkClick8(); void MarkClick9();
-  void Xenter0(); void Xenter1(); void Xenter2(); void Xenter3(); void Xenter4();
-  void Xenter5(); void Xenter6(); void Xenter7(); void Xenter8(); void Xenter9();
-  void Xexit0(); void Xexit1(); void Xexit2(); void Xexit3(); void Xexit4();
-  void Xexit5(); void Xexit6(); void Xexit7(); void Xexit8(); void Xexit9();
-  void Renter0(); void Renter1(); void Renter2(); void Renter3(); void Renter4();
-  void Renter5(); void Renter6(); void Renter7(); void Renter8(); void Renter9();
-  void Rexit0(); void Rexit1(); void Rexit2(); void Rexit3(); void Rexit4();
-  void Rexit5(); void Rexit6(); void Rexit7(); void Rexit8(); void Rexit9();
-  bool XINedit0KeyPress(int key); bool XINedit1KeyPress(int key); bool XINedit2KeyPress(int key);
-  bool XINedit3KeyPress(int key); bool XINedit4KeyPress(int key); bool XINedit5KeyPress(int key);
-  bool XINedit6KeyPress(int key); bool XINedit7KeyPress(int key); bool XINedit8KeyPress(int key); bool XINedit9KeyPress(int key);
-  bool RangeEdit0KeyPress(int key); bool RangeEdit1KeyPress(int key); bool RangeEdit2KeyPress(int key);
-  bool RangeEdit3KeyPress(int key); bool RangeEdit4KeyPress(int key); bool RangeEdit5KeyPress(int key);
-  bool RangeEdit6KeyPress(int key); bool RangeEdit7KeyPress(int key); bool RangeEdit8KeyPress(int key); bool RangeEdit9KeyPress(int key);
+  // The grid row handlers: one routine per family, the row as argument.
+  void MarkClick(int row);
+  void Xenter(int row);
+  void Xexit(int row);
+  void Renter(int row);
+  void Rexit(int row);
+  bool XINeditKeyPress(int row, int key);
+  bool RangeEditKeyPress(int row, int key);
 
  protected:
   bool eventFilter(QObject* obj, QEvent* ev) override;
@@ -78,12 +70,6 @@ class TForm1 : public QMainWindow {
     QLineEdit* range;
     QLabel* err;
   };
-  // The remembered state of the X in or Range edit that has the focus.
-  struct PendingEdit {
-    std::string text;
-    int row = 0;
-    bool pending = false;
-  };
 
   void BuildMenus();
   void BuildGrid();
@@ -94,7 +80,10 @@ class TForm1 : public QMainWindow {
   void ShowSolverValues();
   void EnterEdit(int row, bool range);
   void ExitEdit(int row, bool range);
-  bool Commit(int row, bool range);
+  void Commit(int row, bool range);
+  void Show(int row, bool range, const GridEdits::Commit& c);
+  // Which grid row and edit a widget is.
+  bool EditOf(const QObject* obj, int& row, bool& range) const;
   bool HandleGridKey(QObject* obj, int key);
   bool EditKeyPress(int row, bool range, int key);
   // The name picked in the save dialog without ".PRB"; nothing if cancelled.
@@ -105,8 +94,7 @@ class TForm1 : public QMainWindow {
   QLabel* header_ = nullptr;
   QScrollBar* scroll_ = nullptr;
   bool settingScroll_ = false;
-  QLineEdit* refocusing_ = nullptr;  // an edit getting the focus back
-  PendingEdit pendingX_, pendingR_;
+  GridEdits edits_;
   TNumDlg* numDlg_ = nullptr;
   TXSelect* xselect_ = nullptr;
   QAction* saveAs_ = nullptr;

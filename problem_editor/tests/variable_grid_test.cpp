@@ -140,8 +140,65 @@ TEST_F(Grid, ScrollingAndMarks) {
   EXPECT_TRUE(MarkOrSetCursor(buf, 2, false));
   EXPECT_EQ(buf.marks[2], 1);
   EXPECT_FALSE(MarkOrSetCursor(buf, 5, false));
+  EXPECT_EQ(MarkerText(buf, 2), "I");
+  EXPECT_TRUE(MarkOrSetCursor(buf, 2, false));
+  EXPECT_EQ(MarkerText(buf, 2), " ");
+  EXPECT_EQ(MarkerText(buf, 5), " ");
   EXPECT_TRUE(MarkOrSetCursor(buf, 4, true));
   EXPECT_EQ(buf.cursor, 4);
+}
+
+// The focus-in, commit, refusal and Escape rules of the two grid edits.
+TEST_F(Grid, PendingEditStateMachine) {
+  GridEdits edits;
+  bool modified = false;
+  using Outcome = GridEdits::Outcome;
+  EXPECT_TRUE(edits.PendingEdits().empty());
+
+  // Entering remembers at most 31 characters for Escape.
+  const std::string longText(40, '7');
+  EXPECT_TRUE(edits.Enter(2, false, longText));
+  EXPECT_EQ(edits.EscapeText(false), longText.substr(0, 31));
+  // Unchanged text stores nothing, and the edit stays pending until it exits.
+  EXPECT_EQ(edits.Store(buf, modified, 2, false, "5", false).outcome, Outcome::Unchanged);
+  EXPECT_EQ(buf.records[2].XIn(), 0.0);
+  EXPECT_FALSE(modified);
+  EXPECT_FALSE(edits.EntersOnReturn(2, false));
+  EXPECT_TRUE(edits.EntersOnReturn(3, false));
+
+  // Both edits pending: X in is committed first.
+  EXPECT_TRUE(edits.Enter(4, true, " 1.000E+00"));
+  auto pending = edits.PendingEdits();
+  ASSERT_EQ(pending.size(), 2u);
+  EXPECT_FALSE(pending[0].range);
+  EXPECT_EQ(pending[0].row, 2);
+  EXPECT_TRUE(pending[1].range);
+  EXPECT_EQ(pending[1].row, 4);
+
+  // A refused value: the edit comes back with its Escape text and pending.
+  auto c = edits.Exit(buf, modified, 4, true, "abc", true);
+  EXPECT_EQ(c.outcome, Outcome::Refused);
+  EXPECT_FALSE(modified);
+  EXPECT_FALSE(edits.Enter(4, true, "abc"));
+  EXPECT_EQ(edits.EscapeText(true), " 1.000E+00");
+  EXPECT_EQ(edits.PendingEdits().size(), 2u);
+  // Entered again afterwards, it takes the new text.
+  c = edits.Exit(buf, modified, 4, true, "2", true);
+  EXPECT_EQ(c.outcome, Outcome::Stored);
+  EXPECT_EQ(c.shown, " 2.000E+00");
+  EXPECT_TRUE(modified);
+  EXPECT_EQ(buf.records[4].Range(), 2.0f);
+  ASSERT_EQ(edits.PendingEdits().size(), 1u);
+  EXPECT_TRUE(edits.EntersOnReturn(4, true));
+  EXPECT_TRUE(edits.Enter(4, true, " 2.000E+00"));
+  EXPECT_EQ(edits.EscapeText(true), " 2.000E+00");
+
+  // A refusal on another edit does not swallow this edit's next entry.
+  modified = false;
+  EXPECT_EQ(edits.Store(buf, modified, 2, false, "x", true).outcome, Outcome::Refused);
+  EXPECT_TRUE(edits.Enter(2, true, "9"));
+  EXPECT_EQ(edits.EscapeText(true), "9");
+  EXPECT_FALSE(modified);
 }
 
 TEST_F(Grid, CommitValues) {
