@@ -13,10 +13,16 @@ namespace krv::pe {
 
 constexpr size_t kCaptionMax = 87;
 
-static std::string ErrText(const VariableRecord& r) {
-  float range = r.Range();
-  if (!(range > 0)) return " ";
-  return FormatReal(10, (r.XOut() - r.XIn()) / double(range));
+double ScaledError(const VariableRecord& r) { return (r.XOut() - r.XIn()) / double(r.Range()); }
+
+std::string ErrText(const VariableRecord& r) {
+  if (!(r.Range() > 0)) return " ";
+  return FormatReal(10, ScaledError(r));
+}
+
+std::string RecordCaption(int i, const VariableRecord& r) {
+  return platform::PadLeft(platform::IntToString(i), 4) + " " + TypeLetters(r.typeCode) + "  _X." +
+         r.name;
 }
 
 RowView DrawRow(const EditorBuffer& buf, int d, bool transferMode) {
@@ -24,9 +30,7 @@ RowView DrawRow(const EditorBuffer& buf, int d, bool transferMode) {
   if (d < 0 || d > buf.lastDisplayed) return v;
   int i = buf.display[size_t(d)];
   const VariableRecord& r = buf.records[size_t(i)];
-  v.caption = (platform::PadLeft(platform::IntToString(i), 4) + " " + TypeLetters(r.typeCode) +
-               "  _X." + r.name)
-                  .substr(0, kCaptionMax);
+  v.caption = RecordCaption(i, r).substr(0, kCaptionMax);
   v.xin = FormatReal(14, r.XIn());
   v.editable = true;
   switch (r.typeCode) {
@@ -101,8 +105,8 @@ bool ApplyGridKey(EditorBuffer& buf, GridKey key, bool transferMode) {
   return true;
 }
 
-void ScrollToEnd(EditorBuffer& buf) {
-  buf.top = std::max(buf.lastDisplayed - 9, 0);
+void ScrollToEnd(EditorBuffer& buf, int rows) {
+  buf.top = std::max(buf.lastDisplayed - (rows - 1), 0);
   buf.cursor = buf.top;
 }
 

@@ -24,6 +24,15 @@ struct RowView {
   bool editable = false;  // blank rows take no value
 };
 
+// The caption of record `i`: its index right-aligned in 4 characters, a
+// blank, the kind letters, two blanks, "_X." and the name, whole.
+std::string RecordCaption(int i, const VariableRecord& r);
+// The error column's value: (X out - X in) / Range.
+double ScaledError(const VariableRecord& r);
+// The grid's Err text: the scaled error in 10 characters when Range > 0,
+// else a blank.
+std::string ErrText(const VariableRecord& r);
+
 // Display row `d` of `buf` (blank past the last displayed row).
 RowView DrawRow(const EditorBuffer& buf, int d, bool transferMode);
 // "X in", "X out", "Range", "Err" over 100 columns, then "<n> disp".
@@ -35,8 +44,9 @@ enum class GridKey { PageUp, PageDown, Home, End, Up, Down };
 // Moves the top and cursor rows for a key; false when the key does
 // nothing (an empty list, or Up and Down outside transfer mode).
 bool ApplyGridKey(EditorBuffer& buf, GridKey key, bool transferMode);
-// The last page: top := last displayed row - 9 (at least 0), cursor := top.
-void ScrollToEnd(EditorBuffer& buf);
+// The last page: top := last displayed row - (rows - 1) (at least 0),
+// cursor := top.
+void ScrollToEnd(EditorBuffer& buf, int rows = kGridRows);
 // Empties the display list.
 void DropAllRows(EditorBuffer& buf);
 // The scroll bar moved to `position`: it becomes the top row.

@@ -62,4 +62,19 @@ inline std::string FixturePrbWith(const std::vector<std::pair<size_t, std::strin
 
 inline std::string FixturePrb() { return FixturePrbWith({}); }
 
+// A name of 77 characters, the longest a record keeps.
+inline std::string LongName() { return "LONG." + std::string(68, 'N') + ".END"; }
+
+// The fixture followed by filler records up to index 10000, an IO variable
+// with a 77-character name: every code, Range 0 and negative, an index of
+// five digits.
+inline std::string ListingFixturePrb() {
+  auto vars = FixtureVars();
+  std::string s = FixtureHeader() + "\r\n" + U16(10000);
+  for (const auto& v : vars) s += std::string(v.line) + "\r\n" + v.block;
+  for (size_t k = vars.size(); k < 10000; ++k) s += "*OF\r\n" + Block('U', 0, 0, 0, 0);
+  s += "IO" + LongName() + "\r\n" + Block('P', 1.5, 0.5f, 0.0f, 2.0);
+  return s + "#\r\n" + FixtureOrdering();
+}
+
 }  // namespace krv::pe::testing
