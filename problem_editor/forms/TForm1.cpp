@@ -17,9 +17,13 @@
 #include "platform/qt/latin1.h"
 #include "platform/qt/wait_cursor.h"
 #include "platform/user_prompts.h"
+#include "problem_editor/DispMrgU.h"
+#include "problem_editor/bulk_edits.h"
+#include "problem_editor/forms/TDispMerge.h"
 #include "problem_editor/forms/TNumDlg.h"
 #include "problem_editor/forms/TXSelect.h"
 #include "problem_editor/forms/grid_font.h"
+#include "problem_editor/text_listing.h"
 #include "problem_editor/value_entry.h"
 #include "problem_editor/variable_grid.h"
 
@@ -31,8 +35,6 @@ using platform::ToBytes;
 namespace {
 
 const char* const kAbout = "Casewright: edits the data of a problem file (.PRB)";
-const char* const kUpdateNotYet =
-    "Update mode is not part of this version yet: the problem is loaded unchanged.";
 
 template <typename W>
 W* Placed(QWidget* parent, const QString& name, const QRect& at, const QFont* font = nullptr) {
@@ -56,6 +58,17 @@ TForm1::TForm1() {
   setWindowTitle(kStartCaption);
   numDlg_ = new TNumDlg(this);
   xselect_ = new TXSelect(session_, this);
+  dispMerge_ = std::make_unique<TDispMerge>(session_, *xselect_, nullptr);
+  dispMerge_->beforeTransfer = [this] { CommitPendingEdit(); };
+  dispMerge_->afterTransfer = [this] {
+    session_.modified = true;
+    RedrawRows();
+  };
+  dispMerge_->closed = [this] { TransferWindowClosed(); };
+  dispMerge_->focusMain = [this] {
+    raise();
+    activateWindow();
+  };
   FormCreate();
 }
 
@@ -74,6 +87,7 @@ void TForm1::BuildMenus() {
   saveAs_ = add(file, "Saveas1", "&Save as");
   connect(saveAs_, &QAction::triggered, this, &TForm1::Saveas1Click);
   saveText_ = add(file, "SaveText1", "Save&Text");
+  connect(saveText_, &QAction::triggered, this, &TForm1::SaveText1Click);
   connect(add(file, "Quit1", "&Quit"), &QAction::triggered, this, &TForm1::Quit1Click);
 
   displayAdd_ = bar->addAction("DisplayAdd(F4)");
@@ -83,32 +97,40 @@ void TForm1::BuildMenus() {
 
   edit_ = bar->addMenu("&Edit");
   edit_->setObjectName("Edit1");
-  add(edit_, "SelectAll1", "&Mark All");
-  add(edit_, "DeselectAll1", "U&nmark All");
-  add(edit_, "Xin1", "&Xin");
-  add(edit_, "RangeVal1", "&RangeVal");
-  add(edit_, "Positiveor0constr1", "&Positive or 0 constr");
-  add(edit_, "Unconstrain1", "&Unconstrain");
+  connect(add(edit_, "SelectAll1", "&Mark All"), &QAction::triggered, this, &TForm1::SelectAll1Click);
+  connect(add(edit_, "DeselectAll1", "U&nmark All"), &QAction::triggered, this,
+          &TForm1::DeselectAll1Click);
+  connect(add(edit_, "Xin1", "&Xin"), &QAction::triggered, this, &TForm1::Xin1Click);
+  connect(add(edit_, "RangeVal1", "&RangeVal"), &QAction::triggered, this, &TForm1::RangeVal1Click);
+  connect(add(edit_, "Positiveor0constr1", "&Positive or 0 constr"), &QAction::triggered, this,
+          &TForm1::Positiveor0constr1Click);
+  connect(add(edit_, "Unconstrain1", "&Unconstrain"), &QAction::triggered, this,
+          &TForm1::Unconstrain1Click);
 
   drop_ = bar->addMenu("Drop");
   drop_->setObjectName("Drop1");
-  add(drop_, "Dropdeselected1", "Drop Unmarked");
-  add(drop_, "DropALL1", "Drop ALL");
+  connect(add(drop_, "Dropdeselected1", "Drop Unmarked"), &QAction::triggered, this,
+          &TForm1::Dropdeselected1Click);
+  connect(add(drop_, "DropALL1", "Drop ALL"), &QAction::triggered, this, &TForm1::DropALL1Click);
 
   merge_ = bar->addMenu("&Merge");
   merge_->setObjectName("Merge1");
-  add(merge_, "PRBfileautomatch1", "&PRB file auto-match");
-  add(merge_, "TXTfileautomatch1", "&TXT file auto-match");
-  add(merge_, "OpenPRBtransferwindow1", "&Open PRB transfer window");
-  QAction* onlyEmpty = add(merge_, "Automatchonlyempty1", "Auto-match only empty");
-  QAction* all = add(merge_, "Automatchall1", "Auto-match all");
-  onlyEmpty->setCheckable(true);
-  all->setCheckable(true);
-  all->setChecked(true);
+  connect(add(merge_, "PRBfileautomatch1", "&PRB file auto-match"), &QAction::triggered, this,
+          &TForm1::PRBfileautomatch1Click);
+  connect(add(merge_, "TXTfileautomatch1", "&TXT file auto-match"), &QAction::triggered, this,
+          &TForm1::TXTfileautomatch1Click);
+  connect(add(merge_, "OpenPRBtransferwindow1", "&Open PRB transfer window"), &QAction::triggered,
+          this, &TForm1::OpenPRBtransferwindow1Click);
+  automatchOnlyEmpty_ = add(merge_, "Automatchonlyempty1", "Auto-match only empty");
+  automatchAll_ = add(merge_, "Automatchall1", "Auto-match all");
+  automatchOnlyEmpty_->setCheckable(true);
+  automatchAll_->setCheckable(true);
+  automatchAll_->setChecked(true);
   auto* group = new QActionGroup(this);
-  group->addAction(onlyEmpty);
-  group->addAction(all);
-  connect(all, &QAction::toggled, this, [this](bool on) { session_.autoMatchAll = on; });
+  group->addAction(automatchOnlyEmpty_);
+  group->addAction(automatchAll_);
+  connect(automatchOnlyEmpty_, &QAction::triggered, this, &TForm1::Automatchonlyempty1Click);
+  connect(automatchAll_, &QAction::triggered, this, &TForm1::Automatchall1Click);
 
   viewLabel_ = bar->addAction("&ViewLabel");
   viewLabel_->setObjectName("ViewLabel1");
@@ -116,6 +138,7 @@ void TForm1::BuildMenus() {
   window_ = bar->addAction("Window(F6)");
   window_->setObjectName("Window1");
   window_->setShortcut(Qt::Key_F6);
+  connect(window_, &QAction::triggered, this, &TForm1::Window1Click);
   QAction* about = bar->addAction("About");
   about->setObjectName("About1");
   connect(about, &QAction::triggered, this, &TForm1::About1Click);
@@ -214,9 +237,14 @@ void TForm1::StartWith(const std::string& path, bool updateMode) {
   }
   if (!ok) return;  // the message has been shown; the window stays empty
   AfterLoad();
-  // Update mode carries values over from an older problem; until it is
-  // built, say so rather than look as if the values had been carried.
-  if (updateMode) platform::Prompts().ShowMessage(kUpdateNotYet);
+  if (!updateMode) return;
+  UpdateResult r = UpdateFromOldProblem(session_);
+  RedrawRows();
+  if (r == UpdateResult::Updated) {
+    setWindowTitle(FromBytes(session_.caption));
+    // The update is done: the program ends once its message loop runs.
+    QTimer::singleShot(0, this, &QWidget::close);
+  }
 }
 
 void TForm1::Load1Click() {
@@ -297,10 +325,12 @@ bool TForm1::FormCloseQuery() {
 void TForm1::closeEvent(QCloseEvent* ev) {
   // The window's close button, like Quit, must not drop a value still being typed.
   CommitPendingEdit();
-  if (FormCloseQuery())
+  if (FormCloseQuery()) {
     ev->accept();
-  else
+    dispMerge_->close();  // the program ends with its main window
+  } else {
     ev->ignore();
+  }
 }
 
 void TForm1::DisplayAdd1Click() {
@@ -313,6 +343,131 @@ void TForm1::DisplayAdd1Click() {
 void TForm1::ViewLabel() { platform::Prompts().ShowMessage(session_.ViewLabelText()); }
 
 void TForm1::About1Click() { platform::Prompts().ShowMessage(kAbout); }
+
+// --- bulk edits, listing, auto-match and transfer mode ---------------------
+
+void TForm1::SelectAll1Click() {
+  CommitPendingEdit();
+  MarkAllRows(session_.main, true);
+  RedrawRows();
+}
+
+void TForm1::DeselectAll1Click() {
+  CommitPendingEdit();
+  MarkAllRows(session_.main, false);
+  RedrawRows();
+}
+
+void TForm1::BulkSetValueCommand(bool range) {
+  CommitPendingEdit();
+  double value = kBulkProposedValue;
+  if (!numDlg_->EditRealValue(range ? kBulkRangePrompt : kBulkXPrompt, value)) return;
+  switch (BulkSetValue(session_.main, value, range)) {
+    case BulkResult::Applied:
+      session_.modified = true;
+      break;
+    case BulkResult::Refused:
+      platform::Prompts().Beep();
+      return;
+    case BulkResult::Ignored:
+      return;
+  }
+  RedrawRows();
+}
+
+void TForm1::Xin1Click() { BulkSetValueCommand(false); }
+void TForm1::RangeVal1Click() { BulkSetValueCommand(true); }
+
+void TForm1::BulkSetConstraintCommand(bool on) {
+  CommitPendingEdit();
+  if (platform::Prompts().ConfirmOk(kBulkConstraintQuestion)) BulkSetConstraint(session_.main, on);
+  RedrawRows();
+  session_.modified = true;
+}
+
+void TForm1::Positiveor0constr1Click() { BulkSetConstraintCommand(true); }
+void TForm1::Unconstrain1Click() { BulkSetConstraintCommand(false); }
+
+void TForm1::Dropdeselected1Click() {
+  CommitPendingEdit();
+  DropUnmarkedRows(session_.main);
+  RedrawRows();
+}
+
+void TForm1::DropALL1Click() {
+  DropAllRows(session_.main);
+  RedrawRows();
+}
+
+void TForm1::SaveText1Click() {
+  platform::FileDialogSpec desc;
+  desc.filter = "Text file|*.TXT";
+  desc.defaultExt = "TXT";
+  desc.askOverwrite = true;
+  auto file = platform::Prompts().SaveFileName(desc);
+  if (!file) return;
+  platform::WaitCursor wait;
+  SaveTextListing(session_.main, *file);
+}
+
+void TForm1::AutoMergeCommand(int kind) {
+  const auto k = MergeSourceKind(kind);
+  auto path = ChooseMergeSource(session_, k);
+  if (!path) return;
+  {
+    platform::WaitCursor wait;
+    AutoMergeFile(session_, k, *path);
+  }
+  RedrawRows();
+}
+
+void TForm1::PRBfileautomatch1Click() { AutoMergeCommand(int(MergeSourceKind::Prb)); }
+void TForm1::TXTfileautomatch1Click() { AutoMergeCommand(int(MergeSourceKind::Txt)); }
+
+void TForm1::Automatchonlyempty1Click() {
+  automatchOnlyEmpty_->setChecked(true);
+  session_.autoMatchAll = false;
+}
+
+void TForm1::Automatchall1Click() {
+  automatchAll_->setChecked(true);
+  session_.autoMatchAll = true;
+}
+
+void TForm1::OpenPRBtransferwindow1Click() {
+  CommitPendingEdit();
+  session_.transferMode = true;
+  merge_->menuAction()->setEnabled(false);
+  window_->setEnabled(true);
+  session_.main.cursor = session_.main.top;
+  dispMerge_->setWindowState(Qt::WindowNoState);
+  dispMerge_->move(dispMerge_->x(), 0);
+  savedTop_ = y();
+  savedState_ = windowState();
+  setWindowState(Qt::WindowNoState);
+  move(x(), dispMerge_->frameGeometry().height());
+  scroll_->setFixedHeight(150);
+  scroll_->setPageStep(kMergeRows);
+  dispMerge_->show();
+  RedrawRows();
+}
+
+void TForm1::TransferWindowClosed() {
+  session_.transferMode = false;
+  move(x(), savedTop_);
+  setWindowState(savedState_);
+  scroll_->setFixedHeight(360);
+  scroll_->setPageStep(9);
+  merge_->menuAction()->setEnabled(true);
+  window_->setEnabled(false);
+  RedrawRows();
+}
+
+void TForm1::Window1Click() {
+  if (!session_.transferMode) return;
+  dispMerge_->raise();
+  dispMerge_->activateWindow();
+}
 
 // --- in-place editing -------------------------------------------------------
 
@@ -377,16 +532,9 @@ bool TForm1::EditKeyPress(int row, bool range, int key) {
 }
 
 bool TForm1::HandleGridKey(QObject* obj, int key) {
-  GridKey k;
-  switch (key) {
-    case Qt::Key_PageUp: k = GridKey::PageUp; break;
-    case Qt::Key_PageDown: k = GridKey::PageDown; break;
-    case Qt::Key_Home: k = GridKey::Home; break;
-    case Qt::Key_End: k = GridKey::End; break;
-    case Qt::Key_Up: k = GridKey::Up; break;
-    case Qt::Key_Down: k = GridKey::Down; break;
-    default: return false;
-  }
+  std::optional<GridKey> found = GridKeyFor(key);
+  if (!found) return false;
+  const GridKey k = *found;
   if ((k == GridKey::Up || k == GridKey::Down) && !session_.transferMode) return false;
   // The scroll bar pages by itself.
   if (obj == scroll_ && (k == GridKey::PageUp || k == GridKey::PageDown)) return false;

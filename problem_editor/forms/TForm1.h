@@ -3,6 +3,7 @@
 
 #include <QMainWindow>
 #include <array>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -18,6 +19,7 @@ class QScrollBar;
 
 namespace krv::pe {
 
+class TDispMerge;
 class TNumDlg;
 class TXSelect;
 
@@ -30,6 +32,7 @@ class TForm1 : public QMainWindow {
   EditorSession& Session() { return session_; }
   TXSelect& XSelect() { return *xselect_; }
   TNumDlg& NumDlg() { return *numDlg_; }
+  TDispMerge& DispMerge() { return *dispMerge_; }
 
   // The command-line start: loads `path` (validated) before the message loop.
   void StartWith(const std::string& path, bool updateMode);
@@ -43,6 +46,23 @@ class TForm1 : public QMainWindow {
   void ViewLabel();
   void About1Click();
   bool FormCloseQuery();
+  void SaveText1Click();
+  void SelectAll1Click();
+  void DeselectAll1Click();
+  void Xin1Click();
+  void RangeVal1Click();
+  void Positiveor0constr1Click();
+  void Unconstrain1Click();
+  void Dropdeselected1Click();
+  void DropALL1Click();
+  void PRBfileautomatch1Click();
+  void TXTfileautomatch1Click();
+  void Automatchonlyempty1Click();
+  void Automatchall1Click();
+  void OpenPRBtransferwindow1Click();
+  void Window1Click();
+  // The transfer window closed: back to normal mode.
+  void TransferWindowClosed();
   void CommitPendingEdit();
   void RedrawRows();
   // The grid row handlers: one routine per family, the row as argument.
@@ -76,6 +96,9 @@ class TForm1 : public QMainWindow {
   void AfterLoad();
   void ShowLastPage();
   void SetScrollBar();
+  void BulkSetValueCommand(bool range);
+  void BulkSetConstraintCommand(bool on);
+  void AutoMergeCommand(int kind);
   // Redraws the X out and Err of the rows shown, not the edits.
   void ShowSolverValues();
   void EnterEdit(int row, bool range);
@@ -97,6 +120,12 @@ class TForm1 : public QMainWindow {
   GridEdits edits_;
   TNumDlg* numDlg_ = nullptr;
   TXSelect* xselect_ = nullptr;
+  // A window of its own beside the main one, not one of its children.
+  std::unique_ptr<TDispMerge> dispMerge_;
+  int savedTop_ = 0;  // the main window's place while the transfer window is open
+  Qt::WindowStates savedState_;
+  QAction* automatchOnlyEmpty_ = nullptr;
+  QAction* automatchAll_ = nullptr;
   QAction* saveAs_ = nullptr;
   QAction* saveText_ = nullptr;
   QAction* displayAdd_ = nullptr;

@@ -54,4 +54,16 @@ void ShowWhole(QLabel* label, const QString& text) {
   label->setText(text);
 }
 
+std::optional<GridKey> GridKeyFor(int qtKey) {
+  switch (qtKey) {
+    case Qt::Key_PageUp: return GridKey::PageUp;
+    case Qt::Key_PageDown: return GridKey::PageDown;
+    case Qt::Key_Home: return GridKey::Home;
+    case Qt::Key_End: return GridKey::End;
+    case Qt::Key_Up: return GridKey::Up;
+    case Qt::Key_Down: return GridKey::Down;
+    default: return std::nullopt;
+  }
+}
+
 }  // namespace krv::pe

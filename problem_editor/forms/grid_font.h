@@ -1,7 +1,10 @@
-// The fixed-pitch font of the editor's value fields.
+// The grid fields' fixed-pitch font and the keys that page a grid.
 #pragma once
 
 #include <QFont>
+#include <optional>
+
+#include "problem_editor/variable_grid.h"
 
 class QLabel;
 class QLineEdit;
@@ -22,5 +25,8 @@ inline QFont GridFont() {
 // field's width, so that neither its start nor its end is cut off.
 void ShowWhole(QLineEdit* edit, const QString& text);
 void ShowWhole(QLabel* label, const QString& text);
+
+// The grid key a Qt key is: page, end and cursor keys; nothing for others.
+std::optional<GridKey> GridKeyFor(int qtKey);
 
 }  // namespace krv::pe

@@ -9,9 +9,11 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QTimer>
+#include <QMenu>
 #include <QtTest>
 
 #include "platform/user_prompts.h"
+#include "problem_editor/forms/TDispMerge.h"
 #include "problem_editor/forms/TForm1.h"
 #include "problem_editor/forms/TNumDlg.h"
 #include "problem_editor/forms/TXSelect.h"
@@ -165,16 +167,40 @@ class CasewrightTest : public QObject {
     QCOMPARE(prompts_->messages, (std::vector<std::string>{"NO FILE", "NOT A V.4 FILE"}));
   }
 
-  void updateModeSaysItIsNotThere() {
+  // Started with "/u": the values come over from the old file, the problem
+  // is saved and the program ends by itself; without "/u" nothing is asked.
+  void updateModeTakesValuesOverAndEnds() {
+    dir_->Write("FIX.OLD.PRB", FixturePrbWith({{9, Block('U', 8.0, 3.0f, 0, 0)},
+                                               {2, Block('U', 1.0, 1.0f, 0, 0)},
+                                               {4, Block('U', 1.0, 1.0f, 0, 0)}}));
+    prompts_->files = {dir_->File("FIX.OLD.PRB")};
     TForm1 f;
+    f.show();
     f.StartWith(dir_->File("FIX"), true);
-    QCOMPARE(f.windowTitle(), QString::fromStdString("Casewright--" + dir_->File("FIX")));
     QCOMPARE(prompts_->messages,
-             std::vector<std::string>{
-                 "Update mode is not part of this version yet: the problem is loaded unchanged."});
+             (std::vector<std::string>{"11 variables merged", "Updated " + dir_->File("FIX")}));
+    QTRY_VERIFY(!f.isVisible());
+    EditorBuffer saved;
+    QVERIFY(ParsePrb(dir_->Read("FIX.PRB"), false, saved));
+    QCOMPARE(saved.records[9].XIn(), 8.0);
+
+    // Variables left empty: the window stays open with the values taken.
+    prompts_->messages.clear();
+    dir_->Write("FIX.PRB", FixturePrb());
+    prompts_->files = {dir_->File("FIX.PRB")};
     TForm1 g;
-    g.StartWith(dir_->File("FIX"), false);
-    QCOMPARE(prompts_->messages.size(), size_t(1));
+    g.show();
+    g.StartWith(dir_->File("FIX"), true);
+    QCOMPARE(prompts_->messages.back(), std::string("Some variables empty, need to add."));
+    QApplication::processEvents();
+    QVERIFY(g.isVisible());
+    QVERIFY(g.Session().modified);
+
+    TForm1 h;
+    const size_t shown = prompts_->messages.size();
+    h.StartWith(dir_->File("FIX"), false);
+    QCOMPARE(prompts_->messages.size(), shown);
+    QCOMPARE(prompts_->dialogs.size(), size_t(2));
   }
 
   void loadDialogRetriesUntilValid() {
@@ -432,6 +458,169 @@ class CasewrightTest : public QObject {
     QCOMPARE(saved.records[1].XOut(), 123.0);
     QCOMPARE(saved.records[1].XIn(), 6.0);
     QVERIFY(prompts_->messages.empty());
+  }
+
+  void bulkEditsAndListing() {
+    auto f = LoadedForm();
+    SelectWith(*f, "(IO)&");  // records 0, 1, 9, 10
+    // "&Xin" with -1: the constrained record 0 gets 0.
+    QTimer::singleShot(0, [&f] {
+      QCOMPARE(Text(&f->NumDlg(), "PromptLabel"),
+               QString("Enter new value for X of all selected vars ="));
+      Get<QLineEdit>(&f->NumDlg(), "ValueEdit")->setText("-1");
+      f->NumDlg().OKButtonClick();
+    });
+    Action(*f, "Xin1")->trigger();
+    EditorBuffer& b = f->Session().main;
+    QCOMPARE(b.records[0].XIn(), 0.0);
+    QCOMPARE(b.records[1].XIn(), -1.0);
+    QCOMPARE(Text(f.get(), "XINedit1"), QString("-1.0000000E+00"));
+    QVERIFY(f->Session().modified);
+    // "&RangeVal" beyond a single: a beep, nothing stored.
+    QTimer::singleShot(0, [&f] {
+      Get<QLineEdit>(&f->NumDlg(), "ValueEdit")->setText("1e39");
+      f->NumDlg().OKButtonClick();
+    });
+    Action(*f, "RangeVal1")->trigger();
+    QCOMPARE(prompts_->beeps, 1);
+    QCOMPARE(b.records[1].Range(), 10000.0f);
+    // The constraint question cancelled still counts as a change.
+    f->Session().modified = false;
+    Action(*f, "Positiveor0constr1")->trigger();
+    QCOMPARE(prompts_->questions.back(), std::string("Changing all selected vars constraints"));
+    QCOMPARE(b.records[1].typeCode, 0);
+    QVERIFY(f->Session().modified);
+    prompts_->answers = {krv::platform::Answer::Yes};
+    Action(*f, "Positiveor0constr1")->trigger();
+    QCOMPARE(Text(f.get(), "PLabel1"), QString("P"));
+
+    // Unmark two rows and drop them.
+    Get<QPushButton>(f.get(), "Mark0")->click();
+    Get<QPushButton>(f.get(), "Mark2")->click();
+    QCOMPARE(Text(f.get(), "Mark0"), QString(" "));
+    Action(*f, "Dropdeselected1")->trigger();
+    QVERIFY(Text(f.get(), "HeadLabel").endsWith(" 2 disp"));
+    QCOMPARE(Text(f.get(), "CapLabel0"), QString("   1 IO  _X.FLOW.OUT"));
+
+    prompts_->files = {dir_->File("LIST.TXT")};
+    Action(*f, "SaveText1")->trigger();
+    QVERIFY(prompts_->dialogs.back().askOverwrite);
+    QCOMPARE(prompts_->dialogs.back().filter, std::string("Text file|*.TXT"));
+    const std::string listing = dir_->Read("LIST.TXT");
+    QVERIFY(listing.starts_with("   1 IO  _X.FLOW.OUT\r\nP   -1.0000000E+00"));
+
+    // Read back after a hand edit, with "only empty" unchecked again.
+    dir_->Write("LIST.TXT", "   9 IO  _X.A.B\r\n 5 6 7\r\n");
+    prompts_->files = {dir_->File("LIST.TXT")};
+    Action(*f, "Automatchonlyempty1")->trigger();
+    QVERIFY(!f->Session().autoMatchAll);
+    Action(*f, "TXTfileautomatch1")->trigger();
+    QCOMPARE(b.records[9].XIn(), 5.0);
+    QCOMPARE(prompts_->messages.back(), std::string("1 variables merged"));
+    Action(*f, "DropALL1")->trigger();
+    QVERIFY(Text(f.get(), "HeadLabel").endsWith(" 0 disp"));
+  }
+
+  void transferWindow() {
+    dir_->Write("SRC.PRB", FixturePrbWith({{0, Block('U', 11.0, 1.0f, 0, 0)},
+                                           {1, Block('P', 12.0, 2.0f, 0, 0)}}));
+    auto f = LoadedForm();
+    SelectWith(*f, "&");  // 11 rows
+    f->showMaximized();
+    QApplication::processEvents();
+    Action(*f, "OpenPRBtransferwindow1")->trigger();
+    TDispMerge& m = f->DispMerge();
+    QVERIFY(m.isVisible());
+    QVERIFY(f->Session().transferMode);
+    QVERIFY(!(f->windowState() & Qt::WindowMaximized));
+    QCOMPARE(Get<QScrollBar>(f.get(), "ScrollBar1")->pageStep(), 4);
+    QVERIFY(!Get<QMenu>(f.get(), "Merge1")->menuAction()->isEnabled());
+    QCOMPARE(m.windowTitle(), QString("Merge"));
+    QVERIFY(!Get<QAction>(&m, "Merge1")->isEnabled());
+
+    prompts_->files = {dir_->File("SRC.PRB")};
+    Get<QAction>(&m, "File1")->trigger();
+    QCOMPARE(prompts_->dialogs.back().filter, std::string("PRB merge source|*.PRB"));
+    QCOMPARE(m.windowTitle(), QString::fromStdString(dir_->File("SRC")));
+    QCOMPARE(Text(&m, "CountLabel"), QString("0 disp"));
+    // A source that does not load keeps the one there is.
+    dir_->Write("BAD.PRB", "*BAD\r\n");
+    prompts_->files = {dir_->File("BAD.PRB")};
+    Get<QAction>(&m, "File1")->trigger();
+    QCOMPARE(prompts_->messages.back(), std::string("Error in problem file"));
+    QCOMPARE(m.windowTitle(), QString::fromStdString(dir_->File("SRC")));
+
+    m.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&m));
+    QTimer::singleShot(0, [f = f.get()] {
+      TXSelect& d = f->XSelect();
+      Get<QLineEdit>(&d, "MaskEdit")->setText("&");
+      d.XSelOK();
+      if (d.isVisible()) d.reject();
+    });
+    QTest::keyClick(&m, Qt::Key_F4);
+    QCOMPARE(Text(&m, "CountLabel"), QString("11 disp"));
+    m.activateWindow();  // back from the selection dialog
+    QVERIFY(QTest::qWaitForWindowActive(&m));
+    EditorBuffer& src = *f->Session().merge;
+    QCOMPARE(src.top, 7);  // the last page of four rows
+
+    // Paging: each key from the given top and cursor.
+    struct Key {
+      Qt::Key key;
+      int top, cursor, wantTop, wantCursor;
+    } keys[] = {
+        {Qt::Key_Home, 7, 7, 0, 0},     {Qt::Key_PageDown, 0, 0, 4, 4},
+        {Qt::Key_PageUp, 4, 4, 0, 3},   {Qt::Key_End, 0, 0, 7, 10},
+        {Qt::Key_Up, 7, 7, 6, 6},       {Qt::Key_Down, 0, 3, 1, 4},
+        {Qt::Key_PageDown, 8, 8, 10, 10},
+    };
+    for (const Key& k : keys) {
+      src.top = k.top;
+      src.cursor = k.cursor;
+      QTest::keyClick(&m, k.key);
+      QCOMPARE(src.top, k.wantTop);
+      QCOMPARE(src.cursor, k.wantCursor);
+    }
+    QCOMPARE(Get<QScrollBar>(&m, "ScrollBar1")->value(), 10);
+    QCOMPARE(Text(&m, "CapLabel0"), QString("  10 IO  _X.A.B.C.D"));
+
+    // F7 twice from source row 0 onto main row 0: both cursors move on.
+    QTest::keyClick(&m, Qt::Key_Home);
+    EditorBuffer& b = f->Session().main;
+    b.cursor = 0;
+    f->Session().modified = false;
+    QCOMPARE(Text(&m, "Mark0"), QString("I"));
+    QCOMPARE(Text(&m, "ValLabel0"),
+             QString("    1.1000000E+01  0.0000000E+00  1.000E+00 -1.100E+01"));
+    QTest::keyClick(&m, Qt::Key_F7);
+    QTest::keyClick(&m, Qt::Key_F7);
+    QCOMPARE(b.records[0].XIn(), 11.0);
+    QVERIFY(!b.records[0].Positive());
+    QCOMPARE(b.records[1].XIn(), 12.0);
+    QVERIFY(b.records[1].Positive());
+    QCOMPARE(src.cursor, 2);
+    QCOMPARE(b.cursor, 2);
+    QVERIFY(f->Session().modified);
+    // On the last row of the main list its cursor stays; so does the source's.
+    b.cursor = 10;
+    QTest::keyClick(&m, Qt::Key_F7);
+    QCOMPARE(b.cursor, 10);
+    QCOMPARE(src.cursor, 3);
+    QTest::keyClick(&m, Qt::Key_End);
+    QTest::keyClick(&m, Qt::Key_F7);
+    QCOMPARE(src.cursor, 10);
+    // A marker click moves the source cursor.
+    Get<QPushButton>(&m, "Mark1")->click();
+    QCOMPARE(src.cursor, 8);
+
+    Get<QAction>(&m, "DropALL1")->trigger();
+    QCOMPARE(Text(&m, "CountLabel"), QString("0 disp"));
+    m.close();
+    QVERIFY(!f->Session().transferMode);
+    QVERIFY(f->windowState() & Qt::WindowMaximized);
+    QCOMPARE(Get<QScrollBar>(f.get(), "ScrollBar1")->pageStep(), 9);
+    QVERIFY(Get<QMenu>(f.get(), "Merge1")->menuAction()->isEnabled());
   }
 
   void numberDialog() {
