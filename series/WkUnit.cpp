@@ -511,10 +511,10 @@ void Worksheet::RunPendingColumnOp() {
         if (Slot(c).IsOpen()) Slot(c).xSlot = XSlot;
       break;
     case kOpDecimals: {
-      int spec = kSpecFlexible;
-      if (window_->EditNumberDisplay(spec)) {
+      int digits = kSpecFlexible;
+      if (window_->EditNumberDisplay(digits)) {
         for (int c = FirstSelCol; c <= LastSelCol; ++c) {
-          DecimalSpec[size_t(c)] = int8_t(spec);
+          DecimalSpec[size_t(c)] = int8_t(digits);
           ShowColumn(c);
         }
       }
@@ -582,10 +582,10 @@ void Worksheet::ClearXClick() {
 void Worksheet::ChangeAllDecimalSpecsClick() {
   store_.FailureFlag = false;
   CommitCurrentCell();
-  int spec = kSpecFlexible;
-  if (!window_->EditNumberDisplay(spec)) return;
+  int digits = kSpecFlexible;
+  if (!window_->EditNumberDisplay(digits)) return;
   for (int c = 0; c < kColumnCount; ++c) {
-    DecimalSpec[size_t(c)] = int8_t(spec);
+    DecimalSpec[size_t(c)] = int8_t(digits);
     ShowColumn(c);
   }
 }

@@ -50,8 +50,8 @@ class WorksheetWindow {
   virtual void ViewMoved() {}        // cursor, top row or left column set by a command
   // The series name dialog for FirstSelCol, modal; true on OK.
   virtual bool EditSeriesName() { return false; }
-  // The number display choice, modal, starting at `spec`; true on OK.
-  virtual bool EditNumberDisplay(int& /*spec*/) { return false; }
+  // The number display choice, modal, starting at `digits`; true on OK.
+  virtual bool EditNumberDisplay(int& /*digits*/) { return false; }
 };
 
 // The text-table reader and writer, supplied by whoever links them.
@@ -176,7 +176,7 @@ class Worksheet : public ColumnDisplay {
   void CSelCanClick();
   void RunPendingColumnOp();
   void SaveColumnRange();
-  // Frees the series of FirstSelCol..LastSelCol; formulas and specs stay.
+  // Frees the series of FirstSelCol..LastSelCol; formulas and decimal settings stay.
   void EraseColumnRange();
 
   // ---- Menu commands and check boxes without a dialog of their own ----

@@ -23,10 +23,10 @@ TDecFrm::TDecFrm(QWidget* parent) : QDialog(parent) {
   connect(Button1, &QPushButton::clicked, this, &QDialog::accept);
 }
 
-bool TDecFrm::EditNumberDisplay(int& spec) {
-  ComboBox1->setCurrentIndex(std::clamp(spec + 2, 0, 11));
+bool TDecFrm::EditNumberDisplay(int& digits) {
+  ComboBox1->setCurrentIndex(std::clamp(digits + 2, 0, 11));
   if (!RunModal(this)) return false;
-  spec = ComboBox1->currentIndex() - 2;
+  digits = ComboBox1->currentIndex() - 2;
   return true;
 }
 
