@@ -95,18 +95,20 @@ float SeriesStore::GetValOutside(ColumnSlot& slot) {
   return MissingValue;
 }
 
+// A value as a cell holds it.
+static inline float ToCell(double value) {
+  if (std::isnan(value) || std::fabs(value) > 3.4e38)
+    return MissingValue;  // a single cannot hold it; never a stray infinity
+  if (std::fabs(value) < 1.2e-38) return 0;
+  return float(value);
+}
+
 void SeriesStore::PutVal(ColumnSlot& slot, int16_t index, double value) {
   if (!slot.series_) {
     FailureFlag = true;
     return;
   }
-  float v;
-  if (std::isnan(value) || std::fabs(value) > 3.4e38)
-    v = MissingValue;  // a single cannot hold it; never a stray infinity
-  else if (std::fabs(value) < 1.2e-38)
-    v = 0;
-  else
-    v = float(value);
+  float v = ToCell(value);
   ColumnSlot::Series& s = *slot.series_;
   SeriesHeader& h = s.header;
   FailureFlag = false;
@@ -144,6 +146,29 @@ void SeriesStore::PutVal(ColumnSlot& slot, int16_t index, double value) {
     slot.modified = true;
   }
   s.cells[cell] = v;
+}
+
+void SeriesStore::PutValues(ColumnSlot& slot, int16_t first, const double* values, int count) {
+  if (count <= 0 || !slot.series_) {
+    FailureFlag = !slot.series_;
+    return;
+  }
+  // The two ends grow the chain, in the order that gives the blocks of
+  // storing value after value; everything between is then in place.
+  int last = first + count - 1;
+  PutVal(slot, first, values[0]);
+  if (FailureFlag) return;
+  PutVal(slot, int16_t(last), values[count - 1]);
+  if (FailureFlag) return;
+  ColumnSlot::Series& s = *slot.series_;
+  float* cells = s.cells.data() + (first - s.header.base);
+  bool changed = false;
+  for (int k = 1; k < count - 1; ++k) {
+    float v = ToCell(values[k]);
+    changed |= std::bit_cast<uint32_t>(cells[k]) != std::bit_cast<uint32_t>(v);
+    cells[k] = v;
+  }
+  if (changed) slot.modified = true;
 }
 
 void SeriesStore::LocateSeriesValue(ColumnSlot& slot, int16_t index, int& block, int& cell) {

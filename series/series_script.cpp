@@ -7,7 +7,10 @@
 // message and "ASK text" for each question (answered from the queue that
 // "answer yes|no" fills, No when it is empty), then its own lines, then
 // "FLAG 0|1"; output is flushed after every command. The environment
-// variable KRV_SERIES_NOW ("YYYY-MM-DD HH:MM") fixes the clock.
+// variable KRV_SERIES_NOW ("YYYY-MM-DD HH:MM") fixes the clock. After
+// "display on" the worksheet's hooks print as they are called (CLEAR c,
+// SHOW c, HEADERS, "ROWUSE shown"); "sel FIRST LAST" selects the columns
+// that the text tables read into and write.
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -20,7 +23,9 @@
 
 #include "platform/text.h"
 #include "platform/user_prompts.h"
+#include "series/series_arithmetic.h"
 #include "series/series_store.h"
+#include "series/worksheet_io.h"
 
 using namespace krv;
 using series::ColumnSlot;
@@ -47,6 +52,17 @@ class ScriptPrompts : public platform::UserPrompts {
   }
   void Beep() override {}
   std::deque<platform::Answer> answers;
+};
+
+// Prints the worksheet's hooks as they are called, once "display on".
+class ScriptDisplay : public series::ColumnDisplay {
+ public:
+  void ClearColumnDisplay(int column) override {
+    g_out.push_back("CLEAR " + platform::IntToString(column));
+  }
+  void ShowColumn(int column) override { g_out.push_back("SHOW " + platform::IntToString(column)); }
+  void RefreshColumnHeaders() override { g_out.push_back("HEADERS"); }
+  void ShowRowUseLimits() override { g_out.push_back("ROWUSE shown"); }
 };
 
 std::string Value(float v) {
@@ -93,6 +109,8 @@ class Driver {
  private:
   bool Slot(const std::string& word, ColumnSlot*& slot);
   bool Index(const std::string& word, int16_t& index);
+  bool Real(const std::string& word, double& v);
+  bool Op(const std::string& word, char& op);
   void Dump(ColumnSlot& slot);
   void Error(const std::string& text) { g_out.push_back("ERROR " + text); }
   int ColumnOf(const ColumnSlot* s) const {
@@ -106,6 +124,8 @@ class Driver {
   }
 
   ScriptPrompts prompts_;
+  ScriptDisplay display_;
+  int firstSelCol_ = 0, lastSelCol_ = 0;  // the worksheet's selected columns
 };
 
 bool Driver::Slot(const std::string& word, ColumnSlot*& slot) {
@@ -125,6 +145,29 @@ bool Driver::Index(const std::string& word, int16_t& index) {
     return false;
   }
   index = int16_t(*n);
+  return true;
+}
+
+bool Driver::Real(const std::string& word, double& v) {
+  if (word == "missing") {
+    v = double(series::MissingValue);
+    return true;
+  }
+  char* end = nullptr;
+  v = std::strtod(word.c_str(), &end);
+  if (word.empty() || *end != '\0') {
+    Error("not a number " + word);
+    return false;
+  }
+  return true;
+}
+
+bool Driver::Op(const std::string& word, char& op) {
+  if (word.size() != 1) {
+    Error("not an operation letter " + word);
+    return false;
+  }
+  op = word[0];
   return true;
 }
 
@@ -265,18 +308,8 @@ void Driver::Run(const std::string& line) {
     store.FreeSeries(*s);
     store.NewSeries(*s, false, x.rest);
   } else if (cmd == "put") {
-    if (!three(a, b, c) || !Slot(a, s) || !Index(b, i)) return;
     double v;
-    if (c == "missing") {
-      v = double(series::MissingValue);
-    } else {
-      char* end = nullptr;
-      v = std::strtod(c.c_str(), &end);
-      if (c.empty() || *end != '\0') {
-        Error("not a number " + c);
-        return;
-      }
-    }
+    if (!three(a, b, c) || !Slot(a, s) || !Index(b, i) || !Real(c, v)) return;
     if (!s->IsOpen()) store.NewSeries(*s, false, "");
     store.PutVal(*s, i, v);
   } else if (cmd == "free") {
@@ -294,6 +327,65 @@ void Driver::Run(const std::string& line) {
       store.CopySeries(*t, *s);
     else
       store.MoveSeries(*t, *s);
+  } else if (cmd == "unary" || cmd == "const" || cmd == "binary" || cmd == "modbin" ||
+             cmd == "modun") {
+    // L T S [K|B]: the letter, the target column, then the sources.
+    int words = cmd == "modun" ? 3 : cmd == "unary" || cmd == "modbin" ? 4 : 5;
+    Args x = Split(line, words - 1);
+    std::vector<std::string> w = x.words;
+    if (x.hasRest) w.push_back(x.rest);
+    char op;
+    if (int(w.size()) != words) {
+      Error("missing argument");
+      return;
+    }
+    if (!Op(w[1], op) || !Slot(w[2], t)) return;
+    if (cmd == "modun") {
+      series::ModifyUnary(store, op, *t);
+      return;
+    }
+    if (!Slot(w[3], s)) return;
+    if (cmd == "unary") {
+      series::UnaryCalcs(store, op, *t, *s);
+    } else if (cmd == "modbin") {
+      series::ModifyBinary(store, op, *t, *s);
+    } else if (cmd == "const") {
+      double k;
+      if (Real(w[4], k)) series::ConstCalcs(store, op, *t, *s, k);
+    } else {
+      ColumnSlot* s2 = nullptr;
+      if (Slot(w[4], s2)) series::BinaryCalcs(store, op, *t, *s, *s2);
+    }
+  } else if (cmd == "index") {
+    if (Slot(one(), s)) series::MakeIndexSeries(store, *s);
+  } else if (cmd == "diff") {
+    double start, step;
+    if (three(a, b, c) && Slot(a, s) && Real(b, start) && Real(c, step))
+      series::MakeDifferenceSeries(store, *s, start, step);
+  } else if (cmd == "fill") {
+    double v;
+    if (two(a, b) && Slot(a, s) && Real(b, v)) series::FillSeriesConstant(store, *s, v);
+  } else if (cmd == "sel") {
+    if (!two(a, b) || !Slot(a, s) || !Slot(b, t)) return;
+    firstSelCol_ = ColumnOf(s);
+    lastSelCol_ = ColumnOf(t);
+  } else if (cmd == "readwks") {
+    series::ReadWKSFile(store, one());
+  } else if (cmd == "writewks") {
+    series::WriteWKSFile(store, one());
+  } else if (cmd == "readtxt") {
+    series::ReadTXTTable(store, one(), firstSelCol_);
+  } else if (cmd == "writetxt") {
+    if (!two(a, b)) return;
+    if (b != "0" && b != "1") {
+      Error("names 0 or 1, not " + b);
+      return;
+    }
+    series::WriteTXTTable(store, a, b == "1", firstSelCol_, lastSelCol_);
+  } else if (cmd == "inuse") {
+    if (Slot(one(), s)) g_out.push_back(std::string("INUSE ") + (series::ColumnInUse(store, ColumnOf(s)) ? "1" : "0"));
+  } else if (cmd == "display") {
+    store.Display = one() == "on" ? &display_ : nullptr;
   } else if (cmd == "messages") {
     store.MessagesOn = one() == "on";
   } else if (cmd == "answer") {

@@ -156,6 +156,9 @@ class SeriesStore {
     return GetValOutside(slot);
   }
   void PutVal(ColumnSlot& slot, int16_t index, double value);
+  // values[k] at index first + k, as PutVal would store them one by one,
+  // with the chain grown once; first + count - 1 must be a 16-bit index.
+  void PutValues(ColumnSlot& slot, int16_t first, const double* values, int count);
   void LocateSeriesValue(ColumnSlot& slot, int16_t index, int& block, int& cell);
   void NewSeries(ColumnSlot& slot, bool loaded, const std::string& comment);
   void FreeSeries(ColumnSlot& slot);

@@ -331,3 +331,50 @@ TEST(SeriesUnitInit, GivesTheStartValues) {
 
 }  // namespace
 }  // namespace krv::series
+
+namespace krv::series {
+namespace {
+
+// PutValues leaves a series exactly as PutVal value after value would:
+// header, blocks, cells and the modified mark.
+TEST(PutValues, SameAsPutValOneByOne) {
+  struct Case {
+    const char* name;
+    std::vector<int> before;  // indices already holding their own value
+    int first;
+    std::vector<double> values;
+  } cases[] = {
+      {"IntoAnEmptySeries", {}, 10, {1, 2, 3}},
+      {"InsideTheRangeUnchanged", {0, 1, 2, 3}, 1, {1, 2}},
+      {"InsideTheRangeChanged", {0, 1, 2, 3}, 1, {5, 2}},
+      {"GrowingAtTheFront", {40}, -30, std::vector<double>(75, 1.5)},
+      {"GrowingAtTheEnd", {0}, 20, std::vector<double>(100, -2)},
+      {"WhatASingleCannotHold", {0}, 1, {1e-39, std::nan(""), 1e39, -1e300, 2}},
+      {"OneValue", {5}, 9, {7}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Fixture a, b;
+    ColumnSlot& sa = a.Make(0, {});
+    ColumnSlot& sb = b.Make(0, {});
+    for (int i : c.before) {
+      a.store.PutVal(sa, int16_t(i), i);
+      b.store.PutVal(sb, int16_t(i), i);
+    }
+    sa.modified = sb.modified = false;
+    for (size_t k = 0; k < c.values.size(); ++k)
+      a.store.PutVal(sa, int16_t(c.first + int(k)), c.values[k]);
+    b.store.PutValues(sb, int16_t(c.first), c.values.data(), int(c.values.size()));
+    EXPECT_FALSE(b.store.FailureFlag);
+    EXPECT_EQ(sb.Header().base, sa.Header().base);
+    EXPECT_EQ(sb.Header().firstOffset, sa.Header().firstOffset);
+    EXPECT_EQ(sb.Header().highest, sa.Header().highest);
+    EXPECT_EQ(sb.modified, sa.modified);
+    ASSERT_EQ(sb.Cells().size(), sa.Cells().size());
+    for (size_t k = 0; k < sa.Cells().size(); ++k)
+      EXPECT_EQ(std::bit_cast<uint32_t>(sb.Cells()[k]), std::bit_cast<uint32_t>(sa.Cells()[k])) << k;
+  }
+}
+
+}  // namespace
+}  // namespace krv::series

@@ -1,6 +1,7 @@
 // Runs each transcript in series/tests/transcripts: its commands go to
 // series_script one at a time in a fresh directory, and what comes back,
-// followed by dsf_check's reading of every .DSF file left there, must
+// followed by dsf_check's reading of every .DSF file left there, ssconvert's
+// reading of every .WKS and .WK1 file and the text of every .TXT file, must
 // equal the golden NAME.out beside it. Set KRV_UPDATE_GOLDEN=1 to rewrite
 // the golden files after a deliberate change (and read the diff).
 //
@@ -14,6 +15,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -22,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "testing/ssconvert.h"
 #include "testing/temp_dir.h"
 
 namespace {
@@ -157,11 +160,27 @@ std::string RunTranscript(const std::string& cmdFile) {
       }
     }
   }
-  std::vector<std::string> files;
-  for (const auto& e : fs::directory_iterator(dir.path()))
-    if (e.path().extension() == ".DSF") files.push_back(e.path().filename().string());
+  std::vector<std::string> files, sheets, tables;
+  for (const auto& e : fs::directory_iterator(dir.path())) {
+    std::string ext = e.path().extension().string(), name = e.path().filename().string();
+    for (char& c : ext) c = char(std::toupper(static_cast<unsigned char>(c)));
+    if (ext == ".DSF") files.push_back(name);
+    if (ext == ".WKS" || ext == ".WK1") sheets.push_back(name);
+    if (ext == ".TXT") tables.push_back(name);
+  }
   std::sort(files.begin(), files.end());
+  std::sort(sheets.begin(), sheets.end());
+  std::sort(tables.begin(), tables.end());
   for (const std::string& f : files) out += "== " + f + "\n" + Checked(dir.File(f));
+  krv::testing::TempDir scratch;
+  for (const std::string& f : sheets)
+    out += "== " + f + " read by ssconvert\n" + krv::testing::SsconvertCsv(dir.File(f), scratch.path());
+  for (const std::string& f : tables) {
+    // Line ends shown, so CR LF is part of the golden text.
+    std::string text = ReadAll(dir.File(f)), shown;
+    for (char c : text) shown += c == '\r' ? std::string("\\r") : std::string(1, c);
+    out += "== " + f + "\n" + shown;
+  }
   return out;
 }
 
