@@ -3,10 +3,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
+#include "platform/hourglass.h"
 #include "platform/text.h"
 #include "platform/user_prompts.h"
 #include "problem_editor/value_entry.h"
+#include "series/series_arithmetic.h"
 #include "series/worksheet_dialogs.h"
 
 namespace krv::series {
@@ -39,7 +42,7 @@ std::string Cut(std::string s, size_t n) {
 
 }  // namespace
 
-Worksheet::Worksheet(SeriesStore& store) : store_(store), overrides_(kColumnCount) {
+Worksheet::Worksheet(SeriesStore& store) : Formulas(store, Formula), store_(store), overrides_(kColumnCount) {
   DecimalSpec.fill(kSpecFlexible);
 }
 
@@ -520,10 +523,270 @@ void Worksheet::RunPendingColumnOp() {
       }
       break;
     }
+    case kOpUnarySource:
+      OperandCol1 = FirstSelCol;
+      BeginColumnSelect("Specify result destination column:", kOpUnaryDest);
+      break;
+    case kOpUnaryDest:
+      UnaryCalcs(store_, OpChar, Slot(FirstSelCol), Slot(OperandCol1));
+      ShowColumn(FirstSelCol);
+      break;
+    case kOpConstSource:
+      OperandCol1 = FirstSelCol;
+      BeginColumnSelect("Specify destination column:", kOpConstDest);
+      break;
+    case kOpConstDest:
+      ConstCalcs(store_, OpChar, Slot(FirstSelCol), Slot(OperandCol1), ConstValue);
+      ShowColumn(FirstSelCol);
+      break;
+    case kOpBinarySource1:
+      OperandCol1 = FirstSelCol;
+      BeginColumnSelect(std::string("[D]=[C1]") + OpChar + "[C2]; Specify C2 source column", kOpBinarySource2);
+      break;
+    case kOpBinarySource2:
+      OperandCol2 = FirstSelCol;
+      BeginColumnSelect(std::string("[D]=[C1]") + OpChar + "[C2]; Specify Destination column", kOpBinaryDest);
+      break;
+    case kOpBinaryDest:
+      BinaryCalcs(store_, OpChar, Slot(FirstSelCol), Slot(OperandCol1), Slot(OperandCol2));
+      ShowColumn(FirstSelCol);
+      break;
+    case kOpIndexSeries:
+      ClearColumnDisplay(FirstSelCol);
+      MakeIndexSeries(store_, Slot(FirstSelCol));
+      ShowColumn(FirstSelCol);
+      break;
+    case kOpDiffStep:
+    case kOpDiffEnd:
+      DifferenceSeries(PendingOp == kOpDiffEnd);
+      break;
+    case kOpFill:
+      if (window_->EditValue(FillValue, "Fill a series with a constant---Enter constant value:")) {
+        FillSeriesConstant(store_, Slot(FirstSelCol), FillValue);
+        ShowColumn(FirstSelCol);
+      }
+      break;
+    case kOpSumRange:
+      OperandCol1 = FirstSelCol;
+      OperandCol2 = LastSelCol;
+      BeginColumnSelect("Specify destination column for sum result:", kOpSumDest);
+      break;
+    case kOpSumDest:
+      SumColumnRange();
+      break;
+    case kOpRangeOp:
+      OperandCol1 = FirstSelCol;
+      OperandCol2 = LastSelCol;
+      BeginColumnSelect(std::string("Calc: [C1]") + OpChar + "[C3]...[C2]" + OpChar + "[C3], Specify [C3]",
+                        kOpRangeOpColumn);
+      break;
+    case kOpRangeOpColumn: {
+      platform::Hourglass busy;
+      for (int k = OperandCol1; k <= OperandCol2; ++k) {
+        ModifyBinary(store_, OpChar, Slot(k), Slot(FirstSelCol));
+        ShowColumn(k);
+      }
+      break;
+    }
+    case kOpUnaryRange: {
+      platform::Hourglass busy;
+      for (int k = FirstSelCol; k <= LastSelCol; ++k) {
+        ModifyUnary(store_, OpChar, Slot(k));
+        ShowColumn(k);
+      }
+      break;
+    }
+    case kOpCopy:
+    case kOpMove:
+      OperandCol1 = FirstSelCol;  // LastSelCol keeps the end of the source block
+      BeginColumnSelect("Destination (left column in block)?", PendingOp == kOpCopy ? kOpCopyDest : kOpMoveDest);
+      break;
+    case kOpCopyDest:
+      CopyColumnBlock();
+      break;
+    case kOpMoveDest:
+      MoveColumnBlock();
+      break;
+    case kOpEraseColumns:
+      EraseColumnRange();
+      break;
+    case kOpFormulaEdit:
+      EditFormulaStep();
+      break;
+    case kOpRecalcColumn:
+      if (!Formula[size_t(FirstSelCol)].empty()) Formulas.ComputeColumnFormula(FirstSelCol);
+      break;
     default:
-      break;  // the computing steps are not part of this worksheet yet
+      break;  // codes without a step
   }
   RefreshColumnHeaders();
+}
+
+void Worksheet::DifferenceSeries(bool fromEnd) {
+  if (!window_->EditValue(DiffStart, "Difference series---Enter starting value (at lower index limit):")) return;
+  if (fromEnd) {
+    if (!window_->EditValue(DiffEnd, "Difference series---Enter ending value (at upper index limit):")) return;
+    if (store_.RowUseLow < store_.RowUseHigh)
+      DiffStep = (DiffEnd - DiffStart) / (store_.RowUseHigh - store_.RowUseLow);
+  } else if (!window_->EditValue(DiffStep, "Difference series---Enter difference value (term to term):")) {
+    return;
+  }
+  ClearColumnDisplay(FirstSelCol);
+  MakeDifferenceSeries(store_, Slot(FirstSelCol), DiffStart, DiffStep);
+  ShowColumn(FirstSelCol);
+  if (!fromEnd) DiffEnd = (store_.RowUseHigh - store_.RowUseLow) * DiffStep + DiffStart;  // offered next time
+}
+
+void Worksheet::SumColumnRange() {
+  int d = FirstSelCol;
+  ColumnSlot& dest = Slot(d);
+  if (!dest.IsOpen()) {
+    store_.NewSeries(dest, false, "");
+    if (store_.FailureFlag) return;
+  }
+  platform::Hourglass busy;
+  if (dest.Header().Empty()) FillSeriesConstant(store_, dest, 0);
+  auto valueAt = [](const ColumnSlot& slot, int i) {
+    // Outside a series there is nothing to add: no warning, as for gaps.
+    if (!Inside(slot, i)) return 0.0;
+    float v = StoredValue(slot, i);
+    return IsMissing(v) ? 0.0 : double(v);
+  };
+  for (int i = store_.RowUseLow; i <= store_.RowUseHigh; ++i) {
+    double sum = valueAt(dest, i);
+    for (int c = OperandCol1; c <= OperandCol2; ++c) sum += valueAt(Slot(c), i);
+    store_.PutVal(dest, int16_t(i), sum);
+  }
+  ShowColumn(d);
+}
+
+bool Worksheet::BlockFits() {
+  int a = OperandCol1, b = LastSelCol, c = FirstSelCol;
+  if (b >= c && c + b - 2 * a >= 0) {
+    store_.ReportError("Dest. may not overlap source");
+    return false;
+  }
+  // The slot table ends at SP: a block reaching past it is refused whole.
+  if (b >= a && c + b - a > kColumnCount - 1) {
+    store_.ReportError("Dest. beyond column SP");
+    return false;
+  }
+  return true;
+}
+
+void Worksheet::CopyColumnBlock() {
+  if (!BlockFits()) return;
+  int a = OperandCol1, c = FirstSelCol;
+  for (int k = 0; k <= LastSelCol - a; ++k) {
+    ClearColumnDisplay(c + k);
+    store_.CopySeries(Slot(c + k), Slot(a + k));
+    store_.FailureFlag = false;
+    ShowColumn(c + k);
+  }
+}
+
+void Worksheet::MoveColumnBlock() {
+  if (!BlockFits()) return;
+  int a = OperandCol1, c = FirstSelCol;
+  for (int k = 0; k <= LastSelCol - a; ++k) {
+    ClearColumnDisplay(a + k);
+    store_.MoveSeries(Slot(c + k), Slot(a + k));
+    ShowColumn(c + k);
+    store_.FailureFlag = false;
+  }
+}
+
+void Worksheet::EditFormulaStep() {
+  int col = FirstSelCol;
+  std::string text = Formula[size_t(col)];
+  bool computeNow = false;
+  if (window_->EditFormula("Column " + GridText(col + 2, 0), text, computeNow))
+    Formula[size_t(col)] = Cut(text, kShortMax);
+  // Cancel too recomputes when asked to: the formula kept is computed.
+  if (computeNow && !Formula[size_t(col)].empty()) Formulas.ComputeColumnFormula(col);
+}
+
+// ---- The "Columns" commands ----
+
+void Worksheet::StartColumnCommand(uint8_t code) {
+  switch (code) {
+    case kOpIndexSeries:
+      BeginColumnSelect("Specify column to receive index series:", code);
+      break;
+    case kOpDiffStep:
+    case kOpDiffEnd:
+      BeginColumnSelect("Specify column to receive difference series:", code);
+      break;
+    case kOpFill:
+      BeginColumnSelect("Specify column to fill with constants:", code);
+      break;
+    case kOpSumRange:
+      BeginColumnRangeSelect("Sum range of columns---specify range:", code);
+      break;
+    case kOpCopy:
+      BeginColumnRangeSelect("Range of columns to COPY", code);
+      break;
+    case kOpMove:
+      BeginColumnRangeSelect("Range of columns to MOVE", code);
+      break;
+    case kOpEraseColumns:
+      BeginColumnRangeSelect("Range of columns to ERASE", code);
+      break;
+    case kOpFormulaEdit:
+      BeginColumnSelect("Formula Column:", code);
+      break;
+    case kOpRecalcColumn:
+      BeginColumnSelect("Recalc Column:", code);
+      break;
+    default:
+      break;
+  }
+}
+
+void Worksheet::StartArithmetic(uint8_t code, char op) {
+  OpChar = op;
+  switch (code) {
+    case kOpUnarySource: {
+      const char* name = op == 'N' ? "-" : op == 'I' ? "1/" : op == 'L' ? "Ln" : op == 'E' ? "Exp" : "Cum";
+      BeginColumnSelect(std::string("Unary operation source column: ") + name + "(?)", code);
+      break;
+    }
+    case kOpBinarySource1:
+      BeginColumnSelect(std::string("[D]=[C1]") + op + "[C2]; Specify C1 source column", code);
+      break;
+    case kOpRangeOp:
+      BeginColumnRangeSelect("Range [C1]..[C2] operated on:", code);
+      break;
+    case kOpUnaryRange:
+      BeginColumnRangeSelect("Specify range of columns to be operated on:", code);
+      break;
+    default:
+      break;
+  }
+}
+
+void Worksheet::StartConstantOp(char op) {
+  if (!window_->EditValue(ConstValue, "Constant*Series operations---Enter constant value:")) return;
+  OpChar = op;
+  std::string prompt;
+  if (op == 'S') {
+    double n = std::nearbyint(ConstValue);  // half to even
+    char digits[400];
+    std::snprintf(digits, sizeof digits, "%.0f", n);
+    prompt = std::string("Specify source column to be shifted") + digits + " :";
+    ConstValue = n;
+  } else if (op == 'X') {
+    prompt = "Source column is ?^" + FormatByMagnitude(12, ConstValue);
+  } else {
+    prompt = std::string("Source column is ? ") + op + " " + FormatByMagnitude(12, ConstValue);
+  }
+  BeginColumnSelect(prompt, kOpConstSource);
+}
+
+void Worksheet::RecalcAllClick() {
+  store_.FailureFlag = false;
+  CommitCurrentCell();
+  Formulas.RecalculateFormulas();
 }
 
 void Worksheet::SaveColumnRange() {

@@ -12,6 +12,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "series/column_formula.h"
 #include "series/series_store.h"
 #include "series/worksheet_format.h"
 
@@ -31,9 +32,32 @@ enum ColumnOp : uint8_t {
   kOpReadText = 3,
   kOpWriteTextHeaders = 4,
   kOpWriteTextPlain = 5,
+  kOpUnarySource = 8,
+  kOpUnaryDest = 9,
+  kOpConstSource = 10,
+  kOpConstDest = 11,
+  kOpBinarySource1 = 12,
+  kOpBinarySource2 = 13,
+  kOpBinaryDest = 14,
+  kOpIndexSeries = 15,
+  kOpDiffStep = 16,
+  kOpFill = 17,
+  kOpSumRange = 18,
+  kOpSumDest = 19,
+  kOpRangeOp = 20,
+  kOpRangeOpColumn = 21,
+  kOpUnaryRange = 22,
+  kOpCopy = 33,
+  kOpCopyDest = 34,
+  kOpMove = 35,
+  kOpMoveDest = 36,
+  kOpEraseColumns = 37,
   kOpXSet = 38,
   kOpYofXSet = 39,
   kOpDecimals = 40,
+  kOpFormulaEdit = 41,
+  kOpRecalcColumn = 42,
+  kOpDiffEnd = 43,
 };
 
 // What the worksheet asks of its window. Every default does nothing, so
@@ -52,6 +76,14 @@ class WorksheetWindow {
   virtual bool EditSeriesName() { return false; }
   // The number display choice, modal, starting at `digits`; true on OK.
   virtual bool EditNumberDisplay(int& /*digits*/) { return false; }
+  // The value dialog on `value` under `prompt`, modal; true and the new
+  // value on OK.
+  virtual bool EditValue(double& /*value*/, const std::string& /*prompt*/) { return false; }
+  // The formula dialog, modal: `label` above `text`, which it edits, and
+  // the "Compute Now" box; true on OK.
+  virtual bool EditFormula(const std::string& /*label*/, std::string& /*text*/, bool& /*computeNow*/) {
+    return false;
+  }
 };
 
 // The text-table reader and writer, supplied by whoever links them.
@@ -78,6 +110,7 @@ class Worksheet : public ColumnDisplay {
   // ---- Per-column state ----
   std::array<int8_t, kColumnCount> DecimalSpec{};
   std::array<std::string, kColumnCount> Formula;
+  ColumnFormulas Formulas;  // compiles and computes the texts of Formula
 
   // ---- The X column ----
   int XColumn = -1;
@@ -178,6 +211,23 @@ class Worksheet : public ColumnDisplay {
   void SaveColumnRange();
   // Frees the series of FirstSelCol..LastSelCol; formulas and decimal settings stay.
   void EraseColumnRange();
+  // Adds the columns OperandCol1..OperandCol2 into FirstSelCol over the
+  // row-use limits.
+  void SumColumnRange();
+  // The block OperandCol1..LastSelCol copied or moved to start at FirstSelCol.
+  void CopyColumnBlock();
+  void MoveColumnBlock();
+
+  // ---- The "Columns" commands: each opens its first prompt ----
+  // Codes 15, 16, 17, 18, 33, 35, 37, 41, 42, 43.
+  void StartColumnCommand(uint8_t code);
+  // Codes 8 (unary), 12 (series-series), 20 (range op column) and 22
+  // (unary range) with their operation letter.
+  void StartArithmetic(uint8_t code, char op);
+  // The constant dialog, then the source prompt of code 10.
+  void StartConstantOp(char op);
+  // "RecalcAll(F9)".
+  void RecalcAllClick();
 
   // ---- Menu commands and check boxes without a dialog of their own ----
   void ZeroClick();
@@ -197,6 +247,10 @@ class Worksheet : public ColumnDisplay {
   void SetCellOverride(int column, int index, const std::string& text);
   void ClosePrompt();
   void BlankXColumn();
+  void DifferenceSeries(bool fromEnd);
+  void EditFormulaStep();
+  // The test every block copy and move passes first.
+  bool BlockFits();
 
   SeriesStore& store_;
   WorksheetWindow none_;
