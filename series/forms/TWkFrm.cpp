@@ -21,11 +21,14 @@
 #include <QScrollBar>
 #include <QStyledItemDelegate>
 #include <QVBoxLayout>
+#include <tuple>
 
 #include "platform/qt/latin1.h"
 #include "platform/user_prompts.h"
 #include "series/forms/DecU.h"
+#include "series/forms/ForU.h"
 #include "series/forms/NameU.h"
+#include "series/forms/REntU.h"
 #include "series/forms/SerUnit.h"
 #include "series/forms/SimpU.h"
 #include "series/forms/TLogFrm.h"
@@ -320,10 +323,7 @@ TWkFrm::~TWkFrm() { ws_.SetWindow(nullptr); }
 QAction* TWkFrm::AddItem(QMenu* menu, const char* caption, const char* name, void (TWkFrm::*slot)()) {
   QAction* a = menu ? menu->addAction(QString::fromLatin1(caption)) : menuBar()->addAction(QString::fromLatin1(caption));
   a->setObjectName(name);
-  if (slot)
-    connect(a, &QAction::triggered, this, slot);
-  else
-    a->setEnabled(false);  // the column computations and formulas come with their own engine
+  if (slot) connect(a, &QAction::triggered, this, slot);
   return a;
 }
 
@@ -350,38 +350,55 @@ void TWkFrm::BuildMenus() {
   AddItem(cols, "&Name", "Name1", &TWkFrm::NameClick);
   AddItem(cols, "&Save", "Save1", &TWkFrm::SaveClick);
   QMenu* diff = cols->addMenu("New &Difference series");
-  AddItem(diff, "&Index series", "IndexSeries1");
-  AddItem(diff, "&Specified Difference Between Rows", "SpecifiedDifference1");
-  AddItem(diff, "&Beg/End Values of Series Specified ", "BegEndValues1");
-  QMenu* arith = cols->addMenu("&Arith ops");
-  QMenu* ss = arith->addMenu("&Series-series");
-  for (auto [c, n] : {std::pair{"&Add", "SSAdd1"}, {"&Subtract", "SSSubtract1"}, {"&Multiply", "SSMultiply1"},
-                      {"&Divide", "SSDivide1"}})
-    AddItem(ss, c, n);
-  QMenu* cs = arith->addMenu("&Constant-series");
-  for (auto [c, n] : {std::pair{"&Add", "CSAdd1"}, {"&Multiply", "CSMultiply1"}, {"&Divide", "CSDivide1"},
-                      {"&Shift index", "CSShift1"}, {"Raise to power", "CSPower1"}})
-    AddItem(cs, c, n);
-  QMenu* un = arith->addMenu("&Unary ops");
-  for (auto [c, n] : {std::pair{"&Negate", "UNegate1"}, {"&Inverse", "UInverse1"}, {"&Ln", "ULn1"}, {"&Exp", "UExp1"},
-                      {"&Cumulate", "UCumulate1"}})
-    AddItem(un, c, n);
-  AddItem(arith, "&Fill with constant value", "Fill1");
-  AddItem(arith->addMenu("&Range ops"), "&Sum over range", "SumOverRange1");
+  auto command = [this](uint8_t code) {
+    return [this, code] {
+      FlushEditor();
+      ws_.StartColumnCommand(code);
+    };
+  };
+  auto arith = [this](uint8_t code, char op) {
+    return [this, code, op] {
+      FlushEditor();
+      ws_.StartArithmetic(code, op);
+    };
+  };
+  auto on = [this](QAction* a, std::function<void()> f) { connect(a, &QAction::triggered, this, std::move(f)); };
+  on(AddItem(diff, "&Index series", "IndexSeries1"), command(kOpIndexSeries));
+  on(AddItem(diff, "&Specified Difference Between Rows", "SpecifiedDifference1"), command(kOpDiffStep));
+  on(AddItem(diff, "&Beg/End Values of Series Specified ", "BegEndValues1"), command(kOpDiffEnd));
+  QMenu* arithMenu = cols->addMenu("&Arith ops");
+  QMenu* ss = arithMenu->addMenu("&Series-series");
+  for (auto [c, n, op] : {std::tuple{"&Add", "SSAdd1", '+'}, {"&Subtract", "SSSubtract1", '-'},
+                          {"&Multiply", "SSMultiply1", '*'}, {"&Divide", "SSDivide1", '/'}})
+    on(AddItem(ss, c, n), arith(kOpBinarySource1, op));
+  QMenu* cs = arithMenu->addMenu("&Constant-series");
+  for (auto [c, n, op] : {std::tuple{"&Add", "CSAdd1", '+'}, {"&Multiply", "CSMultiply1", '*'},
+                          {"&Divide", "CSDivide1", '/'}, {"&Shift index", "CSShift1", 'S'},
+                          {"Raise to power", "CSPower1", 'X'}})
+    on(AddItem(cs, c, n), [this, op = op] {
+      FlushEditor();
+      ws_.StartConstantOp(op);
+    });
+  QMenu* un = arithMenu->addMenu("&Unary ops");
+  for (auto [c, n, op] : {std::tuple{"&Negate", "UNegate1", 'N'}, {"&Inverse", "UInverse1", 'I'},
+                          {"&Ln", "ULn1", 'L'}, {"&Exp", "UExp1", 'E'}, {"&Cumulate", "UCumulate1", 'C'}})
+    on(AddItem(un, c, n), arith(kOpUnarySource, op));
+  on(AddItem(arithMenu, "&Fill with constant value", "Fill1"), command(kOpFill));
+  on(AddItem(arithMenu->addMenu("&Range ops"), "&Sum over range", "SumOverRange1"), command(kOpSumRange));
   QMenu* range = cols->addMenu("&Range ops");
   QMenu* rc = range->addMenu("&Range op Column");
-  for (auto [c, n] : {std::pair{"&Add", "RAdd1"}, {"&Subtract", "RSubtract1"}, {"&Multiply", "RMultiply1"},
-                      {"&divide", "RDivide1"}})
-    AddItem(rc, c, n);
+  for (auto [c, n, op] : {std::tuple{"&Add", "RAdd1", '+'}, {"&Subtract", "RSubtract1", '-'},
+                          {"&Multiply", "RMultiply1", '*'}, {"&divide", "RDivide1", '/'}})
+    on(AddItem(rc, c, n), arith(kOpRangeOp, op));
   QMenu* ru = range->addMenu("&Unary range ops");
-  for (auto [c, n] : {std::pair{"&Negate", "RUNegate1"}, {"&Inverse", "RUInverse1"}, {"&Ln", "RULn1"},
-                      {"&Exp", "RUExp1"}})
-    AddItem(ru, c, n);
-  AddItem(cols, "&Formula Edit", "FormulaEdit1");
-  AddItem(cols, "Do Col &Recalc", "DoColRecalc1");
-  AddItem(cols, "&Copy", "Copy1");
-  AddItem(cols, "&Move", "Move1");
-  AddItem(cols, "&Erase", "Erase1");
+  for (auto [c, n, op] : {std::tuple{"&Negate", "RUNegate1", 'N'}, {"&Inverse", "RUInverse1", 'I'},
+                          {"&Ln", "RULn1", 'L'}, {"&Exp", "RUExp1", 'E'}})
+    on(AddItem(ru, c, n), arith(kOpUnaryRange, op));
+  on(AddItem(cols, "&Formula Edit", "FormulaEdit1"), command(kOpFormulaEdit));
+  on(AddItem(cols, "Do Col &Recalc", "DoColRecalc1"), command(kOpRecalcColumn));
+  on(AddItem(cols, "&Copy", "Copy1"), command(kOpCopy));
+  on(AddItem(cols, "&Move", "Move1"), command(kOpMove));
+  on(AddItem(cols, "&Erase", "Erase1"), command(kOpEraseColumns));
 
   QMenu* series = bar->addMenu("&Series");
   AddItem(series, "&Series List", "SeriesList1", &TWkFrm::SeriesListClick);
@@ -410,7 +427,7 @@ void TWkFrm::BuildMenus() {
   AddItem(help, "&Contents", "Contents1", &TWkFrm::HelpClick);
   AddItem(help, "&Topic Search", "TopicSearch1", &TWkFrm::HelpClick);
   connect(help->addAction("Tutorial Hints"), &QAction::triggered, this, [] {});  // no action
-  QAction* recalc = AddItem(nullptr, "RecalcAll(F9)", "RecalcAll1");
+  QAction* recalc = AddItem(nullptr, "RecalcAll(F9)", "RecalcAll1", &TWkFrm::RecalcAllClick);
   recalc->setShortcut(Qt::Key_F9);
   AddItem(nullptr, "Zero(F10)", "Zero1", &TWkFrm::ZeroClick)->setShortcut(Qt::Key_F10);
   AddItem(nullptr, "&Top", "Top1", &TWkFrm::TopClick);
@@ -760,6 +777,23 @@ void TWkFrm::BottomClick() {
 }
 
 void TWkFrm::HIDEClick() { hide(); }
+
+void TWkFrm::RecalcAllClick() {
+  FlushEditor();
+  ws_.RecalcAllClick();
+}
+
+bool TWkFrm::EditValue(double& value, const std::string& prompt) { return dialogs_.RealEntry->EditValue(value, prompt); }
+
+bool TWkFrm::EditFormula(const std::string& label, std::string& text, bool& computeNow) {
+  TForFrm* f = dialogs_.ForFrm;
+  f->Label1->setText(FromBytes(label));
+  f->Edit1->setText(FromBytes(text));
+  bool ok = f->exec() == QDialog::Accepted;
+  if (ok) text = ToBytes(f->Edit1->text());
+  computeNow = f->CheckBox1->isChecked();
+  return ok;
+}
 
 void TWkFrm::closeEvent(QCloseEvent* event) {
   FlushEditor();

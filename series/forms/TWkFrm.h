@@ -160,6 +160,7 @@ class TWkFrm : public QMainWindow, private WorksheetWindow {
   void TopClick();
   void BottomClick();
   void HIDEClick();
+  void RecalcAllClick();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -174,6 +175,8 @@ class TWkFrm : public QMainWindow, private WorksheetWindow {
   void ViewMoved() override;
   bool EditSeriesName() override;
   bool EditNumberDisplay(int& spec) override;
+  bool EditValue(double& value, const std::string& prompt) override;
+  bool EditFormula(const std::string& label, std::string& text, bool& computeNow) override;
 
   void BuildMenus();
   void WriteTxt(uint8_t code);
