@@ -266,7 +266,8 @@ bool ColumnFormulas::ParseColumnRef(size_t p, Parsed& out) {
 
 // ---- The evaluator ----
 
-double ColumnFormulas::ReadOwnColumn(ColumnSlot& slot, int r) {
+double ColumnFormulas::ReadOwnColumn(int r) {
+  ColumnSlot& slot = *own_;
   const SeriesHeader& h = slot.Header();
   int d = r - h.base;
   if (r <= h.highest && d >= int(h.firstOffset)) return slot.Cells()[size_t(d)];
@@ -278,46 +279,69 @@ double ColumnFormulas::ReadOwnColumn(ColumnSlot& slot, int r) {
   return MissingValue;
 }
 
-double ColumnFormulas::FetchFormulaOperand(const FormulaOperand& o, int index) {
+ColumnFormulas::Source ColumnFormulas::Resolve(const FormulaOperand& o) {
+  Source s;
+  s.kind = o.kind;
+  s.relative = o.relative != 0;
+  s.row = o.row;
+  s.low = o.low;
+  s.high = o.high;
+  if (o.kind == kConstant) s.constant = o.constant;
+  if (o.kind == kTemporary) s.temporary = o.column;
+  if (o.kind != kColumnRef) return s;
+  ColumnSlot& slot = store_.ColumnSlots[size_t(o.column)];
+  if (o.column == FormulaColumn) {
+    // Written while read: looked up at every read.
+    s.kind = kOwn;
+    s.ownEarlier = s.relative && o.row < 0;
+  } else if (slot.IsOpen() && o.low <= o.high) {
+    // Inside the range it had when compiled, which nothing but this
+    // computation's own column changes since.
+    s.cells = slot.Cells().data();
+    s.base = slot.Header().base;
+  } else {
+    s.low = 0, s.high = -1;  // nothing to read: every row is outside
+  }
+  return s;
+}
+
+inline double ColumnFormulas::Fetch(const Source& s, int index) {
   double v;
-  switch (o.kind) {
+  switch (s.kind) {
     case kConstant:
-      v = o.constant;
+      v = s.constant;
       break;
     case kTemporary:
-      v = Temporaries[size_t(o.column)];
+      v = Temporaries[size_t(s.temporary)];
       break;
     default: {
-      int r = o.relative ? o.row + index : o.row;
-      bool self = o.column == FormulaColumn;
-      if ((r < o.low || r > o.high) && !(self && o.relative && o.row < 0)) {
+      int r = s.relative ? s.row + index : s.row;
+      if ((r < s.low || r > s.high) && !s.ownEarlier) {
         OutOfRange = true;
-        v = MissingValue;
-        break;
+        FormulaError = true;
+        return MissingValue;
       }
-      ColumnSlot& slot = store_.ColumnSlots[size_t(o.column)];
-      if (self) {
-        v = ReadOwnColumn(slot, r);
-      } else {
-        // Inside the range it had when compiled, which nothing but this
-        // computation's own column changes since.
-        v = slot.Cells()[size_t(r - slot.Header().base)];
-      }
+      v = s.kind == kOwn ? ReadOwnColumn(r) : s.cells[r - s.base];
     }
   }
-  if (Missing(v)) FormulaError = true;
+  if (v == double(MissingValue)) FormulaError = true;
   return v;
+}
+
+double ColumnFormulas::FetchFormulaOperand(const FormulaOperand& o, int index) {
+  own_ = &store_.ColumnSlots[size_t(FormulaColumn)];
+  return Fetch(Resolve(o), index);
 }
 
 bool ColumnFormulas::EvaluateRow(int index, double& value) {
   if (ItemCount == 0) {
-    value = FetchFormulaOperand(SingleOperand, index);
+    value = Fetch(single_, index);
     return !FormulaError;
   }
   double v = 0;
   for (int k = 0; k < ItemCount; ++k) {
-    const FormulaItem& item = Items[size_t(k)];
-    double x = FetchFormulaOperand(item.op == kDivide ? item.b : item.a, index);
+    const Step& item = steps_[size_t(k)];
+    double x = Fetch(item.op == kDivide ? item.b : item.a, index);
     if (FormulaError) return false;
     switch (item.op) {
       case kNegate:
@@ -343,7 +367,7 @@ bool ColumnFormulas::EvaluateRow(int index, double& value) {
           v = 0;
           break;
         }
-        double y = FetchFormulaOperand(item.b, index);
+        double y = Fetch(item.b, index);
         if (FormulaError) return false;
         double t = std::log(x) * y;
         if (t > kExpLimit) return false;
@@ -352,13 +376,13 @@ bool ColumnFormulas::EvaluateRow(int index, double& value) {
       }
       case kDivide: {
         if (std::fabs(x) < kTinyDivisor) return false;
-        double y = FetchFormulaOperand(item.a, index);
+        double y = Fetch(item.a, index);
         if (FormulaError) return false;
         v = y / x;
         break;
       }
       default: {
-        double y = FetchFormulaOperand(item.b, index);
+        double y = Fetch(item.b, index);
         if (FormulaError) return false;
         v = item.op == kMultiply ? x * y : item.op == kAdd ? x + y : x - y;
       }
@@ -375,6 +399,12 @@ void ColumnFormulas::ComputeColumnFormula(int column) {
   if (FormulaError) return;
   ColumnSlot& slot = store_.ColumnSlots[size_t(column)];
   if (!slot.IsOpen()) store_.NewSeries(slot, false, "");
+  own_ = &slot;
+  for (int k = 0; k < ItemCount; ++k) {
+    const FormulaItem& item = Items[size_t(k)];
+    steps_[size_t(k)] = Step{item.op, item.result, Resolve(item.a), Resolve(item.b)};
+  }
+  if (ItemCount == 0) single_ = Resolve(SingleOperand);
   warned_ = false;
   for (int i = store_.RowUseLow; i <= store_.RowUseHigh; ++i) {
     FormulaError = false;

@@ -94,9 +94,34 @@ class ColumnFormulas {
   bool AppendItem(uint8_t op, const FormulaOperand& a, const FormulaOperand& b, size_t from,
                   size_t to, FormulaOperand& result);
   void Fail(const char* message, size_t index) { ReportFormulaError(message, int(index) + 1); }
+  // An operand as one computation reads it: a column's cells are found
+  // once, before the rows, so that a row reads each in constant time.
+  struct Source {
+    uint8_t kind = kConstant;  // kColumnRef: another column; kOwn: this computation's
+    bool relative = false;
+    int row = 0;
+    int low = 0, high = -1;
+    double constant = 0;
+    int temporary = 0;
+    const float* cells = nullptr;  // the cell of index `base`
+    int base = 0;
+    bool ownEarlier = false;  // an own earlier row: read whatever the range
+  };
+  static constexpr uint8_t kOwn = 3;
+  struct Step {
+    uint8_t op;
+    int result;
+    Source a, b;
+  };
+  Source Resolve(const FormulaOperand& o);
+  double Fetch(const Source& s, int index);
   // Runs the items (or the single operand) for one row; false: the row failed.
   bool EvaluateRow(int index, double& value);
-  double ReadOwnColumn(ColumnSlot& slot, int r);
+  double ReadOwnColumn(int r);
+
+  std::array<Step, kFormulaItemMax> steps_;
+  Source single_;
+  ColumnSlot* own_ = nullptr;
 
   SeriesStore& store_;
   const std::array<std::string, kColumnCount>& formulas_;

@@ -73,10 +73,11 @@ TEST_P(Formulas, ComputeTheirValuesOrShowTheirMessage) {
   f.prompts.messages.clear();
   f.ws.Formula[size_t(col)] = c.formula;
   f.ws.Formulas.ComputeColumnFormula(col);
-  if (c.message.empty())
+  if (c.message.empty()) {
     EXPECT_TRUE(f.prompts.messages.empty()) << f.prompts.messages.front();
-  else
+  } else {
     EXPECT_EQ(f.prompts.messages, std::vector<std::string>{c.message});
+  }
   if (c.values.empty()) {
     EXPECT_TRUE(f.ws.Formulas.FormulaError);
     if (!before.empty()) EXPECT_EQ(f.Values(col), before);
