@@ -11,6 +11,7 @@
 #include "problem_editor/value_entry.h"
 #include "series/series_arithmetic.h"
 #include "series/worksheet_dialogs.h"
+#include "series/worksheet_io.h"
 
 namespace krv::series {
 
@@ -497,12 +498,11 @@ void Worksheet::RunPendingColumnOp() {
       SaveColumnRange();
       break;
     case kOpReadText:
-      if (TextTables.read) TextTables.read(*this, TxtFileName, FirstSelCol);
+      ReadTXTTable(store_, TxtFileName, FirstSelCol);
       break;
     case kOpWriteTextHeaders:
     case kOpWriteTextPlain:
-      if (TextTables.write)
-        TextTables.write(*this, TxtFileName, FirstSelCol, LastSelCol, PendingOp == kOpWriteTextHeaders);
+      WriteTXTTable(store_, TxtFileName, PendingOp == kOpWriteTextHeaders, FirstSelCol, LastSelCol);
       break;
     case kOpXSet:
       XSlot = &Slot(FirstSelCol);

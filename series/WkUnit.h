@@ -86,15 +86,6 @@ class WorksheetWindow {
   }
 };
 
-// The text-table reader and writer, supplied by whoever links them.
-struct TextTableHooks {
-  // Reads `file` into the columns from `firstColumn`.
-  void (*read)(class Worksheet& ws, const std::string& file, int firstColumn) = nullptr;
-  // Writes columns first..last of the worksheet into `file`.
-  void (*write)(class Worksheet& ws, const std::string& file, int first, int last,
-                bool headers) = nullptr;
-};
-
 class Worksheet : public ColumnDisplay {
  public:
   explicit Worksheet(SeriesStore& store);
@@ -105,7 +96,6 @@ class Worksheet : public ColumnDisplay {
   SeriesStore& Store() { return store_; }
   ColumnSlot& Slot(int column) { return store_.ColumnSlots[size_t(column)]; }
   void SetWindow(WorksheetWindow* window) { window_ = window ? window : &none_; }
-  TextTableHooks TextTables;
 
   // ---- Per-column state ----
   std::array<int8_t, kColumnCount> DecimalSpec{};

@@ -33,6 +33,7 @@
 #include "series/forms/SimpU.h"
 #include "series/forms/TLogFrm.h"
 #include "series/forms/UseU.h"
+#include "series/worksheet_io.h"
 
 namespace krv::series {
 
@@ -606,7 +607,8 @@ void TWkFrm::ReadWksClick() {
   FlushEditor();
   std::optional<std::string> file = AskFile(false, "Spreadsheet files|*.WKS;*.WK1");
   if (!file || !platform::Prompts().Confirm("This erases the entire worksheet; continue?")) return;
-  if (files_.readWKS) files_.readWKS(ws_, *file);
+  ReadWKSFile(ws_.Store(), *file);
+  ws_.RefreshColumnHeaders();
 }
 
 void TWkFrm::WriteTxt(uint8_t code) {
@@ -624,7 +626,7 @@ void TWkFrm::WriteTxtNoHeadersClick() { WriteTxt(kOpWriteTextPlain); }
 void TWkFrm::WriteWksClick() {
   FlushEditor();
   std::optional<std::string> file = AskFile(true, "WKS file|*.WKS");
-  if (file && files_.writeWKS) files_.writeWKS(ws_, *file);
+  if (file) WriteWKSFile(ws_.Store(), *file);
 }
 
 void TWkFrm::NameClick() {

@@ -47,11 +47,6 @@ struct WorksheetDialogs {
   TForFrm* ForFrm = nullptr;
 };
 
-// The spreadsheet and text-table files, supplied where they are linked.
-struct WorksheetFiles {
-  std::function<void(Worksheet&, const std::string&)> readWKS, writeWKS;
-};
-
 // Rows are grid rows 1..12401 (indices -400..12000). The columns model
 // shows the 510 worksheet columns; the X model the X values, with the
 // index labels as its row headers.
@@ -105,7 +100,6 @@ class TWkFrm : public QMainWindow, private WorksheetWindow {
   TWkFrm(Worksheet& ws, QWidget* parent = nullptr);
   ~TWkFrm() override;
   void SetDialogs(const WorksheetDialogs& dialogs) { dialogs_ = dialogs; }
-  void SetFiles(const WorksheetFiles& files) { files_ = files; }
   void SetHelp(std::function<void()> help) { help_ = std::move(help); }
   Worksheet& State() { return ws_; }
 
@@ -192,7 +186,6 @@ class TWkFrm : public QMainWindow, private WorksheetWindow {
 
   Worksheet& ws_;
   WorksheetDialogs dialogs_;
-  WorksheetFiles files_;
   std::function<void()> help_;
   bool syncing_ = false;  // the window follows the state: no events back
   std::string pickedPath_;

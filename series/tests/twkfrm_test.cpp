@@ -1,6 +1,7 @@
 // The worksheet window offscreen: the grid's texts, cursor moves that
 // commit or refuse, Escape, the close query, painting only what is seen,
-// and a problem's series loaded, edited, named and saved through the forms.
+// a problem's series loaded, edited, named and saved through the forms, and
+// text tables and WKS spreadsheets read and written through the File menu.
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
@@ -254,6 +255,89 @@ class TWkFrmTest : public QObject {
     QVERIFY(!store.FailureFlag);
     QCOMPARE(store.GetVal(check, 4), 99.0f);
     QCOMPARE(check.Header().comment, std::string("edited"));
+  }
+
+  // File > Read a data file > TXT at column T, then both TXT writes of T..U:
+  // the written table reads back as the bytes it was read from.
+  void TextTableReadAtTAndWrittenBack() {
+    Windows t;
+    SeriesStore& store = t.w.Store;
+    const std::string table =
+        "*    .P.FLOW\r\n"
+        "*    .P.LEVEL\r\n"
+        "  1.500000E+00  2.000000E+00\r\n"
+        " -1.250000E-01  3.400000E+38\r\n"
+        "  4.000000E+00  8.000000E+00\r\n";
+    t.dir.Write("in.txt", table);
+    TWkFrm& f = t.form();
+    f.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&f));
+
+    t.prompts.files.push_back(t.dir.File("in.txt"));
+    f.Item("ReadTXT1")->trigger();
+    QCOMPARE(f.CSelGroup->title(), QString("Leftmost column for TXT block read:"));
+    f.Edit1->setText("T");
+    f.State().Edit1 = "T";
+    f.CSelOK->click();
+    QVERIFY(!store.FailureFlag);
+    QVERIFY(t.Col(19).IsOpen());
+    QVERIFY(t.Col(20).IsOpen());
+    QVERIFY(!t.Col(18).IsOpen() && !t.Col(21).IsOpen());
+    QCOMPARE(t.Col(19).Descriptor().path, std::string(".P.FLOW"));
+    QCOMPARE(t.Col(20).Descriptor().path, std::string(".P.LEVEL"));
+    QCOMPARE(store.GetVal(t.Col(19), int16_t(store.RowUseLow + 1)), -0.125f);
+
+    t.prompts.files.push_back(t.dir.File("out.txt"));
+    f.Item("WriteTXTHeaders1")->trigger();
+    QCOMPARE(f.CSelGroup->title(), QString("Range of columns to save:"));
+    f.Edit1->setText("T");
+    f.Edit2->setText("U");
+    f.CSelOK->click();
+    QVERIFY(!store.FailureFlag);
+    QCOMPARE(t.dir.Read("out.txt"), table);
+
+    t.prompts.files.push_back(t.dir.File("plain.txt"));
+    f.Item("WriteTXTNoHeaders1")->trigger();
+    f.Edit1->setText("T");
+    f.Edit2->setText("U");
+    f.CSelOK->click();
+    QCOMPARE(t.dir.Read("plain.txt"), table.substr(table.find("  1.5")));
+    QVERIFY(t.prompts.messages.empty());
+  }
+
+  // File > Write > WKS, then File > Read > WKS: No to the warning leaves the
+  // worksheet alone, Yes replaces it by the file's cells.
+  void WksWrittenAndReadThroughTheMenus() {
+    Windows t;
+    SeriesStore& store = t.w.Store;
+    TWkFrm& f = t.form();
+    store.NewSeries(t.Col(1), false, "");
+    for (int i = 0; i <= 2; ++i) store.PutVal(t.Col(1), int16_t(i), float(i) + 0.5f);
+    f.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&f));
+
+    t.prompts.files.push_back(t.dir.File("W.WKS"));
+    f.Item("WriteWKS1")->trigger();
+    QVERIFY(!store.FailureFlag);
+    QVERIFY(t.dir.Read("W.WKS").size() > 0);
+
+    t.prompts.files.push_back(t.dir.File("W.WKS"));
+    t.prompts.answers.push_back(Answer::No);
+    f.Item("ReadWKS1")->trigger();
+    QCOMPARE(t.prompts.questions.back(), std::string("This erases the entire worksheet; continue?"));
+    QCOMPARE(t.Col(1).Header().comment, std::string());
+
+    t.prompts.files.push_back(t.dir.File("W.WKS"));
+    t.prompts.answers.push_back(Answer::Yes);
+    f.Item("ReadWKS1")->trigger();
+    QVERIFY(!store.FailureFlag);
+    // Index i was written to row i + 1 (the lowest index 0) and row r is
+    // read to index r + 1: the values come back two indices up, in B.
+    QCOMPARE(t.Col(1).Header().comment, "from file " + t.dir.File("W.WKS"));
+    QCOMPARE(store.GetVal(t.Col(1), 2), 0.5f);
+    QCOMPARE(store.GetVal(t.Col(1), 4), 2.5f);
+    QVERIFY(!t.Col(0).IsOpen());
+    QVERIFY(t.prompts.messages.empty());
   }
 
   void TreePickWithoutAFileOpensNoTree() {
