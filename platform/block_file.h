@@ -50,6 +50,16 @@ class BlockFile {
 
   // Reads `count` blocks from block `first`; false on a short read or error.
   bool ReadBlocks(int64_t first, int64_t count, uint8_t* out) const;
+  // Many reads at once: each run's `count` blocks from block `first` into
+  // its `out`. Linux hands a whole batch of buffered reads to the kernel in
+  // one system call, so scattered small reads cost about as much as the
+  // data they copy. False on any short read or error (the reason in
+  // LastError()); the runs' buffers are then undefined.
+  struct Run {
+    int64_t first = 0, count = 0;
+    uint8_t* out = nullptr;
+  };
+  bool ReadRuns(const Run* runs, size_t n) const;
   // Writes `count` blocks at block `first`; false on error.
   bool WriteBlocks(int64_t first, int64_t count, const uint8_t* data);
 

@@ -6,6 +6,7 @@
 #include <deque>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace krv::platform {
@@ -37,6 +38,8 @@ class UserPrompts {
   bool Confirm(const std::string& text) { return Ask(text, false) == Answer::Yes; }
   // A warning with OK and Cancel; true for OK. Scripted answers: Yes is OK.
   virtual bool ConfirmOk(const std::string& text) { return Confirm(text); }
+  // A warning with Yes and No, its box at screen position (x, y); true for Yes.
+  virtual bool ConfirmWarningAt(const std::string& text, int /*x*/, int /*y*/) { return Confirm(text); }
 };
 
 // The prompts in force; never null (a silent default that answers No and
@@ -57,6 +60,10 @@ class ScriptedPrompts : public UserPrompts {
   std::optional<std::string> ChooseDirectory(const std::string& title,
                                              const std::string& start) override;
   void Beep() override { ++beeps; }
+  bool ConfirmWarningAt(const std::string& text, int x, int y) override {
+    placedAt.push_back({x, y});
+    return Confirm(text);
+  }
 
   std::vector<std::string> messages;   // every message shown
   std::vector<std::string> questions;  // every question asked
@@ -64,6 +71,7 @@ class ScriptedPrompts : public UserPrompts {
   std::deque<Answer> answers;          // empty: No (Cancel when offered)
   std::deque<std::optional<std::string>> files;  // empty: cancelled
   int beeps = 0;
+  std::vector<std::pair<int, int>> placedAt;  // where each placed question stood
 };
 
 }  // namespace krv::platform

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdint>
 
 #include "problem_editor/FormatReal.h"
 
@@ -111,43 +112,75 @@ bool ReadPlotPoints(const TTRFile& file, const TTRLayout& layout, const TimeRang
   for (std::vector<float>* b : buffers) b->assign(steps.size(), 0.0f);
   if (variables.empty()) return true;
   // The blocks of a record that hold the values wanted, and per variable
-  // its block and offset in it. Close blocks are read as one run.
+  // its block and offset in it. The record's first block holds its stored
+  // number, which is checked as on every record read. Close blocks are
+  // read as one run.
+  constexpr size_t kStoredNumber = SIZE_MAX;
   struct Where {
     size_t variable;
     int64_t block;
     size_t offset;
   };
-  std::vector<Where> where;
+  std::vector<Where> where{{kStoredNumber, 0, 0}};
   for (size_t i = 0; i < variables.size(); ++i) {
     size_t off = ValueOffset(layout, variables[i]);
     where.push_back({i, int64_t(off / kBlockSize), off % kBlockSize});
   }
-  std::sort(where.begin(), where.end(), [](const Where& a, const Where& b) { return a.block < b.block; });
-  struct Run {
+  std::stable_sort(where.begin(), where.end(), [](const Where& a, const Where& b) { return a.block < b.block; });
+  struct Span {
     int64_t first, count;
+    size_t at;  // its place in a record's bytes as read
   };
-  std::vector<Run> runs;
+  std::vector<Span> spans;
   constexpr int64_t kJoin = 16;  // blocks between two values still read as one run
   for (const Where& w : where) {
-    if (!runs.empty() && w.block < runs.back().first + runs.back().count + kJoin)
-      runs.back().count = std::max(runs.back().count, w.block - runs.back().first + 1);
+    if (!spans.empty() && w.block < spans.back().first + spans.back().count + kJoin)
+      spans.back().count = std::max(spans.back().count, w.block - spans.back().first + 1);
     else
-      runs.push_back({w.block, 1});
+      spans.push_back({w.block, 1, 0});
   }
-  int64_t span = 0;
-  for (const Run& r : runs) span = std::max(span, r.count);
-  std::vector<uint8_t> bytes(size_t(span) * kBlockSize);
-  for (size_t k = 0; k < steps.size(); ++k) {
-    int64_t base = layout.FirstBlock(steps[k]);
-    size_t w = 0;
-    for (const Run& r : runs) {
-      if (!file.ReadBlocks(base + r.first, r.count, bytes.data())) {
-        ReportFileError("reading", file.Path());
-        return false;
-      }
-      for (; w < where.size() && where[w].block < r.first + r.count; ++w) {
-        const Where& x = where[w];
-        (*buffers[x.variable])[k] = GetSingle(bytes.data() + (x.block - r.first) * kBlockSize + x.offset);
+  size_t perStep = 0;
+  for (Span& r : spans) {
+    r.at = perStep;
+    perStep += size_t(r.count) * kBlockSize;
+  }
+  // Where each wanted value lies in a step's bytes.
+  std::vector<size_t> at(where.size());
+  for (size_t w = 0, r = 0; w < where.size(); ++w) {
+    while (where[w].block >= spans[r].first + spans[r].count) ++r;
+    at[w] = spans[r].at + size_t(where[w].block - spans[r].first) * kBlockSize + where[w].offset;
+  }
+
+  // All the steps' runs go to the file together, some hundreds at a time:
+  // one pass over the records, whatever the number of plots or how far
+  // apart their variables lie in a record.
+  const size_t stepsPerBatch = std::max<size_t>(1, std::min(256 / spans.size(), (size_t(1) << 20) / perStep));
+  std::vector<uint8_t> bytes(stepsPerBatch * perStep);
+  std::vector<TTRFile::Run> runs;
+  bool jtErrorShown = false;
+  for (size_t k0 = 0; k0 < steps.size(); k0 += stepsPerBatch) {
+    const size_t k1 = std::min(steps.size(), k0 + stepsPerBatch);
+    runs.clear();
+    for (size_t k = k0; k < k1; ++k) {
+      int64_t base = layout.FirstBlock(steps[k]);
+      uint8_t* rec = bytes.data() + (k - k0) * perStep;
+      for (const Span& r : spans) runs.push_back({base + r.first, r.count, rec + r.at});
+    }
+    if (!file.ReadRuns(runs)) {
+      ReportFileError("reading", file.Path());
+      return false;
+    }
+    for (size_t k = k0; k < k1; ++k) {
+      const uint8_t* rec = bytes.data() + (k - k0) * perStep;
+      for (size_t w = 0; w < where.size(); ++w) {
+        if (where[w].variable != kStoredNumber) {
+          (*buffers[where[w].variable])[k] = GetSingle(rec + at[w]);
+        } else if (int32_t stored = GetInt32(rec + at[w]); stored != steps[k] && !jtErrorShown) {
+          // One notice per reading: a damaged file must not raise a box
+          // per record. The values are used all the same.
+          ReportJTError(stored, steps[k]);
+          jtErrorShown = true;
+        }
       }
     }
   }

@@ -111,7 +111,9 @@ std::vector<int32_t> PlotSteps(const TimeRange& range);
 
 // Fills `buffers[i]` with variable `variables[i]` at the plot steps, in one
 // pass over the records, reading only the blocks that hold those values
-// (never whole records). False after the read error's report.
+// and each record's first block (never whole records), many at a time. A
+// wrong stored record number is reported once ("TTR JT ERROR!") and the
+// values used. False after the read error's report.
 bool ReadPlotPoints(const TTRFile& file, const TTRLayout& layout, const TimeRange& range,
                     const std::vector<int>& variables, const std::vector<std::vector<float>*>& buffers);
 

@@ -213,13 +213,16 @@ OldDSDirBlock OldDSFStore::ReadDir(int32_t n, std::vector<int32_t>& seen) const 
 }
 
 OldDSDirEntry OldDSFStore::Find(int32_t dir, const std::string& name) const {
+  // A DSDir has at least its first block: an entry naming record 0 (the
+  // header) as a DSDir is damage, refused by the read, never an empty chain.
   std::vector<int32_t> seen;
-  for (int32_t rec = dir; rec != 0;) {
+  int32_t rec = dir;
+  do {
     OldDSDirBlock b = ReadDir(rec, seen);
     for (const OldDSDirEntry& e : b.entries)
       if (e.Used() && series::SeriesStore::SameNameNoCase(e.name, name)) return e;
     rec = b.link;
-  }
+  } while (rec != 0);
   return {};
 }
 
@@ -255,11 +258,12 @@ bool OldDSFStore::AddEntry(int32_t dir, const std::string& name, uint8_t kind,
                            OldDSDirEntry& out) {
   std::vector<int32_t> seen, records;
   std::vector<OldDSDirBlock> blocks;
-  for (int32_t rec = dir; rec != 0;) {
+  int32_t rec = dir;
+  do {  // at least the first block, as in Find
     blocks.push_back(ReadDir(rec, seen));
     records.push_back(rec);
     rec = blocks.back().link;
-  }
+  } while (rec != 0);
   int fb = -1, fe = -1;
   for (size_t b = 0; b < blocks.size(); ++b)
     for (int k = 0; k < 4; ++k) {

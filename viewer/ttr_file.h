@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/block_file.h"
 #include "viewer/ttr_format.h"
@@ -29,6 +30,9 @@ class TTRFile {
   bool ReadBlocks(int64_t first, int64_t count, uint8_t* out) const {
     return file_.ReadBlocks(first, count, out);
   }
+  // Many runs of blocks at once, in few system calls.
+  using Run = platform::BlockFile::Run;
+  bool ReadRuns(const std::vector<Run>& runs) const { return file_.ReadRuns(runs.data(), runs.size()); }
   bool ReadHeader(TTRHeader& out) const { return ReadBlocks(0, 1, out.bytes.data()); }
 
  private:

@@ -31,6 +31,13 @@ bool QtPrompts::ConfirmOk(const std::string& text) {
                               QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
 }
 
+bool QtPrompts::ConfirmWarningAt(const std::string& text, int x, int y) {
+  QMessageBox box(QMessageBox::Warning, QApplication::applicationName(), FromBytes(text),
+                  QMessageBox::Yes | QMessageBox::No, parent_);
+  box.move(x, y);  // a dialog moved before it is shown keeps its place
+  return box.exec() == QMessageBox::Yes;
+}
+
 QString QtFilter(const std::string& filter) {
   QStringList parts = FromBytes(filter).split('|');
   QStringList out;

@@ -17,6 +17,7 @@ class QtPrompts : public UserPrompts {
   void ShowMessage(const std::string& text) override;
   Answer Ask(const std::string& text, bool withCancel) override;
   bool ConfirmOk(const std::string& text) override;
+  bool ConfirmWarningAt(const std::string& text, int x, int y) override;
   std::optional<std::string> OpenFileName(const FileDialogSpec& desc) override;
   std::optional<std::string> SaveFileName(const FileDialogSpec& desc) override;
   std::optional<std::string> ChooseDirectory(const std::string& title,

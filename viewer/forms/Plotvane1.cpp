@@ -462,7 +462,7 @@ void TForm1::SaveToDSF(bool actual) {
       Prompts().ShowMessage("DSDir ERROR");
       return;
     }
-    if (root == DSFSave::RootResult::Made || Prompts().Confirm("Overwrite existing data?")) break;
+    if (root == DSFSave::RootResult::Made || Prompts().ConfirmWarningAt("Overwrite existing data?", 300, 200)) break;
   }
   save.WriteSeries();
   std::string failed = save.Finish();

@@ -290,14 +290,13 @@ TEST(OldDSFTest, AFileOfNeitherLayoutIsRefusedUntouched) {
       {"short", "abc"},
       {"next free beyond the end", OldFile(9, 4)},
       {"next free below 2", OldFile(1, 4)},
+      {"a root entry pointing outside the file", OldFile(3, 3)},
   };
-  // A root entry pointing outside the file.
-  std::string outside = OldFile(3, 3);
+  std::string& outside = cases[4].bytes;
   outside[128 + 4] = 50;
   outside[128 + 5] = 0;
   outside[128 + 6] = 1;
   outside[128 + 7] = 'A';
-  cases[3].bytes = outside;
   for (const Case& c : cases) {
     Fixture f;
     f.dir.Write("BAD.DSF", c.bytes);
@@ -306,6 +305,43 @@ TEST(OldDSFTest, AFileOfNeitherLayoutIsRefusedUntouched) {
     ASSERT_EQ(f.prompts.messages.size(), 1u) << c.what;
     EXPECT_NE(f.prompts.messages[0].find(f.dir.File("BAD.DSF")), std::string::npos) << c.what;
   }
+}
+
+RecordBytes RecordAt(const std::string& bytes, int n) {
+  RecordBytes r{};
+  std::copy(bytes.begin() + 128 * n, bytes.begin() + 128 * (n + 1), r.begin());
+  return r;
+}
+
+// Damage below the root, which the attach does not walk: a DSDir entry
+// naming the header (record 0) as its block. Every walk through it is
+// refused as damage, naming the file, and nothing is written.
+TEST(OldDSFTest, ADSDirEntryNamingTheHeaderIsDamage) {
+  std::string bytes = OldFile(3, 3);
+  OldDSDirBlock root, r;
+  ASSERT_TRUE(DecodeOldDirBlock(RecordAt(bytes, 1), root));
+  root.entries[0] = OldDSDirEntry{2, "R", series::kDSDirKind};
+  r = root;
+  r.entries[0] = OldDSDirEntry{0, "X", series::kDSDirKind};
+  RecordBytes rb = EncodeOldDirBlock(root), xb = EncodeOldDirBlock(r);
+  bytes.replace(128, 128, reinterpret_cast<const char*>(rb.data()), 128);
+  bytes.replace(256, 128, reinterpret_cast<const char*>(xb.data()), 128);
+  TempDir dir;
+  dir.Write("D.DSF", bytes);
+  series::SeriesStore store;
+  store.MessagesOn = false;
+  series::ColumnSlot slot;
+  store.NewSeries(slot, false, "c");
+  store.PutVal(slot, 0, 1.0);
+  OldDSFStore old;
+  ASSERT_TRUE(old.Attach(dir.File("D.DSF"))) << old.Error();
+  EXPECT_EQ(old.MakeDSDir(".R.X.Y"), OldDSFStore::DirResult::Failed);
+  EXPECT_NE(old.Error().find("D.DSF is damaged"), std::string::npos) << old.Error();
+  EXPECT_FALSE(old.SaveSeries(slot, ".R.X.A", "c", {}));
+  EXPECT_NE(old.Error().find("D.DSF is damaged"), std::string::npos) << old.Error();
+  store.FreeSeries(slot);
+  old.Close();
+  EXPECT_EQ(dir.Read("D.DSF"), bytes);
 }
 
 TEST(OldDSFTest, StopsBeforeTheRecordNumbersWrap) {

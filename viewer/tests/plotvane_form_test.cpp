@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTimer>
@@ -17,6 +18,7 @@
 #include <functional>
 
 #include "platform/qt/latin1.h"
+#include "platform/qt/qt_prompts.h"
 #include "platform/user_prompts.h"
 #include "testing/temp_dir.h"
 #include "viewer/forms/Plotvane1.h"
@@ -389,8 +391,33 @@ class PlotvaneFormTest : public QObject {
     });
     w.Find<QAction>("SaveDSFat0index1")->trigger();
     QCOMPARE(w.prompts.questions.back(), std::string("Overwrite existing data?"));
+    QCOMPARE(w.prompts.placedAt, (std::vector<std::pair<int, int>>{{300, 200}}));
     QCOMPARE(offered, (std::vector<QString>{"CASE1", "CASE1"}));
     QVERIFY(w.dir.Read("RES.DSF").size() > first);
+  }
+
+  // The Qt box of a placed question: a warning with Yes and No standing
+  // where it was placed, not centred on its parent.
+  void APlacedQuestionIsAWarningAtItsPlace() {
+    QWidget parent;
+    parent.setGeometry(600, 500, 400, 300);
+    parent.show();
+    krv::platform::QtPrompts qt(&parent);
+    QPoint at;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QMessageBox::StandardButtons buttons;
+    QTimer::singleShot(0, [&] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (!box) qFatal("no question box");
+      at = box->pos();
+      icon = box->icon();
+      buttons = box->standardButtons();
+      box->button(QMessageBox::No)->click();
+    });
+    QVERIFY(!qt.ConfirmWarningAt("Overwrite existing data?", 300, 200));
+    QCOMPARE(at, QPoint(300, 200));
+    QCOMPARE(icon, QMessageBox::Warning);
+    QCOMPARE(buttons, QMessageBox::Yes | QMessageBox::No);
   }
 
   // Last: ending the program also ends every later event loop.

@@ -1,5 +1,5 @@
-// The trajectory file: the three record layouts, the record writer and
-// the truncated copy.
+// The trajectory file: the three record layouts, the record writer, the
+// plots' reading of single values and the truncated copy.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -7,6 +7,7 @@
 
 #include "platform/user_prompts.h"
 #include "testing/temp_dir.h"
+#include "viewer/PlotU.h"
 #include "viewer/tests/ttr_fixture.h"
 #include "viewer/ttr_copy.h"
 #include "viewer/ttr_file.h"
@@ -214,6 +215,80 @@ TEST(CopyTruncatedTTRTest, TheCopyReadsBackAsThePackedLayout) {
   TTRRecord rec;
   ASSERT_TRUE(ReadTTRRecord(copy, TTRLayout::ForHeader(h), 3, rec));
   EXPECT_EQ(rec.values[30], 330.0f);
+}
+
+// The plots (and saves) read only the blocks holding their values, for
+// many steps at once: every layout, variables next to each other, far
+// apart in a wide record, on either side of the split gap, one listed
+// twice, density and hi, and more runs than one batch of the file holds.
+TEST(ReadPlotPointsTest, ValuesAtThePlotStepsInEveryLayout) {
+  struct Case {
+    int16_t mark;
+    int d;
+    int32_t jtmax, lo, hi, density;
+    std::vector<int> vars;
+  } cases[] = {
+      {kMarkPacked, 3, 2, 0, 2, 1, {2}},
+      {kMarkPacked, 2000, 40, 0, 40, 1, {0, 400, 800, 1200, 1600, 2000}},
+      {kMarkSplit, 40, 30, 3, 29, 4, {11, 12, 40, 11}},
+      {kMarkSplit32, 13, 9, 0, 9, 2, {0, 13}},
+      {kMarkPacked, 1000, 600, 0, 600, 1, {1, 300, 600, 999}},
+  };
+  for (const Case& c : cases) {
+    TTRSpec desc;
+    desc.mark = c.mark;
+    desc.d = c.d;
+    desc.jtmax = c.jtmax;
+    OpenedFile f(MakeTTRBytes(desc));
+    TimeRange range;
+    range.lo = c.lo;
+    range.hi = c.hi;
+    range.density = c.density;
+    range.Update();
+    std::vector<std::vector<float>> got(c.vars.size());
+    std::vector<std::vector<float>*> into;
+    for (auto& g : got) into.push_back(&g);
+    platform::ScriptedPrompts prompts;
+    ASSERT_TRUE(ReadPlotPoints(f.file, f.layout, range, c.vars, into)) << c.d;
+    EXPECT_TRUE(prompts.messages.empty());
+    std::vector<int32_t> steps = PlotSteps(range);
+    for (size_t v = 0; v < c.vars.size(); ++v) {
+      ASSERT_EQ(got[v].size(), steps.size());
+      for (size_t k = 0; k < steps.size(); ++k)
+        ASSERT_EQ(got[v][k], desc.value(steps[k], c.vars[v])) << "d " << c.d << " var " << c.vars[v] << " k " << k;
+    }
+  }
+}
+
+// A wrong stored record number is reported once per reading, however many
+// records carry one, and the values are used all the same; a file cut
+// short is an input/output error naming it.
+TEST(ReadPlotPointsTest, WrongRecordNumbersAreReportedOnceAndAShortFileFails) {
+  TTRSpec desc;
+  desc.d = 300;
+  desc.jtmax = 20;
+  desc.storedJT = [](int32_t jt) { return jt >= 6 ? jt + 1 : jt; };
+  OpenedFile f(MakeTTRBytes(desc));
+  TimeRange range;
+  range.hi = 20;
+  range.density = 3;
+  range.Update();
+  std::vector<float> near, far;
+  {
+    platform::ScriptedPrompts prompts;
+    ASSERT_TRUE(ReadPlotPoints(f.file, f.layout, range, {1, 290}, {&near, &far}));
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0], "TTR JT ERROR!7 6");
+    EXPECT_EQ(far[2], desc.value(6, 290));
+    EXPECT_EQ(near.back(), desc.value(20, 1));
+  }
+  std::string bytes = MakeTTRBytes(desc);
+  bytes.resize(bytes.size() - 64 * size_t(f.layout.r) + 8);  // the last record cut
+  OpenedFile cut(bytes);
+  platform::ScriptedPrompts prompts;
+  EXPECT_FALSE(ReadPlotPoints(cut.file, cut.layout, range, {290}, {&far}));
+  ASSERT_FALSE(prompts.messages.empty());
+  EXPECT_EQ(prompts.messages.back(), "I/O error reading " + cut.dir.File("T.TTR"));
 }
 
 TEST(CopyTruncatedTTRTest, WrongRecordNumbersAreReportedOnceAndCorrected) {

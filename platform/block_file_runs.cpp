@@ -1,0 +1,124 @@
+// Many scattered reads of a block file in few system calls.
+//
+// A read of one small block costs mostly its system call. Linux's native
+// asynchronous interface takes a whole array of reads in one io_submit and,
+// for a file read through the page cache, does them right there, so a batch
+// of hundreds of reads costs about one call plus the copying. Where that
+// interface is missing or refuses (a kernel without it, a sandbox, the
+// system's limit on contexts reached), the runs are read one by one.
+#include <linux/aio_abi.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "platform/block_file.h"
+
+namespace krv::platform {
+
+namespace {
+
+constexpr long kDepth = 128;                 // reads handed over per call
+constexpr int64_t kBatchedBytes = 1 << 20;  // longer runs are read on their own
+
+// One context per thread, made on first use and kept to the end of the
+// process: tearing one down waits for the kernel for tens of milliseconds.
+class AioContext {
+ public:
+  AioContext() { ok_ = ::syscall(SYS_io_setup, kDepth, &ctx_) == 0; }
+  aio_context_t* Get() { return ok_ ? &ctx_ : nullptr; }
+
+ private:
+  aio_context_t ctx_ = 0;
+  bool ok_ = false;
+};
+
+aio_context_t* ThreadContext() {
+  thread_local AioContext context;
+  return context.Get();
+}
+
+}  // namespace
+
+bool BlockFile::ReadRuns(const Run* runs, size_t n) const {
+  if (fd_ < 0) return false;
+  const int64_t size = int64_t(blockSize_);
+  std::vector<size_t> batched;  // indexes of the runs read through the context
+  batched.reserve(n);
+  aio_context_t* ctx = ThreadContext();
+  for (size_t i = 0; i < n; ++i) {
+    const Run& r = runs[i];
+    if (r.first < 0 || r.count < 0 || r.first > (INT64_MAX / size) - r.count) return false;
+    if (r.count == 0) continue;
+    if (ctx && r.count <= kBatchedBytes / size) {
+      batched.push_back(i);
+    } else if (!ReadBlocks(r.first, r.count, r.out)) {
+      return false;
+    }
+  }
+
+  std::vector<iocb> cbs(size_t(std::min<size_t>(batched.size(), kDepth)));
+  std::vector<iocb*> ptrs(cbs.size());
+  std::vector<io_event> events(cbs.size());
+  for (size_t start = 0; start < batched.size(); start += size_t(kDepth)) {
+    const size_t m = std::min(batched.size() - start, size_t(kDepth));
+    for (size_t j = 0; j < m; ++j) {
+      const Run& r = runs[batched[start + j]];
+      iocb& cb = cbs[j];
+      std::memset(&cb, 0, sizeof cb);
+      cb.aio_data = j;
+      cb.aio_lio_opcode = IOCB_CMD_PREAD;
+      cb.aio_fildes = uint32_t(fd_);
+      cb.aio_buf = uint64_t(reinterpret_cast<uintptr_t>(r.out));
+      cb.aio_nbytes = uint64_t(r.count * size);
+      cb.aio_offset = r.first * size;
+      ptrs[j] = &cb;
+    }
+    // Hand the reads over; whatever the kernel does not take is read here.
+    size_t submitted = 0;
+    while (submitted < m) {
+      long k = ::syscall(SYS_io_submit, *ctx, long(m - submitted), ptrs.data() + submitted);
+      if (k < 0 && errno == EINTR) continue;
+      if (k <= 0) break;
+      submitted += size_t(k);
+    }
+    bool ok = true;
+    for (size_t j = submitted; j < m && ok; ++j) {
+      const Run& r = runs[batched[start + j]];
+      ok = ReadBlocks(r.first, r.count, r.out);
+    }
+    // Collect every submitted read, even after a failure, so that no
+    // read is left pending into a buffer the caller may free.
+    size_t done = 0;
+    while (done < submitted) {
+      long k = ::syscall(SYS_io_getevents, *ctx, long(submitted - done), long(submitted - done),
+                         events.data() + done, nullptr);
+      if (k < 0 && errno == EINTR) continue;
+      if (k < 0) {
+        Fail();
+        return false;  // the context is unusable; nothing more can be collected
+      }
+      done += size_t(k);
+    }
+    for (size_t e = 0; e < done; ++e) {
+      const iocb& cb = cbs[size_t(events[e].data)];
+      if (events[e].res < 0) {
+        error_ = std::strerror(int(-events[e].res));
+        ok = false;
+      } else if (uint64_t(events[e].res) != cb.aio_nbytes && ok) {
+        // A short read: the rest is read the ordinary way, which also
+        // names the reason (the end of the file, mostly).
+        const Run& r = runs[batched[start + size_t(events[e].data)]];
+        ok = ReadBlocks(r.first, r.count, r.out);
+      }
+    }
+    if (!ok) return false;
+  }
+  return true;
+}
+
+}  // namespace krv::platform
