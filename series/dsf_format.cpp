@@ -1,5 +1,6 @@
 // The data-series file's records as bytes.
 #include "series/dsf_format.h"
+#include "series/dsf_fields.h"
 
 #include <bit>
 #include <cstring>
@@ -22,6 +23,8 @@ void Put16(uint8_t* p, int16_t v) {
   p[1] = uint8_t(uint16_t(v) >> 8);
 }
 int16_t Get16(const uint8_t* p) { return int16_t(uint16_t(p[0] | p[1] << 8)); }
+
+}  // namespace
 
 // A string field of `width` characters; the bytes past the length are zero.
 void PutString(uint8_t* p, const std::string& s, size_t width) {
@@ -47,6 +50,8 @@ void PutStamp(uint8_t* p, const DateStamp& d) {
 DateStamp GetStamp(const uint8_t* p) {
   return DateStamp{Get16(p), p[2], p[3], p[4], p[5]};
 }
+
+namespace {
 
 void PutFloat(uint8_t* p, float f) {
   uint32_t v;

@@ -8,49 +8,21 @@
 #include <cstring>
 
 #include "platform/text.h"
+#include "series/dsf_fields.h"
 #include "viewer/ttr_format.h"
 
 namespace krv::view {
 
 using series::DateStamp;
+using series::GetStamp;
+using series::GetString;
+using series::PutStamp;
+using series::PutString;
 using series::RecordBytes;
 
 namespace {
 
 constexpr int kEntryAt = 4, kEntryWidth = 31;
-
-std::string GetString(const uint8_t* p, size_t width, bool& ok) {
-  size_t n = p[0];
-  if (n > width) {
-    ok = false;
-    n = width;
-  }
-  return std::string(reinterpret_cast<const char*>(p + 1), n);
-}
-
-void PutString(uint8_t* p, const std::string& s, size_t width) {
-  size_t n = std::min(s.size(), width);
-  p[0] = uint8_t(n);
-  std::memcpy(p + 1, s.data(), n);
-}
-
-void PutStamp(uint8_t* p, const DateStamp& d) {
-  PutInt16(p, d.year);
-  p[2] = d.month;
-  p[3] = d.day;
-  p[4] = d.hour;
-  p[5] = d.minute;
-}
-
-DateStamp GetStamp(const uint8_t* p) {
-  DateStamp d;
-  d.year = GetInt16(p);
-  d.month = p[2];
-  d.day = p[3];
-  d.hour = p[4];
-  d.minute = p[5];
-  return d;
-}
 
 }  // namespace
 
@@ -77,7 +49,7 @@ bool DecodeOldDirBlock(const RecordBytes& r, OldDSDirBlock& b) {
     const uint8_t* e = r.data() + kEntryAt + kEntryWidth * k;
     OldDSDirEntry& x = b.entries[k];
     x.record = GetInt16(e);
-    x.name = GetString(e + 2, kOldNameMax, ok);
+    if (!GetString(e + 2, kOldNameMax, x.name)) ok = false;
     x.kind = e[30];
     if (x.Used() && x.kind > 1) ok = false;
   }
@@ -109,7 +81,7 @@ bool DecodeOldHead(const RecordBytes& r, OldSeriesHead& h) {
   h.offset = r[8];
   h.spare9 = r[9];
   h.stamp = GetStamp(r.data() + 10);
-  h.comment = GetString(r.data() + 16, kOldCommentMax, ok);
+  if (!GetString(r.data() + 16, kOldCommentMax, h.comment)) ok = false;
   h.xHead = GetInt16(r.data() + 126);
   return ok;
 }
