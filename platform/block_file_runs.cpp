@@ -31,15 +31,18 @@ class AioContext {
  public:
   AioContext() { ok_ = ::syscall(SYS_io_setup, kDepth, &ctx_) == 0; }
   aio_context_t* Get() { return ok_ ? &ctx_ : nullptr; }
+  // Reads whose events could not be collected would be taken for later
+  // ones: the thread reads one by one from then on.
+  void Abandon() { ok_ = false; }
 
  private:
   aio_context_t ctx_ = 0;
   bool ok_ = false;
 };
 
-aio_context_t* ThreadContext() {
+AioContext& ThreadContext() {
   thread_local AioContext context;
-  return context.Get();
+  return context;
 }
 
 }  // namespace
@@ -49,7 +52,7 @@ bool BlockFile::ReadRuns(const Run* runs, size_t n) const {
   const int64_t size = int64_t(blockSize_);
   std::vector<size_t> batched;  // indexes of the runs read through the context
   batched.reserve(n);
-  aio_context_t* ctx = ThreadContext();
+  aio_context_t* ctx = ThreadContext().Get();
   for (size_t i = 0; i < n; ++i) {
     const Run& r = runs[i];
     if (r.first < 0 || r.count < 0 || r.first > (INT64_MAX / size) - r.count) return false;
@@ -100,7 +103,8 @@ bool BlockFile::ReadRuns(const Run* runs, size_t n) const {
       if (k < 0 && errno == EINTR) continue;
       if (k < 0) {
         Fail();
-        return false;  // the context is unusable; nothing more can be collected
+        ThreadContext().Abandon();
+        return false;
       }
       done += size_t(k);
     }
