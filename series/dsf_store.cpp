@@ -78,6 +78,7 @@ void SeriesStore::StartOperation(RecordBytes* record0) {
     dirSlot_.clear();
     dirIndex_.clear();
     dirOwner_.clear();
+    keptSeries_.head = -1;
   }
   key_ = key;
   cacheValid_ = true;
@@ -89,6 +90,7 @@ void SeriesStore::DropDirCache() {
   dirSlot_.clear();
   dirIndex_.clear();
   dirOwner_.clear();
+  keptSeries_.head = -1;
   cacheValid_ = false;
 }
 
@@ -175,6 +177,8 @@ void SeriesStore::WriteRecords(int32_t first, const RecordBytes* records, int32_
     key_.nextFree = h.nextFree;
   }
   // Kept blocks these records overwrite are no longer what the file holds.
+  // Record 0 is never part of a series.
+  if (int64_t(first) + count > 1) keptSeries_.head = -1;
   int64_t end = std::min<int64_t>(int64_t(first) + count, int64_t(dirSlot_.size()));
   for (int64_t n = first; n < end; ++n) dirSlot_[size_t(n)] = 0;
   ForgetIndexes(first, int64_t(first) + count);
@@ -258,34 +262,44 @@ void SeriesStore::ReadDirChain(int32_t first, std::vector<int32_t>& records,
   }
 }
 
-std::vector<int32_t> SeriesStore::ReadChainRecords(int32_t firstData, int32_t expected,
-                                                   std::vector<float>* cells,
-                                                   std::vector<RecordBytes> buf,
-                                                   int32_t bufFirst) {
-  std::vector<int32_t> chain;
-  chain.reserve(size_t(std::clamp<int64_t>(expected, 1, fileRecords_)));
-  if (cells) {
-    cells->clear();
-    cells->reserve(chain.capacity() * kBlockCells);
+RecordBytes* SeriesStore::IoBuffer(int64_t records) {
+  if (records > ioCap_) {
+    // Not cleared: a buffer zeroed only to be read over costs about as
+    // much as copying the records themselves.
+    ioBuf_ = std::make_unique_for_overwrite<RecordBytes[]>(size_t(records));
+    ioCap_ = records;
   }
+  return ioBuf_.get();
+}
+
+std::vector<int32_t> SeriesStore::ReadChainRecords(int32_t firstData, int32_t expected,
+                                                   std::vector<float>* cells, int64_t held,
+                                                   int32_t heldFirst) {
+  std::vector<int32_t> chain;
+  size_t announced = size_t(std::clamp<int64_t>(expected, 1, fileRecords_));
+  chain.reserve(announced);
+  // Sized once for the blocks the head announces (a reused vector of that
+  // size is not filled at all): each block is then copied into its place.
+  if (cells) cells->resize(announced * kBlockCells);
   for (int32_t rec = firstData;;) {
     CheckLink(rec);
     // A chain longer than the file has records meets some record twice.
     if (int64_t(chain.size()) >= fileRecords_) Damaged();
-    if (rec < bufFirst || int64_t(rec) >= int64_t(bufFirst) + int64_t(buf.size())) {
+    if (rec < heldFirst || int64_t(rec) >= int64_t(heldFirst) + held) {
       // Chains are mostly runs of consecutive records: read ahead.
       int64_t want = std::clamp<int64_t>(int64_t(expected) - int64_t(chain.size()), 1, kReadAhead);
       want = std::min<int64_t>(want, fileRecords_ - rec);
-      buf.resize(size_t(want));
-      if (!file_.ReadBlocks(rec, want, buf[0].data()))
+      if (!file_.ReadBlocks(rec, want, IoBuffer(want)->data()))
         throw Fault{"I/O error reading " + file_.Path() + ": " + file_.LastError(), true};
-      bufFirst = rec;
+      heldFirst = rec;
+      held = want;
     }
-    const RecordBytes& r = buf[size_t(rec - bufFirst)];
+    const RecordBytes& r = ioBuf_[size_t(rec - heldFirst)];
     int32_t link;
     if (cells) {
-      cells->resize(cells->size() + kBlockCells);
-      DecodeCells(r, link, cells->data() + cells->size() - kBlockCells);
+      size_t at = chain.size() * kBlockCells;
+      if (at + kBlockCells > cells->size()) cells->resize(at + kBlockCells);  // more than announced
+      DecodeCells(r, link, cells->data() + at);
     } else {
       link = DataLink(r);
     }
@@ -293,34 +307,52 @@ std::vector<int32_t> SeriesStore::ReadChainRecords(int32_t firstData, int32_t ex
     if (link == 0) break;
     rec = link;
   }
+  // A chain shorter than announced is refused by the caller.
   return chain;
 }
 
 SeriesStore::SeriesImage SeriesStore::ReadSeries(int32_t headRecord, bool withCells) {
   CheckLink(headRecord);
   SeriesImage im;
+  bool keeping = cacheValid_ && opDepth_ > 0;
+  if (!withCells && keeping && keptSeries_.head == headRecord) {
+    // Read and checked by this store, and nothing has written there since.
+    im.head = keptSeries_.record;
+    im.chain = keptSeries_.chain;
+    NoteSpan(headRecord, im.chain);
+    return im;
+  }
   // The data records mostly follow their head: a short series, or one
   // laid out as when this store last met it, comes in the same read.
   // Every record is checked as it stands, so a wrong guess costs only a
   // further read.
   int64_t ahead = kHeadReadAhead;
   if (headRecord == lastSpan_.head) ahead = std::clamp<int64_t>(lastSpan_.records, 1, kReadAhead);
-  std::vector<RecordBytes> buf(size_t(std::min<int64_t>(ahead, fileRecords_ - headRecord)));
-  if (!file_.ReadBlocks(headRecord, int64_t(buf.size()), buf[0].data()))
+  ahead = std::min<int64_t>(ahead, fileRecords_ - headRecord);
+  if (!file_.ReadBlocks(headRecord, ahead, IoBuffer(ahead)->data()))
     throw Fault{"I/O error reading " + file_.Path() + ": " + file_.LastError(), true};
-  if (!DecodeHead(buf[0], im.head)) Damaged();
+  if (!DecodeHead(ioBuf_[0], im.head)) Damaged();
   const SeriesHeader& h = im.head.header;
   if (h.firstOffset > kBlockCells - 1 && !h.Empty()) Damaged();
   int32_t expected = h.Empty() ? 1 : (int32_t(h.highest) - h.base) / kBlockCells + 1;
-  im.chain = ReadChainRecords(im.head.firstData, expected, withCells ? &im.cells : nullptr,
-                              std::move(buf), headRecord);
+  if (withCells) im.cells = std::move(spareCells_);
+  im.chain = ReadChainRecords(im.head.firstData, expected, withCells ? &im.cells : nullptr, ahead,
+                              headRecord);
   if (!h.Empty()) {
     int lowest = h.base + h.firstOffset;
     int span = int(h.highest) - h.base;
     if (lowest > h.highest || span >= int(im.chain.size()) * kBlockCells) Damaged();
   }
   NoteSpan(headRecord, im.chain);
+  if (keeping) KeepSeries(headRecord, im.head, im.chain);
   return im;
+}
+
+void SeriesStore::KeepSeries(int32_t headRecord, const SeriesHeadRecord& head,
+                             const std::vector<int32_t>& chain) {
+  keptSeries_.head = headRecord;
+  keptSeries_.record = head;
+  keptSeries_.chain = chain;
 }
 
 void SeriesStore::NoteSpan(int32_t headRecord, const std::vector<int32_t>& chain) {
@@ -460,29 +492,39 @@ bool SeriesStore::AddEntry(const DSDirEntry& parent, const std::string& name, ui
     return false;
   }
   ChangeScope change(*this);
-  std::vector<int32_t> records;
-  std::vector<DSDirBlock> blocks;
-  ReadDirChain(parent.record, records, blocks);
-  int freeBlock = -1, freeEntry = -1;
-  for (size_t b = 0; b < blocks.size(); ++b) {
+  // The chain is walked in place (kept blocks are not copied); only the
+  // block that takes the entry is copied to be changed.
+  DSDirBlock scratch, freeBlock;
+  const DSDirBlock* last = nullptr;
+  int32_t lastRecord = 0, freeRecord = 0;
+  int freeEntry = -1;
+  int64_t met = 0;
+  for (int32_t rec = parent.record; rec != 0;) {
+    // A chain longer than the file has records meets some record twice.
+    if (met++ >= fileRecords_) Damaged();
+    const DSDirBlock& b = ReadDirBlock(rec, scratch);
     for (int k = 0; k < kEntriesPerBlock; ++k) {
-      const DSDirEntry& e = blocks[b].entries[size_t(k)];
+      const DSDirEntry& e = b.entries[size_t(k)];
       if (!e.Used()) {
-        if (freeBlock < 0) freeBlock = int(b), freeEntry = k;
+        if (freeEntry < 0) freeEntry = k, freeRecord = rec, freeBlock = b;
       } else if (SameNameNoCase(e.name, name)) {
         out = e;
         return false;
       }
     }
+    last = &b;  // `scratch` outlives the loop, and nothing is written meanwhile
+    lastRecord = rec;
+    rec = b.link;
   }
+  if (!last) Damaged();  // a DSDir entry naming record 0
   int32_t& next = DSFHeader.nextFree;
-  if (freeBlock >= 0) {
-    DSDirEntry& e = blocks[size_t(freeBlock)].entries[size_t(freeEntry)];
-    e = DSDirEntry{next, name, kind};
-    WriteDirBlock(records[size_t(freeBlock)], blocks[size_t(freeBlock)]);
+  if (freeEntry >= 0) {
+    freeBlock.entries[size_t(freeEntry)] = DSDirEntry{next, name, kind};
+    WriteDirBlock(freeRecord, freeBlock);
   } else {
-    blocks.back().link = next;
-    WriteDirBlock(records.back(), blocks.back());
+    DSDirBlock linked = *last;
+    linked.link = next;
+    WriteDirBlock(lastRecord, linked);
     int32_t at = next++;
     DSDirBlock fresh;
     fresh.entries[0] = DSDirEntry{next, name, kind};
@@ -564,22 +606,27 @@ void SeriesStore::StoreImage(ColumnSlot& slot, int32_t headRecord, SeriesHeadRec
     at[size_t(k)] = k < int(chain.size()) ? chain[size_t(k)] : DSFHeader.nextFree++;
   // Head first, then the data records in chain order; each run of
   // consecutive record numbers goes out in one write.
-  std::vector<int32_t> recNo;
-  std::vector<RecordBytes> bytes(size_t(blocks) + 1);
-  recNo.push_back(headRecord);
+  // Every record of the buffer's first blocks+1 is encoded here.
+  RecordBytes* bytes = IoBuffer(int64_t(blocks) + 1);
   bytes[0] = EncodeHead(head);
   for (int k = 0; k < blocks; ++k) {
     int32_t link = k + 1 < blocks ? at[size_t(k) + 1] : 0;
     EncodeCells(link, s.cells.data() + size_t(k) * kBlockCells, bytes[size_t(k) + 1]);
-    recNo.push_back(at[size_t(k)]);
   }
-  for (size_t i = 0; i < recNo.size();) {
+  auto recNo = [&](size_t i) { return i == 0 ? headRecord : at[i - 1]; };
+  for (size_t i = 0, n = size_t(blocks) + 1; i < n;) {
     size_t j = i + 1;
-    while (j < recNo.size() && recNo[j] == recNo[j - 1] + 1) ++j;
-    WriteRecords(recNo[i], &bytes[i], int32_t(j - i));
+    while (j < n && recNo(j) == recNo(j - 1) + 1) ++j;
+    WriteRecords(recNo(i), &bytes[i], int32_t(j - i));
     i = j;
   }
   NoteSpan(headRecord, at);
+  // Kept as a read would find it (a header field wider than its place
+  // in the record is stored cut).
+  SeriesHeadRecord written;
+  if (cacheValid_ && opDepth_ > 0 && !at.empty() && at.front() == head.firstData &&
+      DecodeHead(bytes[0], written))
+    KeepSeries(headRecord, written, at);
   slot.modified = false;
   s.header.stamp = now;
   s.descriptor.headRecord = headRecord;
@@ -712,6 +759,7 @@ void SeriesStore::OpenSeries(ColumnSlot& slot, const std::string& path) {
   try {
     SeriesImage image = ReadSeries(entry.record);  // the slot keeps its series on damage
     std::string p = path.substr(std::min(path.size(), path.find_first_not_of(' ')));
+    if (SelectOpenSeries(slot)) spareCells_ = std::move(slot.series_->cells);
     OpenSeriesInSlot(slot, "", "");
     ApplyImage(slot, entry.record, AbsolutePath(p), image);
   } catch (const Fault& f) {

@@ -254,12 +254,17 @@ class SeriesStore {
   void KeepDirCache();
   // The blocks of a DSDir in chain order, with their record numbers.
   void ReadDirChain(int32_t first, std::vector<int32_t>& records, std::vector<DSDirBlock>& blocks);
-  // Without `withCells` only the head and the chain are read and checked.
+  // Without `withCells` only the head and the chain are read and checked,
+  // or taken from the kept series.
   SeriesImage ReadSeries(int32_t headRecord, bool withCells = true);
-  // `buf` may hold records from `bufFirst` on, read already.
+  // The I/O buffer may hold `held` records from `heldFirst` on, read
+  // already. `cells`, when given, may come with storage to reuse.
   std::vector<int32_t> ReadChainRecords(int32_t firstData, int32_t expected,
-                                        std::vector<float>* cells,
-                                        std::vector<RecordBytes> buf = {}, int32_t bufFirst = 0);
+                                        std::vector<float>* cells, int64_t held = 0,
+                                        int32_t heldFirst = 0);
+  // Room for `records` records, reused from one operation to the next and
+  // never cleared: whatever part of it is used is read or encoded first.
+  RecordBytes* IoBuffer(int64_t records);
   void ApplyImage(ColumnSlot& slot, int32_t headRecord, const std::string& path,
                   SeriesImage& image);
   void StoreImage(ColumnSlot& slot, int32_t headRecord, SeriesHeadRecord& head,
@@ -320,6 +325,23 @@ class SeriesStore {
     int32_t records = 0;
   } lastSpan_;
   void NoteSpan(int32_t headRecord, const std::vector<int32_t>& chain);  // operations in progress, changes included
+
+  // The head and chain of the series this store last read or wrote, kept
+  // on the same terms as the DSDir blocks below: saving over a series just
+  // opened or saved need not read its links again. Any write other than
+  // record 0's forgets it.
+  struct KeptSeries {
+    int32_t head = -1;  // -1: none
+    SeriesHeadRecord record;
+    std::vector<int32_t> chain;
+  } keptSeries_;
+  void KeepSeries(int32_t headRecord, const SeriesHeadRecord& head,
+                  const std::vector<int32_t>& chain);
+  std::unique_ptr<RecordBytes[]> ioBuf_;  // IoBuffer's
+  int64_t ioCap_ = 0;
+  // The values of the series an open or load last replaced in its slot:
+  // the next read of a series fills them instead of fresh memory.
+  std::vector<float> spareCells_;
 
   // DSDir blocks as last read or written, kept from one operation to the
   // next while the file stays as it was when they were (key_): the same

@@ -152,6 +152,69 @@ TEST(KeptBlocks, OwnSavesAreFoundAtOnce) {
   EXPECT_EQ(f.store.Log.Lines().size(), 9u);
 }
 
+// A save over a series reuses its records as the file holds them now:
+// after its own saves (longer, shorter, longer again) and after another
+// store has lengthened the series since this one last read it.
+TEST(KeptBlocks, SavesOverASeriesFollowItsChain) {
+  Fixture f;
+  SeriesStore other;
+  f.store.CreateDSF(f.Path());  // records 0, 1
+  struct Step {
+    int highest;      // values 0..highest: highest / 31 + 1 blocks
+    size_t records;   // the file's records after the save
+  };
+  // 5 blocks: head 2, data 3-7; 2 blocks over 3-4; 6 blocks: 3, 4, 8-11.
+  for (Step st : {Step{154, 8}, Step{40, 8}, Step{185, 12}}) {
+    f.Fill(0, 0, st.highest);
+    f.store.SaveSeries(f.Col(0), ".S");
+    ASSERT_FALSE(f.store.FailureFlag) << st.highest;
+    EXPECT_EQ(f.Bytes().size(), st.records * 128) << st.highest;
+    EXPECT_EQ(size_t(I32At(f.Bytes(), 4)), st.records) << st.highest;
+    f.store.OpenSeries(f.Col(1), ".S");
+    ASSERT_FALSE(f.store.FailureFlag);
+    EXPECT_EQ(f.Col(1).Cells().size(), size_t(st.highest / 31 + 1) * 31);
+    EXPECT_EQ(f.store.GetVal(f.Col(1), int16_t(st.highest)), st.highest);
+  }
+  // The other store lengthens it by two blocks: 3, 4, 8-11, 12, 13.
+  other.AttachDSF(f.Path());
+  ASSERT_FALSE(other.FailureFlag);
+  other.NewSeries(other.ColumnSlots[0], false, "");
+  for (int i = 0; i <= 247; ++i) other.PutVal(other.ColumnSlots[0], int16_t(i), 1000 + i);
+  other.SaveSeries(other.ColumnSlots[0], ".S");
+  ASSERT_FALSE(other.FailureFlag);
+  EXPECT_EQ(f.Bytes().size(), 14u * 128);
+  // Nine blocks from this store: those eight records, then one new.
+  f.Fill(0, 0, 250);
+  f.store.SaveSeries(f.Col(0), ".S");
+  ASSERT_FALSE(f.store.FailureFlag);
+  EXPECT_EQ(f.Bytes().size(), 15u * 128);
+  other.OpenSeries(other.ColumnSlots[1], ".S");
+  ASSERT_FALSE(other.FailureFlag);
+  for (int i : {0, 200, 247, 250}) EXPECT_EQ(other.GetVal(other.ColumnSlots[1], int16_t(i)), i);
+}
+
+// An open into a slot that holds a longer or a shorter series leaves
+// exactly the new series' blocks there.
+TEST(KeptBlocks, OpensOverOpenSeriesKeepNothingOfThem) {
+  Fixture f;
+  f.store.CreateDSF(f.Path());
+  f.Fill(0, -20, 300);
+  f.store.SaveSeries(f.Col(0), ".LONG");
+  f.Fill(0, 5, 9);
+  f.store.SaveSeries(f.Col(0), ".SHORT");
+  for (const char* name : {".LONG", ".SHORT", ".LONG", ".LONG", ".SHORT"}) {
+    f.store.OpenSeries(f.Col(1), name);
+    ASSERT_FALSE(f.store.FailureFlag) << name;
+    bool isLong = std::strcmp(name, ".LONG") == 0;
+    int16_t lo, hi;
+    f.store.SeriesIndexRange(f.Col(1), lo, hi);
+    EXPECT_EQ(lo, isLong ? -20 : 5) << name;
+    EXPECT_EQ(hi, isLong ? 300 : 9) << name;
+    EXPECT_EQ(f.Col(1).Cells().size(), isLong ? 11u * 31 : 31u) << name;
+    for (int i = lo; i <= hi; ++i) ASSERT_EQ(f.store.GetVal(f.Col(1), int16_t(i)), i) << name;
+  }
+}
+
 // Each damage below is refused with the message, the flag set, the file
 // unchanged and the slot keeping the series it had.
 TEST(DamagedFile, RefusedBeforeAnythingChanges) {
