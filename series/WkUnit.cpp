@@ -356,6 +356,7 @@ void Worksheet::FormClose() {
   DSDirLbl.clear();
   window_->ColumnChanged(-1);
   window_->LabelsChanged();
+  if (OnClose) OnClose();
 }
 
 void Worksheet::SetFileLabels() {

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -179,6 +180,8 @@ class Worksheet : public ColumnDisplay {
   // True when the window may close (asks when something is unsaved).
   bool FormCloseQuery();
   void FormClose();
+  // Told after every close (the least-squares dialog follows it).
+  std::function<void()> OnClose;
   void SetFileLabels();
 
   // ---- Grid events ----

@@ -97,6 +97,7 @@ void TForm1::CreateWindows() {
   SHFrm = new TSHFrm(E3, this);
   series_ = std::make_unique<krv::series::SeriesWindows>(this, [this] { Button1Click(); });
   EditFrm->Attach(FindFrm, E1, E2, E3, SHFrm);
+  EditFrm->AttachLsq(AeditFrm, &series_->Lsq);
   AeditFrm->SetFindFrm(FindFrm);
   connect(EditFrm, &TEditFrm::Closed, this, &TForm1::EditorClosed);
   connect(AeditFrm, &TAeditFrm::CaretLine, Label1, &QLabel::setText);

@@ -9,12 +9,14 @@
 
 #include "guide/file_probe.h"
 #include "guide/find_replace.h"
+#include "guide/forms/any_file_form.h"
 #include "guide/forms/find_form.h"
 #include "guide/forms/headings_form.h"
 #include "guide/memo_text.h"
 #include "platform/qt/latin1.h"
 #include "platform/text.h"
 #include "platform/user_prompts.h"
+#include "series/LSQU.h"
 
 namespace gd = krv::guide;
 namespace pf = krv::platform;
@@ -229,8 +231,17 @@ void TEditFrm::Button4Click() {
   search_->SearchHeadings();
 }
 
+void TEditFrm::AttachLsq(TAeditFrm* anyFile, krv::series::LsqControl* lsq) {
+  anyFile_ = anyFile;
+  lsq_ = lsq;
+}
+
 void TEditFrm::Button5Click() {
-  pf::Prompts().ShowMessage("The least-squares set-up is not part of this version yet.");
+  krv::series::LsqSourceTexts texts;
+  texts.psy = gd::MemoText(psy_->M2);
+  texts.qtl = gd::MemoText(qtl_->M1);
+  if (anyFile_) texts.anyFile = gd::MemoText(anyFile_->M1);
+  lsq_->Button5Click(texts);
 }
 
 void TEditFrm::Search1Click() { find_->ShowFor(gd::FindCommand::SearchQtl); }

@@ -15,6 +15,10 @@ class QMenuBar;
 class TE3;
 class TFindFrm;
 class TSHFrm;
+class TAeditFrm;
+namespace krv::series {
+class LsqControl;
+}
 
 // A source window: one memo filling it, staying on top; reports when it
 // becomes the active window.
@@ -61,6 +65,9 @@ class TEditFrm : public QWidget {
   explicit TEditFrm(const krv::guide::ShellState& state, QWidget* parent = nullptr);
   // The other windows it works with; all made before the editor is used.
   void Attach(TFindFrm* find, TE1* qtl, TE2* psy, TE3* headings, TSHFrm* search);
+  // "LSQ setup" scans these windows' texts and opens the least-squares
+  // data-control dialog through `lsq`.
+  void AttachLsq(TAeditFrm* anyFile, krv::series::LsqControl* lsq);
 
   bool IsOpen() const { return open_; }
 
@@ -98,6 +105,8 @@ class TEditFrm : public QWidget {
   TE2* psy_ = nullptr;
   TE3* headings_ = nullptr;
   TSHFrm* search_ = nullptr;
+  TAeditFrm* anyFile_ = nullptr;
+  krv::series::LsqControl* lsq_ = nullptr;
 
   QPushButton* Button1;
   QPushButton* Button2;

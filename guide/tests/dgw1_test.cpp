@@ -45,7 +45,7 @@ class DGW1Test : public QObject {
   void seriesWindowsMadeAtStart() {
     TempDir pgm;
     TForm1 f(pgm.path());
-    const char* order[] = {"WkFrm", "SerFrm", "LogFrm", "TVfrm", "NameFrm", "UseDlg",
+    const char* order[] = {"WkFrm", "LSQfrm", "LSQrunfrm", "SerFrm", "LogFrm", "TVfrm", "NameFrm", "UseDlg",
                            "RealEntry", "SimplFrm", "DecFrm", "ForFrm"};
     QStringList made;
     for (QObject* child : f.children())

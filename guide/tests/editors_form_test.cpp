@@ -259,9 +259,9 @@ class EditorsFormTest : public QObject {
     QTest::mouseClick(box->findChild<QPushButton*>("cButton"), Qt::LeftButton);
     QCOMPARE(box->findChild<QLineEdit*>("Sval")->text(), QString());
 
+    // A model without least-squares markers has nothing to set up.
     QTest::mouseClick(h.EditButton("Button5"), Qt::LeftButton);
-    QCOMPARE(h.prompts.messages,
-             std::vector<std::string>{"The least-squares set-up is not part of this version yet."});
+    QCOMPARE(h.prompts.messages, (std::vector<std::string>{"No LSQ code found", "No LSQ source code found."}));
 
     // Choosing the problem again clears the memos and the list.
     QTest::mouseClick(h.EditButton("Button2"), Qt::LeftButton);

@@ -7,6 +7,8 @@
 #include "series/forms/REntU.h"
 #include "series/forms/SerUnit.h"
 #include "series/forms/SimpU.h"
+#include "series/forms/TLSQfrm.h"
+#include "series/forms/TLSQrunfrm.h"
 #include "series/forms/TLogFrm.h"
 #include "series/forms/TWkFrm.h"
 #include "series/forms/UseU.h"
@@ -16,6 +18,8 @@ namespace krv::series {
 SeriesWindows::SeriesWindows(QWidget* parent, std::function<void()> help) {
   Store.SeriesUnitInit();
   WkFrm = new TWkFrm(Sheet, parent);
+  LSQfrm = new TLSQfrm(Lsq, parent);
+  LSQrunfrm = new TLSQrunfrm(Lsq, parent);
   SerFrm = new TSerFrm(Store, parent);
   LogFrm = new TLogFrm(Store.Log, parent);
   TVfrm = new TTVfrm(Store, parent);
@@ -28,11 +32,12 @@ SeriesWindows::SeriesWindows(QWidget* parent, std::function<void()> help) {
   ForFrm = new TForFrm(parent);
   WkFrm->SetDialogs({SerFrm, LogFrm, TVfrm, NameFrm, UseDlg, RealEntry, SimplFrm, DecFrm, ForFrm});
   WkFrm->SetHelp(std::move(help));
+  LSQfrm->SetWindows(WkFrm, LogFrm, LSQrunfrm);
 }
 
 SeriesWindows::~SeriesWindows() {
   // The windows go before the store and the worksheet they show.
-  for (QWidget* w : std::initializer_list<QWidget*>{WkFrm, SerFrm, LogFrm, TVfrm, NameFrm, UseDlg, RealEntry,
+  for (QWidget* w : std::initializer_list<QWidget*>{WkFrm, LSQfrm, LSQrunfrm, SerFrm, LogFrm, TVfrm, NameFrm, UseDlg, RealEntry,
                                                     SimplFrm, DecFrm, ForFrm})
     delete w;
 }

@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 
+#include "series/LSQU.h"
 #include "series/WkUnit.h"
 #include "series/series_store.h"
 
@@ -22,6 +23,8 @@ class TRealEntry;
 class TSimplFrm;
 class TDecFrm;
 class TForFrm;
+class TLSQfrm;
+class TLSQrunfrm;
 
 struct SeriesWindows {
   // `parent` owns the windows; `help` opens the modeller's guide.
@@ -32,7 +35,10 @@ struct SeriesWindows {
 
   SeriesStore Store;
   Worksheet Sheet{Store};
+  LsqControl Lsq{Store, Sheet};
   TWkFrm* WkFrm;
+  TLSQfrm* LSQfrm;
+  TLSQrunfrm* LSQrunfrm;
   TSerFrm* SerFrm;
   TLogFrm* LogFrm;
   TTVfrm* TVfrm;
