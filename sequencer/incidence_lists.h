@@ -12,13 +12,21 @@ namespace krv::seq {
 
 // Entries are numbered 1..Count(); 0 is the end of a list. Rows and columns
 // are numbered 1..n.
+//
+// A row list is ordered and the ordering reads it in that order, so entries
+// go in at their place. A column list is only ever read as a set, but for
+// one thing: among its entries of one row (a repeated nonzero) the first is
+// the one a merge keeps, and that is always the lowest numbered. So a
+// column list is kept in entry order and merges append to it: it is built
+// in the same pass as the rows, and a merge into it needs no search.
 class IncidenceLists {
  public:
-  // Creates entries 1..count from rows[i], cols[i] (i = 0..count-1) and
-  // links every row list in ascending column order and every column list in
-  // ascending row order; equal keys keep their entry order. Also counts
-  // each row's and column's entries (the counts stay as built).
-  void Build(int n, const int* rows, const int* cols, int count);
+  // Creates entries 1..count from rows[i], cols[i] (i = 0..count-1), less
+  // `shift` (they number from shift + 1), and links every row list in
+  // ascending column order, every column list in entry order; equal keys
+  // keep their entry order. Also counts each row's and column's entries
+  // (the counts stay as built).
+  void Build(int n, const int* rows, const int* cols, int count, int shift = 0);
 
   int N() const { return n_; }
   int Count() const { return count_; }
@@ -27,13 +35,11 @@ class IncidenceLists {
   int Row(int e) const { return row_[e]; }
   int Col(int e) const { return col_[e]; }
   int NextInRow(int e) const { return nextInRow_[e]; }
-  int NextInCol(int e) const { return nextInCol_[e]; }
   int RowHead(int r) const { return rowHead_[r]; }
   int ColHead(int c) const { return colHead_[c]; }
+  int NextInCol(int e) const { return nextInCol_[e]; }
   int RowCount(int r) const { return rowCount_[r]; }
   int ColCount(int c) const { return colCount_[c]; }
-  // The entries in (column, row) order as the last sort left them.
-  const std::vector<int>& ColumnOrder() const { return order_; }
 
   // The entry of `row` in `column`'s list, or 0.
   int FindEntryInColumn(int column, int row) const;
@@ -49,7 +55,8 @@ class IncidenceLists {
   // below e's and inserts there. False, without moving, when row r already
   // holds an entry in e's column anywhere in its list.
   bool InsertIntoRow(int e, int r);
-  // Likewise into column c's list, keyed by row.
+  // Likewise into column c's list, at its end. False, without moving, when
+  // column c already holds an entry in e's row.
   bool InsertIntoCol(int e, int c);
   // Unlinks entry e from its row's or its column's list.
   void RemoveFromRow(int e);
@@ -61,9 +68,9 @@ class IncidenceLists {
   // row r gained in columns other than r.
   int MergeRowInto(int q, int r, const std::vector<char>& done);
   // Likewise every entry of column q's list whose row is neither done nor
-  // q into column r; a dropped entry is unlinked from its row list. Every
-  // row that so lost its entry in an open column (dropped, or renamed onto
-  // its own diagonal) is appended to `lostRows`.
+  // q onto the end of column r's; a dropped entry is unlinked from its row
+  // list. Every row that so lost its entry in an open column (dropped, or
+  // renamed onto its own diagonal) is appended to `lostRows`.
   void MergeColumnInto(int q, int r, const std::vector<char>& done, std::vector<int>& lostRows);
   // Off: the merges insert entry by entry with InsertIntoRow and
   // InsertIntoCol, the plain form that checks the batched one.
@@ -74,40 +81,50 @@ class IncidenceLists {
   long long Steps() const { return steps_; }
 
  private:
-  struct Side;
-  static const Side kRows, kCols;
-  // What a batched merge knows about its target list, kept from one merge
-  // into the same list to the next and updated as the list changes, so a
-  // merge costs the moved entries, not the target's length: the count of
-  // every key in the list, its records and its last entry.
-  struct TargetState {
-    int owner = 0;  // the list described; 0: none
+  // What a batched row merge knows about its target row, kept from one
+  // merge into the same row to the next and updated as the row changes,
+  // so a merge costs the moved entries, not the target's length: the count
+  // of every column in the row, its records (entries whose column is above
+  // every column before them) and its last entry.
+  struct RowTarget {
+    int owner = 0;  // the row described; 0: none
     int last = 0;
     int stamp = 0;
-    std::vector<int> stampOf, count;  // by key; a count is valid at stamp
-    KeySet recordKeys;                // the records' keys, all different
-    std::vector<int> recordOf;        // by key: the record holding it
+    std::vector<int> stampOf, count;  // by column; a count is valid at stamp
+    KeySet recordKeys;                // the records' columns, all different
+    std::vector<int> recordOf;        // by column: the record holding it
   };
-  TargetState& Target(const Side& s);
-  void Describe(const Side& s, int r);
-  int KeyCount(const TargetState& t, int k) const;
-  void AddKey(TargetState& t, int k);
-  static void AddRecord(TargetState& t, int e, int k);
-  void Rekey(const Side& s, int e, int newKey);
-  void Link(const Side& s);
-  void Remove(const Side& s, int e);
-  void LinkBefore(const Side& s, int e, int into, int before, int last);
-  bool Insert(const Side& s, int e, int into);
-  int MergeInto(const Side& s, const Side& other, int q, int r, const std::vector<char>& done,
-                std::vector<int>* lost);
+  // Likewise for a column merge's target: the count of every row in it.
+  struct ColTarget {
+    int owner = 0;
+    int stamp = 0;
+    std::vector<int> stampOf, count;  // by row
+  };
+  void DescribeRow(int r);
+  void DescribeCol(int c);
+  static int KeyCount(const std::vector<int>& stampOf, const std::vector<int>& count, int stamp, int k) {
+    return stampOf[size_t(k)] == stamp ? count[size_t(k)] : 0;
+  }
+  static void AddKey(std::vector<int>& stampOf, std::vector<int>& count, int stamp, int k) {
+    if (stampOf[size_t(k)] != stamp) {
+      stampOf[size_t(k)] = stamp;
+      count[size_t(k)] = 0;
+    }
+    ++count[size_t(k)];
+  }
+  void AddRecord(int e, int k);
+  void RekeyInRow(int e, int newColumn);
+  void LinkIntoRow(int e, int into, int before, int last);
+  void AppendToCol(int e, int into);
 
   int n_ = 0;
   int count_ = 0;
   std::vector<int> row_, col_, nextInRow_, prevInRow_, nextInCol_, prevInCol_;
-  std::vector<int> rowHead_, colHead_, rowCount_, colCount_;
-  std::vector<int> order_, scratch_, bucket_;
-  std::vector<char> inRow_, inCol_;  // entry is linked in its row / column list
-  TargetState rowTarget_, colTarget_;
+  std::vector<int> rowHead_, colHead_, colTail_, rowCount_, colCount_;
+  std::vector<int> order_, bucket_;
+  std::vector<char> inRow_, inCol_;  // entry is in its row / column list
+  RowTarget rowTarget_;
+  ColTarget colTarget_;
   bool batched_ = true;
   long long steps_ = 0;
 };

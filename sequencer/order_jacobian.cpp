@@ -31,19 +31,28 @@ class Orderer {
   JacobianOrder Run(const std::vector<int>& rows, const std::vector<int>& cols);
 
  private:
-  bool MakeDiagonalZeroFree();
+  // A block waiting for a stage: its positions and its entries' range in
+  // the stage's entries.
+  struct Pending {
+    int first, last;
+    size_t begin, end;
+  };
+
+  bool MakeDiagonalZeroFree(const std::vector<int>& rows, const std::vector<int>& cols);
   void Exchange(int a, int b);
-  void ProcessBlock(int first, int last);
+  void ProcessBlock(const Pending& block);
   int ChooseTornColumn(int first, int last);
   void OrderBlockLiterally(int first, int last);
   void OrderBlockByReadiness(int first, int last);
+  bool AtMostOneCoupledGroup(int first, int last);
+  void MergeCoupledGroup();
   void Assign(int i);
   int NextOpenColumn(int row) const;
   int TraceAndMerge(int l);
   void TruncatePath(int at);
   void Merge(int q, int r);
   void PlaceBlock(int first, int last, int torn);
-  void CarryEntries(int first, int last);
+  void CarryEntries(const Pending& block, size_t firstSubBlock);
   void LogStatistics(const JacobianOrder& out);
 
   int n_;
@@ -56,69 +65,62 @@ class Orderer {
   std::vector<int> matched_;  // position of each original column
   std::vector<int> rowAt_;    // row at each position
   int stage_ = 0;
+  // The stage's entries (row, column positions), each pending block's
+  // together, and the next stage's, gathered as the blocks are done.
   std::vector<int> stageRow_, stageCol_, nextRow_, nextCol_;
-  std::vector<int> rowStart_, byRow_;  // stage entries by their input row
-  std::vector<std::pair<int, int>> pending_, subBlocks_;
+  std::vector<Pending> pending_, nextPending_;
+  std::vector<std::pair<int, int>> subBlocks_;
 
-  // Per block.
+  // Per block. Each block is ordered on incidence lists of its own, with
+  // its positions first..last numbered 1..m, so that its work stays in
+  // a few cache lines and costs its own size, not the matrix's.
+  int offset_ = 0;  // position of local number 0
+  std::vector<int> carryCount_, carryTo_, tornCount_, oldRowAt_;
   std::vector<char> done_;
-  std::vector<int> group_, order_, newPos_, subBlockOf_, nextSlot_;
+  std::vector<int> group_, order_, subBlockOf_, nextSlot_;
+  std::vector<int> newPos_;  // local number -> local position in the block's order
   std::vector<std::vector<int>> members_;
   std::vector<int> openCount_;  // open columns left in each row's list
   MinHeap thisSweep_, nextSweep_;
   int sweepAt_ = 0;  // the row the running sweep has reached
   std::vector<int> path_, pathPos_, cycle_, lostRows_;
+  // The one strongly coupled group of the block's open rows, when there is
+  // no other (then it is merged at once); Tarjan's search finds it.
+  bool wholeGroup_ = false;
+  std::vector<int> coupled_, visitIndex_, lowLink_, sccStack_, dfsRow_, dfsEntry_;
+  std::vector<char> onStack_;
 };
 
 JacobianOrder Orderer::Run(const std::vector<int>& rows, const std::vector<int>& cols) {
   JacobianOrder out;
   const int z = int(rows.size());
-  lists_.Build(n_, rows.data(), cols.data(), z);
-  if (!MakeDiagonalZeroFree()) {
+  if (!MakeDiagonalZeroFree(rows, cols)) {
     out.singular = true;
     return out;
   }
 
+  for (auto* v : {&stageRow_, &stageCol_, &nextRow_, &nextCol_}) v->reserve(size_t(z));
   stageRow_ = rows;
   stageCol_.resize(size_t(z));
   for (int i = 0; i < z; ++i) stageCol_[size_t(i)] = matched_[cols[size_t(i)]];
   rowAt_.resize(size_t(n_) + 1);
-  newPos_.resize(size_t(n_) + 1);
-  for (int p = 0; p <= n_; ++p) rowAt_[size_t(p)] = newPos_[size_t(p)] = p;
-  done_.assign(size_t(n_) + 1, 0);
-  group_.assign(size_t(n_) + 1, 0);
-  subBlockOf_.assign(size_t(n_) + 1, 0);
-  nextSlot_.assign(size_t(n_) + 1, 0);
-  openCount_.assign(size_t(n_) + 1, 0);
-  pathPos_.assign(size_t(n_) + 1, 0);
-  members_.resize(size_t(n_) + 1);
+  for (int p = 0; p <= n_; ++p) rowAt_[size_t(p)] = p;
   stage_ = 0;
-  pending_.assign(1, {1, n_});
+  pending_.assign(1, {1, n_, 0, size_t(z)});
 
   while (!pending_.empty()) {
-    const int count = int(stageRow_.size());
-    lists_.Build(n_, stageRow_.data(), stageCol_.data(), count);
-    rowStart_.assign(size_t(n_) + 2, 0);
-    for (int i = 0; i < count; ++i) ++rowStart_[size_t(stageRow_[size_t(i)]) + 1];
-    for (int r = 1; r <= n_ + 1; ++r) rowStart_[size_t(r)] += rowStart_[size_t(r) - 1];
-    byRow_.resize(size_t(count));
-    {
-      std::vector<int> fill(rowStart_.begin(), rowStart_.end() - 1);
-      for (int i = 0; i < count; ++i) byRow_[size_t(fill[size_t(stageRow_[size_t(i)])]++)] = i;
-    }
     subBlocks_.clear();
     nextRow_.clear();
     nextCol_.clear();
-    for (auto [first, last] : pending_) ProcessBlock(first, last);
+    nextPending_.clear();
+    for (const Pending& block : pending_) ProcessBlock(block);
     if (stage_ == 0) {
       out.firstStageBlocks = subBlocks_;
       out.firstStageRowAt = rowAt_;
     }
-    pending_.clear();
     if (subBlocks_.empty()) break;
     ++stage_;
-    for (auto b : subBlocks_)
-      if (b.second - b.first > 1) pending_.push_back(b);
+    pending_.swap(nextPending_);
     stageRow_.swap(nextRow_);
     stageCol_.swap(nextCol_);
   }
@@ -126,28 +128,50 @@ JacobianOrder Orderer::Run(const std::vector<int>& rows, const std::vector<int>&
   out.rowPosition.assign(size_t(n_) + 1, 0);
   for (int p = 1; p <= n_; ++p) out.rowPosition[size_t(rowAt_[size_t(p)])] = p;
   out.matchedRow = matched_;
-  std::vector<int> fr(rows.size()), fc(rows.size());
+  out.listSteps = lists_.Steps();
+  // The entries by column position, then row position: two stable
+  // counting sorts (equal entries are alike, so their order is moot).
+  std::vector<int>&fr = stageRow_, &fc = stageCol_, &byRow = nextRow_, &start = carryCount_;
+  fr.resize(size_t(z));
+  fc.resize(size_t(z));
+  byRow.resize(size_t(z));
+  start.assign(size_t(n_) + 2, 0);
   for (int i = 0; i < z; ++i) {
     fr[size_t(i)] = out.rowPosition[size_t(rows[size_t(i)])];
     fc[size_t(i)] = out.rowPosition[size_t(matched_[size_t(cols[size_t(i)])])];
   }
-  out.listSteps = lists_.Steps();
-  lists_.Build(n_, fr.data(), fc.data(), z);
-  out.entries.reserve(size_t(z));
-  for (int e : lists_.ColumnOrder())
-    out.entries.push_back({uint16_t(lists_.Row(e)), uint16_t(lists_.Col(e))});
+  for (int r : fr) ++start[size_t(r) + 1];
+  for (int p = 1; p <= n_ + 1; ++p) start[size_t(p)] += start[size_t(p) - 1];
+  for (int i = 0; i < z; ++i) byRow[size_t(start[size_t(fr[size_t(i)])]++)] = i;
+  std::fill(start.begin(), start.end(), 0);
+  for (int c : fc) ++start[size_t(c) + 1];
+  for (int p = 1; p <= n_ + 1; ++p) start[size_t(p)] += start[size_t(p) - 1];
+  out.entries.resize(size_t(z));
+  for (int i : byRow)
+    out.entries[size_t(start[size_t(fc[size_t(i)])]++)] = {uint16_t(fr[size_t(i)]), uint16_t(fc[size_t(i)])};
   LogStatistics(out);
   return out;
 }
 
-bool Orderer::MakeDiagonalZeroFree() {
+bool Orderer::MakeDiagonalZeroFree(const std::vector<int>& rows, const std::vector<int>& cols) {
   log_.LogLine("N=" + IntToString(n_));
   t_.resize(size_t(n_) + 1);
   matched_.resize(size_t(n_) + 1);
   for (int p = 0; p <= n_; ++p) t_[size_t(p)] = matched_[size_t(p)] = p;
+  // The lists are needed from the first zero on the diagonal; up to it no
+  // column has moved, so the nonzeros tell which places are set.
+  std::vector<char> onDiagonal(size_t(n_) + 1, 0);
+  for (size_t i = 0; i < rows.size(); ++i)
+    if (rows[i] == cols[i]) onDiagonal[size_t(rows[i])] = 1;
+  bool built = false;
   std::vector<int> path;
   for (int k = 1; k <= n_; ++k) {
     int d = matched_[size_t(k)];
+    if (!built) {
+      if (onDiagonal[size_t(d)]) continue;
+      lists_.Build(n_, rows.data(), cols.data(), int(rows.size()));
+      built = true;
+    }
     if (lists_.FindEntryInColumn(d, d)) continue;
     log_.LogLine("Elim diag zero at " + IntToString(d));
     int found = search_(lists_, d, path);
@@ -169,33 +193,51 @@ void Orderer::Exchange(int a, int b) {
   matched_[size_t(t_[size_t(b)])] = b;
 }
 
-void Orderer::ProcessBlock(int first, int last) {
+void Orderer::ProcessBlock(const Pending& block) {
+  const int first = block.first, last = block.last;
   log_.LogLine("Processing block " + IntToString(first) + " to " + IntToString(last));
-  for (int x = first; x <= last; ++x) {
-    done_[size_t(x)] = 0;
-    group_[size_t(x)] = 0;
-    members_[size_t(x)].clear();
-  }
+  const int m = last - first + 1;
+  offset_ = first - 1;
+  lists_.Build(m, stageRow_.data() + block.begin, stageCol_.data() + block.begin,
+               int(block.end - block.begin), offset_);
+
+  const size_t size = size_t(m) + 1;
+  done_.assign(size, 0);
+  group_.assign(size, 0);
+  subBlockOf_.assign(size, 0);
+  nextSlot_.assign(size, 0);
+  openCount_.assign(size, 0);
+  newPos_.resize(size);
+  if (members_.size() < size) members_.resize(size);
+  for (size_t x = 0; x < size; ++x) members_[x].clear();
+  path_.clear();
+  pathPos_.assign(size, 0);
+  wholeGroup_ = false;
   order_.clear();
   int torn = 0;
   if (stage_ > 0) {
-    torn = ChooseTornColumn(first, last);
+    torn = ChooseTornColumn(1, m);
     done_[size_t(torn)] = 1;
     lists_.UnlinkColumnFromRows(torn);
     lists_.UnlinkRowFromColumns(torn);
   }
   if (literalSweeps_)
-    OrderBlockLiterally(first, last);
+    OrderBlockLiterally(1, m);
   else
-    OrderBlockByReadiness(first, last);
-  PlaceBlock(first, last, torn);
-  CarryEntries(first, last);
+    OrderBlockByReadiness(1, m);
+  const size_t firstSubBlock = subBlocks_.size();
+  PlaceBlock(1, m, torn);
+  CarryEntries(block, firstSubBlock);
 
-  std::vector<int> old(rowAt_.begin() + first, rowAt_.begin() + last + 1);
-  for (int p = first; p <= last; ++p) rowAt_[size_t(newPos_[size_t(p)])] = old[size_t(p - first)];
-  for (int p = first; p <= last; ++p) newPos_[size_t(p)] = p;
+  oldRowAt_.assign(rowAt_.begin() + first, rowAt_.begin() + last + 1);
+  for (int x = 1; x <= m; ++x) rowAt_[size_t(offset_ + newPos_[size_t(x)])] = oldRowAt_[size_t(x - 1)];
 }
 
+// The column to tear: the one most often in the shortest rows. Rows of at
+// most t entries are counted in each column, t growing from the shortest
+// row's length until some column counts two (or no row is longer); a
+// column that counts none at the start is not counted later. Among the
+// columns with the highest count the longest goes, the first on a tie.
 int Orderer::ChooseTornColumn(int first, int last) {
   int t = kNoRow;
   int maxRowCount = 0;
@@ -203,30 +245,43 @@ int Orderer::ChooseTornColumn(int first, int last) {
     t = std::min(t, lists_.RowCount(r));
     maxRowCount = std::max(maxRowCount, lists_.RowCount(r));
   }
-  std::vector<int> count(size_t(last - first + 1), 0);
-  int best = first, largest = -1;
-  auto recount = [&](bool all) {
-    best = first;
-    largest = -1;
-    for (int c = first; c <= last; ++c) {
-      int& k = count[size_t(c - first)];
-      if (all || k != 0) {
-        k = 0;
-        for (int e = lists_.ColHead(c); e; e = lists_.NextInCol(e))
-          if (lists_.RowCount(lists_.Row(e)) <= t) ++k;
-      }
-      if (k > largest) {
-        largest = k;
-        best = c;
+  std::vector<int>& count = tornCount_;
+  count.assign(size_t(last - first + 1), 0);
+  // The counts at the shortest length, and the length at which each column
+  // counted there would count two: its second shortest row.
+  int largest = 0, reachTwo = maxRowCount;
+  for (int c = first; c <= last; ++c) {
+    int k = 0, shortest = kNoRow, second = kNoRow;
+    for (int e = lists_.ColHead(c); e; e = lists_.NextInCol(e)) {
+      int len = lists_.RowCount(lists_.Row(e));
+      k += len <= t;
+      if (len < shortest) {
+        second = shortest;
+        shortest = len;
+      } else if (len < second) {
+        second = len;
       }
     }
-  };
-  recount(true);
-  // Past the longest row the counts cannot grow any more.
-  while (largest < 2 && t < maxRowCount) {
-    ++t;
-    recount(false);
+    count[size_t(c - first)] = k;
+    largest = std::max(largest, k);
+    if (k > 0) reachTwo = std::min(reachTwo, second);
   }
+  if (largest < 2 && reachTwo > t) {
+    t = reachTwo;
+    for (int c = first; c <= last; ++c) {
+      int& k = count[size_t(c - first)];
+      if (k == 0) continue;
+      k = 0;
+      for (int e = lists_.ColHead(c); e; e = lists_.NextInCol(e)) k += lists_.RowCount(lists_.Row(e)) <= t;
+    }
+  }
+  int best = first;
+  largest = -1;
+  for (int c = first; c <= last; ++c)
+    if (count[size_t(c - first)] > largest) {
+      largest = count[size_t(c - first)];
+      best = c;
+    }
   int torn = best;
   for (int c = best + 1; c <= last; ++c)
     if (count[size_t(c - first)] >= largest && lists_.ColCount(c) > lists_.ColCount(torn)) torn = c;
@@ -245,17 +300,105 @@ int Orderer::NextOpenColumn(int row) const {
 void Orderer::Assign(int i) {
   done_[size_t(i)] = 1;
   order_.push_back(i);
-  lists_.UnlinkRowFromColumns(i);
+  // Without merges to come the solved rows need not leave the columns: the
+  // walks skip them.
+  if (!wholeGroup_) lists_.UnlinkRowFromColumns(i);
   // Row i is solved and the row before it on the path loses column i.
   if (pathPos_[size_t(i)]) TruncatePath(pathPos_[size_t(i)]);
   if (literalSweeps_) return;
   // Column i is known now: every open row holding it has one column less.
-  for (int e = lists_.ColHead(i); e; e = lists_.NextInCol(e)) {
-    int y = lists_.Row(e);
-    if (done_[size_t(y)] || y == i) continue;
-    assert(openCount_[size_t(y)] > 0);
-    if (--openCount_[size_t(y)] == 0) (y > sweepAt_ ? thisSweep_ : nextSweep_).push(y);
+  // A group merged at once still has its members' columns apart.
+  auto release = [&](int c) {
+    for (int e = lists_.ColHead(c); e; e = lists_.NextInCol(e)) {
+      int y = lists_.Row(e);
+      if (done_[size_t(y)] || y == i) continue;
+      assert(openCount_[size_t(y)] > 0);
+      if (--openCount_[size_t(y)] == 0) (y > sweepAt_ ? thisSweep_ : nextSweep_).push(y);
+    }
+  };
+  release(i);
+  if (wholeGroup_)
+    for (int q : members_[size_t(i)]) release(q);
+}
+
+// Whether the open rows, each depending on the open columns of its list,
+// form at most one strongly coupled group of two or more; its rows are
+// left in coupled_. Tarjan's search, without recursion.
+bool Orderer::AtMostOneCoupledGroup(int first, int last) {
+  const size_t size = size_t(last) + 1;
+  coupled_.clear();
+  sccStack_.clear();
+  dfsRow_.clear();
+  dfsEntry_.clear();
+  visitIndex_.assign(size, 0);
+  lowLink_.resize(size);
+  onStack_.assign(size, 0);
+  int visited = 0, groups = 0;
+  auto visit = [&](int v) {
+    visitIndex_[size_t(v)] = lowLink_[size_t(v)] = ++visited;
+    sccStack_.push_back(v);
+    onStack_[size_t(v)] = 1;
+    dfsRow_.push_back(v);
+    dfsEntry_.push_back(lists_.RowHead(v));
+  };
+  for (int s = first; s <= last; ++s) {
+    if (done_[size_t(s)] || visitIndex_[size_t(s)]) continue;
+    visit(s);
+    while (!dfsRow_.empty()) {
+      const int v = dfsRow_.back();
+      int e = dfsEntry_.back(), next = 0;
+      for (; e; e = lists_.NextInRow(e)) {
+        int c = lists_.Col(e);
+        if (done_[size_t(c)] || c == v) continue;
+        if (!visitIndex_[size_t(c)]) {
+          next = c;
+          e = lists_.NextInRow(e);
+          break;
+        }
+        if (onStack_[size_t(c)]) lowLink_[size_t(v)] = std::min(lowLink_[size_t(v)], visitIndex_[size_t(c)]);
+      }
+      dfsEntry_.back() = e;
+      if (next) {
+        visit(next);
+        continue;
+      }
+      dfsRow_.pop_back();
+      dfsEntry_.pop_back();
+      if (!dfsRow_.empty()) {
+        int u = dfsRow_.back();
+        lowLink_[size_t(u)] = std::min(lowLink_[size_t(u)], lowLink_[size_t(v)]);
+      }
+      if (lowLink_[size_t(v)] != visitIndex_[size_t(v)]) continue;
+      const bool coupled = sccStack_.back() != v;
+      if (coupled && ++groups > 1) return false;
+      int w;
+      do {
+        w = sccStack_.back();
+        sccStack_.pop_back();
+        onStack_[size_t(w)] = 0;
+        if (coupled) coupled_.push_back(w);
+      } while (w != v);
+    }
   }
+  return true;
+}
+
+// With one strongly coupled group, the sweeps stall only once all else
+// they can solve is solved and the group is left with what depends on it;
+// the traces and merges would then fold exactly the group into its lowest
+// row, which nothing else is waiting on. So it is folded at once.
+void Orderer::MergeCoupledGroup() {
+  assert(!coupled_.empty());
+  int r = *std::min_element(coupled_.begin(), coupled_.end());
+  for (int q : coupled_) {
+    if (q == r) continue;
+    group_[size_t(q)] = r;
+    members_[size_t(r)].push_back(q);
+    done_[size_t(q)] = 1;
+  }
+  coupled_.clear();
+  openCount_[size_t(r)] = 0;
+  thisSweep_.push(r);
 }
 
 void Orderer::OrderBlockLiterally(int first, int last) {
@@ -294,6 +437,7 @@ void Orderer::OrderBlockByReadiness(int first, int last) {
     openCount_[size_t(i)] = k;
     if (k == 0) thisSweep_.push(i);
   }
+  wholeGroup_ = AtMostOneCoupledGroup(first, last);
   int lowestOpen = first;
   for (;;) {
     sweepAt_ = first - 1;
@@ -310,6 +454,10 @@ void Orderer::OrderBlockByReadiness(int first, int last) {
     if (lowestOpen > last) return;
     if (assigned) {
       std::swap(thisSweep_, nextSweep_);
+      continue;
+    }
+    if (wholeGroup_) {
+      MergeCoupledGroup();
       continue;
     }
     int r = TraceAndMerge(lowestOpen);
@@ -385,13 +533,14 @@ void Orderer::Merge(int q, int r) {
 
 void Orderer::PlaceBlock(int first, int last, int torn) {
   int p = first - 1;
+  const size_t firstSubBlock = subBlocks_.size();
   for (int x : order_) {
     int begin = ++p;
     newPos_[size_t(x)] = p;
     nextSlot_[size_t(x)] = p + 1;
     p += int(members_[size_t(x)].size());
-    subBlockOf_[size_t(x)] = int(subBlocks_.size());
-    subBlocks_.push_back({begin, p});
+    subBlockOf_[size_t(x)] = int(subBlocks_.size() - firstSubBlock);
+    subBlocks_.push_back({offset_ + begin, offset_ + p});
   }
   if (torn) newPos_[size_t(torn)] = ++p;
   assert(p == last);
@@ -401,27 +550,51 @@ void Orderer::PlaceBlock(int first, int last, int torn) {
     if (g != 0) newPos_[size_t(y)] = nextSlot_[size_t(g)]++;
   }
   for (int x : order_) {
-    assert(nextSlot_[size_t(x)] == subBlocks_[size_t(subBlockOf_[size_t(x)])].second + 1);
+    assert(nextSlot_[size_t(x)] - 1 + offset_ ==
+           subBlocks_[firstSubBlock + size_t(subBlockOf_[size_t(x)])].second);
     group_[size_t(x)] = x;
   }
 }
 
-void Orderer::CarryEntries(int first, int last) {
-  for (int r = first; r <= last; ++r) {
-    int g = group_[size_t(r)];
-    if (g == 0) continue;
-    auto [sbFirst, sbLast] = subBlocks_[size_t(subBlockOf_[size_t(g)])];
-    if (sbLast - sbFirst <= 1) continue;
-    for (int k = rowStart_[size_t(r)]; k < rowStart_[size_t(r) + 1]; ++k) {
-      int i = byRow_[size_t(k)];
-      int nr = newPos_[size_t(r)];
-      int nc = newPos_[size_t(stageCol_[size_t(i)])];
-      if (nr >= sbFirst && nr <= sbLast && nc >= sbFirst && nc <= sbLast) {
-        nextRow_.push_back(nr);
-        nextCol_.push_back(nc);
+// The entries inside each new sub-block of three or more go on to the next
+// stage, each sub-block's together and in the order they came, which is
+// all the next stage's lists depend on.
+void Orderer::CarryEntries(const Pending& block, size_t firstSubBlock) {
+  const size_t blocks = subBlocks_.size() - firstSubBlock;
+  const size_t count = block.end - block.begin;
+  const int* rows = stageRow_.data() + block.begin;
+  const int* cols = stageCol_.data() + block.begin;
+  carryCount_.assign(blocks + 1, 0);
+  carryTo_.resize(count);
+  for (size_t i = 0; i < count; ++i) {
+    int to = -1;
+    int r = rows[i] - offset_, g = group_[size_t(r)];
+    if (g != 0) {
+      int s = subBlockOf_[size_t(g)];
+      auto [sbFirst, sbLast] = subBlocks_[firstSubBlock + size_t(s)];
+      int nc = offset_ + newPos_[size_t(cols[i] - offset_)];
+      if (sbLast - sbFirst > 1 && nc >= sbFirst && nc <= sbLast) {
+        to = s;
+        ++carryCount_[size_t(s) + 1];
       }
     }
+    carryTo_[i] = to;
   }
+  const size_t base = nextRow_.size();
+  for (size_t s = 0; s < blocks; ++s) {
+    auto [sbFirst, sbLast] = subBlocks_[firstSubBlock + s];
+    size_t begin = base + size_t(carryCount_[s]);
+    carryCount_[s + 1] += carryCount_[s];
+    if (sbLast - sbFirst > 1) nextPending_.push_back({sbFirst, sbLast, begin, base + size_t(carryCount_[s + 1])});
+  }
+  nextRow_.resize(base + size_t(carryCount_[blocks]));
+  nextCol_.resize(nextRow_.size());
+  for (size_t i = 0; i < count; ++i)
+    if (int s = carryTo_[i]; s >= 0) {
+      size_t at = base + size_t(carryCount_[size_t(s)]++);
+      nextRow_[at] = offset_ + newPos_[size_t(rows[i] - offset_)];
+      nextCol_[at] = offset_ + newPos_[size_t(cols[i] - offset_)];
+    }
 }
 
 void Orderer::LogStatistics(const JacobianOrder& out) {
