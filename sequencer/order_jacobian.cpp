@@ -44,6 +44,7 @@ class Orderer {
   int ChooseTornColumn(int first, int last);
   void OrderBlockLiterally(int first, int last);
   void OrderBlockByReadiness(int first, int last);
+  void Compress(const Pending& block);
   bool AtMostOneCoupledGroup(int first, int last);
   void MergeCoupledGroup();
   void Assign(int i);
@@ -75,7 +76,11 @@ class Orderer {
   // its positions first..last numbered 1..m, so that its work stays in
   // a few cache lines and costs its own size, not the matrix's.
   int offset_ = 0;  // position of local number 0
-  std::vector<int> carryCount_, carryTo_, tornCount_, oldRowAt_;
+  std::vector<int> carryCount_, carryTo_, tornCount_, oldRowAt_, carryBlock_;
+  // The block's entries compressed by row (their columns) and by column
+  // (their rows), with each row's and column's count: all the ordering
+  // needs unless it has to trace and merge, which takes the lists.
+  std::vector<int> rowStart_, rowCols_, colStart_, colRows_, rowCount_, colCount_;
   std::vector<char> done_;
   std::vector<int> group_, order_, subBlockOf_, nextSlot_;
   std::vector<int> newPos_;  // local number -> local position in the block's order
@@ -198,8 +203,7 @@ void Orderer::ProcessBlock(const Pending& block) {
   log_.LogLine("Processing block " + IntToString(first) + " to " + IntToString(last));
   const int m = last - first + 1;
   offset_ = first - 1;
-  lists_.Build(m, stageRow_.data() + block.begin, stageCol_.data() + block.begin,
-               int(block.end - block.begin), offset_);
+  Compress(block);
 
   const size_t size = size_t(m) + 1;
   done_.assign(size, 0);
@@ -218,8 +222,15 @@ void Orderer::ProcessBlock(const Pending& block) {
   if (stage_ > 0) {
     torn = ChooseTornColumn(1, m);
     done_[size_t(torn)] = 1;
-    lists_.UnlinkColumnFromRows(torn);
-    lists_.UnlinkRowFromColumns(torn);
+  }
+  if (!literalSweeps_) wholeGroup_ = AtMostOneCoupledGroup(1, m);
+  if (!wholeGroup_) {
+    lists_.Build(m, stageRow_.data() + block.begin, stageCol_.data() + block.begin,
+                 int(block.end - block.begin), offset_);
+    if (torn) {
+      lists_.UnlinkColumnFromRows(torn);
+      lists_.UnlinkRowFromColumns(torn);
+    }
   }
   if (literalSweeps_)
     OrderBlockLiterally(1, m);
@@ -233,6 +244,42 @@ void Orderer::ProcessBlock(const Pending& block) {
   for (int x = 1; x <= m; ++x) rowAt_[size_t(offset_ + newPos_[size_t(x)])] = oldRowAt_[size_t(x - 1)];
 }
 
+// Counts and compresses the block's entries by row and by column: two
+// counting sorts. Their order within a row or a column is left as it
+// falls; nothing read from them depends on it.
+void Orderer::Compress(const Pending& block) {
+  const int m = block.last - block.first + 1;
+  const size_t count = block.end - block.begin;
+  const int* rows = stageRow_.data() + block.begin;
+  const int* cols = stageCol_.data() + block.begin;
+  rowCount_.assign(size_t(m) + 1, 0);
+  colCount_.assign(size_t(m) + 1, 0);
+  for (size_t i = 0; i < count; ++i) {
+    ++rowCount_[size_t(rows[i] - offset_)];
+    ++colCount_[size_t(cols[i] - offset_)];
+  }
+  rowStart_.resize(size_t(m) + 2);
+  colStart_.resize(size_t(m) + 2);
+  rowStart_[0] = rowStart_[1] = colStart_[0] = colStart_[1] = 0;
+  for (int x = 1; x <= m; ++x) {
+    rowStart_[size_t(x) + 1] = rowStart_[size_t(x)] + rowCount_[size_t(x)];
+    colStart_[size_t(x) + 1] = colStart_[size_t(x)] + colCount_[size_t(x)];
+  }
+  // Filled from each one's start, which then ends up at the next's.
+  rowCols_.resize(count);
+  colRows_.resize(count);
+  for (size_t i = 0; i < count; ++i) {
+    int r = rows[i] - offset_, c = cols[i] - offset_;
+    rowCols_[size_t(rowStart_[size_t(r)]++)] = c;
+    colRows_[size_t(colStart_[size_t(c)]++)] = r;
+  }
+  for (int x = m; x >= 1; --x) {
+    rowStart_[size_t(x)] = rowStart_[size_t(x) - 1];
+    colStart_[size_t(x)] = colStart_[size_t(x) - 1];
+  }
+  rowStart_[1] = colStart_[1] = 0;
+}
+
 // The column to tear: the one most often in the shortest rows. Rows of at
 // most t entries are counted in each column, t growing from the shortest
 // row's length until some column counts two (or no row is longer); a
@@ -242,8 +289,8 @@ int Orderer::ChooseTornColumn(int first, int last) {
   int t = kNoRow;
   int maxRowCount = 0;
   for (int r = first; r <= last; ++r) {
-    t = std::min(t, lists_.RowCount(r));
-    maxRowCount = std::max(maxRowCount, lists_.RowCount(r));
+    t = std::min(t, rowCount_[size_t(r)]);
+    maxRowCount = std::max(maxRowCount, rowCount_[size_t(r)]);
   }
   std::vector<int>& count = tornCount_;
   count.assign(size_t(last - first + 1), 0);
@@ -252,8 +299,8 @@ int Orderer::ChooseTornColumn(int first, int last) {
   int largest = 0, reachTwo = maxRowCount;
   for (int c = first; c <= last; ++c) {
     int k = 0, shortest = kNoRow, second = kNoRow;
-    for (int e = lists_.ColHead(c); e; e = lists_.NextInCol(e)) {
-      int len = lists_.RowCount(lists_.Row(e));
+    for (int i = colStart_[size_t(c)]; i < colStart_[size_t(c) + 1]; ++i) {
+      int len = rowCount_[size_t(colRows_[size_t(i)])];
       k += len <= t;
       if (len < shortest) {
         second = shortest;
@@ -272,7 +319,8 @@ int Orderer::ChooseTornColumn(int first, int last) {
       int& k = count[size_t(c - first)];
       if (k == 0) continue;
       k = 0;
-      for (int e = lists_.ColHead(c); e; e = lists_.NextInCol(e)) k += lists_.RowCount(lists_.Row(e)) <= t;
+      for (int i = colStart_[size_t(c)]; i < colStart_[size_t(c) + 1]; ++i)
+        k += rowCount_[size_t(colRows_[size_t(i)])] <= t;
     }
   }
   int best = first;
@@ -284,7 +332,7 @@ int Orderer::ChooseTornColumn(int first, int last) {
     }
   int torn = best;
   for (int c = best + 1; c <= last; ++c)
-    if (count[size_t(c - first)] >= largest && lists_.ColCount(c) > lists_.ColCount(torn)) torn = c;
+    if (count[size_t(c - first)] >= largest && colCount_[size_t(c)] > colCount_[size_t(torn)]) torn = c;
   return torn;
 }
 
@@ -300,25 +348,28 @@ int Orderer::NextOpenColumn(int row) const {
 void Orderer::Assign(int i) {
   done_[size_t(i)] = 1;
   order_.push_back(i);
-  // Without merges to come the solved rows need not leave the columns: the
-  // walks skip them.
   if (!wholeGroup_) lists_.UnlinkRowFromColumns(i);
   // Row i is solved and the row before it on the path loses column i.
   if (pathPos_[size_t(i)]) TruncatePath(pathPos_[size_t(i)]);
   if (literalSweeps_) return;
   // Column i is known now: every open row holding it has one column less.
   // A group merged at once still has its members' columns apart.
-  auto release = [&](int c) {
-    for (int e = lists_.ColHead(c); e; e = lists_.NextInCol(e)) {
-      int y = lists_.Row(e);
-      if (done_[size_t(y)] || y == i) continue;
-      assert(openCount_[size_t(y)] > 0);
-      if (--openCount_[size_t(y)] == 0) (y > sweepAt_ ? thisSweep_ : nextSweep_).push(y);
-    }
+  auto release = [&](int y) {
+    if (done_[size_t(y)] || y == i) return;
+    assert(openCount_[size_t(y)] > 0);
+    if (--openCount_[size_t(y)] == 0) (y > sweepAt_ ? thisSweep_ : nextSweep_).push(y);
   };
-  release(i);
-  if (wholeGroup_)
-    for (int q : members_[size_t(i)]) release(q);
+  if (!wholeGroup_) {
+    for (int e = lists_.ColHead(i); e; e = lists_.NextInCol(e)) release(lists_.Row(e));
+    return;
+  }
+  // Without merges the columns are as compressed, and a group folded at
+  // once still has its members' columns apart.
+  auto releaseColumn = [&](int c) {
+    for (int k = colStart_[size_t(c)]; k < colStart_[size_t(c) + 1]; ++k) release(colRows_[size_t(k)]);
+  };
+  releaseColumn(i);
+  for (int q : members_[size_t(i)]) releaseColumn(q);
 }
 
 // Whether the open rows, each depending on the open columns of its list,
@@ -339,25 +390,26 @@ bool Orderer::AtMostOneCoupledGroup(int first, int last) {
     sccStack_.push_back(v);
     onStack_[size_t(v)] = 1;
     dfsRow_.push_back(v);
-    dfsEntry_.push_back(lists_.RowHead(v));
+    dfsEntry_.push_back(rowStart_[size_t(v)]);
   };
   for (int s = first; s <= last; ++s) {
     if (done_[size_t(s)] || visitIndex_[size_t(s)]) continue;
     visit(s);
     while (!dfsRow_.empty()) {
       const int v = dfsRow_.back();
-      int e = dfsEntry_.back(), next = 0;
-      for (; e; e = lists_.NextInRow(e)) {
-        int c = lists_.Col(e);
+      int k = dfsEntry_.back(), next = 0;
+      const int end = rowStart_[size_t(v) + 1];
+      for (; k < end; ++k) {
+        int c = rowCols_[size_t(k)];
         if (done_[size_t(c)] || c == v) continue;
         if (!visitIndex_[size_t(c)]) {
           next = c;
-          e = lists_.NextInRow(e);
+          ++k;
           break;
         }
         if (onStack_[size_t(c)]) lowLink_[size_t(v)] = std::min(lowLink_[size_t(v)], visitIndex_[size_t(c)]);
       }
-      dfsEntry_.back() = e;
+      dfsEntry_.back() = k;
       if (next) {
         visit(next);
         continue;
@@ -430,14 +482,20 @@ void Orderer::OrderBlockByReadiness(int first, int last) {
   for (int i = first; i <= last; ++i) {
     if (done_[size_t(i)]) continue;
     int k = 0;
-    for (int e = lists_.RowHead(i); e; e = lists_.NextInRow(e)) {
-      int c = lists_.Col(e);
-      if (!done_[size_t(c)] && c != i) ++k;
+    if (wholeGroup_) {
+      for (int j = rowStart_[size_t(i)]; j < rowStart_[size_t(i) + 1]; ++j) {
+        int c = rowCols_[size_t(j)];
+        k += !done_[size_t(c)] && c != i;
+      }
+    } else {
+      for (int e = lists_.RowHead(i); e; e = lists_.NextInRow(e)) {
+        int c = lists_.Col(e);
+        if (!done_[size_t(c)] && c != i) ++k;
+      }
     }
     openCount_[size_t(i)] = k;
     if (k == 0) thisSweep_.push(i);
   }
-  wholeGroup_ = AtMostOneCoupledGroup(first, last);
   int lowestOpen = first;
   for (;;) {
     sweepAt_ = first - 1;
@@ -562,33 +620,42 @@ void Orderer::PlaceBlock(int first, int last, int torn) {
 void Orderer::CarryEntries(const Pending& block, size_t firstSubBlock) {
   const size_t blocks = subBlocks_.size() - firstSubBlock;
   const size_t count = block.end - block.begin;
+  const int m = block.last - block.first + 1;
   const int* rows = stageRow_.data() + block.begin;
   const int* cols = stageCol_.data() + block.begin;
-  carryCount_.assign(blocks + 1, 0);
-  carryTo_.resize(count);
-  for (size_t i = 0; i < count; ++i) {
-    int to = -1;
-    int r = rows[i] - offset_, g = group_[size_t(r)];
+  // The sub-block of three or more each row and column went to, or -1: an
+  // entry stays when its row and column went to the same one.
+  carryBlock_.resize(size_t(m) + 1);
+  for (int x = 1; x <= m; ++x) {
+    int g = group_[size_t(x)], to = -1;
     if (g != 0) {
       int s = subBlockOf_[size_t(g)];
       auto [sbFirst, sbLast] = subBlocks_[firstSubBlock + size_t(s)];
-      int nc = offset_ + newPos_[size_t(cols[i] - offset_)];
-      if (sbLast - sbFirst > 1 && nc >= sbFirst && nc <= sbLast) {
-        to = s;
-        ++carryCount_[size_t(s) + 1];
-      }
+      if (sbLast - sbFirst > 1) to = s;
     }
-    carryTo_[i] = to;
+    carryBlock_[size_t(x)] = to;
+  }
+  carryCount_.assign(blocks + 1, 0);
+  carryTo_.resize(count);
+  for (size_t i = 0; i < count; ++i) {
+    int s = carryBlock_[size_t(rows[i] - offset_)];
+    if (s >= 0 && carryBlock_[size_t(cols[i] - offset_)] != s) s = -1;
+    carryTo_[i] = s;
+    ++carryCount_[size_t(s + 1)];
   }
   const size_t base = nextRow_.size();
+  // carryCount_[0] counts the entries left behind; the sub-blocks' start
+  // after them in a running sum that is then moved to the front.
+  size_t total = 0;
   for (size_t s = 0; s < blocks; ++s) {
     auto [sbFirst, sbLast] = subBlocks_[firstSubBlock + s];
-    size_t begin = base + size_t(carryCount_[s]);
-    carryCount_[s + 1] += carryCount_[s];
-    if (sbLast - sbFirst > 1) nextPending_.push_back({sbFirst, sbLast, begin, base + size_t(carryCount_[s + 1])});
+    size_t begin = total;
+    total += size_t(carryCount_[s + 1]);
+    carryCount_[s] = int(begin);
+    if (sbLast - sbFirst > 1) nextPending_.push_back({sbFirst, sbLast, base + begin, base + total});
   }
-  nextRow_.resize(base + size_t(carryCount_[blocks]));
-  nextCol_.resize(nextRow_.size());
+  nextRow_.resize(base + total);
+  nextCol_.resize(base + total);
   for (size_t i = 0; i < count; ++i)
     if (int s = carryTo_[i]; s >= 0) {
       size_t at = base + size_t(carryCount_[size_t(s)]++);
