@@ -59,7 +59,7 @@ TLSQrunfrm::TLSQrunfrm(LsqControl& control, QWidget* parent) : QDialog(parent), 
   RG1->setGeometry(16, 12, 320, 110);
   const char* const observations[2] = {"Normal list of observations", "One observation only"};
   RG2 = RadioGroup(this, "RG2", "Observations", RG2Items, observations);
-  RG2->setGeometry(16, 132, 320, 80);
+  RG2->setGeometry(16, 132, 240, 80);
   Label1 = new QLabel("Observation number = ", this);
   Label1->setObjectName("Label1");
   Label1->setGeometry(16, 222, 150, 21);
