@@ -305,8 +305,8 @@ ColumnFormulas::Source ColumnFormulas::Resolve(const FormulaOperand& o) {
   return s;
 }
 
-inline double ColumnFormulas::Fetch(const Source& s, int index) {
-  double v;
+template <bool Own>
+inline bool ColumnFormulas::Fetch(const Source& s, int index, double& v, bool& outside) {
   switch (s.kind) {
     case kConstant:
       v = s.constant;
@@ -316,33 +316,33 @@ inline double ColumnFormulas::Fetch(const Source& s, int index) {
       break;
     default: {
       int r = s.relative ? s.row + index : s.row;
-      if ((r < s.low || r > s.high) && !s.ownEarlier) {
-        OutOfRange = true;
-        FormulaError = true;
-        return MissingValue;
+      if ((r < s.low || r > s.high) && !(Own && s.ownEarlier)) {
+        outside = true;
+        v = MissingValue;
+        return false;
       }
-      v = s.kind == kOwn ? ReadOwnColumn(r) : s.cells[r - s.base];
+      v = Own && s.kind == kOwn ? ReadOwnColumn(r) : s.cells[r - s.base];
     }
   }
-  if (v == double(MissingValue)) FormulaError = true;
-  return v;
+  return v != double(MissingValue);
 }
 
 double ColumnFormulas::FetchFormulaOperand(const FormulaOperand& o, int index) {
   own_ = &store_.ColumnSlots[size_t(FormulaColumn)];
-  return Fetch(Resolve(o), index);
+  double v;
+  bool outside = false;
+  if (!Fetch<true>(Resolve(o), index, v, outside)) FormulaError = true;
+  if (outside) OutOfRange = true;
+  return v;
 }
 
-bool ColumnFormulas::EvaluateRow(int index, double& value) {
-  if (ItemCount == 0) {
-    value = Fetch(single_, index);
-    return !FormulaError;
-  }
-  double v = 0;
+template <bool Own>
+bool ColumnFormulas::EvaluateRow(int index, double& value, bool& outside) {
+  if (ItemCount == 0) return Fetch<Own>(single_, index, value, outside);
+  double v = 0, x, y;
   for (int k = 0; k < ItemCount; ++k) {
     const Step& item = steps_[size_t(k)];
-    double x = Fetch(item.op == kDivide ? item.b : item.a, index);
-    if (FormulaError) return false;
+    if (!Fetch<Own>(item.op == kDivide ? item.b : item.a, index, x, outside)) return false;
     switch (item.op) {
       case kNegate:
         v = -x;
@@ -367,25 +367,28 @@ bool ColumnFormulas::EvaluateRow(int index, double& value) {
           v = 0;
           break;
         }
-        double y = Fetch(item.b, index);
-        if (FormulaError) return false;
+        if (!Fetch<Own>(item.b, index, y, outside)) return false;
         double t = std::log(x) * y;
         if (t > kExpLimit) return false;
         v = std::exp(t);
         break;
       }
-      case kDivide: {
+      case kDivide:
         if (std::fabs(x) < kTinyDivisor) return false;
-        double y = Fetch(item.a, index);
-        if (FormulaError) return false;
+        if (!Fetch<Own>(item.a, index, y, outside)) return false;
         v = y / x;
         break;
-      }
-      default: {
-        double y = Fetch(item.b, index);
-        if (FormulaError) return false;
-        v = item.op == kMultiply ? x * y : item.op == kAdd ? x + y : x - y;
-      }
+      case kMultiply:
+        if (!Fetch<Own>(item.b, index, y, outside)) return false;
+        v = x * y;
+        break;
+      case kAdd:
+        if (!Fetch<Own>(item.b, index, y, outside)) return false;
+        v = x + y;
+        break;
+      default:
+        if (!Fetch<Own>(item.b, index, y, outside)) return false;
+        v = x - y;
     }
     Temporaries[size_t(item.result)] = v;
   }
@@ -406,14 +409,44 @@ void ColumnFormulas::ComputeColumnFormula(int column) {
   }
   if (ItemCount == 0) single_ = Resolve(SingleOperand);
   warned_ = false;
-  for (int i = store_.RowUseLow; i <= store_.RowUseHigh; ++i) {
-    FormulaError = false;
-    OutOfRange = false;
-    double v;
-    if (EvaluateRow(i, v))
-      store_.PutVal(slot, int16_t(i), v);  // beyond the single range it is stored as missing
-    else if (!OutOfRange)
-      store_.PutVal(slot, int16_t(i), MissingValue);
+  bool readsOwn = ItemCount == 0 ? single_.kind == kOwn : false;
+  for (int k = 0; k < ItemCount; ++k)
+    readsOwn = readsOwn || steps_[size_t(k)].a.kind == kOwn || steps_[size_t(k)].b.kind == kOwn;
+  int low = store_.RowUseLow, high = store_.RowUseHigh;
+  if (readsOwn) {
+    // A row may read the rows just written: each is stored at once.
+    for (int i = low; i <= high; ++i) {
+      bool outside = false;
+      double v;
+      FormulaError = !EvaluateRow<true>(i, v, outside);
+      OutOfRange = outside;
+      if (!FormulaError)
+        store_.PutVal(slot, int16_t(i), v);  // beyond the single range it is stored as missing
+      else if (!OutOfRange)
+        store_.PutVal(slot, int16_t(i), MissingValue);
+    }
+  } else {
+    // Runs of rows stored together, the chain grown once per run; a row
+    // left unchanged ends a run.
+    rowValues_.resize(size_t(std::max(0, high - low + 1)));
+    int runStart = low;
+    auto flush = [&](int end) {
+      if (end > runStart)
+        store_.PutValues(slot, int16_t(runStart), rowValues_.data() + (runStart - low), end - runStart);
+    };
+    for (int i = low; i <= high; ++i) {
+      bool outside = false;
+      double& v = rowValues_[size_t(i - low)];
+      FormulaError = !EvaluateRow<false>(i, v, outside);
+      OutOfRange = outside;
+      if (FormulaError && OutOfRange) {
+        flush(i);
+        runStart = i + 1;
+      } else if (FormulaError) {
+        v = MissingValue;
+      }
+    }
+    flush(high + 1);
   }
   if (store_.Display) store_.Display->ShowColumn(column);
 }

@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "series/series_store.h"
 
@@ -114,14 +115,20 @@ class ColumnFormulas {
     Source a, b;
   };
   Source Resolve(const FormulaOperand& o);
-  double Fetch(const Source& s, int index);
+  // False when the operand has no value: missing, or outside its column
+  // (then `outside` is set too).
+  // `Own`: the formula reads its own column, which needs a look-up.
+  template <bool Own>
+  bool Fetch(const Source& s, int index, double& v, bool& outside);
   // Runs the items (or the single operand) for one row; false: the row failed.
-  bool EvaluateRow(int index, double& value);
+  template <bool Own>
+  bool EvaluateRow(int index, double& value, bool& outside);
   double ReadOwnColumn(int r);
 
   std::array<Step, kFormulaItemMax> steps_;
   Source single_;
   ColumnSlot* own_ = nullptr;
+  std::vector<double> rowValues_;  // a computation's rows, stored a run at a time
 
   SeriesStore& store_;
   const std::array<std::string, kColumnCount>& formulas_;
