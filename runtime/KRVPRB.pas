@@ -56,6 +56,11 @@ function ParseProblem(const Bytes: array of BYTE; Capacity: LONGINT;
 function WriteXOut(const P: TPrbProblem; const XOut: array of DOUBLE;
   out Detail: AnsiString): BOOLEAN;
 
+{ Writes Bytes to a new file beside FileName, flushed, and renames it over
+  FileName, so a failure leaves the old file whole; Detail says why. }
+function WriteAll(const FileName: AnsiString; const Bytes: array of BYTE;
+  out Detail: AnsiString): BOOLEAN;
+
 { Finds Name in the current directory case-blind, exact spelling first;
   returns Name itself when nothing matches. }
 function ResolveCaseBlind(const Name: AnsiString): AnsiString;

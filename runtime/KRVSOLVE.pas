@@ -1,4 +1,4 @@
-{ Solver runtime: one run of a compiled problem, from the problem file through the time steps to trajectory and X out. }
+{ Solver runtime: one run of a compiled problem, from the problem file through the time steps to trajectory and X out; a least-squares fit when PARSET asked for one. }
 unit KRVSOLVE;
 
 {$MODE Delphi}
@@ -6,17 +6,7 @@ unit KRVSOLVE;
 interface
 
 uses
-  KRVNEWT;
-
-type
-  TUserProc = procedure;
-
-const
-  ExitOk = 0;
-  ExitRefused = 1;      { problem file missing, damaged, foreign or too large; bad time axis }
-  ExitFailed = 2;       { singular block, no convergence, values out of range }
-  ExitWriteError = 3;   { trajectory or X out could not be written }
-  ExitInternal = 4;
+  KRVNEWT, KRVSTEP;
 
 { Runs the problem's solver with the user unit's procedures and ends the
   program with the run's exit status. }
@@ -26,15 +16,7 @@ procedure KRVRUN(SystemM: TSystemProc; Report, Setup, TimeSet, ParSet,
 implementation
 
 uses
-  SysUtils, Math, KRVPROCS, KRVPRB, KRVTTR;
-
-var
-  Fmt: TFormatSettings;
-
-function Num(X: DOUBLE): AnsiString;
-begin
-  Result := FloatToStrF(X, ffGeneral, 12, 0, Fmt);
-end;
+  SysUtils, Math, KRVPROCS, KRVPRB, KRVTTR, DPARPROC, KRVLSQ;
 
 { The problem name is the model name of the compile label (characters 22 on),
   which also names the variable map the viewer looks for. }
@@ -48,29 +30,6 @@ begin
     Result := ExtractFileName(ParamStr(0));
 end;
 
-procedure Stop(Code: LONGINT; const Text: AnsiString);
-begin
-  WriteLn(Text);
-  Halt(Code);
-end;
-
-function CheckTimeAxis(out Steps: LONGINT): BOOLEAN;
-var
-  Span: DOUBLE;
-begin
-  Steps := 0;
-  Result := False;
-  if IsNan(TSTART) or IsInfinite(TSTART) or IsNan(TEND) or IsInfinite(TEND)
-    or IsNan(TSTEP) or IsInfinite(TSTEP) or not (TSTEP > 0.0) or (TEND < TSTART) then
-    Exit;
-  Span := (TEND - TSTART) / TSTEP;
-  { A step count a rounding error short of a whole number counts as whole. }
-  if not (Span < 1.0E8) then
-    Exit;
-  Steps := Trunc(Span + 1.0E-9);
-  Result := True;
-end;
-
 procedure KRVRUN(SystemM: TSystemProc; Report, Setup, TimeSet, ParSet,
   AddSet, UserBpr: TUserProc);
 var
@@ -78,16 +37,12 @@ var
   Detail, Name, PrbName, TtrName: AnsiString;
   Outcome: TPrbOutcome;
   Model: TNewtonModel;
-  Count, K, JT, Steps, Every, Iterations: LONGINT;
-  Values: array of SINGLE;
+  Count, K, Steps, FailedAt: LONGINT;
   XOut: array of DOUBLE;
   Ttr: TTtrWriter;
-  Failure: AnsiString;
 begin
   SetExceptionMask([exInvalidOp, exDenormalized, exZeroDivide, exOverflow,
     exUnderflow, exPrecision]);
-  Fmt := DefaultFormatSettings;
-  Fmt.DecimalSeparator := '.';
   try
     Name := ProblemName;
     PrbName := Name + '.PRB';
@@ -122,6 +77,9 @@ begin
       Stop(ExitRefused, 'Problem file ' + PrbName + ' is damaged: ' + Detail + '; nothing written.');
 
     ParSet;
+    if LsqRequested then
+      LsqFit(Prob, Model, Name, Report, Setup, TimeSet, AddSet, UserBpr);
+
     Setup;
     TimeSet;
     if not CheckTimeAxis(Steps) then
@@ -142,42 +100,19 @@ begin
     if not TtrCreate(Ttr, TtrName, _CMPLABEL, Count) then
       Stop(ExitWriteError, 'Trajectory file ' + TtrName + ' could not be created.');
 
-    SetLength(Values, Count);
     SetLength(XOut, Count);
-    { The state before the first step is the "last step" of step 0. }
-    Move(_Y[0], _Y2T[0], Count * SizeOf(XVR));
-    Every := Steps div 20;
-    if Every < 1 then
-      Every := 1;
-    for JT := 0 to Steps do
-    begin
-      _JT := JT;
-      _T := TSTART + JT * TSTEP;
-      if JT = 0 then
-        _DTNOW := 0.0
-      else
-        _DTNOW := TSTEP;
-      AddSet;
-      Failure := NewtonSolveStep(Model, Iterations);
-      if Failure = '' then
-        Failure := NewtonRecord(Model, XOut);
-      if Failure <> '' then
-      begin
-        TtrClose(Ttr);
-        Stop(ExitFailed, Failure + ' at _JT=' + IntToStr(JT) + ', _T=' + Num(_T) + '. Stopped; '
-          + IntToStr(JT) + ' records kept in ' + TtrName + ', problem file unchanged.');
-      end;
-      Report;
-      for K := 0 to Count - 1 do
-        Values[K] := XOut[K];
-      if not TtrAppend(Ttr, JT, _T, Values) then
-      begin
-        TtrClose(Ttr);
-        Stop(ExitWriteError, 'Writing record ' + IntToStr(JT) + ' of ' + TtrName + ' failed.');
-      end;
-      Move(_Y[0], _Y2T[0], Count * SizeOf(XVR));
-      if (JT mod Every = 0) or (JT = Steps) then
-        WriteLn('_JT=', JT, ' _T=', Num(_T), ': ', Iterations, ' iterations');
+    case RunSteps(Model, Steps, AddSet, Report, nil, @Ttr, True, XOut, FailedAt, Detail) of
+      runFailed:
+        begin
+          TtrClose(Ttr);
+          Stop(ExitFailed, Detail + ' at _JT=' + IntToStr(FailedAt) + ', _T=' + Num(_T) + '. Stopped; '
+            + IntToStr(FailedAt) + ' records kept in ' + TtrName + ', problem file unchanged.');
+        end;
+      runWriteFailed:
+        begin
+          TtrClose(Ttr);
+          Stop(ExitWriteError, Detail + ' of ' + TtrName + ' failed.');
+        end;
     end;
     TtrClose(Ttr);
     UserBpr;
