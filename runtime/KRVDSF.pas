@@ -66,7 +66,8 @@ function DsfReadSeriesAt(const S: TDsfStore; Head: LONGINT; var Ser: TDsfSeries;
 function DsfReadSeries(const S: TDsfStore; const Path: AnsiString; var Ser: TDsfSeries;
   out Detail: AnsiString): TDsfFind;
 
-{ The value at Index; False when the cell holds none. }
+{ The value at Index; False when the cell holds none (the missing value,
+  or bits that are not a number). }
 function DsfValue(const Ser: TDsfSeries; Index: LONGINT; out V: DOUBLE): BOOLEAN;
 { The lowest and highest index that may hold a value; False when empty. }
 function DsfIndexRange(const Ser: TDsfSeries; out Lo, Hi: LONGINT): BOOLEAN;
@@ -428,7 +429,8 @@ begin
   if not DsfIndexRange(Ser, Lo, Hi) or (Index < Lo) or (Index > Hi) then
     Exit;
   C := Ser.Cells[Index - Ser.Base];
-  if IsMissingCell(C) then
+  { A cell that holds no number is no value either. }
+  if IsMissingCell(C) or IsNan(C) or IsInfinite(C) then
     Exit;
   V := C;
   Result := True;

@@ -881,6 +881,44 @@ begin
   Say('Start values of ' + IntToStr(Replaced) + ' variables from the last record of ' + FileName);
 end;
 
+{ A marker's name becomes a DSDir of the problem: one that is empty, too
+  long for an entry, holds a path or pattern character or a blank, repeats
+  another or is the problem's own Controls (or Time, over time) would read
+  or write the wrong series. }
+procedure CheckNames;
+var
+  Names: array of AnsiString;
+  K, L: LONGINT;
+  N: AnsiString;
+begin
+  SetLength(Names, 0);
+  for K := 0 to NB - 1 do
+  begin
+    SetLength(Names, Length(Names) + 1);
+    Names[High(Names)] := LsqBetas[K].Name;
+  end;
+  for K := 0 to ND - 1 do
+  begin
+    SetLength(Names, Length(Names) + 1);
+    Names[High(Names)] := LsqDeps[K].Name;
+  end;
+  for K := 0 to NI - 1 do
+  begin
+    SetLength(Names, Length(Names) + 1);
+    Names[High(Names)] := LsqIndeps[K].Name;
+  end;
+  for K := 0 to High(Names) do
+  begin
+    N := UpperCase(Names[K]);
+    if (N = '') or (Length(N) > 25) or (LastDelimiter('.&*? ', N) > 0) or (N = 'CONTROLS')
+      or (Timed and (N = 'TIME')) then
+      Refuse('Bad LSQ name: ' + Names[K]);
+    for L := 0 to K - 1 do
+      if UpperCase(Names[L]) = N then
+        Refuse('Bad LSQ name: ' + Names[K]);
+  end;
+end;
+
 function VariableIndex(const What, Name: AnsiString; X: PXVR): LONGINT;
 begin
   Result := StateIndex(X^);
@@ -945,6 +983,7 @@ begin
       + ' are estimated');
   if ND = 0 then
     Refuse('PARSET names no observed variable (LSQDEP)');
+  CheckNames;
   SetLength(DepVar, ND);
   SetLength(InVar, NI);
   for K := 0 to ND - 1 do

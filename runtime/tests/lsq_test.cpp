@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <functional>
 #include <random>
+#include <tuple>
 
 #include "platform/user_prompts.h"
 #include "runtime/tests/lsq_models.h"
@@ -397,6 +398,29 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"Truncated", false, Keep, [](const LsqDir& d) { d.Truncate(1); },
                 "not a data-series store"}),
     [](const ::testing::TestParamInfo<Refusal>& i) { return std::string(i.param.name); });
+
+// A marker name that would name the wrong series is refused before the store
+// is read.
+TEST(LsqFailure, BadMarkerNamesAreRefused) {
+  for (const auto& [from, to, says] :
+       std::vector<std::tuple<std::string, std::string, std::string>>{
+           {"_LSQBETA('K2',K2)", "_LSQBETA('k1',K2)", "Bad LSQ name: k1"},
+           {"LSQDEP('Y',_X.Y)", "LSQDEP('Controls',_X.Y)", "Bad LSQ name: Controls"},
+           {"_LSQINDEP('U',_X.U)", "_LSQINDEP('U.V',_X.U)", "Bad LSQ name: U.V"}}) {
+    SCOPED_TRACE(to);
+    TestModel m = StaticModel();
+    m.name = "LSQBAD" + std::to_string(to.size());
+    m.label = ">12-10-2026 11: 3: 0 " + m.name;
+    m.psy.replace(m.psy.find(from), from.size(), to);
+    LsqDir d(m);
+    d.WriteStore(StaticProblem(NoisyStaticData(1, 8), {1.0, 1.0}));
+    const std::string before = d.Store();
+    LsqRun run = d.Run();
+    EXPECT_EQ(run.status, 1) << run.output;
+    EXPECT_NE(run.output.find(says), std::string::npos) << run.output;
+    EXPECT_EQ(d.Store(), before);
+  }
+}
 
 TEST(LsqFailure, ModelFailingAtStartEndsWithStatusTwo) {
   LsqDir d(StaticModel());

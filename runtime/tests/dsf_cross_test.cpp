@@ -1,0 +1,258 @@
+// The solver's data-series store reader and writer against the series
+// library: stores the library writes read the same through both, the
+// solver's writes read back by the library, damaged stores refused and never
+// followed.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "platform/user_prompts.h"
+#include "series/series_store.h"
+#include "testing/temp_dir.h"
+
+extern "C" {
+int KrvProbeSeries(const char* file, const char* path, char* text, int room, int* used);
+int KrvWriteOneValues(const char* file, const char* paths, const double* values, int count,
+                      char* text, int room, int* used);
+}
+
+namespace krv::rt {
+namespace {
+
+using series::ColumnSlot;
+using series::SeriesStore;
+
+struct Probe {
+  int result = -1;
+  std::string text;
+};
+
+Probe ProbeSeries(const std::string& file, const std::string& path) {
+  std::vector<char> buf(1 << 16);
+  int used = 0;
+  Probe p;
+  p.result = KrvProbeSeries(file.c_str(), path.c_str(), buf.data(), int(buf.size()), &used);
+  p.text.assign(buf.data(), size_t(std::min(used, int(buf.size()))));
+  return p;
+}
+
+std::string Hex(float v) {
+  uint32_t b;
+  std::memcpy(&b, &v, 4);
+  char s[16];
+  std::snprintf(s, sizeof s, "%08X", b);
+  return s;
+}
+
+// What the library reads at `path`, in the probe's words: 0 with the
+// values, 1 no series, 2 refused.
+Probe LibrarySeries(const std::string& file_no_ext, const std::string& path) {
+  platform::ScriptedPrompts prompts;
+  SeriesStore store;
+  Probe p;
+  store.AttachDSFReadOnly(file_no_ext);
+  if (store.FailureFlag) return Probe{2, ""};
+  bool failure;
+  series::DSDirEntry e;
+  store.FindDSFEntry(path, failure, e);
+  if (failure) return Probe{prompts.messages.empty() ? 1 : 2, ""};
+  if (!e.Used() || e.IsDSDir()) return Probe{1, ""};
+  ColumnSlot& slot = store.ColumnSlots[0];
+  store.OpenSeries(slot, path);
+  if (store.FailureFlag) return Probe{2, ""};
+  p.result = 0;
+  if (slot.Header().Empty()) {
+    p.text = "empty";
+    return p;
+  }
+  int16_t lo, hi;
+  store.SeriesIndexRange(slot, lo, hi);
+  p.text = std::to_string(lo) + " " + std::to_string(hi);
+  for (int k = lo; k <= hi; ++k) {
+    float v = store.GetVal(slot, int16_t(k));
+    // Bits that are not a number count as no value for the solver.
+    p.text += " " + (series::IsMissing(v) || !std::isfinite(v) ? std::string("-") : Hex(v));
+  }
+  return p;
+}
+
+struct Shape {
+  std::string path;
+  std::vector<std::pair<int, double>> values;
+};
+
+std::vector<Shape> Shapes() {
+  std::vector<Shape> s = {
+      {".A.EMPTY", {}},
+      {".A.ONE", {{0, 2.5}}},
+      {".A.NEG", {}},
+      {".A.GAPS", {}},
+      {".A.HIGH", {{32000, -1.25}, {31990, 7}}},
+      {".A.LONG", {}},
+      {".A.TINY", {{3, 1e-39}, {4, 1e39}, {5, -0.0}}},
+      {".A.B.C.D.DEEP", {{1, 1}, {2, 2}}},
+      {".Top", {{0, 1}}},
+  };
+  for (int i = -40; i <= -10; ++i) s[2].values.push_back({i, i * 0.5});
+  for (int i = 0; i <= 200; i += 3) s[3].values.push_back({i, i * 1.5 + 0.1});
+  for (int i = 0; i <= 500; ++i) s[5].values.push_back({i, std::sin(i)});
+  return s;
+}
+
+// The shapes, with DSDir A chained over several blocks and the records
+// reused by an erase and a longer save.
+void WriteShapes(const std::string& file_no_ext) {
+  platform::ScriptedPrompts prompts;
+  SeriesStore store;
+  store.CreateDSF(file_no_ext);
+  ColumnSlot& slot = store.ColumnSlots[0];
+  auto save = [&](const Shape& sh) {
+    for (size_t dot = sh.path.find('.', 1); dot != std::string::npos; dot = sh.path.find('.', dot + 1))
+      store.MakeDSDir(sh.path.substr(0, dot), false);
+    store.NewSeries(slot, false, "comment of " + sh.path);
+    for (const auto& [i, v] : sh.values) store.PutVal(slot, int16_t(i), v);
+    store.SaveSeries(slot, sh.path);
+    ASSERT_FALSE(store.FailureFlag) << sh.path;
+    store.FreeSeries(slot);
+  };
+  save({".A.GONE", {{0, 1}}});
+  for (const Shape& sh : Shapes()) save(sh);
+  store.EraseSeries(".A.GONE");
+  Shape longer = Shapes()[1];
+  for (int i = 1; i < 80; ++i) longer.values.push_back({i, i});
+  save(longer);  // ONE again, over more blocks
+  store.CloseDSF();
+}
+
+std::vector<std::string> Paths() {
+  std::vector<std::string> p;
+  for (const Shape& s : Shapes()) p.push_back(s.path);
+  for (const char* extra : {".a.gaps", ".A.B.C.D.deep", ".A.GONE", ".A.B", ".NONE", ".A.NEG.X", ".top"})
+    p.push_back(extra);
+  return p;
+}
+
+TEST(DsfCross, StoresTheLibraryWritesReadTheSameThroughTheSolver) {
+  testing::TempDir dir;
+  WriteShapes(dir.File("S"));
+  for (const std::string& path : Paths()) {
+    SCOPED_TRACE(path);
+    Probe lib = LibrarySeries(dir.File("S"), path), rt = ProbeSeries(dir.File("S.DSF"), path);
+    EXPECT_EQ(rt.result, lib.result) << rt.text;
+    if (lib.result == 0) {
+      EXPECT_EQ(rt.text, lib.text);
+    }
+  }
+  EXPECT_EQ(ProbeSeries(dir.File("S.DSF"), ".A.ONE").text.substr(0, 5), "0 79 ");
+}
+
+TEST(DsfCross, TheSolversWriteIsReadBackByTheLibrary) {
+  testing::TempDir dir;
+  WriteShapes(dir.File("S"));
+  {
+    platform::ScriptedPrompts prompts;
+    SeriesStore store;
+    store.AttachDSF(dir.File("S"));
+    store.SetXSeries(".A.GAPS", ".A.LONG");
+    ASSERT_FALSE(store.FailureFlag);
+  }
+  const std::string before = dir.Read("S.DSF");
+  const std::string file = dir.File("S.DSF");
+  std::vector<char> buf(4096);
+  int used = 0;
+
+  // A missing series: refused, nothing written.
+  const double two[] = {1.0, 2.0};
+  EXPECT_EQ(KrvWriteOneValues(file.c_str(), ".A.LONG\n.A.NOPE", two, 2, buf.data(), int(buf.size()), &used), 1);
+  EXPECT_EQ(std::string(buf.data(), size_t(used)), ".A.NOPE is not there");
+  EXPECT_EQ(dir.Read("S.DSF"), before);
+
+  double values[] = {-3.75, 1e-40};
+  ASSERT_EQ(KrvWriteOneValues(file.c_str(), ".A.LONG\n.a.empty", values, 2, buf.data(), int(buf.size()),
+                              &used), 0) << std::string(buf.data(), size_t(used));
+  const std::string after = dir.Read("S.DSF");
+  EXPECT_EQ(after.size(), before.size());
+
+  platform::ScriptedPrompts prompts;
+  SeriesStore store;
+  store.AttachDSF(dir.File("S"));  // read-write: a store grown or damaged would be "fixed" here
+  ASSERT_FALSE(store.FailureFlag);
+  EXPECT_TRUE(prompts.messages.empty());
+  ColumnSlot& slot = store.ColumnSlots[0];
+  store.OpenSeries(slot, ".A.LONG");
+  ASSERT_FALSE(store.FailureFlag);
+  EXPECT_EQ(store.GetVal(slot, 0), -3.75f);
+  int16_t lo, hi;
+  store.SeriesIndexRange(slot, lo, hi);
+  EXPECT_EQ(lo, 0);
+  EXPECT_EQ(hi, 0);
+  EXPECT_EQ(slot.Header().xHead, 0);
+  EXPECT_EQ(slot.Header().comment, "comment of .A.LONG");
+  EXPECT_GE(slot.Header().stamp.year, 2020);
+  EXPECT_EQ(slot.BlockCount(), 1);
+  store.OpenSeries(store.ColumnSlots[1], ".A.EMPTY");
+  EXPECT_EQ(store.GetVal(store.ColumnSlots[1], 0), 0.0f);  // below a single's range
+
+  // Every other series reads as before.
+  for (const std::string& path : Paths()) {
+    if (path == ".A.LONG" || path == ".A.EMPTY") continue;
+    testing::TempDir old;
+    old.Write("S.DSF", before);
+    EXPECT_EQ(LibrarySeries(dir.File("S"), path).text, LibrarySeries(old.File("S"), path).text) << path;
+  }
+  // And the library goes on saving into it.
+  store.NewSeries(store.ColumnSlots[2], false, "");
+  for (int i = 0; i < 40; ++i) store.PutVal(store.ColumnSlots[2], int16_t(i), i);
+  store.SaveSeries(store.ColumnSlots[2], ".A.MORE");
+  ASSERT_FALSE(store.FailureFlag);
+  store.CloseDSF();
+  EXPECT_EQ(ProbeSeries(file, ".A.LONG").text, "0 0 " + Hex(-3.75f));
+  EXPECT_EQ(ProbeSeries(file, ".A.MORE").text.substr(0, 5), "0 39 ");
+}
+
+// Random damage: the solver's reader refuses or reads, never crashes, and
+// where both readers accept a series they read the same values.
+TEST(DsfCross, DamagedStoresAreRefusedOrReadAlike) {
+  testing::TempDir dir;
+  WriteShapes(dir.File("S"));
+  const std::string good = dir.Read("S.DSF");
+  std::mt19937 gen(1234);
+  int refused = 0, compared = 0;
+  for (int round = 0; round < 300; ++round) {
+    std::string bad = good;
+    if (round % 10 == 9) {
+      bad.resize(size_t(gen() % (good.size() / 128)) * 128 + (gen() % 2) * 61);
+    } else {
+      int flips = 1 + int(gen() % 4);
+      for (int f = 0; f < flips; ++f) {
+        size_t at = gen() % bad.size();
+        bad[at] = char(gen() % 3 == 0 ? 0xFF : gen());
+      }
+    }
+    dir.Write("S.DSF", bad);
+    for (const std::string& path : Paths()) {
+      Probe rt = ProbeSeries(dir.File("S.DSF"), path);
+      ASSERT_TRUE(rt.result >= 0 && rt.result <= 2) << round << " " << path;
+      if (rt.result == 2) {
+        ++refused;
+        EXPECT_FALSE(rt.text.empty());
+        continue;
+      }
+      Probe lib = LibrarySeries(dir.File("S"), path);
+      if (rt.result == 0 && lib.result == 0) {
+        ++compared;
+        EXPECT_EQ(rt.text, lib.text) << "round " << round << " " << path;
+      }
+    }
+  }
+  EXPECT_GT(refused, 50);
+  EXPECT_GT(compared, 500);
+}
+
+}  // namespace
+}  // namespace krv::rt
