@@ -37,9 +37,9 @@ struct StatusMeaning {
 };
 constexpr StatusMeaning kSolverStatuses[] = {
     {0, "the run is complete"},
-    {1, "the problem file was refused or the time axis is bad: nothing was written"},
+    {1, "the problem file, the time axis or a fit's data was refused: nothing was written"},
     {2, "a block was singular or did not converge: the steps written so far are kept"},
-    {3, "the trajectory or X out could not be written"},
+    {3, "the trajectory, X out or a fit's estimates could not be written"},
     {4, "an internal error of the solver"},
     {126, "the solver could not be run"},
     {127, "the solver was not found"},

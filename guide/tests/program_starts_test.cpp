@@ -150,11 +150,11 @@ TEST(SolverStart, EndLineNamesEachStatus) {
     const char* line;
   } cases[] = {
       {0, "Solver ended: status 0 (the run is complete)"},
-      {1, "Solver ended: status 1 (the problem file was refused or the time axis is bad: "
+      {1, "Solver ended: status 1 (the problem file, the time axis or a fit's data was refused: "
           "nothing was written)"},
       {2, "Solver ended: status 2 (a block was singular or did not converge: the steps "
           "written so far are kept)"},
-      {3, "Solver ended: status 3 (the trajectory or X out could not be written)"},
+      {3, "Solver ended: status 3 (the trajectory, X out or a fit's estimates could not be written)"},
       {127, "Solver ended: status 127 (the solver was not found)"},
       {137, "Solver ended: status 137 (stopped by signal 9)"},
       {9, "Solver ended: status 9 (not a status the solver gives)"},

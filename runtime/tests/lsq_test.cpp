@@ -199,6 +199,12 @@ TEST(StaticFit, KindZeroIsOneTrialAndLeavesTheStore) {
     EXPECT_NEAR(ReportNumber(d.Report(), "Weighted sum of squares = "), s, 1e-6 * s);
     EXPECT_NEAR(ReportNumber(d.Report(), "K1 = "), 2.0, 1e-12);
   }
+  // The store's name is found case-blind.
+  std::filesystem::rename(d.dir.dir().File("FIT.DSF"), d.dir.dir().File("Fit.dsf"));
+  LsqRun run = d.Run();
+  EXPECT_EQ(run.status, 0) << run.output;
+  EXPECT_NE(d.Report().find("in Fit.dsf"), std::string::npos) << d.Report();
+  std::filesystem::remove(d.dir.dir().File("Fit.dsf"));
 }
 
 TEST(StaticFit, GridFindsTheBestPointEvenAndGeometric) {
