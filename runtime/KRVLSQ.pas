@@ -775,8 +775,10 @@ begin
     begin
       if not DsfValue(Values[D], K, V) then
         Continue;
-      W := 1.0;
-      if HasWeights[D] and DsfValue(Weights[D], K, W) and (W < 0.0) then
+      { An index without a weight weighs 1. }
+      if not (HasWeights[D] and DsfValue(Weights[D], K, W)) then
+        W := 1.0;
+      if W < 0.0 then
         Refuse('Negative weight ' + Num(W) + ' at index ' + IntToStr(K) + ' of '
           + Where('.' + P + '.' + LsqDeps[D].Name + '.Weight'));
       if W = 0.0 then

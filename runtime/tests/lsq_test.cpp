@@ -103,7 +103,10 @@ TEST(StaticFit, MarquardtMatchesTheTruthAndAnIndependentFit) {
   data.weight[4] = 2.0;
   data.weight[9] = 0.0;   // dropped
   data.weight[12] = 0.5;
-  d.WriteStore(StaticProblem(data, {1.0, 1.0}));
+  LsqProblemSeries problem = StaticProblem(data, {1.0, 1.0});
+  // An index without a weight weighs 1.
+  for (int i : {20, 21, 30}) EraseValue(problem, ".PR1.Y.Weight", i);
+  d.WriteStore(problem);
   const std::string before = d.Store();
 
   LsqRun run = d.Run();
