@@ -266,6 +266,22 @@ TEST(DamagedFile, RefusedBeforeAnythingChanges) {
   }
 }
 
+// A DSDir entry naming record 0 holds no block to add an entry to.
+TEST(DamagedFile, SavingIntoADSDirAtRecordZeroIsRefused) {
+  Fixture f;
+  f.store.CreateDSF(f.Path());
+  f.store.MakeDSDir(".D");
+  ASSERT_FALSE(f.store.FailureFlag);
+  f.Poke(128 + 4, {0, 0, 0, 0});  // the root's first entry: .D
+  std::string before = f.Bytes();
+  f.Fill(0, 0, 5);
+  f.store.SaveSeries(f.Col(0), ".D.S");
+  EXPECT_TRUE(f.store.FailureFlag);
+  ASSERT_FALSE(f.prompts.messages.empty());
+  EXPECT_EQ(f.prompts.messages.back(), "DSF file has been damaged");
+  EXPECT_EQ(f.Bytes(), before);
+}
+
 TEST(DamagedFile, ACycleOfDSDirsEndsTheWalk) {
   Fixture f;
   f.store.CreateDSF(f.Path());
