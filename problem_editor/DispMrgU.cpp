@@ -195,7 +195,10 @@ AutoMergeOutcome AutoMerge(EditorSession& s, MergeSourceKind kind) {
 }
 
 UpdateResult UpdateFromOldProblem(EditorSession& s) {
-  AutoMergeOutcome merged = AutoMerge(s, MergeSourceKind::Prb);
+  return FinishUpdate(s, AutoMerge(s, MergeSourceKind::Prb));
+}
+
+UpdateResult FinishUpdate(EditorSession& s, const AutoMergeOutcome& merged) {
   // Records after a broken one were never taken over: nothing is saved.
   if (merged.dataFormError) return UpdateResult::DataFormError;
   for (const VariableRecord& r : s.main.records) {

@@ -89,5 +89,8 @@ enum class UpdateResult {
 // then save. A chosen kept copy gives NAME.PRB through the backup
 // rotation; any other chosen file is replaced.
 UpdateResult UpdateFromOldProblem(EditorSession& s);
+// The steps of update mode after the auto-match, for a window that runs the
+// match itself (under its hourglass).
+UpdateResult FinishUpdate(EditorSession& s, const AutoMergeOutcome& merged);
 
 }  // namespace krv::pe

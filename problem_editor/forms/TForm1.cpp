@@ -238,7 +238,13 @@ void TForm1::StartWith(const std::string& path, bool updateMode) {
   if (!ok) return;  // the message has been shown; the window stays empty
   AfterLoad();
   if (!updateMode) return;
-  UpdateResult r = UpdateFromOldProblem(session_);
+  // The hourglass shows while the values are taken over, not over the dialog.
+  AutoMergeOutcome merged;
+  if (auto source = ChooseMergeSource(session_, MergeSourceKind::Prb)) {
+    platform::WaitCursor wait;
+    merged = AutoMergeFile(session_, MergeSourceKind::Prb, *source);
+  }
+  UpdateResult r = FinishUpdate(session_, merged);
   RedrawRows();
   if (r == UpdateResult::Updated) {
     setWindowTitle(FromBytes(session_.caption));
