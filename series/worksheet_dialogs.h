@@ -43,7 +43,7 @@ bool RowUseAccept(SeriesStore& store, std::string_view low, std::string_view hig
 std::string RealEntryText(double value);
 std::optional<double> RealEntryAccept(std::string_view text);
 
-// The number display list: item k is the decimal spec k - 2.
+// The number display list: item k is the decimal display k - 2.
 inline constexpr const char* kNumberDisplayItems[12] = {
     "Flexible decimal position", "Scientific (E-) format", "0      Fixed places",
     "1", "2", "3", "4", "5", "6", "7", "8", "9"};

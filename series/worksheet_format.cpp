@@ -46,14 +46,14 @@ std::string FormatByMagnitude(int width, double value) {
   return FormatFixed(width, decimals, value);
 }
 
-std::string FormatCellValue(int width, int spec, double value) {
+std::string FormatCellValue(int width, int digits, double value) {
   std::string s;
-  if (spec == kSpecScientific)
+  if (digits == kSpecScientific)
     s = FormatAutoDecimals(width, value);
-  else if (spec == kSpecFlexible)
+  else if (digits == kSpecFlexible)
     s = FormatByMagnitude(width, value);
   else
-    s = FormatFixed(width, std::clamp(spec, 0, 9), value);
+    s = FormatFixed(width, std::clamp(digits, 0, 9), value);
   if (s.size() > 27) s.resize(27);
   return s;
 }

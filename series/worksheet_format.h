@@ -17,7 +17,7 @@ std::string ColumnLetters(int column);
 // empty or blank text selects column A.
 int ParseColumnLetters(std::string_view text, int highestColumn = kColumnCount - 1);
 
-// Decimal specs of a column: fixed places 0..9, or one of these.
+// Decimal display of a column: fixed places 0..9, or one of these.
 constexpr int kSpecScientific = -1;
 constexpr int kSpecFlexible = -2;
 
@@ -28,7 +28,7 @@ std::string FormatFixed(int width, int decimals, double value);
 // fixed notation, E format when the magnitude leaves no room.
 std::string FormatByMagnitude(int width, double value);
 
-// A cell's text by its column's decimal spec, at most 27 characters.
-std::string FormatCellValue(int width, int spec, double value);
+// A cell's text by its column's decimal display, at most 27 characters.
+std::string FormatCellValue(int width, int digits, double value);
 
 }  // namespace krv::series

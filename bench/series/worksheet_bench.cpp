@@ -1,6 +1,6 @@
 // The worksheet window's figures with the real form offscreen, each beside
 // its yardstick measured in the same run:
-//  - "Change all decimal specs" with all 510 columns filled over
+//  - the number display of every column changed at once, all 510 columns filled over
 //    -400..12000 (every column redrawn, then one paint), against the
 //    0.2 s limit and against formatting every cell of one column;
 //  - a page step through the rows (scroll and paint), against the 10 ms
@@ -75,7 +75,7 @@ int main(int argc, char** argv) {
   for (int i = kFirstGridIndex; i <= kLastGridIndex; ++i) chars += w.Sheet.CellText(0, i).size();
   double oneColumn = Ms(Clock::now() - y0);
 
-  // "Change all decimal specs": the number display dialog answered OK at once.
+  // Every column's number display changed: the dialog answered OK at once.
   QTimer::singleShot(0, [&] {
     if (QWidget* m = QApplication::activeModalWidget()) {
       auto* d = qobject_cast<QDialog*>(m);
@@ -90,7 +90,7 @@ int main(int argc, char** argv) {
 
   std::printf("Worksheet, %d columns over %d..%d, real form offscreen\n", columns, kFirstGridIndex, kLastGridIndex);
   std::printf("  %-52s %9.2f ms   limit %7.2f ms; every cell eagerly ~ %9.1f ms (one column %.2f ms x %d)\n",
-              "Change all decimal specs (all columns redrawn)", redraw, 200.0, oneColumn * columns, oneColumn,
+              "Number display of every column changed (all redrawn)", redraw, 200.0, oneColumn * columns, oneColumn,
               columns);
   std::printf("  %-52s %9.3f ms   limit %7.2f ms; empty worksheet %.3f ms\n", "Page step (median), worksheet full",
               fullPage, 10.0, emptyPage);

@@ -13,7 +13,7 @@ class TDecFrm : public QDialog {
  public:
   explicit TDecFrm(QWidget* parent = nullptr);
   // -2 flexible, -1 scientific, 0..9 fixed places; true and the choice on OK.
-  bool EditNumberDisplay(int& spec);
+  bool EditNumberDisplay(int& digits);
 
   QComboBox* ComboBox1;
   QPushButton *Button1, *Button2;

@@ -415,13 +415,13 @@ void TWkFrm::BuildMenus() {
   AddItem(dsdir, "&Make DSDir", "MakeDSDir1", &TWkFrm::MakeDSDirClick);
   AddItem(dsdir, "&Delete DSDir", "DeleteDSDir1", &TWkFrm::DeleteDSDirClick);
 
-  QMenu* specs = bar->addMenu("&WorksheetSpecs");
-  AddItem(specs, "&X set", "XSet1", &TWkFrm::XSetClick);
-  AddItem(specs, "&Y of X set", "YofXSet1", &TWkFrm::YofXSetClick);
-  AddItem(specs, "Clear X", "ClearX1", &TWkFrm::ClearXClick);
-  AddItem(specs, "&Change all decimal specs", "ChangeAllDecimalSpecs1", &TWkFrm::ChangeAllDecimalSpecsClick);
-  AddItem(specs, "&Decimal display change, certain columns", "DecimalDisplay1", &TWkFrm::DecimalDisplayClick);
-  AddItem(specs, "OldStyle Series select", "OldStyle1", &TWkFrm::OldStyleClick);
+  QMenu* settings = bar->addMenu("&WorksheetSpecs");
+  AddItem(settings, "&X set", "XSet1", &TWkFrm::XSetClick);
+  AddItem(settings, "&Y of X set", "YofXSet1", &TWkFrm::YofXSetClick);
+  AddItem(settings, "Clear X", "ClearX1", &TWkFrm::ClearXClick);
+  AddItem(settings, "&Change all decimal specs", "ChangeAllDecimalSpecs1", &TWkFrm::ChangeAllDecimalSpecsClick);
+  AddItem(settings, "&Decimal display change, certain columns", "DecimalDisplay1", &TWkFrm::DecimalDisplayClick);
+  AddItem(settings, "OldStyle Series select", "OldStyle1", &TWkFrm::OldStyleClick);
 
   AddItem(nullptr, "&Use lims", "UseLims1", &TWkFrm::UseLimsClick);
   QMenu* help = bar->addMenu("&Help");
@@ -502,7 +502,7 @@ void TWkFrm::ViewMoved() {
 
 bool TWkFrm::EditSeriesName() { return dialogs_.NameFrm && dialogs_.NameFrm->EditColumn(ws_.FirstSelCol); }
 
-bool TWkFrm::EditNumberDisplay(int& spec) { return dialogs_.DecFrm && dialogs_.DecFrm->EditNumberDisplay(spec); }
+bool TWkFrm::EditNumberDisplay(int& digits) { return dialogs_.DecFrm && dialogs_.DecFrm->EditNumberDisplay(digits); }
 
 // ---- Grid events ----
 
@@ -585,12 +585,12 @@ namespace {
 
 // The file dialog of a read (the file must exist) or a write.
 std::optional<std::string> AskFile(bool save, const char* filter, bool mustExist = false) {
-  platform::FileDialogSpec spec;
-  spec.filter = filter;
-  spec.defaultExt = std::string(filter).substr(std::string(filter).rfind('.') + 1, 3);
-  spec.mustExist = mustExist;
-  spec.askOverwrite = save;
-  return save ? platform::Prompts().SaveFileName(spec) : platform::Prompts().OpenFileName(spec);
+  platform::FileDialogSpec desc;
+  desc.filter = filter;
+  desc.defaultExt = std::string(filter).substr(std::string(filter).rfind('.') + 1, 3);
+  desc.mustExist = mustExist;
+  desc.askOverwrite = save;
+  return save ? platform::Prompts().SaveFileName(desc) : platform::Prompts().OpenFileName(desc);
 }
 
 }  // namespace

@@ -168,7 +168,7 @@ class TWkFrm : public QMainWindow, private WorksheetWindow {
   void PromptChanged() override;
   void ViewMoved() override;
   bool EditSeriesName() override;
-  bool EditNumberDisplay(int& spec) override;
+  bool EditNumberDisplay(int& digits) override;
   bool EditValue(double& value, const std::string& prompt) override;
   bool EditFormula(const std::string& label, std::string& text, bool& computeNow) override;
 

@@ -19,7 +19,7 @@ struct TestWindow : WorksheetWindow {
   Worksheet* ws = nullptr;
   std::vector<std::string> names;  // names typed into successive name dialogs; "" cancels
   int nameDialogs = 0;
-  std::optional<int> spec;         // the number display choice; none cancels
+  std::optional<int> digits;         // the number display choice; none cancels
   int startSpec = 99;
   bool EditSeriesName() override {
     ++nameDialogs;
@@ -33,8 +33,8 @@ struct TestWindow : WorksheetWindow {
   }
   bool EditNumberDisplay(int& s) override {
     startSpec = s;
-    if (!spec) return false;
-    s = *spec;
+    if (!digits) return false;
+    s = *digits;
     return true;
   }
 };
@@ -96,14 +96,14 @@ TEST(ColumnLetters, AreAlwaysTwoCharacters) {
 
 struct FormatCase {
   std::string name;
-  int width, spec;
+  int width, digits;
   double value;
   std::string text;
 };
 class CellFormat : public ::testing::TestWithParam<FormatCase> {};
 TEST_P(CellFormat, GivesTheText) {
   const FormatCase& c = GetParam();
-  EXPECT_EQ(FormatCellValue(c.width, c.spec, c.value), c.text);
+  EXPECT_EQ(FormatCellValue(c.width, c.digits, c.value), c.text);
 }
 INSTANTIATE_TEST_SUITE_P(
     Table, CellFormat,
@@ -368,12 +368,12 @@ TEST(Menu, ChangeAllDecimalSpecsRedrawsEveryColumn) {
   Fixture f;
   f.Fill(0, 0, 1, 1.25);
   f.Fill(509, 0, 1, 1.25);
-  f.window.spec = 1;
+  f.window.digits = 1;
   f.ws.ChangeAllDecimalSpecsClick();
   EXPECT_EQ(f.window.startSpec, -2);
   EXPECT_EQ(f.ws.CellText(0, 1), "          1.2");
   EXPECT_EQ(f.ws.CellText(509, 1), "          1.2");
-  f.window.spec.reset();
+  f.window.digits.reset();
   f.ws.ChangeAllDecimalSpecsClick();  // Cancel changes nothing
   EXPECT_EQ(f.ws.DecimalSpec[3], 1);
 }
@@ -588,7 +588,7 @@ TEST(Prompt, LoadXSetYofXSetAndDecimals) {
   f.ws.CSelOKClick();
   EXPECT_EQ(f.Col(4).xSlot, nullptr);  // no X column: the link is cleared
 
-  f.window.spec = 3;
+  f.window.digits = 3;
   f.ws.BeginColumnRangeSelect("Specify range of columns", kOpDecimals);
   f.ws.Edit1 = "E";
   f.ws.Edit2 = "E";
