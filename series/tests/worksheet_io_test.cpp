@@ -355,6 +355,44 @@ TEST(WKS, EndsOfFileInsideARecord) {
   }
 }
 
+// Numbers at one index after another are taken in a loop of their own;
+// whatever ends a run there must be read as any other cell is.
+TEST(WKS, RunsOfNumbersEndWhereTheirCellsStopFollowing) {
+  auto run = [](int col, int row, std::initializer_list<double> values) {
+    std::string out;
+    for (double v : values) out += Cell(14, col, row++, F64(v));
+    return out;
+  };
+  struct Case {
+    const char* what;
+    std::string cells;
+    std::string dump0, dump1;
+    size_t leftOut;
+    bool cut = false;  // no EOF record after a cell cut short
+  } cases[] = {
+      {"another column at the next row", run(0, 0, {1, 2}) + run(1, 2, {7}) + run(0, 3, {4, 5}),
+       "1: 1 2 - 4 5", "3: 7", 0},
+      {"a row skipped", run(0, 0, {1, 2}) + run(0, 3, {4}), "1: 1 2 - 4", "", 0},
+      {"a row met again", run(0, 0, {1, 2}) + run(0, 0, {9}), "1: 9 2", "", 0},
+      {"an integer cell inside", run(0, 0, {1}) + Cell(13, 0, 1, U16(5)) + run(0, 2, {3}), "1: 1 5 3", "",
+       0},
+      {"a longer body inside", run(0, 0, {1}) + Cell(14, 0, 1, F64(2) + Hex({0})) + run(0, 2, {3}),
+       "1: 1 2 3", "", 0},
+      {"gaps inside", run(0, 0, {1, std::nan(""), INFINITY, 4}), "1: 1 - - 4", "", 0},
+      {"past the highest index", run(0, 32765, {1, 2, 3}), "32766: 1 2", "", 1},
+      {"the file ends inside one", run(0, 0, {1, 2}) + run(0, 2, {3}).substr(0, 16), "1: 1 2", "", 1, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Fx f;
+    f.dir.Write("R.WKS", Rec(0, Hex({4, 4})) + c.cells + (c.cut ? "" : kEOF));
+    ReadWKSFile(f.store, f.dir.File("R.WKS"));
+    EXPECT_EQ(f.Dump(0), "***noname*** " + c.dump0);
+    if (!c.dump1.empty()) EXPECT_EQ(f.Dump(1), "***noname*** " + c.dump1);
+    EXPECT_EQ(f.prompts.messages.size(), c.leftOut);
+  }
+}
+
 TEST(WKS, AFileThatCannotBeOpenedLeavesTheWorksheet) {
   Fx f;
   f.Set(4, 0, "1 2", "KEPT");
