@@ -101,8 +101,8 @@ int main(int argc, char** argv) {
   double sixAll = Best(rounds, [&] { ReadPlotPoints(wide.File(), wide.Layout(), wide.Range(), vars, into); });
   std::printf("reload of 6 plots in one pass: %.2f ms, 1 plot %.2f ms (limit 1.5x: %.2fx)\n", sixAll,
               wideOne, sixAll / wideOne);
-  // Six variables far apart in the record: a block of its own for each
-  // variable and step, all handed to the file together.
+  // Six variables far apart in the record: each value of each step lies
+  // in a page of the file of its own.
   for (int i = 0; i < 6; ++i) vars[size_t(i)] = i * (big / 6);
   double sixFar = Best(rounds, [&] { ReadPlotPoints(wide.File(), wide.Layout(), wide.Range(), vars, into); });
   std::printf("reload of 6 plots far apart in the record: %.2f ms, 1 plot %.2f ms (limit 1.5x: %.2fx)\n",
