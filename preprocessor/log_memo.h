@@ -51,7 +51,7 @@ class LogMemo : public LogView {
     return s;
   }
 
-  void LineAdded(const std::string&) override { Changed(log_.Lines().size() - 1); }
+  void LineAdded(const std::string&) override { Changed(log_.LineCount() - 1); }
   void LineReplaced(size_t index, const std::string&) override { Changed(index); }
   void FirstLineRemoved() override {
     ++dropped_;

@@ -7,22 +7,28 @@ namespace krv::pp {
 
 // The oldest line goes once the last new line's index passes this.
 static constexpr int kDropAfterIndex = 320;
+// Dropped lines are let go together once there are this many.
+static constexpr size_t kDropBatch = 512;
 
 LogWriter::LogWriter() : lines_{"LogMemo"} {}
 
 void LogWriter::LogWrite(const std::string& text) {
   if (newLineMode_) {
     if (lastLineIndex_ > kDropAfterIndex) {
-      lines_.erase(lines_.begin());
+      if (++dropped_ == kDropBatch) {
+        lines_.erase(lines_.begin(), lines_.begin() + std::ptrdiff_t(dropped_));
+        dropped_ = 0;
+      }
       if (view_) view_->FirstLineRemoved();
     }
     lines_.push_back(text);
-    lastLineIndex_ = int16_t(lines_.size() - 1);
+    lastLineIndex_ = int16_t(LineCount() - 1);
     if (view_) view_->LineAdded(text);
   } else {
-    assert(size_t(lastLineIndex_) < lines_.size());
-    lines_[size_t(lastLineIndex_)] += text;
-    if (view_) view_->LineReplaced(size_t(lastLineIndex_), lines_[size_t(lastLineIndex_)]);
+    assert(size_t(lastLineIndex_) < LineCount());
+    std::string& line = lines_[dropped_ + size_t(lastLineIndex_)];
+    line += text;
+    if (view_) view_->LineReplaced(size_t(lastLineIndex_), line);
   }
 }
 
@@ -36,11 +42,20 @@ void LogWriter::LogLine(const std::string& text) {
   newLineMode_ = true;
 }
 
+const std::vector<std::string>& LogWriter::Lines() const {
+  if (dropped_ > 0) {
+    lines_.erase(lines_.begin(), lines_.begin() + std::ptrdiff_t(dropped_));
+    dropped_ = 0;
+  }
+  return lines_;
+}
+
 std::string LogWriter::Text() const {
+  const auto& lines = Lines();
   std::string out;
-  for (size_t i = 0; i < lines_.size(); ++i) {
+  for (size_t i = 0; i < lines.size(); ++i) {
     if (i) out += '\n';
-    out += lines_[i];
+    out += lines[i];
   }
   return out;
 }

@@ -28,14 +28,20 @@ class LogWriter {
   // Writes, then closes the line.
   void LogLine(const std::string& text);
 
-  const std::vector<std::string>& Lines() const { return lines_; }
+  // The lines in the window, oldest first.
+  const std::vector<std::string>& Lines() const;
+  size_t LineCount() const { return lines_.size() - dropped_; }
   // The log as one text, lines joined by '\n'.
   std::string Text() const;
   void SetView(LogView* view) { view_ = view; }
 
  private:
-  std::vector<std::string> lines_;
-  int16_t lastLineIndex_ = 0;
+  // Lines that left the window stay at the front of lines_ until a batch
+  // of them has gathered (or the lines are asked for), so a long pass does
+  // not move the whole window for every line it writes.
+  mutable std::vector<std::string> lines_;
+  mutable size_t dropped_ = 0;
+  int16_t lastLineIndex_ = 0;  // in the window
   bool newLineMode_ = true;
   LogView* view_ = nullptr;
 };
