@@ -32,7 +32,9 @@ class Orderer {
 
  private:
   // A block waiting for a stage: its positions and its entries' range in
-  // the stage's entries.
+  // the stage's entries, which hold the block's columns (numbered 1..m in
+  // the block) row by row in the order of its rows; row p's end in them
+  // is stageRowEnd_[p].
   struct Pending {
     int first, last;
     size_t begin, end;
@@ -66,9 +68,14 @@ class Orderer {
   std::vector<int> matched_;  // position of each original column
   std::vector<int> rowAt_;    // row at each position
   int stage_ = 0;
-  // The stage's entries (row, column positions), each pending block's
-  // together, and the next stage's, gathered as the blocks are done.
-  std::vector<int> stageRow_, stageCol_, nextRow_, nextCol_;
+  // The stage's entries, each pending block's together, and the next
+  // stage's, gathered as the blocks are done: their columns, each row's
+  // end and each column's count, the last two by position. Only
+  // duplicate nonzeros could tell one order of a block's entries from
+  // another, and they are alike, so the entries are kept in the order that
+  // is cheapest to make: row by row.
+  std::vector<int> stageCol_, stageRowEnd_, stageColCount_, nextCol_, nextRowEnd_, nextColCount_;
+  size_t nextSize_ = 0;
   std::vector<Pending> pending_, nextPending_;
   std::vector<std::pair<int, int>> subBlocks_;
 
@@ -76,11 +83,13 @@ class Orderer {
   // its positions first..last numbered 1..m, so that its work stays in
   // a few cache lines and costs its own size, not the matrix's.
   int offset_ = 0;  // position of local number 0
-  std::vector<int> carryCount_, carryTo_, tornCount_, oldRowAt_, carryBlock_;
-  // The block's entries compressed by row (their columns) and by column
-  // (their rows), with each row's and column's count: all the ordering
-  // needs unless it has to trace and merge, which takes the lists.
-  std::vector<int> rowStart_, rowCols_, colStart_, colRows_, rowCount_, colCount_;
+  std::vector<int> tornCount_, oldRowAt_, carryBlock_, atPos_, blockRows_;
+  // The block's entries compressed by row (their columns, in the stage's
+  // entries) and by column (their rows), with each row's and column's
+  // count: all the ordering needs unless it has to trace and merge, which
+  // takes the lists.
+  const int* rowCols_ = nullptr;
+  std::vector<int> rowStart_, colStart_, colRows_, rowCount_, colCount_;
   std::vector<char> done_;
   std::vector<int> group_, order_, subBlockOf_, nextSlot_;
   std::vector<int> newPos_;  // local number -> local position in the block's order
@@ -104,10 +113,25 @@ JacobianOrder Orderer::Run(const std::vector<int>& rows, const std::vector<int>&
     return out;
   }
 
-  for (auto* v : {&stageRow_, &stageCol_, &nextRow_, &nextCol_}) v->reserve(size_t(z));
-  stageRow_ = rows;
+  // The first stage's one block: the whole matrix, row by row (a counting
+  // sort), its columns where the repairs put them.
+  stageRowEnd_.assign(size_t(n_) + 1, 0);
+  stageColCount_.assign(size_t(n_) + 1, 0);
+  for (int i = 0; i < z; ++i) {
+    ++stageRowEnd_[size_t(rows[size_t(i)])];
+    ++stageColCount_[size_t(matched_[size_t(cols[size_t(i)])])];
+  }
+  for (int p = 1, at = 0; p <= n_; ++p) {
+    int count = stageRowEnd_[size_t(p)];
+    stageRowEnd_[size_t(p)] = at;  // the row's start until it is filled
+    at += count;
+  }
   stageCol_.resize(size_t(z));
-  for (int i = 0; i < z; ++i) stageCol_[size_t(i)] = matched_[cols[size_t(i)]];
+  nextCol_.resize(size_t(z));
+  for (int i = 0; i < z; ++i)
+    stageCol_[size_t(stageRowEnd_[size_t(rows[size_t(i)])]++)] = matched_[size_t(cols[size_t(i)])];
+  nextRowEnd_.resize(size_t(n_) + 1);
+  nextColCount_.resize(size_t(n_) + 1);
   rowAt_.resize(size_t(n_) + 1);
   for (int p = 0; p <= n_; ++p) rowAt_[size_t(p)] = p;
   stage_ = 0;
@@ -115,8 +139,7 @@ JacobianOrder Orderer::Run(const std::vector<int>& rows, const std::vector<int>&
 
   while (!pending_.empty()) {
     subBlocks_.clear();
-    nextRow_.clear();
-    nextCol_.clear();
+    nextSize_ = 0;
     nextPending_.clear();
     for (const Pending& block : pending_) ProcessBlock(block);
     if (stage_ == 0) {
@@ -126,8 +149,9 @@ JacobianOrder Orderer::Run(const std::vector<int>& rows, const std::vector<int>&
     if (subBlocks_.empty()) break;
     ++stage_;
     pending_.swap(nextPending_);
-    stageRow_.swap(nextRow_);
     stageCol_.swap(nextCol_);
+    stageRowEnd_.swap(nextRowEnd_);
+    stageColCount_.swap(nextColCount_);
   }
 
   out.rowPosition.assign(size_t(n_) + 1, 0);
@@ -136,7 +160,7 @@ JacobianOrder Orderer::Run(const std::vector<int>& rows, const std::vector<int>&
   out.listSteps = lists_.Steps();
   // The entries by column position, then row position: two stable
   // counting sorts (equal entries are alike, so their order is moot).
-  std::vector<int>&fr = stageRow_, &fc = stageCol_, &byRow = nextRow_, &start = carryCount_;
+  std::vector<int>&fr = stageCol_, &fc = nextCol_, &byRow = blockRows_, &start = stageRowEnd_;
   fr.resize(size_t(z));
   fc.resize(size_t(z));
   byRow.resize(size_t(z));
@@ -225,8 +249,10 @@ void Orderer::ProcessBlock(const Pending& block) {
   }
   if (!literalSweeps_) wholeGroup_ = AtMostOneCoupledGroup(1, m);
   if (!wholeGroup_) {
-    lists_.Build(m, stageRow_.data() + block.begin, stageCol_.data() + block.begin,
-                 int(block.end - block.begin), offset_);
+    blockRows_.resize(block.end - block.begin);
+    for (int x = 1; x <= m; ++x)
+      std::fill(blockRows_.begin() + rowStart_[size_t(x)], blockRows_.begin() + rowStart_[size_t(x) + 1], x);
+    lists_.Build(m, blockRows_.data(), rowCols_, int(block.end - block.begin));
     if (torn) {
       lists_.UnlinkColumnFromRows(torn);
       lists_.UnlinkRowFromColumns(torn);
@@ -244,40 +270,33 @@ void Orderer::ProcessBlock(const Pending& block) {
   for (int x = 1; x <= m; ++x) rowAt_[size_t(offset_ + newPos_[size_t(x)])] = oldRowAt_[size_t(x - 1)];
 }
 
-// Counts and compresses the block's entries by row and by column: two
-// counting sorts. Their order within a row or a column is left as it
-// falls; nothing read from them depends on it.
+// The block's entries by row are the stage's; by column they take a
+// counting sort, its counts known from the carry. Their order within a row
+// or a column is left as it falls; nothing read from them depends on it.
 void Orderer::Compress(const Pending& block) {
   const int m = block.last - block.first + 1;
-  const size_t count = block.end - block.begin;
-  const int* rows = stageRow_.data() + block.begin;
-  const int* cols = stageCol_.data() + block.begin;
-  rowCount_.assign(size_t(m) + 1, 0);
-  colCount_.assign(size_t(m) + 1, 0);
-  for (size_t i = 0; i < count; ++i) {
-    ++rowCount_[size_t(rows[i] - offset_)];
-    ++colCount_[size_t(cols[i] - offset_)];
-  }
+  const int* rowEnd = stageRowEnd_.data() + offset_;
+  const int* colCount = stageColCount_.data() + offset_;
+  rowCols_ = stageCol_.data() + block.begin;
+  rowCount_.resize(size_t(m) + 1);
+  colCount_.resize(size_t(m) + 1);
   rowStart_.resize(size_t(m) + 2);
   colStart_.resize(size_t(m) + 2);
+  rowCount_[0] = colCount_[0] = 0;
   rowStart_[0] = rowStart_[1] = colStart_[0] = colStart_[1] = 0;
   for (int x = 1; x <= m; ++x) {
-    rowStart_[size_t(x) + 1] = rowStart_[size_t(x)] + rowCount_[size_t(x)];
-    colStart_[size_t(x) + 1] = colStart_[size_t(x)] + colCount_[size_t(x)];
+    rowStart_[size_t(x) + 1] = rowEnd[x] - int(block.begin);
+    rowCount_[size_t(x)] = rowStart_[size_t(x) + 1] - rowStart_[size_t(x)];
+    colCount_[size_t(x)] = colCount[x];
+    colStart_[size_t(x) + 1] = colStart_[size_t(x)] + colCount[x];
   }
-  // Filled from each one's start, which then ends up at the next's.
-  rowCols_.resize(count);
-  colRows_.resize(count);
-  for (size_t i = 0; i < count; ++i) {
-    int r = rows[i] - offset_, c = cols[i] - offset_;
-    rowCols_[size_t(rowStart_[size_t(r)]++)] = c;
-    colRows_[size_t(colStart_[size_t(c)]++)] = r;
-  }
-  for (int x = m; x >= 1; --x) {
-    rowStart_[size_t(x)] = rowStart_[size_t(x) - 1];
-    colStart_[size_t(x)] = colStart_[size_t(x) - 1];
-  }
-  rowStart_[1] = colStart_[1] = 0;
+  // Filled from each column's start, which then ends up at the next's.
+  colRows_.resize(block.end - block.begin);
+  for (int x = 1; x <= m; ++x)
+    for (int k = rowStart_[size_t(x)]; k < rowStart_[size_t(x) + 1]; ++k)
+      colRows_[size_t(colStart_[size_t(rowCols_[k])]++)] = x;
+  for (int x = m; x >= 1; --x) colStart_[size_t(x)] = colStart_[size_t(x) - 1];
+  colStart_[1] = 0;
 }
 
 // The column to tear: the one most often in the shortest rows. Rows of at
@@ -374,7 +393,8 @@ void Orderer::Assign(int i) {
 
 // Whether the open rows, each depending on the open columns of its list,
 // form at most one strongly coupled group of two or more; its rows are
-// left in coupled_. Tarjan's search, without recursion.
+// left in coupled_. Tarjan's search, without recursion. When it says yes
+// it has counted every open row's open columns.
 bool Orderer::AtMostOneCoupledGroup(int first, int last) {
   const size_t size = size_t(last) + 1;
   coupled_.clear();
@@ -400,8 +420,9 @@ bool Orderer::AtMostOneCoupledGroup(int first, int last) {
       int k = dfsEntry_.back(), next = 0;
       const int end = rowStart_[size_t(v) + 1];
       for (; k < end; ++k) {
-        int c = rowCols_[size_t(k)];
+        int c = rowCols_[k];
         if (done_[size_t(c)] || c == v) continue;
+        ++openCount_[size_t(v)];  // each entry is passed once
         if (!visitIndex_[size_t(c)]) {
           next = c;
           ++k;
@@ -483,10 +504,7 @@ void Orderer::OrderBlockByReadiness(int first, int last) {
     if (done_[size_t(i)]) continue;
     int k = 0;
     if (wholeGroup_) {
-      for (int j = rowStart_[size_t(i)]; j < rowStart_[size_t(i) + 1]; ++j) {
-        int c = rowCols_[size_t(j)];
-        k += !done_[size_t(c)] && c != i;
-      }
+      k = openCount_[size_t(i)];  // counted by the search for coupled groups
     } else {
       for (int e = lists_.RowHead(i); e; e = lists_.NextInRow(e)) {
         int c = lists_.Col(e);
@@ -615,17 +633,16 @@ void Orderer::PlaceBlock(int first, int last, int torn) {
 }
 
 // The entries inside each new sub-block of three or more go on to the next
-// stage, each sub-block's together and in the order they came, which is
-// all the next stage's lists depend on.
+// stage, each sub-block's together, row by row in its order. A sub-block's
+// rows and columns keep their order in it, so each row's columns need
+// only be renumbered.
 void Orderer::CarryEntries(const Pending& block, size_t firstSubBlock) {
   const size_t blocks = subBlocks_.size() - firstSubBlock;
-  const size_t count = block.end - block.begin;
   const int m = block.last - block.first + 1;
-  const int* rows = stageRow_.data() + block.begin;
-  const int* cols = stageCol_.data() + block.begin;
   // The sub-block of three or more each row and column went to, or -1: an
   // entry stays when its row and column went to the same one.
   carryBlock_.resize(size_t(m) + 1);
+  atPos_.resize(size_t(m) + 1);
   for (int x = 1; x <= m; ++x) {
     int g = group_[size_t(x)], to = -1;
     if (g != 0) {
@@ -634,34 +651,29 @@ void Orderer::CarryEntries(const Pending& block, size_t firstSubBlock) {
       if (sbLast - sbFirst > 1) to = s;
     }
     carryBlock_[size_t(x)] = to;
+    atPos_[size_t(newPos_[size_t(x)])] = x;
   }
-  carryCount_.assign(blocks + 1, 0);
-  carryTo_.resize(count);
-  for (size_t i = 0; i < count; ++i) {
-    int s = carryBlock_[size_t(rows[i] - offset_)];
-    if (s >= 0 && carryBlock_[size_t(cols[i] - offset_)] != s) s = -1;
-    carryTo_[i] = s;
-    ++carryCount_[size_t(s + 1)];
-  }
-  const size_t base = nextRow_.size();
-  // carryCount_[0] counts the entries left behind; the sub-blocks' start
-  // after them in a running sum that is then moved to the front.
-  size_t total = 0;
+  int* out = nextCol_.data();
   for (size_t s = 0; s < blocks; ++s) {
     auto [sbFirst, sbLast] = subBlocks_[firstSubBlock + s];
-    size_t begin = total;
-    total += size_t(carryCount_[s + 1]);
-    carryCount_[s] = int(begin);
-    if (sbLast - sbFirst > 1) nextPending_.push_back({sbFirst, sbLast, base + begin, base + total});
-  }
-  nextRow_.resize(base + total);
-  nextCol_.resize(base + total);
-  for (size_t i = 0; i < count; ++i)
-    if (int s = carryTo_[i]; s >= 0) {
-      size_t at = base + size_t(carryCount_[size_t(s)]++);
-      nextRow_[at] = offset_ + newPos_[size_t(rows[i] - offset_)];
-      nextCol_[at] = offset_ + newPos_[size_t(cols[i] - offset_)];
+    if (sbLast - sbFirst < 2) continue;
+    const size_t begin = nextSize_;
+    const int shift = sbFirst - offset_ - 1;  // block's position -> sub-block's number
+    int* colCount = nextColCount_.data() + sbFirst - 1;
+    std::fill(colCount + 1, colCount + (sbLast - sbFirst + 2), 0);
+    for (int p = sbFirst; p <= sbLast; ++p) {
+      const int x = atPos_[size_t(p - offset_)];
+      for (int k = rowStart_[size_t(x)]; k < rowStart_[size_t(x) + 1]; ++k) {
+        const int c = rowCols_[k];
+        if (carryBlock_[size_t(c)] != int(s)) continue;
+        const int to = newPos_[size_t(c)] - shift;
+        out[nextSize_++] = to;
+        ++colCount[to];
+      }
+      nextRowEnd_[size_t(p)] = int(nextSize_);
     }
+    nextPending_.push_back({sbFirst, sbLast, begin, nextSize_});
+  }
 }
 
 void Orderer::LogStatistics(const JacobianOrder& out) {
