@@ -83,7 +83,7 @@ class Orderer {
   // its positions first..last numbered 1..m, so that its work stays in
   // a few cache lines and costs its own size, not the matrix's.
   int offset_ = 0;  // position of local number 0
-  std::vector<int> tornCount_, oldRowAt_, carryBlock_, atPos_, blockRows_;
+  std::vector<int> tornCount_, counted_, oldRowAt_, carryBlock_, atPos_, blockRows_;
   // The block's entries compressed by row (their columns, in the stage's
   // entries) and by column (their rows), with each row's and column's
   // count: all the ordering needs unless it has to trace and merge, which
@@ -313,33 +313,43 @@ int Orderer::ChooseTornColumn(int first, int last) {
   }
   std::vector<int>& count = tornCount_;
   count.assign(size_t(last - first + 1), 0);
-  // The counts at the shortest length, and the length at which each column
-  // counted there would count two: its second shortest row.
-  int largest = 0, reachTwo = maxRowCount;
-  for (int c = first; c <= last; ++c) {
-    int k = 0, shortest = kNoRow, second = kNoRow;
-    for (int i = colStart_[size_t(c)]; i < colStart_[size_t(c) + 1]; ++i) {
-      int len = rowCount_[size_t(colRows_[size_t(i)])];
-      k += len <= t;
-      if (len < shortest) {
-        second = shortest;
-        shortest = len;
-      } else if (len < second) {
-        second = len;
-      }
+  // The counts at the shortest length, taken from the shortest rows; the
+  // columns they reach are the ones that count.
+  counted_.clear();
+  int largest = 0;
+  for (int r = first; r <= last; ++r) {
+    if (rowCount_[size_t(r)] > t) continue;
+    for (int k = rowStart_[size_t(r)]; k < rowStart_[size_t(r) + 1]; ++k) {
+      int& n = count[size_t(rowCols_[k] - first)];
+      if (n++ == 0) counted_.push_back(rowCols_[k]);
+      largest = std::max(largest, n);
     }
-    count[size_t(c - first)] = k;
-    largest = std::max(largest, k);
-    if (k > 0) reachTwo = std::min(reachTwo, second);
   }
-  if (largest < 2 && reachTwo > t) {
-    t = reachTwo;
-    for (int c = first; c <= last; ++c) {
-      int& k = count[size_t(c - first)];
-      if (k == 0) continue;
-      k = 0;
-      for (int i = colStart_[size_t(c)]; i < colStart_[size_t(c) + 1]; ++i)
-        k += rowCount_[size_t(colRows_[size_t(i)])] <= t;
+  if (largest < 2) {
+    // The length at which a counted column would count two: its second
+    // shortest row.
+    int reachTwo = maxRowCount;
+    for (int c : counted_) {
+      int shortest = kNoRow, second = kNoRow;
+      for (int i = colStart_[size_t(c)]; i < colStart_[size_t(c) + 1]; ++i) {
+        int len = rowCount_[size_t(colRows_[size_t(i)])];
+        if (len < shortest) {
+          second = shortest;
+          shortest = len;
+        } else if (len < second) {
+          second = len;
+        }
+      }
+      reachTwo = std::min(reachTwo, second);
+    }
+    if (reachTwo > t) {
+      t = reachTwo;
+      for (int c : counted_) {
+        int& k = count[size_t(c - first)];
+        k = 0;
+        for (int i = colStart_[size_t(c)]; i < colStart_[size_t(c) + 1]; ++i)
+          k += rowCount_[size_t(colRows_[size_t(i)])] <= t;
+      }
     }
   }
   int best = first;
