@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cassert>
 #include <functional>
+#include <limits>
 #include <queue>
 
 #include "platform/text.h"
@@ -83,7 +84,7 @@ class Orderer {
   // its positions first..last numbered 1..m, so that its work stays in
   // a few cache lines and costs its own size, not the matrix's.
   int offset_ = 0;  // position of local number 0
-  std::vector<int> tornCount_, counted_, oldRowAt_, carryBlock_, atPos_, blockRows_;
+  std::vector<int> tornCount_, counted_, oldRowAt_, atPos_, blockRows_;
   // The block's entries compressed by row (their columns, in the stage's
   // entries) and by column (their rows), with each row's and column's
   // count: all the ordering needs unless it has to trace and merge, which
@@ -102,7 +103,6 @@ class Orderer {
   // no other (then it is merged at once); Tarjan's search finds it.
   bool wholeGroup_ = false;
   std::vector<int> coupled_, visitIndex_, lowLink_, sccStack_, dfsRow_, dfsEntry_;
-  std::vector<char> onStack_;
 };
 
 JacobianOrder Orderer::Run(const std::vector<int>& rows, const std::vector<int>& cols) {
@@ -406,40 +406,47 @@ void Orderer::Assign(int i) {
 // left in coupled_. Tarjan's search, without recursion. When it says yes
 // it has counted every open row's open columns.
 bool Orderer::AtMostOneCoupledGroup(int first, int last) {
+  // A row's visit number while it is on the search's stack; 0 before its
+  // visit, and above every number once its group is found or when it is
+  // solved already, so that taking the lowest number reached needs no test.
+  constexpr int kFinished = std::numeric_limits<int>::max();
   const size_t size = size_t(last) + 1;
   coupled_.clear();
   sccStack_.clear();
   dfsRow_.clear();
   dfsEntry_.clear();
-  visitIndex_.assign(size, 0);
+  visitIndex_.resize(size);
   lowLink_.resize(size);
-  onStack_.assign(size, 0);
+  for (int x = first; x <= last; ++x) visitIndex_[size_t(x)] = done_[size_t(x)] ? kFinished : 0;
+  const char* done = done_.data();
+  int* index = visitIndex_.data();
   int visited = 0, groups = 0;
   auto visit = [&](int v) {
-    visitIndex_[size_t(v)] = lowLink_[size_t(v)] = ++visited;
+    index[v] = lowLink_[size_t(v)] = ++visited;
     sccStack_.push_back(v);
-    onStack_[size_t(v)] = 1;
     dfsRow_.push_back(v);
     dfsEntry_.push_back(rowStart_[size_t(v)]);
   };
   for (int s = first; s <= last; ++s) {
-    if (done_[size_t(s)] || visitIndex_[size_t(s)]) continue;
+    if (index[s]) continue;
     visit(s);
     while (!dfsRow_.empty()) {
       const int v = dfsRow_.back();
-      int k = dfsEntry_.back(), next = 0;
+      int k = dfsEntry_.back(), next = 0, open = 0, low = lowLink_[size_t(v)];
       const int end = rowStart_[size_t(v) + 1];
       for (; k < end; ++k) {
-        int c = rowCols_[k];
-        if (done_[size_t(c)] || c == v) continue;
-        ++openCount_[size_t(v)];  // each entry is passed once
-        if (!visitIndex_[size_t(c)]) {
+        const int c = rowCols_[k];
+        open += (c != v) & !done[c];  // each entry is passed once
+        const int x = index[c];
+        if (x == 0) {
           next = c;
           ++k;
           break;
         }
-        if (onStack_[size_t(c)]) lowLink_[size_t(v)] = std::min(lowLink_[size_t(v)], visitIndex_[size_t(c)]);
+        low = std::min(low, x);  // a row on the stack, or no change
       }
+      lowLink_[size_t(v)] = low;
+      openCount_[size_t(v)] += open;
       dfsEntry_.back() = k;
       if (next) {
         visit(next);
@@ -449,16 +456,16 @@ bool Orderer::AtMostOneCoupledGroup(int first, int last) {
       dfsEntry_.pop_back();
       if (!dfsRow_.empty()) {
         int u = dfsRow_.back();
-        lowLink_[size_t(u)] = std::min(lowLink_[size_t(u)], lowLink_[size_t(v)]);
+        lowLink_[size_t(u)] = std::min(lowLink_[size_t(u)], low);
       }
-      if (lowLink_[size_t(v)] != visitIndex_[size_t(v)]) continue;
+      if (low != index[v]) continue;
       const bool coupled = sccStack_.back() != v;
       if (coupled && ++groups > 1) return false;
       int w;
       do {
         w = sccStack_.back();
         sccStack_.pop_back();
-        onStack_[size_t(w)] = 0;
+        index[w] = kFinished;
         if (coupled) coupled_.push_back(w);
       } while (w != v);
     }
@@ -645,44 +652,38 @@ void Orderer::PlaceBlock(int first, int last, int torn) {
 // The entries inside each new sub-block of three or more go on to the next
 // stage, each sub-block's together, row by row in its order. A sub-block's
 // rows and columns keep their order in it, so each row's columns need
-// only be renumbered.
+// only be renumbered; an entry whose column went elsewhere falls outside
+// the sub-block's numbers and stays behind.
 void Orderer::CarryEntries(const Pending& block, size_t firstSubBlock) {
   const size_t blocks = subBlocks_.size() - firstSubBlock;
   const int m = block.last - block.first + 1;
-  // The sub-block of three or more each row and column went to, or -1: an
-  // entry stays when its row and column went to the same one.
-  carryBlock_.resize(size_t(m) + 1);
   atPos_.resize(size_t(m) + 1);
-  for (int x = 1; x <= m; ++x) {
-    int g = group_[size_t(x)], to = -1;
-    if (g != 0) {
-      int s = subBlockOf_[size_t(g)];
-      auto [sbFirst, sbLast] = subBlocks_[firstSubBlock + size_t(s)];
-      if (sbLast - sbFirst > 1) to = s;
-    }
-    carryBlock_[size_t(x)] = to;
-    atPos_[size_t(newPos_[size_t(x)])] = x;
-  }
+  for (int x = 1; x <= m; ++x) atPos_[size_t(newPos_[size_t(x)])] = x;
   int* out = nextCol_.data();
+  const int* newPos = newPos_.data();
   for (size_t s = 0; s < blocks; ++s) {
     auto [sbFirst, sbLast] = subBlocks_[firstSubBlock + s];
     if (sbLast - sbFirst < 2) continue;
     const size_t begin = nextSize_;
+    const unsigned size = unsigned(sbLast - sbFirst + 1);
     const int shift = sbFirst - offset_ - 1;  // block's position -> sub-block's number
     int* colCount = nextColCount_.data() + sbFirst - 1;
-    std::fill(colCount + 1, colCount + (sbLast - sbFirst + 2), 0);
+    std::fill(colCount + 1, colCount + size + 1, 0);
+    size_t n = nextSize_;
     for (int p = sbFirst; p <= sbLast; ++p) {
       const int x = atPos_[size_t(p - offset_)];
-      for (int k = rowStart_[size_t(x)]; k < rowStart_[size_t(x) + 1]; ++k) {
-        const int c = rowCols_[k];
-        if (carryBlock_[size_t(c)] != int(s)) continue;
-        const int to = newPos_[size_t(c)] - shift;
-        out[nextSize_++] = to;
+      const int* cols = rowCols_ + rowStart_[size_t(x)];
+      const int* end = rowCols_ + rowStart_[size_t(x) + 1];
+      for (; cols != end; ++cols) {
+        const int to = newPos[*cols] - shift;
+        if (unsigned(to - 1) >= size) continue;
+        out[n++] = to;
         ++colCount[to];
       }
-      nextRowEnd_[size_t(p)] = int(nextSize_);
+      nextRowEnd_[size_t(p)] = int(n);
     }
-    nextPending_.push_back({sbFirst, sbLast, begin, nextSize_});
+    nextSize_ = n;
+    nextPending_.push_back({sbFirst, sbLast, begin, n});
   }
 }
 
