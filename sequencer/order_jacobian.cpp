@@ -5,7 +5,8 @@
 #include <cassert>
 #include <functional>
 #include <limits>
-#include <queue>
+#include <bit>
+#include <cstdint>
 
 #include "platform/text.h"
 #include "sequencer/incidence_lists.h"
@@ -19,7 +20,45 @@ namespace {
 // Above every row number; marks "no row" as the sweep's lowest open row.
 constexpr int kNoRow = 32000;
 
-using MinHeap = std::priority_queue<int, std::vector<int>, std::greater<int>>;
+// The rows waiting for a sweep, a bit each. A sweep takes them in
+// ascending order and only adds rows beyond the one it has reached, so
+// the search for the next never looks back.
+class SweepRows {
+ public:
+  void Reset(int n) {
+    words_.assign(size_t(n) / 64 + 1, 0);
+    at_ = 0;
+    count_ = 0;
+  }
+  bool Empty() const { return count_ == 0; }
+  void Push(int y) {
+    uint64_t& w = words_[size_t(y) / 64];
+    const uint64_t bit = uint64_t(1) << (y % 64);
+    count_ += !(w & bit);
+    w |= bit;
+  }
+  // From the lowest row on again, for a new sweep.
+  void Restart() { at_ = 0; }
+  int PopLowest() {
+    assert(count_ > 0);
+    while (!words_[at_]) ++at_;
+    uint64_t& w = words_[at_];
+    const int y = int(at_ * 64) + std::countr_zero(w);
+    w &= w - 1;
+    --count_;
+    return y;
+  }
+  void Swap(SweepRows& other) {
+    words_.swap(other.words_);
+    std::swap(at_, other.at_);
+    std::swap(count_, other.count_);
+  }
+
+ private:
+  std::vector<uint64_t> words_;
+  size_t at_ = 0;
+  int count_ = 0;
+};
 
 class Orderer {
  public:
@@ -96,7 +135,7 @@ class Orderer {
   std::vector<int> newPos_;  // local number -> local position in the block's order
   std::vector<std::vector<int>> members_;
   std::vector<int> openCount_;  // open columns left in each row's list
-  MinHeap thisSweep_, nextSweep_;
+  SweepRows thisSweep_, nextSweep_;
   int sweepAt_ = 0;  // the row the running sweep has reached
   std::vector<int> path_, pathPos_, cycle_, lostRows_;
   // The one strongly coupled group of the block's open rows, when there is
@@ -386,7 +425,7 @@ void Orderer::Assign(int i) {
   auto release = [&](int y) {
     if (done_[size_t(y)] || y == i) return;
     assert(openCount_[size_t(y)] > 0);
-    if (--openCount_[size_t(y)] == 0) (y > sweepAt_ ? thisSweep_ : nextSweep_).push(y);
+    if (--openCount_[size_t(y)] == 0) (y > sweepAt_ ? thisSweep_ : nextSweep_).Push(y);
   };
   if (!wholeGroup_) {
     for (int e = lists_.ColHead(i); e; e = lists_.NextInCol(e)) release(lists_.Row(e));
@@ -488,7 +527,7 @@ void Orderer::MergeCoupledGroup() {
   }
   coupled_.clear();
   openCount_[size_t(r)] = 0;
-  thisSweep_.push(r);
+  thisSweep_.Push(r);
 }
 
 void Orderer::OrderBlockLiterally(int first, int last) {
@@ -514,8 +553,8 @@ void Orderer::OrderBlockLiterally(int first, int last) {
 // so the rows it solves are exactly those that become solvable before it
 // passes them; a row that becomes solvable behind it waits for the next.
 void Orderer::OrderBlockByReadiness(int first, int last) {
-  thisSweep_ = MinHeap();
-  nextSweep_ = MinHeap();
+  thisSweep_.Reset(last);
+  nextSweep_.Reset(last);
   TruncatePath(1);
   for (int i = first; i <= last; ++i) {
     if (done_[size_t(i)]) continue;
@@ -529,15 +568,15 @@ void Orderer::OrderBlockByReadiness(int first, int last) {
       }
     }
     openCount_[size_t(i)] = k;
-    if (k == 0) thisSweep_.push(i);
+    if (k == 0) thisSweep_.Push(i);
   }
   int lowestOpen = first;
   for (;;) {
     sweepAt_ = first - 1;
     bool assigned = false;
-    while (!thisSweep_.empty()) {
-      int i = thisSweep_.top();
-      thisSweep_.pop();
+    thisSweep_.Restart();
+    while (!thisSweep_.Empty()) {
+      int i = thisSweep_.PopLowest();
       assert(i > sweepAt_ && !done_[size_t(i)]);
       sweepAt_ = i;
       Assign(i);
@@ -546,7 +585,7 @@ void Orderer::OrderBlockByReadiness(int first, int last) {
     while (lowestOpen <= last && done_[size_t(lowestOpen)]) ++lowestOpen;
     if (lowestOpen > last) return;
     if (assigned) {
-      std::swap(thisSweep_, nextSweep_);
+      thisSweep_.Swap(nextSweep_);
       continue;
     }
     if (wholeGroup_) {
@@ -558,7 +597,7 @@ void Orderer::OrderBlockByReadiness(int first, int last) {
       if (!done_[size_t(y)]) --openCount_[size_t(y)];
     lostRows_.clear();
     assert(openCount_[size_t(r)] >= 0);
-    if (openCount_[size_t(r)] == 0) thisSweep_.push(r);
+    if (openCount_[size_t(r)] == 0) thisSweep_.Push(r);
   }
 }
 
