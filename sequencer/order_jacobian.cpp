@@ -87,8 +87,9 @@ class Orderer {
   void OrderBlockLiterally(int first, int last);
   void OrderBlockByReadiness(int first, int last);
   void Compress(const Pending& block);
+  void CompressColumns();
   bool AtMostOneCoupledGroup(int first, int last);
-  void MergeCoupledGroup();
+  void OrderBySweepNumbers(int first, int last);
   void Assign(int i);
   int NextOpenColumn(int row) const;
   int TraceAndMerge(int l);
@@ -125,11 +126,12 @@ class Orderer {
   int offset_ = 0;  // position of local number 0
   std::vector<int> tornCount_, counted_, oldRowAt_, atPos_, blockRows_;
   // The block's entries compressed by row (their columns, in the stage's
-  // entries) and by column (their rows), with each row's and column's
-  // count: all the ordering needs unless it has to trace and merge, which
-  // takes the lists.
+  // entries) and by column (their rows, made only when asked for), with
+  // each row's and column's count: all the ordering needs unless it has to
+  // trace and merge, which takes the lists.
   const int* rowCols_ = nullptr;
   std::vector<int> rowStart_, colStart_, colRows_, rowCount_, colCount_;
+  bool columnsMade_ = false;
   std::vector<char> done_;
   std::vector<int> group_, order_, subBlockOf_, nextSlot_;
   std::vector<int> newPos_;  // local number -> local position in the block's order
@@ -139,9 +141,11 @@ class Orderer {
   int sweepAt_ = 0;  // the row the running sweep has reached
   std::vector<int> path_, pathPos_, cycle_, lostRows_;
   // The one strongly coupled group of the block's open rows, when there is
-  // no other (then it is merged at once); Tarjan's search finds it.
+  // no other (then it is merged at once); Tarjan's search finds it, and
+  // each row's sweep number and the row it is swept as.
   bool wholeGroup_ = false;
   std::vector<int> coupled_, visitIndex_, lowLink_, sccStack_, dfsRow_, dfsEntry_;
+  std::vector<int> sweepKey_, sweptAs_, bucket_;
 };
 
 JacobianOrder Orderer::Run(const std::vector<int>& rows, const std::vector<int>& cols) {
@@ -299,6 +303,8 @@ void Orderer::ProcessBlock(const Pending& block) {
   }
   if (literalSweeps_)
     OrderBlockLiterally(1, m);
+  else if (wholeGroup_)
+    OrderBySweepNumbers(1, m);
   else
     OrderBlockByReadiness(1, m);
   const size_t firstSubBlock = subBlocks_.size();
@@ -309,9 +315,8 @@ void Orderer::ProcessBlock(const Pending& block) {
   for (int x = 1; x <= m; ++x) rowAt_[size_t(offset_ + newPos_[size_t(x)])] = oldRowAt_[size_t(x - 1)];
 }
 
-// The block's entries by row are the stage's; by column they take a
-// counting sort, its counts known from the carry. Their order within a row
-// or a column is left as it falls; nothing read from them depends on it.
+// The block's entries by row are the stage's, and the carry counted its
+// columns.
 void Orderer::Compress(const Pending& block) {
   const int m = block.last - block.first + 1;
   const int* rowEnd = stageRowEnd_.data() + offset_;
@@ -320,17 +325,27 @@ void Orderer::Compress(const Pending& block) {
   rowCount_.resize(size_t(m) + 1);
   colCount_.resize(size_t(m) + 1);
   rowStart_.resize(size_t(m) + 2);
-  colStart_.resize(size_t(m) + 2);
   rowCount_[0] = colCount_[0] = 0;
-  rowStart_[0] = rowStart_[1] = colStart_[0] = colStart_[1] = 0;
+  rowStart_[0] = rowStart_[1] = 0;
   for (int x = 1; x <= m; ++x) {
     rowStart_[size_t(x) + 1] = rowEnd[x] - int(block.begin);
     rowCount_[size_t(x)] = rowStart_[size_t(x) + 1] - rowStart_[size_t(x)];
     colCount_[size_t(x)] = colCount[x];
-    colStart_[size_t(x) + 1] = colStart_[size_t(x)] + colCount[x];
   }
+  columnsMade_ = false;
+}
+
+// The block's entries by column: a counting sort. Their order within a
+// column is left as it falls; nothing read from them depends on it.
+void Orderer::CompressColumns() {
+  if (columnsMade_) return;
+  columnsMade_ = true;
+  const int m = int(rowCount_.size()) - 1;
+  colStart_.resize(size_t(m) + 2);
+  colStart_[0] = colStart_[1] = 0;
+  for (int x = 1; x <= m; ++x) colStart_[size_t(x) + 1] = colStart_[size_t(x)] + colCount_[size_t(x)];
   // Filled from each column's start, which then ends up at the next's.
-  colRows_.resize(block.end - block.begin);
+  colRows_.resize(size_t(rowStart_[size_t(m) + 1]));
   for (int x = 1; x <= m; ++x)
     for (int k = rowStart_[size_t(x)]; k < rowStart_[size_t(x) + 1]; ++k)
       colRows_[size_t(colStart_[size_t(rowCols_[k])]++)] = x;
@@ -367,6 +382,7 @@ int Orderer::ChooseTornColumn(int first, int last) {
   if (largest < 2) {
     // The length at which a counted column would count two: its second
     // shortest row.
+    CompressColumns();
     int reachTwo = maxRowCount;
     for (int c : counted_) {
       int shortest = kNoRow, second = kNoRow;
@@ -416,34 +432,38 @@ int Orderer::NextOpenColumn(int row) const {
 void Orderer::Assign(int i) {
   done_[size_t(i)] = 1;
   order_.push_back(i);
-  if (!wholeGroup_) lists_.UnlinkRowFromColumns(i);
+  lists_.UnlinkRowFromColumns(i);
   // Row i is solved and the row before it on the path loses column i.
   if (pathPos_[size_t(i)]) TruncatePath(pathPos_[size_t(i)]);
   if (literalSweeps_) return;
   // Column i is known now: every open row holding it has one column less.
-  // A group merged at once still has its members' columns apart.
   auto release = [&](int y) {
     if (done_[size_t(y)] || y == i) return;
     assert(openCount_[size_t(y)] > 0);
     if (--openCount_[size_t(y)] == 0) (y > sweepAt_ ? thisSweep_ : nextSweep_).Push(y);
   };
-  if (!wholeGroup_) {
-    for (int e = lists_.ColHead(i); e; e = lists_.NextInCol(e)) release(lists_.Row(e));
-    return;
-  }
-  // Without merges the columns are as compressed, and a group folded at
-  // once still has its members' columns apart.
-  auto releaseColumn = [&](int c) {
-    for (int k = colStart_[size_t(c)]; k < colStart_[size_t(c) + 1]; ++k) release(colRows_[size_t(k)]);
-  };
-  releaseColumn(i);
-  for (int q : members_[size_t(i)]) releaseColumn(q);
+  for (int e = lists_.ColHead(i); e; e = lists_.NextInCol(e)) release(lists_.Row(e));
 }
 
 // Whether the open rows, each depending on the open columns of its list,
 // form at most one strongly coupled group of two or more; its rows are
-// left in coupled_. Tarjan's search, without recursion. When it says yes
-// it has counted every open row's open columns.
+// left in coupled_. Tarjan's search, without recursion.
+//
+// With at most one such group the sweeps can be told without running
+// them. The sweeps stall only once all else they can solve is solved and
+// the group is left with what depends on it; the traces and merges would
+// then fold exactly the group into its lowest row, which nothing else is
+// waiting on, and the sweeps start again from that row with the rest. A
+// row is solved in the sweep that solves the last of its columns, or in
+// the next when that column's row (for the group's members: the group's
+// lowest row) lies beyond it. So a row's sweep number is the highest, over
+// its open columns, of the column's own plus one where its row lies beyond;
+// the rows after the fold count on from kAfterFold. Tarjan's search
+// finishes a row's columns before the row (a column met still on the
+// search's stack puts the row into the group), so it takes the numbers as
+// it goes: sweepKey_, and sweptAs_, the row each row is swept as.
+static constexpr int kAfterFold = 1 << 24;
+
 bool Orderer::AtMostOneCoupledGroup(int first, int last) {
   // A row's visit number while it is on the search's stack; 0 before its
   // visit, and above every number once its group is found or when it is
@@ -456,12 +476,23 @@ bool Orderer::AtMostOneCoupledGroup(int first, int last) {
   dfsEntry_.clear();
   visitIndex_.resize(size);
   lowLink_.resize(size);
-  for (int x = first; x <= last; ++x) visitIndex_[size_t(x)] = done_[size_t(x)] ? kFinished : 0;
-  const char* done = done_.data();
+  sweepKey_.resize(size);
+  sweptAs_.resize(size);
+  for (int x = first; x <= last; ++x) {
+    visitIndex_[size_t(x)] = done_[size_t(x)] ? kFinished : 0;
+    // A solved column adds nothing. A row still on the stack is read only
+    // by itself or by rows of its group, whose numbers are set when the
+    // group is found.
+    sweepKey_[size_t(x)] = sweptAs_[size_t(x)] = 0;
+  }
   int* index = visitIndex_.data();
+  int* key = sweepKey_.data();
+  int* as = sweptAs_.data();
   int visited = 0, groups = 0;
   auto visit = [&](int v) {
     index[v] = lowLink_[size_t(v)] = ++visited;
+    key[v] = 1;
+    as[v] = v;
     sccStack_.push_back(v);
     dfsRow_.push_back(v);
     dfsEntry_.push_back(rowStart_[size_t(v)]);
@@ -471,11 +502,10 @@ bool Orderer::AtMostOneCoupledGroup(int first, int last) {
     visit(s);
     while (!dfsRow_.empty()) {
       const int v = dfsRow_.back();
-      int k = dfsEntry_.back(), next = 0, open = 0, low = lowLink_[size_t(v)];
+      int k = dfsEntry_.back(), next = 0, low = lowLink_[size_t(v)], sweep = key[v];
       const int end = rowStart_[size_t(v) + 1];
       for (; k < end; ++k) {
         const int c = rowCols_[k];
-        open += (c != v) & !done[c];  // each entry is passed once
         const int x = index[c];
         if (x == 0) {
           next = c;
@@ -483,9 +513,10 @@ bool Orderer::AtMostOneCoupledGroup(int first, int last) {
           break;
         }
         low = std::min(low, x);  // a row on the stack, or no change
+        sweep = std::max(sweep, key[c] + (as[c] > v));
       }
       lowLink_[size_t(v)] = low;
-      openCount_[size_t(v)] += open;
+      key[v] = sweep;
       dfsEntry_.back() = k;
       if (next) {
         visit(next);
@@ -493,41 +524,60 @@ bool Orderer::AtMostOneCoupledGroup(int first, int last) {
       }
       dfsRow_.pop_back();
       dfsEntry_.pop_back();
-      if (!dfsRow_.empty()) {
-        int u = dfsRow_.back();
-        lowLink_[size_t(u)] = std::min(lowLink_[size_t(u)], low);
+      if (low == index[v]) {
+        const bool coupled = sccStack_.back() != v;
+        if (coupled && ++groups > 1) return false;
+        int w, lowest = v;
+        do {
+          w = sccStack_.back();
+          sccStack_.pop_back();
+          index[w] = kFinished;
+          if (coupled) {
+            coupled_.push_back(w);
+            lowest = std::min(lowest, w);
+          }
+        } while (w != v);
+        if (coupled)
+          for (int q : coupled_) {
+            key[q] = kAfterFold + 1;
+            as[q] = lowest;
+          }
       }
-      if (low != index[v]) continue;
-      const bool coupled = sccStack_.back() != v;
-      if (coupled && ++groups > 1) return false;
-      int w;
-      do {
-        w = sccStack_.back();
-        sccStack_.pop_back();
-        index[w] = kFinished;
-        if (coupled) coupled_.push_back(w);
-      } while (w != v);
+      if (!dfsRow_.empty()) {
+        const int u = dfsRow_.back();
+        lowLink_[size_t(u)] = std::min(lowLink_[size_t(u)], low);
+        key[u] = std::max(key[u], key[v] + (as[v] > u));
+      }
     }
   }
   return true;
 }
 
-// With one strongly coupled group, the sweeps stall only once all else
-// they can solve is solved and the group is left with what depends on it;
-// the traces and merges would then fold exactly the group into its lowest
-// row, which nothing else is waiting on. So it is folded at once.
-void Orderer::MergeCoupledGroup() {
-  assert(!coupled_.empty());
-  int r = *std::min_element(coupled_.begin(), coupled_.end());
-  for (int q : coupled_) {
-    if (q == r) continue;
-    group_[size_t(q)] = r;
-    members_[size_t(r)].push_back(q);
-    done_[size_t(q)] = 1;
+// The one coupled group, if any, folded into its lowest row, and the rows
+// put in the order of their sweeps: by sweep number, then row (a counting
+// sort).
+void Orderer::OrderBySweepNumbers(int first, int last) {
+  if (!coupled_.empty()) {
+    const int r = sweptAs_[size_t(coupled_.front())];
+    for (int q : coupled_) {
+      if (q == r) continue;
+      group_[size_t(q)] = r;
+      members_[size_t(r)].push_back(q);
+      done_[size_t(q)] = 1;
+    }
+    coupled_.clear();
   }
-  coupled_.clear();
-  openCount_[size_t(r)] = 0;
-  thisSweep_.Push(r);
+  // Sweep numbers run up to the number of rows, before the fold and after.
+  const int m = last - first + 1;
+  auto bucketOf = [&](int key) { return key < kAfterFold ? key : m + 2 + (key - kAfterFold); };
+  bucket_.assign(size_t(2 * m) + 5, 0);
+  for (int x = first; x <= last; ++x)
+    if (!done_[size_t(x)]) ++bucket_[size_t(bucketOf(sweepKey_[size_t(x)])) + 1];
+  for (size_t b = 1; b < bucket_.size(); ++b) bucket_[b] += bucket_[b - 1];
+  order_.resize(size_t(bucket_.back()));
+  for (int x = first; x <= last; ++x)
+    if (!done_[size_t(x)]) order_[size_t(bucket_[size_t(bucketOf(sweepKey_[size_t(x)]))]++)] = x;
+  for (int x : order_) done_[size_t(x)] = 1;
 }
 
 void Orderer::OrderBlockLiterally(int first, int last) {
@@ -559,13 +609,9 @@ void Orderer::OrderBlockByReadiness(int first, int last) {
   for (int i = first; i <= last; ++i) {
     if (done_[size_t(i)]) continue;
     int k = 0;
-    if (wholeGroup_) {
-      k = openCount_[size_t(i)];  // counted by the search for coupled groups
-    } else {
-      for (int e = lists_.RowHead(i); e; e = lists_.NextInRow(e)) {
-        int c = lists_.Col(e);
-        if (!done_[size_t(c)] && c != i) ++k;
-      }
+    for (int e = lists_.RowHead(i); e; e = lists_.NextInRow(e)) {
+      int c = lists_.Col(e);
+      if (!done_[size_t(c)] && c != i) ++k;
     }
     openCount_[size_t(i)] = k;
     if (k == 0) thisSweep_.Push(i);
@@ -586,10 +632,6 @@ void Orderer::OrderBlockByReadiness(int first, int last) {
     if (lowestOpen > last) return;
     if (assigned) {
       thisSweep_.Swap(nextSweep_);
-      continue;
-    }
-    if (wholeGroup_) {
-      MergeCoupledGroup();
       continue;
     }
     int r = TraceAndMerge(lowestOpen);
