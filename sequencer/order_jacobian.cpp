@@ -87,7 +87,6 @@ class Orderer {
   void OrderBlockLiterally(int first, int last);
   void OrderBlockByReadiness(int first, int last);
   void Compress(const Pending& block);
-  void CompressColumns();
   bool AtMostOneCoupledGroup(int first, int last);
   void OrderBySweepNumbers(int first, int last);
   void Assign(int i);
@@ -124,14 +123,12 @@ class Orderer {
   // its positions first..last numbered 1..m, so that its work stays in
   // a few cache lines and costs its own size, not the matrix's.
   int offset_ = 0;  // position of local number 0
-  std::vector<int> tornCount_, counted_, oldRowAt_, atPos_, blockRows_;
+  std::vector<int> tornCount_, byLength_, rowsByLength_, oldRowAt_, atPos_, blockRows_;
   // The block's entries compressed by row (their columns, in the stage's
-  // entries) and by column (their rows, made only when asked for), with
-  // each row's and column's count: all the ordering needs unless it has to
-  // trace and merge, which takes the lists.
+  // entries), with each row's and column's count: all the ordering needs
+  // unless it has to trace and merge, which takes the lists.
   const int* rowCols_ = nullptr;
-  std::vector<int> rowStart_, colStart_, colRows_, rowCount_, colCount_;
-  bool columnsMade_ = false;
+  std::vector<int> rowStart_, rowCount_, colCount_;
   std::vector<char> done_;
   std::vector<int> group_, order_, subBlockOf_, nextSlot_;
   std::vector<int> newPos_;  // local number -> local position in the block's order
@@ -332,25 +329,6 @@ void Orderer::Compress(const Pending& block) {
     rowCount_[size_t(x)] = rowStart_[size_t(x) + 1] - rowStart_[size_t(x)];
     colCount_[size_t(x)] = colCount[x];
   }
-  columnsMade_ = false;
-}
-
-// The block's entries by column: a counting sort. Their order within a
-// column is left as it falls; nothing read from them depends on it.
-void Orderer::CompressColumns() {
-  if (columnsMade_) return;
-  columnsMade_ = true;
-  const int m = int(rowCount_.size()) - 1;
-  colStart_.resize(size_t(m) + 2);
-  colStart_[0] = colStart_[1] = 0;
-  for (int x = 1; x <= m; ++x) colStart_[size_t(x) + 1] = colStart_[size_t(x)] + colCount_[size_t(x)];
-  // Filled from each column's start, which then ends up at the next's.
-  colRows_.resize(size_t(rowStart_[size_t(m) + 1]));
-  for (int x = 1; x <= m; ++x)
-    for (int k = rowStart_[size_t(x)]; k < rowStart_[size_t(x) + 1]; ++k)
-      colRows_[size_t(colStart_[size_t(rowCols_[k])]++)] = x;
-  for (int x = m; x >= 1; --x) colStart_[size_t(x)] = colStart_[size_t(x) - 1];
-  colStart_[1] = 0;
 }
 
 // The column to tear: the one most often in the shortest rows. Rows of at
@@ -369,41 +347,32 @@ int Orderer::ChooseTornColumn(int first, int last) {
   count.assign(size_t(last - first + 1), 0);
   // The counts at the shortest length, taken from the shortest rows; the
   // columns they reach are the ones that count.
-  counted_.clear();
   int largest = 0;
   for (int r = first; r <= last; ++r) {
     if (rowCount_[size_t(r)] > t) continue;
     for (int k = rowStart_[size_t(r)]; k < rowStart_[size_t(r) + 1]; ++k) {
-      int& n = count[size_t(rowCols_[k] - first)];
-      if (n++ == 0) counted_.push_back(rowCols_[k]);
-      largest = std::max(largest, n);
+      largest = std::max(largest, ++count[size_t(rowCols_[k] - first)]);
     }
   }
   if (largest < 2) {
-    // The length at which a counted column would count two: its second
-    // shortest row.
-    CompressColumns();
-    int reachTwo = maxRowCount;
-    for (int c : counted_) {
-      int shortest = kNoRow, second = kNoRow;
-      for (int i = colStart_[size_t(c)]; i < colStart_[size_t(c) + 1]; ++i) {
-        int len = rowCount_[size_t(colRows_[size_t(i)])];
-        if (len < shortest) {
-          second = shortest;
-          shortest = len;
-        } else if (len < second) {
-          second = len;
-        }
-      }
-      reachTwo = std::min(reachTwo, second);
-    }
-    if (reachTwo > t) {
-      t = reachTwo;
-      for (int c : counted_) {
-        int& k = count[size_t(c - first)];
-        k = 0;
-        for (int i = colStart_[size_t(c)]; i < colStart_[size_t(c) + 1]; ++i)
-          k += rowCount_[size_t(colRows_[size_t(i)])] <= t;
+    // Each counted column counts one. The length at which one would count
+    // two is that of its second shortest row: taking the longer rows by
+    // length, the first to bring a column to two tells it, and the counts
+    // are then those at that length once all rows of it are taken. When no
+    // column gets to two, every row is taken.
+    byLength_.assign(size_t(maxRowCount) + 2, 0);
+    for (int r = first; r <= last; ++r) ++byLength_[size_t(rowCount_[size_t(r)]) + 1];
+    for (size_t len = 1; len < byLength_.size(); ++len) byLength_[len] += byLength_[len - 1];
+    rowsByLength_.resize(size_t(last - first + 1));
+    for (int r = first; r <= last; ++r) rowsByLength_[size_t(byLength_[size_t(rowCount_[size_t(r)])]++)] = r;
+    int reachTwo = 0;
+    for (int r : rowsByLength_) {
+      const int len = rowCount_[size_t(r)];
+      if (len <= t) continue;
+      if (reachTwo && len > reachTwo) break;
+      for (int k = rowStart_[size_t(r)]; k < rowStart_[size_t(r) + 1]; ++k) {
+        int& n = count[size_t(rowCols_[k] - first)];
+        if (n > 0 && ++n == 2 && !reachTwo) reachTwo = len;
       }
     }
   }
