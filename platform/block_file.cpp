@@ -6,8 +6,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+
+#include "platform/system_calls.h"
 
 namespace krv::platform {
 
@@ -21,7 +24,11 @@ bool BlockFile::Fail() const {
 bool BlockFile::Open(const std::string& path, Mode mode) {
   Close();
   int flags = (mode == Mode::ReadOnly ? O_RDONLY : O_RDWR) | O_CLOEXEC;
-  int fd = ::open(path.c_str(), flags);
+  // A file this program changes gets a new modification time from each
+  // change; a read need not also dirty its inode for the access time.
+  // Only the file's owner may ask for that: anyone else opens it plainly.
+  int fd = mode == Mode::ReadWrite ? ::open(path.c_str(), flags | O_NOATIME) : -1;
+  if (fd < 0) fd = ::open(path.c_str(), flags);
   if (fd < 0) return Fail();
   struct stat st;
   if (::fstat(fd, &st) != 0) {
@@ -80,13 +87,19 @@ bool BlockFile::GetStamp(Stamp& out) const {
   return true;
 }
 
-bool BlockFile::ReadBlocks(int64_t first, int64_t count, uint8_t* out) const {
+bool BlockFile::Place(int64_t first, int64_t count, off_t& offset, size_t& bytes) const {
   if (fd_ < 0 || first < 0 || count < 0) return false;
-  // Block numbers come from file contents; keep the byte offset in range.
   int64_t size = int64_t(blockSize_);
   if (first > (INT64_MAX / size) - count) return false;
-  size_t want = size_t(count) * blockSize_;
-  off_t off = off_t(first * size);
+  offset = off_t(first * size);
+  bytes = size_t(count) * blockSize_;
+  return true;
+}
+
+bool BlockFile::ReadBlocks(int64_t first, int64_t count, uint8_t* out) const {
+  off_t off;
+  size_t want;
+  if (!Place(first, count, off, want)) return false;
   size_t got = 0;
   while (got < want) {
     ssize_t n = ::pread(fd_, out + got, want - got, off + off_t(got));
@@ -101,18 +114,59 @@ bool BlockFile::ReadBlocks(int64_t first, int64_t count, uint8_t* out) const {
   return true;
 }
 
-bool BlockFile::WriteBlocks(int64_t first, int64_t count, const uint8_t* data) {
-  if (fd_ < 0 || first < 0 || count < 0) return false;
-  int64_t size = int64_t(blockSize_);
-  if (first > (INT64_MAX / size) - count) return false;
-  size_t want = size_t(count) * blockSize_;
-  off_t off = off_t(first * size);
+bool BlockFile::WriteAll(const uint8_t* data, size_t want, off_t off) {
   size_t done = 0;
   while (done < want) {
-    ssize_t n = ::pwrite(fd_, data + done, want - done, off + off_t(done));
+    ssize_t n = Sys().WriteAt(fd_, data + done, want - done, off + off_t(done));
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return Fail();
     done += size_t(n);
+  }
+  return true;
+}
+
+bool BlockFile::WriteBlocks(int64_t first, int64_t count, const uint8_t* data) {
+  off_t off;
+  size_t want;
+  return Place(first, count, off, want) && WriteAll(data, want, off);
+}
+
+bool BlockFile::WriteRunsInOrder(const WriteRun* runs, size_t n) {
+  constexpr size_t kPieces = 8;
+  SystemCalls::WritePiece pieces[kPieces];
+  ssize_t done[kPieces];
+  for (size_t start = 0; start < n; start += kPieces) {
+    size_t m = std::min(n - start, kPieces);
+    for (size_t i = 0; i < m; ++i) {
+      const WriteRun& r = runs[start + i];
+      off_t off;
+      size_t bytes;
+      if (!Place(r.first, r.count, off, bytes)) return false;
+      pieces[i] = {r.data, bytes, off};
+    }
+    long handed = Sys().WriteInOrder(fd_, pieces, m, done);
+    size_t next = size_t(std::max(handed, 0L));  // the first piece still to write here
+    bool ok = true;
+    for (long i = 0; i < handed && ok; ++i) {
+      const SystemCalls::WritePiece& p = pieces[i];
+      if (done[i] < 0 && done[i] != -EINTR) {
+        errno = int(-done[i]);
+        ok = Fail();
+      } else if (size_t(done[i]) != p.size) {
+        // A short write: the rest goes the ordinary way, which also names
+        // the reason when there is one, and the pieces after it go again
+        // after it, so that each has the last word it would have had.
+        size_t got = done[i] < 0 ? 0 : size_t(done[i]);
+        ok = WriteAll(static_cast<const uint8_t*>(p.data) + got, p.size - got, p.offset + off_t(got));
+        next = size_t(i) + 1;
+        break;
+      }
+    }
+    // What was not handed over goes one piece after another, as long as
+    // every write so far went through.
+    for (size_t i = next; i < m && ok; ++i)
+      ok = WriteAll(static_cast<const uint8_t*>(pieces[i].data), pieces[i].size, pieces[i].offset);
+    if (!ok) return false;
   }
   return true;
 }

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+#include <sys/types.h>
+
 namespace krv::platform {
 
 class BlockFile {
@@ -62,6 +64,17 @@ class BlockFile {
   bool ReadRuns(const Run* runs, size_t n) const;
   // Writes `count` blocks at block `first`; false on error.
   bool WriteBlocks(int64_t first, int64_t count, const uint8_t* data);
+  // Writes the runs in their order, in one system call where the system
+  // allows. Unlike WriteBlocks one run after another, a run is written
+  // even when one before it failed (the kernel does them all inside the
+  // call): use it only where that leaves the file sound. Where the system
+  // cannot take them together they are written one after another, up to
+  // the first that fails. False on any failure, with LastError().
+  struct WriteRun {
+    int64_t first = 0, count = 0;
+    const uint8_t* data = nullptr;
+  };
+  bool WriteRunsInOrder(const WriteRun* runs, size_t n);
 
   // An exclusive advisory lock on the whole file (flock), so two programs
   // never interleave their changes; waits for the other holder.
@@ -73,6 +86,10 @@ class BlockFile {
 
  private:
   bool Fail() const;
+  // The byte place and length of `count` blocks from `first`; false when
+  // out of range (block numbers come from file contents).
+  bool Place(int64_t first, int64_t count, off_t& offset, size_t& bytes) const;
+  bool WriteAll(const uint8_t* data, size_t bytes, off_t offset);
 
   size_t blockSize_;
   int fd_ = -1;

@@ -4,17 +4,59 @@
 #include <sys/file.h>
 
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <functional>
+#include <memory>
+#include <optional>
 
 #include "platform/block_file.h"
 #include "platform/hourglass.h"
+#include "testing/failing_calls.h"
 #include "testing/temp_dir.h"
 
 using namespace krv::platform;
+using krv::testing::FailingCalls;
 using krv::testing::TempDir;
+
+namespace {
+
+// How the writes of WriteRunsInOrder reach the file: the system's own
+// single submission, or, through a test table, each as a counted write
+// with every piece attempted, or one after another where the system
+// takes no batch.
+enum class Way { kSystem, kBatch, kOneByOne };
+const Way kWays[] = {Way::kSystem, Way::kBatch, Way::kOneByOne};
+const char* Name(Way w) { return w == Way::kSystem ? "system" : w == Way::kBatch ? "batch" : "one by one"; }
+
+std::unique_ptr<FailingCalls> Calls(Way w) {
+  if (w == Way::kSystem) return nullptr;
+  auto calls = std::make_unique<FailingCalls>();
+  calls->batches = w == Way::kBatch;
+  return calls;
+}
+
+// In a child: the first run crosses the largest size the process may
+// write (a short write, then a refusal), the second is record 0. Exits
+// 0 when the failure is reported with its reason.
+[[noreturn]] void WriteAcrossTheSizeLimit(const std::string& path, Way way, const uint8_t* x) {
+  ::signal(SIGXFSZ, SIG_IGN);
+  rlimit limit{6 * 128, 6 * 128};
+  ::setrlimit(RLIMIT_FSIZE, &limit);
+  BlockFile f(128);
+  if (!f.Open(path, BlockFile::Mode::ReadWrite)) ::_exit(2);
+  std::unique_ptr<FailingCalls> calls = Calls(way);
+  BlockFile::WriteRun runs[] = {{4, 3, x}, {0, 1, x}};
+  bool ok = f.WriteRunsInOrder(runs, 2);
+  calls.reset();
+  ::_exit(!ok && f.LastError() == "File too large" ? 0 : 3);
+}
+
+}  // namespace
 
 TEST(BlockFile, ReadsAndWritesRecordsInPlace) {
   TempDir d;
@@ -111,6 +153,65 @@ TEST(BlockFile, StampTellsAnotherWriteApart) {
   EXPECT_EQ(a.size, 257);
   BlockFile closed(128);
   EXPECT_FALSE(closed.GetStamp(a));
+}
+
+// Runs go out in their order, each whole in its place, whichever way
+// they reach the file, through interrupted and short writes too.
+TEST(BlockFile, WriteRunsInOrderPutsEachRunInItsPlace) {
+  for (Way way : kWays) {
+    for (bool cut : {false, true}) {
+      SCOPED_TRACE(std::string(Name(way)) + (cut ? ", interrupted and cut" : ""));
+      TempDir d;
+      d.Write("F.DAT", std::string(4 * 128, '.'));
+      BlockFile f(128);
+      ASSERT_TRUE(f.Open(d.File("F.DAT"), BlockFile::Mode::ReadWrite));
+      std::string a(2 * 128, 'a'), b(128, 'b'), c(128, 'c');
+      auto u = [](const std::string& s) { return reinterpret_cast<const uint8_t*>(s.data()); };
+      // Past the end, over a part, then over the first: twelve runs take
+      // more than one submission.
+      std::vector<BlockFile::WriteRun> runs = {{5, 2, u(a)}, {3, 1, u(b)}};
+      for (int k = 0; k < 10; ++k) runs.push_back({0, 1, u(k % 2 ? c : b)});
+      std::unique_ptr<FailingCalls> calls = Calls(way);
+      if (calls && cut) {
+        calls->interrupt = true;
+        calls->shortWrites = 100;
+      }
+      if (!calls && cut) continue;
+      ASSERT_TRUE(f.WriteRunsInOrder(runs.data(), runs.size())) << f.LastError();
+      calls.reset();
+      EXPECT_EQ(d.Read("F.DAT"), c + std::string(2 * 128, '.') + b + std::string(128, '\0') + a);
+      EXPECT_TRUE(f.WriteRunsInOrder(runs.data(), 0));
+    }
+  }
+}
+
+// Taken together, a run is written even after one before it failed; one
+// after another, nothing follows a failed run. Either way the failure
+// is reported with the system's reason.
+TEST(BlockFile, WriteRunsInOrderReportsAFailedRun) {
+  for (Way way : kWays) {
+    SCOPED_TRACE(Name(way));
+    TempDir d;
+    d.Write("F.DAT", std::string(4 * 128, '.'));
+    std::string bytes(3 * 128, 'x');
+    const auto* x = reinterpret_cast<const uint8_t*>(bytes.data());
+    EXPECT_EXIT(WriteAcrossTheSizeLimit(d.File("F.DAT"), way, x), ::testing::ExitedWithCode(0), "");
+    bool batched = way != Way::kOneByOne;
+    EXPECT_EQ(d.Read("F.DAT"), (batched ? std::string(128, 'x') : std::string(128, '.')) +
+                                   std::string(3 * 128, '.') + std::string(2 * 128, 'x'));
+
+    BlockFile ro(128);
+    ASSERT_TRUE(ro.Open(d.File("F.DAT"), BlockFile::Mode::ReadOnly));
+    std::unique_ptr<FailingCalls> calls = Calls(way);
+    BlockFile::WriteRun runs[] = {{1, 1, x}, {0, 1, x}, {-1, 1, x}};
+    EXPECT_FALSE(ro.WriteRunsInOrder(runs, 2));
+    EXPECT_EQ(ro.LastError(), "Bad file descriptor");
+    BlockFile rw(128);
+    ASSERT_TRUE(rw.Open(d.File("F.DAT"), BlockFile::Mode::ReadWrite));
+    EXPECT_FALSE(rw.WriteRunsInOrder(runs + 2, 1));  // no such block
+    calls.reset();
+    EXPECT_EQ(d.Read("F.DAT").substr(128, 128), std::string(128, '.'));
+  }
 }
 
 TEST(BlockFile, LockKeepsOtherHoldersOut) {
