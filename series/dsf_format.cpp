@@ -149,6 +149,11 @@ void EncodeCells(int32_t link, const float* cells, RecordBytes& out) {
     for (int k = 0; k < kBlockCells; ++k) PutFloat(&out[4 + 4 * size_t(k)], cells[k]);
 }
 
+void EncodeBlocks(const float* cells, const int32_t* records, int blocks, RecordBytes* out) {
+  for (int k = 0; k < blocks; ++k)
+    EncodeCells(k + 1 < blocks ? records[k + 1] : 0, cells + size_t(k) * kBlockCells, out[k]);
+}
+
 void DecodeCells(const RecordBytes& r, int32_t& link, float* cells) {
   link = int32_t(Get32(&r[0]));
   if constexpr (std::endian::native == std::endian::little)

@@ -55,6 +55,9 @@ bool DecodeHead(const RecordBytes& r, SeriesHeadRecord& h);
 RecordBytes EncodeData(const DataRecord& d);
 void DecodeData(const RecordBytes& r, DataRecord& d);
 void EncodeCells(int32_t link, const float* cells, RecordBytes& out);
+// A series' data records, one per block of kBlockCells cells: block k in
+// record records[k], linked to records[k + 1] (the last to none).
+void EncodeBlocks(const float* cells, const int32_t* records, int blocks, RecordBytes* out);
 void DecodeCells(const RecordBytes& r, int32_t& link, float* cells);
 int32_t DataLink(const RecordBytes& r);  // the link of a data record alone
 

@@ -162,13 +162,46 @@ RecordBytes SeriesStore::ReadRecord(int32_t n) {
   return r;
 }
 
-void SeriesStore::WriteRecords(int32_t first, const RecordBytes* records, int32_t count) {
+void SeriesStore::CheckWritable() const {
   if (file_.IsReadOnly())
     throw Fault{"I/O error writing " + file_.Path() + ": attached read-only", true};
-  if (!file_.WriteBlocks(first, count, records->data())) {
-    DropDirCache();  // what part of it reached the file is not known
-    throw Fault{"I/O error writing " + file_.Path() + ": " + file_.LastError(), true};
+}
+
+void SeriesStore::WriteFailed() {
+  DropDirCache();  // what part of it reached the file is not known
+  throw Fault{"I/O error writing " + file_.Path() + ": " + file_.LastError(), true};
+}
+
+void SeriesStore::WriteRecords(int32_t first, const RecordBytes* records, int32_t count) {
+  CheckWritable();
+  if (!file_.WriteBlocks(first, count, records->data())) WriteFailed();
+  NoteWritten(first, records, count);
+}
+
+// Record 0 goes out last, after the series' records. Written in one
+// submission, it goes out even when the series' write fails: so that is
+// done only where record 0 then tells of nothing the file does not
+// already hold (every record written and every record it counts as used
+// is in the file already, so its only news is the change count, and the
+// file did change). Anywhere else (a series that lengthens the file) the
+// two writes go one after the other and record 0 only after the series'.
+void SeriesStore::WriteSeriesAndHeader(int32_t first, const RecordBytes* records, int32_t count) {
+  CheckWritable();
+  int64_t held = fileRecords_;
+  if (int64_t(first) + count > held || DSFHeader.nextFree > held) {
+    WriteRecords(first, records, count);
+    WriteDSFHeader();
+    return;
   }
+  ++DSFHeader.changeCount;
+  RecordBytes r0 = EncodeHeader(DSFHeader);
+  platform::BlockFile::WriteRun runs[2] = {{first, count, records->data()}, {0, 1, r0.data()}};
+  if (!file_.WriteRunsInOrder(runs, 2)) WriteFailed();
+  NoteWritten(first, records, count);
+  NoteWritten(0, &r0, 1);
+}
+
+void SeriesStore::NoteWritten(int32_t first, const RecordBytes* records, int32_t count) {
   fileRecords_ = std::max<int64_t>(fileRecords_, int64_t(first) + count);
   if (first == 0) {
     DSFHeaderRecord h;
@@ -319,7 +352,7 @@ SeriesStore::SeriesImage SeriesStore::ReadSeries(int32_t headRecord, bool withCe
     // Read and checked by this store, and nothing has written there since.
     im.head = keptSeries_.record;
     im.chain = keptSeries_.chain;
-    NoteSpan(headRecord, im.chain);
+    lastSpan_ = {headRecord, keptSeries_.spanRecords};
     return im;
   }
   // The data records mostly follow their head: a short series, or one
@@ -349,10 +382,11 @@ SeriesStore::SeriesImage SeriesStore::ReadSeries(int32_t headRecord, bool withCe
 }
 
 void SeriesStore::KeepSeries(int32_t headRecord, const SeriesHeadRecord& head,
-                             const std::vector<int32_t>& chain) {
+                             std::vector<int32_t> chain) {
   keptSeries_.head = headRecord;
   keptSeries_.record = head;
-  keptSeries_.chain = chain;
+  keptSeries_.chain = std::move(chain);
+  keptSeries_.spanRecords = lastSpan_.records;
 }
 
 void SeriesStore::NoteSpan(int32_t headRecord, const std::vector<int32_t>& chain) {
@@ -593,7 +627,7 @@ void SeriesStore::MakeDSDir(const std::string& path, bool existingFails) {
 // ---- Saving and reading series ----
 
 void SeriesStore::StoreImage(ColumnSlot& slot, int32_t headRecord, SeriesHeadRecord& head,
-                             const std::vector<int32_t>& chain) {
+                             std::vector<int32_t> chain) {
   ColumnSlot::Series& s = *slot.series_;
   DateStamp now = GetDateStamp();
   head.header = s.header;
@@ -601,39 +635,40 @@ void SeriesStore::StoreImage(ColumnSlot& slot, int32_t headRecord, SeriesHeadRec
   head.header.stamp = now;
   head.firstData = chain.front();
   int blocks = slot.BlockCount();
-  std::vector<int32_t> at(static_cast<size_t>(blocks));
-  for (int k = 0; k < blocks; ++k)
-    at[size_t(k)] = k < int(chain.size()) ? chain[size_t(k)] : DSFHeader.nextFree++;
+  // Where each block goes: the series' own records first, then new ones.
+  std::vector<int32_t> at = std::move(chain);
+  size_t reused = std::min(at.size(), size_t(blocks));
+  at.resize(size_t(blocks));
+  for (size_t k = reused; k < at.size(); ++k) at[k] = DSFHeader.nextFree++;
   // Head first, then the data records in chain order; each run of
-  // consecutive record numbers goes out in one write.
-  // Every record of the buffer's first blocks+1 is encoded here.
+  // consecutive record numbers goes out in one write, the last with
+  // record 0. Every record of the buffer's first blocks+1 is encoded here.
   RecordBytes* bytes = IoBuffer(int64_t(blocks) + 1);
   bytes[0] = EncodeHead(head);
-  for (int k = 0; k < blocks; ++k) {
-    int32_t link = k + 1 < blocks ? at[size_t(k) + 1] : 0;
-    EncodeCells(link, s.cells.data() + size_t(k) * kBlockCells, bytes[size_t(k) + 1]);
-  }
+  EncodeBlocks(s.cells.data(), at.data(), blocks, bytes + 1);
   auto recNo = [&](size_t i) { return i == 0 ? headRecord : at[i - 1]; };
   for (size_t i = 0, n = size_t(blocks) + 1; i < n;) {
     size_t j = i + 1;
-    while (j < n && recNo(j) == recNo(j - 1) + 1) ++j;
-    WriteRecords(recNo(i), &bytes[i], int32_t(j - i));
+    while (j < n && at[j - 1] == recNo(j - 1) + 1) ++j;
+    if (i == 0) lastSpan_ = {headRecord, int32_t(j)};
+    if (j < n)
+      WriteRecords(recNo(i), &bytes[i], int32_t(j - i));
+    else
+      WriteSeriesAndHeader(recNo(i), &bytes[i], int32_t(j - i));
     i = j;
   }
-  NoteSpan(headRecord, at);
   // Kept as a read would find it (a header field wider than its place
   // in the record is stored cut).
   SeriesHeadRecord written;
   if (cacheValid_ && opDepth_ > 0 && !at.empty() && at.front() == head.firstData &&
       DecodeHead(bytes[0], written))
-    KeepSeries(headRecord, written, at);
+    KeepSeries(headRecord, written, std::move(at));
   slot.modified = false;
   s.header.stamp = now;
   s.descriptor.headRecord = headRecord;
   // The series now lives in this file: its X link is looked up here.
   s.descriptor.dsfName = DSFHeader.name;
   s.descriptor.dsfStamp = DSFHeader.created;
-  WriteDSFHeader();
 }
 
 void SeriesStore::StoreSeriesRecords(ColumnSlot& slot, int32_t headRecord, SeriesHeadRecord& head,
@@ -650,7 +685,7 @@ void SeriesStore::StoreSeriesRecords(ColumnSlot& slot, int32_t headRecord, Serie
       std::vector<int32_t> rest = ReadChainRecords(firstData.link, slot.BlockCount() - 1, nullptr);
       chain.insert(chain.end(), rest.begin(), rest.end());
     }
-    StoreImage(slot, headRecord, head, chain);
+    StoreImage(slot, headRecord, head, std::move(chain));
   } catch (const Fault& f) {
     FailWith(f);
   }
@@ -691,11 +726,11 @@ void SeriesStore::SaveSeries(ColumnSlot& slot, const std::string& path) {
       }
       // Checked before anything is written; its records are reused.
       SeriesImage old = ReadSeries(entry.record, false);
-      head = old.head;
+      head = std::move(old.head);
       chain = std::move(old.chain);
     }
     slot.series_->descriptor.path = AbsolutePath(p);
-    StoreImage(slot, entry.record, head, chain);
+    StoreImage(slot, entry.record, head, std::move(chain));
   } catch (const Fault& f) {
     FailWith(f);
   }

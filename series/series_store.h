@@ -243,6 +243,14 @@ class SeriesStore {
   void BeginChange();
   RecordBytes ReadRecord(int32_t n);
   void WriteRecords(int32_t first, const RecordBytes* records, int32_t count);
+  // A series' records, then record 0 from DSFHeader with its change
+  // count bumped, in one submission where the file allows it.
+  void WriteSeriesAndHeader(int32_t first, const RecordBytes* records, int32_t count);
+  void CheckWritable() const;
+  void WriteFailed();
+  // What the store keeps of the file after `count` records from `first`
+  // went out.
+  void NoteWritten(int32_t first, const RecordBytes* records, int32_t count);
   void WriteRecord(int32_t n, const RecordBytes& r) { WriteRecords(n, &r, 1); }
   bool LinkInFile(int32_t n) const { return n >= 2 && n < fileRecords_; }
   void CheckLink(int32_t n) const;
@@ -267,8 +275,9 @@ class SeriesStore {
   RecordBytes* IoBuffer(int64_t records);
   void ApplyImage(ColumnSlot& slot, int32_t headRecord, const std::string& path,
                   SeriesImage& image);
+  // `chain`: the records the series had, reused in their order.
   void StoreImage(ColumnSlot& slot, int32_t headRecord, SeriesHeadRecord& head,
-                  const std::vector<int32_t>& chain);
+                  std::vector<int32_t> chain);
   void FailWith(const Fault& f);
   void Damaged();
   std::string AbsolutePath(const std::string& path) const;
@@ -334,9 +343,10 @@ class SeriesStore {
     int32_t head = -1;  // -1: none
     SeriesHeadRecord record;
     std::vector<int32_t> chain;
+    int32_t spanRecords = 0;  // its Span
   } keptSeries_;
-  void KeepSeries(int32_t headRecord, const SeriesHeadRecord& head,
-                  const std::vector<int32_t>& chain);
+  // After NoteSpan for the same series.
+  void KeepSeries(int32_t headRecord, const SeriesHeadRecord& head, std::vector<int32_t> chain);
   std::unique_ptr<RecordBytes[]> ioBuf_;  // IoBuffer's
   int64_t ioCap_ = 0;
   // The values of the series an open or load last replaced in its slot:
