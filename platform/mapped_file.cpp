@@ -67,26 +67,16 @@ struct GatherJob {
   const uint32_t* fields;
   size_t m;
   uint8_t* out;
-  std::chrono::steady_clock::time_point giveUpAt;
-  bool gaveUp;
 };
 
 void Gather(void* context) {
-  GatherJob& job = *static_cast<GatherJob*>(context);
-  // Held in locals: the stores below could otherwise alias the job.
+  const GatherJob& job = *static_cast<const GatherJob*>(context);
   const size_t n = job.n, m = job.m;
   const uint8_t* const base = job.base;
-  const uint64_t* const at = job.at;
-  const uint32_t* const fields = job.fields;
-  uint8_t* const out = job.out;
   for (size_t k = 0; k < n; ++k) {
-    if (k % 64 == 63 && std::chrono::steady_clock::now() >= job.giveUpAt) {
-      job.gaveUp = true;
-      return;
-    }
-    const uint8_t* record = base + at[k];
-    uint8_t* to = out + 4 * k;
-    for (size_t j = 0; j < m; ++j, to += 4 * n) std::memcpy(to, record + fields[j], 4);
+    const uint8_t* record = base + job.at[k];
+    uint8_t* out = job.out + 4 * k;
+    for (size_t j = 0; j < m; ++j, out += 4 * n) std::memcpy(out, record + job.fields[j], 4);
   }
 }
 
@@ -111,7 +101,7 @@ __attribute__((noinline)) bool RunGuardedAgainstBusError(const uint8_t* lo, size
 }
 
 bool MappedFile::GatherWords(const BlockFile& file, const uint64_t* at, size_t n, const uint32_t* fields,
-                             size_t m, uint8_t* out, std::chrono::steady_clock::time_point giveUpAt) const {
+                             size_t m, uint8_t* out) const {
   if (n == 0 || m == 0) return true;
   // Where the block holding the last word ends: a word is there only
   // when its whole block is, as for a read of blocks.
@@ -128,8 +118,8 @@ bool MappedFile::GatherWords(const BlockFile& file, const uint64_t* at, size_t n
   if (!base_ || now.dev != dev_ || now.ino != ino_ || end > length_) {
     if (!Map(file, now)) return false;
   }
-  GatherJob job{base_, at, n, fields, m, out, giveUpAt, false};
-  if (RunGuardedAgainstBusError(base_, length_, Gather, &job)) return !job.gaveUp;
+  GatherJob job{base_, at, n, fields, m, out};
+  if (RunGuardedAgainstBusError(base_, length_, Gather, &job)) return true;
   // Cut short during the reading: mapped afresh at its new size next time.
   UnmapLocked();
   return false;

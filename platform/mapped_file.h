@@ -11,7 +11,6 @@
 // which also names the reason of a failure.
 #pragma once
 
-#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
@@ -35,13 +34,8 @@ class MappedFile {
   // all: the file cannot be mapped, its path names another file now, a
   // word is not there, or the file was cut short meanwhile; `out` is then
   // undefined and the bytes are to be read from `file`.
-  //
-  // The first load from each page of a mapping costs a page-table update,
-  // in some virtual machines ten microseconds or more. A gather still
-  // running at `giveUpAt` stops and returns false; the pages it reached
-  // stay mapped, so the next gather gets further.
   bool GatherWords(const BlockFile& file, const uint64_t* at, size_t n, const uint32_t* fields, size_t m,
-                   uint8_t* out, std::chrono::steady_clock::time_point giveUpAt) const;
+                   uint8_t* out) const;
   // Gives the mapping up (it is made again when next needed).
   void Unmap();
 

@@ -3,10 +3,8 @@
 
 #include <algorithm>
 #include <array>
-#include <chrono>
 #include <cmath>
 #include <cstdint>
-#include <memory>
 
 #include "problem_editor/FormatReal.h"
 
@@ -113,17 +111,15 @@ namespace {
 // The plot values copied straight out of the file's mapping: one load per
 // value and one for each record's stored number. False, with nothing
 // reported and the buffers' contents undefined, when the mapping cannot
-// serve the reading by `giveUpAt`.
+// serve the reading.
 bool ReadMapped(const TTRFile& file, const TTRLayout& layout, const std::vector<int32_t>& steps,
-                const std::vector<int>& variables, const std::vector<std::vector<float>*>& buffers,
-                std::chrono::steady_clock::time_point giveUpAt) {
+                const std::vector<int>& variables, const std::vector<std::vector<float>*>& buffers) {
   // A record's stored number first, then the values.
   std::vector<uint32_t> fields{0};
   for (int v : variables) fields.push_back(uint32_t(ValueOffset(layout, v)));
   const size_t m = fields.size();
   const size_t stepsPerGather = std::max<size_t>(1, (size_t(1) << 16) / m);
-  // Every byte is written by the gather before it is read.
-  std::unique_ptr<uint8_t[]> words(new uint8_t[std::min(steps.size(), stepsPerGather) * m * 4]);
+  std::vector<uint8_t> words(std::min(steps.size(), stepsPerGather) * m * 4);
   std::vector<uint64_t> at;
   at.reserve(std::min(steps.size(), stepsPerGather));
   bool jtWrong = false;
@@ -132,7 +128,7 @@ bool ReadMapped(const TTRFile& file, const TTRLayout& layout, const std::vector<
     const size_t n = std::min(steps.size() - k0, stepsPerGather);
     at.clear();
     for (size_t k = k0; k < k0 + n; ++k) at.push_back(uint64_t(layout.FirstBlock(steps[k])) * kBlockSize);
-    if (!file.GatherWords(at, fields, words.get(), giveUpAt)) return false;
+    if (!file.GatherWords(at, fields, words.data())) return false;
     for (size_t k = 0; k < n && !jtWrong; ++k) {
       if (int32_t stored = GetInt32(&words[4 * k]); stored != steps[k0 + k]) {
         jtWrong = true;
@@ -235,13 +231,7 @@ bool ReadPlotPoints(const TTRFile& file, const TTRLayout& layout, const TimeRang
   std::vector<int32_t> steps = PlotSteps(range);
   for (std::vector<float>* b : buffers) b->assign(steps.size(), 0.0f);
   if (variables.empty()) return true;
-  // Pages of the mapping touched for the first time can be slow to map
-  // (see GatherWords): a reading still copying after a tenth of a second
-  // reads the blocks instead. The pages it reached stay mapped, so a
-  // later reading gets further.
-  constexpr auto kMappingPatience = std::chrono::milliseconds(100);
-  if (ReadMapped(file, layout, steps, variables, buffers, std::chrono::steady_clock::now() + kMappingPatience))
-    return true;
+  if (ReadMapped(file, layout, steps, variables, buffers)) return true;
   // What was copied before the mapping failed is read again, from zeros.
   for (std::vector<float>* b : buffers) b->assign(steps.size(), 0.0f);
   return ReadInRuns(file, layout, steps, variables, buffers);

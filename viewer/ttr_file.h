@@ -2,7 +2,6 @@
 // shown; records are read by block number.
 #pragma once
 
-#include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -45,11 +44,9 @@ class TTRFile {
   // The 4 bytes at each record offset `at[k]` plus each field offset
   // `fields[j]`, to out + 4 * (j * at.size() + k), copied out of a
   // mapping of the file kept between readings. False, with nothing
-  // reported, when the mapping cannot serve them (or not before
-  // `giveUpAt`): read them with ReadRuns.
-  bool GatherWords(const std::vector<uint64_t>& at, const std::vector<uint32_t>& fields, uint8_t* out,
-                   std::chrono::steady_clock::time_point giveUpAt) const {
-    return map_.GatherWords(file_, at.data(), at.size(), fields.data(), fields.size(), out, giveUpAt);
+  // reported, when the mapping cannot serve them: read them with ReadRuns.
+  bool GatherWords(const std::vector<uint64_t>& at, const std::vector<uint32_t>& fields, uint8_t* out) const {
+    return map_.GatherWords(file_, at.data(), at.size(), fields.data(), fields.size(), out);
   }
   bool ReadHeader(TTRHeader& out) const { return ReadBlocks(0, 1, out.bytes.data()); }
 

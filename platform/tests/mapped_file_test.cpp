@@ -5,7 +5,6 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -37,14 +36,11 @@ uint32_t WordAt(size_t i, int salt) {
 }
 
 // The words the gather gives, field by field.
-using Clock = std::chrono::steady_clock;
-
 std::vector<uint32_t> Gathered(const MappedFile& map, const BlockFile& file, const std::vector<uint64_t>& at,
-                               const std::vector<uint32_t>& fields, bool& ok,
-                               Clock::time_point giveUpAt = Clock::time_point::max()) {
+                               const std::vector<uint32_t>& fields, bool& ok) {
   std::vector<uint32_t> out(at.size() * fields.size());
   ok = map.GatherWords(file, at.data(), at.size(), fields.data(), fields.size(),
-                       reinterpret_cast<uint8_t*>(out.data()), giveUpAt);
+                       reinterpret_cast<uint8_t*>(out.data()));
   return out;
 }
 
@@ -108,28 +104,6 @@ TEST(MappedFile, GathersWordsAndFollowsTheFile) {
     Gathered(map, f, lastBlock, field, ok);
     EXPECT_EQ(ok, there) << field[0];
   }
-}
-
-// A gather that runs past the time it was given gives up, for the caller
-// to read the ordinary way; a short one is done before it looks.
-TEST(MappedFile, GivesUpAtTheTimeGiven) {
-  TempDir d;
-  d.Write("F.DAT", Bytes(64 * 1000, 2));
-  BlockFile f(64);
-  ASSERT_TRUE(f.Open(d.File("F.DAT"), BlockFile::Mode::ReadOnly));
-  MappedFile map;
-  std::vector<uint64_t> at;
-  for (uint64_t k = 0; k < 1000; ++k) at.push_back(64 * k);
-  bool ok = true;
-  Gathered(map, f, at, {0, 8}, ok, Clock::now());
-  EXPECT_FALSE(ok);
-  std::vector<uint64_t> few(at.begin(), at.begin() + 63);
-  std::vector<uint32_t> got = Gathered(map, f, few, {8}, ok, Clock::now());
-  ASSERT_TRUE(ok);
-  ExpectWords(got, few, {8}, 2);
-  got = Gathered(map, f, at, {0, 8}, ok, Clock::now() + std::chrono::hours(1));
-  ASSERT_TRUE(ok);
-  ExpectWords(got, at, {0, 8}, 2);
 }
 
 // The mapping is only ever of the file the BlockFile reads: a path that
