@@ -106,48 +106,11 @@ std::vector<int32_t> PlotSteps(const TimeRange& range) {
   return steps;
 }
 
-namespace {
-
-// The plot values copied straight out of the file's mapping: one load per
-// value and one for each record's stored number. False, with nothing
-// reported and the buffers' contents undefined, when the mapping cannot
-// serve the reading.
-bool ReadMapped(const TTRFile& file, const TTRLayout& layout, const std::vector<int32_t>& steps,
-                const std::vector<int>& variables, const std::vector<std::vector<float>*>& buffers) {
-  // A record's stored number first, then the values.
-  std::vector<uint32_t> fields{0};
-  for (int v : variables) fields.push_back(uint32_t(ValueOffset(layout, v)));
-  const size_t m = fields.size();
-  const size_t stepsPerGather = std::max<size_t>(1, (size_t(1) << 16) / m);
-  std::vector<uint8_t> words(std::min(steps.size(), stepsPerGather) * m * 4);
-  std::vector<uint64_t> at;
-  at.reserve(std::min(steps.size(), stepsPerGather));
-  bool jtWrong = false;
-  int32_t jtStored = 0, jtWanted = 0;
-  for (size_t k0 = 0; k0 < steps.size(); k0 += stepsPerGather) {
-    const size_t n = std::min(steps.size() - k0, stepsPerGather);
-    at.clear();
-    for (size_t k = k0; k < k0 + n; ++k) at.push_back(uint64_t(layout.FirstBlock(steps[k])) * kBlockSize);
-    if (!file.GatherWords(at, fields, words.data())) return false;
-    for (size_t k = 0; k < n && !jtWrong; ++k) {
-      if (int32_t stored = GetInt32(&words[4 * k]); stored != steps[k0 + k]) {
-        jtWrong = true;
-        jtStored = stored;
-        jtWanted = steps[k0 + k];
-      }
-    }
-    for (size_t j = 1; j < m; ++j) GetSingles(&words[4 * j * n], n, buffers[j - 1]->data() + k0);
-  }
-  // Shown only once all is read, so that a reading handed on to the runs
-  // below shows it once, too.
-  if (jtWrong) ReportJTError(jtStored, jtWanted);
-  return true;
-}
-
-// The plot values read as runs of blocks through the file, when it cannot
-// be mapped or has changed under its mapping.
-bool ReadInRuns(const TTRFile& file, const TTRLayout& layout, const std::vector<int32_t>& steps,
-                const std::vector<int>& variables, const std::vector<std::vector<float>*>& buffers) {
+bool ReadPlotPoints(const TTRFile& file, const TTRLayout& layout, const TimeRange& range,
+                    const std::vector<int>& variables, const std::vector<std::vector<float>*>& buffers) {
+  std::vector<int32_t> steps = PlotSteps(range);
+  for (std::vector<float>* b : buffers) b->assign(steps.size(), 0.0f);
+  if (variables.empty()) return true;
   // The blocks of a record that hold the values wanted, and per variable
   // its block and offset in it. The record's first block holds its stored
   // number, which is checked as on every record read. Close blocks are
@@ -222,19 +185,6 @@ bool ReadInRuns(const TTRFile& file, const TTRLayout& layout, const std::vector<
     }
   }
   return true;
-}
-
-}  // namespace
-
-bool ReadPlotPoints(const TTRFile& file, const TTRLayout& layout, const TimeRange& range,
-                    const std::vector<int>& variables, const std::vector<std::vector<float>*>& buffers) {
-  std::vector<int32_t> steps = PlotSteps(range);
-  for (std::vector<float>* b : buffers) b->assign(steps.size(), 0.0f);
-  if (variables.empty()) return true;
-  if (ReadMapped(file, layout, steps, variables, buffers)) return true;
-  // What was copied before the mapping failed is read again, from zeros.
-  for (std::vector<float>* b : buffers) b->assign(steps.size(), 0.0f);
-  return ReadInRuns(file, layout, steps, variables, buffers);
 }
 
 PlotPaint PaintPlot(const PlotView& view, const TimeAxis& time, const ValueAxis& value,

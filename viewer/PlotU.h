@@ -110,9 +110,8 @@ PlotPaint PaintPlot(const PlotView& view, const TimeAxis& time, const ValueAxis&
 std::vector<int32_t> PlotSteps(const TimeRange& range);
 
 // Fills `buffers[i]` with variable `variables[i]` at the plot steps, in one
-// pass over the records, reading only those values and each record's
-// stored number (never whole records): out of the file's mapping, kept
-// between readings, or else as the blocks holding them, many at a time. A
+// pass over the records, reading only the blocks that hold those values
+// and each record's first block (never whole records), many at a time. A
 // wrong stored record number is reported once ("TTR JT ERROR!") and the
 // values used. False after the read error's report.
 bool ReadPlotPoints(const TTRFile& file, const TTRLayout& layout, const TimeRange& range,

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "platform/block_file.h"
-#include "platform/mapped_file.h"
 #include "viewer/ttr_format.h"
 
 namespace krv::view {
@@ -16,18 +15,11 @@ class TTRFile {
  public:
   // Opens `path` exactly as given; false when it cannot be opened.
   bool Open(const std::string& path) {
-    map_.Unmap();
     return file_.Open(path, platform::BlockFile::Mode::ReadOnly);
   }
-  void Close() {
-    map_.Unmap();
-    file_.Close();
-  }
+  void Close() { file_.Close(); }
   // Opens the path again; a file written anew under it is read from now on.
-  bool Reopen() {
-    map_.Unmap();
-    return file_.Reopen();
-  }
+  bool Reopen() { return file_.Reopen(); }
   const std::string& LastError() const { return file_.LastError(); }
   bool IsOpen() const { return file_.IsOpen(); }
   const std::string& Path() const { return file_.Path(); }
@@ -41,18 +33,10 @@ class TTRFile {
   // Many runs of blocks at once, in few system calls.
   using Run = platform::BlockFile::Run;
   bool ReadRuns(const std::vector<Run>& runs) const { return file_.ReadRuns(runs.data(), runs.size()); }
-  // The 4 bytes at each record offset `at[k]` plus each field offset
-  // `fields[j]`, to out + 4 * (j * at.size() + k), copied out of a
-  // mapping of the file kept between readings. False, with nothing
-  // reported, when the mapping cannot serve them: read them with ReadRuns.
-  bool GatherWords(const std::vector<uint64_t>& at, const std::vector<uint32_t>& fields, uint8_t* out) const {
-    return map_.GatherWords(file_, at.data(), at.size(), fields.data(), fields.size(), out);
-  }
   bool ReadHeader(TTRHeader& out) const { return ReadBlocks(0, 1, out.bytes.data()); }
 
  private:
   platform::BlockFile file_{kBlockSize};
-  platform::MappedFile map_;
 };
 
 // Reads record `jt`. A stored record number other than `jt` is reported

@@ -22,9 +22,6 @@ static void StoreLE(uint8_t* p, U v) {
 int16_t GetInt16(const uint8_t* p) { return int16_t(LoadLE<uint16_t>(p)); }
 int32_t GetInt32(const uint8_t* p) { return int32_t(LoadLE<uint32_t>(p)); }
 float GetSingle(const uint8_t* p) { return std::bit_cast<float>(LoadLE<uint32_t>(p)); }
-void GetSingles(const uint8_t* p, size_t n, float* out) {
-  for (size_t i = 0; i < n; ++i) out[i] = std::bit_cast<float>(LoadLE<uint32_t>(p + 4 * i));
-}
 double GetDouble(const uint8_t* p) { return std::bit_cast<double>(LoadLE<uint64_t>(p)); }
 void PutInt16(uint8_t* p, int16_t v) { StoreLE(p, uint16_t(v)); }
 void PutInt32(uint8_t* p, int32_t v) { StoreLE(p, uint32_t(v)); }

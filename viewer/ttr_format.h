@@ -78,8 +78,6 @@ std::vector<uint8_t> EncodePackedRecord(const TTRRecord& rec, int d);
 int16_t GetInt16(const uint8_t* p);
 int32_t GetInt32(const uint8_t* p);
 float GetSingle(const uint8_t* p);
-// `n` singles one after another.
-void GetSingles(const uint8_t* p, size_t n, float* out);
 double GetDouble(const uint8_t* p);
 void PutInt16(uint8_t* p, int16_t v);
 void PutInt32(uint8_t* p, int32_t v);

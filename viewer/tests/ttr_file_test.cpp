@@ -3,9 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <cstring>
-#include <fstream>
 
 #include "platform/user_prompts.h"
 #include "testing/temp_dir.h"
@@ -219,13 +217,10 @@ TEST(CopyTruncatedTTRTest, TheCopyReadsBackAsThePackedLayout) {
   EXPECT_EQ(rec.values[30], 330.0f);
 }
 
-// The plots (and saves) read only the values wanted and each record's
-// number, for many steps at once: every layout, variables next to each
-// other, far apart in a wide record, on either side of the split gap, one
-// listed twice, density and hi, and more runs than one batch of the file
-// holds. The same values come out of the file's mapping and, where it
-// cannot be mapped as the file held (its name taken by another file of the
-// same size), of the reads of its blocks.
+// The plots (and saves) read only the blocks holding their values, for
+// many steps at once: every layout, variables next to each other, far
+// apart in a wide record, on either side of the split gap, one listed
+// twice, density and hi, and more runs than one batch of the file holds.
 TEST(ReadPlotPointsTest, ValuesAtThePlotStepsInEveryLayout) {
   struct Case {
     int16_t mark;
@@ -239,18 +234,12 @@ TEST(ReadPlotPointsTest, ValuesAtThePlotStepsInEveryLayout) {
       {kMarkSplit32, 13, 9, 0, 9, 2, {0, 13}},
       {kMarkPacked, 1000, 600, 0, 600, 1, {1, 300, 600, 999}},
   };
-  for (const Case& c : cases) for (bool mapped : {true, false}) {
+  for (const Case& c : cases) {
     TTRSpec desc;
     desc.mark = c.mark;
     desc.d = c.d;
     desc.jtmax = c.jtmax;
     OpenedFile f(MakeTTRBytes(desc));
-    if (!mapped) {
-      TTRSpec other = desc;
-      other.value = [](int32_t jt, int i) { return float(-jt - i); };
-      f.dir.Write("OTHER.TTR", MakeTTRBytes(other));
-      ASSERT_EQ(std::rename(f.dir.File("OTHER.TTR").c_str(), f.dir.File("T.TTR").c_str()), 0);
-    }
     TimeRange range;
     range.lo = c.lo;
     range.hi = c.hi;
@@ -266,8 +255,7 @@ TEST(ReadPlotPointsTest, ValuesAtThePlotStepsInEveryLayout) {
     for (size_t v = 0; v < c.vars.size(); ++v) {
       ASSERT_EQ(got[v].size(), steps.size());
       for (size_t k = 0; k < steps.size(); ++k)
-        ASSERT_EQ(got[v][k], desc.value(steps[k], c.vars[v]))
-            << "d " << c.d << " var " << c.vars[v] << " k " << k << (mapped ? " mapped" : " read");
+        ASSERT_EQ(got[v][k], desc.value(steps[k], c.vars[v])) << "d " << c.d << " var " << c.vars[v] << " k " << k;
     }
   }
 }
@@ -301,47 +289,6 @@ TEST(ReadPlotPointsTest, WrongRecordNumbersAreReportedOnceAndAShortFileFails) {
   EXPECT_FALSE(ReadPlotPoints(cut.file, cut.layout, range, {290}, {&far}));
   ASSERT_FALSE(prompts.messages.empty());
   EXPECT_EQ(prompts.messages.back(), "I/O error reading " + cut.dir.File("T.TTR"));
-}
-
-// A file cut short while its mapping is kept between readings (the
-// solver writing it anew) fails the next reading as a read would, with the
-// message and without the zeros a mapping shows past the end; written out
-// again, it reads as before.
-TEST(ReadPlotPointsTest, AFileCutShortUnderItsMappingFailsCleanly) {
-  TTRSpec desc;
-  desc.d = 2000;
-  desc.jtmax = 30;
-  const std::string bytes = MakeTTRBytes(desc);
-  OpenedFile f(bytes);
-  TimeRange range;
-  range.hi = 30;
-  range.Update();
-  std::vector<float> a, b;
-  auto read = [&](platform::ScriptedPrompts& prompts) {
-    bool ok = ReadPlotPoints(f.file, f.layout, range, {1, 1999}, {&a, &b});
-    EXPECT_EQ(prompts.messages.size(), ok ? 0u : 1u);
-    return ok;
-  };
-  {
-    platform::ScriptedPrompts prompts;
-    ASSERT_TRUE(read(prompts));
-  }
-  // Cut within the last record's last page, then within an earlier record.
-  for (size_t keep : {bytes.size() - 4, bytes.size() - 64 * size_t(f.layout.r) * 10 + 4}) {
-    ASSERT_EQ(::truncate(f.dir.File("T.TTR").c_str(), off_t(keep)), 0);
-    platform::ScriptedPrompts prompts;
-    EXPECT_FALSE(read(prompts)) << keep;
-    ASSERT_FALSE(prompts.messages.empty());
-    EXPECT_EQ(prompts.messages.back(), "I/O error reading " + f.dir.File("T.TTR"));
-  }
-  {
-    std::fstream out(f.dir.File("T.TTR"), std::ios::in | std::ios::out | std::ios::binary);
-    out.write(bytes.data(), std::streamsize(bytes.size()));
-  }
-  platform::ScriptedPrompts prompts;
-  ASSERT_TRUE(read(prompts));
-  EXPECT_EQ(a.back(), desc.value(30, 1));
-  EXPECT_EQ(b[29], desc.value(29, 1999));
 }
 
 TEST(CopyTruncatedTTRTest, WrongRecordNumbersAreReportedOnceAndCorrected) {
