@@ -96,33 +96,37 @@ bool BlockFile::Place(int64_t first, int64_t count, off_t& offset, size_t& bytes
   return true;
 }
 
-bool BlockFile::ReadBlocks(int64_t first, int64_t count, uint8_t* out) const {
-  off_t off;
-  size_t want;
-  if (!Place(first, count, off, want)) return false;
-  size_t got = 0;
-  while (got < want) {
-    ssize_t n = ::pread(fd_, out + got, want - got, off + off_t(got));
+// `step(done)` makes one call for what is left after `done` bytes and
+// returns what it moved, or -1 with errno; an interrupted call is made
+// again, and a call that moves nothing fails with `stalled`.
+template <class Step>
+bool BlockFile::Whole(size_t want, const char* stalled, Step step) const {
+  for (size_t done = 0; done < want;) {
+    ssize_t n = step(done);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) return Fail();
     if (n == 0) {
-      error_ = "unexpected end of file";
+      error_ = stalled;
       return false;
     }
-    got += size_t(n);
+    done += size_t(n);
   }
   return true;
 }
 
+bool BlockFile::ReadBlocks(int64_t first, int64_t count, uint8_t* out) const {
+  off_t off;
+  size_t want;
+  return Place(first, count, off, want) &&
+         Whole(want, "unexpected end of file", [&](size_t done) {
+           return ::pread(fd_, out + done, want - done, off + off_t(done));
+         });
+}
+
 bool BlockFile::WriteAll(const uint8_t* data, size_t want, off_t off) {
-  size_t done = 0;
-  while (done < want) {
-    ssize_t n = Sys().WriteAt(fd_, data + done, want - done, off + off_t(done));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return Fail();
-    done += size_t(n);
-  }
-  return true;
+  return Whole(want, "nothing could be written", [&](size_t done) {
+    return Sys().WriteAt(fd_, data + done, want - done, off + off_t(done));
+  });
 }
 
 bool BlockFile::WriteBlocks(int64_t first, int64_t count, const uint8_t* data) {
