@@ -440,9 +440,14 @@ bool Orderer::AtMostOneCoupledGroup(int first, int last) {
   constexpr int kFinished = std::numeric_limits<int>::max();
   const size_t size = size_t(last) + 1;
   coupled_.clear();
-  sccStack_.clear();
-  dfsRow_.clear();
-  dfsEntry_.clear();
+  // The search's stacks never hold more than the block's rows.
+  sccStack_.resize(size);
+  dfsRow_.resize(size);
+  dfsEntry_.resize(size);
+  int* sccStack = sccStack_.data();
+  int* dfsRow = dfsRow_.data();
+  int* dfsEntry = dfsEntry_.data();
+  int sccTop = 0, dfsTop = 0;
   visitIndex_.resize(size);
   lowLink_.resize(size);
   sweepKey_.resize(size);
@@ -458,20 +463,21 @@ bool Orderer::AtMostOneCoupledGroup(int first, int last) {
   int* key = sweepKey_.data();
   int* as = sweptAs_.data();
   int visited = 0, groups = 0;
+  int* lowLink = lowLink_.data();
   auto visit = [&](int v) {
-    index[v] = lowLink_[size_t(v)] = ++visited;
+    index[v] = lowLink[v] = ++visited;
     key[v] = 1;
     as[v] = v;
-    sccStack_.push_back(v);
-    dfsRow_.push_back(v);
-    dfsEntry_.push_back(rowStart_[size_t(v)]);
+    sccStack[sccTop++] = v;
+    dfsRow[dfsTop] = v;
+    dfsEntry[dfsTop++] = rowStart_[size_t(v)];
   };
   for (int s = first; s <= last; ++s) {
     if (index[s]) continue;
     visit(s);
-    while (!dfsRow_.empty()) {
-      const int v = dfsRow_.back();
-      int k = dfsEntry_.back(), next = 0, low = lowLink_[size_t(v)], sweep = key[v];
+    while (dfsTop > 0) {
+      const int v = dfsRow[dfsTop - 1];
+      int k = dfsEntry[dfsTop - 1], next = 0, low = lowLink[v], sweep = key[v];
       const int end = rowStart_[size_t(v) + 1];
       for (; k < end; ++k) {
         const int c = rowCols_[k];
@@ -484,22 +490,20 @@ bool Orderer::AtMostOneCoupledGroup(int first, int last) {
         low = std::min(low, x);  // a row on the stack, or no change
         sweep = std::max(sweep, key[c] + (as[c] > v));
       }
-      lowLink_[size_t(v)] = low;
+      lowLink[v] = low;
       key[v] = sweep;
-      dfsEntry_.back() = k;
+      dfsEntry[dfsTop - 1] = k;
       if (next) {
         visit(next);
         continue;
       }
-      dfsRow_.pop_back();
-      dfsEntry_.pop_back();
+      --dfsTop;
       if (low == index[v]) {
-        const bool coupled = sccStack_.back() != v;
+        const bool coupled = sccStack[sccTop - 1] != v;
         if (coupled && ++groups > 1) return false;
         int w, lowest = v;
         do {
-          w = sccStack_.back();
-          sccStack_.pop_back();
+          w = sccStack[--sccTop];
           index[w] = kFinished;
           if (coupled) {
             coupled_.push_back(w);
@@ -512,9 +516,9 @@ bool Orderer::AtMostOneCoupledGroup(int first, int last) {
             as[q] = lowest;
           }
       }
-      if (!dfsRow_.empty()) {
-        const int u = dfsRow_.back();
-        lowLink_[size_t(u)] = std::min(lowLink_[size_t(u)], low);
+      if (dfsTop > 0) {
+        const int u = dfsRow[dfsTop - 1];
+        lowLink[u] = std::min(lowLink[u], low);
         key[u] = std::max(key[u], key[v] + (as[v] > u));
       }
     }
