@@ -12,7 +12,7 @@ static constexpr size_t kDropBatch = 512;
 
 LogWriter::LogWriter() : lines_{"LogMemo"} {}
 
-void LogWriter::LogWrite(const std::string& text) {
+void LogWriter::LogWrite(std::string text) {
   if (newLineMode_) {
     if (lastLineIndex_ > kDropAfterIndex) {
       if (++dropped_ == kDropBatch) {
@@ -21,24 +21,26 @@ void LogWriter::LogWrite(const std::string& text) {
       }
       if (view_) view_->FirstLineRemoved();
     }
-    lines_.push_back(text);
+    lines_.push_back(std::move(text));
     lastLineIndex_ = int16_t(LineCount() - 1);
-    if (view_) view_->LineAdded(text);
+    // A copy: a view that reads Lines() lets the dropped lines go, which
+    // moves the one it was told of.
+    if (view_) view_->LineAdded(std::string(lines_.back()));
   } else {
     assert(size_t(lastLineIndex_) < LineCount());
     std::string& line = lines_[dropped_ + size_t(lastLineIndex_)];
     line += text;
-    if (view_) view_->LineReplaced(size_t(lastLineIndex_), line);
+    if (view_) view_->LineReplaced(size_t(lastLineIndex_), std::string(line));
   }
 }
 
-void LogWriter::LogAppend(const std::string& text) {
-  LogWrite(text);
+void LogWriter::LogAppend(std::string text) {
+  LogWrite(std::move(text));
   newLineMode_ = false;
 }
 
-void LogWriter::LogLine(const std::string& text) {
-  LogWrite(text);
+void LogWriter::LogLine(std::string text) {
+  LogWrite(std::move(text));
   newLineMode_ = true;
 }
 

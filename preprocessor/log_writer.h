@@ -22,11 +22,11 @@ class LogWriter {
   LogWriter();
 
   // Writes `text` in the current mode; the mode is left as it is.
-  void LogWrite(const std::string& text);
+  void LogWrite(std::string text);
   // Writes, then leaves the line open for the next write.
-  void LogAppend(const std::string& text);
+  void LogAppend(std::string text);
   // Writes, then closes the line.
-  void LogLine(const std::string& text);
+  void LogLine(std::string text);
 
   // The lines in the window, oldest first.
   const std::vector<std::string>& Lines() const;

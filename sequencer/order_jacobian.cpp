@@ -130,7 +130,7 @@ class Orderer {
   const int* rowCols_ = nullptr;
   std::vector<int> rowStart_, rowCount_, colCount_;
   std::vector<char> done_;
-  std::vector<int> group_, order_, subBlockOf_, nextSlot_;
+  std::vector<int> group_, order_, nextSlot_;
   std::vector<int> newPos_;  // local number -> local position in the block's order
   std::vector<std::vector<int>> members_;
   std::vector<int> openCount_;  // open columns left in each row's list
@@ -264,7 +264,10 @@ void Orderer::Exchange(int a, int b) {
 
 void Orderer::ProcessBlock(const Pending& block) {
   const int first = block.first, last = block.last;
-  log_.LogLine("Processing block " + IntToString(first) + " to " + IntToString(last));
+  std::string line;
+  line.reserve(40);
+  line.append("Processing block ").append(IntToString(first)).append(" to ").append(IntToString(last));
+  log_.LogLine(std::move(line));
   const int m = last - first + 1;
   offset_ = first - 1;
   Compress(block);
@@ -272,14 +275,10 @@ void Orderer::ProcessBlock(const Pending& block) {
   const size_t size = size_t(m) + 1;
   done_.assign(size, 0);
   group_.assign(size, 0);
-  subBlockOf_.assign(size, 0);
-  nextSlot_.assign(size, 0);
-  openCount_.assign(size, 0);
+  nextSlot_.resize(size);
   newPos_.resize(size);
+  // Every list of members is empty between blocks (PlaceBlock empties them).
   if (members_.size() < size) members_.resize(size);
-  for (size_t x = 0; x < size; ++x) members_[x].clear();
-  path_.clear();
-  pathPos_.assign(size, 0);
   wholeGroup_ = false;
   order_.clear();
   int torn = 0;
@@ -289,6 +288,9 @@ void Orderer::ProcessBlock(const Pending& block) {
   }
   if (!literalSweeps_) wholeGroup_ = AtMostOneCoupledGroup(1, m);
   if (!wholeGroup_) {
+    openCount_.assign(size, 0);
+    path_.clear();
+    pathPos_.assign(size, 0);
     blockRows_.resize(block.end - block.begin);
     for (int x = 1; x <= m; ++x)
       std::fill(blockRows_.begin() + rowStart_[size_t(x)], blockRows_.begin() + rowStart_[size_t(x) + 1], x);
@@ -680,13 +682,12 @@ void Orderer::Merge(int q, int r) {
 
 void Orderer::PlaceBlock(int first, int last, int torn) {
   int p = first - 1;
-  const size_t firstSubBlock = subBlocks_.size();
+  [[maybe_unused]] const size_t firstSubBlock = subBlocks_.size();
   for (int x : order_) {
     int begin = ++p;
     newPos_[size_t(x)] = p;
     nextSlot_[size_t(x)] = p + 1;
     p += int(members_[size_t(x)].size());
-    subBlockOf_[size_t(x)] = int(subBlocks_.size() - firstSubBlock);
     subBlocks_.push_back({offset_ + begin, offset_ + p});
   }
   if (torn) newPos_[size_t(torn)] = ++p;
@@ -696,10 +697,11 @@ void Orderer::PlaceBlock(int first, int last, int torn) {
     int g = group_[size_t(y)];
     if (g != 0) newPos_[size_t(y)] = nextSlot_[size_t(g)]++;
   }
-  for (int x : order_) {
-    assert(nextSlot_[size_t(x)] - 1 + offset_ ==
-           subBlocks_[firstSubBlock + size_t(subBlockOf_[size_t(x)])].second);
+  for (size_t i = 0; i < order_.size(); ++i) {
+    const int x = order_[i];
+    assert(nextSlot_[size_t(x)] - 1 + offset_ == subBlocks_[firstSubBlock + i].second);
     group_[size_t(x)] = x;
+    members_[size_t(x)].clear();
   }
 }
 

@@ -75,3 +75,30 @@ TEST(LogWriter, WindowStaysExactThroughLongPasses) {
     log.SetView(nullptr);
   }
 }
+
+// A window that reads the whole log while it is told of a change, as a
+// window showing it at once does: what it was told stays what was written.
+TEST(LogWriter, AViewReadingTheLogWhileToldKeepsTheLineItWasTold) {
+  struct Reader : krv::pp::LogView {
+    LogWriter* log = nullptr;
+    std::vector<std::string> told;
+    void LineAdded(const std::string& text) override {
+      EXPECT_EQ(log->Lines().back(), text);
+      told.push_back(text);
+    }
+    void LineReplaced(size_t index, const std::string& text) override {
+      EXPECT_EQ(log->Lines().at(index), text);
+      told.back() = text;
+    }
+    void FirstLineRemoved() override {}
+  } reader;
+  LogWriter log;
+  reader.log = &log;
+  log.SetView(&reader);
+  for (int i = 1; i <= 1200; ++i) {
+    log.LogAppend("line " + std::to_string(i));
+    log.LogLine(" done");
+    ASSERT_EQ(reader.told.back(), "line " + std::to_string(i) + " done");
+  }
+  log.SetView(nullptr);
+}
