@@ -200,21 +200,26 @@ JacobianOrder Orderer::Run(const std::vector<int>& rows, const std::vector<int>&
   out.listSteps = lists_.Steps();
   // The entries by column position, then row position: two stable
   // counting sorts (equal entries are alike, so their order is moot).
-  std::vector<int>&fr = stageCol_, &fc = nextCol_, &byRow = blockRows_, &start = stageRowEnd_;
+  std::vector<int>&fr = stageCol_, &fc = nextCol_, &byRow = blockRows_, &rowStart = stageRowEnd_,
+                   &start = stageColCount_;
   fr.resize(size_t(z));
   fc.resize(size_t(z));
   byRow.resize(size_t(z));
+  rowStart.assign(size_t(n_) + 2, 0);
   start.assign(size_t(n_) + 2, 0);
   for (int i = 0; i < z; ++i) {
-    fr[size_t(i)] = out.rowPosition[size_t(rows[size_t(i)])];
-    fc[size_t(i)] = out.rowPosition[size_t(matched_[size_t(cols[size_t(i)])])];
+    const int r = out.rowPosition[size_t(rows[size_t(i)])];
+    const int c = out.rowPosition[size_t(matched_[size_t(cols[size_t(i)])])];
+    fr[size_t(i)] = r;
+    fc[size_t(i)] = c;
+    ++rowStart[size_t(r) + 1];
+    ++start[size_t(c) + 1];
   }
-  for (int r : fr) ++start[size_t(r) + 1];
-  for (int p = 1; p <= n_ + 1; ++p) start[size_t(p)] += start[size_t(p) - 1];
-  for (int i = 0; i < z; ++i) byRow[size_t(start[size_t(fr[size_t(i)])]++)] = i;
-  std::fill(start.begin(), start.end(), 0);
-  for (int c : fc) ++start[size_t(c) + 1];
-  for (int p = 1; p <= n_ + 1; ++p) start[size_t(p)] += start[size_t(p) - 1];
+  for (int p = 1; p <= n_ + 1; ++p) {
+    rowStart[size_t(p)] += rowStart[size_t(p) - 1];
+    start[size_t(p)] += start[size_t(p) - 1];
+  }
+  for (int i = 0; i < z; ++i) byRow[size_t(rowStart[size_t(fr[size_t(i)])]++)] = i;
   out.entries.resize(size_t(z));
   for (int i : byRow)
     out.entries[size_t(start[size_t(fc[size_t(i)])]++)] = {uint16_t(fr[size_t(i)]), uint16_t(fc[size_t(i)])};
@@ -743,15 +748,16 @@ void Orderer::CarryEntries(const Pending& block, size_t firstSubBlock) {
   }
 }
 
+// The entries come by column, so a spike column's upper entries are
+// together.
 void Orderer::LogStatistics(const JacobianOrder& out) {
-  long long upper = 0;
-  std::vector<char> spike(size_t(n_) + 1, 0);
-  long long spikes = 0;
+  long long upper = 0, spikes = 0;
+  int lastSpike = 0;
   for (const auto& e : out.entries) {
     if (e.row >= e.column) continue;
     ++upper;
-    if (!spike[e.column]) {
-      spike[e.column] = 1;
+    if (e.column != lastSpike) {
+      lastSpike = e.column;
       ++spikes;
     }
   }
