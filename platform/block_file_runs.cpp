@@ -16,34 +16,15 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/aio_context.h"
 #include "platform/block_file.h"
 
 namespace krv::platform {
 
 namespace {
 
-constexpr long kDepth = 128;                 // reads handed over per call
 constexpr int64_t kBatchedBytes = 1 << 20;  // longer runs are read on their own
-
-// One context per thread, made on first use and kept to the end of the
-// process: tearing one down waits for the kernel for tens of milliseconds.
-class AioContext {
- public:
-  AioContext() { ok_ = ::syscall(SYS_io_setup, kDepth, &ctx_) == 0; }
-  aio_context_t* Get() { return ok_ ? &ctx_ : nullptr; }
-  // Reads whose events could not be collected would be taken for later
-  // ones: the thread reads one by one from then on.
-  void Abandon() { ok_ = false; }
-
- private:
-  aio_context_t ctx_ = 0;
-  bool ok_ = false;
-};
-
-AioContext& ThreadContext() {
-  thread_local AioContext context;
-  return context;
-}
+constexpr long kDepth = AioContext::kDepth;  // reads handed over per call
 
 }  // namespace
 
@@ -52,12 +33,13 @@ bool BlockFile::ReadRuns(const Run* runs, size_t n) const {
   const int64_t size = int64_t(blockSize_);
   std::vector<size_t> batched;  // indexes of the runs read through the context
   batched.reserve(n);
-  aio_context_t* ctx = ThreadContext().Get();
+  AioContext& context = AioContext::ForThread();
+  const bool batch = context.Usable();
   for (size_t i = 0; i < n; ++i) {
     const Run& r = runs[i];
     if (r.first < 0 || r.count < 0 || r.first > (INT64_MAX / size) - r.count) return false;
     if (r.count == 0) continue;
-    if (ctx && r.count <= kBatchedBytes / size) {
+    if (batch && r.count <= kBatchedBytes / size) {
       batched.push_back(i);
     } else if (!ReadBlocks(r.first, r.count, r.out)) {
       return false;
@@ -84,7 +66,7 @@ bool BlockFile::ReadRuns(const Run* runs, size_t n) const {
     // Hand the reads over; whatever the kernel does not take is read here.
     size_t submitted = 0;
     while (submitted < m) {
-      long k = ::syscall(SYS_io_submit, *ctx, long(m - submitted), ptrs.data() + submitted);
+      long k = ::syscall(SYS_io_submit, context.Get(), long(m - submitted), ptrs.data() + submitted);
       if (k < 0 && errno == EINTR) continue;
       if (k <= 0) break;
       submitted += size_t(k);
@@ -96,19 +78,12 @@ bool BlockFile::ReadRuns(const Run* runs, size_t n) const {
     }
     // Collect every submitted read, even after a failure, so that no
     // read is left pending into a buffer the caller may free.
-    size_t done = 0;
-    while (done < submitted) {
-      long k = ::syscall(SYS_io_getevents, *ctx, long(submitted - done), long(submitted - done),
-                         events.data() + done, nullptr);
-      if (k < 0 && errno == EINTR) continue;
-      if (k < 0) {
-        Fail();
-        ThreadContext().Abandon();
-        return false;
-      }
-      done += size_t(k);
+    if (!context.Collect(long(submitted), events.data())) {
+      Fail();
+      context.Abandon();
+      return false;
     }
-    for (size_t e = 0; e < done; ++e) {
+    for (size_t e = 0; e < submitted; ++e) {
       const iocb& cb = cbs[size_t(events[e].data)];
       if (events[e].res < 0) {
         error_ = std::strerror(int(-events[e].res));

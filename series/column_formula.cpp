@@ -43,8 +43,6 @@ uint8_t OpOf(char c) {
   }
 }
 
-bool Missing(double v) { return v == double(MissingValue); }
-
 }  // namespace
 
 void ColumnFormulas::ReportFormulaError(const std::string& message, int position) {

@@ -80,7 +80,7 @@ TEST_P(Formulas, ComputeTheirValuesOrShowTheirMessage) {
   }
   if (c.values.empty()) {
     EXPECT_TRUE(f.ws.Formulas.FormulaError);
-    if (!before.empty()) EXPECT_EQ(f.Values(col), before);
+    if (!before.empty()) { EXPECT_EQ(f.Values(col), before); }
     return;
   }
   std::vector<double> got = f.Values(col);

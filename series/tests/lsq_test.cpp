@@ -102,7 +102,7 @@ TEST_P(Scan, FillsTheRecordAndShowsTheMessages) {
   EXPECT_EQ(int(lsq.Scan.IndepCount), c.indeps);
   EXPECT_EQ(int(lsq.Scan.RunCount), c.runs);
   EXPECT_EQ(lsq.Scan.RunEnabled, c.runEnabled);
-  if (c.betas >= 0) EXPECT_EQ(lsq.Scan.BetaNames[0], c.firstBeta);
+  if (c.betas >= 0) { EXPECT_EQ(lsq.Scan.BetaNames[0], c.firstBeta); }
   // Declined: the current record stays as it was.
   EXPECT_EQ(lsq.Current.BetaCount, before.BetaCount);
 }

@@ -375,7 +375,7 @@ TEST(SaveSafety, AKillOrAFailureAtAnyWriteLeavesASoundFile) {
               ASSERT_TRUE(v == i || v == i + 1000) << i;
             }
           }
-          if (counted) EXPECT_EQ(left.size() / 128, size_t(I32At(left, 4)));
+          if (counted) { EXPECT_EQ(left.size() / 128, size_t(I32At(left, 4))); }
         }
       }
     }

@@ -388,7 +388,7 @@ TEST(WKS, RunsOfNumbersEndWhereTheirCellsStopFollowing) {
     f.dir.Write("R.WKS", Rec(0, Hex({4, 4})) + c.cells + (c.cut ? "" : kEOF));
     ReadWKSFile(f.store, f.dir.File("R.WKS"));
     EXPECT_EQ(f.Dump(0), "***noname*** " + c.dump0);
-    if (!c.dump1.empty()) EXPECT_EQ(f.Dump(1), "***noname*** " + c.dump1);
+    if (!c.dump1.empty()) { EXPECT_EQ(f.Dump(1), "***noname*** " + c.dump1); }
     EXPECT_EQ(f.prompts.messages.size(), c.leftOut);
   }
 }
