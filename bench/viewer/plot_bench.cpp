@@ -89,6 +89,22 @@ int main(int argc, char** argv) {
   double narrowOne = Best(rounds, [&] { plotOne(narrow, 8); });
   std::printf("plot of 1 variable, %d steps: %.2f ms on %d variables, %.2f ms on 16 (limit 2x: %.2fx)\n",
               steps, wideOne, big + 1, narrowOne, wideOne / narrowOne);
+  // What the wide file's pages cost by themselves: only the block holding
+  // the value, one per step, in the same batched reads, without the
+  // record's number. Each such block is a page of its own there, and the
+  // narrow file's plot is the yardstick above.
+  {
+    std::vector<uint8_t> blocks(size_t(steps) * kBlockSize);
+    std::vector<TTRFile::Run> runs;
+    const int64_t at = int64_t(ValueOffset(wide.Layout(), big / 2) / kBlockSize);
+    for (int32_t jt = 0; jt < steps; ++jt)
+      runs.push_back({wide.Layout().FirstBlock(jt) + at, 1, blocks.data() + size_t(jt) * kBlockSize});
+    double alone = Best(rounds, [&] {
+      if (!wide.File().ReadRuns(runs)) std::abort();
+    });
+    std::printf("  (the value's block alone per step, for scale: %.2f ms, %.2fx the 16-variable plot)\n", alone,
+                alone / narrowOne);
+  }
   // The first plot after a fresh attach, shown beside the figures, which
   // take the best of several readings.
   {
