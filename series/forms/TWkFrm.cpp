@@ -319,7 +319,12 @@ TWkFrm::TWkFrm(Worksheet& ws, QWidget* parent) : QMainWindow(parent), ws_(ws) {
   FormCreate();
 }
 
-TWkFrm::~TWkFrm() { ws_.SetWindow(nullptr); }
+TWkFrm::~TWkFrm() {
+  // QWidget's destructor hides the window, which moves the focus and
+  // would call FocusChanged on what is no longer a worksheet window.
+  disconnect(qApp, &QApplication::focusChanged, this, &TWkFrm::FocusChanged);
+  ws_.SetWindow(nullptr);
+}
 
 QAction* TWkFrm::AddItem(QMenu* menu, const char* caption, const char* name, void (TWkFrm::*slot)()) {
   QAction* a = menu ? menu->addAction(QString::fromLatin1(caption)) : menuBar()->addAction(QString::fromLatin1(caption));

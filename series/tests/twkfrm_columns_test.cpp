@@ -27,22 +27,23 @@ namespace {
 // Answers the modal dialogs as they come up, one answer each; every
 // answer is told the dialog and says whether to press OK.
 struct Dialogs {
+  QObject context;  // its polls end with it, not in a later test's event loop
   std::deque<std::function<void(QWidget*)>> answers;
   QStringList seen;  // the value dialogs' prompts and the formula dialog's label
   void Arm() {
-    QTimer::singleShot(0, [this] { Poll(); });
+    QTimer::singleShot(0, &context, [this] { Poll(); });
   }
   void Poll() {
     if (answers.empty()) return;
     QWidget* w = QApplication::activeModalWidget();
     if (!w || !w->isVisible()) {
-      QTimer::singleShot(5, [this] { Poll(); });
+      QTimer::singleShot(5, &context, [this] { Poll(); });
       return;
     }
     auto act = answers.front();
     answers.pop_front();
     act(w);
-    QTimer::singleShot(5, [this] { Poll(); });
+    QTimer::singleShot(5, &context, [this] { Poll(); });
   }
   // The value dialog: `text` typed, OK (or Cancel when `ok` is false).
   void Value(const QString& text, bool ok = true) {
