@@ -67,17 +67,20 @@ constexpr double kTrueK = 0.7;
 
 // Runs `act` once the modal window named `name` is up; closes it after.
 void WhenModal(const char* name, std::function<void(QWidget*)> act) {
+  // Each armed timer holds the poll, which holds itself only weakly: it
+  // goes once it stops arming.
   auto poll = std::make_shared<std::function<void()>>();
-  *poll = [name, act, poll] {
+  std::weak_ptr<std::function<void()>> self = poll;
+  *poll = [name, act, self] {
     QWidget* w = QApplication::activeModalWidget();
     if (w && w->objectName() == name) {
       act(w);
       if (w->isVisible()) static_cast<QDialog*>(w)->reject();
     } else {
-      QTimer::singleShot(5, *poll);
+      if (auto p = self.lock()) QTimer::singleShot(5, [p] { (*p)(); });
     }
   };
-  QTimer::singleShot(0, *poll);
+  QTimer::singleShot(0, [poll] { (*poll)(); });
 }
 
 float Stored(const std::string& path, int index) {

@@ -24,7 +24,11 @@ TLSQfrm::TLSQfrm(LsqControl& control, QWidget* parent) : QDialog(parent), contro
     b->setObjectName(name);
     b->setGeometry(x, y, w, 25);
     b->setAutoDefault(false);
-    connect(b, &QPushButton::clicked, this, [this, command] { (control_.*command)(); });
+    // The command's object goes in as a plain pointer: capturing `this`
+    // again in here left the slot reading the constructor's stack, where
+    // this builder lived (AddressSanitizer, stack-buffer-underflow).
+    LsqControl* control = &control_;
+    connect(b, &QPushButton::clicked, this, [control, command] { (control->*command)(); });
     return b;
   };
   SetupBt = button("SetupBt", "New LSQ problem", 16, 12, 150, &LsqControl::SetupBtClick);

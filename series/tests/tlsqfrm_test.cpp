@@ -33,17 +33,20 @@ namespace {
 
 // Runs `act` once the modal window named `name` is up.
 void WhenModal(const char* name, std::function<void(QWidget*)> act) {
+  // Each armed timer holds the poll, which holds itself only weakly: it
+  // goes once it stops arming.
   auto poll = std::make_shared<std::function<void()>>();
-  *poll = [name, act, poll] {
+  std::weak_ptr<std::function<void()>> self = poll;
+  *poll = [name, act, self] {
     QWidget* w = QApplication::activeModalWidget();
     if (w && w->objectName() == name) {
       act(w);
       // A failed check returns early: the dialog must not stay up.
       if (w->isVisible()) static_cast<QDialog*>(w)->reject();
     } else
-      QTimer::singleShot(5, *poll);
+      if (auto p = self.lock()) QTimer::singleShot(5, [p] { (*p)(); });
   };
-  QTimer::singleShot(0, *poll);
+  QTimer::singleShot(0, [poll] { (*poll)(); });
 }
 
 const char* const kSource =

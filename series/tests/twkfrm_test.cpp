@@ -14,6 +14,7 @@
 #include <QTest>
 #include <QTimer>
 #include <functional>
+#include <memory>
 
 #include "platform/user_prompts.h"
 #include "series/forms/NameU.h"
@@ -30,14 +31,17 @@ namespace {
 
 // Runs `act` on the next modal window once it is up.
 void WhenModal(std::function<void(QWidget*)> act) {
+  // Each armed timer holds the poll, which holds itself only weakly: it
+  // goes once it stops arming.
   auto poll = std::make_shared<std::function<void()>>();
-  *poll = [act, poll] {
+  std::weak_ptr<std::function<void()>> self = poll;
+  *poll = [act, self] {
     if (QWidget* w = QApplication::activeModalWidget())
       act(w);
     else
-      QTimer::singleShot(5, *poll);
+      if (auto p = self.lock()) QTimer::singleShot(5, [p] { (*p)(); });
   };
-  QTimer::singleShot(0, *poll);
+  QTimer::singleShot(0, [poll] { (*poll)(); });
 }
 
 QString Cell(TWkFrm& f, int column, int index) {
