@@ -3,6 +3,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,6 +11,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/mapped_copy.h"
 #include "platform/system_calls.h"
 
 namespace krv::platform {
@@ -61,6 +63,9 @@ bool BlockFile::Reopen() {
 }
 
 void BlockFile::Close() {
+  if (head_) ::munmap(const_cast<void*>(head_), blockSize_);
+  head_ = nullptr;
+  headUnmappable_ = false;
   if (fd_ >= 0) ::close(fd_);  // also drops any lock
   fd_ = -1;
   path_.clear();
@@ -121,6 +126,25 @@ bool BlockFile::ReadBlocks(int64_t first, int64_t count, uint8_t* out) const {
          Whole(want, "unexpected end of file", [&](size_t done) {
            return ::pread(fd_, out + done, want - done, off + off_t(done));
          });
+}
+
+bool BlockFile::MapFirstPage() const {
+  if (head_) return true;
+  if (fd_ < 0 || headUnmappable_) return false;
+  void* m = ::mmap(nullptr, blockSize_, PROT_READ, MAP_SHARED, fd_, 0);
+  if (m == MAP_FAILED) {
+    headUnmappable_ = true;  // a file system that maps nothing: read it
+    return false;
+  }
+  head_ = m;
+  return true;
+}
+
+bool BlockFile::ReadFirstBlock(uint8_t* out, int64_t size) const {
+  // Past the file's end a mapping shows zeros where a read fails, so only
+  // a block the file held is taken from it.
+  if (size >= int64_t(blockSize_) && MapFirstPage() && CopyFromMapping(out, head_, blockSize_)) return true;
+  return ReadBlocks(0, 1, out);
 }
 
 bool BlockFile::WriteAll(const uint8_t* data, size_t want, off_t off) {

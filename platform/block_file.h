@@ -62,6 +62,14 @@ class BlockFile {
     uint8_t* out = nullptr;
   };
   bool ReadRuns(const Run* runs, size_t n) const;
+  // Reads block 0 of the file, which held `size` bytes at the caller's
+  // last look, from a mapping of its first page kept while it is open: a
+  // header read before every change then costs no system call, which on
+  // some machines is as dear as the rest of a small change. Any other
+  // program's write is seen there at once (the mapping is the system's
+  // cache of the file). Where the file cannot be mapped, or the page fails
+  // (cut short beneath the mapping, a disk error), it is ReadBlocks.
+  bool ReadFirstBlock(uint8_t* out, int64_t size) const;
   // Writes `count` blocks at block `first`; false on error.
   bool WriteBlocks(int64_t first, int64_t count, const uint8_t* data);
   // Writes the runs in their order, in one system call where the system
@@ -94,8 +102,12 @@ class BlockFile {
   template <class Step>
   bool Whole(size_t want, const char* stalled, Step step) const;
 
+  bool MapFirstPage() const;
+
   size_t blockSize_;
   int fd_ = -1;
+  mutable const void* head_ = nullptr;  // the first page, mapped on first use
+  mutable bool headUnmappable_ = false;
   Mode mode_ = Mode::ReadOnly;
   std::string path_;
   mutable std::string error_;

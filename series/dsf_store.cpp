@@ -64,7 +64,7 @@ void SeriesStore::StartOperation(RecordBytes* record0) {
     return;
   }
   fileRecords_ = stamp.size / int64_t(kRecordSize);
-  if (fileRecords_ < 1 || !file_.ReadBlocks(0, 1, r.data())) {
+  if (fileRecords_ < 1 || !file_.ReadFirstBlock(r.data(), stamp.size)) {
     DropDirCache();
     if (record0 && fileRecords_ >= 2)
       throw Fault{"I/O error reading " + file_.Path() + ": " + file_.LastError(), true};

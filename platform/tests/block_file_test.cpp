@@ -2,6 +2,8 @@
 // hourglass scope.
 #include <gtest/gtest.h>
 #include <sys/file.h>
+#include <sys/mman.h>
+#include <sys/wait.h>
 
 #include <fcntl.h>
 #include <signal.h>
@@ -16,6 +18,7 @@
 
 #include "platform/block_file.h"
 #include "platform/hourglass.h"
+#include "platform/mapped_copy.h"
 #include "testing/failing_calls.h"
 #include "testing/temp_dir.h"
 
@@ -246,6 +249,83 @@ TEST(BlockFile, LockKeepsOtherHoldersOut) {
   }
   EXPECT_EQ(::flock(other, LOCK_EX | LOCK_NB), 0);
   ::close(other);
+}
+
+// Block 0 from the kept mapping: what any descriptor last wrote, and,
+// when the file is cut short beneath it, a failed read with the reason
+// instead of the end of the program.
+TEST(BlockFile, FirstBlockShowsEveryWriteAndOutlivesTheFileCutBeneathIt) {
+  TempDir d;
+  d.Write("F.DAT", std::string(256, 'a'));
+  BlockFile f(128);
+  ASSERT_TRUE(f.Open(d.File("F.DAT"), BlockFile::Mode::ReadWrite));
+  int other = ::open(d.File("F.DAT").c_str(), O_RDWR);
+  ASSERT_GE(other, 0);
+  uint8_t rec[128];
+  struct Case {
+    const char* what;
+    std::function<void()> change;
+    int64_t size;  // what the reader last saw
+    bool read;
+    char expect;
+  } cases[] = {
+      {"as written", [] {}, 256, true, 'a'},
+      {"another descriptor's write", [&] { ASSERT_EQ(::pwrite(other, std::string(128, 'b').data(), 128, 0), 128); },
+       256, true, 'b'},
+      {"its own write",
+       [&] {
+         std::fill(rec, rec + 128, uint8_t('c'));
+         ASSERT_TRUE(f.WriteBlocks(0, 1, rec));
+       },
+       256, true, 'c'},
+      {"cut to nothing, still thought whole", [&] { ASSERT_EQ(::ftruncate(other, 0), 0); }, 256, false, 0},
+      {"cut to half a block", [&] { ASSERT_EQ(::pwrite(other, "dddd", 4, 0), 4); }, 4, false, 0},
+      {"whole again", [&] { ASSERT_EQ(::pwrite(other, std::string(128, 'e').data(), 128, 0), 128); }, 128, true,
+       'e'},
+      {"renamed over and opened again",
+       [&] {
+         d.Write("G.DAT", std::string(128, 'f'));
+         ASSERT_EQ(::rename(d.File("G.DAT").c_str(), d.File("F.DAT").c_str()), 0);
+         ASSERT_TRUE(f.Reopen());
+       },
+       128, true, 'f'},
+  };
+  for (const Case& c : cases) {
+    c.change();
+    std::fill(rec, rec + 128, uint8_t(0));
+    ASSERT_EQ(f.ReadFirstBlock(rec, c.size), c.read) << c.what;
+    if (c.read)
+      EXPECT_EQ(rec[0], c.expect) << c.what;
+    else
+      EXPECT_EQ(f.LastError(), "unexpected end of file") << c.what;
+  }
+  ::close(other);
+}
+
+// A fault that is not one of the guarded copies ends the program as it
+// would have: the guard takes only its own pages.
+TEST(MappedCopy, AFaultElsewhereStillEndsTheProgram) {
+  TempDir d;
+  d.Write("F.DAT", std::string(4096, 'a'));
+  d.Write("G.DAT", std::string(4096, 'b'));
+  auto fault = [&] {
+    int f = ::open(d.File("F.DAT").c_str(), O_RDWR);
+    int g = ::open(d.File("G.DAT").c_str(), O_RDWR);
+    auto* mf = static_cast<const volatile char*>(::mmap(nullptr, 4096, PROT_READ, MAP_SHARED, f, 0));
+    auto* mg = static_cast<const char*>(::mmap(nullptr, 4096, PROT_READ, MAP_SHARED, g, 0));
+    char out[16];
+    if (!CopyFromMapping(out, mg, sizeof out) || out[0] != 'b') ::_exit(3);  // the guard is in place
+    if (::ftruncate(g, 0) != 0 || CopyFromMapping(out, mg, sizeof out)) ::_exit(4);
+    if (::ftruncate(f, 0) != 0) ::_exit(5);
+    char c = mf[0];  // unguarded
+    (void)c;
+    ::_exit(0);
+  };
+  // Killed by SIGBUS; under a sanitizer, whose own handler reports it, a
+  // failure exit. Either way not the survivor's 0, nor the setup's codes.
+  EXPECT_EXIT(fault(), [](int status) {
+    return WIFSIGNALED(status) ? WTERMSIG(status) == SIGBUS : WEXITSTATUS(status) != 0 && WEXITSTATUS(status) < 3;
+  }, "");
 }
 
 TEST(Hourglass, ShowsForTheScopeOnlyWhereADisplayIsInstalled) {
