@@ -1,5 +1,5 @@
 # make run   - set up, build, and start the package on an example
-# make test  - set up, build, and run every test (plus a sanitizer build)
+# make test  - set up, build, and run every test (and again in a sanitizer build)
 # make package - the unpacked package in build/package, tarred as build/Kravenor.tar.gz
 # make bench - the benchmarks;  make fuzz - the fuzz targets, time-bounded
 
@@ -34,7 +34,7 @@ test-main: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 300
 
 test-asan: deps
-	cmake -S . -B $(ASAN_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DKRV_WITH_QT=OFF -DKRV_SANITIZE=ON
+	cmake -S . -B $(ASAN_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DKRV_WITH_QT=ON -DKRV_SANITIZE=ON
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS) --timeout 600
 
