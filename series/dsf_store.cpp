@@ -515,7 +515,7 @@ bool SeriesStore::AddDSDirEntry(const DSDirEntry& parent, const std::string& nam
 }
 
 bool SeriesStore::AddEntry(const DSDirEntry& parent, const std::string& name, uint8_t kind,
-                           DSDirEntry& out) {
+                           DSDirEntry& out, EntryWrites* deferred) {
   FailureFlag = false;
   // A name longer than an entry holds would be stored cut and never be
   // found again under the name it was given.
@@ -552,20 +552,31 @@ bool SeriesStore::AddEntry(const DSDirEntry& parent, const std::string& name, ui
   }
   if (!last) Damaged();  // a DSDir entry naming record 0
   int32_t& next = DSFHeader.nextFree;
+  EntryWrites w;
   if (freeEntry >= 0) {
-    freeBlock.entries[size_t(freeEntry)] = DSDirEntry{next, name, kind};
-    WriteDirBlock(freeRecord, freeBlock);
+    w.record = freeRecord;
+    w.block = freeBlock;
+    w.block.entries[size_t(freeEntry)] = DSDirEntry{next, name, kind};
   } else {
-    DSDirBlock linked = *last;
-    linked.link = next;
-    WriteDirBlock(lastRecord, linked);
-    int32_t at = next++;
-    DSDirBlock fresh;
-    fresh.entries[0] = DSDirEntry{next, name, kind};
-    WriteDirBlock(at, fresh);
+    w.record = lastRecord;
+    w.block = *last;
+    w.block.link = next;
+    w.freshRecord = next++;
+    w.fresh.entries[0] = DSDirEntry{next, name, kind};
   }
   out = DSDirEntry{next, name, kind};
+  if (deferred)
+    *deferred = w;
+  else
+    WriteEntry(w);
   return true;
+}
+
+// The fresh block goes out before the link to it, so that a write cut
+// short never leaves the tree naming a record that holds something else.
+void SeriesStore::WriteEntry(const EntryWrites& w) {
+  if (w.freshRecord != 0) WriteDirBlock(w.freshRecord, w.fresh);
+  WriteDirBlock(w.record, w.block);
 }
 
 void SeriesStore::SplitParentPath(const std::string& path, std::string& name, DSDirEntry& parent,
@@ -607,8 +618,11 @@ void SeriesStore::MakeDSDir(const std::string& path, bool existingFails) {
       return;
     }
     DSDirEntry entry;
-    if (AddEntry(parent, name, kDSDirKind, entry)) {
+    EntryWrites writes;
+    if (AddEntry(parent, name, kDSDirKind, entry, &writes)) {
+      // The new DSDir's block first: the entry never names an unwritten record.
       WriteDirBlock(entry.record, DSDirBlock());
+      WriteEntry(writes);
       DSFHeader.nextFree += 1;
       WriteDSFHeader();
       return;
@@ -627,7 +641,7 @@ void SeriesStore::MakeDSDir(const std::string& path, bool existingFails) {
 // ---- Saving and reading series ----
 
 void SeriesStore::StoreImage(ColumnSlot& slot, int32_t headRecord, SeriesHeadRecord& head,
-                             std::vector<int32_t> chain) {
+                             std::vector<int32_t> chain, const EntryWrites* entry) {
   ColumnSlot::Series& s = *slot.series_;
   DateStamp now = GetDateStamp();
   head.header = s.header;
@@ -651,11 +665,19 @@ void SeriesStore::StoreImage(ColumnSlot& slot, int32_t headRecord, SeriesHeadRec
     size_t j = i + 1;
     while (j < n && at[j - 1] == recNo(j - 1) + 1) ++j;
     if (i == 0) lastSpan_ = {headRecord, int32_t(j)};
-    if (j < n)
+    if (j < n || entry)
       WriteRecords(recNo(i), &bytes[i], int32_t(j - i));
     else
       WriteSeriesAndHeader(recNo(i), &bytes[i], int32_t(j - i));
     i = j;
+  }
+  // A new series' entry is written only once all of its records are in
+  // the file: a save cut short before it leaves records past next free,
+  // which attaching reclaims, and never an entry that a later save's
+  // records would answer to.
+  if (entry) {
+    WriteEntry(*entry);
+    WriteDSFHeader();
   }
   // Kept as a read would find it (a header field wider than its place
   // in the record is stored cut).
@@ -710,7 +732,8 @@ void SeriesStore::SaveSeries(ColumnSlot& slot, const std::string& path) {
       return;
     }
     DSDirEntry entry;
-    bool isNew = AddEntry(parent, name, kSeriesKind, entry);
+    EntryWrites writes;
+    bool isNew = AddEntry(parent, name, kSeriesKind, entry, &writes);
     if (FailureFlag) return;
     SeriesHeadRecord head;
     std::vector<int32_t> chain;
@@ -730,7 +753,7 @@ void SeriesStore::SaveSeries(ColumnSlot& slot, const std::string& path) {
       chain = std::move(old.chain);
     }
     slot.series_->descriptor.path = AbsolutePath(p);
-    StoreImage(slot, entry.record, head, std::move(chain));
+    StoreImage(slot, entry.record, head, std::move(chain), isNew ? &writes : nullptr);
   } catch (const Fault& f) {
     FailWith(f);
   }

@@ -228,6 +228,15 @@ class SeriesStore {
   struct WalkContext;
   struct SeriesImage;
   struct Fault;
+  // The DSDir blocks that make a new entry part of the tree: a fresh block
+  // to hold it when the DSDir's blocks are full, then the block that takes
+  // it (or links the fresh one in).
+  struct EntryWrites {
+    int32_t freshRecord = 0;  // 0: no fresh block
+    DSDirBlock fresh;
+    int32_t record = 0;
+    DSDirBlock block;
+  };
 
   // Series in memory.
   // Kept out of line and cold, so that a caller's loop keeps its
@@ -275,9 +284,10 @@ class SeriesStore {
   RecordBytes* IoBuffer(int64_t records);
   void ApplyImage(ColumnSlot& slot, int32_t headRecord, const std::string& path,
                   SeriesImage& image);
-  // `chain`: the records the series had, reused in their order.
+  // `chain`: the records the series had, reused in their order. `entry`:
+  // a new series' entry, written after its records and before record 0.
   void StoreImage(ColumnSlot& slot, int32_t headRecord, SeriesHeadRecord& head,
-                  std::vector<int32_t> chain);
+                  std::vector<int32_t> chain, const EntryWrites* entry = nullptr);
   void FailWith(const Fault& f);
   void Damaged();
   std::string AbsolutePath(const std::string& path) const;
@@ -298,7 +308,11 @@ class SeriesStore {
   std::string EntryPath(const WalkContext& c) const;
   void FillTreeNodes(TreeNode& node, int32_t record, int depth, bool includeSeries,
                      RecordSet& seen);
-  bool AddEntry(const DSDirEntry& parent, const std::string& name, uint8_t kind, DSDirEntry& out);
+  // With `deferred` the new entry's blocks are left there for the caller
+  // to write with WriteEntry once whatever the entry names is in the file.
+  bool AddEntry(const DSDirEntry& parent, const std::string& name, uint8_t kind, DSDirEntry& out,
+                EntryWrites* deferred = nullptr);
+  void WriteEntry(const EntryWrites& w);
 
   // Holds the file's lock and a fresh record 0 for a change; nests.
   class ChangeScope {

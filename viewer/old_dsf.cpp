@@ -227,7 +227,7 @@ bool OldDSFStore::SplitPath(const std::string& path, std::vector<std::string>& n
 }
 
 bool OldDSFStore::AddEntry(int32_t dir, const std::string& name, uint8_t kind,
-                           OldDSDirEntry& out) {
+                           OldDSDirEntry& out, EntryWrites& writes) {
   std::vector<int32_t> seen, records;
   std::vector<OldDSDirBlock> blocks;
   int32_t rec = dir;
@@ -247,21 +247,32 @@ bool OldDSFStore::AddEntry(int32_t dir, const std::string& name, uint8_t kind,
         return false;
       }
     }
+  writes.clear();
+  const OldDSDirEntry e{0, platform::UpperAscii(name), kind};
   if (fb < 0) {
+    // A fresh block holds the entry, whose own record is the one after it.
     int32_t at = Take();
+    OldDSDirBlock fresh;
+    fresh.entries[0] = e;
+    fresh.entries[0].record = int16_t(nextFree_);
     blocks.back().link = int16_t(at);
-    Write(records.back(), EncodeOldDirBlock(blocks.back()));
-    blocks.push_back(OldDSDirBlock());
-    records.push_back(at);
-    fb = int(blocks.size()) - 1;
-    fe = 0;
+    writes.emplace_back(at, fresh);
+    writes.emplace_back(records.back(), blocks.back());
+    out = fresh.entries[0];
+  } else {
+    OldDSDirBlock& b = blocks[size_t(fb)];
+    b.entries[fe] = e;
+    b.entries[fe].record = int16_t(nextFree_);
+    writes.emplace_back(records[size_t(fb)], b);
+    out = b.entries[fe];
   }
-  // The entry's own record is the one after any new block.
-  OldDSDirEntry& e = blocks[size_t(fb)].entries[fe];
-  e = OldDSDirEntry{int16_t(nextFree_), platform::UpperAscii(name), kind};
-  Write(records[size_t(fb)], EncodeOldDirBlock(blocks[size_t(fb)]));
-  out = e;
   return true;
+}
+
+// Written last, so that a write cut short never leaves the tree naming a
+// record that holds nothing yet, or that the next save would take.
+void OldDSFStore::WriteEntry(const EntryWrites& writes) {
+  for (const auto& [record, block] : writes) Write(record, EncodeOldDirBlock(block));
 }
 
 OldDSFStore::DirResult OldDSFStore::MakeDSDir(const std::string& path) {
@@ -278,13 +289,15 @@ OldDSFStore::DirResult OldDSFStore::MakeDSDir(const std::string& path) {
     }
     Room(2);  // a block of the parent and the new DSDir's own
     OldDSDirEntry e;
-    if (!AddEntry(parent.record, names.back(), series::kDSDirKind, e)) {
+    EntryWrites writes;
+    if (!AddEntry(parent.record, names.back(), series::kDSDirKind, e, writes)) {
       if (e.IsDSDir()) return DirResult::Existed;
       Fail(path + " is a series, not a DSDir");
       return DirResult::Failed;
     }
     Take();
     Write(e.record, EncodeOldDirBlock(OldDSDirBlock()));
+    WriteEntry(writes);
     WriteHeader();
     return DirResult::Made;
   } catch (const Fault& f) {
@@ -309,7 +322,8 @@ bool OldDSFStore::SaveSeries(const series::ColumnSlot& slot, const std::string& 
     OldDSDirEntry e;
     OldSeriesHead head;
     std::vector<int32_t> chain;
-    if (AddEntry(parent.record, names.back(), series::kSeriesKind, e)) {
+    EntryWrites writes;  // stays empty for a series saved over
+    if (AddEntry(parent.record, names.back(), series::kSeriesKind, e, writes)) {
       Take();
       chain.push_back(Take());
       head.firstData = int16_t(chain[0]);
@@ -345,6 +359,7 @@ bool OldDSFStore::SaveSeries(const series::ColumnSlot& slot, const std::string& 
         PutSingle(r.data() + 4 + 4 * s, cells[k * series::kBlockCells + size_t(s)]);
       Write(chain[k], r);
     }
+    WriteEntry(writes);
     WriteHeader();
     return true;
   } catch (const Fault& f) {

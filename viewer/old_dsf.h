@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/block_file.h"
@@ -103,8 +104,16 @@ class OldDSFStore {
   // the way is missing.
   bool Lookup(const std::vector<std::string>& names, OldDSDirEntry& out) const;
   bool SplitPath(const std::string& path, std::vector<std::string>& names);
+  // The DSDir blocks that put a new entry in the tree, in the order they
+  // are to be written: any fresh block first, then the one that takes the
+  // entry or links the fresh block in.
+  using EntryWrites = std::vector<std::pair<int32_t, OldDSDirBlock>>;
   // Adds `name` to the DSDir at `dir`; false with `out` the existing entry.
-  bool AddEntry(int32_t dir, const std::string& name, uint8_t kind, OldDSDirEntry& out);
+  // The blocks are left in `writes`, for the caller to write with
+  // WriteEntry once the records the entry names are in the file.
+  bool AddEntry(int32_t dir, const std::string& name, uint8_t kind, OldDSDirEntry& out,
+                EntryWrites& writes);
+  void WriteEntry(const EntryWrites& writes);
   void VisitBelow(int32_t dir, int depth, const std::vector<series::PathComponent>& comps,
                   size_t at, int16_t x, std::vector<int32_t>& seen, int& matched);
   bool Fail(const std::string& text);

@@ -4,7 +4,9 @@
 
 #include <cerrno>
 #include <cstring>
+#include <functional>
 #include <optional>
+#include <tuple>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -262,6 +264,38 @@ TEST(KeptBlocks, OpensOverOpenSeriesKeepNothingOfThem) {
   }
 }
 
+// Runs `act` with the store's writes cut short at write `k` (from 0):
+// killed just before it, giving the file as it stood then; or that write
+// failing as on a full disk, giving the file as the failure left it.
+std::string CutShortAt(Fixture& f, long k, bool killed, bool batches,
+                       const std::function<void()>& act) {
+  std::string left;
+  {
+    testing::FailingCalls fail;
+    fail.only = "WriteAt";
+    fail.batches = batches;
+    fail.error = ENOSPC;
+    if (killed)
+      fail.before = [&](const char* name) {
+        if (std::string(name) == "WriteAt" && fail.counted() == k) left = f.Bytes();
+      };
+    else
+      fail.failAt = k;
+    act();
+  }
+  return killed ? left : f.Bytes();
+}
+
+// A fresh store attached to `bytes` as K.DSF, its messages kept apart.
+struct Reattached {
+  platform::ScriptedPrompts shown;
+  SeriesStore store;
+  Reattached(Fixture& f, const std::string& bytes) {
+    f.dir.Write("K.DSF", bytes);
+    store.AttachDSF(f.Path("K"));
+  }
+};
+
 // A save cut short at any of its writes: the process killed just before
 // it (the file as it stood then), or the write failing as on a full
 // disk. Whether the writes went to the kernel together or one after
@@ -320,33 +354,19 @@ TEST(SaveSafety, AKillOrAFailureAtAnyWriteLeavesASoundFile) {
           f.store.AttachDSF(f.Path());
           ASSERT_FALSE(f.store.FailureFlag);
           fill(f, 0, c.newHighest, 1000);
-          std::string left;
-          {
-            testing::FailingCalls fail;
-            fail.only = "WriteAt";
-            fail.batches = batches;
-            fail.error = ENOSPC;
-            if (killed)
-              fail.before = [&](const char* name) {
-                if (std::string(name) == "WriteAt" && fail.counted() == k) left = f.Bytes();
-              };
-            else
-              fail.failAt = k;
-            f.store.SaveSeries(f.Col(0), c.path);
-          }
+          std::string left =
+              CutShortAt(f, k, killed, batches, [&] { f.store.SaveSeries(f.Col(0), c.path); });
           if (!killed) {
             EXPECT_TRUE(f.store.FailureFlag);
             ASSERT_FALSE(f.prompts.messages.empty());
             EXPECT_EQ(f.prompts.messages.back(),
                       "I/O error writing " + f.Path("T.DSF") + ": No space left on device");
-            left = f.Bytes();
           }
           ASSERT_FALSE(left.empty());
           // What a fresh store finds there.
-          f.dir.Write("K.DSF", left);
-          SeriesStore fresh;
-          platform::ScriptedPrompts shown;
-          fresh.AttachDSF(f.Path("K"));
+          Reattached again(f, left);
+          SeriesStore& fresh = again.store;
+          platform::ScriptedPrompts& shown = again.shown;
           ASSERT_FALSE(fresh.FailureFlag);
           bool trailing = left.size() / 128 > size_t(I32At(left, 4));
           EXPECT_EQ(shown.messages, trailing ? std::vector<std::string>{"DSF file has been damaged, fixing it:"}
@@ -376,6 +396,97 @@ TEST(SaveSafety, AKillOrAFailureAtAnyWriteLeavesASoundFile) {
             }
           }
           if (counted) { EXPECT_EQ(left.size() / 128, size_t(I32At(left, 4))); }
+        }
+      }
+    }
+  }
+}
+
+// A new entry, series or DSDir, cut short at any of its writes (killed
+// just before it, or the write failing): the tree never names a record
+// that is not yet written. Otherwise the next new series would take that
+// record, and the two names would share its records from then on.
+TEST(SaveSafety, ANewEntryNamesOnlyWrittenRecords) {
+  struct Case {
+    const char* what;
+    bool dsdir;
+    int others;  // series in the root besides .T; 3 fills its block
+  } cases[] = {
+      {"a new series", false, 0},
+      {"a new series in a fresh DSDir block", false, 3},
+      {"a new DSDir", true, 0},
+      {"a new DSDir in a fresh DSDir block", true, 3},
+  };
+  auto fill = [](SeriesStore& s, ColumnSlot& c, int highest, int plus) {
+    s.NewSeries(c, false, "");
+    for (int i = 0; i <= highest; ++i) s.PutVal(c, int16_t(i), i + plus);
+  };
+  auto make = [&](SeriesStore& s, ColumnSlot& c, bool dsdir) {
+    if (dsdir) {
+      s.MakeDSDir(".N");
+    } else {
+      fill(s, c, 70, 1000);
+      s.SaveSeries(c, ".N");
+    }
+  };
+  for (const Case& c : cases) {
+    std::string before;
+    long writes;
+    {
+      Fixture f;
+      f.store.CreateDSF(f.Path());
+      fill(f.store, f.Col(0), 100, 5000);
+      f.store.SaveSeries(f.Col(0), ".T");
+      for (int k = 0; k < c.others; ++k) f.store.SaveSeries(f.Col(0), ".O" + std::to_string(k));
+      before = f.Bytes();
+      testing::FailingCalls count;
+      count.only = "WriteAt";
+      make(f.store, f.Col(1), c.dsdir);
+      ASSERT_FALSE(f.store.FailureFlag) << c.what;
+      writes = count.counted();
+    }
+    for (long k = 0; k < writes; ++k) {
+      for (bool killed : {true, false}) {
+        SCOPED_TRACE(std::string(c.what) + (killed ? ", killed before write " : ", failing write ") +
+                     std::to_string(k));
+        Fixture f;
+        f.dir.Write("T.DSF", before);
+        f.store.AttachDSF(f.Path());
+        std::string left = CutShortAt(f, k, killed, true, [&] { make(f.store, f.Col(1), c.dsdir); });
+        ASSERT_FALSE(left.empty());
+        Reattached again(f, left);
+        SeriesStore& fresh = again.store;
+        ASSERT_FALSE(fresh.FailureFlag);
+        fresh.ShowDSFTree(true);
+        ASSERT_FALSE(fresh.FailureFlag) << "the tree reads whole";
+        // Where the entry made it, what it names is whole.
+        auto checkNew = [&] {
+          bool failure;
+          DSDirEntry e;
+          fresh.FindDSFEntry(".N", failure, e);
+          if (!e.Used()) return;
+          if (c.dsdir) {
+            ASSERT_TRUE(e.IsDSDir());
+            EXPECT_TRUE(fresh.IsDSDirEmpty(e));
+            ASSERT_FALSE(fresh.FailureFlag);
+            return;
+          }
+          ColumnSlot& n = fresh.ColumnSlots[3];
+          fresh.OpenSeries(n, ".N");
+          ASSERT_FALSE(fresh.FailureFlag);
+          for (int i = 0; i <= 70; ++i) ASSERT_EQ(fresh.GetVal(n, int16_t(i)), i + 1000);
+        };
+        checkNew();
+        // The next new series gets records of its own.
+        fill(fresh, fresh.ColumnSlots[0], 50, 7000);
+        fresh.SaveSeries(fresh.ColumnSlots[0], ".M");
+        ASSERT_FALSE(fresh.FailureFlag);
+        checkNew();
+        for (auto [path, highest, plus] : {std::tuple{".M", 50, 7000}, {".T", 100, 5000}}) {
+          ColumnSlot& t = fresh.ColumnSlots[1];
+          fresh.OpenSeries(t, path);
+          ASSERT_FALSE(fresh.FailureFlag) << path;
+          for (int i = 0; i <= highest; ++i) ASSERT_EQ(fresh.GetVal(t, int16_t(i)), i + plus) << path;
         }
       }
     }

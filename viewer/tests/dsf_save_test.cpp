@@ -1,10 +1,13 @@
 // Saving trajectories as series, into a current-layout file through the
 // series store and into an old-layout file in its own layout.
 #include <gtest/gtest.h>
+
+#include <algorithm>
 #include <unistd.h>
 
 #include "platform/user_prompts.h"
 #include "series/dsf_format.h"
+#include "testing/failing_calls.h"
 #include "testing/temp_dir.h"
 #include "viewer/save_to_dsf.h"
 #include "viewer/tests/ttr_fixture.h"
@@ -342,6 +345,91 @@ TEST(OldDSFTest, ADSDirEntryNamingTheHeaderIsDamage) {
   store.FreeSeries(slot);
   old.Close();
   EXPECT_EQ(dir.Read("D.DSF"), bytes);
+}
+
+// A new entry cut short at any of its writes, killed just before it: the
+// file still attaches, and every entry names records of its own, apart
+// from those of the series saved after it.
+TEST(OldDSFTest, ANewEntryCutShortNamesOnlyWrittenRecords) {
+  struct Case {
+    const char* what;
+    bool dsdir;
+    int others;  // entries in the root before; 4 fills its block
+  } cases[] = {
+      {"a new series", false, 1},
+      {"a new series in a fresh DSDir block", false, 4},
+      {"a new DSDir", true, 1},
+      {"a new DSDir in a fresh DSDir block", true, 4},
+  };
+  series::SeriesStore store;
+  store.MessagesOn = false;
+  series::ColumnSlot slot;
+  store.NewSeries(slot, false, "c");
+  for (int i = 0; i <= 40; ++i) store.PutVal(slot, int16_t(i), float(i));
+  auto make = [&](OldDSFStore& old, bool dsdir) {
+    return dsdir ? old.MakeDSDir(".N") == OldDSFStore::DirResult::Made
+                 : old.SaveSeries(slot, ".N", "c", {});
+  };
+  for (const Case& c : cases) {
+    TempDir dir;
+    std::string before;
+    {
+      dir.Write("O.DSF", OldFile(2, 2));
+      OldDSFStore old;
+      ASSERT_TRUE(old.Attach(dir.File("O.DSF"))) << old.Error();
+      for (int k = 0; k < c.others; ++k) ASSERT_TRUE(old.SaveSeries(slot, ".O" + std::to_string(k), "c", {}));
+      old.Close();
+      before = dir.Read("O.DSF");
+    }
+    long writes;
+    {
+      OldDSFStore old;
+      ASSERT_TRUE(old.Attach(dir.File("O.DSF")));
+      krv::testing::FailingCalls count;
+      count.only = "WriteAt";
+      ASSERT_TRUE(make(old, c.dsdir)) << c.what;
+      writes = count.counted();
+    }
+    for (long k = 0; k < writes; ++k) {
+      SCOPED_TRACE(std::string(c.what) + ", killed before write " + std::to_string(k));
+      dir.Write("O.DSF", before);
+      std::string left;
+      {
+        OldDSFStore old;
+        ASSERT_TRUE(old.Attach(dir.File("O.DSF")));
+        krv::testing::FailingCalls fail;
+        fail.only = "WriteAt";
+        fail.before = [&](const char* name) {
+          if (std::string(name) == "WriteAt" && fail.counted() == k) left = dir.Read("O.DSF");
+        };
+        make(old, c.dsdir);
+      }
+      ASSERT_FALSE(left.empty());
+      dir.Write("K.DSF", left);
+      OldDSFStore fresh;
+      ASSERT_TRUE(fresh.Attach(dir.File("K.DSF"))) << fresh.Error();
+      ASSERT_TRUE(fresh.SaveSeries(slot, ".M", "c", {})) << fresh.Error();
+      fresh.Close();
+      // Every entry of the root names a record in the file, none shared.
+      std::string b = dir.Read("K.DSF");
+      std::vector<int32_t> named;
+      for (int32_t rec = 1; rec != 0;) {
+        OldDSDirBlock blk;
+        ASSERT_TRUE(DecodeOldDirBlock(RecordAt(b, rec), blk));
+        for (const OldDSDirEntry& e : blk.entries)
+          if (e.Used()) {
+            EXPECT_LT(size_t(e.record), b.size() / 128) << e.name;
+            EXPECT_EQ(std::count(named.begin(), named.end(), e.record), 0) << e.name;
+            named.push_back(e.record);
+          }
+        rec = blk.link;
+      }
+      // The others and .M, and .N where its entry made it.
+      EXPECT_TRUE(named.size() == size_t(c.others) + 1 || named.size() == size_t(c.others) + 2)
+          << named.size();
+    }
+  }
+  store.FreeSeries(slot);
 }
 
 TEST(OldDSFTest, StopsBeforeTheRecordNumbersWrap) {
