@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstring>
 
 namespace krv::platform {
 
@@ -47,6 +48,24 @@ void AioContext::Make() {
 bool AioContext::Usable() {
   if (generation_ != g_forks.load(std::memory_order_relaxed)) Make();
   return ok_;
+}
+
+void AioContext::Describe(iocb& cb, uint16_t opcode, int fd, const void* buf, uint64_t bytes, int64_t offset,
+                          uint64_t tag) {
+  std::memset(&cb, 0, sizeof cb);
+  cb.aio_data = tag;
+  cb.aio_lio_opcode = opcode;
+  cb.aio_fildes = uint32_t(fd);
+  cb.aio_buf = uint64_t(reinterpret_cast<uintptr_t>(buf));
+  cb.aio_nbytes = bytes;
+  cb.aio_offset = offset;
+}
+
+long AioContext::Submit(long n, iocb** ops) {
+  long k;
+  do k = ::syscall(SYS_io_submit, ctx_, n, ops);
+  while (k < 0 && errno == EINTR);
+  return k;
 }
 
 bool AioContext::Collect(long want, io_event* out) {

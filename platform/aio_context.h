@@ -4,6 +4,8 @@
 
 #include <linux/aio_abi.h>
 
+#include <cstdint>
+
 namespace krv::platform {
 
 // Made on first use in each thread and kept to the end of the process:
@@ -20,6 +22,14 @@ class AioContext {
   // a sandbox, the system's limit on contexts reached).
   bool Usable();
   aio_context_t Get() const { return ctx_; }
+
+  // Fills `cb` for one read or write (IOCB_CMD_PREAD or IOCB_CMD_PWRITE)
+  // of `bytes` at `offset` of `fd`; its completion carries `tag`.
+  static void Describe(iocb& cb, uint16_t opcode, int fd, const void* buf, uint64_t bytes, int64_t offset,
+                       uint64_t tag);
+  // Hands `n` operations to the kernel in one io_submit, made again when a
+  // signal interrupts it: how many it took, or -1 with errno.
+  long Submit(long n, iocb** ops);
 
   // Collects `want` completions into `out`: from the ring the kernel shares
   // with the process where it has already put them (buffered I/O completes

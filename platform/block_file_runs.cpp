@@ -7,11 +7,8 @@
 // interface is missing or refuses (a kernel without it, a sandbox, the
 // system's limit on contexts reached), the runs are read one by one.
 #include <linux/aio_abi.h>
-#include <sys/syscall.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -53,21 +50,13 @@ bool BlockFile::ReadRuns(const Run* runs, size_t n) const {
     const size_t m = std::min(batched.size() - start, size_t(kDepth));
     for (size_t j = 0; j < m; ++j) {
       const Run& r = runs[batched[start + j]];
-      iocb& cb = cbs[j];
-      std::memset(&cb, 0, sizeof cb);
-      cb.aio_data = j;
-      cb.aio_lio_opcode = IOCB_CMD_PREAD;
-      cb.aio_fildes = uint32_t(fd_);
-      cb.aio_buf = uint64_t(reinterpret_cast<uintptr_t>(r.out));
-      cb.aio_nbytes = uint64_t(r.count * size);
-      cb.aio_offset = r.first * size;
-      ptrs[j] = &cb;
+      AioContext::Describe(cbs[j], IOCB_CMD_PREAD, fd_, r.out, uint64_t(r.count * size), r.first * size, j);
+      ptrs[j] = &cbs[j];
     }
     // Hand the reads over; whatever the kernel does not take is read here.
     size_t submitted = 0;
     while (submitted < m) {
-      long k = ::syscall(SYS_io_submit, context.Get(), long(m - submitted), ptrs.data() + submitted);
-      if (k < 0 && errno == EINTR) continue;
+      long k = context.Submit(long(m - submitted), ptrs.data() + submitted);
       if (k <= 0) break;
       submitted += size_t(k);
     }

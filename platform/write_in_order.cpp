@@ -7,12 +7,9 @@
 // one after another in the array's order; their outcomes are then
 // already in the completion ring the kernel shares with this process,
 // and are taken from there without a further call.
-#include <sys/syscall.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdint>
-#include <cstring>
 
 #include "platform/aio_context.h"
 #include "platform/system_calls.h"
@@ -35,19 +32,11 @@ long SystemCalls::WriteInOrder(int fd, const WritePiece* pieces, size_t n, ssize
   iocb cbs[kDepth];
   iocb* ptrs[kDepth];
   for (long i = 0; i < m; ++i) {
-    iocb& cb = cbs[i];
-    std::memset(&cb, 0, sizeof cb);
-    cb.aio_data = uint64_t(i);
-    cb.aio_lio_opcode = IOCB_CMD_PWRITE;
-    cb.aio_fildes = uint32_t(fd);
-    cb.aio_buf = uint64_t(reinterpret_cast<uintptr_t>(pieces[i].data));
-    cb.aio_nbytes = uint64_t(pieces[i].size);
-    cb.aio_offset = int64_t(pieces[i].offset);
-    ptrs[i] = &cb;
+    AioContext::Describe(cbs[i], IOCB_CMD_PWRITE, fd, pieces[i].data, uint64_t(pieces[i].size),
+                         int64_t(pieces[i].offset), uint64_t(i));
+    ptrs[i] = &cbs[i];
   }
-  long handed;
-  do handed = ::syscall(SYS_io_submit, context.Get(), m, ptrs);
-  while (handed < 0 && errno == EINTR);
+  long handed = context.Submit(m, ptrs);
   if (handed <= 0) {
     if (handed == 0) errno = EAGAIN;
     return -1;

@@ -347,7 +347,7 @@ class SeriesStore {
     int32_t head = -1;
     int32_t records = 0;
   } lastSpan_;
-  void NoteSpan(int32_t headRecord, const std::vector<int32_t>& chain);  // operations in progress, changes included
+  void NoteSpan(int32_t headRecord, const std::vector<int32_t>& chain);
 
   // The head and chain of the series this store last read or wrote, kept
   // on the same terms as the DSDir blocks below: saving over a series just
@@ -359,7 +359,7 @@ class SeriesStore {
     std::vector<int32_t> chain;
     int32_t spanRecords = 0;  // its Span
   } keptSeries_;
-  // After NoteSpan for the same series.
+  // Takes lastSpan_ as the series' span: set it for the same series first.
   void KeepSeries(int32_t headRecord, const SeriesHeadRecord& head, std::vector<int32_t> chain);
   std::unique_ptr<RecordBytes[]> ioBuf_;  // IoBuffer's
   int64_t ioCap_ = 0;
