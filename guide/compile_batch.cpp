@@ -68,21 +68,6 @@ void StartCompile(const ShellState& s, const std::string& terminal) {
   Launch(start);
 }
 
-std::string FindTerminal() {
-  const char* path = ::getenv("PATH");
-  std::string dirs = path ? path : "/usr/bin:/bin";
-  size_t start = 0;
-  while (start <= dirs.size()) {
-    size_t end = dirs.find(':', start);
-    if (end == std::string::npos) end = dirs.size();
-    std::string dir = dirs.substr(start, end - start);
-    if (!dir.empty()) {
-      std::string candidate = pf::JoinPath(dir, "x-terminal-emulator");
-      if (pf::IsExecutableFile(candidate)) return candidate;
-    }
-    start = end + 1;
-  }
-  return "";
-}
+std::string FindTerminal() { return pf::FindOnPath("x-terminal-emulator"); }
 
 }  // namespace krv::guide

@@ -12,6 +12,10 @@ namespace krv::platform {
 // A regular file the user may run.
 bool IsExecutableFile(const std::string& path);
 
+// The first such file named `name` in the directories of PATH (/usr/bin:/bin
+// when PATH is unset); "" when there is none.
+std::string FindOnPath(const std::string& name);
+
 // The stamp of the regular file `path` resolves to, when it can be opened
 // for reading; nothing otherwise (absent, unreadable, a directory).
 std::optional<uint32_t> ReadableFileDate(const std::string& path);
