@@ -80,10 +80,11 @@ function(krv_check_targets)
   endwhile()
 endfunction()
 
-# krv_add_gtest(NAME SOURCES a.cpp b.cpp LIBS lib1 lib2)
-# A GoogleTest executable whose cases CTest lists one by one.
+# krv_add_gtest(NAME SOURCES a.cpp b.cpp LIBS lib1 lib2 [PROPERTIES name value ...])
+# A GoogleTest executable whose cases CTest lists one by one; PROPERTIES
+# are set on each case.
 function(krv_add_gtest name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;PROPERTIES" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest_main GTest::gmock)
   target_compile_definitions(${name} PRIVATE
@@ -94,7 +95,7 @@ function(krv_add_gtest name)
   gtest_discover_tests(${name}
     NO_PRETTY_VALUES
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
-    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" ${ARG_PROPERTIES}
     DISCOVERY_TIMEOUT 60)
 endfunction()
 
@@ -112,6 +113,27 @@ function(krv_add_qttest name)
     KRV_BIN_DIR="${CMAKE_BINARY_DIR}/bin")
   add_test(NAME ${name} COMMAND ${name})
   set_tests_properties(${name} PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+endfunction()
+
+# krv_add_real_input_test(NAME SOURCES a.cpp LIBS lib1 [TIMEOUT seconds])
+# A GoogleTest executable whose cases run programs in real windows
+# (testing/x_session.h); only built with Qt. Each case gets its own display,
+# so they run in parallel; they carry the label real-input
+# (`ctest -L real-input`) and a timeout of their own (default 120 s).
+# Screenshots of failures go to <build>/real-input-screens.
+function(krv_add_real_input_test name)
+  if(NOT KRV_WITH_QT)
+    return()
+  endif()
+  cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  if(NOT ARG_TIMEOUT)
+    set(ARG_TIMEOUT 120)
+  endif()
+  krv_add_gtest(${name} SOURCES ${ARG_SOURCES} LIBS ${ARG_LIBS} krv_real_input_forms
+    PROPERTIES
+      ENVIRONMENT_MODIFICATION KRV_SCREENSHOT_DIR=set:${CMAKE_BINARY_DIR}/real-input-screens
+      LABELS real-input
+      TIMEOUT ${ARG_TIMEOUT})
 endfunction()
 
 # krv_add_fuzzer(NAME SOURCES a.cpp LIBS lib1 [MAX_LEN bytes])

@@ -2,9 +2,13 @@
 # Installs the Debian packages the build needs, only those that are missing.
 # Usage: install-deps.sh [bench]
 # gnumeric: the tests read the WKS spreadsheets we write with its ssconvert.
+# xvfb openbox xdotool x11-utils imagemagick: the real-input tests run the
+# programs on a virtual display with a window manager, press keys and click
+# (xdotool), read windows (xprop, xwininfo) and take screenshots (import).
 set -e
 PKGS="g++ clang cmake make ninja-build qt6-base-dev libgtest-dev libgmock-dev libbenchmark-dev
- fp-compiler fp-units-rtl libclang-rt-14-dev desktop-file-utils poppler-utils gnumeric"
+ fp-compiler fp-units-rtl libclang-rt-14-dev desktop-file-utils poppler-utils gnumeric
+ xvfb openbox xdotool x11-utils imagemagick"
 # "bench" adds what only the benchmarks compare against (SuiteSparse's btf_order
 # for the ordering, KLU for the solver's step).
 [ "${1:-}" = bench ] && PKGS="$PKGS libsuitesparse-dev"
