@@ -118,11 +118,11 @@ int Number(const std::string& text, const std::string& name) {
   return v.empty() ? 0 : std::atoi(v.c_str());
 }
 
-// A name that is safe in a file name.
-std::string Safe(const std::string& text) {
+// `text` made safe for a file name, at most `most` characters.
+std::string Safe(const std::string& text, size_t most) {
   std::string out;
   for (char c : text) out += std::isalnum(static_cast<unsigned char>(c)) || c == '.' ? c : '_';
-  return out.substr(0, 60);
+  return out.substr(0, most);
 }
 
 // The children of this process, from /proc.
@@ -333,8 +333,8 @@ std::string XSession::Screenshot(const std::string& label) {
   std::string test = "session";
   if (const auto* info = ::testing::UnitTest::GetInstance()->current_test_info())
     test = std::string(info->test_suite_name()) + "." + info->name();
-  std::string file = (fs::path(dir) / (Safe(test) + "-" + std::to_string(++shots_) + "-" +
-                                       Safe(label) + ".png"))
+  std::string file = (fs::path(dir) / (Safe(test, 160) + "-" + std::to_string(++shots_) + "-" +
+                                       Safe(label, 40) + ".png"))
                          .string();
   auto r = detail::RunTool({"import", "-window", "root", file}, env_, kToolTimeout);
   if (r.status != 0 || !fs::exists(file)) {
@@ -343,6 +343,18 @@ std::string XSession::Screenshot(const std::string& label) {
   }
   shotFiles_.push_back(file);
   return file;
+}
+
+std::string XSession::Pixels(Window w, Rect area) {
+  Rect c = ClientArea(w);
+  std::ostringstream crop;
+  crop << area.width << "x" << area.height << "+" << c.x + area.x << "+" << c.y + area.y;
+  auto r = detail::RunTool(
+      {"import", "-window", "root", "-crop", crop.str(), "+repage", "-depth", "8", "rgb:-"}, env_,
+      kToolTimeout);
+  if (r.status != 0 || r.out.size() != size_t(area.width) * size_t(area.height) * 3)
+    Fail("cannot read the pixels " + crop.str() + " of the screen: " + r.err);
+  return r.out;
 }
 
 void XSession::Fail(const std::string& message) {

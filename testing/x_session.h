@@ -125,6 +125,12 @@ class XSession {
   // Types `text` into `w` (which must be active, as for Key).
   void Type(Window w, const std::string& text);
 
+  // --- what a person sees
+  // The pixels of `area` (relative to the client area of `w`) as the screen
+  // shows them: 3 bytes (red, green, blue) each, row by row from the top.
+  // For checks that what is shown changed, or did not.
+  std::string Pixels(Window w, Rect area);
+
   // --- diagnosis
   // Writes the whole screen as PNG next to the test's output, named after
   // the test and `label`; returns its path ("" if import failed).

@@ -49,6 +49,9 @@ TEST_F(ProbeWindow, GeometryOfClientAreaFrameAndControlsAgreesWithTheRunningWind
   EXPECT_GT(frame.height, client.height);
   EXPECT_GE(frame.width, client.width);
   EXPECT_EQ(x_.Title(window_), "Probe window");
+  const std::string pixels = x_.Pixels(window_, PlaceOf(form_, "Press"));
+  EXPECT_EQ(pixels.size(), size_t(110 * 30 * 3));
+  EXPECT_NE(pixels.find_first_not_of(pixels[0]), std::string::npos);  // a button, not a blank
   EXPECT_EQ(x_.WindowsOf(probe_), std::vector<Window>{window_});
 
   ASSERT_TRUE(WaitUntil([&] { return dir_.Has("places"); }, kWindowTimeout, "the probe's places"));
