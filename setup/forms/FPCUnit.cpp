@@ -1,6 +1,7 @@
 // TFPCFrm: asks where Free Pascal is installed and writes Helmsman's configuration file.
 #include "setup/forms/FPCUnit.h"
 
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 
@@ -21,20 +22,21 @@ TFPCFrm::TFPCFrm(const std::string& mainDir, QWidget* parent)
   setObjectName("FPCFrm");
   setWindowTitle("Telling Kravenor where Free Pascal is installed");
   setGeometry(188, 69, 559, 259);
-  Label1 = MakeLabel(this, "Label1", "Now select the base  Lazarus directory: ", 16);
+  Label1 = MakeLabel(this, "Label1", "Now select the base  Free Pascal directory: ", 16);
   Label2 = MakeLabel(this, "Label2",
                      "For example if your installation has /usr/bin/fpc then the  base "
                      "directory is /usr",
                      48);
   Label3 = MakeLabel(this, "Label3",
-                     "(Note that Lazarus and Kravenor do not like directories with spaces such "
-                     "as \"Program Files\".)",
+                     "(Note that the Free Pascal base directory is the one above bin, such as "
+                     "\"/usr\".)",
                      80);
-  // The note is longer than one line of the window.
+  // The note may be longer than one line of the window.
   Label3->setWordWrap(true);
   Label3->setGeometry(16, 74, 527, 36);
   Label4 = MakeLabel(this, "Label4",
-                     "If you have not yet installed Lazarus, do so now before continuing.", 112);
+                     "If you have not yet installed Free Pascal, do so now before continuing.",
+                     112);
   Button1 = new QPushButton("Select", this);
   Button1->setObjectName("Button1");
   Button1->setGeometry(120, 176, 100, 30);
@@ -49,6 +51,15 @@ TFPCFrm::TFPCFrm(const std::string& mainDir, QWidget* parent)
 void TFPCFrm::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
   FormActivate();
+}
+
+void TFPCFrm::keyPressEvent(QKeyEvent* event) {
+  // Escape is Cancel, with what Cancel does: the placeholder and the note.
+  if (event->matches(QKeySequence::Cancel)) {
+    Button2->click();
+    return;
+  }
+  QDialog::keyPressEvent(event);
 }
 
 void TFPCFrm::FormActivate() { chosenDir_ = "/usr"; }
@@ -70,7 +81,7 @@ void TFPCFrm::Button2Click() {
   chosenDir_ = st::kNoFpcDir;
   st::WriteFpcPathFile(mainDir_, chosenDir_);
   pf::Prompts().ShowMessage(
-      "Helmsman.txt in the PGM directory needs to be edited to show where Lazarus/Free "
-      "Pascal is installed (its first line: the directory that holds bin/fpc).");
+      "Helmsman.txt in the PGM directory needs to be edited to show where Free Pascal is "
+      "installed (its first line: the directory that holds bin/fpc).");
   reject();
 }

@@ -23,6 +23,7 @@ class TFPCFrm : public QDialog {
 
  protected:
   void showEvent(QShowEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   std::string mainDir_;

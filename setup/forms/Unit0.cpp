@@ -42,6 +42,9 @@ TForm0::TForm0(const std::string& mainDir, QWidget* parent) : QWidget(parent), m
   Button2 = new QPushButton("Cancel", this);
   Button2->setObjectName("Button2");
   Button2->setGeometry(328, 248, 160, 36);
+  // Return presses the button that has the focus, as in the dialogs.
+  Button1->setAutoDefault(true);
+  Button2->setAutoDefault(true);
   connect(Button1, &QPushButton::clicked, this, &TForm0::Button1Click);
   connect(Button2, &QPushButton::clicked, this, &TForm0::Button2Click);
   setTabOrder(Button1, Button2);

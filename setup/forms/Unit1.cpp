@@ -26,6 +26,8 @@ TForm1::TForm1(const std::string& mainDir, QWidget* parent) : QDialog(parent), m
   Memo1->setGeometry(4, 28, 575, 263);
   Memo1->setReadOnly(true);
   Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  // The lines as written; a long one gets a horizontal scroll bar.
+  Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
   Memo1->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
   Button1 = new QPushButton("Create Icon", this);
   Button1->setObjectName("Button1");

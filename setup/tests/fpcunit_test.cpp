@@ -31,9 +31,15 @@ class FPCUnitTest : public QObject {
     QCOMPARE(f.windowTitle(), QString("Telling Kravenor where Free Pascal is installed"));
     QCOMPARE(f.geometry(), QRect(188, 69, 559, 259));
     QCOMPARE(f.findChild<QLabel*>("Label1")->text(),
-             QString("Now select the base  Lazarus directory: "));
+             QString("Now select the base  Free Pascal directory: "));
     QCOMPARE(f.findChild<QLabel*>("Label4")->text(),
-             QString("If you have not yet installed Lazarus, do so now before continuing."));
+             QString("If you have not yet installed Free Pascal, do so now before continuing."));
+    // Where Free Pascal is, said for this system: no Windows places, no Lazarus.
+    for (auto* label : f.findChildren<QLabel*>()) {
+      QVERIFY2(!label->text().contains("Lazarus"), qPrintable(label->text()));
+      QVERIFY2(!label->text().contains("Program Files"), qPrintable(label->text()));
+      QVERIFY2(!label->text().contains("C:\\"), qPrintable(label->text()));
+    }
     QVERIFY(f.findChild<QPushButton*>("Button1")->isDefault());
     QCOMPARE(f.findChild<QPushButton*>("Button2")->text(), QString("Cancel"));
   }
@@ -83,6 +89,7 @@ class FPCUnitTest : public QObject {
     QCOMPARE(main.Read("PGM/Helmsman.TXT"), std::string("xxxxxxxxxx\r\n-O2\r\n -vew\r\n"));
     QCOMPARE(prompts.messages.size(), size_t(1));
     QVERIFY(prompts.messages[0].find("Helmsman.txt") != std::string::npos);
+    QVERIFY(prompts.messages[0].find("Lazarus") == std::string::npos);
     QCOMPARE(f.result(), int(QDialog::Rejected));
   }
 };

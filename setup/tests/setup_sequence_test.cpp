@@ -20,41 +20,15 @@
 #include "setup/forms/Unit1.h"
 #include "setup/install_list.h"
 #include "testing/temp_dir.h"
+#include "fake_package.h"
 
 namespace fs = std::filesystem;
 using krv::platform::FromBytes;
 using krv::platform::ScriptedPrompts;
 using krv::testing::TempDir;
+using Unpacked = krv::setup::FakePackage;
 
 namespace {
-
-// A main directory as unpacked: every listed file with bytes of its own,
-// below a name with a blank.
-struct Unpacked {
-  TempDir root;
-  std::string main = root.path() + "/Kra venor";
-  Unpacked() {
-    fs::create_directory(main);
-    std::vector<std::string> all = krv::setup::ProgramFiles();
-    for (const auto& f : krv::setup::UnitFiles()) all.push_back(f);
-    for (const auto& d : krv::setup::ExampleDirs())
-      for (const auto& f : d.files) all.push_back(f);
-    for (const auto& f : all) Write(f, "bytes of " + f);
-    Write("options.txt", "-O2\r\n -vew\r\n");
-    Write("README.txt", "Kravenor for Linux\nunpack, then ./setup\n");
-  }
-  void Write(const std::string& name, const std::string& bytes) const {
-    root.Write("Kra venor/" + name, bytes);
-  }
-  // Every file below the main directory with its bytes.
-  std::map<std::string, std::string> Tree() const {
-    std::map<std::string, std::string> t;
-    for (const auto& e : fs::recursive_directory_iterator(main))
-      t[fs::relative(e.path(), main).string()] =
-          e.is_regular_file() ? root.Read(fs::relative(e.path(), root.path()).string()) : "<dir>";
-    return t;
-  }
-};
 
 // A Free Pascal base directory: bin/fpc, executable.
 struct FakeFpc {
@@ -121,6 +95,7 @@ class SetupSequenceTest : public QObject {
     QCOMPARE(memo->size(), QSize(575, 263));
     QVERIFY(memo->isReadOnly());
     QCOMPARE(memo->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+    QCOMPARE(memo->lineWrapMode(), QPlainTextEdit::NoWrap);  // the lines as written
   }
 
   void readmeWindowShowsTheBytesAndCloseMakesNoEntry() {
