@@ -2,12 +2,17 @@
 // which programs run as a person meets them, driven by real key presses and
 // mouse clicks (XTEST, through xdotool).
 //
-//   krv::testing::XSession x;                       // Xvfb + openbox, torn down at scope end
+//   QApplication& app = krv::testing::OffscreenApplication();  // for the forms
+//   krv::testing::XSession x;          // Xvfb + openbox, torn down at scope end
 //   auto setup = krv::testing::StartProgram(main + "/setup", {}, main);
 //   krv::testing::Window w = x.WaitForWindow("Kravenor Setup");
-//   x.Key(w, "Return");                             // w must have the keyboard
-//   x.Click(w, button);                             // a point in w's client area
-//   EXPECT_EQ(setup.WaitForExit(10s), 0);
+//   TForm0 form(main);                 // the same window, offscreen, not shown
+//   x.Click(w, krv::testing::CenterOf(form, "Button1"));
+//   x.Key(x.WaitForWindow("Setup for Kravenor"), "Return");  // it must have the keyboard
+//   EXPECT_EQ(setup.WaitForExit(krv::testing::kWindowTimeout), 0);
+//
+// CMake: krv_add_real_input_test(NAME SOURCES ... LIBS ...) (cmake/Krv.cmake)
+// links this harness and labels the cases real-input.
 //
 // Where a control is: build the same form offscreen in the test and ask it
 // (testing/form_places.h), then click at that point of the real window.
@@ -27,7 +32,8 @@
 // number), so tests run in parallel. Programs started while it is alive get
 // its DISPLAY, QT_QPA_PLATFORM=xcb and HOME = Home(), a fresh directory.
 // At its end every process the test started and left behind is ended, then
-// openbox and Xvfb. Needs Xvfb, openbox, xdotool, xprop, xwininfo and
+// openbox and Xvfb; should the test process die, they die with it (so make
+// the session, and start programs, on the test's main thread). Needs Xvfb, openbox, xdotool, xprop, xwininfo and
 // ImageMagick's import (tools/install-deps.sh installs them).
 #pragma once
 
