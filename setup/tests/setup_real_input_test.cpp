@@ -70,6 +70,7 @@ struct FirstKeys {
   const char* name;
   const char* keys;
   bool continues;  // on to the README window; otherwise setup ends, nothing moved
+  friend void PrintTo(const FirstKeys& k, std::ostream* out) { *out << k.name; }
 };
 
 class SetupFirstKeys : public SetupWindows, public ::testing::WithParamInterface<FirstKeys> {};
