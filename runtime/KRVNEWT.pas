@@ -203,11 +203,13 @@ begin
     M.G[P] := G;
     G := Abs(G);
     Allowed := NEWTONTOL * Max(M.RowScale[P], Abs(_Y[V].I));
-    { Only a residual above the largest so far needs its ratio. }
-    if not (G <= Result * Allowed) then
+    { Only a residual above the largest so far needs its ratio. NaN is
+      tested by name: the compiler turns not (G <= X) into G > X, which
+      NaN fails. }
+    if IsNan(G) or (G > Result * Allowed) then
     begin
       R := G / Allowed;
-      if not (R <= MaxDouble) then
+      if IsNan(R) or (R > MaxDouble) then
       begin
         Worst := P;
         Exit(Infinity);
@@ -383,7 +385,7 @@ begin
       X := _Y[K].O
     else
       X := _Y[K].I;
-    if not (Abs(X) <= MaxSingleValue) then
+    if IsNan(X) or (Abs(X) > MaxSingleValue) then
       Exit('The value of ' + M.Names[K] + ' (' + FloatToStr(X) + ') is not a number or beyond the trajectory''s range');
     Values[K] := X;
   end;

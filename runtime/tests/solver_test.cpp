@@ -309,6 +309,15 @@ TEST_P(SolverRun, NoConvergenceAndBadTimeAxisFailClearly) {
   EXPECT_NE(o.run.output.find("Bad time axis"), std::string::npos) << o.run.output;
   EXPECT_FALSE(o.has_ttr);
   EXPECT_EQ(o.prb_after, prb);
+
+  vars[0].xin = 4;  // an equation that gives NaN is no solution
+  prb = Problem(m, vars);
+  o = Solve(dir, prb);
+  EXPECT_EQ(o.run.status, 2) << o.run.output;
+  EXPECT_NE(o.run.output.find("The equation of Y gives no number at _JT=0"), std::string::npos) << o.run.output;
+  EXPECT_EQ(o.prb_after, prb);
+  ASSERT_TRUE(o.has_ttr);
+  EXPECT_EQ(o.ttr.jtmax, -1);
 }
 
 // The guarded functions of generated power terms give numbers where exp

@@ -229,11 +229,11 @@ TestModel TroubleModel() {
   m.name = "TROUBLE";
   m.label = ">12-10-2026 10: 6: 0 TROUBLE";
   m.type_lines = {"  _SYSTEM=RECORD", "     SEL,U,Y:XVR;", "  END;"};
-  m.psy = UserProcs("  TSTART:=0; TEND:=3; TSTEP:=0.5;\r\n  IF _X.SEL.I>2.5 THEN TSTEP:=0;\r\n") +
+  m.psy = UserProcs("  TSTART:=0; TEND:=3; TSTEP:=0.5;\r\n  IF (_X.SEL.I>2.5) AND (_X.SEL.I<3.5) THEN TSTEP:=0;\r\n") +
           Xproc("GAIN", "Y", {"U", "SEL"},
                 "  IF SEL.I<1.5 THEN BEGIN\r\n"
                 "    IF _T<1 THEN Y.O:=2*U.I ELSE Y.O:=0*U.I+1;\r\n"
-                "  END ELSE Y.O:=U.I*U.I+1;") +
+                "  END ELSE IF SEL.I<3.5 THEN Y.O:=U.I*U.I+1 ELSE Y.O:=SQRT(U.I-10);") +
           CrLf({"PROCEDURE  SYSTEMMC(VAR _X:_SYSTEM);",
                 "begin",
                 "  GAIN(_X.Y,_X.U,_X.SEL);",

@@ -58,7 +58,8 @@ TestModel DerivModel();
 
 // One fixing pair Y = f(U, SEL) held at Y's X in; SEL's X in picks the trouble:
 // 1: Y = 2U before _T = 1 and the constant 1 after (singular from _JT = 2),
-// 2: Y = U*U + 1 (no root), 3: TSTEP = 0. Time 0 to 3 step 0.5.
+// 2: Y = U*U + 1 (no root), 3: TSTEP = 0, 4: Y = SQRT(U - 10) (no number
+// near U's start). Time 0 to 3 step 0.5.
 // Variables: SEL 0, U 1, Y 2.
 TestModel TroubleModel();
 
