@@ -38,7 +38,8 @@ struct StatusMeaning {
 constexpr StatusMeaning kSolverStatuses[] = {
     {0, "the run is complete"},
     {1, "the problem file, the time axis or a fit's data was refused: nothing was written"},
-    {2, "a block was singular or did not converge: the steps written so far are kept"},
+    {2, "a block was singular or did not converge (the steps written so far are kept), or a fit "
+        "did not converge (its best point is written, NAME.LSQ says why)"},
     {3, "the trajectory, X out or a fit's estimates could not be written"},
     {4, "an internal error of the solver"},
     {126, "the solver could not be run"},

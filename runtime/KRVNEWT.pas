@@ -46,6 +46,10 @@ type
     { Work done so far: runs of the whole model, and Jacobians, each a run
       of the equations that one group of perturbed columns reaches. }
     FullRuns, Jacobians, Colours: LONGINT;
+    { The largest residual a solved step has left, in units of the
+      tolerance, since the caller last set it to 0: the values are exact
+      to about WorstNorm * NEWTONTOL of their scales. }
+    WorstNorm: DOUBLE;
     Factored: BOOLEAN;                     { Matrix holds factors that may serve }
     G, OBase, Delta, XOld, Saved, H: array of DOUBLE;
   end;
@@ -165,6 +169,7 @@ begin
   M.Colours := High(M.ColorStart);
   M.FullRuns := 0;
   M.Jacobians := 0;
+  M.WorstNorm := 0.0;
   M.Factored := False;
   M.BlockCount := Length(M.Matrix.BlockFirst);
   M.SpikeCount := 0;
@@ -365,6 +370,8 @@ begin
     until False;
     Norm := NewNorm;
   end;
+  if Norm > M.WorstNorm then
+    M.WorstNorm := Norm;
   if _QTLBADREF then
     Result := 'QTLINTEG or QTLDERIV was called on a variable outside the model state';
 end;

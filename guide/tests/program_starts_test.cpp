@@ -152,8 +152,8 @@ TEST(SolverStart, EndLineNamesEachStatus) {
       {0, "Solver ended: status 0 (the run is complete)"},
       {1, "Solver ended: status 1 (the problem file, the time axis or a fit's data was refused: "
           "nothing was written)"},
-      {2, "Solver ended: status 2 (a block was singular or did not converge: the steps "
-          "written so far are kept)"},
+      {2, "Solver ended: status 2 (a block was singular or did not converge (the steps written so far "
+          "are kept), or a fit did not converge (its best point is written, NAME.LSQ says why))"},
       {3, "Solver ended: status 3 (the trajectory, X out or a fit's estimates could not be written)"},
       {127, "Solver ended: status 127 (the solver was not found)"},
       {137, "Solver ended: status 137 (stopped by signal 9)"},

@@ -38,7 +38,7 @@ std::string Xproc(const std::string& name, const std::string& out,
                "begin", guard + " THEN BEGIN", body, "end;", "END;"});
 }
 
-LsqProblemSeries Layout(const std::vector<std::string>& betas, std::array<double, 2> start,
+LsqProblemSeries Layout(const std::vector<std::string>& betas, const std::vector<double>& start,
                         const std::string& dep, bool timed, const std::string& input) {
   LsqProblemSeries p;
   LsqSeries controls{".PR1.Controls", {}};
@@ -148,6 +148,58 @@ TestModel TimedModel() {
   return m;
 }
 
+TestModel FormulaModel(const std::string& name, const std::vector<FormulaCase>& cases,
+                       const std::string& functions) {
+  TestModel m;
+  m.name = name;
+  m.label = ">12-10-2026 11: 5: 0 " + name;
+  m.type_lines = {"  _SYSTEM=RECORD", "     X,Y,SEL:XVR;", "  END;"};
+  std::string marks = "  CASE ROUND(_X.SEL.I) OF\r\n", body = "  CASE ROUND(SEL.I) OF\r\n";
+  for (size_t c = 0; c < cases.size(); ++c) {
+    const std::string k = std::to_string(c + 1);
+    marks += "    " + k + ": BEGIN";
+    for (int b = 1; b <= cases[c].parameters; ++b)
+      marks += " _LSQBETA('B" + std::to_string(b) + "',B" + std::to_string(b) + ");";
+    marks += " END;\r\n";
+    body += "    " + k + ": Y.O:=" + cases[c].formula + ";\r\n";
+  }
+  marks += "  END;\r\n";
+  body += "  END;";
+  m.psy = "VAR B1,B2,B3,B4,B5,B6,B7,B8: DOUBLE;\r\n" + functions +
+          Proc("PARSET", "  LSQSETUP('FIT','PR1');\r\n" + marks + "  LSQDEP('Y',_X.Y);\r\n"
+                         "  _LSQINDEP('X',_X.X);\r\n") +
+          Proc("SETUP", "") + Proc("TIMESET", "  TSTART:=0; TEND:=0; TSTEP:=1;\r\n") +
+          Proc("REPORT", "") + Proc("ADDSET", "") + Proc("USERBPR", "") +
+          Xproc("FORMULA", "Y", {"X", "SEL"}, body) +
+          CrLf({"PROCEDURE  SYSTEMMC(VAR _X:_SYSTEM);", "begin", "  FORMULA(_X.Y,_X.X,_X.SEL);", "end;"});
+  m.vars = {{"I*", "X"}, {"IO", "Y"}, {"I*", "SEL", 1.0}};
+  m.incidences = {{1, 0}, {1, 2}};
+  return m;
+}
+
+std::vector<std::string> ParameterNames(int p) {
+  std::vector<std::string> names;
+  for (int b = 1; b <= p; ++b) names.push_back("B" + std::to_string(b));
+  return names;
+}
+
+LsqProblemSeries FormulaProblem(const std::vector<double>& start, const std::vector<double>& x,
+                                const std::vector<double>& y) {
+  LsqProblemSeries p = Layout(ParameterNames(int(start.size())), start, "Y", false, "X");
+  for (size_t i = 0; i < x.size(); ++i) {
+    SetValue(p, ".PR1.Y.Value", int(i), y[i]);
+    SetValue(p, ".PR1.Y.Weight", int(i), 1.0);
+    SetValue(p, ".PR1.X.Value", int(i), x[i]);
+  }
+  return p;
+}
+
+void LsqDir::SelectCase(const TestModel& m, int k) const {
+  std::vector<PrbVar> vars = m.vars;
+  vars.back().xin = k;
+  dir.Write(name_ + ".PRB", ProblemFile(m, vars, Ordering::kHelper));
+}
+
 // ---- Data ----
 
 StaticData NoisyStaticData(unsigned seed, int n, double du) {
@@ -172,7 +224,7 @@ double StaticSum(const StaticData& d, double k1, double k2) {
 }
 
 LsqProblemSeries StaticProblem(const StaticData& d, std::array<double, 2> start) {
-  LsqProblemSeries p = Layout({"K1", "K2"}, start, "Y", false, "U");
+  LsqProblemSeries p = Layout({"K1", "K2"}, {start[0], start[1]}, "Y", false, "U");
   for (size_t i = 0; i < d.u.size(); ++i) {
     const int k = int(i);
     SetValue(p, ".PR1.Y.Value", k, d.y[i]);
@@ -234,7 +286,7 @@ TimedData NoisyTimedData(unsigned seed, int n) {
 }
 
 LsqProblemSeries TimedProblem(const TimedData& d, std::array<double, 2> start) {
-  LsqProblemSeries p = Layout({"K1", "K2"}, start, "LEVEL", true, "U");
+  LsqProblemSeries p = Layout({"K1", "K2"}, {start[0], start[1]}, "LEVEL", true, "U");
   for (size_t i = 0; i < d.t.size(); ++i) {
     const int k = int(i);
     SetValue(p, ".PR1.LEVEL.Value", k, d.level[i]);

@@ -43,6 +43,23 @@ constexpr std::array<double, 2> kStaticTruth = {2.5, 0.7};
 TestModel TimedModel();
 constexpr std::array<double, 2> kTimedTruth = {0.8, 0.6};
 
+// Y = f(X; B1..Bp) for each case of `cases`, the case chosen by the X in of
+// SEL (1, 2, ...; LsqDir::SelectCase): PARSET marks B1..Bp (DOUBLE) of the
+// case, the formula is Pascal over X.I and B1..B8. `functions` is Pascal
+// placed before PARSET. One run of one step per observation.
+// LSQSETUP('FIT','PR1'). Variables: X 0 (I*), Y 1, SEL 2 (I*).
+struct FormulaCase {
+  int parameters;
+  std::string formula;
+};
+TestModel FormulaModel(const std::string& name, const std::vector<FormulaCase>& cases,
+                       const std::string& functions = "");
+// B1..Bp.
+std::vector<std::string> ParameterNames(int p);
+// The layout for B1..Bp from `start`, Y observed at the inputs X (weights 1).
+LsqProblemSeries FormulaProblem(const std::vector<double>& start, const std::vector<double>& x,
+                                const std::vector<double>& y);
+
 struct StaticData {
   std::vector<double> u, y, weight;
 };
@@ -91,6 +108,8 @@ class LsqDir {
   std::string Store() const { return dir.Read("FIT.DSF"); }
   std::string Report() const { return dir.Read(name_ + ".LSQ"); }
   LsqRun Run() const;
+  // A fresh problem file of FormulaModel `m` for case k.
+  void SelectCase(const TestModel& m, int k) const;
 
   // Damage to the store after it was written.
   void Poke(size_t at, std::initializer_list<uint8_t> bytes) const;

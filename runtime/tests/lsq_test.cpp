@@ -13,6 +13,7 @@
 
 #include "platform/user_prompts.h"
 #include "runtime/tests/lsq_models.h"
+#include "runtime/tests/lsq_reference.h"
 #include "series/series_store.h"
 
 namespace krv::rt {
@@ -131,6 +132,10 @@ TEST(StaticFit, MarquardtMatchesTheTruthAndAnIndependentFit) {
   EXPECT_LT(rep.find("\r\nK1 = "), rep.find("\r\nK2 = "));
   EXPECT_NEAR(ReportNumber(rep, "Weighted sum of squares = "), ref.s, 1e-6 * ref.s);
   EXPECT_NEAR(ReportNumber(rep, "K1 = "), ref.b[0], 2e-6 * ref.b[0]);
+  // How it ended comes second, naming the test that stopped it.
+  EXPECT_EQ(rep.find("\r\nConverged after "), rep.find("\r\n")) << rep;
+  EXPECT_NE(rep.find("iterations: the test of relative "), std::string::npos) << rep;
+  EXPECT_NE(rep.find("\r\nEstimates:\r\n"), std::string::npos) << rep;
   EXPECT_NE(rep.find("Stopped: "), std::string::npos);
   EXPECT_NE(rep.find("Observations: 30, from 30 runs"), std::string::npos) << rep;
   EXPECT_NE(rep.find("Model runs: "), std::string::npos);
@@ -145,24 +150,53 @@ TEST(StaticFit, MarquardtMatchesTheTruthAndAnIndependentFit) {
   EXPECT_NEAR(XOutAt(d.dir.Read("LSQS.PRB"), 1), ref.b[0] * std::exp(-ref.b[1] * last_u), 1e-5);
 }
 
-// A kind-1 iteration costs at most p + 1 evaluations over the observations.
-TEST(StaticFit, EachIterationCostsAtMostPPlusOneEvaluations) {
+// An iteration is an accepted step: rejected trials cost one evaluation
+// each but count no iteration. The search's evaluations are p per
+// sensitivities (at the start and after each accepted step) and one per
+// trial; the standard errors add 2p, the start one.
+TEST(StaticFit, AnIterationIsAnAcceptedStepAndEachCostsPPlusOne) {
   LsqDir d(StaticModel());
   StaticData data = NoisyStaticData(5, 20);
   LsqProblemSeries p = StaticProblem(data, {1.0, 1.0});
-  SetControl(p, 5, 1);  // a line per iteration
+  SetControl(p, 5, 1);  // a line per trial
   d.WriteStore(p);
   LsqRun run = d.Run();
   ASSERT_EQ(run.status, 0) << run.output;
   std::string rep = d.Report();
-  int iterations = 0;
-  for (size_t at = 0; (at = rep.find("\r\nIteration ", at)) != std::string::npos; ++at) ++iterations;
-  ASSERT_GT(iterations, 0);
-  // Evaluations: the start, p + 1 per iteration, and p + 1 + 1 after it for
-  // the standard errors and the residuals.
-  const double evals = ReportNumber(rep, "evaluations over the observations: ");
-  EXPECT_LE(evals, 1 + 3.0 * iterations + 3 + 1) << rep;
-  EXPECT_NE(rep.find("Stopped: "), std::string::npos);
+  int accepted = 0, rejected = 0;
+  for (size_t at = 0; (at = rep.find("\r\nIteration ", at)) != std::string::npos; ++at) {
+    const std::string line = rep.substr(at + 2, rep.find('\r', at + 2) - at - 2);
+    (line.find(": sum ") != std::string::npos ? accepted : rejected)++;
+  }
+  ASSERT_GT(rejected, 0) << rep;
+  const int iterations = int(ReportNumber(rep, "\r\nConverged after "));
+  EXPECT_EQ(iterations, accepted) << rep;
+  EXPECT_EQ(ReportNumber(rep, "Search: "), accepted);
+  const double search = ReportNumber(rep, " iterations, ");
+  EXPECT_EQ(search, 2 * (accepted + 1) + accepted + rejected) << rep;
+  EXPECT_EQ(ReportNumber(rep, "evaluations over the observations: "), 1 + search + 2 * 2) << rep;
+  EXPECT_LE(search / accepted, 2 + 2) << rep;
+}
+
+// A Delta below what the parameter's variable can hold (a DOUBLE's
+// resolution for K1, a SINGLE's for K2) is enlarged until the model sees
+// the step; the report says so, and the fit is the one without Delta.
+TEST(StaticFit, DeltaBelowTheParametersResolutionIsEnlarged) {
+  LsqDir d(StaticModel());
+  StaticData data = NoisyStaticData(7, 25);
+  LsqProblemSeries p = StaticProblem(data, {1.0, 1.0});
+  SetSeries(p, ".PR1.K1.Delta", {{0, 1e-20}});
+  SetSeries(p, ".PR1.K2.Delta", {{0, 1e-12}});
+  d.WriteStore(p);
+  LsqRun run = d.Run();
+  ASSERT_EQ(run.status, 0) << run.output;
+  const std::string rep = d.Report();
+  for (const char* k : {"K1 (9.99999968266E-21)", "K2 (9.99999996004E-13)"})
+    EXPECT_NE(rep.find(std::string("\r\nDelta of ") + k + " does not change its value 1 as the model holds it; "
+                       "the default relative step 1.49011611938E-8 is used instead"),
+              std::string::npos) << rep;
+  const Fit2 ref = IndependentStaticFit(data, {1.0, 1.0});
+  for (int k = 0; k < 2; ++k) EXPECT_NEAR(ReadValue(d, ValuePaths()[size_t(k)]).value, ref.b[size_t(k)], 2e-6);
 }
 
 TEST(StaticFit, BoundsHoldTheEstimateAndTheOtherFollows) {
@@ -239,6 +273,118 @@ TEST(StaticFit, GridFindsTheBestPointEvenAndGeometric) {
     EXPECT_NEAR(ReadValue(d, ".PR1.K2.Value").value, b2, 1e-6);
     EXPECT_NE(d.Report().find("the best of 77 grid points"), std::string::npos) << d.Report();
   }
+}
+
+// ---- Standard errors and unconverged stops, on formula models ----
+
+// 1: the slope is B1 B2, so neither can be told apart from the other.
+// 2: a peak on a baseline, no parameter of the peak having any effect
+//    while its width is far below the spacing of the data.
+// 3: the model gives no number unless B1 lies on a grid of 1/1024.
+const TestModel& CaseModel() {
+  static const TestModel m = FormulaModel(
+      "LSQCASES",
+      {{3, "B1*B2*X.I+B3"}, {4, "B1+B2*EXP(-SQR((X.I-B3)/B4))"}, {2, "ONGRID(B1)*X.I+B2"}},
+      "FUNCTION ONGRID(B:DOUBLE):DOUBLE;\r\n"
+      "BEGIN IF FRAC(B*1024)=0 THEN ONGRID:=B ELSE ONGRID:=SQRT(B-B-1); END;\r\n");
+  return m;
+}
+
+// Data of case k of CaseModel at x = 0, 1, ...: y = f(x) + seeded noise.
+std::vector<double> CaseData(const std::function<double(double)>& f, int n, std::vector<double>& x) {
+  std::mt19937 gen(42);
+  std::normal_distribution<double> noise(0.0, 0.05);
+  std::vector<double> y;
+  x.clear();
+  for (int i = 0; i < n; ++i) {
+    x.push_back(i);
+    y.push_back(float(f(i) + noise(gen)));
+  }
+  return y;
+}
+
+std::string ErrorLine(const std::string& rep, const std::string& name) {
+  const size_t at = rep.find("\r\n  " + name + ": ", rep.find("\r\nStandard errors:"));
+  return at == std::string::npos ? "" : rep.substr(at + 4, rep.find('\r', at + 2) - at - 4);
+}
+
+TEST(StandardErrors, NotAvailableOnlyForWhatTheDataCannotTellApart) {
+  LsqDir d(CaseModel());
+  d.SelectCase(CaseModel(), 1);
+  std::vector<double> x;
+  std::vector<double> y = CaseData([](double v) { return 2 * v + 1; }, 12, x);
+  d.WriteStore(FormulaProblem({1, 1, 0}, x, y));
+  LsqRun run = d.Run();
+  ASSERT_EQ(run.status, 0) << run.output;
+  const std::string rep = d.Report();
+  for (const char* b : {"B1", "B2"})
+    EXPECT_EQ(ErrorLine(rep, b), std::string(b) + ": not available: the sensitivities to B1 and B2 are linearly "
+                                  "dependent at these values (to 1E-9), so the data cannot tell these parameters apart")
+        << rep;
+  // The intercept's error is the straight line's, with the sum and the
+  // n - p of this fit.
+  FitData data{x, y, std::vector<double>(x.size(), 1.0)};
+  const double slope = ReportNumber(rep, "\r\nB1 = ") * ReportNumber(rep, "\r\nB2 = ");
+  const double b3 = ReportNumber(rep, "\r\nB3 = ");
+  const std::vector<double> cov = CovarianceDiagonal(
+      [](double v, const std::vector<Cx>& b) { return b[0] * v + b[1]; }, data, {slope, b3});
+  const double s = ReportNumber(rep, "Weighted sum of squares = ");
+  const double expected = std::sqrt(cov[1] * s / (12 - 3));
+  EXPECT_NEAR(ReportNumber(rep, "\r\n  B3: "), expected, 1e-4 * expected) << rep;
+}
+
+// What a search that stops unconverged leaves: status 2, the reason second
+// in the report, the best point found named as such and written into the
+// .Value series, the trajectory and X out of a run there.
+void ExpectBestPointWritten(const LsqDir& d, const LsqRun& run, int p, const std::string& why) {
+  EXPECT_EQ(run.status, 2) << run.output;
+  const std::string rep = d.Report();
+  EXPECT_EQ(rep.find("\r\nNOT CONVERGED after "), rep.find("\r\n")) << rep;
+  const size_t second = rep.find("\r\n") + 2;
+  EXPECT_NE(rep.substr(second, rep.find('\r', second) - second).find(why), std::string::npos) << rep;
+  EXPECT_NE(rep.find("the best point found, not a minimum."), std::string::npos) << rep;
+  EXPECT_NE(rep.find("\r\nBest point found (not converged):\r\n"), std::string::npos) << rep;
+  EXPECT_NE(rep.find("\r\nBest point found written into the .Value series of FIT.DSF"), std::string::npos);
+  for (const std::string& b : ParameterNames(p)) {
+    ReadBack v = ReadValue(d, ".PR1." + b + ".Value");
+    EXPECT_TRUE(v.ok) << b;
+    EXPECT_EQ(v.value, float(ReportNumber(rep, "\r\n" + b + " = "))) << b;
+  }
+  EXPECT_TRUE(d.dir.Has(d.name() + ".TTR"));
+  EXPECT_NE(run.output.find("\nNot converged: " + why), std::string::npos) << run.output;
+}
+
+// A peak whose width is far below the spacing of the data has no effect
+// anywhere: the search fits the baseline and names the three parameters.
+TEST(UnconvergedFit, AParameterWithoutEffectIsNamed) {
+  LsqDir d(CaseModel());
+  d.SelectCase(CaseModel(), 2);
+  std::vector<double> x;
+  std::vector<double> y = CaseData([](double v) { return 1 + 3 * std::exp(-std::pow((v - 10) / 2, 2)); }, 21, x);
+  d.WriteStore(FormulaProblem({0.5, 1, 10.5, 1e-3}, x, y));
+  LsqRun run = d.Run();
+  ExpectBestPointWritten(d, run, 4,
+                         "B2, B3 and B4 have no effect on the fit at these values (every sensitivity to them is 0)");
+  const std::string rep = d.Report();
+  double mean = 0;
+  for (double v : y) mean += v / double(y.size());
+  EXPECT_NEAR(ReportNumber(rep, "\r\nB1 = "), mean, 1e-6) << rep;
+  EXPECT_EQ(ErrorLine(rep, "B3"), "B3: not available: B3 has no effect on the fit at these values "
+                                  "(every sensitivity to it is 0)");
+}
+
+// The model fails on both sides of B1: the report names the failure of
+// that evaluation, at the value it was run with.
+TEST(UnconvergedFit, AModelFailingNextToTheParametersIsNamed) {
+  LsqDir d(CaseModel());
+  d.SelectCase(CaseModel(), 3);
+  std::vector<double> x;
+  std::vector<double> y = CaseData([](double v) { return v + 2; }, 10, x);
+  d.WriteStore(FormulaProblem({1, 0}, x, y));
+  LsqRun run = d.Run();
+  ExpectBestPointWritten(d, run, 2,
+                         "the model fails next to the parameters (B1 = 0.999999985099): The equation of Y "
+                         "gives no number at _JT=0, _T=0");
 }
 
 // ---- A fit over time: LEVEL' = K1 U - K2 LEVEL, observed off the steps ----
