@@ -735,7 +735,11 @@ end;
 { Levenberg-Marquardt from B, the parameters scaled by the largest norm
   their sensitivities have had: each iteration takes the forward-difference
   sensitivities (p evaluations), factorises them once, and tries damped
-  steps (one evaluation each) until one lowers the sum. It stops when the
+  steps (one evaluation each) until one lowers the sum, the damping set
+  from how well the linear model predicted the last step. A step after
+  which a parameter has no effect at all is taken back and tried shorter;
+  when no step lowers the sum, the sensitivities are taken by central
+  differences from there on before the search gives up. It stops when the
   Gauss-Newton step from the point reached would lower the sum by at most
   FTol of itself (relative reduction), is below XTol of the parameters
   (relative step), or every sensitivity is all but orthogonal to the
@@ -1753,8 +1757,10 @@ begin
   end;
   if AllExact then
     Detail := ' (each observed variable comes straight from its equation)'
+  else if Precision = MachEps then
+    Detail := ' (Newton''s steps left no residual)'
   else
-    Detail := ' (Newton''s tolerance NEWTONTOL = ' + Num(NEWTONTOL) + ')';
+    Detail := ' (what Newton''s tolerance NEWTONTOL = ' + Num(NEWTONTOL) + ' leaves)';
   Say('Precision of the model''s values: about ' + FloatToStrF(Precision, ffGeneral, 2, 0)
     + ' of their scales' + Detail + '; relative difference steps ' + FloatToStrF(Sqrt(Precision), ffGeneral, 2, 0)
     + ' (search), ' + FloatToStrF(Power(Precision, 1.0 / 3.0), ffGeneral, 2, 0) + ' (standard errors)');

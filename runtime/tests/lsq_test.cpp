@@ -94,6 +94,12 @@ void ExpectOnlyValuesWritten(const LsqDir& d, const std::string& before,
   EXPECT_EQ(a, b);
 }
 
+// The standard-error line of parameter `name`, without its indent.
+std::string ErrorLine(const std::string& rep, const std::string& name) {
+  const size_t at = rep.find("\r\n  " + name + ": ", rep.find("\r\nStandard errors:"));
+  return at == std::string::npos ? "" : rep.substr(at + 4, rep.find('\r', at + 2) - at - 4);
+}
+
 std::vector<std::string> ValuePaths() { return {".PR1.K1.Value", ".PR1.K2.Value"}; }
 
 // ---- Static fits: Y = K1 exp(-K2 U), one run per observation ----
@@ -212,6 +218,10 @@ TEST(StaticFit, BoundsHoldTheEstimateAndTheOtherFollows) {
   EXPECT_FLOAT_EQ(k1.value, 2.3f);
   Fit2 ref = IndependentStaticFit(data, {2.3, 1.0}, /*fix_k1=*/true);
   EXPECT_NEAR(k2.value, ref.b[1], 2e-6);
+  const std::string rep = d.Report();
+  EXPECT_NE(rep.find("\r\nConverged after "), std::string::npos) << rep;
+  EXPECT_NE(ErrorLine(rep, "K1").find(" (at RangeUp)"), std::string::npos) << rep;
+  EXPECT_EQ(ErrorLine(rep, "K2").find("(at"), std::string::npos) << rep;
 }
 
 TEST(StaticFit, KindZeroIsOneTrialAndLeavesTheStore) {
@@ -303,10 +313,6 @@ std::vector<double> CaseData(const std::function<double(double)>& f, int n, std:
   return y;
 }
 
-std::string ErrorLine(const std::string& rep, const std::string& name) {
-  const size_t at = rep.find("\r\n  " + name + ": ", rep.find("\r\nStandard errors:"));
-  return at == std::string::npos ? "" : rep.substr(at + 4, rep.find('\r', at + 2) - at - 4);
-}
 
 TEST(StandardErrors, NotAvailableOnlyForWhatTheDataCannotTellApart) {
   LsqDir d(CaseModel());
