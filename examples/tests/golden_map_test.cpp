@@ -10,7 +10,7 @@
 
 namespace {
 
-const char* const kModels[] = {"TANKS", "FIXLOOP", "LAGBANKS", "PLANTS", "CELLS"};
+const char* const kModels[] = {"TANKS", "FIXLOOP", "LAGBANKS", "PLANTS", "CELLS", "OXYFIT", "TANKFIT"};
 
 std::string ExampleFile(const std::string& name) {
   std::string bytes;
