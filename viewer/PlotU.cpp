@@ -47,9 +47,13 @@ GridChoice ChooseGridStep(double wanted) {
   return {i, GridScale(i), double(GridStep(i))};
 }
 
-void TimeAxis::Scale(double tLo, double tHi, int screenWidth) {
+int TimeAxisPixels(int screenWidth, int mainClientWidth) {
+  return std::max(1, std::min(screenWidth - 15, mainClientWidth - 35));
+}
+
+void TimeAxis::Scale(double tLo, double tHi, int pixels) {
   double d = tHi - tLo;
-  double wanted = d >= 1e-9 ? double(screenWidth - 15) / d : 1e9;
+  double wanted = d >= 1e-9 ? double(pixels) / d : 1e9;
   GridChoice g = ChooseGridStep(wanted);
   gridIndex = g.index;
   scale = g.scale;
@@ -187,6 +191,77 @@ bool ReadPlotPoints(const TTRFile& file, const TTRLayout& layout, const TimeRang
   return true;
 }
 
+PlotControls PlacePlotControls(int width, int height) {
+  PlotControls c;
+  c.upDown = {width - 50, std::max(0, height - 60), 17, 34};
+  c.scrollBar = {width - 18, 0, 17, std::max(0, height - 16)};
+  return c;
+}
+
+std::vector<PlotBox> TileFrames(int count, int clientWidth, int clientHeight) {
+  std::vector<PlotBox> frames;
+  if (count <= 0) return frames;
+  const int h = (clientHeight - 45) / count;
+  for (int i = 0; i < count; ++i) frames.push_back({0, 75 + i * h, clientWidth, h});
+  return frames;
+}
+
+std::vector<PlotBox> CascadeFrames(int count, int clientWidth, int clientHeight) {
+  std::vector<PlotBox> frames;
+  for (int i = 0; i < count; ++i) frames.push_back({0, 75 + 20 * i, clientWidth, clientHeight - 120});
+  return frames;
+}
+
+PlotBox ClientInFrame(const PlotBox& frame, const FrameExtents& e) {
+  return {frame.x + e.left, frame.y + e.top, std::max(1, frame.w - e.left - e.right),
+          std::max(1, frame.h - e.top - e.bottom)};
+}
+
+namespace {
+
+// Labels are placed one after the other; each keeps clear of everything
+// placed or drawn before it.
+class LabelPlacer {
+ public:
+  LabelPlacer(const PlotView& view, int left, int right)
+      : view_(view), left_(left), right_(right) {}
+
+  void Block(const PlotBox& b) { taken_.push_back(b); }
+
+  PlotText Make(PlotPoint at, std::string text) const {
+    PlotText t{at, std::move(text)};
+    t.width = view_.textWidth ? std::max(0, view_.textWidth(t.text)) : 6 * int(t.text.size());
+    t.height = std::max(1, view_.textHeight);
+    return t;
+  }
+
+  // The label at its place, moved inside the window; false, and left out,
+  // when it would cross or touch anything placed before it.
+  bool Place(PlotText& t) {
+    t.at.y = std::clamp(t.at.y, 0, std::max(0, view_.height - t.height));
+    t.at.x = std::min(std::max(t.at.x, left_), right_ - t.width);
+    if (t.at.x < left_) return false;
+    // A pixel of white around every label, so that none touches another.
+    const PlotBox near{t.at.x - 1, t.at.y - 1, t.width + 2, t.height + 2};
+    for (const PlotBox& b : taken_)
+      if (near.Overlaps(b)) return false;
+    taken_.push_back(t.Box());
+    return true;
+  }
+
+ private:
+  const PlotView& view_;
+  int left_, right_;  // the columns a label may use
+  std::vector<PlotBox> taken_;
+};
+
+PlotBox LineBox(const PlotLine& l) {
+  int x0 = std::min(l.a.x, l.b.x), y0 = std::min(l.a.y, l.b.y);
+  return {x0, y0, std::max(l.a.x, l.b.x) - x0 + 1, std::max(l.a.y, l.b.y) - y0 + 1};
+}
+
+}  // namespace
+
 PlotPaint PaintPlot(const PlotView& view, const TimeAxis& time, const ValueAxis& value,
                     const TimeRange& range, const std::vector<double>& timeTable,
                     const std::vector<float>& buffer) {
@@ -203,10 +278,18 @@ PlotPaint PaintPlot(const PlotView& view, const TimeAxis& time, const ValueAxis&
     if (!std::isfinite(dx)) return std::nan("");
     return double(std::lround(std::clamp(dx, -1e9, 1e9))) - view.screenLeft + 2;
   };
+  // Labels use the columns between the value ticks at the left (0..10)
+  // and those at the right (right - 10..right).
+  LabelPlacer labels(view, 12, right - 11);
+  const PlotControls controls = PlacePlotControls(view.width, view.height);
+  labels.Block(controls.upDown);
+  labels.Block(controls.scrollBar);
 
   // Time ticks, 4 grid steps (128 pixels) apart: their number is bounded
-  // by the pixels, whatever the zoom or the size of the times.
+  // by the pixels, whatever the zoom or the size of the times. Their labels
+  // go under them from the left to the right, each clear of the one before.
   double tHi = timeAt(range.hi);
+  std::vector<PlotText> timeLabels;
   if (time.labelStep > 0 && std::isfinite(time.originT)) {
     double first = std::ceil(time.originT / time.labelStep) * time.labelStep;
     int64_t most = int64_t(std::max(view.screenLeft, 0)) / 128 +
@@ -216,21 +299,35 @@ PlotPaint PaintPlot(const PlotView& view, const TimeAxis& time, const ValueAxis&
       if (!(t <= tHi)) break;
       double x = xOf(t);
       if (std::isnan(x) || x < 0) continue;
-      if (x > view.screenWidth) break;
+      if (x > right) break;
       int xi = ToPixel(x);
-      p.lines.push_back({{xi, 0}, {xi, 8}});
-      p.texts.push_back({{xi - 20, 10}, pe::FormatReal(11, t)});
+      PlotLine tick{{xi, 0}, {xi, 8}};
+      p.lines.push_back(tick);
       ++p.timeTicks;
+      PlotText label = labels.Make({xi - 20, 10}, pe::FormatReal(11, t));
+      if (labels.Place(label)) timeLabels.push_back(std::move(label));
     }
   }
+  for (int i = 0; i < p.timeTicks; ++i) labels.Block(LineBox(p.lines[size_t(i)]));
+  p.texts = std::move(timeLabels);
 
   if (view.printing) {
     p.lines.push_back({{0, bottom}, {right, bottom}});
     p.lines.push_back({{right, 0}, {right, bottom}});
-    p.texts.push_back({{100, 30}, view.caption});
+    PlotText caption = labels.Make({100, 30}, view.caption);
+    labels.Block(caption.Box());
+    p.texts.push_back(std::move(caption));
   }
 
-  // Value ticks, one grid step (32 pixels) apart, likewise bounded.
+  // Value ticks, one grid step (32 pixels) apart, likewise bounded. A label
+  // that would cross a time tick or label is left out (the top one, mostly).
+  auto valueTick = [&](int y, double v) {
+    p.lines.push_back({{0, y}, {10, y}});
+    p.lines.push_back({{right - 10, y}, {right, y}});
+    PlotText label = labels.Make({12, y < 3 ? 4 : y - 6}, pe::FormatReal(11, v));
+    if (labels.Place(label)) p.texts.push_back(std::move(label));
+    ++p.valueTicks;
+  };
   if (value.scale > 0 && value.step > 0 && std::isfinite(value.top)) {
     double yBottom = value.top - bottom / value.scale;
     double q = yBottom / value.step;
@@ -239,34 +336,26 @@ PlotPaint PaintPlot(const PlotView& view, const TimeAxis& time, const ValueAxis&
     for (int64_t j = 0; j <= most; ++j) {
       double v = base + double(j) * value.step;
       if (!(v < value.top)) {
-        if (v == value.top) {
-          p.lines.push_back({{0, 0}, {10, 0}});
-          p.lines.push_back({{right - 10, 0}, {right, 0}});
-          p.texts.push_back({{12, 4}, pe::FormatReal(11, v)});
-          ++p.valueTicks;
-        }
+        if (v == value.top) valueTick(0, v);
         break;
       }
-      int y = ToPixel((value.top - v) * value.scale);
-      p.lines.push_back({{0, y}, {10, y}});
-      p.lines.push_back({{right - 10, y}, {right, y}});
-      p.texts.push_back({{12, y < 3 ? 4 : y - 6}, pe::FormatReal(11, v)});
-      ++p.valueTicks;
+      valueTick(ToPixel((value.top - v) * value.scale), v);
     }
   }
 
-  // The curve over the regular points; the value at hi scales but is not
-  // drawn. A value or time that is not finite leaves a gap.
+  // The curve through every buffered point: lo + k x density for k = 0..N,
+  // then hi. A value or time that is not finite leaves a gap.
   bool placed = false;
   std::vector<PlotPoint> run;
   auto endRun = [&] {
     if (!run.empty()) p.curve.push_back(std::move(run));
     run.clear();
   };
-  int64_t n = std::min<int64_t>(range.n, int64_t(buffer.size()) - 1);
-  for (int64_t k = 0; k <= n; ++k) {
-    double x = xOf(timeAt(range.lo + k * int64_t(range.density)));
-    double v = double(buffer[size_t(k)]);
+  const std::vector<int32_t> steps = PlotSteps(range);
+  const size_t points = std::min(steps.size(), buffer.size());
+  for (size_t k = 0; k < points; ++k) {
+    double x = xOf(timeAt(steps[k]));
+    double v = double(buffer[k]);
     if (std::isnan(x) || !std::isfinite(v)) {
       endRun();
       continue;

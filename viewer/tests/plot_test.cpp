@@ -61,7 +61,7 @@ struct Plot {
     view.width = 636;
     view.height = height;
     view.screenWidth = 644;
-    time.Scale(times.front(), times.back(), 1280);
+    time.Scale(times.front(), times.back(), 1265);  // a screen 1280 wide
     time.SyncOrigin(range, 0, times);
     value.Autoscale(buffer, height);
   }
@@ -72,6 +72,12 @@ std::vector<float> Ramp(int count, float from, float to) {
   std::vector<float> v(static_cast<size_t>(count));
   for (int i = 0; i < count; ++i) v[size_t(i)] = from + (to - from) * float(i) / float(count - 1);
   return v;
+}
+
+const PlotText* FindText(const PlotPaint& p, const std::string& text) {
+  for (const PlotText& t : p.texts)
+    if (t.text == text) return &t;
+  return nullptr;
 }
 
 TEST(PlotGeometry, ValueTicksAndCurveLieWhereTheScaleSays) {
@@ -85,8 +91,9 @@ TEST(PlotGeometry, ValueTicksAndCurveLieWhereTheScaleSays) {
     EXPECT_EQ(paint.lines[size_t(paint.timeTicks + 2 * i)].a, (PlotPoint{0, ys[i]}));
     EXPECT_EQ(paint.lines[size_t(paint.timeTicks + 2 * i + 1)].b, (PlotPoint{613, ys[i]}));
   }
-  EXPECT_EQ(paint.texts[size_t(paint.timeTicks)].text, " 3.0000E+01");
-  EXPECT_EQ(paint.texts[size_t(paint.timeTicks)].at, (PlotPoint{12, 112}));
+  const PlotText* label = FindText(paint, " 3.0000E+01");
+  ASSERT_NE(label, nullptr);
+  EXPECT_EQ(label->at, (PlotPoint{12, 112}));
   // The curve: value 0 at the bottom value's place, one point per step.
   ASSERT_EQ(paint.curve.size(), 1u);
   EXPECT_EQ(paint.curve[0].front(), (PlotPoint{2, 150}));
@@ -153,8 +160,9 @@ TEST(PlotGeometry, TheAxisIsTiedToTheScreenAndPrintingAddsTheFrame) {
   p.view.printing = true;
   p.view.caption = "   1 CO  _X.TANK.FLOW";
   paint = p.Paint();
-  EXPECT_EQ(paint.texts[size_t(paint.timeTicks)].text, p.view.caption);
-  EXPECT_EQ(paint.texts[size_t(paint.timeTicks)].at, (PlotPoint{100, 30}));
+  const PlotText* caption = FindText(paint, p.view.caption);
+  ASSERT_NE(caption, nullptr);
+  EXPECT_EQ(caption->at, (PlotPoint{100, 30}));
   EXPECT_EQ(paint.lines[size_t(paint.timeTicks)].a, (PlotPoint{0, 147}));
   EXPECT_EQ(paint.lines[size_t(paint.timeTicks) + 1].a, (PlotPoint{613, 0}));
 }
@@ -182,6 +190,173 @@ TEST(PlotAxes, OriginZoomAndScroll) {
   // A range of one step: one buffered value, nothing drawn.
   EXPECT_EQ(PlotSteps(Range(5, 5, 1)), (std::vector<int32_t>{5}));
   EXPECT_EQ(PlotSteps(Range(10, 20, 3)), (std::vector<int32_t>{10, 13, 16, 19, 20}));
+}
+
+TEST(PlotGeometry, TheCurveRunsThroughTheLastStep) {
+  // Times 0, 0.5, ..., 10: the curve ends at 10 with the value at hi,
+  // whatever the density.
+  struct Case {
+    int32_t lo, hi, density;
+  } cases[] = {{0, 20, 1}, {0, 20, 3}, {4, 20, 5}, {0, 1, 1}};
+  for (const Case& c : cases) {
+    TimeRange r = Range(c.lo, c.hi, c.density);
+    std::vector<double> t = Times(21, 0.5);
+    std::vector<int32_t> steps = PlotSteps(r);
+    std::vector<float> buffer;
+    for (int32_t s : steps) buffer.push_back(float(s * s));
+    TimeAxis time;
+    time.Scale(t[size_t(c.lo)], t[size_t(c.hi)], 600);
+    time.SyncOrigin(r, c.lo, t);
+    ValueAxis value;
+    value.Autoscale(buffer, 150);
+    PlotView view{636, 150, 0, 644};
+    PlotPaint paint = PaintPlot(view, time, value, r, t, buffer);
+    ASSERT_EQ(paint.curve.size(), 1u) << c.hi << "/" << c.density;
+    const std::vector<PlotPoint>& run = paint.curve[0];
+    EXPECT_EQ(run.size(), steps.size()) << c.density;
+    int lastX = 2 + int(std::lround((t[size_t(c.hi)] - t[size_t(c.lo)]) * time.scale));
+    EXPECT_EQ(run.back().x, lastX) << c.density;
+    EXPECT_EQ(run.back().y, int(std::lround((value.top - double(c.hi * c.hi)) * value.scale)));
+  }
+  // A range of one step: one point, no line.
+  TimeRange one = Range(5, 5, 1);
+  std::vector<double> t = Times(6);
+  TimeAxis time;
+  time.Scale(5, 5, 600);
+  time.SyncOrigin(one, 5, t);
+  ValueAxis value;
+  value.Autoscale({3.0f}, 150);
+  PlotPaint paint = PaintPlot(PlotView{636, 150, 0, 644}, time, value, one, t, {3.0f});
+  ASSERT_EQ(paint.curve.size(), 1u);
+  EXPECT_EQ(paint.curve[0].size(), 1u);
+}
+
+// Every label lies whole inside the window, clear of the ticks, of the
+// other labels and of the window's controls.
+void ExpectLabelsClear(const PlotPaint& paint, const PlotView& view, const std::string& what) {
+  PlotControls c = PlacePlotControls(view.width, view.height);
+  for (size_t i = 0; i < paint.texts.size(); ++i) {
+    const PlotText& t = paint.texts[i];
+    if (t.text == view.caption && view.printing) continue;
+    PlotBox b = t.Box();
+    EXPECT_GE(b.x, 0) << what << ": " << t.text;
+    EXPECT_GE(b.y, 0) << what << ": " << t.text;
+    EXPECT_LE(b.x + b.w, view.width) << what << ": " << t.text;
+    EXPECT_LE(b.y + b.h, view.height) << what << ": " << t.text;
+    EXPECT_FALSE(b.Overlaps(c.upDown) || b.Overlaps(c.scrollBar)) << what << ": " << t.text;
+    for (const PlotLine& l : paint.lines) {
+      if (view.printing && (l.a.y == view.height - 3 || l.a.x == view.width - 23) && l.a != l.b &&
+          (l.a.y == l.b.y ? l.b.x - l.a.x > 30 : l.b.y - l.a.y > 30))
+        continue;  // the printed frame runs along the edges
+      PlotBox lb{std::min(l.a.x, l.b.x), std::min(l.a.y, l.b.y), std::abs(l.b.x - l.a.x) + 1,
+                 std::abs(l.b.y - l.a.y) + 1};
+      EXPECT_FALSE(b.Overlaps(lb)) << what << ": " << t.text << " crosses a tick at " << l.a.x
+                                   << "," << l.a.y;
+    }
+    for (size_t j = i + 1; j < paint.texts.size(); ++j)
+      EXPECT_FALSE(b.Overlaps(paint.texts[j].Box()))
+          << what << ": " << t.text << " and " << paint.texts[j].text;
+  }
+}
+
+TEST(PlotGeometry, LabelsStayInsideAndClearOfTicks) {
+  struct Case {
+    const char* what;
+    int screenLeft;
+    double originT;
+    int width, height;
+    int charWidth;
+    bool printing;
+  } cases[] = {
+      {"first time tick at the left edge", 0, 0, 636, 180, 6, false},
+      {"a time tick under the top value label", -30, 0, 636, 180, 6, false},
+      {"time ticks every few pixels of the top", -60, 0, 636, 180, 7, false},
+      {"window further right", 300, 0, 636, 180, 6, false},
+      {"a wide font", -40, 0, 636, 180, 11, false},
+      {"a low window", -25, 0, 400, 60, 6, false},
+      {"printing", -30, 0, 636, 180, 6, true},
+      {"a narrow window", 0, 0, 120, 180, 6, false},
+  };
+  for (const Case& c : cases) {
+    Plot p(100, Ramp(102, 0, 100), c.height);
+    p.view.width = c.width;
+    p.view.screenWidth = c.width + 2;
+    p.view.screenLeft = c.screenLeft;
+    p.view.printing = c.printing;
+    p.view.caption = "   0 IO _X.V0";
+    p.view.textWidth = [w = c.charWidth](const std::string& s) { return w * int(s.size()); };
+    p.view.textHeight = 11;
+    p.value.Autoscale(p.buffer, c.height);
+    PlotPaint paint = p.Paint();
+    ExpectLabelsClear(paint, p.view, c.what);
+    if (c.width >= 400) EXPECT_GT(paint.texts.size(), size_t(paint.timeTicks)) << c.what;
+  }
+  // The first label is whole ("0.0000E+00", not cut at the edge), and the
+  // top value label, which would cross a time tick and label, is left out;
+  // the one below it stays where it belongs.
+  Plot p(100, Ramp(102, 0, 100));
+  p.view.screenLeft = -30;  // time ticks at 32, 160, ...
+  p.value.top = 90 + 3 / p.value.scale;  // the top value tick (90) at y 3
+  PlotPaint paint = p.Paint();
+  ASSERT_GE(paint.timeTicks, 1);
+  EXPECT_EQ(paint.lines[0].a, (PlotPoint{32, 0}));
+  const PlotText* first = FindText(paint, " 0.0000E+00");
+  ASSERT_NE(first, nullptr);
+  EXPECT_EQ(first->at, (PlotPoint{12, 10}));
+  EXPECT_EQ(FindText(paint, " 9.0000E+01"), nullptr);
+  ASSERT_NE(FindText(paint, " 6.0000E+01"), nullptr);
+  EXPECT_EQ(FindText(paint, " 6.0000E+01")->at, (PlotPoint{12, 29}));
+  EXPECT_EQ(paint.valueTicks, 5);  // the tick itself is drawn
+  ExpectLabelsClear(paint, p.view, "top label left out");
+}
+
+TEST(PlotFrames, TiledAndCascadedFramesAndTheirClients) {
+  // Five tiled frames touch and never overlap; each client lies inside its
+  // frame, so no title bar covers the plot above it.
+  const FrameExtents e{1, 20, 1, 5};
+  std::vector<PlotBox> tiled = TileFrames(5, 1280, 985);
+  ASSERT_EQ(tiled.size(), 5u);
+  for (size_t i = 0; i < tiled.size(); ++i) {
+    EXPECT_EQ(tiled[i], (PlotBox{0, 75 + 188 * int(i), 1280, 188}));
+    PlotBox c = ClientInFrame(tiled[i], e);
+    EXPECT_EQ(c, (PlotBox{1, tiled[i].y + 20, 1278, 163}));
+    if (i > 0) EXPECT_FALSE(tiled[i].Overlaps(tiled[i - 1]));
+  }
+  EXPECT_TRUE(TileFrames(0, 1280, 985).empty());
+  std::vector<PlotBox> cascaded = CascadeFrames(3, 900, 700);
+  EXPECT_EQ(cascaded[2], (PlotBox{0, 115, 900, 580}));
+  EXPECT_EQ(ClientInFrame({0, 0, 10, 10}, {6, 20, 6, 5}), (PlotBox{6, 20, 1, 1}));
+}
+
+TEST(PlotFrames, ATiledPlotShowsTheWholeRange) {
+  // However wide the screen and the main window, the time axis fits the
+  // range into what a tiled plot shows: its curve ends left of the scroll
+  // bar and the value ticks at the right.
+  struct Case {
+    int screenWidth, mainClientWidth;
+    FrameExtents e;
+  } cases[] = {{1280, 1280, {1, 20, 1, 5}}, {1280, 657, {4, 24, 4, 4}},
+               {1920, 1910, {0, 0, 0, 0}},  {800, 1280, {1, 20, 1, 5}}};
+  for (const Case& c : cases) {
+    for (double span : {4.0, 10.0, 3.3e5}) {
+      TimeRange r = Range(0, 20, 1);
+      std::vector<double> t = Times(21, span / 20);
+      TimeAxis time;
+      time.Scale(t.front(), t.back(), TimeAxisPixels(c.screenWidth, c.mainClientWidth));
+      time.SyncOrigin(r, 0, t);
+      PlotBox frame = TileFrames(5, c.mainClientWidth, 985)[0];
+      PlotBox client = ClientInFrame(frame, c.e);
+      PlotView view{client.w, client.h, frame.x, frame.w};
+      ValueAxis value;
+      std::vector<float> v = Ramp(21, 1, 2);
+      value.Autoscale(v, client.h);
+      PlotPaint paint = PaintPlot(view, time, value, r, t, v);
+      ASSERT_EQ(paint.curve.size(), 1u);
+      EXPECT_EQ(paint.curve[0].size(), 21u) << c.mainClientWidth << " " << span;
+      EXPECT_GE(paint.curve[0].front().x, 0);
+      EXPECT_LT(paint.curve[0].back().x, client.w - 23 - 10) << c.mainClientWidth << " " << span;
+    }
+  }
 }
 
 }  // namespace
