@@ -59,6 +59,10 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     frm->setObjectName("PlotFrm" + QString::number(i + 1));
     frm->move(0, 74 + 12 * (i + 1));
     connect(frm, &TPlotFrm::Closed, this, &TForm1::PlotClosed);
+    // A plot brought to the front keeps the range dialog above it.
+    connect(frm, &TPlotFrm::Activated, this, [this] {
+      if (timeChgDlg_->isVisible()) timeChgDlg_->raise();
+    });
     plots_[size_t(i)] = frm;
   }
   FormCreate();
@@ -306,12 +310,7 @@ void TForm1::ReAttach1Click() {
   ScaleTimeAxis();
   RefreshDisplayLines();
   ShowTimeBounds();
-  ReloadAllPlots();
-  for (TPlotFrm* frm : plots_) {
-    if (!frm->inUse) continue;
-    frm->RescalePlot();
-    frm->update();
-  }
+  ReloadRescaledPlots();
 }
 
 void TForm1::CopyTruncatingAfterCurrentPosition1Click() {
@@ -382,13 +381,18 @@ void TForm1::TimeChgOk() {
   UpdateDensity();
   ShowTimeBounds();
   timeChgDlg_->hide();
-  ReloadAllPlots();
+  ScaleTimeAxis();
+  ReloadRescaledPlots();
   timeChgDlg_->SetPrompt(true);
 }
 
 void TForm1::TimeChgCancel() {
   timeChgDlg_->hide();
-  if (!timeChgDlg_->restrictStep && state_.IsAttached()) ReloadAllPlots();
+  // After the first OK the range has its new upper bound.
+  if (!timeChgDlg_->restrictStep && state_.IsAttached()) {
+    ScaleTimeAxis();
+    ReloadRescaledPlots();
+  }
   timeChgDlg_->restrictStep = false;
   timeChgDlg_->SetPrompt(true);
 }
@@ -407,7 +411,8 @@ void TForm1::UnrestrictTrange1Click() {
   r.hi = state_.JTmax();
   UpdateDensity();
   ShowTimeBounds();
-  ReloadAllPlots();
+  ScaleTimeAxis();
+  ReloadRescaledPlots();
 }
 
 void TForm1::Changepointdensity1Click() {
@@ -417,7 +422,8 @@ void TForm1::Changepointdensity1Click() {
   HideAllPlots();
   state_.Range().density = densityDlg_->Chosen();
   UpdateDensity();
-  ReloadAllPlots();
+  // Other points may reach further: the value axes follow them.
+  ReloadRescaledPlots();
 }
 
 void TForm1::SavetoDSF1Click() {
@@ -636,7 +642,7 @@ void TForm1::ScaleTimeAxis() {
   if (t.empty()) return;
   QScreen* sc = screen();
   int width = sc ? sc->geometry().width() : 1024;
-  timeAxis_.Scale(t[size_t(r.lo)], t[size_t(r.hi)], width);
+  timeAxis_.Scale(t[size_t(r.lo)], t[size_t(r.hi)], TimeAxisPixels(width, ClientWidth()));
 }
 
 void TForm1::SyncPlotOrigin() {
@@ -734,6 +740,16 @@ void TForm1::ReloadAllPlots() {
   }
 }
 
+void TForm1::ReloadRescaledPlots() {
+  ReloadAllPlots();
+  for (TPlotFrm* frm : plots_) {
+    if (!frm->inUse) continue;
+    frm->RescalePlot();
+    frm->ResetScroll();
+    frm->update();
+  }
+}
+
 void TForm1::HideAllPlots() {
   for (TPlotFrm* frm : plots_)
     if (frm->inUse) frm->hide();
@@ -749,36 +765,56 @@ void TForm1::RescaleOrRepaint() {
   }
 }
 
-void TForm1::TilePlotsF121Click() {
-  int n = 0;
-  for (TPlotFrm* frm : plots_) n += frm->inUse;
-  if (n == 0) return;
-  int h = (ClientHeight() - 45) / n;
-  int top = 75;
+FrameExtents TForm1::PlotFrameExtents() {
   for (TPlotFrm* frm : plots_) {
-    if (!frm->inUse) continue;
-    frm->setGeometry(0, top, ClientWidth(), h);
-    top += h;
+    if (!frm->inUse || !frm->isVisible()) continue;
+    QRect outer = frm->frameGeometry(), inner = frm->geometry();
+    FrameExtents e{inner.left() - outer.left(), inner.top() - outer.top(),
+                   outer.right() - inner.right(), outer.bottom() - inner.bottom()};
+    if (e.left >= 0 && e.top >= 0 && e.right >= 0 && e.bottom >= 0) {
+      plotExtents_ = e;
+      break;
+    }
   }
+  return plotExtents_;
+}
+
+void TForm1::PlaceFrames(const std::vector<PlotBox>& frames) {
+  FrameExtents e = PlotFrameExtents();
+  size_t i = 0;
+  for (TPlotFrm* frm : plots_) {
+    if (!frm->inUse || i >= frames.size()) continue;
+    PlotBox c = ClientInFrame(frames[i++], e);
+    frm->setGeometry(c.x, c.y, c.w, c.h);
+  }
+}
+
+int TForm1::PlotsInUse() const {
+  int n = 0;
+  for (const TPlotFrm* frm : plots_) n += frm->inUse;
+  return n;
+}
+
+void TForm1::TilePlotsF121Click() {
+  int n = PlotsInUse();
+  if (n == 0) return;
+  PlaceFrames(TileFrames(n, ClientWidth(), ClientHeight()));
   RescaleOrRepaint();
 }
 
 void TForm1::Cascade1Click() {
-  int top = 75;
-  for (TPlotFrm* frm : plots_) {
-    if (!frm->inUse) continue;
-    frm->setGeometry(0, top, ClientWidth(), ClientHeight() - 120);
-    top += 20;
-  }
+  PlaceFrames(CascadeFrames(PlotsInUse(), ClientWidth(), ClientHeight()));
   RescaleOrRepaint();
 }
 
 void TForm1::Align1Click() {
+  std::vector<PlotBox> frames;
   for (TPlotFrm* frm : plots_) {
     if (!frm->inUse) continue;
-    QRect g = frm->geometry();
-    frm->setGeometry(0, g.top(), ClientWidth(), g.height());
+    QRect g = frm->frameGeometry();
+    frames.push_back({0, g.top(), ClientWidth(), g.height()});
   }
+  PlaceFrames(frames);
   RescaleOrRepaint();
 }
 

@@ -53,6 +53,9 @@ class TForm1 : public QMainWindow {
   void OpenPlot(TPlotFrm* frm);
   void ClosePlot(TPlotFrm* frm);
   void ReloadAllPlots();
+  // After the points changed: reloads them and scales each value axis to
+  // them, as a new plot is scaled.
+  void ReloadRescaledPlots();
   void HideAllPlots();
   void ScaleTimeAxis();
   void SyncPlotOrigin();
@@ -123,6 +126,11 @@ class TForm1 : public QMainWindow {
   void CloseRangeDialog();
   void CloseAllPlots();
   void RescaleOrRepaint();
+  int PlotsInUse() const;
+  // The borders the window manager gives a plot window, as last seen.
+  FrameExtents PlotFrameExtents();
+  // The plots in use, in window order, in these outer frames.
+  void PlaceFrames(const std::vector<PlotBox>& frames);
   int ClientWidth() const;
   int ClientHeight() const;
 
@@ -135,6 +143,7 @@ class TForm1 : public QMainWindow {
   PlotShared shared_{state_, timeAxis_};
   std::array<TPlotFrm*, kPlotWindows> plots_{};
   bool plotsHidden_ = false;
+  FrameExtents plotExtents_;
   TDensityDlg* densityDlg_ = nullptr;
   TTimeChgDlg* timeChgDlg_ = nullptr;
   TTTRrootF* rootDlg_ = nullptr;

@@ -10,8 +10,11 @@
 
 namespace krv::view {
 
+// A tool window of the main window: it stays above the main window only,
+// goes with it when it is minimised, and never covers another program or a
+// dialog of this one.
 TPlotFrm::TPlotFrm(PlotShared& shared, QWidget* owner)
-    : QWidget(owner, Qt::Window | Qt::WindowStaysOnTopHint), shared_(shared) {
+    : QWidget(owner, Qt::Tool), shared_(shared) {
   setObjectName("PlotFrm");
   setWindowTitle("Plotform");
   resize(636, 180);
@@ -54,25 +57,49 @@ void TPlotFrm::ScrollBar1Change(int position) {
 void TPlotFrm::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
   // The controls follow the right edge.
-  upDown1_->move(width() - 50, std::max(0, height() - 60));
-  scrollBar1_->setGeometry(width() - 18, 0, 17, std::max(0, height() - 16));
+  PlotControls c = PlacePlotControls(width(), height());
+  upDown1_->move(c.upDown.x, c.upDown.y);
+  scrollBar1_->setGeometry(c.scrollBar.x, c.scrollBar.y, c.scrollBar.w, c.scrollBar.h);
+}
+
+QFont TPlotFrm::LabelFont() const {
+  QFont f = font();
+  // 7 points at the screen's resolution, so a printed page scales the text
+  // with the rest of the drawing.
+  f.setPixelSize(std::max(1, int(7.0 * logicalDpiY() / 72.0 + 0.5)));
+  return f;
 }
 
 PlotPaint TPlotFrm::Geometry(bool printing) const {
   PlotView v;
   v.width = width();
   v.height = height();
-  // The client's place on the screen, so that tiled plots line up.
-  v.screenLeft = mapToGlobal(QPoint(0, 0)).x();
+  // The frame's place on the screen: plots that share a left edge (tiled,
+  // cascaded, aligned) start their curves in the same column, whatever the
+  // width of the window manager's borders.
+  v.screenLeft = frameGeometry().left();
   v.screenWidth = frameGeometry().width();
   v.printing = printing;
   v.caption = platform::ToBytes(windowTitle());
+  QFontMetrics metrics(LabelFont());
+  v.textWidth = [metrics](const std::string& text) {
+    return metrics.horizontalAdvance(platform::FromBytes(text));
+  };
+  v.textHeight = metrics.height();
   const ViewerState& s = shared_.state;
   return PaintPlot(v, shared_.time, value, s.Range(), s.TimeTable(), buffer);
 }
 
 void TPlotFrm::Render(QPainter& p, bool printing) const {
   PlotPaint g = Geometry(printing);
+  // The texts first, without a background: the ticks and the curve are
+  // drawn over them and never lose a pixel to a label.
+  p.setFont(LabelFont());
+  p.setPen(Qt::red);
+  p.setBackgroundMode(Qt::TransparentMode);
+  for (const PlotText& t : g.texts)
+    p.drawText(QRect(t.at.x, t.at.y, std::max(1, t.width), std::max(1, t.height)),
+               Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip, platform::FromBytes(t.text));
   p.setPen(QPen(Qt::black, 0));
   for (const PlotLine& l : g.lines) p.drawLine(l.a.x, l.a.y, l.b.x, l.b.y);
   std::vector<QPoint> pts;
@@ -81,21 +108,17 @@ void TPlotFrm::Render(QPainter& p, bool printing) const {
     for (PlotPoint q : run) pts.emplace_back(q.x, q.y);
     if (pts.size() > 1) p.drawPolyline(pts.data(), int(pts.size()));
   }
-  QFont f = font();
-  // 7 points at the screen's resolution, so a printed page scales the text
-  // with the rest of the drawing.
-  f.setPixelSize(std::max(1, int(7.0 * logicalDpiY() / 72.0 + 0.5)));
-  p.setFont(f);
-  p.setPen(Qt::red);
-  for (const PlotText& t : g.texts)
-    p.drawText(QRect(t.at.x, t.at.y, 4000, 400), Qt::AlignLeft | Qt::AlignTop,
-               platform::FromBytes(t.text));
 }
 
 void TPlotFrm::paintEvent(QPaintEvent*) {
   if (!inUse) return;
   QPainter p(this);
   Render(p, shared_.printing);
+}
+
+void TPlotFrm::changeEvent(QEvent* event) {
+  QWidget::changeEvent(event);
+  if (event->type() == QEvent::ActivationChange && isActiveWindow()) emit Activated();
 }
 
 void TPlotFrm::closeEvent(QCloseEvent* event) {

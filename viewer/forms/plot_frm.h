@@ -2,6 +2,7 @@
 // use, drawn from PlotU's geometry on the screen or on a printer page.
 #pragma once
 
+#include <QFont>
 #include <QWidget>
 #include <cstdint>
 #include <string>
@@ -47,10 +48,14 @@ class TPlotFrm : public QWidget {
   // Draws the geometry with `p` in window pixels (lines black, text red,
   // 7 points at the screen's resolution).
   void Render(QPainter& p, bool printing) const;
+  // The labels' font: 7 points at the screen's resolution.
+  QFont LabelFont() const;
 
  signals:
   // The window was closed by its close box; the owner releases it.
   void Closed(TPlotFrm* frm);
+  // The window became the active one (the window manager raised it).
+  void Activated();
 
  public slots:
   void UpDown1Click(bool up);
@@ -60,6 +65,7 @@ class TPlotFrm : public QWidget {
   void paintEvent(QPaintEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
+  void changeEvent(QEvent* event) override;
 
  private:
   PlotShared& shared_;

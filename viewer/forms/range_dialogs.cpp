@@ -51,9 +51,11 @@ void TDensityDlg::Button1Click() {
 
 void TDensityDlg::Button2Click() { reject(); }
 
+// A dialog of the main window, so it stays above it (the main window raises
+// it again above a plot brought to the front) and never above other
+// programs.
 TTimeChgDlg::TTimeChgDlg(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowStaysOnTopHint) {
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
   setObjectName("TimeChgDlg");
   setWindowTitle("_T  Range Change:");
   setFixedSize(205, 54);

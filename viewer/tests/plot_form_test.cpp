@@ -11,6 +11,7 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTimer>
 #include <QToolButton>
@@ -23,6 +24,7 @@
 #include "viewer/forms/Plotvane1.h"
 #include "viewer/forms/XSelect.h"
 #include "viewer/forms/plot_frm.h"
+#include "viewer/forms/range_dialogs.h"
 #include "viewer/tests/ttr_fixture.h"
 
 using namespace krv::view;
@@ -145,18 +147,68 @@ class PlotFormTest : public QObject {
     Window w;
     for (int line : {0, 1, 2}) w.Click(line);
     int cw = w.form.centralWidget()->width(), ch = w.form.centralWidget()->height();
+    // The places are the windows' outer frames; the client areas lie
+    // inside them.
     w.Trigger("TilePlotsF121");
     int h = (ch - 45) / 3;
-    for (int i = 0; i < 3; ++i)
-      QCOMPARE(w.form.Plot(i)->geometry(), QRect(0, 75 + i * h, cw, h));
+    for (int i = 0; i < 3; ++i) {
+      TPlotFrm* frm = w.form.Plot(i);
+      QCOMPARE(frm->frameGeometry(), QRect(0, 75 + i * h, cw, h));
+      QVERIFY(frm->frameGeometry().contains(frm->geometry()));
+    }
     w.Trigger("Cascade1");
     for (int i = 0; i < 3; ++i)
-      QCOMPARE(w.form.Plot(i)->geometry(), QRect(0, 75 + 20 * i, cw, ch - 120));
+      QCOMPARE(w.form.Plot(i)->frameGeometry(), QRect(0, 75 + 20 * i, cw, ch - 120));
     w.form.Plot(1)->setGeometry(40, 300, 200, 150);
+    int top = w.form.Plot(1)->frameGeometry().top(), height = w.form.Plot(1)->frameGeometry().height();
     w.Trigger("Align1");
-    QCOMPARE(w.form.Plot(1)->geometry(), QRect(0, 300, cw, 150));
+    QCOMPARE(w.form.Plot(1)->frameGeometry(), QRect(0, top, cw, height));
     // Rescale is on: the value axis follows the new height.
-    QCOMPARE(w.form.Plot(1)->value.gridIndex, ChooseGridStep(150.0 / 2).index);
+    QCOMPARE(w.form.Plot(1)->value.gridIndex,
+             ChooseGridStep(w.form.Plot(1)->height() / 2.0).index);
+  }
+
+  void ANewRangeRescalesThePlots() {
+    Window w;
+    auto* timeBar = w.form.findChild<QScrollBar*>("TimeBar");
+    TTimeChgDlg* dlg = w.form.TimeChgDlg();
+    auto restrict = [&](int hi, int lo) {
+      w.Trigger("RestrictTrange1");
+      timeBar->setValue(hi);
+      dlg->findChild<QPushButton*>("Button1")->click();
+      timeBar->setValue(lo);
+      dlg->findChild<QPushButton*>("Button1")->click();
+    };
+    QScreen* screen = w.form.screen();
+    const int pixels = TimeAxisPixels(screen->geometry().width(), w.form.centralWidget()->width());
+    TPlotFrm* frm = w.form.Plot(0);
+    // The whole curve lies between the top and the bottom of the window
+    // and within the width the time axis was fitted to.
+    auto fits = [&](const char* when) {
+      PlotPaint g = frm->Geometry(false);
+      QVERIFY2(g.curve.size() == 1, when);
+      const std::vector<PlotPoint>& run = g.curve[0];
+      QVERIFY2(run.size() == frm->buffer.size(), when);
+      for (PlotPoint q : run) QVERIFY2(q.y >= 0 && q.y <= frm->height(), when);
+      QVERIFY2(run.back().x - run.front().x <= pixels, when);
+      // The value axis uses the height: the curve spans more than a third.
+      QVERIFY2(run.front().y - run.back().y > frm->height() / 3, when);
+    };
+    w.Click(0);  // variable 0 rises with the step, 0..100
+    w.Trigger("TilePlotsF121");  // as wide as the main window
+    fits("opened");
+    restrict(20, 0);
+    QCOMPARE(frm->buffer.size(), size_t(21));
+    fits("restricted");
+    w.Click(0);
+    w.Click(0);  // opened again within the range
+    w.Trigger("TilePlotsF121");
+    restrict(10, 2);
+    fits("restricted again");
+    w.Trigger("UnrestrictTrange1");
+    QCOMPARE(frm->buffer.size(), size_t(101));
+    timeBar->setValue(0);  // the plots start at the current step
+    fits("unrestricted");
   }
 
   void ZoomKeepsTheTopAndScrollGoesDownToTheLowestValue() {
@@ -196,8 +248,15 @@ class PlotFormTest : public QObject {
       frm->Render(p, false);
     }
     auto dark = [&](PlotPoint q) { return qGray(img.pixel(q.x, q.y)) < 128; };
-    const PlotLine& tick = g.lines[size_t(g.timeTicks)];  // first value tick
-    QVERIFY(dark({5, tick.a.y}));
+    // No label takes a pixel from a tick, and every label lies whole in
+    // the window.
+    for (const PlotLine& l : g.lines) {
+      PlotPoint mid{(l.a.x + l.b.x) / 2, (l.a.y + l.b.y) / 2};
+      if (mid.x >= 0 && mid.x < img.width() && mid.y >= 0 && mid.y < img.height())
+        QVERIFY2(dark(mid), qPrintable(QString("%1,%2").arg(mid.x).arg(mid.y)));
+    }
+    for (const PlotText& t : g.texts) QVERIFY(QRect(0, 0, frm->width(), frm->height()).contains(
+                                          QRect(t.at.x, t.at.y, t.width, t.height)));
     const std::vector<PlotPoint>& run = g.curve[0];
     PlotPoint mid = run[run.size() / 2];
     if (mid.x >= 0 && mid.x < img.width() && mid.y >= 0 && mid.y < img.height()) QVERIFY(dark(mid));
