@@ -363,7 +363,11 @@ PlotPaint PaintPlot(const PlotView& view, const TimeAxis& time, const ValueAxis&
     if (x > view.screenWidth) break;
     if (!placed && x < 0) continue;
     placed = true;
-    run.push_back({ToPixel(x), ToPixel((value.top - v) * value.scale)});
+    int y = ToPixel((value.top - v) * value.scale);
+    // Autoscaling puts the lowest value on the bottom edge: it is drawn in
+    // the last row, inside the window.
+    if (y == view.height) y = view.height - 1;
+    run.push_back({ToPixel(x), y});
   }
   endRun();
   return p;

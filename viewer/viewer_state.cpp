@@ -3,7 +3,9 @@
 
 #include <algorithm>
 #include <cassert>
+#include <cerrno>
 #include <charconv>
+#include <cstring>
 
 #include "platform/byte_io.h"
 #include "platform/file_resolver.h"
@@ -103,7 +105,8 @@ AttachStatus ViewerState::Attach(const std::string& chosen) {
   // The file chosen is opened as it is spelled; a cut name gets ".TTR".
   std::string openName = platform::ResolvePath(extAtEnd ? chosen : path + ".TTR");
   if (!file_.Open(openName)) {
-    Show("No file");
+    // The system's text, then the file as it was looked for and why.
+    Show("No file\n" + openName + ": " + file_.LastError());
     ReleaseAttachment();
     return AttachStatus::Failed;
   }
@@ -132,8 +135,9 @@ AttachStatus ViewerState::Attach(const std::string& chosen) {
     return AttachStatus::Failed;
   }
   if (read != platform::ReadOutcome::kRead) {
+    std::string reason = std::strerror(errno);
     ReleaseAttachment();
-    Show("Error -- No VNM file present");
+    Show("Error -- No VNM file present\n" + vnmPath + ": " + reason);
     return AttachStatus::Failed;
   }
   ReadVNMEntries(vnmText, layout_.d, entries_, kinds_);

@@ -30,6 +30,7 @@ TDensityDlg::TDensityDlg(QWidget* parent) : QDialog(parent) {
   ok->setDefault(true);
   connect(ok, &QPushButton::clicked, this, &TDensityDlg::Button1Click);
   connect(cancel, &QPushButton::clicked, this, &TDensityDlg::Button2Click);
+  FitLabels(this);
 }
 
 void TDensityDlg::FormActivate(const TimeRange& range) {
@@ -37,6 +38,7 @@ void TDensityDlg::FormActivate(const TimeRange& range) {
   chosen_ = range.density;
   edit1_->setText(QString::number(range.density));
   label3_->setText(FromBytes(DensityLimitText(range.minDensity)));
+  FitLabels(this);
 }
 
 void TDensityDlg::Button1Click() {
@@ -60,16 +62,18 @@ TTimeChgDlg::TTimeChgDlg(QWidget* parent)
   setWindowTitle("_T  Range Change:");
   setFixedSize(205, 54);
   setModal(false);
-  label1_ = Place(new QLabel(this), "Label1", 8, 4, 195);
-  QFont f = label1_->font();
+  auto* label1 = new QLabel("Move to UPPER   _T, then click:", this);
+  QFont f = label1->font();
   f.setPointSize(10);
-  label1_->setFont(f);
+  label1->setFont(f);  // before its place, which takes the font's height
+  label1_ = Place(label1, "Label1", 8, 4, 195);
   auto* ok = Place(new QPushButton("OK", this), "Button1", 24, 26, 75);
   auto* cancel = Place(new QPushButton("Cancel", this), "Button2", 112, 26, 75);
   ok->setDefault(true);
   connect(ok, &QPushButton::clicked, this, &TTimeChgDlg::Ok);
   connect(cancel, &QPushButton::clicked, this, &TTimeChgDlg::Cancelled);
   SetPrompt(true);
+  FitLabels(this);
 }
 
 void TTimeChgDlg::SetPrompt(bool upper) {

@@ -94,9 +94,9 @@ TEST(PlotGeometry, ValueTicksAndCurveLieWhereTheScaleSays) {
   const PlotText* label = FindText(paint, " 3.0000E+01");
   ASSERT_NE(label, nullptr);
   EXPECT_EQ(label->at, (PlotPoint{12, 112}));
-  // The curve: value 0 at the bottom value's place, one point per step.
+  // The curve: value 0 at the bottom edge, one point per step.
   ASSERT_EQ(paint.curve.size(), 1u);
-  EXPECT_EQ(paint.curve[0].front(), (PlotPoint{2, 150}));
+  EXPECT_EQ(paint.curve[0].front(), (PlotPoint{2, 149}));  // the last row
   // 100 time units on 1280 pixels: ticks every 12 units (4 x step 3).
   EXPECT_EQ(p.time.gridIndex, 137);
   EXPECT_DOUBLE_EQ(p.time.labelStep, 12);
@@ -354,6 +354,10 @@ TEST(PlotFrames, ATiledPlotShowsTheWholeRange) {
       ASSERT_EQ(paint.curve.size(), 1u);
       EXPECT_EQ(paint.curve[0].size(), 21u) << c.mainClientWidth << " " << span;
       EXPECT_GE(paint.curve[0].front().x, 0);
+      for (PlotPoint q : paint.curve[0]) {
+        EXPECT_GE(q.y, 0);
+        EXPECT_LT(q.y, client.h);  // the lowest value in the last row
+      }
       EXPECT_LT(paint.curve[0].back().x, client.w - 23 - 10) << c.mainClientWidth << " " << span;
     }
   }

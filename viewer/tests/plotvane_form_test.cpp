@@ -224,7 +224,8 @@ class PlotvaneFormTest : public QObject {
     AttachAll(w);
     w.prompts.files.push_back(w.dir.File("NONE.TTR"));
     w.Find<QAction>("AttachTTR1")->trigger();
-    QCOMPARE(w.prompts.messages, std::vector<std::string>{"No file"});
+    QCOMPARE(w.prompts.messages, std::vector<std::string>{"No file\n" + w.dir.File("NONE.TTR") +
+                                                          ": No such file or directory"});
     QCOMPARE(w.form.windowTitle(), QString("Plotvane"));
     for (const char* off : {"ReAttach1", "SaveTXT1", "CopyTruncatingAfterCurrentPosition1",
                             "DisplayAdd1"})
@@ -310,6 +311,24 @@ class PlotvaneFormTest : public QObject {
     QVERIFY(!dlg->restrictStep);
     dlg->findChild<QPushButton*>("Button1")->click();
     QCOMPARE(w.form.State().Range().hi, 30);
+  }
+
+  void EveryDialogTextIsWhole() {
+    Window w;
+    TimeRange r;
+    r.hi = 200000;
+    r.Update();  // a minimum density of 7: "... every 7th point"
+    w.form.DensityDlg()->FormActivate(r);
+    QDialog* dialogs[] = {w.form.DensityDlg(), w.form.TimeChgDlg(), &w.xselect,
+                          w.form.RootDlg()};
+    for (QDialog* d : dialogs) {
+      for (QLabel* l : d->findChildren<QLabel*>()) {
+        QString what = d->objectName() + "." + l->objectName() + ": " + l->text();
+        QVERIFY2(l->width() >= l->sizeHint().width(), qPrintable(what));
+        QVERIFY2(l->height() >= l->sizeHint().height(), qPrintable(what));
+        QVERIFY2(QRect(QPoint(0, 0), d->size()).contains(l->geometry()), qPrintable(what));
+      }
+    }
   }
 
   void TheDensityDialogTakesOnlyAWholeNumberAboveTheMinimum() {

@@ -112,7 +112,9 @@ TEST(AttachTest, ChosenNameAndExtensionSpelling) {
   Fixture g;
   g.Files(desc, "CASE2.Ttr");
   EXPECT_EQ(g.Attach("CASE2.Ttr"), AttachStatus::Failed);
-  EXPECT_EQ(g.prompts.messages, std::vector<std::string>{"No file"});
+  EXPECT_EQ(g.prompts.messages, std::vector<std::string>{
+                                    "No file\n" + g.dir.File("CASE2.Ttr.TTR") +
+                                    ": No such file or directory"});
   EXPECT_FALSE(g.viewer.IsAttached());
 }
 
@@ -182,7 +184,9 @@ TEST(AttachTest, MissingVNMIsRefused) {
   TTRSpec desc;
   f.dir.Write("CASE1.TTR", MakeTTRBytes(desc));
   EXPECT_EQ(f.Attach(), AttachStatus::Failed);
-  EXPECT_EQ(f.prompts.messages, std::vector<std::string>{"Error -- No VNM file present"});
+  EXPECT_EQ(f.prompts.messages,
+            std::vector<std::string>{"Error -- No VNM file present\n" + f.dir.File("CASE1.VNM") +
+                                     ": No such file or directory"});
   EXPECT_FALSE(f.viewer.IsAttached());
 }
 
