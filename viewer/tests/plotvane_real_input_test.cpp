@@ -127,20 +127,23 @@ class PlotvaneWindows : public ::testing::Test {
         kWindowTimeout, "the tiled plots to settle"));
   }
 
-  Image Client(Window w) {
+  // What `w` shows now.
+  Image Shot(Window w) {
     Rect c = x_.ClientArea(w);
-    Image img{c.width, c.height, ""};
-    // A paint follows the window's last move; take it once it is steady.
-    std::string last;
+    return {c.width, c.height, x_.Pixels(w, {0, 0, c.width, c.height})};
+  }
+  // What `w` shows once it is steady: a paint follows the window's last
+  // move or change.
+  Image Client(Window w) {
+    Image img = Shot(w);
     EXPECT_TRUE(WaitUntil(
         [&] {
-          std::string now = x_.Pixels(w, {0, 0, c.width, c.height});
-          bool same = now == last;
-          last = now;
+          Image now = Shot(w);
+          bool same = now.rgb == img.rgb;
+          img = std::move(now);
           return same;
         },
-        5s, "the plot's pixels to settle"));
-    img.rgb = last;
+        kWindowTimeout, "the plot's pixels to settle"));
     return img;
   }
 
@@ -224,12 +227,15 @@ TEST_F(PlotvaneWindows, AttachPlotTileAndPrintToPdf) {
   }
 
   const int last = LastStepColumn();
-  for (size_t i = 0; i < plots.size(); ++i)
-    ExpectWholeCurveAndLabels(Client(plots[i]), last, x_.Title(plots[i]));
+  std::vector<Image> shown;
+  for (Window w : plots) {
+    shown.push_back(Client(w));
+    ExpectWholeCurveAndLabels(shown.back(), last, x_.Title(w));
+  }
   // The variable that rises only at the last step: its last segment is
   // drawn, up through the middle of the window.
-  const Image jump = Client(plots[3]);
   ASSERT_EQ(x_.Title(plots[3]), PlotTitle(11));
+  const Image& jump = shown[3];
   bool middle = false;
   for (int x = last - 20; x <= last + 2 && !middle; ++x)
     middle = jump.Black(x, jump.height / 2);
@@ -327,7 +333,7 @@ TEST_F(PlotvaneWindows, RangeDialogStaysInFrontAndUnrestrictRescales) {
   x_.Key(main_, "u");
   const int last = LastStepColumn();
   for (Window w : {rising, falling}) {
-    ASSERT_TRUE(WaitUntil([&] { return std::abs(RightmostCurveColumn(Client(w)) - last) <= 2; },
+    ASSERT_TRUE(WaitUntil([&] { return std::abs(RightmostCurveColumn(Shot(w)) - last) <= 2; },
                           kWindowTimeout, x_.Title(w) + ": the curve rescaled to the whole range"));
     Image img = Client(w);
     // Both ends inside: the ramp's top and bottom rows are reached.
