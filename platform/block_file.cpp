@@ -3,15 +3,14 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <vector>
 
-#include "platform/mapped_copy.h"
 #include "platform/system_calls.h"
 
 namespace krv::platform {
@@ -63,9 +62,6 @@ bool BlockFile::Reopen() {
 }
 
 void BlockFile::Close() {
-  if (head_) ::munmap(const_cast<void*>(head_), blockSize_);
-  head_ = nullptr;
-  headUnmappable_ = false;
   if (fd_ >= 0) ::close(fd_);  // also drops any lock
   fd_ = -1;
   path_.clear();
@@ -128,23 +124,47 @@ bool BlockFile::ReadBlocks(int64_t first, int64_t count, uint8_t* out) const {
          });
 }
 
-bool BlockFile::MapFirstPage() const {
-  if (head_) return true;
-  if (fd_ < 0 || headUnmappable_) return false;
-  void* m = ::mmap(nullptr, blockSize_, PROT_READ, MAP_SHARED, fd_, 0);
-  if (m == MAP_FAILED) {
-    headUnmappable_ = true;  // a file system that maps nothing: read it
-    return false;
-  }
-  head_ = m;
-  return true;
-}
+namespace {
+// Runs this close together in the file, or closer, are read as one stretch:
+// a gap costs less to copy over than a call of its own.
+constexpr int64_t kJoinBytes = 1024;
+constexpr int64_t kStretchBytes = 1 << 20;  // the longest stretch read in one call
+}  // namespace
 
-bool BlockFile::ReadFirstBlock(uint8_t* out, int64_t size) const {
-  // Past the file's end a mapping shows zeros where a read fails, so only
-  // a block the file held is taken from it.
-  if (size >= int64_t(blockSize_) && MapFirstPage() && CopyFromMapping(out, head_, blockSize_)) return true;
-  return ReadBlocks(0, 1, out);
+bool BlockFile::ReadRuns(const Run* runs, size_t n) const {
+  if (fd_ < 0) return false;
+  std::vector<uint8_t> stretch;
+  for (size_t i = 0; i < n;) {
+    off_t off;
+    size_t want;
+    if (!Place(runs[i].first, runs[i].count, off, want)) return false;
+    // The runs after this one that lie ahead of it in the file, close by.
+    int64_t end = int64_t(off) + int64_t(want);
+    size_t j = i + 1;
+    for (; j < n; ++j) {
+      off_t o;
+      size_t w;
+      if (!Place(runs[j].first, runs[j].count, o, w)) return false;
+      if (int64_t(o) < end || int64_t(o) - end > kJoinBytes || int64_t(o) + int64_t(w) - int64_t(off) > kStretchBytes)
+        break;
+      end = int64_t(o) + int64_t(w);
+    }
+    if (j == i + 1) {
+      if (!ReadBlocks(runs[i].first, runs[i].count, runs[i].out)) return false;
+    } else {
+      size_t bytes = size_t(end - int64_t(off));
+      stretch.resize(bytes);
+      if (!Whole(bytes, "unexpected end of file", [&](size_t done) {
+            return ::pread(fd_, stretch.data() + done, bytes - done, off + off_t(done));
+          }))
+        return false;
+      for (size_t k = i; k < j; ++k)
+        std::memcpy(runs[k].out, stretch.data() + (size_t(runs[k].first) * blockSize_ - size_t(off)),
+                    size_t(runs[k].count) * blockSize_);
+    }
+    i = j;
+  }
+  return true;
 }
 
 bool BlockFile::WriteAll(const uint8_t* data, size_t want, off_t off) {
@@ -157,46 +177,6 @@ bool BlockFile::WriteBlocks(int64_t first, int64_t count, const uint8_t* data) {
   off_t off;
   size_t want;
   return Place(first, count, off, want) && WriteAll(data, want, off);
-}
-
-bool BlockFile::WriteRunsInOrder(const WriteRun* runs, size_t n) {
-  constexpr size_t kPieces = 8;
-  SystemCalls::WritePiece pieces[kPieces];
-  ssize_t done[kPieces];
-  for (size_t start = 0; start < n; start += kPieces) {
-    size_t m = std::min(n - start, kPieces);
-    for (size_t i = 0; i < m; ++i) {
-      const WriteRun& r = runs[start + i];
-      off_t off;
-      size_t bytes;
-      if (!Place(r.first, r.count, off, bytes)) return false;
-      pieces[i] = {r.data, bytes, off};
-    }
-    long handed = Sys().WriteInOrder(fd_, pieces, m, done);
-    size_t next = size_t(std::max(handed, 0L));  // the first piece still to write here
-    bool ok = true;
-    for (long i = 0; i < handed && ok; ++i) {
-      const SystemCalls::WritePiece& p = pieces[i];
-      if (done[i] < 0 && done[i] != -EINTR) {
-        errno = int(-done[i]);
-        ok = Fail();
-      } else if (size_t(done[i]) != p.size) {
-        // A short write: the rest goes the ordinary way, which also names
-        // the reason when there is one, and the pieces after it go again
-        // after it, so that each has the last word it would have had.
-        size_t got = done[i] < 0 ? 0 : size_t(done[i]);
-        ok = WriteAll(static_cast<const uint8_t*>(p.data) + got, p.size - got, p.offset + off_t(got));
-        next = size_t(i) + 1;
-        break;
-      }
-    }
-    // What was not handed over goes one piece after another, as long as
-    // every write so far went through.
-    for (size_t i = next; i < m && ok; ++i)
-      ok = WriteAll(static_cast<const uint8_t*>(pieces[i].data), pieces[i].size, pieces[i].offset);
-    if (!ok) return false;
-  }
-  return true;
 }
 
 bool BlockFile::Lock() {

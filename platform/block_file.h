@@ -53,36 +53,18 @@ class BlockFile {
   // Reads `count` blocks from block `first`; false on a short read or error.
   bool ReadBlocks(int64_t first, int64_t count, uint8_t* out) const;
   // Many reads at once: each run's `count` blocks from block `first` into
-  // its `out`. Linux hands a whole batch of buffered reads to the kernel in
-  // one system call, so scattered small reads cost about as much as the
-  // data they copy. False on any short read or error (the reason in
-  // LastError()); the runs' buffers are then undefined.
+  // its `out`. Runs that follow one another in the file, adjacent or a few
+  // blocks apart, are read with one pread of the stretch that holds them;
+  // every other run with a pread of its own. False on any short read or
+  // error (the reason in LastError()); the runs' buffers are then
+  // undefined.
   struct Run {
     int64_t first = 0, count = 0;
     uint8_t* out = nullptr;
   };
   bool ReadRuns(const Run* runs, size_t n) const;
-  // Reads block 0 of the file, which held `size` bytes at the caller's
-  // last look, from a mapping of its first page kept while it is open: a
-  // header read before every change then costs no system call, which on
-  // some machines is as dear as the rest of a small change. Any other
-  // program's write is seen there at once (the mapping is the system's
-  // cache of the file). Where the file cannot be mapped, or the page fails
-  // (cut short beneath the mapping, a disk error), it is ReadBlocks.
-  bool ReadFirstBlock(uint8_t* out, int64_t size) const;
   // Writes `count` blocks at block `first`; false on error.
   bool WriteBlocks(int64_t first, int64_t count, const uint8_t* data);
-  // Writes the runs in their order, in one system call where the system
-  // allows. Unlike WriteBlocks one run after another, a run is written
-  // even when one before it failed (the kernel does them all inside the
-  // call): use it only where that leaves the file sound. Where the system
-  // cannot take them together they are written one after another, up to
-  // the first that fails. False on any failure, with LastError().
-  struct WriteRun {
-    int64_t first = 0, count = 0;
-    const uint8_t* data = nullptr;
-  };
-  bool WriteRunsInOrder(const WriteRun* runs, size_t n);
 
   // An exclusive advisory lock on the whole file (flock), so two programs
   // never interleave their changes; waits for the other holder.
@@ -102,12 +84,8 @@ class BlockFile {
   template <class Step>
   bool Whole(size_t want, const char* stalled, Step step) const;
 
-  bool MapFirstPage() const;
-
   size_t blockSize_;
   int fd_ = -1;
-  mutable const void* head_ = nullptr;  // the first page, mapped on first use
-  mutable bool headUnmappable_ = false;
   Mode mode_ = Mode::ReadOnly;
   std::string path_;
   mutable std::string error_;

@@ -26,20 +26,6 @@ class SystemCalls {
   virtual int LinkStat(const char* path, struct stat* st);  // lstat
   virtual ssize_t ReadLink(const char* path, char* buf, size_t size);
   virtual int Lock(int fd, int operation);  // flock
-
-  // Writes each piece at its offset, in order, handing them to the kernel
-  // in one call where the system allows: Linux's native asynchronous
-  // interface does buffered writes one after another inside io_submit.
-  // Every piece handed over is attempted, whatever became of those before
-  // it. Returns how many were handed over (the rest the caller writes
-  // itself), with done[i] the bytes piece i wrote or -errno; -1, with
-  // errno, when none could be (no such interface, a sandbox refusing it).
-  struct WritePiece {
-    const void* data;
-    size_t size;
-    off_t offset;
-  };
-  virtual long WriteInOrder(int fd, const WritePiece* pieces, size_t n, ssize_t* done);
 };
 
 // The table in use: the real calls unless a test has put its own in place.

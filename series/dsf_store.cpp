@@ -64,7 +64,7 @@ void SeriesStore::StartOperation(RecordBytes* record0) {
     return;
   }
   fileRecords_ = stamp.size / int64_t(kRecordSize);
-  if (fileRecords_ < 1 || !file_.ReadFirstBlock(r.data(), stamp.size)) {
+  if (fileRecords_ < 1 || !file_.ReadBlocks(0, 1, r.data())) {
     DropDirCache();
     if (record0 && fileRecords_ >= 2)
       throw Fault{"I/O error reading " + file_.Path() + ": " + file_.LastError(), true};
@@ -176,29 +176,6 @@ void SeriesStore::WriteRecords(int32_t first, const RecordBytes* records, int32_
   CheckWritable();
   if (!file_.WriteBlocks(first, count, records->data())) WriteFailed();
   NoteWritten(first, records, count);
-}
-
-// Record 0 goes out last, after the series' records. Written in one
-// submission, it goes out even when the series' write fails: so that is
-// done only where record 0 then tells of nothing the file does not
-// already hold (every record written and every record it counts as used
-// is in the file already, so its only news is the change count, and the
-// file did change). Anywhere else (a series that lengthens the file) the
-// two writes go one after the other and record 0 only after the series'.
-void SeriesStore::WriteSeriesAndHeader(int32_t first, const RecordBytes* records, int32_t count) {
-  CheckWritable();
-  int64_t held = fileRecords_;
-  if (int64_t(first) + count > held || DSFHeader.nextFree > held) {
-    WriteRecords(first, records, count);
-    WriteDSFHeader();
-    return;
-  }
-  ++DSFHeader.changeCount;
-  RecordBytes r0 = EncodeHeader(DSFHeader);
-  platform::BlockFile::WriteRun runs[2] = {{first, count, records->data()}, {0, 1, r0.data()}};
-  if (!file_.WriteRunsInOrder(runs, 2)) WriteFailed();
-  NoteWritten(first, records, count);
-  NoteWritten(0, &r0, 1);
 }
 
 void SeriesStore::NoteWritten(int32_t first, const RecordBytes* records, int32_t count) {
@@ -655,8 +632,8 @@ void SeriesStore::StoreImage(ColumnSlot& slot, int32_t headRecord, SeriesHeadRec
   at.resize(size_t(blocks));
   for (size_t k = reused; k < at.size(); ++k) at[k] = DSFHeader.nextFree++;
   // Head first, then the data records in chain order; each run of
-  // consecutive record numbers goes out in one write, the last with
-  // record 0. Every record of the buffer's first blocks+1 is encoded here.
+  // consecutive record numbers goes out in one write, and record 0 last.
+  // Every record of the buffer's first blocks+1 is encoded here.
   RecordBytes* bytes = IoBuffer(int64_t(blocks) + 1);
   bytes[0] = EncodeHead(head);
   EncodeBlocks(s.cells.data(), at.data(), blocks, bytes + 1);
@@ -665,20 +642,15 @@ void SeriesStore::StoreImage(ColumnSlot& slot, int32_t headRecord, SeriesHeadRec
     size_t j = i + 1;
     while (j < n && at[j - 1] == recNo(j - 1) + 1) ++j;
     if (i == 0) lastSpan_ = {headRecord, int32_t(j)};
-    if (j < n || entry)
-      WriteRecords(recNo(i), &bytes[i], int32_t(j - i));
-    else
-      WriteSeriesAndHeader(recNo(i), &bytes[i], int32_t(j - i));
+    WriteRecords(recNo(i), &bytes[i], int32_t(j - i));
     i = j;
   }
   // A new series' entry is written only once all of its records are in
   // the file: a save cut short before it leaves records past next free,
   // which attaching reclaims, and never an entry that a later save's
   // records would answer to.
-  if (entry) {
-    WriteEntry(*entry);
-    WriteDSFHeader();
-  }
+  if (entry) WriteEntry(*entry);
+  WriteDSFHeader();
   // Kept as a read would find it (a header field wider than its place
   // in the record is stored cut).
   SeriesHeadRecord written;

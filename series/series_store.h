@@ -252,9 +252,6 @@ class SeriesStore {
   void BeginChange();
   RecordBytes ReadRecord(int32_t n);
   void WriteRecords(int32_t first, const RecordBytes* records, int32_t count);
-  // A series' records, then record 0 from DSFHeader with its change
-  // count bumped, in one submission where the file allows it.
-  void WriteSeriesAndHeader(int32_t first, const RecordBytes* records, int32_t count);
   void CheckWritable() const;
   void WriteFailed();
   // What the store keeps of the file after `count` records from `first`

@@ -80,16 +80,4 @@ int FailingCalls::Lock(int fd, int operation) {
   return Fails("Lock") ? -1 : SystemCalls::Lock(fd, operation);
 }
 
-long FailingCalls::WriteInOrder(int fd, const WritePiece* pieces, size_t n, ssize_t* done) {
-  if (!batches) {
-    errno = ENOSYS;
-    return -1;
-  }
-  for (size_t i = 0; i < n; ++i) {
-    ssize_t r = WriteAt(fd, pieces[i].data, pieces[i].size, pieces[i].offset);
-    done[i] = r < 0 ? -errno : r;
-  }
-  return long(n);
-}
-
 }  // namespace krv::testing

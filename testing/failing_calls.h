@@ -28,10 +28,6 @@ class FailingCalls : public platform::SystemCalls {
   bool interrupt = false;
   // Writes take at most this many bytes at a time (0: no limit).
   size_t shortWrites = 0;
-  // WriteInOrder takes its pieces, each a counted "WriteAt" attempted
-  // whatever became of those before it, as the kernel does; false refuses
-  // them all, as a system without that interface does.
-  bool batches = true;
   // Called before each call with its name, before it can fail.
   std::function<void(const char*)> before;
 
@@ -51,7 +47,6 @@ class FailingCalls : public platform::SystemCalls {
   int LinkStat(const char* path, struct stat* st) override;
   ssize_t ReadLink(const char* path, char* buf, size_t size) override;
   int Lock(int fd, int operation) override;
-  long WriteInOrder(int fd, const WritePiece* pieces, size_t n, ssize_t* done) override;
 
  private:
   bool Fails(const char* name);  // sets errno when the call is to fail
