@@ -1,10 +1,13 @@
 // A file of fixed-size records read and written in place by record number,
-// one system call per run of records. The trajectory reader (64-byte
-// blocks) and the data-series store (128-byte records) both use it.
+// one system call per run of records, and changed whole or not at all
+// through a rollback journal (platform/block_journal.h). The trajectory
+// reader (64-byte blocks) and the data-series stores (128-byte records)
+// use it.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include <sys/types.h>
@@ -15,7 +18,7 @@ class BlockFile {
  public:
   enum class Mode { ReadOnly, ReadWrite };
 
-  explicit BlockFile(size_t blockSize) : blockSize_(blockSize) {}
+  explicit BlockFile(size_t blockSize);
   ~BlockFile();
   BlockFile(const BlockFile&) = delete;
   BlockFile& operator=(const BlockFile&) = delete;
@@ -35,7 +38,8 @@ class BlockFile {
   const std::string& Path() const { return path_; }
   size_t BlockSize() const { return blockSize_; }
 
-  // Whole blocks the file holds now (another program may change it).
+  // Whole blocks the file holds now (another program may change it),
+  // with those a change has added.
   int64_t BlockCount() const;
 
   // What tells one state of the file from a later one without reading
@@ -63,8 +67,45 @@ class BlockFile {
     uint8_t* out = nullptr;
   };
   bool ReadRuns(const Run* runs, size_t n) const;
-  // Writes `count` blocks at block `first`; false on error.
+  // Writes `count` blocks at block `first`; false on error. Inside a
+  // change, into the change.
   bool WriteBlocks(int64_t first, int64_t count, const uint8_t* data);
+
+  // ---- Changes that are there whole or not at all ----
+  // Between BeginChange and CommitChange the writes are held (reads see
+  // them). The commit puts the old bytes of every block the change
+  // overwrites, with the file's size before it, into the journal beside
+  // the file and syncs it (and the directory, for a new journal); then
+  // writes the blocks, a call per run of consecutive blocks; syncs the
+  // file; removes the journal. A change too large to hold goes out the
+  // same way part by part, the journal kept until the commit. The caller
+  // holds the lock (Lock) from before BeginChange to after the commit.
+  //
+  // BeginChange first rolls back a journal left there: under the lock,
+  // nobody else is changing the file. False, with LastError(), when that
+  // fails (the journal is kept), or outside a read-write file.
+  bool BeginChange();
+  // False, with LastError() (the system's reason for what failed first),
+  // when the change could not be made whole: it is rolled back, or, where
+  // even that fails, its journal is left for the next opener.
+  bool CommitChange();
+  // Drops the change: nothing of it stays in the file.
+  void AbandonChange();
+  bool InChange() const { return change_ != nullptr; }
+  // The most a change holds before a part of it goes out (tests make it
+  // small).
+  void SetHoldLimit(size_t bytes) { holdLimit_ = bytes; }
+  // A write of the change failed: it is rolled back already, and the
+  // commit fails.
+  bool ChangeFailed() const;
+
+  // Rolls back a journal that a change cut short left beside the file,
+  // when nobody holds the file's lock (a holder is changing it now: the
+  // journal is its own). Through a descriptor of its own, opened for
+  // writing, so a file opened read-only is rolled back too.
+  enum class Recovery { kNone, kBusy, kRolledBack, kFailed };
+  Recovery RecoverJournal();
+  const std::string& JournalName() const { return journal_; }
 
   // An exclusive advisory lock on the whole file (flock), so two programs
   // never interleave their changes; waits for the other holder.
@@ -75,6 +116,14 @@ class BlockFile {
   const std::string& LastError() const { return error_; }
 
  private:
+  struct Change;
+  // Journals and writes what the change holds; with `last`, also syncs
+  // the file and removes the journal.
+  bool Flush(bool last);
+  bool JournalOldBlocks();
+  void FailChange();  // rolls back what went out, keeps the first reason
+  bool ReadInChange(int64_t first, int64_t count, uint8_t* out) const;
+
   bool Fail() const;
   // The byte place and length of `count` blocks from `first`; false when
   // out of range (block numbers come from file contents).
@@ -88,6 +137,9 @@ class BlockFile {
   int fd_ = -1;
   Mode mode_ = Mode::ReadOnly;
   std::string path_;
+  std::string journal_;
+  std::unique_ptr<Change> change_;
+  size_t holdLimit_;
   mutable std::string error_;
 };
 

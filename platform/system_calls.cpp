@@ -20,6 +20,10 @@ ssize_t SystemCalls::Write(int fd, const void* data, size_t size) { return ::wri
 ssize_t SystemCalls::WriteAt(int fd, const void* data, size_t size, off_t offset) {
   return ::pwrite(fd, data, size, offset);
 }
+ssize_t SystemCalls::ReadAt(int fd, void* data, size_t size, off_t offset) {
+  return ::pread(fd, data, size, offset);
+}
+int SystemCalls::Truncate(int fd, off_t size) { return ::ftruncate(fd, size); }
 int SystemCalls::Sync(int fd) { return ::fsync(fd); }
 int SystemCalls::ChangeMode(int fd, mode_t mode) { return ::fchmod(fd, mode); }
 int SystemCalls::Close(int fd) { return ::close(fd); }

@@ -17,7 +17,9 @@ class SystemCalls {
   virtual int OpenDirectory(const char* path);      // open(O_RDONLY | O_DIRECTORY)
   virtual int OpenFile(const char* path, int flags, mode_t mode);
   virtual ssize_t Write(int fd, const void* data, size_t size);
-  virtual ssize_t WriteAt(int fd, const void* data, size_t size, off_t offset);
+  virtual ssize_t WriteAt(int fd, const void* data, size_t size, off_t offset);  // pwrite
+  virtual ssize_t ReadAt(int fd, void* data, size_t size, off_t offset);         // pread
+  virtual int Truncate(int fd, off_t size);                                      // ftruncate
   virtual int Sync(int fd);  // fsync
   virtual int ChangeMode(int fd, mode_t mode);
   virtual int Close(int fd);

@@ -17,7 +17,19 @@ unit KRVDSF;
   record met twice, lengths within their fields, a series' range within its
   chain; a damaged store is refused with what is wrong, never followed. A
   change takes the file's advisory lock (flock, as every program that
-  changes a store does) and finds its series afresh under it. }
+  changes a store does) and finds its series afresh under it.
+
+  A change is there whole or not at all, through the rollback journal
+  NAME.DSF-journal beside the store, in the layout every program that
+  changes the store writes (platform/block_journal.h): a 32-byte header
+  ("KRVJRNL" and 1, the block size, a salt, the store's size before the
+  change, 0, a checksum), then per overwritten record its number (8 bytes),
+  its old bytes and a checksum; the checksum is FNV-1a started from
+  2166136261 xor the salt. The journal is written and synced (and its
+  directory) before the store is touched, and removed once the change is
+  synced. A journal found there when nobody holds the store's lock is what
+  a change cut short left: it is rolled back (its whole entries written
+  back, the store cut to its old size) before the store is read. }
 
 {$MODE Delphi}
 
@@ -48,7 +60,10 @@ type
     Cells: array of SINGLE;   { block after block, in chain order }
   end;
 
-{ Opens the store read-only and checks its header; False with Detail. }
+{ Opens the store read-only and checks its header; False with Detail. A
+  change cut short (its journal left beside the store) is rolled back
+  first, under the store's lock; a journal that cannot be rolled back
+  refuses the store. }
 function DsfOpen(var S: TDsfStore; const FileName: AnsiString;
   out Detail: AnsiString): BOOLEAN;
 procedure DsfClose(var S: TDsfStore);
@@ -81,7 +96,8 @@ function DsfFirstValue(const Ser: TDsfSeries; out V: DOUBLE): BOOLEAN;
   but the header's change count. Every series is found and checked before
   anything is written. Result 0 done, 1 refused (Detail: a series missing
   or the store damaged, nothing written), 2 the file could not be opened,
-  locked or written (Detail). }
+  locked or written (Detail; the store is as it was, or its journal is left
+  for the next opener to roll back). }
 function DsfWriteOneValues(const FileName: AnsiString; const Paths: array of AnsiString;
   const Values: array of DOUBLE; out Detail: AnsiString): LONGINT;
 
@@ -101,6 +117,10 @@ const
   CommentMax = 108;
   Damaged = 'the store is damaged';
   O_CLOEXEC = $80000;
+  JournalHeaderSize = 32;
+  JournalBlockMax = 1 shl 20;
+  JournalMagic: array[0..7] of BYTE = (Ord('K'), Ord('R'), Ord('V'), Ord('J'), Ord('R'), Ord('N'),
+    Ord('L'), 1);
 
 type
   TRecord = array[0..DsfRecordSize - 1] of BYTE;
@@ -172,31 +192,37 @@ begin
     Result := X;
 end;
 
-function ReadRec(const S: TDsfStore; N: Int64; out R: TRecord): BOOLEAN;
+{ What there is of N bytes at Offset, up to the end of the file; -1 on error. }
+function ReadUpTo(Fd: LONGINT; var Buf; N: LONGINT; Offset: Int64): LONGINT;
 var
-  Done, Got: TSsize;
+  Got: TSsize;
+  P: PByte;
 begin
-  Done := 0;
-  while Done < DsfRecordSize do
+  Result := 0;
+  P := @Buf;
+  while Result < N do
   begin
-    Got := fpPRead(S.Fd, R[Done], DsfRecordSize - Done, N * DsfRecordSize + Done);
+    Got := fpPRead(Fd, P[Result], N - Result, Offset + Result);
     if (Got < 0) and (fpgeterrno = ESysEINTR) then
       Continue;
-    if Got <= 0 then
-      Exit(False);
-    Done := Done + Got;
+    if Got < 0 then
+      Exit(-1);
+    if Got = 0 then
+      Break;
+    Result := Result + Got;
   end;
-  Result := True;
 end;
 
-function WriteRec(const S: TDsfStore; N: Int64; const R: TRecord): BOOLEAN;
+function WriteAll(Fd: LONGINT; const Buf; N: LONGINT; Offset: Int64): BOOLEAN;
 var
   Done, Put: TSsize;
+  P: PByte;
 begin
   Done := 0;
-  while Done < DsfRecordSize do
+  P := @Buf;
+  while Done < N do
   begin
-    Put := fpPWrite(S.Fd, R[Done], DsfRecordSize - Done, N * DsfRecordSize + Done);
+    Put := fpPWrite(Fd, P[Done], N - Done, Offset + Done);
     if (Put < 0) and (fpgeterrno = ESysEINTR) then
       Continue;
     if Put <= 0 then
@@ -204,6 +230,11 @@ begin
     Done := Done + Put;
   end;
   Result := True;
+end;
+
+function ReadRec(const S: TDsfStore; N: Int64; out R: TRecord): BOOLEAN;
+begin
+  Result := ReadUpTo(S.Fd, R, DsfRecordSize, N * DsfRecordSize) = DsfRecordSize;
 end;
 
 function InFile(const S: TDsfStore; N: LONGINT): BOOLEAN;
@@ -214,6 +245,204 @@ end;
 function Reason: AnsiString;
 begin
   Result := SysErrorMessage(fpgeterrno);
+end;
+
+{ ---- The rollback journal ---- }
+
+function JournalName(const FileName: AnsiString): AnsiString;
+begin
+  Result := FileName + '-journal';
+end;
+
+{$PUSH}{$Q-}{$R-}
+function JournalSum(const P: array of BYTE; From, N: LONGINT; Salt: DWORD): DWORD;
+var
+  K: LONGINT;
+begin
+  Result := DWORD(2166136261) xor Salt;
+  for K := From to From + N - 1 do
+  begin
+    Result := Result xor P[K];
+    Result := Result * 16777619;
+  end;
+end;
+{$POP}
+
+procedure PutU32(var B: array of BYTE; At: LONGINT; V: DWORD);
+var
+  K: LONGINT;
+begin
+  for K := 0 to 3 do
+    B[At + K] := BYTE(V shr (8 * K));
+end;
+
+procedure PutI64(var B: array of BYTE; At: LONGINT; V: Int64);
+var
+  K: LONGINT;
+begin
+  for K := 0 to 7 do
+    B[At + K] := BYTE(QWORD(V) shr (8 * K));
+end;
+
+function GetU32(const B: array of BYTE; At: LONGINT): DWORD;
+var
+  K: LONGINT;
+begin
+  Result := 0;
+  for K := 3 downto 0 do
+    Result := (Result shl 8) or B[At + K];
+end;
+
+function GetI64(const B: array of BYTE; At: LONGINT): Int64;
+var
+  K: LONGINT;
+  V: QWORD;
+begin
+  V := 0;
+  for K := 7 downto 0 do
+    V := (V shl 8) or B[At + K];
+  Result := Int64(V);
+end;
+
+{ Rolls the journal JName back into the store open read-write at Fd, whose
+  lock the caller holds. 0 no journal, 1 a torn one (it never counted:
+  removed, the store untouched), 2 rolled back, -1 failed (Detail; the
+  journal is kept). }
+function RollBackJournal(Fd: LONGINT; const JName: AnsiString; out Detail: AnsiString): LONGINT;
+var
+  J, Got, Whole, K, EntryBytes: LONGINT;
+  Head: array[0..JournalHeaderSize - 1] of BYTE;
+  BlockSize, Salt: DWORD;
+  Original, Block, OutFirst, At: Int64;
+  Buf, Pending: array of BYTE;
+  More, Ok: BOOLEAN;
+
+  function Flush: BOOLEAN;
+  begin
+    Result := (Length(Pending) = 0) or WriteAll(Fd, Pending[0], Length(Pending), OutFirst * BlockSize);
+    SetLength(Pending, 0);
+  end;
+
+  function Failed: LONGINT;
+  begin
+    Detail := Reason;
+    fpClose(J);
+    Result := -1;
+  end;
+
+  { Closed, then removed: Result on success, else -1 with Detail. }
+  function Removed(Done: LONGINT): LONGINT;
+  begin
+    fpClose(J);
+    Result := Done;
+    if (fpUnlink(PChar(JName)) <> 0) and (fpgeterrno <> ESysENOENT) then
+    begin
+      Detail := Reason;
+      Result := -1;
+    end;
+  end;
+
+begin
+  Detail := '';
+  J := fpOpen(PChar(JName), O_RDONLY or O_CLOEXEC);
+  if J < 0 then
+  begin
+    if fpgeterrno = ESysENOENT then
+      Exit(0);
+    Detail := Reason;
+    Exit(-1);
+  end;
+  Got := ReadUpTo(J, Head, JournalHeaderSize, 0);
+  if Got < 0 then
+    Exit(Failed);
+  Ok := Got = JournalHeaderSize;
+  for K := 0 to 7 do
+    Ok := Ok and (Head[K] = JournalMagic[K]);
+  if Ok then
+  begin
+    BlockSize := GetU32(Head, 8);
+    Salt := GetU32(Head, 12);
+    Original := GetI64(Head, 16);
+    Ok := (BlockSize >= 1) and (BlockSize <= JournalBlockMax) and (Original >= 0)
+      and (GetU32(Head, 24) = 0) and (GetU32(Head, 28) = JournalSum(Head, 0, 28, Salt));
+  end;
+  if not Ok then
+    Exit(Removed(1));
+  EntryBytes := 12 + LONGINT(BlockSize);
+  Whole := (1 shl 20) div EntryBytes;
+  if Whole < 1 then
+    Whole := 1;
+  SetLength(Buf, Whole * EntryBytes);
+  SetLength(Pending, 0);
+  OutFirst := -1;
+  At := JournalHeaderSize;
+  More := True;
+  while More do
+  begin
+    Got := ReadUpTo(J, Buf[0], Length(Buf), At);
+    if Got < 0 then
+      Exit(Failed);
+    More := Got = Length(Buf);
+    for K := 0 to Got div EntryBytes - 1 do
+    begin
+      if GetU32(Buf, K * EntryBytes + 8 + LONGINT(BlockSize))
+        <> JournalSum(Buf, K * EntryBytes, 8 + LONGINT(BlockSize), Salt) then
+      begin
+        More := False;
+        Break;
+      end;
+      Block := GetI64(Buf, K * EntryBytes);
+      { Only records the store held count; the cut below drops the rest. }
+      if (Original = 0) or (Block < 0) or (Block > (Original - 1) div BlockSize) then
+        Continue;
+      if (Length(Pending) > 0) and (Block <> OutFirst + Length(Pending) div BlockSize) then
+        if not Flush then
+          Exit(Failed);
+      if Length(Pending) = 0 then
+        OutFirst := Block;
+      SetLength(Pending, Length(Pending) + LONGINT(BlockSize));
+      Move(Buf[K * EntryBytes + 8], Pending[Length(Pending) - LONGINT(BlockSize)], BlockSize);
+      if (Length(Pending) >= 1 shl 20) and not Flush then
+        Exit(Failed);
+    end;
+    At := At + (Got div EntryBytes) * EntryBytes;
+  end;
+  if not Flush or (fpFTruncate(Fd, Original) <> 0) or (fpFSync(Fd) <> 0) then
+    Exit(Failed);
+  Result := Removed(2);
+end;
+
+{ Rolls back a journal left beside the store by a change cut short: under
+  the store's lock, so a change under way is waited for (its journal is
+  gone when it lets go). False with Detail when it cannot be done. }
+function RecoverStore(const FileName: AnsiString; out Detail: AnsiString): BOOLEAN;
+var
+  St: Stat;
+  Fd: LONGINT;
+begin
+  Detail := '';
+  Result := True;
+  if fpStat(PChar(JournalName(FileName)), St) <> 0 then
+    Exit;
+  Result := False;
+  Fd := fpOpen(PChar(FileName), O_RDWR or O_CLOEXEC);
+  if Fd < 0 then
+  begin
+    Detail := 'its unfinished change could not be undone: ' + Reason;
+    Exit;
+  end;
+  while fpFlock(Fd, LOCK_EX) <> 0 do
+    if fpgeterrno <> ESysEINTR then
+    begin
+      Detail := 'its unfinished change could not be undone: ' + Reason;
+      fpClose(Fd);
+      Exit;
+    end;
+  if RollBackJournal(Fd, JournalName(FileName), Detail) < 0 then
+    Detail := 'its unfinished change could not be undone: ' + Detail
+  else
+    Result := True;
+  fpClose(Fd);
 end;
 
 function OpenMode(var S: TDsfStore; const FileName: AnsiString; Flags: LONGINT;
@@ -256,6 +485,10 @@ end;
 function DsfOpen(var S: TDsfStore; const FileName: AnsiString;
   out Detail: AnsiString): BOOLEAN;
 begin
+  S.Fd := -1;
+  S.Records := 0;
+  if not RecoverStore(FileName, Detail) then
+    Exit(False);
   Result := OpenMode(S, FileName, O_RDONLY, Detail);
 end;
 
@@ -463,12 +696,150 @@ begin
   R[At + 5] := Mi;
 end;
 
+type
+  TNewRecord = record
+    Block: LONGINT;
+    Bytes: TRecord;
+  end;
+
+{ Puts R as the new bytes of record Block among New, kept in record order. }
+procedure PutNew(var New: array of TNewRecord; var Count: LONGINT; Block: LONGINT; const R: TRecord);
+var
+  K, At: LONGINT;
+begin
+  At := Count;
+  for K := 0 to Count - 1 do
+    if New[K].Block = Block then
+    begin
+      New[K].Bytes := R;
+      Exit;
+    end
+    else if (New[K].Block > Block) and (At = Count) then
+      At := K;
+  for K := Count downto At + 1 do
+    New[K] := New[K - 1];
+  New[At].Block := Block;
+  New[At].Bytes := R;
+  Inc(Count);
+end;
+
+{ Writes the records of New (in record order) as one change: their old
+  bytes into the journal, synced with its directory; then the records, a
+  write per run of consecutive ones; the store synced; the journal
+  removed. On a failure what went out is rolled back. }
+function WriteWhole(var S: TDsfStore; const New: array of TNewRecord; Count: LONGINT;
+  out Detail: AnsiString): BOOLEAN;
+var
+  JName, Dir, Ignored: AnsiString;
+  J, D, K, First, Run, At, EntryBytes: LONGINT;
+  Original: Int64;
+  St: Stat;
+  Salt: DWORD;
+  Journal, Old, Bytes: array of BYTE;
+  Synced: BOOLEAN;
+
+  function Fail(const What: AnsiString): BOOLEAN;
+  begin
+    Detail := What + Reason;
+    Result := False;
+  end;
+
+  { What went out goes back (or the journal stays for the next opener). }
+  function Undo(const What: AnsiString): BOOLEAN;
+  begin
+    Result := Fail(What);
+    fpClose(J);
+    RollBackJournal(S.Fd, JName, Ignored);
+  end;
+
+  { The records from New[K] on that follow one another. }
+  function RunFrom(K: LONGINT): LONGINT;
+  begin
+    Result := 1;
+    while (K + Result < Count) and (New[K + Result].Block = New[K].Block + Result) do
+      Inc(Result);
+  end;
+
+begin
+  Result := False;
+  JName := JournalName(S.FileName);
+  if fpFStat(S.Fd, St) <> 0 then
+    Exit(Fail('writing it failed: '));
+  Original := St.st_size;
+  {$PUSH}{$Q-}{$R-}
+  Salt := DWORD(GetTickCount64) xor DWORD(Trunc(Frac(Now) * 86400000.0)) xor (DWORD(fpGetPid) shl 16);
+  {$POP}
+  EntryBytes := 12 + DsfRecordSize;
+  SetLength(Journal, JournalHeaderSize + Count * EntryBytes);
+  FillChar(Journal[0], Length(Journal), 0);
+  Move(JournalMagic, Journal[0], 8);
+  PutU32(Journal, 8, DsfRecordSize);
+  PutU32(Journal, 12, Salt);
+  PutI64(Journal, 16, Original);
+  PutU32(Journal, 28, JournalSum(Journal, 0, 28, Salt));
+  { The old bytes, a read per run of consecutive records. }
+  K := 0;
+  while K < Count do
+  begin
+    Run := RunFrom(K);
+    SetLength(Old, Run * DsfRecordSize);
+    FillChar(Old[0], Length(Old), 0);
+    if ReadUpTo(S.Fd, Old[0], Length(Old), Int64(New[K].Block) * DsfRecordSize) < 0 then
+      Exit(Fail('reading it failed: '));
+    for First := 0 to Run - 1 do
+    begin
+      At := JournalHeaderSize + (K + First) * EntryBytes;
+      PutI64(Journal, At, New[K + First].Block);
+      Move(Old[First * DsfRecordSize], Journal[At + 8], DsfRecordSize);
+      PutU32(Journal, At + 8 + DsfRecordSize, JournalSum(Journal, At, 8 + DsfRecordSize, Salt));
+    end;
+    K := K + Run;
+  end;
+  J := fpOpen(PChar(JName), O_RDWR or O_CREAT or O_TRUNC or O_CLOEXEC, St.st_mode and &666);
+  if J < 0 then
+    Exit(Fail('writing its journal failed: '));
+  Synced := WriteAll(J, Journal[0], Length(Journal), 0) and (fpFSync(J) = 0);
+  if Synced then
+  begin
+    Dir := ExtractFileDir(S.FileName);
+    if Dir = '' then
+      Dir := '.';
+    D := fpOpen(PChar(Dir), O_RDONLY or O_CLOEXEC);
+    Synced := (D >= 0) and (fpFSync(D) = 0);
+    if D >= 0 then
+      fpClose(D);
+  end;
+  if not Synced then
+    Exit(Undo('writing its journal failed: '));
+  { The records, a write per run. }
+  K := 0;
+  while K < Count do
+  begin
+    Run := RunFrom(K);
+    SetLength(Bytes, Run * DsfRecordSize);
+    for First := 0 to Run - 1 do
+      Move(New[K + First].Bytes, Bytes[First * DsfRecordSize], DsfRecordSize);
+    if not WriteAll(S.Fd, Bytes[0], Length(Bytes), Int64(New[K].Block) * DsfRecordSize) then
+      Exit(Undo('writing it failed: '));
+    K := K + Run;
+  end;
+  if fpFSync(S.Fd) <> 0 then
+    Exit(Undo('writing it failed: '));
+  { Whole from here on: the journal must not undo it. Where it cannot be
+    removed it is emptied, which counts as no journal. }
+  if (fpUnlink(PChar(JName)) <> 0) and ((fpFTruncate(J, 0) <> 0) or (fpFSync(J) <> 0)) then
+    Exit(Undo('writing it failed: '));
+  fpClose(J);
+  Result := True;
+end;
+
 function DsfWriteOneValues(const FileName: AnsiString; const Paths: array of AnsiString;
   const Values: array of DOUBLE; out Detail: AnsiString): LONGINT;
 var
   S: TDsfStore;
   Heads: array of TDsfSeries;
-  K, C: LONGINT;
+  New: array of TNewRecord;
+  K, C, Count: LONGINT;
   R, D, H0: TRecord;
   Outcome: TDsfFind;
   Why: AnsiString;
@@ -487,6 +858,12 @@ begin
         Detail := 'it cannot be locked: ' + Reason;
         Exit(2);
       end;
+    { Under the lock a journal there is a change cut short: undone first. }
+    if RollBackJournal(S.Fd, JournalName(FileName), Why) < 0 then
+    begin
+      Detail := 'its unfinished change could not be undone: ' + Why;
+      Exit(2);
+    end;
     { Another program may have changed it before the lock was had. }
     S.Records := fpLSeek(S.Fd, 0, Seek_End) div DsfRecordSize;
     SetLength(Heads, Length(Paths));
@@ -507,6 +884,8 @@ begin
       Detail := 'reading its header failed: ' + Reason;
       Exit(2);
     end;
+    SetLength(New, 2 * Length(Paths) + 1);
+    Count := 0;
     for K := 0 to High(Paths) do
     begin
       if not ReadRec(S, Heads[K].Head, R) then
@@ -523,20 +902,15 @@ begin
       PutSingle(D, 4, DsfCellOf(Values[K]));
       for C := 1 to DsfCells - 1 do
         PutSingle(D, 4 + 4 * C, MissingCell);
-      if not WriteRec(S, Heads[K].FirstData, D) or not WriteRec(S, Heads[K].Head, R) then
-      begin
-        Detail := 'writing it failed: ' + Reason;
-        Exit(2);
-      end;
+      PutNew(New, Count, Heads[K].Head, R);
+      PutNew(New, Count, Heads[K].FirstData, D);
     end;
     { Bumped by every change, so that a program holding the store's DSDirs
       in memory reads them again. }
     Put32(H0, 40, Get32(H0, 40) + 1);
-    if not WriteRec(S, 0, H0) or (fpFSync(S.Fd) <> 0) then
-    begin
-      Detail := 'writing it failed: ' + Reason;
+    PutNew(New, Count, 0, H0);
+    if not WriteWhole(S, New, Count, Detail) then
       Exit(2);
-    end;
     Result := 0;
   finally
     fpFlock(S.Fd, LOCK_UN);

@@ -11,8 +11,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
+#include <optional>
 
+#include "platform/block_journal.h"
 #include "platform/byte_io.h"
 #include "platform/file_resolver.h"
 #include "platform/hourglass.h"
@@ -31,6 +34,8 @@ constexpr int32_t kHeadReadAhead = 8;  // records read with a series head
 
 void SeriesStore::FailWith(const Fault& f) {
   FailureFlag = true;
+  // A file error inside a held change ends it: none of it goes out.
+  if (f.always && changeDepth_ > 0) changeFailed_ = true;
   if (f.always)
     ShowMessageStr(f.text);
   else
@@ -62,6 +67,18 @@ void SeriesStore::StartOperation(RecordBytes* record0) {
     fileRecords_ = 0;
     DropDirCache();
     return;
+  }
+  // A file changed since this store last looked may have been left by a
+  // change cut short: its journal is rolled back before anything is read.
+  // (A change holds the lock and has rolled back already.)
+  if (changeDepth_ == 0 && !(cacheValid_ && stamp == key_.stamp)) {
+    switch (file_.RecoverJournal()) {
+      case platform::BlockFile::Recovery::kFailed: DropDirCache(); throw UndoFailed();
+      case platform::BlockFile::Recovery::kRolledBack:
+        if (!file_.GetStamp(stamp)) stamp = platform::BlockFile::Stamp();
+        break;
+      default: break;
+    }
   }
   fileRecords_ = stamp.size / int64_t(kRecordSize);
   if (fileRecords_ < 1 || !file_.ReadBlocks(0, 1, r.data())) {
@@ -168,8 +185,13 @@ void SeriesStore::CheckWritable() const {
 }
 
 void SeriesStore::WriteFailed() {
-  DropDirCache();  // what part of it reached the file is not known
+  DropDirCache();  // the change is rolled back: the file is as it was before it
+  changeFailed_ = true;
   throw Fault{"I/O error writing " + file_.Path() + ": " + file_.LastError(), true};
+}
+
+SeriesStore::Fault SeriesStore::UndoFailed() const {
+  return Fault{"I/O error restoring " + file_.Path() + ": " + file_.LastError(), true};
 }
 
 void SeriesStore::WriteRecords(int32_t first, const RecordBytes* records, int32_t count) {
@@ -208,14 +230,27 @@ SeriesStore::ChangeScope::ChangeScope(SeriesStore& s)
     : s_(s), exceptions_(std::uncaught_exceptions()) {
   ++s_.opDepth_;
   if (s_.changeDepth_++ > 0) return;
+  outermost_ = true;
+  // Attached read-only, the store rolls back a journal left there through
+  // a descriptor of its own, before its lock is taken.
+  if (s_.file_.IsReadOnly() && s_.file_.RecoverJournal() == platform::BlockFile::Recovery::kFailed) {
+    --s_.changeDepth_;
+    --s_.opDepth_;
+    throw s_.UndoFailed();
+  }
   if (!s_.file_.Lock()) {
     --s_.changeDepth_;
     --s_.opDepth_;
     throw Fault{"I/O error locking " + s_.file_.Path() + ": " + s_.file_.LastError(), true};
   }
   try {
+    // A change of a file attached read-only fails at its first write.
+    if (!s_.file_.IsReadOnly() && !s_.file_.BeginChange()) throw s_.UndoFailed();
+    s_.changeFailed_ = false;
+    s_.savedInChange_.clear();
     s_.BeginChange();
   } catch (...) {
+    s_.file_.AbandonChange();
     s_.DropDirCache();
     s_.file_.Unlock();
     --s_.changeDepth_;
@@ -224,20 +259,79 @@ SeriesStore::ChangeScope::ChangeScope(SeriesStore& s)
   }
 }
 
-SeriesStore::ChangeScope::~ChangeScope() {
-  if (--s_.changeDepth_ == 0) {
-    // A change broken off by a fault may have left blocks half written.
-    if (std::uncaught_exceptions() > exceptions_)
-      s_.DropDirCache();
-    else
-      s_.KeepDirCache();
-    s_.file_.Unlock();
+bool SeriesStore::ChangeScope::End(bool commit) {
+  if (!outermost_ || ended_) return true;
+  ended_ = true;
+  bool ok = true;
+  if (commit && !s_.changeFailed_ && !s_.file_.CommitChange()) {
+    ok = false;
+    s_.DropDirCache();
+    s_.FailWith(Fault{"I/O error writing " + s_.file_.Path() + ": " + s_.file_.LastError(), true});
+  } else if (!commit || s_.changeFailed_) {
+    ok = false;
+    s_.file_.AbandonChange();
+    s_.DropDirCache();
   }
+  if (ok)
+    s_.KeepDirCache();
+  else
+    s_.RestoreSaved();
+  s_.savedInChange_.clear();
+  s_.file_.Unlock();
+  return ok;
+}
+
+SeriesStore::ChangeScope::~ChangeScope() {
+  // A change broken off by a fault leaves nothing of itself in the file.
+  End(std::uncaught_exceptions() <= exceptions_);
+  --s_.changeDepth_;
   --s_.opDepth_;
 }
 
 SeriesStore::ReadScope::ReadScope(SeriesStore& s) : s_(s) {
-  if (s_.opDepth_++ == 0) s_.BeginRead();
+  if (s_.opDepth_ == 0) s_.BeginRead();
+  ++s_.opDepth_;
+}
+
+// ---- Changes held across operations ----
+
+void SeriesStore::RestoreSaved() {
+  for (const Saved& v : savedInChange_) {
+    if (!v.slot->series_) continue;
+    ColumnSlot::Series& s = *v.slot->series_;
+    v.slot->modified = v.modified;
+    s.header.stamp = v.stamp;
+    s.descriptor.headRecord = v.headRecord;
+    s.descriptor.dsfName = v.dsfName;
+    s.descriptor.dsfStamp = v.dsfStamp;
+  }
+}
+
+bool SeriesStore::HoldChanges() {
+  FailureFlag = false;
+  if (CheckDSFAttachedGuide()) return false;
+  if (held_) return true;
+  try {
+    held_ = std::make_unique<ChangeScope>(*this);
+  } catch (const Fault& f) {
+    FailWith(f);
+    return false;
+  }
+  return true;
+}
+
+bool SeriesStore::CommitChanges() {
+  if (!held_) return true;
+  bool ok = held_->End(true);
+  held_.reset();
+  if (!ok) FailureFlag = true;
+  return ok;
+}
+
+void SeriesStore::DropChanges() {
+  if (!held_) return;
+  held_->End(false);
+  held_.reset();
 }
 
 const DSDirBlock& SeriesStore::ReadDirBlock(int32_t n, DSDirBlock& scratch) {
@@ -397,6 +491,8 @@ bool SeriesStore::AttachFile(const std::string& path, bool readOnly) {
     if (!file_.Open(name, readOnly ? platform::BlockFile::Mode::ReadOnly
                                    : platform::BlockFile::Mode::ReadWrite))
       throw Fault{"I/O error opening " + name + ": " + file_.LastError(), true};
+    // A change cut short is undone before the file is looked at.
+    if (file_.RecoverJournal() == platform::BlockFile::Recovery::kFailed) throw UndoFailed();
     fileRecords_ = file_.BlockCount();
     DSFHeaderRecord h;
     if (!DecodeHeader(ReadRecord(0), h)) Damaged();
@@ -428,7 +524,7 @@ void SeriesStore::AttachDSF(const std::string& path) { AttachFile(path, false); 
 
 void SeriesStore::AttachDSFReadOnly(const std::string& path) { AttachFile(path, true); }
 
-void SeriesStore::CreateDSF(const std::string& path) {
+void SeriesStore::CreateDSF(const std::string& path, const std::string& headerName) {
   FailureFlag = false;
   std::string name = path + ".DSF";
   if (platform::FileExists(name)) {
@@ -437,9 +533,16 @@ void SeriesStore::CreateDSF(const std::string& path) {
     return;
   }
   CloseDSF();
+  // A journal without its file belongs to no file: left there, it would
+  // be rolled back into the new one.
+  if (::unlink(platform::JournalPath(name).c_str()) != 0 && errno != ENOENT) {
+    FailureFlag = true;
+    ShowMessageStr("I/O error creating " + name + ": " + std::strerror(errno));
+    return;
+  }
   DSFHeaderRecord h;
   h.nextFree = 2;
-  h.name = DSFNameOf(path);
+  h.name = headerName.empty() ? DSFNameOf(path) : headerName.substr(0, kEntryNameMax);
   h.created = GetDateStamp();
   DSDirBlock root;
   RecordBytes r0 = EncodeHeader(h), r1 = EncodeDirBlock(root);
@@ -457,6 +560,7 @@ void SeriesStore::CreateDSF(const std::string& path) {
 }
 
 void SeriesStore::CloseDSF() {
+  DropChanges();
   file_.Close();
   DropDirCache();
   lastSpan_ = Span();
@@ -464,6 +568,22 @@ void SeriesStore::CloseDSF() {
 }
 
 void SeriesStore::WriteDSFHeader() {
+  if (changeDepth_ == 0) {
+    // Record 0 as the caller has set it, as a change of its own; the file
+    // keeps whatever others have added meanwhile.
+    if (!IsAttached()) return;
+    DSFHeaderRecord wanted = DSFHeader;
+    try {
+      ChangeScope change(*this);
+      wanted.nextFree = std::max(wanted.nextFree, DSFHeader.nextFree);
+      wanted.changeCount = DSFHeader.changeCount;
+      DSFHeader = wanted;
+      WriteDSFHeader();
+    } catch (const Fault& f) {
+      FailWith(f);
+    }
+    return;
+  }
   ++DSFHeader.changeCount;
   WriteRecord(0, EncodeHeader(DSFHeader));
 }
@@ -651,6 +771,9 @@ void SeriesStore::StoreImage(ColumnSlot& slot, int32_t headRecord, SeriesHeadRec
   // records would answer to.
   if (entry) WriteEntry(*entry);
   WriteDSFHeader();
+  // What the slot said before, should the change not go through.
+  savedInChange_.push_back({&slot, slot.modified, s.header.stamp, s.descriptor.headRecord, s.descriptor.dsfName,
+                            s.descriptor.dsfStamp});
   // Kept as a read would find it (a header field wider than its place
   // in the record is stored cut).
   SeriesHeadRecord written;
@@ -773,7 +896,13 @@ void SeriesStore::LoadSeriesRecords(ColumnSlot& slot, int32_t headRecord, const 
 
 void SeriesStore::OpenSeries(ColumnSlot& slot, const std::string& path) {
   FailureFlag = false;
-  ReadScope read(*this);  // one look at the file for the search and the read
+  std::optional<ReadScope> read;  // one look at the file for the search and the read
+  try {
+    read.emplace(*this);
+  } catch (const Fault& f) {
+    FailWith(f);
+    return;
+  }
   bool failure;
   DSDirEntry entry;
   FindDSFEntry(path, failure, entry);

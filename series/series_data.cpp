@@ -21,6 +21,7 @@ ColumnSlot::~ColumnSlot() {
 SeriesStore::SeriesStore() = default;
 
 SeriesStore::~SeriesStore() {
+  DropChanges();  // a change not committed leaves nothing in the file
   // Slots declared elsewhere may outlive the store: leave them free.
   for (ColumnSlot* s : open_) {
     s->series_.reset();
@@ -69,6 +70,7 @@ void SeriesStore::Unlink(ColumnSlot& slot) {
   auto it = std::find(open_.rbegin(), open_.rend(), &slot);
   if (it != open_.rend()) open_.erase(std::next(it).base());
   slot.owner_ = nullptr;
+  std::erase_if(savedInChange_, [&](const Saved& v) { return v.slot == &slot; });
 }
 
 bool SeriesStore::SelectOpenSeries(const ColumnSlot& slot) {
@@ -251,6 +253,8 @@ void SeriesStore::MoveSeries(ColumnSlot& target, ColumnSlot& source) {
   std::replace(open_.begin(), open_.end(), &source, &target);
   for (ColumnSlot* s : open_)
     if (s->xSlot == &source) s->xSlot = &target;
+  for (Saved& v : savedInChange_)
+    if (v.slot == &source) v.slot = &target;
   FailureFlag = false;
 }
 

@@ -197,7 +197,9 @@ class SeriesStore {
   bool IsDSDirEmpty(const DSDirEntry& dsdir);
 
   // ---- The store ----
-  void CreateDSF(const std::string& path);
+  // `headerName`, when given, is the name record 0 keeps instead of the
+  // one the name rule makes of `path`.
+  void CreateDSF(const std::string& path, const std::string& headerName = "");
   void AttachDSF(const std::string& path);
   void AttachDSFReadOnly(const std::string& path);
   void CloseDSF();
@@ -218,6 +220,18 @@ class SeriesStore {
   void SetCurrentDSDir(const std::string& path);
   void SetXSeries(const std::string& xPath, const std::string& yPath);
   void ShowDSFTree(bool includeSeries);
+
+  // Every change of the attached file is there whole or not at all (a
+  // rollback journal beside it, NAME.DSF-journal). HoldChanges makes the
+  // operations until CommitChanges one change: the file's lock is held
+  // meanwhile, and nothing of them reaches the file before the commit.
+  // CommitChanges is false (FailureFlag set, the system's reason shown)
+  // when the change could not be made: none of it is in the file, and the
+  // series it saved keep their unsaved marks. DropChanges, CloseDSF and
+  // the store's end drop a held change.
+  bool HoldChanges();
+  bool CommitChanges();
+  void DropChanges();
 
   bool IsAttached() const { return file_.IsOpen(); }
   // The attached file's path on disk ("" when none).
@@ -254,6 +268,8 @@ class SeriesStore {
   void WriteRecords(int32_t first, const RecordBytes* records, int32_t count);
   void CheckWritable() const;
   void WriteFailed();
+  // The message for a change cut short that could not be undone.
+  Fault UndoFailed() const;
   // What the store keeps of the file after `count` records from `first`
   // went out.
   void NoteWritten(int32_t first, const RecordBytes* records, int32_t count);
@@ -311,18 +327,39 @@ class SeriesStore {
                 EntryWrites* deferred = nullptr);
   void WriteEntry(const EntryWrites& w);
 
-  // Holds the file's lock and a fresh record 0 for a change; nests.
+  // Holds the file's lock, a fresh record 0 and the file's change for a
+  // change; nests. The outermost commits the change at its end, or
+  // drops it when a fault is on its way out.
   class ChangeScope {
    public:
     explicit ChangeScope(SeriesStore& s);
     ~ChangeScope();
     ChangeScope(const ChangeScope&) = delete;
     ChangeScope& operator=(const ChangeScope&) = delete;
+    // Ends the outermost change now: committed (false when that failed,
+    // the message shown) or dropped. Nested ones end with the outermost.
+    bool End(bool commit);
 
    private:
     SeriesStore& s_;
     int exceptions_;
+    bool outermost_ = false;
+    bool ended_ = false;
   };
+  std::unique_ptr<ChangeScope> held_;  // HoldChanges'
+  bool changeFailed_ = false;          // a write of this change failed: it is rolled back
+  // The slots this change saved, as they were, for a change that does not
+  // go through.
+  struct Saved {
+    ColumnSlot* slot;
+    bool modified;
+    DateStamp stamp;
+    int32_t headRecord;
+    std::string dsfName;
+    DateStamp dsfStamp;
+  };
+  std::vector<Saved> savedInChange_;
+  void RestoreSaved();
   // Looks at the file afresh for an operation that only reads; nests,
   // also inside a change.
   class ReadScope {

@@ -50,6 +50,13 @@ ssize_t FailingCalls::WriteAt(int fd, const void* data, size_t size, off_t offse
   if (shortWrites && size > shortWrites) size = shortWrites;
   return SystemCalls::WriteAt(fd, data, size, offset);
 }
+ssize_t FailingCalls::ReadAt(int fd, void* data, size_t size, off_t offset) {
+  if (Interrupts()) return -1;
+  return Fails("ReadAt") ? -1 : SystemCalls::ReadAt(fd, data, size, offset);
+}
+int FailingCalls::Truncate(int fd, off_t size) {
+  return Fails("Truncate") ? -1 : SystemCalls::Truncate(fd, size);
+}
 int FailingCalls::Sync(int fd) {
   if (Interrupts()) return -1;
   return Fails("Sync") ? -1 : SystemCalls::Sync(fd);

@@ -24,7 +24,8 @@ class FailingCalls : public platform::SystemCalls {
   // Every counted call from failAt on fails, not just that one.
   bool keepFailing = false;
   int error = 5;  // EIO
-  // Writes and flushes first fail with EINTR once each, as a signal would.
+  // Reads, writes and flushes first fail with EINTR once each, as a signal
+  // would.
   bool interrupt = false;
   // Writes take at most this many bytes at a time (0: no limit).
   size_t shortWrites = 0;
@@ -39,6 +40,8 @@ class FailingCalls : public platform::SystemCalls {
   int OpenFile(const char* path, int flags, mode_t mode) override;
   ssize_t Write(int fd, const void* data, size_t size) override;
   ssize_t WriteAt(int fd, const void* data, size_t size, off_t offset) override;
+  ssize_t ReadAt(int fd, void* data, size_t size, off_t offset) override;
+  int Truncate(int fd, off_t size) override;
   int Sync(int fd) override;
   int ChangeMode(int fd, mode_t mode) override;
   int Close(int fd) override;

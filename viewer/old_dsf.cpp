@@ -100,6 +100,12 @@ bool OldDSFStore::Fail(const std::string& text) {
   return false;
 }
 
+bool OldDSFStore::Failed(const Fault& f) {
+  // A file error inside a held change ends it: none of it goes out.
+  if (f.io && held_ && heldError_.empty()) heldError_ = f.text;
+  return Fail(f.text);
+}
+
 void OldDSFStore::Damaged() const {
   throw Fault{"The old-layout DSF " + file_.Path() + " is damaged"};
 }
@@ -109,13 +115,13 @@ RecordBytes OldDSFStore::Read(int32_t n) const {
   if (n < 1 || n >= size_) Damaged();
   RecordBytes r;
   if (!file_.ReadBlocks(n, 1, r.data()))
-    throw Fault{"I/O error reading " + file_.Path() + ": " + file_.LastError()};
+    throw Fault{"I/O error reading " + file_.Path() + ": " + file_.LastError(), true};
   return r;
 }
 
 void OldDSFStore::Write(int32_t n, const RecordBytes& r) {
   if (!file_.WriteBlocks(n, 1, r.data()))
-    throw Fault{"I/O error writing " + file_.Path() + ": " + file_.LastError()};
+    throw Fault{"I/O error writing " + file_.Path() + ": " + file_.LastError(), true};
   size_ = std::max(size_, n + 1);
 }
 
@@ -141,6 +147,11 @@ bool OldDSFStore::Attach(const std::string& path) {
   error_.clear();
   if (!file_.Open(path, platform::BlockFile::Mode::ReadWrite))
     return Fail(path + " not found: " + file_.LastError());
+  if (file_.RecoverJournal() == platform::BlockFile::Recovery::kFailed) {
+    Fail("I/O error restoring " + path + ": " + file_.LastError());
+    file_.Close();
+    return false;
+  }
   std::string refused = path + " is not a DSF file of either layout";
   int64_t records = file_.BlockCount();
   if (records < 2 || records > kOldRecordLimit + 1) {
@@ -166,14 +177,94 @@ bool OldDSFStore::Attach(const std::string& path) {
   return true;
 }
 
-void OldDSFStore::Close() {
-  if (!file_.IsOpen()) return;
+// ---- Changes ----
+
+void OldDSFStore::Reload() {
+  size_ = int32_t(std::min<int64_t>(file_.BlockCount(), kOldRecordLimit + 1));
+  if (file_.ReadBlocks(0, 1, header_.data())) nextFree_ = std::max<int32_t>(GetInt16(header_.data() + 4), size_);
+  nextFree_ = std::max(nextFree_, size_);
+}
+
+void OldDSFStore::Begin() {
+  if (!file_.Lock()) throw Fault{"I/O error locking " + file_.Path() + ": " + file_.LastError(), true};
+  if (!file_.BeginChange()) {
+    file_.Unlock();
+    throw Fault{"I/O error restoring " + file_.Path() + ": " + file_.LastError(), true};
+  }
+  // Another Plotvane may have saved into it since this one last looked.
+  Reload();
+}
+
+bool OldDSFStore::End(bool commit) {
+  bool ok = true;
+  if (commit) {
+    ok = file_.CommitChange();
+    if (!ok) Fail("I/O error writing " + file_.Path() + ": " + file_.LastError());
+  } else {
+    file_.AbandonChange();
+  }
+  file_.Unlock();
+  if (!commit || !ok) Reload();
+  return ok;
+}
+
+OldDSFStore::Change::Change(OldDSFStore& s) : s_(s), mine_(!s.held_) {
+  if (mine_) s_.Begin();
+}
+
+OldDSFStore::Change::~Change() {
+  if (mine_) s_.End(false);
+}
+
+void OldDSFStore::Change::Commit() {
+  if (!mine_) return;
+  mine_ = false;
+  if (!s_.End(true)) throw Fault{s_.error_, true};
+}
+
+bool OldDSFStore::Hold() {
+  error_.clear();
+  if (!IsAttached()) return Fail("No DSF attached");
+  if (held_) return true;
+  heldError_.clear();
   try {
-    WriteHeader();
+    Begin();
   } catch (const Fault& f) {
-    Fail(f.text);
+    return Failed(f);
+  }
+  held_ = true;
+  return true;
+}
+
+void OldDSFStore::Abandon() {
+  if (!held_) return;
+  held_ = false;
+  End(false);
+}
+
+bool OldDSFStore::Close() {
+  if (!file_.IsOpen()) return true;
+  bool ok = true;
+  try {
+    Change change(*this);
+    WriteHeader();
+    change.Commit();
+  } catch (const Fault& f) {
+    ok = Fail(f.text);
+  }
+  if (held_) {
+    held_ = false;
+    if (!heldError_.empty()) {
+      error_ = heldError_;
+      ok = false;
+    }
+    if (ok)
+      ok = End(true);
+    else
+      End(false);
   }
   file_.Close();
+  return ok;
 }
 
 OldDSDirBlock OldDSFStore::ReadDir(int32_t n, std::vector<int32_t>& seen) const {
@@ -275,18 +366,42 @@ void OldDSFStore::WriteEntry(const EntryWrites& writes) {
   for (const auto& [record, block] : writes) Write(record, EncodeOldDirBlock(block));
 }
 
+bool OldDSFStore::FindParent(const std::string& path, const std::vector<std::string>& names,
+                             OldDSDirEntry& parent) const {
+  parent = OldDSDirEntry{1, "", series::kDSDirKind};
+  std::vector<std::string> up(names.begin(), names.end() - 1);
+  if (Lookup(up, parent) && parent.IsDSDir()) return true;
+  error_ = error_.empty() ? "Path does not exist: " + path : error_;
+  return false;
+}
+
+OldDSFStore::DirResult OldDSFStore::LookDSDir(const std::string& path) {
+  error_.clear();
+  if (!IsAttached()) return Fail("No DSF attached"), DirResult::Failed;
+  std::vector<std::string> names;
+  if (!SplitPath(path, names)) return DirResult::Failed;
+  try {
+    OldDSDirEntry parent, e;
+    if (!FindParent(path, names, parent)) return DirResult::Failed;
+    e = Find(parent.record, names.back());
+    if (!e.Used()) return DirResult::Made;
+    if (e.IsDSDir()) return DirResult::Existed;
+    Fail(path + " is a series, not a DSDir");
+  } catch (const Fault& f) {
+    Failed(f);
+  }
+  return DirResult::Failed;
+}
+
 OldDSFStore::DirResult OldDSFStore::MakeDSDir(const std::string& path) {
   error_.clear();
   if (!IsAttached()) return Fail("No DSF attached"), DirResult::Failed;
   std::vector<std::string> names;
   if (!SplitPath(path, names)) return DirResult::Failed;
   try {
-    OldDSDirEntry parent{1, "", series::kDSDirKind};
-    std::vector<std::string> up(names.begin(), names.end() - 1);
-    if (!Lookup(up, parent) || !parent.IsDSDir()) {
-      Fail("Path does not exist: " + path);
-      return DirResult::Failed;
-    }
+    Change change(*this);
+    OldDSDirEntry parent;
+    if (!FindParent(path, names, parent)) return DirResult::Failed;
     Room(2);  // a block of the parent and the new DSDir's own
     OldDSDirEntry e;
     EntryWrites writes;
@@ -299,9 +414,10 @@ OldDSFStore::DirResult OldDSFStore::MakeDSDir(const std::string& path) {
     Write(e.record, EncodeOldDirBlock(OldDSDirBlock()));
     WriteEntry(writes);
     WriteHeader();
+    change.Commit();
     return DirResult::Made;
   } catch (const Fault& f) {
-    Fail(f.text);
+    Failed(f);
     return DirResult::Failed;
   }
 }
@@ -314,9 +430,9 @@ bool OldDSFStore::SaveSeries(const series::ColumnSlot& slot, const std::string& 
   std::vector<std::string> names;
   if (!SplitPath(path, names)) return false;
   try {
-    OldDSDirEntry parent{1, "", series::kDSDirKind};
-    std::vector<std::string> up(names.begin(), names.end() - 1);
-    if (!Lookup(up, parent) || !parent.IsDSDir()) return Fail("Path does not exist: " + path);
+    Change change(*this);
+    OldDSDirEntry parent;
+    if (!FindParent(path, names, parent)) return false;
     // A parent block, the head and every data record, at most.
     Room(2 + int32_t(slot.BlockCount()));
     OldDSDirEntry e;
@@ -361,9 +477,10 @@ bool OldDSFStore::SaveSeries(const series::ColumnSlot& slot, const std::string& 
     }
     WriteEntry(writes);
     WriteHeader();
+    change.Commit();
     return true;
   } catch (const Fault& f) {
-    return Fail(f.text);
+    return Failed(f);
   }
 }
 
@@ -403,6 +520,7 @@ bool OldDSFStore::SetXSeries(series::SeriesStore& parser, const std::string& xPa
   error_.clear();
   if (!IsAttached()) return Fail("No DSF attached");
   try {
+    Change change(*this);
     int16_t x = 0;
     if (xPath.find_first_not_of(' ') != std::string::npos) {
       std::vector<std::string> names;
@@ -418,9 +536,10 @@ bool OldDSFStore::SetXSeries(series::SeriesStore& parser, const std::string& xPa
     std::vector<int32_t> seen;
     int matched = 0;
     VisitBelow(1, 1, parsed.components, 0, x, seen, matched);
+    change.Commit();
     return true;
   } catch (const Fault& f) {
-    return Fail(f.text);
+    return Failed(f);
   }
 }
 

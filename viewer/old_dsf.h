@@ -62,12 +62,18 @@ class OldDSFStore {
   // Attaches `path` after checking its layout: at least two records, the
   // next free record in 2..size, the root block's entries inside the file
   // with names of at most 27 characters and kinds 0 or 1. Anything else is
-  // refused (Error() names the file) and nothing is written.
+  // refused (Error() names the file) and nothing is written. A change of
+  // it cut short (its journal, `path` + "-journal", left beside it) is
+  // rolled back first.
   bool Attach(const std::string& path);
   bool IsAttached() const { return file_.IsOpen(); }
   // The first failure of the last operation, naming the file or path.
   const std::string& Error() const { return error_; }
 
+  // What the absolute `path` names: nothing yet (Made: it can be made
+  // there), a DSDir (Existed), or Failed (a series, no such parent, a
+  // malformed path or damage; Error() says which).
+  DirResult LookDSDir(const std::string& path);
   // A DSDir at the absolute `path` (".ROOT.X"); an existing DSDir is
   // reported as Existed, an existing series there fails.
   DirResult MakeDSDir(const std::string& path);
@@ -79,15 +85,38 @@ class OldDSFStore {
   // Every series the Y path (which may end in "&") matches gets the X
   // series as its X; an empty X path clears the link.
   bool SetXSeries(series::SeriesStore& parser, const std::string& xPath, const std::string& yPath);
-  // Writes the header back and closes the file.
-  void Close();
+  // Every operation is a change of the file of its own, there whole or
+  // not at all. Hold makes the operations until Close (or Abandon) one
+  // change, the file's lock held meanwhile.
+  bool Hold();
+  // Drops a held change: nothing of it stays in the file.
+  void Abandon();
+  // Writes the header back, commits a held change and closes the file.
+  // False, with Error(), when the change could not be made: none of it is
+  // in the file.
+  bool Close();
 
   int32_t NextFree() const { return nextFree_; }
 
  private:
   struct Fault {
     std::string text;
+    bool io = false;  // the file could not be read or written
   };
+  bool Failed(const Fault& f);
+  // One operation's change, or nothing while a change is held.
+  class Change {
+   public:
+    explicit Change(OldDSFStore& s);  // throws Fault
+    ~Change();                        // drops what was not committed
+    void Commit();                    // throws Fault
+   private:
+    OldDSFStore& s_;
+    bool mine_;
+  };
+  void Begin();   // the lock, the file's change, the header afresh; throws Fault
+  bool End(bool commit);
+  void Reload();  // the header and size as the file has them
   [[noreturn]] void Damaged() const;
   series::RecordBytes Read(int32_t n) const;
   void Write(int32_t n, const series::RecordBytes& r);
@@ -104,6 +133,9 @@ class OldDSFStore {
   // the way is missing.
   bool Lookup(const std::vector<std::string>& names, OldDSDirEntry& out) const;
   bool SplitPath(const std::string& path, std::vector<std::string>& names);
+  // The DSDir that holds the entry the absolute `path` (split into
+  // `names`) names; false, with "Path does not exist", when there is none.
+  bool FindParent(const std::string& path, const std::vector<std::string>& names, OldDSDirEntry& parent) const;
   // The DSDir blocks that put a new entry in the tree, in the order they
   // are to be written: any fresh block first, then the one that takes the
   // entry or links the fresh block in.
@@ -122,7 +154,9 @@ class OldDSFStore {
   series::RecordBytes header_{};
   int32_t size_ = 0;      // records in the file
   int32_t nextFree_ = 0;  // where the next new record goes
-  std::string error_;
+  bool held_ = false;     // Hold's change is under way
+  std::string heldError_;  // the file error that ends it
+  mutable std::string error_;
 };
 
 }  // namespace krv::view

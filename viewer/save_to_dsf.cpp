@@ -56,8 +56,10 @@ DSFSave::DSFSave(const ViewerState& viewer, series::SeriesStore& store, bool act
 }
 
 DSFSave::~DSFSave() {
-  // Every way out closes the file.
+  // Every way out closes the file; a save not finished leaves nothing.
+  old_.Abandon();
   if (old_.IsAttached()) old_.Close();
+  store_.DropChanges();
   if (store_.IsAttached()) store_.CloseDSF();
 }
 
@@ -87,19 +89,12 @@ bool DSFSave::Open(const std::string& path, bool& missing) {
 bool DSFSave::Create(const std::string& path) {
   std::string stem = Stem(path);
   file_ = stem + ".DSF";
-  store_.CreateDSF(stem);
-  if (store_.FailureFlag) {
-    platform::Prompts().ShowMessage("Cannot create " + file_);
-    return false;
-  }
   // The header names the file as chosen, extension included.
   size_t cut = file_.find_last_of('/');
   std::string name = cut == std::string::npos ? "/" + file_ : file_.substr(cut);
-  store_.DSFHeader.name = name.substr(0, series::kEntryNameMax);
-  try {
-    store_.WriteDSFHeader();
-  } catch (...) {
-    platform::Prompts().ShowMessage("I/O error writing " + file_);
+  store_.CreateDSF(stem, name);
+  if (store_.FailureFlag) {
+    platform::Prompts().ShowMessage("Cannot create " + file_);
     return false;
   }
   return true;
@@ -113,16 +108,22 @@ bool DSFSave::NameAcceptable(std::string& name) const {
 
 DSFSave::RootResult DSFSave::MakeRoot(const std::string& name) {
   root_ = "." + name;
+  rootNew_ = false;
+  RootResult result = RootResult::Failed;
   if (IsOldLayout()) {
-    switch (old_.MakeDSDir(root_)) {
-      case OldDSFStore::DirResult::Made: return RootResult::Made;
-      case OldDSFStore::DirResult::Existed: return RootResult::Existed;
-      case OldDSFStore::DirResult::Failed: return RootResult::Failed;
+    switch (old_.LookDSDir(root_)) {
+      case OldDSFStore::DirResult::Made: result = RootResult::Made; break;
+      case OldDSFStore::DirResult::Existed: result = RootResult::Existed; break;
+      case OldDSFStore::DirResult::Failed: break;
     }
+  } else {
+    bool failure;
+    series::DSDirEntry e;
+    store_.FindDSFEntry(root_, failure, e);
+    if (!failure) result = !e.Used() ? RootResult::Made : e.IsDSDir() ? RootResult::Existed : RootResult::Failed;
   }
-  store_.MakeDSDir(root_, false);
-  if (store_.FailureFlag) return RootResult::Failed;
-  return store_.DSDirExisted ? RootResult::Existed : RootResult::Made;
+  rootNew_ = result == RootResult::Made;
+  return result;
 }
 
 bool DSFSave::MakeDir(const std::string& path) {
@@ -132,13 +133,22 @@ bool DSFSave::MakeDir(const std::string& path) {
 }
 
 bool DSFSave::SaveSlot(ColumnSlot& slot, const std::string& path) {
-  if (IsOldLayout()) return old_.SaveSeries(slot, path, comment_, store_.GetDateStamp());
-  store_.SaveSeries(slot, path);
-  return !store_.FailureFlag;
+  bool ok;
+  if (IsOldLayout()) {
+    ok = old_.SaveSeries(slot, path, comment_, store_.GetDateStamp());
+  } else {
+    store_.SaveSeries(slot, path);
+    ok = !store_.FailureFlag;
+  }
+  if (ok) written_.push_back(path);
+  return ok;
 }
 
 void DSFSave::WriteSeries() {
   comment_ = ("From problem label " + viewer_.Label()).substr(0, 58);
+  bool held = IsOldLayout() ? old_.Hold() : store_.HoldChanges();
+  if (IsOldLayout() && !held) closeError_ = old_.Error();
+  if (held && rootNew_) MakeDir(root_);  // a failure shows in every series below it
   TimeRange steps = viewer_.Range();
   if (actual_) {
     steps.density = 1;
@@ -151,7 +161,7 @@ void DSFSave::WriteSeries() {
   store_.NewSeries(slot, false, comment_);
   const std::vector<double>& t = viewer_.TimeTable();
   for (size_t k = 0; k < at.size(); ++k) store_.PutVal(slot, index(k), t[size_t(at[k])]);
-  if (!SaveSlot(slot, root_ + "._T")) Lost(root_ + "._T");
+  if (!held || !SaveSlot(slot, root_ + "._T")) Lost(root_ + "._T");
   store_.FreeSeries(slot);
 
   // The paths, checked before anything is written: a path is never cut,
@@ -189,7 +199,7 @@ void DSFSave::WriteSeries() {
       p += "." + x.comps[i];
       if (!differ && i + 1 < prev.size() && prev[i] == x.comps[i]) continue;
       differ = true;
-      MakeDir(p);  // a failure shows in the series below it
+      if (held) MakeDir(p);  // a failure shows in the series below it
     }
     prev = x.comps;
   }
@@ -205,7 +215,18 @@ void DSFSave::WriteSeries() {
       batch.push_back(vars[i].v);
       into.push_back(&values[i - first]);
     }
-    if (!ReadPlotPoints(viewer_.File(), viewer_.Layout(), steps, batch, into)) {
+    if (!held || !ReadPlotPoints(viewer_.File(), viewer_.Layout(), steps, batch, into)) {
+      // A trajectory that cannot be read saves none of the root: what
+      // was written of it goes too.
+      if (held) {
+        held = false;
+        if (IsOldLayout())
+          old_.Abandon();
+        else
+          store_.DropChanges();
+        notSaved_.insert(notSaved_.begin(), written_.begin(), written_.end());
+        written_.clear();
+      }
       for (size_t i = first; i < vars.size(); ++i) Lost(vars[i].path);
       break;
     }
@@ -219,6 +240,7 @@ void DSFSave::WriteSeries() {
     }
   }
 
+  if (!held) return;
   if (IsOldLayout())
     old_.SetXSeries(store_, root_ + "._T", root_ + ".X.&");
   else if (!vars.empty())
@@ -226,14 +248,26 @@ void DSFSave::WriteSeries() {
 }
 
 std::string DSFSave::Finish() {
-  if (old_.IsAttached()) old_.Close();
-  if (store_.IsAttached()) store_.CloseDSF();
-  if (notSaved_.empty()) return "";
+  bool committed = true;
+  if (old_.IsAttached()) {
+    committed = old_.Close();
+    if (!committed && closeError_.empty()) closeError_ = old_.Error();
+  }
+  if (store_.IsAttached()) {
+    committed = store_.CommitChanges() && committed;  // the store tells its own reason
+    store_.CloseDSF();
+  }
+  if (!committed) {
+    // Nothing of the save is in the file.
+    notSaved_.insert(notSaved_.begin(), written_.begin(), written_.end());
+    written_.clear();
+  }
+  if (notSaved_.empty()) return closeError_;
   std::string text = platform::IntToString((long long)notSaved_.size()) + " series not saved in " +
                      file_ + ":";
   for (size_t i = 0; i < notSaved_.size() && i < 3; ++i) text += " " + notSaved_[i];
   if (notSaved_.size() > 3) text += " ...";
-  return text;
+  return closeError_.empty() ? text : closeError_ + "\n" + text;
 }
 
 }  // namespace krv::view

@@ -1,7 +1,8 @@
 // Saving the displayed trajectories as data series: one series per
 // distinct displayed variable under a root DSDir, `_T` beside them as
 // their X series, in a current-layout file through the series store or in
-// an old-layout file in its own layout.
+// an old-layout file in its own layout. A save is one change of the file:
+// the root with all its series is there whole, or the file stays as it was.
 #pragma once
 
 #include <cstdint>
@@ -43,13 +44,19 @@ class DSFSave {
   // file and 27 in an old one.
   bool NameAcceptable(std::string& name) const;
 
+  // Whether the root can take the save: Made when there is none yet (it
+  // is made with the series, in the same change), Existed when it is a
+  // DSDir already, Failed otherwise. Nothing is written.
   enum class RootResult { Made, Existed, Failed };
   RootResult MakeRoot(const std::string& name);
 
-  // Writes `_T`, the DSDirs and the series, and links them to `_T`.
+  // Writes the root where it is new, `_T`, the DSDirs and the series, and
+  // links them to `_T`, all as one change held until Finish.
   void WriteSeries();
-  // Closes the file. The message for a save where anything failed: how
-  // many series were not saved and the first paths; empty otherwise.
+  // Commits the save and closes the file. The message for a save where
+  // anything failed: how many series were not saved and the first paths
+  // (every one when the change could not be made, after the reason);
+  // empty otherwise.
   std::string Finish();
 
   const std::vector<std::string>& NotSaved() const { return notSaved_; }
@@ -66,6 +73,8 @@ class DSFSave {
   std::string file_;
   std::string root_;
   std::string comment_;
+  bool rootNew_ = false;
+  std::vector<std::string> written_;  // the series the change holds
   std::vector<std::string> notSaved_;
   std::string closeError_;
 };

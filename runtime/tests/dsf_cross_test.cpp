@@ -1,18 +1,24 @@
 // The solver's data-series store reader and writer against the series
 // library: stores the library writes read the same through both, the
 // solver's writes read back by the library, damaged stores refused and never
-// followed.
+// followed, and a change of either cut short rolled back alike by both.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <map>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "platform/user_prompts.h"
 #include "series/series_store.h"
+#include "testing/cut_short.h"
 #include "testing/temp_dir.h"
 
 extern "C" {
@@ -252,6 +258,169 @@ TEST(DsfCross, DamagedStoresAreRefusedOrReadAlike) {
   }
   EXPECT_GT(refused, 50);
   EXPECT_GT(compared, 500);
+}
+
+// What a reader finds in the store at `file_no_ext`: its size and every
+// series of Paths() as the library reads it.
+std::string Contents(const std::string& file_no_ext) {
+  std::string all = std::to_string(testing::ReadIfThere(file_no_ext + ".DSF").value_or("").size());
+  for (const std::string& path : Paths()) {
+    Probe p = LibrarySeries(file_no_ext, path);
+    all += "\n" + path + ": " + std::to_string(p.result) + " " + p.text;
+  }
+  return all;
+}
+
+// `left` (a store and its journal, as a change cut short left them) put
+// under A and B; A attached by the library, B opened by the solver's
+// reader, each rolling the journal back. Both must come to the same bytes.
+std::string RecoveredAlike(testing::TempDir& dir, const std::vector<testing::FileState>& left) {
+  for (const char* name : {"A", "B"}) {
+    testing::PutState(dir.File(std::string(name) + ".DSF"), left[0]);
+    testing::PutState(dir.File(std::string(name) + ".DSF-journal"), left[1]);
+  }
+  {
+    platform::ScriptedPrompts prompts;
+    SeriesStore store;
+    store.AttachDSF(dir.File("A"));
+    EXPECT_FALSE(store.FailureFlag) << (prompts.messages.empty() ? "" : prompts.messages[0]);
+  }
+  Probe rt = ProbeSeries(dir.File("B.DSF"), ".A.LONG");
+  EXPECT_EQ(rt.result, 0) << rt.text;
+  EXPECT_FALSE(dir.Has("A.DSF-journal"));
+  EXPECT_FALSE(dir.Has("B.DSF-journal"));
+  std::string a = dir.Read("A.DSF");
+  EXPECT_TRUE(a == dir.Read("B.DSF")) << "the two roll-backs differ";
+  return Contents(dir.File("A"));
+}
+
+// The library's save over a series cut short at any of its calls (killed
+// before it): the solver's reader rolls the journal back exactly as the
+// library does, to the old store or the new one.
+TEST(DsfCross, TheLibrarysJournalIsRolledBackAlikeByTheSolver) {
+  testing::TempDir dir;
+  WriteShapes(dir.File("S"));
+  const std::string bytes = dir.Read("S.DSF");
+  const std::string before = Contents(dir.File("S"));
+  auto save = [&](SeriesStore& store) {
+    ColumnSlot& slot = store.ColumnSlots[0];
+    store.NewSeries(slot, false, "longer");
+    for (int i = 0; i < 900; ++i) store.PutVal(slot, int16_t(i), i * 0.25);
+    store.SaveSeries(slot, ".A.LONG");
+  };
+  long calls;
+  std::string after;
+  {
+    platform::ScriptedPrompts prompts;
+    SeriesStore store;
+    store.AttachDSF(dir.File("S"));
+    calls = testing::CountCalls([&] { save(store); });
+    ASSERT_FALSE(store.FailureFlag);
+    store.CloseDSF();
+    after = Contents(dir.File("S"));
+  }
+  ASSERT_NE(before, after);
+  int olds = 0, news = 0;
+  for (long k = 0; k < calls; ++k) {
+    SCOPED_TRACE("killed before call " + std::to_string(k));
+    dir.Write("S.DSF", bytes);
+    std::vector<testing::FileState> left;
+    {
+      platform::ScriptedPrompts prompts;
+      SeriesStore store;
+      store.AttachDSF(dir.File("S"));
+      left = testing::CutShortAt(k, true, {dir.File("S.DSF"), dir.File("S.DSF-journal")}, [&] { save(store); });
+    }
+    std::string found = RecoveredAlike(dir, left);
+    ASSERT_TRUE(found == before || found == after) << found;
+    (found == before ? olds : news)++;
+  }
+  EXPECT_GT(olds, 0);
+  EXPECT_GT(news, 0);
+}
+
+// Runs the solver's write program on `file`, under strace with
+// `inject` when it is not empty; the exit status, or 128 + the signal.
+int RunSolverWrite(const std::string& file, const std::string& inject, const std::string& trace = "") {
+  std::vector<std::string> args;
+  if (!inject.empty() || !trace.empty()) {
+    args = {KRV_STRACE, "-qq", "-o", trace.empty() ? "/dev/null" : trace};
+    if (!inject.empty()) args.insert(args.end(), {"-e", "inject=" + inject});
+  }
+  args.insert(args.end(), {KRV_DSF_TOOL, file, ".A.LONG", "-3.75", ".a.empty", "1e-40"});
+  pid_t pid = ::fork();
+  if (pid == 0) {
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    ::execv(argv[0], argv.data());
+    ::_exit(127);
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+// The solver's write of its estimates cut short at every system call it
+// makes once it has the store's name, the program killed there or the
+// call failing as on a full disk (strace does both: Free Pascal makes its
+// calls itself, past any library put in their way). Afterwards the
+// library and the solver's reader roll back alike, to the old store or
+// the new one; a write that ended well is there whole, one that reported
+// a failure (or refused the store) has left the old store and no journal.
+TEST(DsfCross, AKillOrAFullDiskAtAnyCallOfTheSolversWriteLeavesTheOldOrTheNewStore) {
+  ASSERT_STRNE(KRV_STRACE, "") << "strace is needed here; tools/install-deps.sh installs it";
+  testing::TempDir dir;
+  WriteShapes(dir.File("S"));
+  const std::string bytes = dir.Read("S.DSF");
+  const std::string before = Contents(dir.File("S"));
+  ASSERT_EQ(RunSolverWrite(dir.File("S.DSF"), "", dir.File("TRACE")), 0);
+  const std::string after = Contents(dir.File("S"));
+  ASSERT_NE(before, after);
+  // The calls, from the first that names the store; each as its name and
+  // its place among the calls of that name, as strace counts them.
+  std::vector<std::pair<std::string, int>> calls;
+  {
+    std::ifstream trace(dir.File("TRACE"));
+    std::map<std::string, int> seen;
+    bool started = false;
+    for (std::string line; std::getline(trace, line);) {
+      size_t paren = line.find('(');
+      if (paren == std::string::npos || line.compare(0, 3, "+++") == 0) continue;
+      std::string name = line.substr(0, paren);
+      int n = ++seen[name];
+      started = started || line.find(dir.File("S.DSF")) != std::string::npos;
+      if (started && name != "exit_group") calls.push_back({name, n});
+    }
+  }
+  ASSERT_GT(calls.size(), 10u);
+  int olds = 0, news = 0;
+  for (const auto& [name, n] : calls) {
+    for (bool killed : {true, false}) {
+      std::string inject = name + (killed ? ":signal=KILL" : ":error=ENOSPC") + ":when=" + std::to_string(n);
+      SCOPED_TRACE(inject);
+      dir.Write("S.DSF", bytes);
+      ::unlink(dir.File("S.DSF-journal").c_str());
+      int status = RunSolverWrite(dir.File("S.DSF"), inject);
+      std::vector<testing::FileState> left = {testing::ReadIfThere(dir.File("S.DSF")),
+                                              testing::ReadIfThere(dir.File("S.DSF-journal"))};
+      ASSERT_TRUE(left[0]);
+      if (!killed) {
+        // 1: refused (a record that could not be read), 2: not written.
+        EXPECT_TRUE(status == 0 || status == 1 || status == 2) << status;
+        if (status != 0) {
+          EXPECT_EQ(*left[0], bytes);
+          EXPECT_TRUE(!left[1] || left[1]->empty());
+        }
+      }
+      std::string found = RecoveredAlike(dir, left);
+      ASSERT_TRUE(found == before || found == after) << found;
+      if (!killed) EXPECT_EQ(found, status == 0 ? after : before);
+      (found == before ? olds : news)++;
+    }
+  }
+  EXPECT_GT(olds, 0);
+  EXPECT_GT(news, 0);
 }
 
 }  // namespace

@@ -16,6 +16,8 @@
 #include "platform/user_prompts.h"
 #include "series/dsf_format.h"
 #include "series/series_store.h"
+#include "platform/block_journal.h"
+#include "testing/cut_short.h"
 #include "testing/failing_calls.h"
 #include "testing/temp_dir.h"
 
@@ -264,225 +266,188 @@ TEST(KeptBlocks, OpensOverOpenSeriesKeepNothingOfThem) {
   }
 }
 
-// Runs `act` with the store's writes cut short at write `k` (from 0):
-// killed just before it, giving the file as it stood then; or that write
-// failing as on a full disk, giving the file as the failure left it.
-std::string CutShortAt(Fixture& f, long k, bool killed, const std::function<void()>& act) {
-  std::string left;
-  {
-    testing::FailingCalls fail;
-    fail.only = "WriteAt";
-    fail.error = ENOSPC;
-    if (killed)
-      fail.before = [&](const char* name) {
-        if (std::string(name) == "WriteAt" && fail.counted() == k) left = f.Bytes();
-      };
-    else
-      fail.failAt = k;
-    act();
-  }
-  return killed ? left : f.Bytes();
-}
-
-// A fresh store attached to `bytes` as K.DSF, its messages kept apart.
-struct Reattached {
-  platform::ScriptedPrompts shown;
-  SeriesStore store;
-  Reattached(Fixture& f, const std::string& bytes) {
-    f.dir.Write("K.DSF", bytes);
-    store.AttachDSF(f.Path("K"));
-  }
+// What a store that attaches `left` (the file and its journal, as a
+// change cut short left them) finds there: the file as the attach leaves
+// it, after rolling back whatever journal was there.
+struct Recovered {
+  std::string bytes;
+  std::vector<std::string> messages;
+  bool journalLeft = false;
 };
-
-// A save cut short at any of its writes: the process killed just before
-// it (the file as it stood then), or the write failing as on a full
-// disk. Record 0 is written last, so once it counts the change the
-// series is there whole; a series saved over in place with its size
-// kept holds old or new values, block by block; every other series is
-// untouched; and the file attaches as it is, or, after a kill that left
-// records past its next free record, repaired as attaching repairs it.
-TEST(SaveSafety, AKillOrAFailureAtAnyWriteLeavesASoundFile) {
-  struct Case {
-    const char* what;
-    const char* path;
-    int oldHighest, newHighest;  // -1: no such series before
-  } cases[] = {
-      {"over itself", ".S", 200, 200},
-      {"over itself, shorter", ".S", 200, 40},
-      {"over itself, longer", ".S", 40, 200},
-      {"a new series", ".N", -1, 70},
-  };
-  auto fill = [](Fixture& f, int c, int highest, int plus) {
-    f.store.NewSeries(f.Col(c), false, "");
-    for (int i = 0; i <= highest; ++i) f.store.PutVal(f.Col(c), int16_t(i), i + plus);
-  };
+Recovered Recover(TempDir& dir, const std::vector<testing::FileState>& left) {
+  testing::PutState(dir.File("K.DSF"), left[0]);
+  testing::PutState(dir.File("K.DSF-journal"), left[1]);
+  Recovered r;
+  platform::ScriptedPrompts shown;
   {
-    for (const Case& c : cases) {
-      const std::string trace = c.what;
-      // The file before the save, and how many writes the save makes.
-      std::string before;
-      long writes;
-      {
-        Fixture f;
-        f.store.CreateDSF(f.Path());
-        fill(f, 0, 100, 5000);
-        f.store.SaveSeries(f.Col(0), ".T");
-        if (c.oldHighest >= 0) {
-          fill(f, 0, c.oldHighest, 0);
-          f.store.SaveSeries(f.Col(0), c.path);
-        }
-        before = f.Bytes();
-        fill(f, 0, c.newHighest, 1000);
-        testing::FailingCalls count;
-        count.only = "WriteAt";
-        f.store.SaveSeries(f.Col(0), c.path);
-        ASSERT_FALSE(f.store.FailureFlag) << trace;
-        writes = count.counted();
-      }
-      ASSERT_GE(writes, 2) << trace;
-      const int32_t oldCount = I32At(before, 40);
-      for (long k = 0; k < writes; ++k) {
-        for (bool killed : {true, false}) {
-          SCOPED_TRACE(trace + (killed ? ", killed before write " : ", failing write ") +
-                       std::to_string(k));
-          Fixture f;
-          f.dir.Write("T.DSF", before);
-          f.store.AttachDSF(f.Path());
-          ASSERT_FALSE(f.store.FailureFlag);
-          fill(f, 0, c.newHighest, 1000);
-          std::string left =
-              CutShortAt(f, k, killed, [&] { f.store.SaveSeries(f.Col(0), c.path); });
-          if (!killed) {
-            EXPECT_TRUE(f.store.FailureFlag);
-            ASSERT_FALSE(f.prompts.messages.empty());
-            EXPECT_EQ(f.prompts.messages.back(),
-                      "I/O error writing " + f.Path("T.DSF") + ": No space left on device");
-          }
-          ASSERT_FALSE(left.empty());
-          // What a fresh store finds there.
-          Reattached again(f, left);
-          SeriesStore& fresh = again.store;
-          platform::ScriptedPrompts& shown = again.shown;
-          ASSERT_FALSE(fresh.FailureFlag);
-          bool trailing = left.size() / 128 > size_t(I32At(left, 4));
-          EXPECT_EQ(shown.messages, trailing ? std::vector<std::string>{"DSF file has been damaged, fixing it:"}
-                                             : std::vector<std::string>{});
-          ColumnSlot& t = fresh.ColumnSlots[1];
-          fresh.OpenSeries(t, ".T");
-          ASSERT_FALSE(fresh.FailureFlag);
-          for (int i = 0; i <= 100; ++i) ASSERT_EQ(fresh.GetVal(t, int16_t(i)), i + 5000);
-          ColumnSlot& s = fresh.ColumnSlots[2];
-          bool counted = I32At(left, 40) != oldCount;
-          if (counted) {
-            fresh.OpenSeries(s, c.path);
-            ASSERT_FALSE(fresh.FailureFlag);
-            int16_t lo, hi;
-            fresh.SeriesIndexRange(s, lo, hi);
-            EXPECT_EQ(hi, c.newHighest);
-            for (int i = 0; i <= c.newHighest; ++i) ASSERT_EQ(fresh.GetVal(s, int16_t(i)), i + 1000);
-          } else if (c.oldHighest == c.newHighest) {
-            fresh.OpenSeries(s, c.path);
-            ASSERT_FALSE(fresh.FailureFlag);
-            for (int i = 0; i <= c.newHighest; ++i) {
-              float v = fresh.GetVal(s, int16_t(i));
-              ASSERT_TRUE(v == i || v == i + 1000) << i;
-            }
-          }
-          if (counted) { EXPECT_EQ(left.size() / 128, size_t(I32At(left, 4))); }
-        }
-      }
-    }
+    SeriesStore store;
+    store.AttachDSF(dir.File("K"));
+    EXPECT_FALSE(store.FailureFlag);
   }
+  r.messages = shown.messages;
+  r.bytes = dir.Read("K.DSF");
+  r.journalLeft = dir.Has("K.DSF-journal");
+  return r;
 }
 
-// A new entry, series or DSDir, cut short at any of its writes (killed
-// just before it, or the write failing): the tree never names a record
-// that is not yet written. Otherwise the next new series would take that
-// record, and the two names would share its records from then on.
-TEST(SaveSafety, ANewEntryNamesOnlyWrittenRecords) {
-  struct Case {
-    const char* what;
-    bool dsdir;
-    int others;  // series in the root besides .T; 3 fills its block
-  } cases[] = {
-      {"a new series", false, 0},
-      {"a new series in a fresh DSDir block", false, 3},
-      {"a new DSDir", true, 0},
-      {"a new DSDir in a fresh DSDir block", true, 3},
-  };
+// Every change of the store cut short at any of its system calls, the
+// process killed just before the call or the call failing as on a full
+// disk: a store attaching the file afterwards finds it exactly as before
+// the change or exactly as the whole change leaves it, with no journal
+// left and nothing to repair. A failure is reported, and leaves the file
+// as before; a change that reports none is there whole. Saved over
+// itself, a series that grows or shrinks, or two series saved as one
+// change, are old or new as a whole.
+TEST(SaveSafety, AKillOrAFullDiskAtAnyCallLeavesTheOldOrTheNewFile) {
   auto fill = [](SeriesStore& s, ColumnSlot& c, int highest, int plus) {
     s.NewSeries(c, false, "");
     for (int i = 0; i <= highest; ++i) s.PutVal(c, int16_t(i), i + plus);
   };
-  auto make = [&](SeriesStore& s, ColumnSlot& c, bool dsdir) {
-    if (dsdir) {
-      s.MakeDSDir(".N");
-    } else {
-      fill(s, c, 70, 1000);
-      s.SaveSeries(c, ".N");
-    }
+  struct Case {
+    const char* what;
+    std::function<void(SeriesStore&)> before;  // after .T was saved
+    std::function<void(SeriesStore&)> change;
+  } cases[] = {
+      {"a series over itself, as long", [&](SeriesStore& s) { fill(s, s.ColumnSlots[0], 200, 0), s.SaveSeries(s.ColumnSlots[0], ".S"); },
+       [&](SeriesStore& s) { fill(s, s.ColumnSlots[0], 200, 1000), s.SaveSeries(s.ColumnSlots[0], ".S"); }},
+      {"a series over itself, shorter", [&](SeriesStore& s) { fill(s, s.ColumnSlots[0], 200, 0), s.SaveSeries(s.ColumnSlots[0], ".S"); },
+       [&](SeriesStore& s) { fill(s, s.ColumnSlots[0], 40, 1000), s.SaveSeries(s.ColumnSlots[0], ".S"); }},
+      {"a series over itself, longer", [&](SeriesStore& s) { fill(s, s.ColumnSlots[0], 40, 0), s.SaveSeries(s.ColumnSlots[0], ".S"); },
+       [&](SeriesStore& s) { fill(s, s.ColumnSlots[0], 200, 1000), s.SaveSeries(s.ColumnSlots[0], ".S"); }},
+      {"a new series", [](SeriesStore&) {}, [&](SeriesStore& s) { fill(s, s.ColumnSlots[0], 70, 1000), s.SaveSeries(s.ColumnSlots[0], ".N"); }},
+      {"a new series in a fresh DSDir block",
+       [&](SeriesStore& s) {
+         fill(s, s.ColumnSlots[0], 3, 0);
+         for (const char* p : {".O1", ".O2", ".O3"}) s.SaveSeries(s.ColumnSlots[0], p);
+       },
+       [&](SeriesStore& s) { fill(s, s.ColumnSlots[0], 70, 1000), s.SaveSeries(s.ColumnSlots[0], ".N"); }},
+      {"a new DSDir", [](SeriesStore&) {}, [](SeriesStore& s) { s.MakeDSDir(".N"); }},
+      {"two series in one held change",
+       [&](SeriesStore& s) { fill(s, s.ColumnSlots[0], 100, 0), s.SaveSeries(s.ColumnSlots[0], ".S"); },
+       [&](SeriesStore& s) {
+         if (!s.HoldChanges()) return;
+         fill(s, s.ColumnSlots[0], 160, 1000), s.SaveSeries(s.ColumnSlots[0], ".S");
+         fill(s, s.ColumnSlots[1], 20, 2000), s.SaveSeries(s.ColumnSlots[1], ".U");
+         s.CommitChanges();
+       }},
   };
+  const std::time_t clock = 1760000000;
   for (const Case& c : cases) {
-    std::string before;
-    long writes;
+    // The file before the change, and as the whole change leaves it.
+    std::string before, after;
+    long calls;
     {
       Fixture f;
+      f.store.Now = [=] { return clock; };
       f.store.CreateDSF(f.Path());
       fill(f.store, f.Col(0), 100, 5000);
       f.store.SaveSeries(f.Col(0), ".T");
-      for (int k = 0; k < c.others; ++k) f.store.SaveSeries(f.Col(0), ".O" + std::to_string(k));
+      c.before(f.store);
+      f.store.CloseDSF();
       before = f.Bytes();
-      testing::FailingCalls count;
-      count.only = "WriteAt";
-      make(f.store, f.Col(1), c.dsdir);
+      f.store.AttachDSF(f.Path());
+      calls = testing::CountCalls([&] { c.change(f.store); });
       ASSERT_FALSE(f.store.FailureFlag) << c.what;
-      writes = count.counted();
+      after = f.Bytes();
+      ASSERT_NE(before, after) << c.what;
+      EXPECT_FALSE(f.dir.Has("T.DSF-journal")) << c.what;
     }
-    for (long k = 0; k < writes; ++k) {
-      for (bool killed : {true, false}) {
-        SCOPED_TRACE(std::string(c.what) + (killed ? ", killed before write " : ", failing write ") +
-                     std::to_string(k));
-        Fixture f;
-        f.dir.Write("T.DSF", before);
-        f.store.AttachDSF(f.Path());
-        std::string left = CutShortAt(f, k, killed, [&] { make(f.store, f.Col(1), c.dsdir); });
-        ASSERT_FALSE(left.empty());
-        Reattached again(f, left);
-        SeriesStore& fresh = again.store;
-        ASSERT_FALSE(fresh.FailureFlag);
-        fresh.ShowDSFTree(true);
-        ASSERT_FALSE(fresh.FailureFlag) << "the tree reads whole";
-        // Where the entry made it, what it names is whole.
-        auto checkNew = [&] {
-          bool failure;
-          DSDirEntry e;
-          fresh.FindDSFEntry(".N", failure, e);
-          if (!e.Used()) return;
-          if (c.dsdir) {
-            ASSERT_TRUE(e.IsDSDir());
-            EXPECT_TRUE(fresh.IsDSDirEmpty(e));
-            ASSERT_FALSE(fresh.FailureFlag);
-            return;
-          }
-          ColumnSlot& n = fresh.ColumnSlots[3];
-          fresh.OpenSeries(n, ".N");
-          ASSERT_FALSE(fresh.FailureFlag);
-          for (int i = 0; i <= 70; ++i) ASSERT_EQ(fresh.GetVal(n, int16_t(i)), i + 1000);
-        };
-        checkNew();
-        // The next new series gets records of its own.
-        fill(fresh, fresh.ColumnSlots[0], 50, 7000);
-        fresh.SaveSeries(fresh.ColumnSlots[0], ".M");
-        ASSERT_FALSE(fresh.FailureFlag);
-        checkNew();
-        for (auto [path, highest, plus] : {std::tuple{".M", 50, 7000}, {".T", 100, 5000}}) {
-          ColumnSlot& t = fresh.ColumnSlots[1];
-          fresh.OpenSeries(t, path);
-          ASSERT_FALSE(fresh.FailureFlag) << path;
-          for (int i = 0; i <= highest; ++i) ASSERT_EQ(fresh.GetVal(t, int16_t(i)), i + plus) << path;
+    testing::CutTally tally = testing::ForEachCut(calls, [&](long k, bool killed) {
+      SCOPED_TRACE(std::string(c.what) + (killed ? ", killed before call " : ", call failing: ") + std::to_string(k));
+      Fixture f;
+      f.store.Now = [=] { return clock; };
+      f.dir.Write("T.DSF", before);
+      f.store.AttachDSF(f.Path());
+      EXPECT_FALSE(f.store.FailureFlag);
+      std::vector<testing::FileState> left =
+          testing::CutShortAt(k, killed, {f.Path("T.DSF"), f.Path("T.DSF-journal")}, [&] { c.change(f.store); });
+      bool failed = f.store.FailureFlag;
+      if (!killed && failed) {
+        EXPECT_FALSE(f.prompts.messages.empty());
+        if (!f.prompts.messages.empty()) {
+          EXPECT_EQ(f.prompts.messages.back().rfind("I/O error ", 0), 0u) << f.prompts.messages.back();
+          EXPECT_NE(f.prompts.messages.back().find("No space left on device"), std::string::npos)
+              << f.prompts.messages.back();
         }
+        // A series saved keeps its mark: it is not in the file.
+        if (f.Col(0).IsOpen()) EXPECT_TRUE(f.Col(0).modified);
       }
-    }
+      EXPECT_TRUE(left[0]);
+      if (!left[0]) return false;
+      Recovered r = Recover(f.dir, left);
+      EXPECT_TRUE(r.messages.empty()) << r.messages.front();
+      EXPECT_FALSE(r.journalLeft);
+      EXPECT_TRUE(r.bytes == before || r.bytes == after) << "mixed: " << r.bytes.size() / 128 << " records";
+      if (!killed) {
+        EXPECT_EQ(r.bytes, failed ? before : after) << (failed ? "reported failed" : "reported done");
+      }
+      return r.bytes == before;
+    });
+    EXPECT_GT(tally.olds, 0) << c.what;
+    EXPECT_GT(tally.news, 0) << c.what;
+  }
+}
+
+// A change cut short whose journal is rolled back by another store
+// already attached to the file: the next operation it makes looks at the
+// file afresh, rolls the journal back and finds the old series.
+TEST(SaveSafety, AStoreAttachedBeforeACrashRollsItsJournalBack) {
+  Fixture f;
+  f.store.CreateDSF(f.Path());
+  f.Fill(0, 0, 100);
+  f.store.SaveSeries(f.Col(0), ".S");
+  SeriesStore other;
+  other.AttachDSF(f.Path());
+  other.OpenSeries(other.ColumnSlots[0], ".S");
+  ASSERT_FALSE(other.FailureFlag);
+  // Killed as the data went out: the journal is synced, the file half new.
+  std::vector<testing::FileState> left;
+  {
+    f.Fill(0, 0, 300);
+    testing::FailingCalls fail;
+    bool taken = false;
+    fail.before = [&](const char* name) {
+      if (!taken && std::string(name) == "Sync" && f.dir.Has("T.DSF-journal") &&
+          f.Bytes().size() > 10 * 128) {
+        left = {testing::ReadIfThere(f.Path("T.DSF")), testing::ReadIfThere(f.Path("T.DSF-journal"))};
+        taken = true;
+      }
+    };
+    f.store.SaveSeries(f.Col(0), ".S");
+    ASSERT_TRUE(taken);
+  }
+  testing::PutState(f.Path("T.DSF"), left[0]);
+  testing::PutState(f.Path("T.DSF-journal"), left[1]);
+  other.OpenSeries(other.ColumnSlots[1], ".S");
+  ASSERT_FALSE(other.FailureFlag);
+  int16_t lo, hi;
+  other.SeriesIndexRange(other.ColumnSlots[1], lo, hi);
+  EXPECT_EQ(hi, 100);
+  for (int i = 0; i <= 100; ++i) ASSERT_EQ(other.GetVal(other.ColumnSlots[1], int16_t(i)), i);
+  EXPECT_FALSE(f.dir.Has("T.DSF-journal"));
+}
+
+// A journal the store cannot roll back (here one that cannot be read) is
+// refused with the reason, whichever way the file is attached, and the
+// file is not read as it stands.
+TEST(SaveSafety, AJournalThatCannotBeRolledBackIsRefused) {
+  Fixture f;
+  f.store.CreateDSF(f.Path());
+  f.Fill(0, 0, 40);
+  f.store.SaveSeries(f.Col(0), ".S");
+  f.store.CloseDSF();
+  ASSERT_EQ(::mkdir(f.Path("T.DSF-journal").c_str(), 0755), 0);
+  for (bool readOnly : {true, false}) {
+    f.prompts.messages.clear();
+    if (readOnly)
+      f.store.AttachDSFReadOnly(f.Path());
+    else
+      f.store.AttachDSF(f.Path());
+    EXPECT_TRUE(f.store.FailureFlag);
+    EXPECT_FALSE(f.store.IsAttached());
+    ASSERT_EQ(f.prompts.messages.size(), 1u);
+    EXPECT_EQ(f.prompts.messages[0].rfind("I/O error restoring " + f.Path("T.DSF"), 0), 0u)
+        << f.prompts.messages[0];
   }
 }
 

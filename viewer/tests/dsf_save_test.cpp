@@ -7,6 +7,7 @@
 
 #include "platform/user_prompts.h"
 #include "series/dsf_format.h"
+#include "testing/cut_short.h"
 #include "testing/failing_calls.h"
 #include "testing/temp_dir.h"
 #include "viewer/save_to_dsf.h"
@@ -347,89 +348,91 @@ TEST(OldDSFTest, ADSDirEntryNamingTheHeaderIsDamage) {
   EXPECT_EQ(dir.Read("D.DSF"), bytes);
 }
 
-// A new entry cut short at any of its writes, killed just before it: the
-// file still attaches, and every entry names records of its own, apart
-// from those of the series saved after it.
-TEST(OldDSFTest, ANewEntryCutShortNamesOnlyWrittenRecords) {
+// Plotvane's save cut short at any of its system calls, from attaching
+// the file to closing it: the process killed just before the call, or the
+// call failing as on a full disk. Whoever attaches the file afterwards
+// finds it exactly as before the save or exactly as the whole save leaves
+// it: a root with all its series, new or written over, longer or
+// shorter, or none of them; never a root with some series old and some
+// new. A save that reports nothing is there whole; one that reports its
+// series not saved has left the file as it was. In either layout.
+TEST(DSFSaveTest, AKillOrAFullDiskAtAnyCallLeavesTheWholeSaveOrNone) {
   struct Case {
     const char* what;
-    bool dsdir;
-    int others;  // entries in the root before; 4 fills its block
+    bool old;
+    const char* firstRoot;  // saved before, at density 2
+    const char* root;       // this save, at `density`
+    int density;
   } cases[] = {
-      {"a new series", false, 1},
-      {"a new series in a fresh DSDir block", false, 4},
-      {"a new DSDir", true, 1},
-      {"a new DSDir in a fresh DSDir block", true, 4},
+      {"a new root", false, "RUN0", "RUN1", 1},
+      {"over the root, longer", false, "RUN1", "RUN1", 1},
+      {"over the root, shorter", false, "RUN1", "RUN1", 4},
+      {"old layout, a new root", true, "RUN0", "RUN1", 1},
+      {"old layout, over the root, longer", true, "RUN1", "RUN1", 1},
   };
-  series::SeriesStore store;
-  store.MessagesOn = false;
-  series::ColumnSlot slot;
-  store.NewSeries(slot, false, "c");
-  for (int i = 0; i <= 40; ++i) store.PutVal(slot, int16_t(i), float(i));
-  auto make = [&](OldDSFStore& old, bool dsdir) {
-    return dsdir ? old.MakeDSDir(".N") == OldDSFStore::DirResult::Made
-                 : old.SaveSeries(slot, ".N", "c", {});
+  const std::time_t clock = 1760000000;
+  auto prepare = [&](Fixture& f, const Case& c) {
+    f.store.Now = [=] { return clock; };
+    if (c.old) f.dir.Write("RES.DSF", OldFile(2, 2));
+    f.viewer.Range().density = 2;
+    f.viewer.Range().Update();
+    ASSERT_EQ(f.Save("RES.DSF", c.firstRoot, false), "");
+    f.viewer.Range().density = c.density;
+    f.viewer.Range().Update();
+  };
+  auto recover = [&](Fixture& f, const Case& c, const std::vector<krv::testing::FileState>& left) {
+    krv::testing::PutState(f.dir.File("K.DSF"), left[0]);
+    krv::testing::PutState(f.dir.File("K.DSF-journal"), left[1]);
+    if (c.old) {
+      OldDSFStore old;
+      EXPECT_TRUE(old.Attach(f.dir.File("K.DSF"))) << old.Error();
+      EXPECT_TRUE(old.Close()) << old.Error();
+    } else {
+      platform::ScriptedPrompts shown;
+      series::SeriesStore store;
+      store.AttachDSF(f.dir.File("K"));
+      EXPECT_FALSE(store.FailureFlag);
+      EXPECT_TRUE(shown.messages.empty()) << shown.messages.front();
+    }
+    EXPECT_FALSE(f.dir.Has("K.DSF-journal"));
+    return f.dir.Read("K.DSF");
   };
   for (const Case& c : cases) {
-    TempDir dir;
-    std::string before;
+    std::string before, after;
+    long calls;
     {
-      dir.Write("O.DSF", OldFile(2, 2));
-      OldDSFStore old;
-      ASSERT_TRUE(old.Attach(dir.File("O.DSF"))) << old.Error();
-      for (int k = 0; k < c.others; ++k) ASSERT_TRUE(old.SaveSeries(slot, ".O" + std::to_string(k), "c", {}));
-      old.Close();
-      before = dir.Read("O.DSF");
+      Fixture f;
+      prepare(f, c);
+      before = f.dir.Read("RES.DSF");
+      std::string said;
+      calls = krv::testing::CountCalls([&] { said = f.Save("RES.DSF", c.root, false); });
+      ASSERT_EQ(said, "") << c.what;
+      after = f.dir.Read("RES.DSF");
+      ASSERT_NE(before, after) << c.what;
     }
-    long writes;
-    {
-      OldDSFStore old;
-      ASSERT_TRUE(old.Attach(dir.File("O.DSF")));
-      krv::testing::FailingCalls count;
-      count.only = "WriteAt";
-      ASSERT_TRUE(make(old, c.dsdir)) << c.what;
-      writes = count.counted();
-    }
-    for (long k = 0; k < writes; ++k) {
-      SCOPED_TRACE(std::string(c.what) + ", killed before write " + std::to_string(k));
-      dir.Write("O.DSF", before);
-      std::string left;
-      {
-        OldDSFStore old;
-        ASSERT_TRUE(old.Attach(dir.File("O.DSF")));
-        krv::testing::FailingCalls fail;
-        fail.only = "WriteAt";
-        fail.before = [&](const char* name) {
-          if (std::string(name) == "WriteAt" && fail.counted() == k) left = dir.Read("O.DSF");
-        };
-        make(old, c.dsdir);
+    krv::testing::CutTally tally = krv::testing::ForEachCut(calls, [&](long k, bool killed) {
+      SCOPED_TRACE(std::string(c.what) + (killed ? ", killed before call " : ", call failing: ") + std::to_string(k));
+      Fixture f;
+      f.store.Now = [=] { return clock; };
+      f.dir.Write("RES.DSF", before);
+      f.viewer.Range().density = c.density;
+      f.viewer.Range().Update();
+      std::string said;
+      std::vector<krv::testing::FileState> left =
+          krv::testing::CutShortAt(k, killed, {f.dir.File("RES.DSF"), f.dir.File("RES.DSF-journal")},
+                                   [&] { said = f.Save("RES.DSF", c.root, false); });
+      EXPECT_TRUE(left[0]);
+      if (!left[0]) return false;
+      std::string found = recover(f, c, left);
+      EXPECT_TRUE(found == before || found == after) << "mixed: " << found.size() / 128 << " records";
+      if (!killed) {
+        EXPECT_EQ(found, said.empty() ? after : before) << said;
       }
-      ASSERT_FALSE(left.empty());
-      dir.Write("K.DSF", left);
-      OldDSFStore fresh;
-      ASSERT_TRUE(fresh.Attach(dir.File("K.DSF"))) << fresh.Error();
-      ASSERT_TRUE(fresh.SaveSeries(slot, ".M", "c", {})) << fresh.Error();
-      fresh.Close();
-      // Every entry of the root names a record in the file, none shared.
-      std::string b = dir.Read("K.DSF");
-      std::vector<int32_t> named;
-      for (int32_t rec = 1; rec != 0;) {
-        OldDSDirBlock blk;
-        ASSERT_TRUE(DecodeOldDirBlock(RecordAt(b, rec), blk));
-        for (const OldDSDirEntry& e : blk.entries)
-          if (e.Used()) {
-            EXPECT_LT(size_t(e.record), b.size() / 128) << e.name;
-            EXPECT_EQ(std::count(named.begin(), named.end(), e.record), 0) << e.name;
-            named.push_back(e.record);
-          }
-        rec = blk.link;
-      }
-      // The others and .M, and .N where its entry made it.
-      EXPECT_TRUE(named.size() == size_t(c.others) + 1 || named.size() == size_t(c.others) + 2)
-          << named.size();
-    }
+      return found == before;
+    });
+    EXPECT_GT(tally.olds, 0) << c.what;
+    EXPECT_GT(tally.news, 0) << c.what;
   }
-  store.FreeSeries(slot);
 }
 
 TEST(OldDSFTest, StopsBeforeTheRecordNumbersWrap) {
