@@ -67,15 +67,25 @@ void BlockFile::Change::Put(int64_t first, int64_t count, const uint8_t* data, s
     lo = std::min(lo, last->first);
     hi = std::max(hi, RunEnd(last, blockSize));
   }
-  std::vector<uint8_t> merged(size_t(hi - lo) * blockSize);
-  for (auto k = it; k != last; ++k) {
+  // The runs it touches go into the first of them where that one starts
+  // no later than the write (a long run is grown, never copied whole).
+  auto into = it != last && it->first == lo ? it : runs.end();
+  std::vector<uint8_t> fresh;
+  std::vector<uint8_t>& merged = into != runs.end() ? into->second : fresh;
+  held -= merged.size();
+  merged.resize(size_t(hi - lo) * blockSize);
+  for (auto k = into != runs.end() ? std::next(it) : it; k != last; ++k) {
     std::memcpy(merged.data() + size_t(k->first - lo) * blockSize, k->second.data(), k->second.size());
     held -= k->second.size();
   }
   std::memcpy(merged.data() + size_t(first - lo) * blockSize, data, bytes);
   held += merged.size();
-  runs.erase(it, last);
-  runs.emplace(lo, std::move(merged));
+  if (into != runs.end()) {
+    runs.erase(std::next(it), last);
+  } else {
+    runs.erase(it, last);
+    runs.emplace(lo, std::move(fresh));
+  }
 }
 
 namespace {

@@ -15,7 +15,16 @@ unit KRVDSF;
 
   Every record is checked before it is used: links inside the file, no
   record met twice, lengths within their fields, a series' range within its
-  chain; a damaged store is refused with what is wrong, never followed. A
+  chain, no record in two chains; a damaged store is refused with what is
+  wrong, never followed. Which chain each record belongs to is found on
+  opening, walking the store as every program that reads it does
+  (series/record_owners.h): from the root, depth first, each DSDir's
+  blocks in chain order and their used entries in order, a DSDir walked
+  into above the deepest level a path reaches (15), a series claiming its
+  head and its data records; a series meeting a record claimed already is
+  damaged, and so is the series that claimed it; a chain leaving the file
+  (a data link to record 0 or 1 included) is damaged; a DSDir block that
+  cannot be read, or met again, ends its DSDir's chain. A
   change takes the file's advisory lock (flock, as every program that
   changes a store does) and finds its series afresh under it.
 
@@ -51,6 +60,8 @@ type
     FileName: AnsiString;
     Fd: LONGINT;
     Records: Int64;
+    { By head record: the series' chain runs into records of another's. }
+    Bad: array of BOOLEAN;
   end;
 
   TDsfSeries = record
@@ -445,6 +456,141 @@ begin
   fpClose(Fd);
 end;
 
+{ Finds the series whose chain runs into another's records (S.Bad). }
+function BuildOwners(var S: TDsfStore; out Detail: AnsiString): BOOLEAN;
+const
+  Chunk = 64;  { records per read }
+  HeaderOwner = Low(LONGINT);
+var
+  Links, Owner: array of LONGINT;
+  N, First, K, Got: LONGINT;
+  Buf: array[0..Chunk * DsfRecordSize - 1] of BYTE;
+  Failed: BOOLEAN;
+
+  procedure Mark(Head: LONGINT);
+  begin
+    if (Head >= 0) and (Head < N) then
+      S.Bad[Head] := True;
+  end;
+
+  { The record is claimed already: the series met and the one there are damaged. }
+  function Met(Head, Rec: LONGINT): BOOLEAN;
+  begin
+    Result := Owner[Rec] <> 0;
+    if not Result then
+      Exit;
+    Mark(Head);
+    if Owner[Rec] > 0 then
+      Mark(Owner[Rec]);
+  end;
+
+  procedure Series(Head: LONGINT);
+  var
+    Rec: LONGINT;
+  begin
+    if (Head < 2) or (Head >= N) then
+      Exit;
+    if Met(Head, Head) then
+      Exit;
+    Owner[Head] := Head;
+    Rec := Links[Head];
+    repeat
+      if (Rec < 2) or (Rec >= N) then
+      begin
+        Mark(Head);
+        Exit;
+      end;
+      if Met(Head, Rec) then
+        Exit;
+      Owner[Rec] := Head;
+      Rec := Links[Rec];
+    until Rec = 0;
+  end;
+
+  procedure Dir(First, Depth: LONGINT);
+  var
+    R: TRecord;
+    Rec, K, At, E: LONGINT;
+    Ok: BOOLEAN;
+  begin
+    Rec := First;
+    while (Rec <> 0) and not Failed do
+    begin
+      if (Rec < 1) or (Rec >= N) then
+        Exit;
+      if Owner[Rec] <> 0 then
+      begin
+        if Owner[Rec] > 0 then
+          Mark(Owner[Rec]);
+        Exit;
+      end;
+      Owner[Rec] := -First;
+      if not ReadRec(S, Rec, R) then
+      begin
+        Detail := 'reading record ' + IntToStr(Rec) + ' failed: ' + Reason;
+        Failed := True;
+        Exit;
+      end;
+      Ok := True;
+      for K := 0 to EntriesPerBlock - 1 do
+      begin
+        At := 4 + K * EntrySize;
+        if (R[At + 4] > NameMax) or ((Get32(R, At) <> -1) and (R[At + 30] > 1)) then
+          Ok := False;
+      end;
+      if not Ok then
+        Exit;
+      for K := 0 to EntriesPerBlock - 1 do
+      begin
+        At := 4 + K * EntrySize;
+        E := Get32(R, At);
+        if E = -1 then
+          Continue;
+        if R[At + 30] = 0 then
+          Series(E)
+        else if Depth < 15 then
+          Dir(E, Depth + 1);
+        if Failed then
+          Exit;
+      end;
+      Rec := Get32(R, 0);
+    end;
+  end;
+
+begin
+  Detail := '';
+  N := S.Records;
+  SetLength(S.Bad, 0);
+  SetLength(S.Bad, N);
+  SetLength(Links, N);
+  SetLength(Owner, 0);
+  SetLength(Owner, N);
+  First := 0;
+  while First < N do
+  begin
+    K := N - First;
+    if K > Chunk then
+      K := Chunk;
+    Got := ReadUpTo(S.Fd, Buf[0], K * DsfRecordSize, Int64(First) * DsfRecordSize);
+    if Got <> K * DsfRecordSize then
+    begin
+      Detail := 'reading it failed: ' + Reason;
+      Exit(False);
+    end;
+    for Got := 0 to K - 1 do
+      Links[First + Got] := LONGINT(DWORD(Buf[Got * DsfRecordSize]) or (DWORD(Buf[Got * DsfRecordSize + 1]) shl 8)
+        or (DWORD(Buf[Got * DsfRecordSize + 2]) shl 16) or (DWORD(Buf[Got * DsfRecordSize + 3]) shl 24));
+    First := First + K;
+  end;
+  Failed := False;
+  if N > 0 then
+  begin
+    Owner[0] := HeaderOwner;
+    Dir(1, 1);
+  end;
+  Result := not Failed;
+end;
+
 function OpenMode(var S: TDsfStore; const FileName: AnsiString; Flags: LONGINT;
   out Detail: AnsiString): BOOLEAN;
 var
@@ -490,6 +636,11 @@ begin
   if not RecoverStore(FileName, Detail) then
     Exit(False);
   Result := OpenMode(S, FileName, O_RDONLY, Detail);
+  if Result and not BuildOwners(S, Detail) then
+  begin
+    DsfClose(S);
+    Result := False;
+  end;
 end;
 
 procedure DsfClose(var S: TDsfStore);
@@ -598,15 +749,23 @@ end;
 
 function DsfReadSeriesAt(const S: TDsfStore; Head: LONGINT; var Ser: TDsfSeries;
   out Detail: AnsiString): BOOLEAN;
+const
+  Window = 32;  { records read at once: a chain mostly runs through consecutive ones }
 var
   R: TRecord;
-  Link, Blocks, K: LONGINT;
+  Link, Blocks, K, WinFirst, WinCount: LONGINT;
+  Win: array[0..Window * DsfRecordSize - 1] of BYTE;
 begin
   Result := False;
   Detail := Damaged + ' (the series at record ' + IntToStr(Head) + ')';
   SetLength(Ser.Cells, 0);
   if not InFile(S, Head) or not ReadRec(S, Head, R) then
     Exit;
+  if (Head < Length(S.Bad)) and S.Bad[Head] then
+  begin
+    Detail := Damaged + ' (the series at record ' + IntToStr(Head) + ' runs into the records of another)';
+    Exit;
+  end;
   Ser.Head := Head;
   Ser.FirstData := Get32(R, 0);
   Ser.Base := Get16(R, 4);
@@ -616,15 +775,29 @@ begin
     Exit;
   Link := Ser.FirstData;
   Blocks := 0;
+  WinFirst := 0;
+  WinCount := 0;
   repeat
-    if not InFile(S, Link) or (Blocks >= S.Records) or not ReadRec(S, Link, R) then
+    if not InFile(S, Link) or (Blocks >= S.Records) then
       Exit;
-    SetLength(Ser.Cells, (Blocks + 1) * DsfCells);
+    if (Link < WinFirst) or (Link >= WinFirst + WinCount) then
+    begin
+      WinCount := S.Records - Link;
+      if WinCount > Window then
+        WinCount := Window;
+      WinFirst := Link;
+      if ReadUpTo(S.Fd, Win, WinCount * DsfRecordSize, Int64(Link) * DsfRecordSize) <> WinCount * DsfRecordSize then
+        Exit;
+    end;
+    Move(Win[(Link - WinFirst) * DsfRecordSize], R, DsfRecordSize);
+    if Length(Ser.Cells) < (Blocks + 1) * DsfCells then
+      SetLength(Ser.Cells, 2 * (Blocks + 1) * DsfCells);
     for K := 0 to DsfCells - 1 do
       Ser.Cells[Blocks * DsfCells + K] := GetSingle(R, 4 + 4 * K);
     Inc(Blocks);
     Link := Get32(R, 0);
   until Link = 0;
+  SetLength(Ser.Cells, Blocks * DsfCells);
   if (Ser.FirstOffset <> 255) and ((Ser.Base + Ser.FirstOffset > Ser.Highest)
     or (Ser.Highest - Ser.Base >= Blocks * DsfCells)) then
     Exit;
@@ -866,6 +1039,8 @@ begin
     end;
     { Another program may have changed it before the lock was had. }
     S.Records := fpLSeek(S.Fd, 0, Seek_End) div DsfRecordSize;
+    if not BuildOwners(S, Detail) then
+      Exit(2);
     SetLength(Heads, Length(Paths));
     for K := 0 to High(Paths) do
     begin

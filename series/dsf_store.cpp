@@ -3,10 +3,61 @@
 //
 // Every record read is checked before it is used (links inside the file,
 // no record met twice, string lengths within their fields, a series'
-// range within its chain), so a damaged file is refused with a message
-// instead of being followed round a cycle or past its end. A change first
-// takes the file's lock and re-reads record 0, so two programs attached to
-// one file never hand out the same record twice.
+// range within its chain, no record in two chains: RecordOwners), so a
+// damaged file is refused with a message instead of being followed round
+// a cycle, past its end or into another series' records.
+//
+// How a change reaches the file
+// -----------------------------
+// A change is one operation (a series saved, a DSDir made, an erase, a
+// walk that replaces or links series), or several held as one
+// (HoldChanges: Plotvane's save of a root with all its series). In order:
+//
+//  1. The lock: flock on the file, held to step 8, so two programs never
+//     change it at once.
+//  2. A journal found beside the file (NAME.DSF-journal) is rolled back:
+//     under the lock nobody else is changing the file, so it is what a
+//     change cut short left.
+//  3. Record 0 is read afresh; next free is at least the file's size, so
+//     records another program appended are never handed out again.
+//  4. The change's writes are held in memory; its reads see them. In
+//     the file nothing has changed yet.
+//  5. The commit (or a part, when a change grows past what is held):
+//     the old bytes of every record it writes over, with the file's size
+//     before the change, go to the journal, which is synced, and, when
+//     new, its directory too.
+//  6. The records are written, one write per run of consecutive records.
+//  7. The file is synced, then the journal removed (emptied where it
+//     cannot be removed: an empty journal counts as none).
+//  8. The lock is let go.
+//
+// What a crash (a kill, a full disk, the machine stopping) at each step
+// leaves, as the next opener finds it (this store on attaching, or on
+// finding the file changed since it last looked; the viewer's old-layout
+// store on attaching; the solver's runtime before it reads or writes):
+//
+//  I1. Up to step 5's sync: the file untouched, and at most a journal
+//      whose header or last entries do not pass their checksums, which
+//      is removed: the old file.
+//  I2. From the journal's sync to the journal's removal: a journal whose
+//      whole entries hold the old bytes of every record written so far;
+//      rolled back (those written back, the file cut to its old size,
+//      synced, the journal removed): the old file, byte for byte.
+//  I3. After the removal: the new file, whole.
+//  I4. A crash during a roll-back leaves the journal: the next opener
+//      rolls it back again, to the same old file.
+//  I5. A change that fails in the program (a full disk at any call) is
+//      rolled back at once, reported with the system's reason, and the
+//      series it saved keep their unsaved marks; inside a held change a
+//      file error ends the whole held change.
+//  I6. A journal beside a file whose lock is held belongs to a change
+//      under way: this store's reads take the file as it stands (the
+//      change touches the file only in steps 5-7), the solver's runtime
+//      waits for the lock.
+//
+// So a series saved over itself holds its old values or its new ones,
+// and a held change (a root and all its series) is in the file whole or
+// not at all. The journal's layout is platform/block_journal.h's.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -96,6 +147,7 @@ void SeriesStore::StartOperation(RecordBytes* record0) {
     dirIndex_.clear();
     dirOwner_.clear();
     keptSeries_.head = -1;
+    owners_.Forget();
   }
   key_ = key;
   cacheValid_ = true;
@@ -108,8 +160,50 @@ void SeriesStore::DropDirCache() {
   dirIndex_.clear();
   dirOwner_.clear();
   keptSeries_.head = -1;
+  owners_.Forget();
   cacheValid_ = false;
 }
+
+// ---- Whose records ----
+//
+// Built once for the file as it stands and kept with the DSDir blocks;
+// this store's own saves and new DSDirs bring it up to date, anything
+// else (an erase, another program's change) has it built again when next
+// needed.
+
+void SeriesStore::BuildOwners() {
+  std::vector<int32_t> links(size_t(std::max<int64_t>(fileRecords_, 0)));
+  constexpr int64_t kChunk = 8192;  // records per read
+  std::vector<RecordBytes> chunk(size_t(std::min<int64_t>(kChunk, int64_t(links.size()))));
+  for (int64_t first = 0; first < int64_t(links.size()); first += kChunk) {
+    int64_t n = std::min<int64_t>(kChunk, int64_t(links.size()) - first);
+    if (!file_.ReadBlocks(first, n, chunk[0].data()))
+      throw Fault{"I/O error reading " + file_.Path() + ": " + file_.LastError(), true};
+    for (int64_t k = 0; k < n; ++k) links[size_t(first + k)] = DataLink(chunk[size_t(k)]);
+  }
+  owners_.Build(links, [&](int32_t record, std::vector<RecordOwners::Entry>& entries, int32_t& link) {
+    DSDirBlock read;
+    const DSDirBlock* b = cacheValid_ && opDepth_ > 0 ? KeptDirBlock(record) : nullptr;
+    if (!b) {
+      if (!DecodeDirBlock(ReadRecord(record), read)) return false;
+      b = &read;
+    }
+    entries.clear();
+    for (const DSDirEntry& e : b->entries)
+      if (e.Used()) entries.push_back({e.record, e.IsDSDir()});
+    link = b->link;
+    return true;
+  });
+}
+
+void SeriesStore::CheckOwnRecords(int32_t headRecord, const std::string& path) {
+  if (!owners_.Valid()) BuildOwners();
+  if (owners_.Damaged(headRecord)) DamagedSeries(path);
+  // Kept only while the file stays as this store knows it.
+  if (!cacheValid_ || opDepth_ == 0) owners_.Forget();
+}
+
+void SeriesStore::DamagedSeries(const std::string& path) { throw Fault{std::string(kDamaged) + ": " + path}; }
 
 const SeriesStore::DirIndex* SeriesStore::IndexOf(int32_t first) {
   if (!cacheValid_ || opDepth_ == 0) return nullptr;
@@ -415,8 +509,18 @@ std::vector<int32_t> SeriesStore::ReadChainRecords(int32_t firstData, int32_t ex
   return chain;
 }
 
-SeriesStore::SeriesImage SeriesStore::ReadSeries(int32_t headRecord, bool withCells) {
+SeriesStore::SeriesImage SeriesStore::ReadSeries(int32_t headRecord, const std::string& path, bool withCells) {
+  try {
+    return ReadOwnSeries(headRecord, path, withCells);
+  } catch (const Fault& f) {
+    if (f.text == kDamaged) DamagedSeries(path);  // named: the damage is this series'
+    throw;
+  }
+}
+
+SeriesStore::SeriesImage SeriesStore::ReadOwnSeries(int32_t headRecord, const std::string& path, bool withCells) {
   CheckLink(headRecord);
+  CheckOwnRecords(headRecord, path);
   SeriesImage im;
   bool keeping = cacheValid_ && opDepth_ > 0;
   if (!withCells && keeping && keptSeries_.head == headRecord) {
@@ -672,7 +776,10 @@ bool SeriesStore::AddEntry(const DSDirEntry& parent, const std::string& name, ui
 // The fresh block goes out before the link to it, so that a write cut
 // short never leaves the tree naming a record that holds something else.
 void SeriesStore::WriteEntry(const EntryWrites& w) {
-  if (w.freshRecord != 0) WriteDirBlock(w.freshRecord, w.fresh);
+  if (w.freshRecord != 0) {
+    WriteDirBlock(w.freshRecord, w.fresh);
+    owners_.TakeDirBlock(w.freshRecord, w.record);
+  }
   WriteDirBlock(w.record, w.block);
 }
 
@@ -719,6 +826,7 @@ void SeriesStore::MakeDSDir(const std::string& path, bool existingFails) {
     if (AddEntry(parent, name, kDSDirKind, entry, &writes)) {
       // The new DSDir's block first: the entry never names an unwritten record.
       WriteDirBlock(entry.record, DSDirBlock());
+      owners_.NewDSDir(entry.record);
       WriteEntry(writes);
       DSFHeader.nextFree += 1;
       WriteDSFHeader();
@@ -746,6 +854,8 @@ void SeriesStore::StoreImage(ColumnSlot& slot, int32_t headRecord, SeriesHeadRec
   head.header.stamp = now;
   head.firstData = chain.front();
   int blocks = slot.BlockCount();
+  std::vector<int32_t> before;
+  if (owners_.Valid()) before = chain;
   // Where each block goes: the series' own records first, then new ones.
   std::vector<int32_t> at = std::move(chain);
   size_t reused = std::min(at.size(), size_t(blocks));
@@ -771,6 +881,7 @@ void SeriesStore::StoreImage(ColumnSlot& slot, int32_t headRecord, SeriesHeadRec
   // records would answer to.
   if (entry) WriteEntry(*entry);
   WriteDSFHeader();
+  owners_.TakeSeries(headRecord, before, at);
   // What the slot said before, should the change not go through.
   savedInChange_.push_back({&slot, slot.modified, s.header.stamp, s.descriptor.headRecord, s.descriptor.dsfName,
                             s.descriptor.dsfStamp});
@@ -797,6 +908,8 @@ void SeriesStore::StoreSeriesRecords(ColumnSlot& slot, int32_t headRecord, Serie
   }
   try {
     ChangeScope change(*this);
+    CheckLink(headRecord);
+    CheckOwnRecords(headRecord, slot.series_->descriptor.path);
     std::vector<int32_t> chain{head.firstData};
     if (firstData.link != 0) {
       std::vector<int32_t> rest = ReadChainRecords(firstData.link, slot.BlockCount() - 1, nullptr);
@@ -843,7 +956,7 @@ void SeriesStore::SaveSeries(ColumnSlot& slot, const std::string& path) {
         return;
       }
       // Checked before anything is written; its records are reused.
-      SeriesImage old = ReadSeries(entry.record, false);
+      SeriesImage old = ReadSeries(entry.record, AbsolutePath(p), false);
       head = std::move(old.head);
       chain = std::move(old.chain);
     }
@@ -887,7 +1000,7 @@ void SeriesStore::LoadSeriesRecords(ColumnSlot& slot, int32_t headRecord, const 
   }
   try {
     ReadScope read(*this);
-    SeriesImage image = ReadSeries(headRecord);
+    SeriesImage image = ReadSeries(headRecord, path);
     ApplyImage(slot, headRecord, path, image);
   } catch (const Fault& f) {
     FailWith(f);
@@ -916,8 +1029,8 @@ void SeriesStore::OpenSeries(ColumnSlot& slot, const std::string& path) {
     return;
   }
   try {
-    SeriesImage image = ReadSeries(entry.record);  // the slot keeps its series on damage
     std::string p = path.substr(std::min(path.size(), path.find_first_not_of(' ')));
+    SeriesImage image = ReadSeries(entry.record, AbsolutePath(p));  // the slot keeps its series on damage
     if (SelectOpenSeries(slot)) spareCells_ = std::move(slot.series_->cells);
     OpenSeriesInSlot(slot, "", "");
     ApplyImage(slot, entry.record, AbsolutePath(p), image);

@@ -310,7 +310,7 @@ void SeriesStore::Visit(WalkContext& c, const DSDirEntry& e) {
         std::string p = EntryPath(c);
         for (ColumnSlot* s : open_) {
           if (!SameNameNoCase(s->series_->descriptor.path, p)) continue;
-          SeriesImage old = ReadSeries(e.record, false);
+          SeriesImage old = ReadSeries(e.record, p, false);
           c.changes.push_back({kOpReplace, e, {}, p, s, old.head, std::move(old.chain)});
           break;
         }
@@ -318,8 +318,9 @@ void SeriesStore::Visit(WalkContext& c, const DSDirEntry& e) {
       break;
     case kOpSetX:
       if (series) {
-        SeriesImage old = ReadSeries(e.record, false);
-        c.changes.push_back({kOpSetX, e, {}, EntryPath(c), nullptr, old.head, {}});
+        std::string p = EntryPath(c);
+        SeriesImage old = ReadSeries(e.record, p, false);
+        c.changes.push_back({kOpSetX, e, {}, p, nullptr, old.head, {}});
       }
       break;
     case kOpErase:
@@ -382,7 +383,7 @@ void SeriesStore::LoadVisited(WalkContext& c, const DSDirEntry& e) {
   std::string p = EntryPath(c);
   for (ColumnSlot* s : open_) {
     if (!SameNameNoCase(s->series_->descriptor.path, p)) continue;
-    SeriesImage image = ReadSeries(e.record);
+    SeriesImage image = ReadSeries(e.record, p);
     int col = ColumnOf(s, c.slotTable);
     if (Display && col >= 0) Display->ClearColumnDisplay(col);
     ApplyImage(*s, e.record, p, image);
@@ -397,7 +398,7 @@ void SeriesStore::LoadVisited(WalkContext& c, const DSDirEntry& e) {
     ReportError("LOAD ovflow");
     return;
   }
-  SeriesImage image = ReadSeries(e.record);
+  SeriesImage image = ReadSeries(e.record, p);
   NewSeries(c.slotTable[col], true, "");
   ApplyImage(c.slotTable[col], e.record, p, image);
   if (Display) Display->ShowColumn(col);
@@ -405,7 +406,7 @@ void SeriesStore::LoadVisited(WalkContext& c, const DSDirEntry& e) {
 }
 
 void SeriesStore::SeriesDetails(WalkContext& c, const DSDirEntry& e) {
-  SeriesImage image = ReadSeries(e.record, false);
+  SeriesImage image = ReadSeries(e.record, EntryPath(c), false);
   const SeriesHeader& h = image.head.header;
   using platform::IntToString;
   Log.AddLine("Series:");
@@ -468,6 +469,7 @@ void SeriesStore::TreeListLine(WalkContext& c, const DSDirEntry& e, bool toPicke
 // ---- Entries of one DSDir ----
 
 void SeriesStore::RemoveEntry(const DSDirEntry& dsdir, const std::string& name, uint8_t kind) {
+  owners_.Forget();  // what the entry named is nobody's now
   std::vector<int32_t> records;
   std::vector<DSDirBlock> blocks;
   ReadDirChain(dsdir.record, records, blocks);

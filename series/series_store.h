@@ -18,6 +18,7 @@
 #include "platform/block_file.h"
 #include "problem_editor/name_mask.h"
 #include "series/dsf_format.h"
+#include "series/record_owners.h"
 #include "series/series_log.h"
 #include "series/series_types.h"
 
@@ -286,7 +287,15 @@ class SeriesStore {
   void ReadDirChain(int32_t first, std::vector<int32_t>& records, std::vector<DSDirBlock>& blocks);
   // Without `withCells` only the head and the chain are read and checked,
   // or taken from the kept series.
-  SeriesImage ReadSeries(int32_t headRecord, bool withCells = true);
+  // Refused, naming `path`, when damaged, its records another's among
+  // them.
+  SeriesImage ReadSeries(int32_t headRecord, const std::string& path, bool withCells = true);
+  SeriesImage ReadOwnSeries(int32_t headRecord, const std::string& path, bool withCells);
+  // Refuses the series at `headRecord` when a record of its chain belongs
+  // to another's (RecordOwners), building their owners where needed.
+  void CheckOwnRecords(int32_t headRecord, const std::string& path);
+  void BuildOwners();
+  [[noreturn]] void DamagedSeries(const std::string& path);
   // The I/O buffer may hold `held` records from `heldFirst` on, read
   // already. `cells`, when given, may come with storage to reuse.
   std::vector<int32_t> ReadChainRecords(int32_t firstData, int32_t expected,
@@ -436,6 +445,7 @@ class SeriesStore {
   const DirIndex* IndexOf(int32_t first);
   void ForgetIndexes(int64_t first, int64_t end);
   void ExactStep(WalkContext& c, const DSDirEntry& e);
+  RecordOwners owners_;      // kept on the same terms as the DSDir blocks
   bool cacheValid_ = false;  // key_ is the file's state at the start of this operation
   CacheKey key_;
 

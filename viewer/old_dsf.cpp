@@ -179,7 +179,32 @@ bool OldDSFStore::Attach(const std::string& path) {
 
 // ---- Changes ----
 
+void OldDSFStore::CheckOwn(int32_t head, const std::string& path) {
+  if (!owners_.Valid()) {
+    std::vector<int32_t> links(static_cast<size_t>(size_));
+    std::vector<RecordBytes> chunk(size_t(std::min<int32_t>(size_, 4096)));
+    for (int32_t first = 0; first < size_; first += 4096) {
+      int32_t n = std::min<int32_t>(4096, size_ - first);
+      if (!file_.ReadBlocks(first, n, chunk[0].data()))
+        throw Fault{"I/O error reading " + file_.Path() + ": " + file_.LastError(), true};
+      for (int32_t k = 0; k < n; ++k) links[size_t(first + k)] = GetInt16(chunk[size_t(k)].data());
+    }
+    owners_.Build(links, [&](int32_t record, std::vector<series::RecordOwners::Entry>& entries, int32_t& link) {
+      OldDSDirBlock b;
+      if (!DecodeOldDirBlock(Read(record), b)) return false;
+      entries.clear();
+      for (const OldDSDirEntry& e : b.entries)
+        if (e.Used()) entries.push_back({e.record, e.IsDSDir()});
+      link = b.link;
+      return true;
+    });
+  }
+  // Its records running into another's, a save would write over those.
+  if (owners_.Damaged(head)) throw Fault{"The old-layout DSF " + file_.Path() + " is damaged (" + path + ")"};
+}
+
 void OldDSFStore::Reload() {
+  owners_.Forget();
   size_ = int32_t(std::min<int64_t>(file_.BlockCount(), kOldRecordLimit + 1));
   if (file_.ReadBlocks(0, 1, header_.data())) nextFree_ = std::max<int32_t>(GetInt16(header_.data() + 4), size_);
   nextFree_ = std::max(nextFree_, size_);
@@ -364,6 +389,7 @@ bool OldDSFStore::AddEntry(int32_t dir, const std::string& name, uint8_t kind,
 // record that holds nothing yet, or that the next save would take.
 void OldDSFStore::WriteEntry(const EntryWrites& writes) {
   for (const auto& [record, block] : writes) Write(record, EncodeOldDirBlock(block));
+  if (writes.size() == 2) owners_.TakeDirBlock(writes[0].first, writes[1].first);  // a fresh block
 }
 
 bool OldDSFStore::FindParent(const std::string& path, const std::vector<std::string>& names,
@@ -412,6 +438,7 @@ OldDSFStore::DirResult OldDSFStore::MakeDSDir(const std::string& path) {
     }
     Take();
     Write(e.record, EncodeOldDirBlock(OldDSDirBlock()));
+    owners_.NewDSDir(e.record);
     WriteEntry(writes);
     WriteHeader();
     change.Commit();
@@ -439,12 +466,14 @@ bool OldDSFStore::SaveSeries(const series::ColumnSlot& slot, const std::string& 
     OldSeriesHead head;
     std::vector<int32_t> chain;
     EntryWrites writes;  // stays empty for a series saved over
+    std::vector<int32_t> before;
     if (AddEntry(parent.record, names.back(), series::kSeriesKind, e, writes)) {
       Take();
       chain.push_back(Take());
       head.firstData = int16_t(chain[0]);
     } else {
       if (e.IsDSDir()) return Fail(path + " is a DSDir, not a series");
+      CheckOwn(e.record, path);
       if (!DecodeOldHead(Read(e.record), head)) Damaged();
       // The existing chain, reused as far as it goes; bounded by the file.
       std::vector<int32_t> seen;
@@ -455,6 +484,7 @@ bool OldDSFStore::SaveSeries(const series::ColumnSlot& slot, const std::string& 
         rec = GetInt16(Read(rec).data());
       }
       if (chain.empty()) Damaged();
+      before = chain;
     }
     while (chain.size() < size_t(slot.BlockCount())) chain.push_back(Take());
     const series::SeriesHeader& h = slot.Header();
@@ -477,6 +507,7 @@ bool OldDSFStore::SaveSeries(const series::ColumnSlot& slot, const std::string& 
     }
     WriteEntry(writes);
     WriteHeader();
+    owners_.TakeSeries(e.record, before, chain);
     change.Commit();
     return true;
   } catch (const Fault& f) {
@@ -505,6 +536,7 @@ void OldDSFStore::VisitBelow(int32_t dir, int depth, const std::vector<series::P
         continue;
       }
       if (e.IsDSDir()) continue;  // only series take an X
+      CheckOwn(e.record, e.name);
       OldSeriesHead h;
       if (!DecodeOldHead(Read(e.record), h)) Damaged();
       h.xHead = x;

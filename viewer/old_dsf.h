@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/block_file.h"
+#include "series/record_owners.h"
 #include "series/series_store.h"
 
 namespace krv::view {
@@ -117,6 +118,10 @@ class OldDSFStore {
   void Begin();   // the lock, the file's change, the header afresh; throws Fault
   bool End(bool commit);
   void Reload();  // the header and size as the file has them
+  // Refuses the series at `head` (`path` names it) when its records run
+  // into another's (series::RecordOwners).
+  void CheckOwn(int32_t head, const std::string& path);
+  series::RecordOwners owners_;  // for the change under way
   [[noreturn]] void Damaged() const;
   series::RecordBytes Read(int32_t n) const;
   void Write(int32_t n, const series::RecordBytes& r);

@@ -1,11 +1,16 @@
-// Fuzzes the old-layout data-series file: the layout check on attach, and
-// a DSDir, a series and the X links written into whatever passed it.
+// Fuzzes the old-layout data-series file as Plotvane saves into it, up to
+// the largest such file (32767 records): the input is the file, and after
+// it the journal a change cut short may have left beside it
+// (store_input.h). The journal is rolled back and the layout checked on
+// attaching; then a DSDir, series (over existing ones too, where their
+// chains are checked against every other chain) and the X links are
+// written as one change, kept or dropped by the input's last byte.
 #include <stdlib.h>
 
 #include <cstdint>
-#include <fstream>
 #include <string>
 
+#include "fuzz/store_input.h"
 #include "series/series_store.h"
 #include "viewer/old_dsf.h"
 
@@ -20,15 +25,11 @@ static const std::string& WorkFile() {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  if (size > 64 * 128) return 0;
-  {
-    std::ofstream out(WorkFile(), std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(data), std::streamsize(size));
-  }
+  krv::fuzz::WriteStoreInput(data, size, WorkFile());
   static krv::series::SeriesStore store;
   store.MessagesOn = false;
   OldDSFStore old;
-  if (!old.Attach(WorkFile())) return 0;
+  if (!old.Attach(WorkFile()) || !old.Hold()) return 0;
   old.MakeDSDir(".R");
   old.MakeDSDir(".R.X");
   krv::series::ColumnSlot slot;
@@ -39,6 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   old.SetXSeries(store, ".R._T", ".R.X.&");
   old.SetXSeries(store, "", "&");
   store.FreeSeries(slot);
+  if (size > 0 && data[size - 1] & 1) old.Abandon();
   old.Close();
   return 0;
 }

@@ -2,6 +2,7 @@
 // records it refuses, and the Log's text.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <functional>
@@ -35,6 +36,12 @@ struct Fixture {
   void Fill(int c, int from, int to) {
     store.NewSeries(Col(c), false, "");
     for (int i = from; i <= to; ++i) store.PutVal(Col(c), int16_t(i), i);
+  }
+  // A new store holding the series `from`..`to` at `path`.
+  void CreateWith(int from, int to, const std::string& path) {
+    store.CreateDSF(Path());
+    Fill(0, from, to);
+    store.SaveSeries(Col(0), path);
   }
   std::string Bytes(const std::string& name = "T.DSF") { return dir.Read(name); }
   void Poke(size_t at, std::initializer_list<uint8_t> bytes, const std::string& name = "T.DSF") {
@@ -451,54 +458,122 @@ TEST(SaveSafety, AJournalThatCannotBeRolledBackIsRefused) {
   }
 }
 
+// The four ways a series is met: opened into column 1, saved over from
+// column `from`, listed in detail, linked to an X series.
+constexpr int kWaysToMeet = 4;
+void Meet(Fixture& f, int way, const std::string& path, int from) {
+  f.prompts.messages.clear();
+  f.store.FailureFlag = false;
+  switch (way) {
+    case 0: f.store.OpenSeries(f.Col(1), path); break;
+    case 1: f.store.SaveSeries(f.Col(from), path); break;
+    case 2: f.store.ListSeriesDetails(path); break;
+    case 3: f.store.SetXSeries("", path); break;
+  }
+}
+
 // Each damage below is refused with the message, the flag set, the file
-// unchanged and the slot keeping the series it had.
+// unchanged and the slot keeping the series it had. Damage of a series'
+// records names the series.
 TEST(DamagedFile, RefusedBeforeAnythingChanges) {
   struct Case {
     const char* what;
     size_t at;
     std::vector<uint8_t> bytes;
+    bool ofTheSeries;
   } cases[] = {
       // Record 2 is .S's head, 3 and 4 its data records.
-      {"data chain loops back", 3 * 128, {3, 0, 0, 0}},
-      {"data link past the end", 3 * 128, {9, 0, 0, 0}},
-      {"data chain cut short", 3 * 128, {0, 0, 0, 0}},
-      {"first data record is record 1", 2 * 128, {1, 0, 0, 0}},
-      {"highest beyond the chain", 2 * 128 + 6, {62, 0}},
-      {"lowest above highest", 2 * 128 + 6, {20, 0, 30}},
-      {"first offset out of a block", 2 * 128 + 8, {31}},
-      {"comment longer than its field", 2 * 128 + 9, {109}},
-      {"entry name longer than its field", 128 + 8, {26}},
-      {"entry kind neither series nor DSDir", 128 + 4 + 30, {7}},
-      {"root block links to itself", 128, {1, 0, 0, 0}},
-      {"entry record out of the file", 128 + 4, {99, 0, 0, 0}},
+      {"data chain loops back", 3 * 128, {3, 0, 0, 0}, true},
+      {"data link past the end", 3 * 128, {9, 0, 0, 0}, true},
+      {"data chain cut short", 3 * 128, {0, 0, 0, 0}, true},
+      {"first data record is record 1", 2 * 128, {1, 0, 0, 0}, true},
+      {"highest beyond the chain", 2 * 128 + 6, {62, 0}, true},
+      {"lowest above highest", 2 * 128 + 6, {20, 0, 30}, true},
+      {"first offset out of a block", 2 * 128 + 8, {31}, true},
+      {"comment longer than its field", 2 * 128 + 9, {109}, true},
+      {"entry record out of the file", 128 + 4, {99, 0, 0, 0}, true},
+      {"entry name longer than its field", 128 + 8, {26}, false},
+      {"entry kind neither series nor DSDir", 128 + 4 + 30, {7}, false},
+      {"root block links to itself", 128, {1, 0, 0, 0}, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     Fixture f;
-    f.store.CreateDSF(f.Path());
-    f.Fill(0, 0, 40);
-    f.store.SaveSeries(f.Col(0), ".S");
+    f.CreateWith(0, 40, ".S");
     ASSERT_FALSE(f.store.FailureFlag);
     std::string b = f.Bytes();
     for (size_t i = 0; i < c.bytes.size(); ++i) b[c.at + i] = char(c.bytes[i]);
     f.dir.Write("T.DSF", b);
     f.Fill(1, 7, 7);
-    for (int op = 0; op < 4; ++op) {
-      f.prompts.messages.clear();
-      f.store.FailureFlag = false;
-      switch (op) {
-        case 0: f.store.OpenSeries(f.Col(1), ".S"); break;
-        case 1: f.store.SaveSeries(f.Col(0), ".S"); break;
-        case 2: f.store.ListSeriesDetails("&"); break;
-        case 3: f.store.SetXSeries("", "&"); break;
-      }
+    for (int op = 0; op < kWaysToMeet; ++op) {
+      Meet(f, op, op < 2 ? ".S" : "&", 0);
       EXPECT_TRUE(f.store.FailureFlag) << op;
       ASSERT_FALSE(f.prompts.messages.empty()) << op;
-      EXPECT_EQ(f.prompts.messages[0], "DSF file has been damaged") << op;
+      EXPECT_EQ(f.prompts.messages[0], c.ofTheSeries ? "DSF file has been damaged: .S" : "DSF file has been damaged")
+          << op;
       EXPECT_EQ(f.Bytes(), b) << op;
     }
     EXPECT_EQ(f.store.GetVal(f.Col(1), 7), 7);
+  }
+}
+
+// One flipped bit in a link runs a series' chain into another's records:
+// its head's first data record, or a data record's link, naming a record
+// of the other series (its head or its data), of a DSDir or of the
+// header. Both series are refused on opening, saving, listing and
+// linking, naming the series; nothing is written; every other series
+// still opens and saves, and a save of a fresh series goes on.
+TEST(DamagedFile, ASeriesRunningIntoAnothersRecordsIsRefused) {
+  // Records: 0 header, 1 root; .A head 2, data 3-5; .B head 6, data 7-9;
+  // .D (a DSDir) 10, .D.C head 11, data 12.
+  struct Case {
+    const char* what;
+    size_t at;   // a link: record * 128
+    int32_t to;  // where it now points
+    std::vector<std::string> refused;
+  } cases[] = {
+      {"a head into the other's data", 2 * 128, 8, {".A", ".B"}},
+      {"a data link into the other's data", 4 * 128, 9, {".A", ".B"}},
+      {"a data link to the other's head", 5 * 128, 6, {".A", ".B"}},
+      {"a head onto a DSDir's block", 6 * 128, 10, {".B"}},
+      {"a data link to the root block", 9 * 128, 1, {".B"}},
+      {"a last data link onto the other's last", 12 * 128, 9, {".B", ".D.C"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Fixture f;
+    f.CreateWith(0, 80, ".A");
+    f.Fill(0, 100, 180);
+    f.store.SaveSeries(f.Col(0), ".B");
+    f.store.MakeDSDir(".D");
+    f.Fill(0, 200, 210);
+    f.store.SaveSeries(f.Col(0), ".D.C");
+    ASSERT_FALSE(f.store.FailureFlag);
+    ASSERT_EQ(f.Bytes().size(), 13u * 128);
+    std::string b = f.Bytes();
+    std::memcpy(b.data() + c.at, &c.to, 4);
+    f.dir.Write("T.DSF", b);
+    for (const char* path : {".A", ".B", ".D.C"}) {
+      bool refused = std::find(c.refused.begin(), c.refused.end(), path) != c.refused.end();
+      for (int op = 0; op < kWaysToMeet; ++op) {
+        SCOPED_TRACE(std::string(path) + " op " + std::to_string(op));
+        f.Fill(2, 0, 5);
+        Meet(f, op, path, 2);
+        EXPECT_EQ(f.store.FailureFlag, refused);
+        if (refused) {
+          ASSERT_FALSE(f.prompts.messages.empty());
+          EXPECT_EQ(f.prompts.messages[0], std::string("DSF file has been damaged: ") + path);
+          EXPECT_EQ(f.Bytes(), b);
+        }
+      }
+      if (!refused) b = f.Bytes();  // saved and linked over
+    }
+    f.Fill(2, 0, 50);
+    f.store.SaveSeries(f.Col(2), ".N");
+    EXPECT_FALSE(f.store.FailureFlag);
+    f.store.OpenSeries(f.Col(3), ".N");
+    EXPECT_FALSE(f.store.FailureFlag);
+    EXPECT_EQ(f.store.GetVal(f.Col(3), 50), 50);
   }
 }
 

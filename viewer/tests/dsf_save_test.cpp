@@ -435,6 +435,52 @@ TEST(DSFSaveTest, AKillOrAFullDiskAtAnyCallLeavesTheWholeSaveOrNone) {
   }
 }
 
+// A link that runs one series' chain into another's records (here .R.A's
+// first data record, now one of .R.B's): a save over either would write
+// over the other's values, and linking them to an X writes into their
+// heads. Each is refused, naming the series, and the file is left as it
+// was; a series elsewhere is saved.
+TEST(OldDSFTest, ASeriesRunningIntoAnothersRecordsIsRefused) {
+  TempDir dir;
+  dir.Write("O.DSF", OldFile(2, 2));
+  series::SeriesStore store;
+  store.MessagesOn = false;
+  series::ColumnSlot slot;
+  store.NewSeries(slot, false, "c");
+  for (int i = 0; i <= 70; ++i) store.PutVal(slot, int16_t(i), float(i));
+  int16_t aHead, bData;
+  {
+    OldDSFStore old;
+    ASSERT_TRUE(old.Attach(dir.File("O.DSF"))) << old.Error();
+    ASSERT_EQ(old.MakeDSDir(".R"), OldDSFStore::DirResult::Made);
+    ASSERT_TRUE(old.SaveSeries(slot, ".R.A", "c", {}));
+    ASSERT_TRUE(old.SaveSeries(slot, ".R.B", "c", {}));
+    ASSERT_TRUE(old.Close());
+    OldDSDirBlock r;
+    ASSERT_TRUE(DecodeOldDirBlock(RecordAt(dir.Read("O.DSF"), 2), r));
+    aHead = r.entries[0].record;
+    OldSeriesHead b;
+    ASSERT_TRUE(DecodeOldHead(RecordAt(dir.Read("O.DSF"), r.entries[1].record), b));
+    bData = b.firstData;
+  }
+  std::string bytes = dir.Read("O.DSF");
+  bytes[size_t(aHead) * 128] = char(bData + 1);  // A's first data record: B's second
+  bytes[size_t(aHead) * 128 + 1] = 0;
+  dir.Write("O.DSF", bytes);
+  OldDSFStore old;
+  ASSERT_TRUE(old.Attach(dir.File("O.DSF"))) << old.Error();
+  for (const char* path : {".R.A", ".R.B"}) {
+    EXPECT_FALSE(old.SaveSeries(slot, path, "c", {})) << path;
+    EXPECT_NE(old.Error().find(std::string("O.DSF is damaged (") + path + ")"), std::string::npos) << old.Error();
+  }
+  EXPECT_FALSE(old.SetXSeries(store, "", ".R.&"));
+  EXPECT_NE(old.Error().find("is damaged"), std::string::npos) << old.Error();
+  EXPECT_EQ(dir.Read("O.DSF"), bytes);
+  EXPECT_TRUE(old.SaveSeries(slot, ".N", "c", {})) << old.Error();
+  EXPECT_TRUE(old.Close());
+  store.FreeSeries(slot);
+}
+
 TEST(OldDSFTest, StopsBeforeTheRecordNumbersWrap) {
   Fixture f;
   f.dir.Write("FULL.DSF", OldFile(32764, 32764));
