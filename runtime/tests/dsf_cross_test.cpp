@@ -266,8 +266,9 @@ TEST(DsfCross, DamagedStoresAreRefusedOrReadAlike) {
 std::vector<int32_t> DirBlocks(const std::string& bytes) {
   std::vector<int32_t> blocks, todo{1};
   while (!todo.empty()) {
-    for (int32_t rec = todo.back(); rec != 0;) {
-      if (rec == todo.back()) todo.pop_back();
+    int32_t first = todo.back();
+    todo.pop_back();
+    for (int32_t rec = first; rec != 0;) {
       series::RecordBytes r;
       std::memcpy(r.data(), bytes.data() + size_t(rec) * 128, 128);
       series::DSDirBlock b;

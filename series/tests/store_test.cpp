@@ -377,7 +377,9 @@ TEST(SaveSafety, AKillOrAFullDiskAtAnyCallLeavesTheOldOrTheNewFile) {
               << f.prompts.messages.back();
         }
         // A series saved keeps its mark: it is not in the file.
-        if (f.Col(0).IsOpen()) EXPECT_TRUE(f.Col(0).modified);
+        if (f.Col(0).IsOpen()) {
+          EXPECT_TRUE(f.Col(0).modified);
+        }
       }
       EXPECT_TRUE(left[0]);
       if (!left[0]) return false;
