@@ -218,7 +218,7 @@ double TreeRun(const std::string& dir, int dirs, int per) {
 void TreeFigures(const std::string& dir) {
   int dirs = g_tiny ? 3 : 100, per = g_tiny ? 4 : 100;
   double small = 1e300, large = 1e300;
-  for (int r = 0; r < (g_tiny ? 1 : 3); ++r) {
+  for (int r = 0; r < (g_tiny ? 1 : 5); ++r) {
     small = std::min(small, TreeRun(dir, dirs, per));
     large = std::min(large, TreeRun(dir, 2 * dirs, per));
   }
