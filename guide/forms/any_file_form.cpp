@@ -17,7 +17,7 @@ namespace pf = krv::platform;
 
 static constexpr const char* kCaption = "Edit Any File";
 
-TAeditFrm::TAeditFrm(QWidget* parent) : QWidget(parent, Qt::Window | Qt::WindowStaysOnTopHint) {
+TAeditFrm::TAeditFrm(QWidget* parent) : QWidget(parent, Qt::Window) {
   setObjectName("AeditFrm");
   setWindowTitle(kCaption);
   resize(631, 375);

@@ -23,7 +23,7 @@ namespace pf = krv::platform;
 
 SourceWindow::SourceWindow(const char* objectName, const char* caption, const char* memoName,
                            QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::WindowStaysOnTopHint) {
+    : QWidget(parent, Qt::Window) {
   setObjectName(objectName);
   setWindowTitle(caption);
   resize(640, 420);
@@ -176,6 +176,9 @@ bool TEditFrm::FormShow() {
   qtl_->show();
   psy_->show();
   headings_->show();
+  // The control window comes last, in front: its buttons are the way on.
+  raise();
+  activateWindow();
   return true;
 }
 

@@ -20,8 +20,9 @@ namespace krv::series {
 class LsqControl;
 }
 
-// A source window: one memo filling it, staying on top; reports when it
-// becomes the active window.
+// A source window: one memo filling it; reports when it becomes the active
+// window. Made with the main window as its parent, it stays above that
+// window, never above the program's dialogs and message boxes.
 class SourceWindow : public QWidget {
   Q_OBJECT
 

@@ -14,7 +14,7 @@
 namespace gd = krv::guide;
 namespace pf = krv::platform;
 
-TFindFrm::TFindFrm(QWidget* parent) : QWidget(parent, Qt::Dialog | Qt::WindowStaysOnTopHint), home_(parent) {
+TFindFrm::TFindFrm(QWidget* parent) : QWidget(parent, Qt::Dialog), home_(parent) {
   setObjectName("FindFrm");
   setWindowTitle("Find/Replace");
   setFixedSize(360, 100);

@@ -13,7 +13,7 @@
 namespace gd = krv::guide;
 namespace pf = krv::platform;
 
-TE3::TE3(QWidget* parent) : QWidget(parent, Qt::Window | Qt::WindowStaysOnTopHint) {
+TE3::TE3(QWidget* parent) : QWidget(parent, Qt::Window) {
   setObjectName("E3");
   setWindowTitle("Procedures and Functions");
   resize(816, 153);
@@ -43,7 +43,7 @@ void TE3::M3DblClick() {
 }
 
 TSHFrm::TSHFrm(TE3* list, QWidget* parent)
-    : QWidget(parent, Qt::Dialog | Qt::WindowStaysOnTopHint), list_(list) {
+    : QWidget(parent, Qt::Dialog), list_(list) {
   setObjectName("SHFrm");
   setWindowTitle("Search Headigs");
   setFixedSize(260, 72);

@@ -3,6 +3,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QTimer>
 #include <QPushButton>
 #include <QtTest>
 
@@ -16,6 +18,7 @@
 #include "guide/memo_text.h"
 #include "platform/file_stamp.h"
 #include "platform/process_start.h"
+#include "platform/qt/qt_prompts.h"
 #include "platform/user_prompts.h"
 #include "testing/temp_dir.h"
 
@@ -341,6 +344,58 @@ class EditorsFormTest : public QObject {
     // Its search goes to the Find/Replace window's any-file target.
     any->SearchorRepl1Click();
     QCOMPARE(h.find->windowTitle(), QString("Find/Replace in Any file"));
+  }
+
+  // Every editor window stays above the main window only, as a window of
+  // its own, so that the program's boxes and dialogs come in front: each
+  // opens over the window that asked for it.
+  void editorWindowsBelongToTheMainWindowAndBoxesOpenOverTheAsker() {
+    Helmsman h;
+    auto* any = h.f->findChild<TAeditFrm*>();
+    auto* search = h.f->findChild<TSHFrm*>();
+    QTest::mouseClick(h.Button("EditButton"), Qt::LeftButton);
+    QTest::mouseClick(h.Button("Aedit"), Qt::LeftButton);
+    QTest::mouseClick(h.EditButton("Button4"), Qt::LeftButton);
+    h.edit->Search1Click();
+    for (QWidget* w : std::initializer_list<QWidget*>{h.edit, h.e1, h.e2, h.e3, h.find, search, any}) {
+      QVERIFY2(w->isVisible(), qPrintable(w->objectName()));
+      QVERIFY2(!(w->windowFlags() & Qt::WindowStaysOnTopHint), qPrintable(w->objectName()));
+      QCOMPARE(w->windowHandle()->transientParent(), h.f->windowHandle());
+    }
+
+    krv::platform::QtPrompts real(h.f.get());
+    krv::platform::SetPrompts(&real);
+    struct Asked {
+      QWidget* asker;
+      std::function<void()> ask;
+      QString expected;  // the box's text, or the dialog's class
+      QString shown;
+      QWidget* owner = nullptr;
+    } cases[] = {
+        {h.find, [&] {
+           h.find->findChild<QLineEdit*>("Edit1")->setText("zzz");
+           QTest::mouseClick(h.find->findChild<QPushButton*>("LookDwn"), Qt::LeftButton);
+         }, "No find"},
+        {any, [&] { any->Open1Click(); }, "QFileDialog"},
+        {h.edit, [&] { h.Type(h.e1->M1, "x"); h.edit->Button2Click(); }, "Discard All Your Changes???"},
+    };
+    for (Asked& c : cases) {
+      c.asker->activateWindow();
+      QVERIFY(QTest::qWaitForWindowActive(c.asker));
+      QCOMPARE(real.Owner(), c.asker);
+      QTimer::singleShot(0, [&c] {
+        QWidget* box = QApplication::activeModalWidget();
+        if (!box) return;
+        c.owner = box->parentWidget();
+        auto* message = qobject_cast<QMessageBox*>(box);
+        c.shown = message ? message->text() : box->metaObject()->className();
+        static_cast<QDialog*>(box)->reject();
+      });
+      c.ask();
+      QCOMPARE(c.shown, c.expected);
+      QCOMPARE(c.owner, c.asker);
+    }
+    krv::platform::SetPrompts(&h.prompts);
   }
 };
 

@@ -59,8 +59,12 @@ class FindFormTest : public QObject {
     QCOMPARE(f.find.findChild<QPushButton*>("LookUp")->text(), QString("SearchUp"));
     QCOMPARE(f.find.findChild<QPushButton*>("LookDwn")->text(), QString("Search Down"));
     QCOMPARE(f.find.findChild<QPushButton*>("BRep")->text(), QString("Do Replace"));
-    QVERIFY(f.find.windowFlags() & Qt::WindowStaysOnTopHint);
+    // Above the window it belongs to, never above the program's dialogs.
+    QVERIFY(!(f.find.windowFlags() & Qt::WindowStaysOnTopHint));
     QVERIFY(!f.find.isVisible());
+    f.main.show();
+    f.find.ShowFor(FindCommand::SearchQtl);
+    QCOMPARE(f.find.windowHandle()->transientParent(), f.main.windowHandle());
   }
 
   void captions() {

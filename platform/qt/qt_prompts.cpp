@@ -12,14 +12,23 @@
 
 namespace krv::platform {
 
+// A box or dialog belongs to the window that asked for it, so that the
+// window manager puts it in front of that window and gives it the keyboard:
+// the active window, else the modal one on top, else the main window.
+QWidget* QtPrompts::Owner() const {
+  if (QWidget* w = QApplication::activeWindow(); w && w->isVisible()) return w;
+  if (QWidget* w = QApplication::activeModalWidget()) return w;
+  return parent_;
+}
+
 void QtPrompts::ShowMessage(const std::string& text) {
-  QMessageBox::information(parent_, QApplication::applicationName(), FromBytes(text));
+  QMessageBox::information(Owner(), QApplication::applicationName(), FromBytes(text));
 }
 
 Answer QtPrompts::Ask(const std::string& text, bool withCancel) {
   auto buttons = QMessageBox::Yes | QMessageBox::No;
   if (withCancel) buttons |= QMessageBox::Cancel;
-  auto r = QMessageBox::question(parent_, QApplication::applicationName(), FromBytes(text),
+  auto r = QMessageBox::question(Owner(), QApplication::applicationName(), FromBytes(text),
                                  buttons);
   if (r == QMessageBox::Yes) return Answer::Yes;
   if (r == QMessageBox::No) return Answer::No;
@@ -27,13 +36,13 @@ Answer QtPrompts::Ask(const std::string& text, bool withCancel) {
 }
 
 bool QtPrompts::ConfirmOk(const std::string& text) {
-  return QMessageBox::warning(parent_, QApplication::applicationName(), FromBytes(text),
+  return QMessageBox::warning(Owner(), QApplication::applicationName(), FromBytes(text),
                               QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
 }
 
 bool QtPrompts::ConfirmWarningAt(const std::string& text, int x, int y) {
   QMessageBox box(QMessageBox::Warning, QApplication::applicationName(), FromBytes(text),
-                  QMessageBox::Yes | QMessageBox::No, parent_);
+                  QMessageBox::Yes | QMessageBox::No, Owner());
   box.move(x, y);  // a dialog moved before it is shown keeps its place
   return box.exec() == QMessageBox::Yes;
 }
@@ -63,16 +72,16 @@ static std::optional<std::string> RunFileDialog(QWidget* parent, const FileDialo
 }
 
 std::optional<std::string> QtPrompts::OpenFileName(const FileDialogSpec& desc) {
-  return RunFileDialog(parent_, desc, false);
+  return RunFileDialog(Owner(), desc, false);
 }
 
 std::optional<std::string> QtPrompts::SaveFileName(const FileDialogSpec& desc) {
-  return RunFileDialog(parent_, desc, true);
+  return RunFileDialog(Owner(), desc, true);
 }
 
 std::optional<std::string> QtPrompts::ChooseDirectory(const std::string& title,
                                                       const std::string& start) {
-  QString dir = QFileDialog::getExistingDirectory(parent_, FromBytes(title), FromBytes(start));
+  QString dir = QFileDialog::getExistingDirectory(Owner(), FromBytes(title), FromBytes(start));
   if (dir.isEmpty()) return std::nullopt;
   return ToBytes(dir);
 }

@@ -24,6 +24,9 @@ class QtPrompts : public UserPrompts {
                                              const std::string& start) override;
   void Beep() override;
 
+  // The window a box or dialog opens over (see the .cpp).
+  QWidget* Owner() const;
+
  private:
   QWidget* parent_;
 };
