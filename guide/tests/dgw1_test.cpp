@@ -12,6 +12,8 @@
 #include "platform/file_stamp.h"
 #include "platform/process_start.h"
 #include "platform/user_prompts.h"
+#include "series/forms/TLSQfrm.h"
+#include "series/forms/TWkFrm.h"
 #include "series/forms/series_windows.h"
 #include "testing/temp_dir.h"
 
@@ -41,23 +43,33 @@ class DGW1Test : public QObject {
 
  private slots:
   // The series store's and the worksheet's windows exist from the start,
-  // made after the editors in the system's order, none shown.
+  // made after the editors in the system's order, none shown. The
+  // data-control dialog belongs to the main window (it blocks it); the
+  // worksheet it opens is a window of its own, and each dialog belongs to
+  // the window that opens it.
   void seriesWindowsMadeAtStart() {
     TempDir pgm;
     TForm1 f(pgm.path());
-    const char* order[] = {"WkFrm", "LSQfrm", "LSQrunfrm", "SerFrm", "LogFrm", "TVfrm", "NameFrm", "UseDlg",
-                           "RealEntry", "SimplFrm", "DecFrm", "ForFrm"};
-    QStringList made;
-    for (QObject* child : f.children())
-      if (auto* w = qobject_cast<QWidget*>(child); w && w->isWindow()) made << w->objectName();
-    int at = made.indexOf("SHFrm");
+    krv::series::SeriesWindows& sw = f.SeriesForms();
+    auto windowsOf = [](QObject* owner) {
+      QStringList made;
+      for (QObject* child : owner->children())
+        if (auto* w = qobject_cast<QWidget*>(child); w && w->isWindow()) made << w->objectName();
+      return made;
+    };
+    const QStringList main = windowsOf(&f);
+    const int at = main.indexOf("SHFrm");
     QVERIFY(at >= 0);
-    for (const char* name : order) {
-      QCOMPARE(made.value(++at), QString(name));
-      QVERIFY(!f.findChild<QWidget*>(name)->isVisible());
-    }
-    QCOMPARE(f.findChild<QWidget*>("WkFrm")->windowTitle(), QString("Worksheet"));
-    QCOMPARE(&f.SeriesForms().Store, &f.SeriesForms().Sheet.Store());
+    QCOMPARE(main.value(at + 1), QString("LSQfrm"));
+    QCOMPARE(windowsOf(sw.LSQfrm), QStringList{"LSQrunfrm"});
+    QCOMPARE(windowsOf(sw.WkFrm), (QStringList{"SerFrm", "LogFrm", "TVfrm", "NameFrm", "UseDlg",
+                                               "RealEntry", "SimplFrm", "DecFrm", "ForFrm"}));
+    QVERIFY(!sw.WkFrm->parent());
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (w->objectName() != "Form1") QVERIFY2(!w->isVisible(), qPrintable(w->objectName()));
+    QCOMPARE(sw.WkFrm->windowTitle(), QString("Worksheet"));
+    QCOMPARE(&sw.Store, &sw.Sheet.Store());
+    QCOMPARE(sw.LSQfrm->windowModality(), Qt::WindowModal);
   }
 
   void designState() {

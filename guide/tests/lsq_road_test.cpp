@@ -178,10 +178,71 @@ bool RuntimeFits() {
 
 }  // namespace
 
+// A click and keys that go through the window system, as a person's do,
+// so that a modal window can block them.
+void ClickOnScreen(QWidget* w) {
+  QTest::mouseClick(w->window()->windowHandle(), Qt::LeftButton, {},
+                    w->mapTo(w->window(), w->rect().center()));
+}
+void TypeOnScreen(QWidget* window, const char* text) {
+  for (const char* c = text; *c; ++c) QTest::keyClick(window->windowHandle(), *c);
+}
+
 class LsqRoadTest : public QObject {
   Q_OBJECT
 
  private slots:
+  // The data-control dialog blocks the windows that were showing when it
+  // opened (the main window, the editors); the worksheet it opens takes
+  // clicks and keys beside it, and the dialog's own buttons still work.
+  void worksheetTakesInputBesideTheDialog() {
+    ScopedCwd keep(".");
+    TempDir pgm, work;
+    ScriptedPrompts prompts;
+    TForm1 f(pgm.path() + "/");
+    f.show();
+    work.Write("LSQFIT.QTL", kModel);
+    prompts.files = {work.File("LSQFIT.QTL")};
+    Click(&f, "FileButton");
+    Click(&f, "EditButton");
+    auto* edit = f.findChild<TEditFrm*>();
+    krv::series::SeriesWindows& sw = f.SeriesForms();
+    prompts.answers = {Answer::Yes};
+    bool reached = false;
+    WhenModal("LSQfrm", [&](QWidget* dialog) {
+      ClickOnScreen(Find(dialog, "SetupBt"));
+      QCOMPARE(prompts.messages.back(), std::string("Finished"));
+      ClickOnScreen(Find(dialog, "OpenBt"));
+      QVERIFY(sw.WkFrm->isVisible());
+      QVERIFY(QTest::qWaitForWindowExposed(sw.WkFrm));
+
+      // Behind the dialog: neither the main window nor the editor answers.
+      const size_t dialogs = prompts.dialogs.size();
+      ClickOnScreen(f.findChild<QPushButton*>("FileButton"));
+      ClickOnScreen(edit->findChild<QPushButton*>("Button2"));
+      QCOMPARE(prompts.dialogs.size(), dialogs);
+      QVERIFY(edit->isVisible());
+
+      // The worksheet: a click on K.Start's cell at index 0, a value typed.
+      krv::series::TWkFrm* wk = sw.WkFrm;
+      QModelIndex cell = wk->SG1->model()->index(sw.Sheet.RowOf(0) - 1, 1);
+      QTest::mouseClick(wk->windowHandle(), Qt::LeftButton, {},
+                        wk->SG1->viewport()->mapTo(wk, wk->SG1->visualRect(cell).center()));
+      QCOMPARE(sw.Sheet.CurrentColumn(), 1);
+      TypeOnScreen(wk, "0.3");
+      QTest::keyClick(wk->windowHandle(), Qt::Key_Down);
+      QCOMPARE(sw.Store.GetVal(sw.Sheet.Slot(1), 0), 0.3f);
+
+      ClickOnScreen(Find(dialog, "CloseWksBt"));
+      QVERIFY(!sw.WkFrm->isVisible());
+      QCOMPARE(Stored(".PR1.K.Start", 0), 0.3f);
+      reached = true;
+    });
+    Click(edit, "Button5");
+    QVERIFY(reached);
+    QVERIFY(!sw.LSQfrm->isVisible());
+  }
+
   void setUpThroughHelmsman() {
     ScopedCwd keep(".");
     TempDir pgm, work;

@@ -18,6 +18,9 @@ TLSQfrm::TLSQfrm(LsqControl& control, QWidget* parent) : QDialog(parent), contro
   setObjectName("LSQfrm");
   setWindowTitle("LSQ data control");
   setFixedSize(360, 223);
+  // Modal to the windows that were showing when it opened (its parent's);
+  // the worksheet it opens, a window of its own, takes input beside it.
+  setWindowModality(Qt::WindowModal);
   auto button = [this](const char* name, const char* caption, int x, int y, int w,
                        void (LsqControl::*command)()) {
     auto* b = new QPushButton(caption, this);

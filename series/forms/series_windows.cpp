@@ -17,28 +17,33 @@ namespace krv::series {
 
 SeriesWindows::SeriesWindows(QWidget* parent, std::function<void()> help) {
   Store.SeriesUnitInit();
-  WkFrm = new TWkFrm(Sheet, parent);
+  // The data-control dialog blocks the windows of `parent` while it is up;
+  // the worksheet it opens is a window of its own beside them, so that it
+  // takes the mouse and keyboard. Each dialog belongs to the window that
+  // opens it, in front of which it shows.
+  WkFrm = new TWkFrm(Sheet, nullptr);
   LSQfrm = new TLSQfrm(Lsq, parent);
-  LSQrunfrm = new TLSQrunfrm(Lsq, parent);
-  SerFrm = new TSerFrm(Store, parent);
-  LogFrm = new TLogFrm(Store.Log, parent);
-  TVfrm = new TTVfrm(Store, parent);
+  LSQrunfrm = new TLSQrunfrm(Lsq, LSQfrm);
+  SerFrm = new TSerFrm(Store, WkFrm);
+  LogFrm = new TLogFrm(Store.Log, WkFrm);
+  TVfrm = new TTVfrm(Store, WkFrm);
   SerFrm->SetTree(TVfrm);
-  NameFrm = new TNameFrm(Store, parent);
-  UseDlg = new TUseDlg(Store, parent);
-  RealEntry = new TRealEntry(parent);
-  SimplFrm = new TSimplFrm(parent);
-  DecFrm = new TDecFrm(parent);
-  ForFrm = new TForFrm(parent);
+  NameFrm = new TNameFrm(Store, WkFrm);
+  UseDlg = new TUseDlg(Store, WkFrm);
+  RealEntry = new TRealEntry(WkFrm);
+  SimplFrm = new TSimplFrm(WkFrm);
+  DecFrm = new TDecFrm(WkFrm);
+  ForFrm = new TForFrm(WkFrm);
   WkFrm->SetDialogs({SerFrm, LogFrm, TVfrm, NameFrm, UseDlg, RealEntry, SimplFrm, DecFrm, ForFrm});
   WkFrm->SetHelp(std::move(help));
   LSQfrm->SetWindows(WkFrm, LogFrm, LSQrunfrm);
 }
 
 SeriesWindows::~SeriesWindows() {
-  // The windows go before the store and the worksheet they show.
-  for (QWidget* w : std::initializer_list<QWidget*>{WkFrm, LSQfrm, LSQrunfrm, SerFrm, LogFrm, TVfrm, NameFrm, UseDlg, RealEntry,
-                                                    SimplFrm, DecFrm, ForFrm})
+  // The windows go before the store and the worksheet they show, each
+  // dialog before the window it belongs to.
+  for (QWidget* w : std::initializer_list<QWidget*>{LSQrunfrm, LSQfrm, SerFrm, LogFrm, TVfrm, NameFrm, UseDlg,
+                                                    RealEntry, SimplFrm, DecFrm, ForFrm, WkFrm})
     delete w;
 }
 

@@ -27,7 +27,8 @@ class TLSQfrm;
 class TLSQrunfrm;
 
 struct SeriesWindows {
-  // `parent` owns the windows; `help` opens the modeller's guide.
+  // `parent` is the window the data-control dialog blocks (the main
+  // window); `help` opens the modeller's guide.
   SeriesWindows(QWidget* parent, std::function<void()> help);
   ~SeriesWindows();
   SeriesWindows(const SeriesWindows&) = delete;
