@@ -3,6 +3,7 @@
 
 #include <stdlib.h>
 
+#include "guide/console_run.h"
 #include "guide/program_starts.h"
 #include "platform/byte_io.h"
 #include "platform/file_query.h"
@@ -42,7 +43,13 @@ std::string UnitPathText(const ShellState& s) {
   return pf::JoinPath(s.programDir, "units") + "\r\n";
 }
 
-void StartCompile(const ShellState& s, const std::string& terminal) {
+ConsoleRun CompileConsoleRun(const ShellState& s) {
+  return {"Compile " + s.problemName, kBatchLogName,
+          {"/bin/sh", {"-c", TeeToLog("/bin/sh " + std::string(kBatchName), kBatchLogName)},
+           "/bin/sh was not found."}};
+}
+
+void StartCompile(const ShellState& s, const std::string& terminal, ConsoleRunner& console) {
   if (!s.HasProblem()) {
     pf::Prompts().ShowMessage("No problem has been chosen: choose one with File first.");
     return;
@@ -57,15 +64,10 @@ void StartCompile(const ShellState& s, const std::string& terminal) {
                               " in the problem directory.");
     return;
   }
-  ProgramStart start;
-  if (!terminal.empty()) {
-    start = {terminal, {"-e", "/bin/sh", kBatchName}, "No terminal program at " + terminal + "."};
-  } else {
-    start = {"/bin/sh",
-             {"-c", "exec /bin/sh " + std::string(kBatchName) + " >>" + kBatchLogName + " 2>&1"},
-             "/bin/sh was not found."};
-  }
-  Launch(start);
+  if (terminal.empty())
+    console.Run(CompileConsoleRun(s));
+  else
+    Launch({terminal, {"-e", "/bin/sh", kBatchName}, "No terminal program at " + terminal + "."});
 }
 
 std::string FindTerminal() { return pf::FindOnPath("x-terminal-emulator"); }

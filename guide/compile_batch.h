@@ -7,6 +7,9 @@
 
 namespace krv::guide {
 
+struct ConsoleRun;
+class ConsoleRunner;
+
 inline constexpr const char* kBatchName = "TMPTMP.BAT";
 inline constexpr const char* kBatchLogName = "TMPTMP.LOG";
 
@@ -24,11 +27,15 @@ std::string CompileBatchText(const ShellState& s, const std::string& programFile
 // The .pat file's one line: the program directory's units folder, CR LF.
 std::string UnitPathText(const ShellState& s);
 
+// Without a terminal, the batch's run for Helmsman's console window
+// "Compile NAME", its output appended to TMPTMP.LOG as well.
+ConsoleRun CompileConsoleRun(const ShellState& s);
+
 // The "Compile" command: writes TMPTMP.BAT and NAME.pat in the current
-// directory, then starts the batch with /bin/sh, detached: in `terminal`
-// (an x-terminal-emulator path) when one is given, otherwise with its
-// output appended to TMPTMP.LOG.
-void StartCompile(const ShellState& s, const std::string& terminal);
+// directory, then starts the batch with /bin/sh: detached in `terminal`
+// (an x-terminal-emulator path) when one is given, otherwise through
+// `console`.
+void StartCompile(const ShellState& s, const std::string& terminal, ConsoleRunner& console);
 
 // The x-terminal-emulator on the PATH, or "" when there is none.
 std::string FindTerminal();

@@ -2,6 +2,7 @@
 #include "guide/program_starts.h"
 
 #include "guide/compile_batch.h"
+#include "guide/console_run.h"
 
 #include "platform/file_query.h"
 #include "platform/file_resolver.h"
@@ -53,9 +54,7 @@ constexpr const char* kEnterToClose = ". Press Enter to close.";
 // The sh script that runs "./$1" and says how it ended; its meanings are
 // the ones SolverStatusMeaning gives.
 std::string SolverScript(bool inTerminal) {
-  std::string script;
-  if (!inTerminal) script += "exec >>\"$1" + std::string(kSolverLogExtension) + "\" 2>&1\n";
-  script += "\"./$1\"\ns=$?\ncase $s in\n";
+  std::string script = "\"./$1\"\ns=$?\ncase $s in\n";
   for (const StatusMeaning& m : kSolverStatuses)
     script += std::to_string(m.status) + ") m=" + ShellQuote(m.meaning) + " ;;\n";
   script += "*) if [ \"$s\" -gt 128 ]; then m=" + ShellQuote(kSignalled) +
@@ -79,12 +78,17 @@ std::string SolverEndLine(int status) {
   return kEndPrefix + std::to_string(status) + " (" + SolverStatusMeaning(status) + ")";
 }
 
-ProgramStart SolverStart(const ShellState& s, const std::string& terminal) {
-  if (!terminal.empty())
-    return {terminal,
-            {"-e", "/bin/sh", "-c", SolverScript(true), "sh", s.problemName},
-            "No terminal program at " + terminal + "."};
-  return {"/bin/sh", {"-c", SolverScript(false), "sh", s.problemName}, "/bin/sh was not found."};
+ProgramStart SolverInTerminal(const ShellState& s, const std::string& terminal) {
+  return {terminal,
+          {"-e", "/bin/sh", "-c", SolverScript(true), "sh", s.problemName},
+          "No terminal program at " + terminal + "."};
+}
+
+ConsoleRun SolverConsoleRun(const ShellState& s) {
+  const std::string log = s.problemName + kSolverLogExtension;
+  return {"Solver " + s.problemName, log,
+          {"/bin/sh", {"-c", TeeToLog(SolverScript(false), log), "sh", s.problemName},
+           "/bin/sh was not found."}};
 }
 
 bool Launch(const ProgramStart& start) {
@@ -115,7 +119,7 @@ void StartUpdate(const ShellState& s) {
 }
 void StartPlotvane(const ShellState& s) { Launch(PlotvaneStart(s)); }
 void StartBrackenfold(const ShellState& s) { Launch(BrackenfoldStart(s)); }
-void StartSolver(const ShellState& s, const std::string& terminal) {
+void StartSolver(const ShellState& s, const std::string& terminal, ConsoleRunner& console) {
   if (!NeedProblem(s)) return;
   // The start runs a shell, which is always there: look for the solver first.
   if (!pf::IsExecutableFile(s.problemName)) {
@@ -123,7 +127,10 @@ void StartSolver(const ShellState& s, const std::string& terminal) {
                               " is not in the problem directory: compile first.");
     return;
   }
-  Launch(SolverStart(s, terminal));
+  if (terminal.empty())
+    console.Run(SolverConsoleRun(s));
+  else
+    Launch(SolverInTerminal(s, terminal));
 }
 
 }  // namespace krv::guide

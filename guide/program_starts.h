@@ -8,6 +8,9 @@
 
 namespace krv::guide {
 
+struct ConsoleRun;
+class ConsoleRunner;
+
 // One program start: what runs, with which arguments, and what to say
 // when the program is not there.
 struct ProgramStart {
@@ -24,10 +27,10 @@ ProgramStart PlotvaneStart(const ShellState& s);      // "Start Plotvane"
 ProgramStart BrackenfoldStart(const ShellState& s);   // "Brackenfold"
 
 // "Start Solver": ./NAME in the problem directory, run by /bin/sh so that
-// its exit status can be told. In `terminal` (an x-terminal-emulator path)
-// when one is given, the window staying until Enter; otherwise with its
-// output appended to NAME.LOG. Either way the last line is SolverEndLine.
-ProgramStart SolverStart(const ShellState& s, const std::string& terminal);
+// its exit status can be told; the last line of its output is
+// SolverEndLine. In `terminal` (an x-terminal-emulator path) the window
+// stays until Enter.
+ProgramStart SolverInTerminal(const ShellState& s, const std::string& terminal);
 
 // What a solver's exit status means, as its last line says it.
 std::string SolverStatusMeaning(int status);
@@ -46,7 +49,11 @@ void StartCasewright(const ShellState& s);
 void StartUpdate(const ShellState& s);
 void StartPlotvane(const ShellState& s);
 void StartBrackenfold(const ShellState& s);
+// Without a terminal, the solver's run for Helmsman's console window
+// "Solver NAME", its output appended to NAME.LOG as well.
+ConsoleRun SolverConsoleRun(const ShellState& s);
 // A solver that is not in the problem directory is reported, not started.
-void StartSolver(const ShellState& s, const std::string& terminal);
+// In `terminal` when one is given, otherwise through `console`.
+void StartSolver(const ShellState& s, const std::string& terminal, ConsoleRunner& console);
 
 }  // namespace krv::guide

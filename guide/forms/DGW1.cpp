@@ -11,6 +11,7 @@
 
 #include "guide/compile_batch.h"
 #include "guide/forms/any_file_form.h"
+#include "guide/forms/console_window.h"
 #include "guide/forms/edit_source_form.h"
 #include "guide/forms/find_form.h"
 #include "guide/forms/headings_form.h"
@@ -236,13 +237,19 @@ void TForm1::SeqButtonClick() {
 }
 
 void TForm1::bCompClick() {
-  gd::StartCompile(state_, findTerminal_ ? findTerminal_() : std::string());
+  gd::StartCompile(state_, findTerminal_ ? findTerminal_() : std::string(), *this);
   RefreshStatus();
 }
 
 void TForm1::ExeStartClick() {
-  gd::StartSolver(state_, findTerminal_ ? findTerminal_() : std::string());
+  gd::StartSolver(state_, findTerminal_ ? findTerminal_() : std::string(), *this);
   RefreshStatus();
+}
+
+bool TForm1::Run(const gd::ConsoleRun& run) {
+  auto* window = new ConsoleWindow(run, this);
+  connect(window, &ConsoleWindow::Ended, this, &TForm1::RefreshStatus);
+  return window->Started();
 }
 
 void TForm1::CasewrightbuttonClick() {

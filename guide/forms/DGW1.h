@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "guide/console_run.h"
 #include "guide/shell_state.h"
 #include "guide/step_status.h"
 
@@ -24,7 +25,7 @@ namespace krv::series {
 struct SeriesWindows;
 }
 
-class TForm1 : public QWidget {
+class TForm1 : public QWidget, private krv::guide::ConsoleRunner {
   Q_OBJECT
 
  public:
@@ -34,7 +35,8 @@ class TForm1 : public QWidget {
   krv::series::SeriesWindows& SeriesForms() { return *series_; }
 
   const krv::guide::ShellState& State() const { return state_; }
-  // Where "Compile" looks for a terminal window; tests fix it.
+  // Where "Compile" and "Start Solver" look for a terminal window; tests
+  // fix it. Without one, each run shows its output in a ConsoleWindow.
   void SetTerminalLookup(std::function<std::string()> lookup) { findTerminal_ = std::move(lookup); }
 
  public slots:
@@ -66,6 +68,8 @@ class TForm1 : public QWidget {
   void ShowStatus();
   void WatchProblemFiles();
   TSOfrm& SosiWindow();
+  // Without a terminal window: the run's output in a window of our own.
+  bool Run(const krv::guide::ConsoleRun& run) override;
   TFindFrm& FindWindow();
 
   krv::guide::ShellState state_;

@@ -8,6 +8,8 @@
 #include "guide/compile_batch.h"
 #include "guide/compile_verdict.h"
 #include "guide/configuration.h"
+#include "guide/console_run.h"
+#include "guide/tests/console_capture.h"
 #include "guide/step_status.h"
 #include "platform/file_stamp.h"
 #include "platform/process_start.h"
@@ -23,6 +25,8 @@ using krv::platform::SetPackedFileDate;
 using krv::testing::ScopedCwd;
 using krv::testing::TempDir;
 using Args = std::vector<std::string>;
+using krv::guide::testing::CapturingConsole;
+using krv::guide::testing::RecordingConsole;
 
 namespace {
 ShellState Configured(const std::string& programDir, const std::string& config) {
@@ -90,19 +94,26 @@ TEST(CompileBatch, WritesBothFilesBeforeStartingTheBatch) {
   d.Write("MYPROB.LPR", "x");
   ScriptedPrompts prompts;
   CheckingStarter starter;
+  RecordingConsole console;
   ShellState s = Configured("/x/PGM/", "/usr\r\n-O2\r\n");
 
-  StartCompile(s, "");
+  StartCompile(s, "/usr/bin/x-terminal-emulator", console);
   ASSERT_EQ(starter.starts.size(), 1u);
-  EXPECT_EQ(starter.starts[0].program, "/bin/sh");
-  EXPECT_EQ(starter.starts[0].args, (Args{"-c", "exec /bin/sh TMPTMP.BAT >>TMPTMP.LOG 2>&1"}));
+  EXPECT_EQ(starter.starts[0].program, "/usr/bin/x-terminal-emulator");
+  EXPECT_EQ(starter.starts[0].args, (Args{"-e", "/bin/sh", "TMPTMP.BAT"}));
   EXPECT_EQ(starter.batch, CompileBatchText(s, "MYPROB.LPR"));
   EXPECT_EQ(starter.pat, "/x/PGM/units\r\n");
+  EXPECT_TRUE(console.runs.empty());
 
-  StartCompile(s, "/usr/bin/x-terminal-emulator");
-  ASSERT_EQ(starter.starts.size(), 2u);
-  EXPECT_EQ(starter.starts[1].program, "/usr/bin/x-terminal-emulator");
-  EXPECT_EQ(starter.starts[1].args, (Args{"-e", "/bin/sh", "TMPTMP.BAT"}));
+  // Without a terminal the batch runs for Helmsman's window, nothing detached.
+  StartCompile(s, "", console);
+  EXPECT_EQ(starter.starts.size(), 1u);
+  ASSERT_EQ(console.runs.size(), 1u);
+  EXPECT_EQ(console.runs[0].title, "Compile MYPROB");
+  EXPECT_EQ(console.runs[0].logName, "TMPTMP.LOG");
+  EXPECT_EQ(console.runs[0].start.program, "/bin/sh");
+  EXPECT_EQ(console.runs[0].start.args,
+            (Args{"-c", "{ /bin/sh TMPTMP.BAT\n} 2>&1 | tee -p -a 'TMPTMP.LOG'\n"}));
   EXPECT_TRUE(prompts.messages.empty());
 }
 
@@ -148,7 +159,8 @@ TEST(CompileBatch, RealBatchCompilesAndTessaryReports) {
 
   {
     RecordingStarter rec;  // write the files, run the batch here and wait
-    StartCompile(s, "");
+    RecordingConsole console;
+    StartCompile(s, "", console);
   }
   int rc = ::system("/bin/sh TMPTMP.BAT > out.txt 2>&1 < /dev/null");
   const std::string out = d.Read("out.txt");
@@ -167,4 +179,57 @@ TEST(CompileBatch, RealBatchCompilesAndTessaryReports) {
   EXPECT_NE(WEXITSTATUS(rc), 0);
   EXPECT_NE(d.Read("out.txt").find("Compiling HELLO failed"), std::string::npos)
       << d.Read("out.txt");
+}
+
+// Without a terminal: the batch's whole output, the compiler's errors and
+// Tessary's verdict, reaches Helmsman's window and is appended to
+// TMPTMP.LOG, run after run. A stand-in compiler fails like a real one.
+TEST(CompileBatch, WithoutATerminalTheErrorsAreShownAndLogged) {
+  TempDir d, fpc;
+  ScopedCwd cwd(d.path());
+  ASSERT_EQ(::mkdir(fpc.File("bin").c_str(), 0755), 0);
+  fpc.Write("bin/fpc",
+            "#!/bin/sh\necho \"BROKEN.lpr(3,3) Error: Identifier not found \\\"nonsense\\\"\"\n"
+            "echo 'Fatal: There were 1 errors compiling module, stopping' >&2\nexit 1\n");
+  ASSERT_EQ(::chmod(fpc.File("bin/fpc").c_str(), 0755), 0);
+  ShellState s = Configured(std::string(KRV_BIN_DIR) + "/", fpc.path() + "\r\n\r\n");
+  s.problemName = "BROKEN";
+  d.Write("BROKEN.lpr", "program BROKEN;\r\nbegin\r\n  nonsense\r\nend.\r\n");
+  ScriptedPrompts prompts;
+  RecordingStarter detached;
+  CapturingConsole console;
+  StartCompile(s, "", console);
+  StartCompile(s, "", console);
+  EXPECT_TRUE(detached.starts.empty());
+  ASSERT_EQ(console.outputs.size(), 2u);
+  const std::string once =
+      "BROKEN.lpr(3,3) Error: Identifier not found \"nonsense\"\n"
+      "Fatal: There were 1 errors compiling module, stopping\n"
+      "Compiling BROKEN failed (compiler status 1): no new solver was produced.\n";
+  EXPECT_EQ(console.outputs[0], once);
+  EXPECT_EQ(console.outputs[1], once);
+  EXPECT_EQ(d.Read("TMPTMP.LOG"), once + once);
+  EXPECT_TRUE(prompts.messages.empty());
+}
+
+// The program's output as the window shows it: line breaks of every kind
+// become one, also when a chunk ends between CR and LF.
+TEST(ConsoleText, LineBreaksAcrossChunks) {
+  struct Case {
+    std::vector<std::string> chunks;
+    std::string shown;
+  } cases[] = {
+      {{"a\nb\n"}, "a\nb\n"},
+      {{"a\r\nb\r\n"}, "a\nb\n"},
+      {{"a\r", "\nb"}, "a\nb"},
+      {{"50%\r", "100%\r", "\n"}, "50%\n100%\n"},
+      {{"x\r\r\ny"}, "x\n\ny"},
+      {{std::string("\xe9\x1a\0z", 4)}, std::string("\xe9\x1a\0z", 4)},
+  };
+  for (const Case& c : cases) {
+    ConsoleText t;
+    std::string shown;
+    for (const std::string& chunk : c.chunks) shown += t.Add(chunk);
+    EXPECT_EQ(shown, c.shown);
+  }
 }

@@ -9,6 +9,8 @@
 #include <filesystem>
 
 #include "guide/forms/DGW1.h"
+#include "guide/forms/console_window.h"
+#include "platform/qt/latin1.h"
 #include "platform/file_stamp.h"
 #include "platform/process_start.h"
 #include "platform/user_prompts.h"
@@ -31,6 +33,11 @@ class DGW1Test : public QObject {
     return b;
   }
   QString Label(TForm1& f, const char* name) { return f.findChild<QLabel*>(name)->text(); }
+  ConsoleWindow* Console(TForm1& f, const char* title) {
+    for (ConsoleWindow* w : f.findChildren<ConsoleWindow*>())
+      if (w->windowTitle() == title) return w;
+    return nullptr;
+  }
 
   // Shows the window and chooses problem W, with only its .QTL, in `work`.
   void ChooseW(TForm1& f, ScriptedPrompts& prompts, TempDir& work) {
@@ -108,7 +115,11 @@ class DGW1Test : public QObject {
   void mainRoadWithStandIns() {
     ScopedCwd keep(".");
     TempDir pgm, work;
-    pgm.Write("Helmsman.TXT", "/usr\r\n-O2\r\n\r\n");
+    // A stand-in compiler in the configured Free Pascal directory.
+    pgm.Write("Helmsman.TXT", pgm.path() + "\r\n-O2\r\n\r\n");
+    std::filesystem::create_directory(pgm.File("bin"));
+    pgm.Write("bin/fpc", "#!/bin/sh\necho \"compiling $*\"\n");
+    std::filesystem::permissions(pgm.File("bin/fpc"), std::filesystem::perms::owner_all);
     pgm.Write("DSAMPLE.QTL", "{model}\r\n");
     pgm.Write("KRVSRC.TXT", "begin end.\r\n");
     ScriptedPrompts prompts;
@@ -146,12 +157,18 @@ class DGW1Test : public QObject {
     QTest::mouseClick(Button(f, "SeqButton"), Qt::LeftButton);
     QCOMPARE(rec.starts.back().program, pgm.File("Sequist"));
 
+    // Without a terminal each run shows its output in a window of its own.
+    const size_t detached = rec.starts.size();
     QTest::mouseClick(Button(f, "bComp"), Qt::LeftButton);
-    QCOMPARE(rec.starts.back().program, std::string("/bin/sh"));
     QVERIFY(work.Has("TMPTMP.BAT") && work.Has("ROAD.pat"));
+    ConsoleWindow* compile = Console(f, "Compile ROAD");
+    QVERIFY(compile && compile->isVisible());
+    QTRY_VERIFY(!compile->Running());
+    QVERIFY2(compile->Text().startsWith("compiling -O2 -Fu"), qPrintable(compile->Text()));
+    QCOMPARE(work.Read("TMPTMP.LOG"), krv::platform::ToBytes(compile->Text()));
 
     work.Write("ROAD.PRB", "x");
-    work.Write("ROAD", "solver");
+    work.Write("ROAD", "#!/bin/sh\necho solved\n");
     std::filesystem::permissions(work.File("ROAD"), std::filesystem::perms::owner_exec,
                                  std::filesystem::perm_options::add);
     krv::platform::SetPackedFileDate(work.File("ROAD.PSY"), old);
@@ -160,8 +177,16 @@ class DGW1Test : public QObject {
     QCOMPARE(Label(f, "CompStatus"), QString(" "));
     QVERIFY(Button(f, "ExeStart")->isEnabled());
     QTest::mouseClick(Button(f, "ExeStart"), Qt::LeftButton);
-    QCOMPARE(rec.starts.back().program, std::string("/bin/sh"));
-    QCOMPARE(rec.starts.back().args.back(), std::string("ROAD"));
+    ConsoleWindow* solver = Console(f, "Solver ROAD");
+    QVERIFY(solver);
+    QTRY_VERIFY(!solver->Running());
+    QCOMPARE(solver->Text(), QString("solved\nSolver ended: status 0 (the run is complete)\n"));
+    QCOMPARE(work.Read("ROAD.LOG"), krv::platform::ToBytes(solver->Text()));
+    QCOMPARE(rec.starts.size(), detached);
+    // Closing a window takes nothing else with it.
+    compile->close();
+    QTRY_VERIFY(!Console(f, "Compile ROAD"));
+    QVERIFY(solver->isVisible());
 
     QTest::mouseClick(Button(f, "Button2"), Qt::LeftButton);
     QCOMPARE(rec.starts.back().args, (std::vector<std::string>{"ROAD", "/u"}));

@@ -9,7 +9,9 @@
 #include <filesystem>
 #include <thread>
 
+#include "guide/console_run.h"
 #include "guide/program_starts.h"
+#include "guide/tests/console_capture.h"
 #include "platform/process_start.h"
 #include "platform/user_prompts.h"
 #include "testing/temp_dir.h"
@@ -20,6 +22,8 @@ using krv::platform::ScriptedPrompts;
 using krv::testing::ScopedCwd;
 using krv::testing::TempDir;
 using Args = std::vector<std::string>;
+using krv::guide::testing::CapturingConsole;
+using krv::guide::testing::RecordingConsole;
 
 namespace {
 ShellState Chosen() {
@@ -62,9 +66,11 @@ TEST(ProgramStarts, WithoutAProblemOnlyTheFreeProgramsStart) {
   ScriptedPrompts prompts;
   ShellState s;
   s.programDir = "/x/PGM/";
+  RecordingConsole console;
   for (auto start : {StartForeparse, StartSequist, StartUpdate}) start(s);
-  StartSolver(s, "");
+  StartSolver(s, "", console);
   EXPECT_TRUE(rec.starts.empty());
+  EXPECT_TRUE(console.runs.empty());
   EXPECT_EQ(prompts.messages.size(), 4u);
   EXPECT_EQ(prompts.messages[0], "No problem has been chosen: choose one with File first.");
 
@@ -81,9 +87,11 @@ TEST(ProgramStarts, MissingOrUnrunnableProgramsAreReported) {
   ScriptedPrompts prompts;
   ShellState s = Chosen();
   s.programDir = pgm.path() + "/";
+  RecordingConsole console;
   StartBrackenfold(s);
   StartPlotvane(s);
-  StartSolver(s, "");
+  StartSolver(s, "", console);
+  EXPECT_TRUE(console.runs.empty());
   EXPECT_EQ(prompts.messages,
             (Args{"Brackenfold is not installed: " + pgm.File("Brackenfold") + " was not found.",
                   "Could not start " + pgm.File("Plotvane") + ".",
@@ -106,7 +114,8 @@ TEST(ProgramStarts, RealStartsRunDetachedInTheCurrentDirectory) {
   s.programDir = pgm.path() + "/";
   StartForeparse(s);
   StartUpdate(s);
-  StartSolver(s, "");
+  CapturingConsole console;
+  StartSolver(s, "", console);
   StartPlotvane(s);  // not there
   EXPECT_EQ(prompts.messages.size(), 1u);
 
@@ -124,17 +133,22 @@ TEST(ProgramStarts, RealStartsRunDetachedInTheCurrentDirectory) {
 }
 
 // The solver runs under sh, which says how it ended; in a terminal the
-// window waits for Enter, otherwise the output goes to NAME.LOG.
-TEST(SolverStart, TerminalAndLoggedStartsRunTheSolverScript) {
+// window waits for Enter, otherwise the output goes to Helmsman's window and
+// to NAME.LOG.
+TEST(SolverStart, TerminalAndConsoleStartsRunTheSolverScript) {
   ShellState s = Chosen();
-  ProgramStart logged = SolverStart(s, "");
+  ConsoleRun console = SolverConsoleRun(s);
+  EXPECT_EQ(console.title, "Solver MYPROB");
+  EXPECT_EQ(console.logName, "MYPROB.LOG");
+  const ProgramStart& logged = console.start;
   EXPECT_EQ(logged.program, "/bin/sh");
   ASSERT_EQ(logged.args.size(), 4u);
   EXPECT_EQ(logged.args[0], "-c");
   EXPECT_EQ(Args(logged.args.begin() + 2, logged.args.end()), (Args{"sh", "MYPROB"}));
-  EXPECT_EQ(logged.args[1].rfind("exec >>\"$1.LOG\" 2>&1\n\"./$1\"\n", 0), 0u) << logged.args[1];
+  EXPECT_EQ(logged.args[1].rfind("{ \"./$1\"\n", 0), 0u) << logged.args[1];
+  EXPECT_NE(logged.args[1].find("} 2>&1 | tee -p -a 'MYPROB.LOG'\n"), std::string::npos);
 
-  ProgramStart term = SolverStart(s, "/usr/bin/x-terminal-emulator");
+  ProgramStart term = SolverInTerminal(s, "/usr/bin/x-terminal-emulator");
   EXPECT_EQ(term.program, "/usr/bin/x-terminal-emulator");
   ASSERT_EQ(term.args.size(), 6u);
   EXPECT_EQ(Args(term.args.begin(), term.args.begin() + 3), (Args{"-e", "/bin/sh", "-c"}));
@@ -162,16 +176,17 @@ TEST(SolverStart, EndLineNamesEachStatus) {
   for (const Case& c : cases) EXPECT_EQ(SolverEndLine(c.status), c.line);
 }
 
-// Stand-in solvers that print a line and end with a given status: the
-// logged start appends their output and the end line to NAME.LOG, and the
-// terminal start hands the same script to a stand-in terminal, which
-// answers the Enter it waits for.
+// Stand-in solvers that print a line and end with a given status: without
+// a terminal their output and the end line reach Helmsman's window and are
+// appended to NAME.LOG; the terminal start hands the same script to a
+// stand-in terminal, which answers the Enter it waits for.
 TEST(SolverStart, RealStartsEndWithTheStatusLine) {
   TempDir work, bin;
   ScopedCwd cwd(work.path());
   ScriptedPrompts prompts;
   auto solver = [&](const std::string& name, int status) {
-    work.Write(name, "#!/bin/sh\necho \"solving $0\"\nexit " + std::to_string(status) + "\n");
+    work.Write(name, "#!/bin/sh\necho \"solving $0\"\necho 'a warning' >&2\nexit " +
+                         std::to_string(status) + "\n");
     ::chmod(work.File(name).c_str(), 0755);
   };
   auto waitForLines = [&](const std::string& file, size_t n) {
@@ -184,21 +199,27 @@ TEST(SolverStart, RealStartsEndWithTheStatusLine) {
     return text;
   };
   ShellState s = Chosen();
+  CapturingConsole console;
+  RecordingConsole unused;
   solver("MYPROB", 2);
-  StartSolver(s, "");
-  EXPECT_EQ(waitForLines("MYPROB.LOG", 2),
-            "solving ./MYPROB\n" + SolverEndLine(2) + "\n");
+  StartSolver(s, "", console);
+  const std::string first = "solving ./MYPROB\na warning\n" + SolverEndLine(2) + "\n";
+  ASSERT_EQ(console.outputs.size(), 1u);
+  EXPECT_EQ(console.outputs[0], first);
+  EXPECT_EQ(work.Read("MYPROB.LOG"), first);
   solver("MYPROB", 0);
-  StartSolver(s, "");  // appended
-  EXPECT_EQ(waitForLines("MYPROB.LOG", 4), "solving ./MYPROB\n" + SolverEndLine(2) +
-                                              "\nsolving ./MYPROB\n" + SolverEndLine(0) + "\n");
+  StartSolver(s, "", console);  // appended
+  const std::string second = "solving ./MYPROB\na warning\n" + SolverEndLine(0) + "\n";
+  EXPECT_EQ(console.outputs[1], second);
+  EXPECT_EQ(work.Read("MYPROB.LOG"), first + second);
 
   // The terminal: "-e" and the command; it feeds one Enter and keeps the screen.
   bin.Write("term", "#!/bin/sh\nshift\necho | \"$@\" > TERMINAL.OUT 2>&1\n");
   ::chmod(bin.File("term").c_str(), 0755);
   solver("MYPROB", 1);
-  StartSolver(s, bin.File("term"));
-  EXPECT_EQ(waitForLines("TERMINAL.OUT", 2),
-            "solving ./MYPROB\n" + SolverEndLine(1) + ". Press Enter to close.\n");
+  StartSolver(s, bin.File("term"), unused);
+  EXPECT_EQ(waitForLines("TERMINAL.OUT", 3),
+            "solving ./MYPROB\na warning\n" + SolverEndLine(1) + ". Press Enter to close.\n");
+  EXPECT_TRUE(unused.runs.empty());
   EXPECT_TRUE(prompts.messages.empty());
 }

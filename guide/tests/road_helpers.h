@@ -15,6 +15,7 @@
 #include <memory>
 
 #include "guide/forms/DGW1.h"
+#include "guide/forms/console_window.h"
 #include "platform/process_start.h"
 #include "platform/qt/latin1.h"
 #include "testing/temp_dir.h"
@@ -78,6 +79,24 @@ inline void AgeFiles(const TempDir& dir) {
   }
 }
 
+// The console window Helmsman opened last with `title`, once its program has
+// ended; null when there is none or it runs longer than `ms`.
+inline ConsoleWindow* EndedConsole(TForm1& f, const QString& title, int ms) {
+  QElapsedTimer t;
+  t.start();
+  ConsoleWindow* last = nullptr;
+  while (t.elapsed() < ms) {
+    for (ConsoleWindow* w : f.findChildren<ConsoleWindow*>())
+      if (w->windowTitle() == title) last = w;
+    if (last && !last->Running()) {
+      QTest::qWait(20);  // the last output is read when the end is seen
+      return last;
+    }
+    QTest::qWait(50);
+  }
+  return nullptr;
+}
+
 // Preprocess, Sequence, Compile and Start Solver from Helmsman's window on
 // the current problem `name` in `work`, waiting for each program's files.
 inline void Travel(TForm1& f, ChildStarter& starter, TempDir& work, const std::string& name) {
@@ -98,16 +117,24 @@ inline void Travel(TForm1& f, ChildStarter& starter, TempDir& work, const std::s
   QCOMPARE(f.findChild<QLabel*>("CompStatus")->text(), QString("Need to compile"));
 
   AgeFiles(work);
+  // Without a terminal, Helmsman shows the compile's and the solver's
+  // output in windows of its own, and logs it.
   click("bComp");
-  QVERIFY(starter.Last().waitForFinished(120000));
+  ConsoleWindow* compile = EndedConsole(f, FromBytes("Compile " + name), 120000);
+  QVERIFY2(compile, "the compile did not end");
   f.RefreshStatus();
   QVERIFY2(f.findChild<QLabel*>("CompStatus")->text() == " ", work.Read("TMPTMP.LOG").c_str());
   QVERIFY(work.Read("TMPTMP.LOG").find("was produced") != std::string::npos);
+  QVERIFY2(compile->Text().contains("was produced"), qPrintable(compile->Text()));
+  compile->close();
 
   click("ExeStart");
-  QVERIFY(starter.Last().waitForFinished(120000));
-  QVERIFY2(fs::exists(work.File(name + ".TTR")),
-           starter.Last().readAll().constData());
+  ConsoleWindow* solver = EndedConsole(f, FromBytes("Solver " + name), 120000);
+  QVERIFY2(solver, "the solver did not end");
+  QVERIFY2(fs::exists(work.File(name + ".TTR")), qPrintable(solver->Text()));
+  QVERIFY2(solver->Text().contains("Solver ended: status 0"), qPrintable(solver->Text()));
+  solver->close();
+  (void)starter;
 }
 
 // The programs of the installed layout that every road needs; empty when all are there.

@@ -236,11 +236,11 @@ class RoadTest : public QObject {
     AgeFiles(work);
     f.RefreshStatus();
     QTest::mouseClick(f.findChild<QPushButton*>("bComp"), Qt::LeftButton);
-    QVERIFY(starter.Last().waitForFinished(120000));
+    QVERIFY(road::EndedConsole(f, "Compile TANKS", 120000));
     fs::remove(work.File("TANKS.TTR"));
     f.RefreshStatus();
     QTest::mouseClick(f.findChild<QPushButton*>("ExeStart"), Qt::LeftButton);
-    QVERIFY(starter.Last().waitForFinished(120000));
+    QVERIFY(road::EndedConsole(f, "Solver TANKS", 120000));
     QCOMPARE(FirstRecordValue(work.File("TANKS.TTR"), moved), 7.25f);
     QVERIFY(prompts.messages.empty());
   }

@@ -1,5 +1,5 @@
-// Helmsman's solver start on a real compiled model: NAME.LOG ends with a
-// line that says how the run ended.
+// Helmsman's solver start on a real compiled model: NAME.LOG and the
+// output Helmsman shows end with a line that says how the run ended.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "guide/program_starts.h"
+#include "guide/tests/console_capture.h"
 #include "platform/user_prompts.h"
 #include "runtime/tests/test_models.h"
 #include "testing/temp_dir.h"
@@ -34,12 +35,13 @@ TEST(SolverStartLog, LastLineTellsHowTheRunEnded) {
     int status;
   } cases[] = {{2, 0}, {3, 1}, {1, 2}};
   size_t runs = 0;
+  guide::testing::CapturingConsole console;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.status);
     std::vector<PrbVar> vars = m.vars;
     vars[0].xin = c.sel;
     dir.Write(m.name + ".PRB", ProblemFile(m, vars, Ordering::kHelper));
-    guide::StartSolver(s, "");
+    guide::StartSolver(s, "", console);
     ++runs;
     std::string log;
     for (int i = 0; i < 3000; ++i) {
@@ -52,6 +54,8 @@ TEST(SolverStartLog, LastLineTellsHowTheRunEnded) {
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     EXPECT_EQ(LastLine(log), guide::SolverEndLine(c.status)) << log;
+    // Helmsman's window shows the same last line.
+    EXPECT_EQ(LastLine(console.outputs.back()), guide::SolverEndLine(c.status));
   }
   EXPECT_TRUE(prompts.messages.empty());
 }
