@@ -7,7 +7,9 @@ namespace krv::guide {
 
 // Copies `source` to `destination` (created or replaced whole) and gives
 // the copy the source's stamp. On failure shows "ERROR in " + source +
-// "copy to " + destination and returns false; no partial copy is left.
+// "copy to " + destination, with a second line naming the file that could
+// not be read or written and the system's reason, and returns false; no
+// partial copy is left.
 bool CopyFileKeepDate(const std::string& source, const std::string& destination);
 
 }  // namespace krv::guide

@@ -1,6 +1,8 @@
 // Choosing a problem: its name, its directory, sample sources, user unit and program file.
 #include "guide/problem_setup.h"
 
+#include <errno.h>
+
 #include <algorithm>
 #include <vector>
 
@@ -31,37 +33,56 @@ static std::vector<std::string> ParkedUnits() {
   return names;
 }
 
-// Brings back the problem's parked unit; true when one was found.
-static bool RestoreParkedUnit(const std::string& problemName) {
+// "Cannot rename FROM to TO: reason", told right after the rename failed.
+static std::string RenameFault(const std::string& from, const std::string& to, int err) {
+  errno = err;
+  return "Cannot rename " + FullName(from) + " to " + to + ": " + SystemReason();
+}
+
+// Brings back the problem's parked unit; true when one was found. A unit
+// that could not be brought back for another reason than a unit still in
+// place goes into `faults`.
+static bool RestoreParkedUnit(const std::string& problemName, std::vector<std::string>& faults) {
   for (const std::string& parked : ParkedUnits()) {
     if (!pf::EqualsCaseBlind(parked.substr(0, parked.size() - 4), problemName)) continue;
     // A unit still in place (one without an include line) is not replaced.
-    pf::RenameFile(parked, kUserUnitName, false);
+    if (!pf::RenameFile(parked, kUserUnitName, false)) {
+      const int err = errno;
+      if (!pf::FileExists(kUserUnitName)) faults.push_back(RenameFault(parked, kUserUnitName, err));
+    }
     return true;
   }
   return false;
 }
 
-void PrepareUserUnit(const std::string& problemName) {
+std::vector<std::string> PrepareUserUnit(const std::string& problemName) {
+  std::vector<std::string> faults;
   std::string unit;
   if (Exists(kUserUnitName) && pf::ReadFileBytes(kUserUnitName, unit)) {
     if (auto owner = UserUnitOwner(unit)) {
-      if (pf::EqualsCaseBlind(*owner, problemName)) return;
+      if (pf::EqualsCaseBlind(*owner, problemName)) return faults;
       const std::string parked = *owner + kParkedUnitExt;
       if (!pf::RenameFile(kUserUnitName, parked, false)) {
-        pf::Prompts().ShowMessage("Conflict with KRVUSER.PAS and " + parked +
-                                  " needs to be manually resolved.");
-        return;
+        const int err = errno;
+        std::string text = "Conflict with KRVUSER.PAS and " + parked + " needs to be manually resolved.";
+        // Without a parked unit in the way, the system says what stopped it.
+        if (!pf::FileExists(parked)) text += "\n" + RenameFault(kUserUnitName, parked, err);
+        pf::Prompts().ShowMessage(text);
+        return faults;
       }
     }
   }
-  if (RestoreParkedUnit(problemName)) return;
-  pf::WriteFileAtomic(kUserUnitName, UserUnitText(problemName));
+  if (RestoreParkedUnit(problemName, faults)) return faults;
+  std::string error;
+  if (!pf::WriteFileAtomic(FullName(kUserUnitName), UserUnitText(problemName), &error))
+    faults.push_back(error);
+  return faults;
 }
 
-void CreateProgramFile(const std::string& problemName, const std::string& programDir) {
+std::optional<std::string> CreateProgramFile(const std::string& problemName,
+                                             const std::string& programDir) {
   const std::string lpr = problemName + ".LPR";
-  if (Exists(lpr) || pf::FileExists(lpr)) return;
+  if (Exists(lpr) || pf::FileExists(lpr)) return std::nullopt;
   std::string text = "program " + problemName + ";\r\n";
   std::string body;
   if (pf::ReadFileBytes(pf::JoinPath(programDir, "KRVSRC.TXT"), body)) {
@@ -69,7 +90,9 @@ void CreateProgramFile(const std::string& problemName, const std::string& progra
     std::string line;
     while (reader.Next(line)) text += line + "\r\n";
   }
-  pf::WriteFileAtomic(lpr, text);
+  std::string error;
+  if (!pf::WriteFileAtomic(FullName(lpr), text, &error)) return error;
+  return std::nullopt;
 }
 
 // Supplies the problem's source from the samples; false when that failed.
@@ -119,8 +142,14 @@ ProblemChoice ChooseProblem(ShellState& state, const std::string& chosenPath) {
     pf::Prompts().ShowMessage("Problem with setting up files");
     return choice;
   }
-  PrepareUserUnit(name);
-  CreateProgramFile(name, state.programDir);
+  // The problem stays current; what could not be written is said at once.
+  std::vector<std::string> faults = PrepareUserUnit(name);
+  if (auto fault = CreateProgramFile(name, state.programDir)) faults.push_back(*fault);
+  if (!faults.empty()) {
+    std::string text = "Problem with setting up files";
+    for (const std::string& f : faults) text += "\n" + f;
+    pf::Prompts().ShowMessage(text);
+  }
   choice.ready = true;
   return choice;
 }

@@ -5,6 +5,7 @@
 
 #include "guide/file_probe.h"
 #include "guide/problem_setup.h"
+#include "guide/tests/read_only_dir.h"
 #include "guide/user_unit.h"
 #include "platform/file_stamp.h"
 #include "platform/user_prompts.h"
@@ -194,7 +195,9 @@ TEST_F(ProblemSetup, MissingSampleStopsTheSetUp) {
   ProblemChoice c = Choose("MYPROB.QTL");
   EXPECT_FALSE(c.ready);
   EXPECT_EQ(prompts.messages,
-            (std::vector<std::string>{"ERROR in " + pgm.File("DSAMPLE.QTL") + "copy to MYPROB.QTL",
+            (std::vector<std::string>{"ERROR in " + pgm.File("DSAMPLE.QTL") +
+                                          "copy to MYPROB.QTL\nCannot read " + pgm.File("DSAMPLE.QTL") +
+                                          ": No such file or directory",
                                       "Problem with setting up files"}));
   EXPECT_FALSE(work.Has("MYPROB.QTL"));
   EXPECT_FALSE(work.Has("KRVUSER.PAS"));
@@ -261,4 +264,58 @@ TEST_F(ProblemSetup, MissingDirectoryIsReportedAndChangesNothing) {
                                                        work.File("gone")});
   EXPECT_EQ(state.problemName, "FIRST");
   EXPECT_EQ(Cwd(), cwd);
+}
+
+// A problem in a directory that cannot be written: every file that could
+// not be written or renamed is named with the system's reason, the Parts'
+// own texts kept, and nothing in the directory changes.
+TEST_F(ProblemSetup, ReadOnlyDirectorySaysWhichFileAndWhy) {
+  struct Case {
+    const char* name;
+    std::vector<std::pair<const char*, std::string>> files;  // there before
+    bool ready;
+    std::vector<std::string> messages;  // "<dir>" and "<pgm>" stand for the paths
+  } cases[] = {
+      {"source only", {{"MYPROB.QTL", "m"}}, true,
+       {"Problem with setting up files\nCannot write <dir>/KRVUSER.PAS: Permission denied\n"
+        "Cannot write <dir>/MYPROB.LPR: Permission denied"}},
+      {"another problem's unit", {{"MYPROB.QTL", "m"}, {"MYPROB.LPR", "p"}, {"KRVUSER.PAS", UserUnitText("OTHER")}},
+       true,
+       {"Conflict with KRVUSER.PAS and OTHER.DSU needs to be manually resolved.\n"
+        "Cannot rename <dir>/KRVUSER.PAS to OTHER.DSU: Permission denied"}},
+      {"its own unit parked", {{"MYPROB.QTL", "m"}, {"MYPROB.LPR", "p"}, {"MYPROB.DSU", "parked"}}, true,
+       {"Problem with setting up files\nCannot rename <dir>/MYPROB.DSU to KRVUSER.PAS: Permission denied"}},
+      {"no source", {}, false,
+       {"ERROR in <pgm>/DSAMPLE.QTLcopy to MYPROB.QTL\nCannot write <dir>/MYPROB.QTL: Permission denied",
+        "Problem with setting up files"}},
+      {"everything in place", {{"MYPROB.QTL", "m"}, {"MYPROB.LPR", "p"}, {"KRVUSER.PAS", UserUnitText("MYPROB")}},
+       true, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    for (const auto& [file, text] : c.files) dir.Write(file, text);
+    prompts.messages.clear();
+    std::vector<std::string> before;
+    for (const auto& e : std::filesystem::directory_iterator(dir.path())) before.push_back(e.path().string());
+    ProblemChoice choice;
+    {
+      krv::guide::testing::ReadOnlyDir readOnly(dir.path());
+      if (!readOnly.Works()) GTEST_SKIP() << "no way to make a directory refuse this process";
+      choice = ChooseProblem(state, dir.File("MYPROB.QTL"));
+    }
+    EXPECT_TRUE(choice.accepted);
+    EXPECT_EQ(choice.ready, c.ready);
+    std::vector<std::string> expected;
+    for (std::string m : c.messages) {
+      for (size_t at; (at = m.find("<dir>")) != std::string::npos;) m.replace(at, 5, dir.path());
+      for (size_t at; (at = m.find("<pgm>")) != std::string::npos;) m.replace(at, 5, pgm.path());
+      expected.push_back(m);
+    }
+    EXPECT_EQ(prompts.messages, expected);
+    std::vector<std::string> after;
+    for (const auto& e : std::filesystem::directory_iterator(dir.path())) after.push_back(e.path().string());
+    EXPECT_EQ(after, before);
+    for (const auto& [file, text] : c.files) EXPECT_EQ(dir.Read(file), text);
+  }
 }
