@@ -2,8 +2,11 @@
 // and the data-control dialog's commands.
 #include "series/LSQU.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 
+#include "platform/file_resolver.h"
 #include "platform/hourglass.h"
 #include "platform/text.h"
 #include "platform/user_prompts.h"
@@ -184,37 +187,90 @@ ScanResult ScanLsqSetup(const LsqSourceTexts& texts, LsqSetupRecord& record) {
 
 // ---- The check against the store ----
 
+namespace {
+
+// Holds back what a store would show while the check looks at it, so that
+// the check can say it once, in its own words; questions and dialogs still
+// go to the prompts in force.
+class HeldMessages : public platform::UserPrompts {
+ public:
+  HeldMessages() : outer_(platform::Prompts()) { platform::SetPrompts(this); }
+  ~HeldMessages() override { platform::SetPrompts(&outer_); }
+  HeldMessages(const HeldMessages&) = delete;
+  HeldMessages& operator=(const HeldMessages&) = delete;
+
+  void ShowMessage(const std::string& text) override { held.push_back(text); }
+  platform::Answer Ask(const std::string& text, bool withCancel) override {
+    return outer_.Ask(text, withCancel);
+  }
+  std::optional<std::string> OpenFileName(const platform::FileDialogSpec& d) override {
+    return outer_.OpenFileName(d);
+  }
+  std::optional<std::string> SaveFileName(const platform::FileDialogSpec& d) override {
+    return outer_.SaveFileName(d);
+  }
+  std::optional<std::string> ChooseDirectory(const std::string& title,
+                                             const std::string& start) override {
+    return outer_.ChooseDirectory(title, start);
+  }
+  void Beep() override { outer_.Beep(); }
+
+  std::vector<std::string> held;
+
+ private:
+  platform::UserPrompts& outer_;
+};
+
+}  // namespace
+
 int CheckLSQProblemSeries(const LsqSetupRecord& record) {
   const LsqSetupRecord r = record;
-  SeriesStore store;
-  store.SeriesUnitInit();
-  store.MessagesOn = false;  // this check says what is missing itself
-  auto& prompts = platform::Prompts();
-  store.AttachDSFReadOnly(r.DsfName);
-  if (store.FailureFlag) {
-    prompts.ShowMessage(r.DsfName + ".DSF not found in the current directory");
-    return 0;
-  }
+  std::string missing;  // what the check itself says
   int result = 1;
-  std::string problem = "." + r.ProblemName;
-  store.SetCurrentDSDir(problem);
-  if (store.FailureFlag) {
-    prompts.ShowMessage(r.ProblemName + " not found in " + r.DsfName);
-    result = 3;
-  } else {
-    std::vector<std::string> names(r.BetaNames.begin(), r.BetaNames.begin() + (r.BetaCount + 1));
-    names.insert(names.end(), r.IndepNames.begin(), r.IndepNames.begin() + (r.IndepCount + 1));
-    names.insert(names.end(), r.DepNames.begin(), r.DepNames.begin() + (r.DepCount + 1));
-    for (const std::string& name : names) {
-      store.SetCurrentDSDir(problem + "." + name);
+  std::string fault;
+  {
+    HeldMessages quiet;
+    SeriesStore store;
+    store.SeriesUnitInit();
+    store.MessagesOn = false;  // this check says what is missing itself
+    store.AttachDSFReadOnly(r.DsfName);
+    if (store.FailureFlag) {
+      missing = r.DsfName + ".DSF not found in the current directory";
+      result = 0;
+    } else {
+      std::string problem = "." + r.ProblemName;
+      store.SetCurrentDSDir(problem);
       if (store.FailureFlag) {
-        prompts.ShowMessage(name + " not found in " + r.ProblemName);
-        result = 2;
-        break;
+        missing = r.ProblemName + " not found in " + r.DsfName;
+        result = 3;
+      } else {
+        std::vector<std::string> names(r.BetaNames.begin(), r.BetaNames.begin() + (r.BetaCount + 1));
+        names.insert(names.end(), r.IndepNames.begin(), r.IndepNames.begin() + (r.IndepCount + 1));
+        names.insert(names.end(), r.DepNames.begin(), r.DepNames.begin() + (r.DepCount + 1));
+        for (const std::string& name : names) {
+          store.SetCurrentDSDir(problem + "." + name);
+          if (store.FailureFlag) {
+            missing = name + " not found in " + r.ProblemName;
+            result = 2;
+            break;
+          }
+        }
       }
+      store.CloseDSF();
     }
+    // A store that refused to be read (damage it met, a system error, an
+    // old layout) is not one whose names are missing.
+    fault = !store.LastFault.empty() ? store.LastFault : quiet.held.empty() ? "" : quiet.held.front();
   }
-  store.CloseDSF();
+  auto& prompts = platform::Prompts();
+  if (!fault.empty()) {
+    std::string where = platform::ResolvePath(r.DsfName + ".DSF");
+    char dir[4096];
+    if (where.empty() || where[0] != '/') where = platform::JoinPath(::getcwd(dir, sizeof dir) ? dir : ".", where);
+    prompts.ShowMessage(fault.find(where) == std::string::npos ? where + ": " + fault : fault);
+    return kStoreUnusable;
+  }
+  if (!missing.empty()) prompts.ShowMessage(missing);
   return result;
 }
 
@@ -262,6 +318,7 @@ void LsqControl::Button5Click(const LsqSourceTexts& texts) {
     return;
   }
   int r = CheckLSQProblemSeries(Scan);
+  if (r == kStoreUnusable) return;
   if (r == 2) {
     prompts.ShowMessage("Source code does not agree with database--reconcile.");
     prompts.ShowMessage("LSQ problem in database is missing some variables that are in source.");

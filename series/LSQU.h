@@ -77,9 +77,12 @@ enum class ScanResult {
 ScanResult ScanLsqSetup(const LsqSourceTexts& texts, LsqSetupRecord& record);
 
 // 0 store missing, 1 problem and every name present, 2 a name missing,
-// 3 problem missing. Looks at the store through a store of its own, so a
-// file the worksheet holds stays attached.
+// 3 problem missing, 4 the store cannot be used (damaged, unreadable, an
+// old layout): said in one message naming the file and what is wrong. Looks
+// at the store through a store of its own, so a file the worksheet holds
+// stays attached.
 int CheckLSQProblemSeries(const LsqSetupRecord& record);
+constexpr int kStoreUnusable = 4;
 
 // Enabled states of the data-control dialog's buttons.
 struct LsqButtons {

@@ -85,6 +85,7 @@ constexpr int32_t kHeadReadAhead = 8;  // records read with a series head
 
 void SeriesStore::FailWith(const Fault& f) {
   FailureFlag = true;
+  LastFault = f.text;
   // A file error inside a held change ends it: none of it goes out.
   if (f.always && changeDepth_ > 0) changeFailed_ = true;
   if (f.always)
@@ -603,6 +604,7 @@ bool SeriesStore::AttachFile(const std::string& path, bool readOnly) {
     DSFHeader = h;
     if (fileRecords_ != h.nextFree) {
       if (readOnly) {
+        LastFault = kDamaged;
         ShowMessageStr(kDamaged);
         DSFHeader.nextFree = int32_t(std::min<int64_t>(fileRecords_, INT32_MAX));
       } else {

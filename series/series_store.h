@@ -127,6 +127,9 @@ class SeriesStore {
   DSDirEntry CurrentDSDirEntry = RootEntry();
   DSFHeaderRecord DSFHeader;       // record 0 of the attached file
   bool DSDirExisted = false;       // the last MakeDSDir met an existing entry
+  // The last damage or system error an operation of the attached file met,
+  // as its message says it (also when messages are off); the caller clears it.
+  std::string LastFault;
   SeriesLog Log;
   std::vector<std::string> PickerList;  // the series picker's drop-down list
   TreeNode Tree;                        // the tree picker's tree

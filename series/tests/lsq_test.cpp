@@ -3,6 +3,10 @@
 // the problem's series layout, and the run options.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+
+#include "platform/byte_io.h"
 #include "platform/user_prompts.h"
 #include "series/LSQU.h"
 #include "series/LSQrunU.h"
@@ -272,6 +276,50 @@ TEST(LsqSetupCommand, OpensTheDialogForEachState) {
                       "LSQ problem in database is missing some variables that are in source.",
                       "One way to reconcile is to change to new problem name."}));
   EXPECT_TRUE(d.captions.empty());
+}
+
+// A store that cannot be read is said once, with the file and what is
+// wrong, and "LSQ setup" stops there: no question, no dialog, and nothing
+// in the file is changed.
+TEST(LsqSetupCommand, AnUnusableStoreIsOneMessageAndStops) {
+  struct Case {
+    const char* name;
+    std::function<void(std::string&)> spoil;
+    const char* fault;
+  } cases[] = {
+      {"cut short by a record", [](std::string& b) { b.resize(b.size() - 128); }, "DSF file has been damaged"},
+      {"grown by a record", [](std::string& b) { b += std::string(128, '\0'); }, "DSF file has been damaged"},
+      {"root DSDir block garbled", [](std::string& b) { std::fill(b.begin() + 128, b.begin() + 256, '\xff'); },
+       "DSF file has been damaged"},
+      {"the problem's blocks garbled, and grown",
+       [](std::string& b) {
+         std::fill(b.begin() + 256, b.end(), '\xa5');
+         b += std::string(128, '\0');
+       },
+       "DSF file has been damaged"},
+      {"an old layout", [](std::string& b) { b.replace(0, 4, std::string(4, '\0')); },
+       "DSF file must be converted to new format"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Stores s;
+    s.NewFixtureProblem();
+    s.store.CloseDSF();
+    std::string bytes;
+    ASSERT_TRUE(platform::ReadFileBytes("FIT.DSF", bytes));
+    c.spoil(bytes);
+    ASSERT_TRUE(platform::WriteFileAtomic("FIT.DSF", bytes));
+    Dialogs d;
+    s.lsq.SetWindows(&d);
+    s.prompts.answers = {platform::Answer::Yes};
+    s.lsq.Button5Click({kFixtureF, "", ""});
+    EXPECT_EQ(s.prompts.messages, Messages{s.dir.File("FIT.DSF") + ": " + c.fault});
+    EXPECT_TRUE(s.prompts.questions.empty());
+    EXPECT_TRUE(d.captions.empty());
+    std::string after;
+    ASSERT_TRUE(platform::ReadFileBytes("FIT.DSF", after));
+    EXPECT_EQ(after, bytes);
+  }
 }
 
 TEST(EnableLSQButtons, FollowTheStateAndTheWorksheet) {
