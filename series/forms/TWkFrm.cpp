@@ -21,6 +21,7 @@
 #include <QScrollBar>
 #include <QStyledItemDelegate>
 #include <QVBoxLayout>
+#include <map>
 #include <tuple>
 
 #include "platform/qt/latin1.h"
@@ -140,9 +141,18 @@ void WorksheetGridView::closeEditor(QWidget* editor, QAbstractItemDelegate::EndE
 
 // ---- Painting ----
 
-// Draws a cell's text as it stands (the worksheet pads its texts itself),
-// without the style's per-cell layout work: a page of cells is painted at
-// every scroll step.
+CellLook FitCellText(const QString& text, const QFont& font, int width) {
+  if (QFontMetrics(font).horizontalAdvance(text) <= width) return {text, font, Qt::AlignLeft};
+  CellLook look{text.trimmed(), font, Qt::AlignRight};
+  while (QFontMetrics(look.font).horizontalAdvance(look.text) > width && look.font.pointSizeF() > 5)
+    look.font.setPointSizeF(look.font.pointSizeF() - 0.5);
+  return look;
+}
+
+// Draws a cell's text as FitCellText lays it out, without the style's
+// per-cell layout work: a page of cells is painted at every scroll step, so
+// the size found for a text that does not fit is kept for the next text of
+// that length (the grid's font is fixed-pitch).
 class CellPainter : public QStyledItemDelegate {
  public:
   using QStyledItemDelegate::QStyledItemDelegate;
@@ -152,9 +162,32 @@ class CellPainter : public QStyledItemDelegate {
     if (text.isEmpty()) return;
     painter->setPen(option.state & QStyle::State_Selected ? option.palette.color(QPalette::HighlightedText)
                                                           : option.palette.color(QPalette::Text));
-    painter->drawText(option.rect.adjusted(2, 0, -2, 0), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
-                      text);
+    const QRect room = option.rect.adjusted(2, 0, -2, 0);
+    if (painter->fontMetrics().horizontalAdvance(text) <= room.width()) {
+      painter->drawText(room, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text);
+      return;
+    }
+    const QString value = text.trimmed();
+    if (painter->font() != font_) {
+      font_ = painter->font();
+      fitted_.clear();
+    }
+    const std::pair<int, int> key{room.width(), int(value.size())};
+    auto kept = fitted_.find(key);
+    if (kept == fitted_.end()) kept = fitted_.emplace(key, FitCellText(text, font_, room.width())).first;
+    const CellLook& look = kept->second;
+    const bool smaller = look.font != painter->font();
+    if (smaller) {
+      painter->save();
+      painter->setFont(look.font);
+    }
+    painter->drawText(room, look.align | Qt::AlignVCenter | Qt::TextSingleLine, value);
+    if (smaller) painter->restore();
   }
+
+ private:
+  mutable QFont font_;
+  mutable std::map<std::pair<int, int>, CellLook> fitted_;  // by cell width and text length
 };
 
 // ---- The window ----

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QFont>
 #include <QMainWindow>
 #include <QTableView>
 #include <functional>
@@ -46,6 +47,18 @@ struct WorksheetDialogs {
   TDecFrm* DecFrm = nullptr;
   TForFrm* ForFrm = nullptr;
 };
+
+// How a cell's text is drawn in `width` pixels: as it stands when it fits;
+// otherwise without its padding blanks against the right edge, where the
+// padding would have put it, and in a smaller size where even that is too
+// wide (the font's blanks and digits may be wider than those the column
+// widths were made for). A value is never cut off.
+struct CellLook {
+  QString text;
+  QFont font;
+  Qt::Alignment align;
+};
+CellLook FitCellText(const QString& text, const QFont& font, int width);
 
 // Rows are grid rows 1..12401 (indices -400..12000). The columns model
 // shows the 510 worksheet columns; the X model the X values, with the

@@ -17,6 +17,7 @@
 #include <memory>
 
 #include "platform/user_prompts.h"
+#include "series/worksheet_format.h"
 #include "series/forms/NameU.h"
 #include "series/forms/SerUnit.h"
 #include "series/forms/TWkFrm.h"
@@ -100,6 +101,34 @@ class TWkFrmTest : public QObject {
     QCOMPARE(f.Item("HIDE1")->text(), QString("HIDE"));
     f.Item("OldStyle1")->trigger();
     QCOMPARE(f.Item("OldStyle1")->text(), QString("Tree Series select"));
+  }
+
+  // Every text a value takes in its 13-character field, in a column of the
+  // default width, is drawn
+  // whole: padding that does not fit goes, and a size that does not fit
+  // shrinks; a text that fits is drawn as it stands.
+  void CellTextsAreNeverCutOff() {
+    Windows t;
+    TWkFrm& f = t.form();
+    const int room = f.SG1->columnWidth(2) - 4;
+    QCOMPARE(f.SG1->columnWidth(2), 79);
+    for (int spec : {-2, -1, 3})
+      for (double v : {0.0, 1.0, -1.0, 123.456, -1234567.5, 1e7, -2.5e-30, 3.4e38, -1e150}) {
+        const QString text = QString::fromStdString(FormatCellValue(13, spec, v));
+        if (text.size() > 13) continue;  // wider than its field in any font
+        const CellLook look = FitCellText(text, f.SG1->font(), room);
+        QVERIFY2(QFontMetrics(look.font).horizontalAdvance(look.text) <= room, qPrintable(text));
+        QCOMPARE(look.text.trimmed(), text.trimmed());
+        if (QFontMetrics(f.SG1->font()).horizontalAdvance(text) <= room) {
+          QCOMPARE(look.text, text);
+          QCOMPARE(look.font, f.SG1->font());
+        } else {
+          QCOMPARE(look.align, Qt::AlignRight);
+        }
+      }
+    const CellLook small = FitCellText("  2.5", f.SG1->font(), room);
+    QCOMPARE(small.text, QString("  2.5"));
+    QCOMPARE(small.align, Qt::AlignLeft);
   }
 
   void CursorMovesCommitOrRefuse() {
