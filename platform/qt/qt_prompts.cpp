@@ -21,30 +21,42 @@ QWidget* QtPrompts::Owner() const {
   return parent_;
 }
 
+// A box shown over its owner, modal, wide enough that the window manager
+// shows its title beside its buttons rather than "...": a short text
+// ("No find") makes a box narrower than that.
+static QMessageBox::StandardButton RunBox(QWidget* owner, QMessageBox::Icon icon,
+                                          const std::string& text,
+                                          QMessageBox::StandardButtons buttons,
+                                          const QPoint* at = nullptr) {
+  QMessageBox box(icon, QApplication::applicationName(), FromBytes(text), buttons, owner);
+  const int title = box.fontMetrics().horizontalAdvance(box.windowTitle());
+  box.setStyleSheet(QString("QLabel#qt_msgbox_label { min-width: %1px; }").arg(title + 100));
+  if (at) box.move(*at);  // a dialog moved before it is shown keeps its place
+  return QMessageBox::StandardButton(box.exec());
+}
+
 void QtPrompts::ShowMessage(const std::string& text) {
-  QMessageBox::information(Owner(), QApplication::applicationName(), FromBytes(text));
+  RunBox(Owner(), QMessageBox::Information, text, QMessageBox::Ok);
 }
 
 Answer QtPrompts::Ask(const std::string& text, bool withCancel) {
   auto buttons = QMessageBox::Yes | QMessageBox::No;
   if (withCancel) buttons |= QMessageBox::Cancel;
-  auto r = QMessageBox::question(Owner(), QApplication::applicationName(), FromBytes(text),
-                                 buttons);
+  auto r = RunBox(Owner(), QMessageBox::Question, text, buttons);
   if (r == QMessageBox::Yes) return Answer::Yes;
   if (r == QMessageBox::No) return Answer::No;
   return Answer::Cancel;
 }
 
 bool QtPrompts::ConfirmOk(const std::string& text) {
-  return QMessageBox::warning(Owner(), QApplication::applicationName(), FromBytes(text),
-                              QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
+  return RunBox(Owner(), QMessageBox::Warning, text, QMessageBox::Ok | QMessageBox::Cancel) ==
+         QMessageBox::Ok;
 }
 
 bool QtPrompts::ConfirmWarningAt(const std::string& text, int x, int y) {
-  QMessageBox box(QMessageBox::Warning, QApplication::applicationName(), FromBytes(text),
-                  QMessageBox::Yes | QMessageBox::No, Owner());
-  box.move(x, y);  // a dialog moved before it is shown keeps its place
-  return box.exec() == QMessageBox::Yes;
+  const QPoint at(x, y);
+  return RunBox(Owner(), QMessageBox::Warning, text, QMessageBox::Yes | QMessageBox::No, &at) ==
+         QMessageBox::Yes;
 }
 
 QString QtFilter(const std::string& filter) {
