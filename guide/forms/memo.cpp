@@ -2,6 +2,7 @@
 #include "guide/forms/memo.h"
 
 #include <QFontDatabase>
+#include <QMimeData>
 #include <QTextBlock>
 #include <QTextDocument>
 
@@ -79,6 +80,14 @@ void Memo::mouseReleaseEvent(QMouseEvent* event) {
 void Memo::mouseDoubleClickEvent(QMouseEvent* event) {
   QPlainTextEdit::mouseDoubleClickEvent(event);
   emit DoubleClicked();
+}
+
+bool Memo::canInsertFromMimeData(const QMimeData* source) const {
+  return source && source->hasText();
+}
+
+void Memo::insertFromMimeData(const QMimeData* source) {
+  if (source && source->hasText()) QPlainTextEdit::insertFromMimeData(source);
 }
 
 void Memo::keyReleaseEvent(QKeyEvent* event) {

@@ -30,7 +30,9 @@ void SetMemoModified(QPlainTextEdit* memo, bool modified);
 // scroll bars, no line wrapping.
 void GiveEditorLook(QPlainTextEdit* memo);
 
-// A memo that reports mouse clicks, double clicks and key releases.
+// A memo that reports mouse clicks, double clicks and key releases. A paste
+// from a clipboard that holds no text (empty, or an image) changes nothing;
+// the toolkit itself would crash on an empty one.
 class Memo : public QPlainTextEdit {
   Q_OBJECT
 
@@ -46,6 +48,11 @@ class Memo : public QPlainTextEdit {
   void mouseReleaseEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
   void keyReleaseEvent(QKeyEvent* event) override;
+
+ public:
+  // What a paste hands over; null where nobody owns the clipboard.
+  bool canInsertFromMimeData(const QMimeData* source) const override;
+  void insertFromMimeData(const QMimeData* source) override;
 };
 
 }  // namespace krv::guide

@@ -20,10 +20,9 @@ TSOfrm::TSOfrm(const std::string& problemName, const std::string& programDir, QW
   setFixedSize(696, 346);
   setModal(true);
 
-  M1 = new QPlainTextEdit(this);
+  M1 = new gd::Memo(this);
   M1->setObjectName("M1");
   M1->setGeometry(8, 8, 680, 290);
-  gd::GiveEditorLook(M1);
 
   MemoBak = new QPlainTextEdit(this);
   MemoBak->setObjectName("MemoBak");

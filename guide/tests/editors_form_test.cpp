@@ -1,6 +1,9 @@
 // Qt Tests of Helmsman's editors: the source editor with its headings
 // index, and the any-file editor, driven from the main window.
+#include <QClipboard>
+#include <QImage>
 #include <QLabel>
+#include <QMimeData>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -15,6 +18,7 @@
 #include "guide/forms/edit_source_form.h"
 #include "guide/forms/find_form.h"
 #include "guide/forms/headings_form.h"
+#include "guide/forms/sosi_window.h"
 #include "guide/memo_text.h"
 #include "platform/file_stamp.h"
 #include "platform/process_start.h"
@@ -344,6 +348,38 @@ class EditorsFormTest : public QObject {
     // Its search goes to the Find/Replace window's any-file target.
     any->SearchorRepl1Click();
     QCOMPARE(h.find->windowTitle(), QString("Find/Replace in Any file"));
+  }
+
+  // A paste from a clipboard with no text in it changes nothing, in every
+  // editable memo (the toolkit itself would crash on an empty clipboard); a
+  // text on it is pasted.
+  void pastingWithoutTextOnTheClipboardChangesNothing() {
+    Helmsman h;
+    QTest::mouseClick(h.Button("EditButton"), Qt::LeftButton);
+    auto* any = h.f->findChild<TAeditFrm*>();
+    TSOfrm sosi("W", h.pgm.path(), h.f.get());
+    auto* sosiMemo = sosi.findChild<QPlainTextEdit*>("M1");
+    for (QPlainTextEdit* memo : {static_cast<QPlainTextEdit*>(h.e1->M1), static_cast<QPlainTextEdit*>(h.e2->M2),
+                                 static_cast<QPlainTextEdit*>(any->M1), sosiMemo}) {
+      const QString before = memo->toPlainText();
+      // What the window system hands over for a clipboard nobody owns.
+      auto* asMemo = qobject_cast<gd::Memo*>(memo);
+      QVERIFY2(asMemo, qPrintable(memo->objectName()));
+      QVERIFY(!asMemo->canInsertFromMimeData(nullptr));
+      asMemo->insertFromMimeData(nullptr);
+      QApplication::clipboard()->clear();
+      QTest::keyClick(memo, Qt::Key_V, Qt::ControlModifier);
+      memo->paste();
+      auto* image = new QMimeData;
+      image->setImageData(QImage(2, 2, QImage::Format_RGB32));
+      QApplication::clipboard()->setMimeData(image);
+      QTest::keyClick(memo, Qt::Key_V, Qt::ControlModifier);
+      QCOMPARE(memo->toPlainText(), before);
+      QApplication::clipboard()->setText("pasted");
+      memo->moveCursor(QTextCursor::End);
+      QTest::keyClick(memo, Qt::Key_V, Qt::ControlModifier);
+      QVERIFY2(memo->toPlainText().endsWith("pasted"), qPrintable(memo->objectName()));
+    }
   }
 
   // Every editor window stays above the main window only, as a window of
