@@ -29,6 +29,8 @@ ConsoleWindow::ConsoleWindow(const gd::ConsoleRun& run, QWidget* parent)
   Output = new QPlainTextEdit(this);
   Output->setObjectName("Output");
   Output->setReadOnly(true);
+  // The modeller may copy an error line out of it with the keys too.
+  Output->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
   gd::GiveEditorLook(Output);
   Output->setMaximumBlockCount(kShownLines);
   auto* layout = new QVBoxLayout(this);
