@@ -3,7 +3,9 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QGridLayout>
 #include <QMessageBox>
+#include <QSpacerItem>
 #include <QStringList>
 
 #include "platform/qt/latin1.h"
@@ -29,8 +31,13 @@ static QMessageBox::StandardButton RunBox(QWidget* owner, QMessageBox::Icon icon
                                           QMessageBox::StandardButtons buttons,
                                           const QPoint* at = nullptr) {
   QMessageBox box(icon, QApplication::applicationName(), FromBytes(text), buttons, owner);
-  const int title = box.fontMetrics().horizontalAdvance(box.windowTitle());
-  box.setStyleSheet(QString("QLabel#qt_msgbox_label { min-width: %1px; }").arg(title + 100));
+  // A row of its own as wide as the title needs; the box sizes itself
+  // round its text as before.
+  if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
+    const int title = box.fontMetrics().horizontalAdvance(box.windowTitle());
+    grid->addItem(new QSpacerItem(title + 160, 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
+                  grid->rowCount(), 0, 1, grid->columnCount());
+  }
   if (at) box.move(*at);  // a dialog moved before it is shown keeps its place
   return QMessageBox::StandardButton(box.exec());
 }
