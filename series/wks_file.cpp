@@ -1,12 +1,15 @@
 // WKS spreadsheets: records of a u16 opcode, a u16 body length and the
 // body, little-endian, as in the published worksheet file format. Written
-// whole in memory and saved through the crash-safe writer; read from one
-// byte image of the file.
+// whole in memory and saved through the crash-safe writer. Read from one
+// byte image of the file: a parse that touches nothing but its sink turns
+// the records into cells, columns and names, and a sink of the worksheet's
+// puts them into the columns as they come.
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cmath>
 #include <cstring>
-#include <optional>
+#include <memory>
 #include <vector>
 
 #include "platform/byte_io.h"
@@ -35,21 +38,6 @@ void PutU16(std::string& out, unsigned v) {
   out += char((v >> 8) & 0xFF);
 }
 uint16_t U16(const unsigned char* p) { return uint16_t(p[0] | (p[1] << 8)); }
-
-// A number cell's whole record: opcode, length, the cell's head and the
-// IEEE double.
-constexpr size_t kNumberRecord = 4 + kCellHead + 8;
-
-// The double of a number cell whose body starts at `body`; NaN and
-// infinities are gaps.
-double NumberValue(const unsigned char* body) {
-  char b[8];
-  std::memcpy(b, body + kCellHead, 8);
-  if constexpr (std::endian::native == std::endian::big) std::reverse(b, b + 8);
-  double v;
-  std::memcpy(&v, b, 8);
-  return std::isfinite(v) ? v : double(MissingValue);
-}
 
 void Record(std::string& out, unsigned opcode, const std::string& body) {
   PutU16(out, opcode);
@@ -208,91 +196,162 @@ bool ReadImportFile(SeriesStore& store, const std::string& path, uint64_t maxByt
   return false;
 }
 
-void ReadWKSFile(SeriesStore& store, const std::string& path) {
-  std::string bytes;
-  // Nothing is cleared before the file is read: a refusal leaves the
-  // worksheet as it was.
-  if (!ReadImportFile(store, path, kWKSMaxBytes, "worksheet file", bytes)) return;
+// ---- Reading ----
 
-  platform::Hourglass hourglass;
+namespace {
+
+// The shortest body a cell record may have, by opcode: the cell's head and
+// its value; 0 for a record that is not a cell.
+constexpr size_t CellBodyMin(uint16_t opcode) {
+  switch (opcode) {
+    case kInteger: return kCellHead + 2;
+    case kNumber: return kCellHead + 8;
+    case kLabel: return kCellHead + 1;    // at least the alignment character
+    case kFormula: return kCellHead + 8;  // the result; the formula follows it
+    default: return 0;
+  }
+}
+
+// A cell record whose body lies in the bytes, fits the worksheet and holds
+// its value: a handler reads `value[0 .. size)` and nothing else.
+struct CellRecord {
+  const unsigned char* value;  // the body past the cell's head
+  size_t size;
+};
+
+// The double of a NUMBER or FORMULA cell; NaN and infinities are gaps.
+double DoubleValue(const unsigned char* value) {
+  char b[8];
+  std::memcpy(b, value, 8);
+  if constexpr (std::endian::native == std::endian::big) std::reverse(b, b + 8);
+  double v;
+  std::memcpy(&v, b, 8);
+  return std::isfinite(v) ? v : double(MissingValue);
+}
+
+// One handler for each kind of cell: what the cell gives.
+double IntegerCell(CellRecord c) { return double(int16_t(U16(c.value))); }
+double NumberCell(CellRecord c) { return DoubleValue(c.value); }
+double FormulaCell(CellRecord c) { return DoubleValue(c.value); }  // its result
+// The label's text as a name: from the byte after the alignment character
+// up to NUL, blanks turned into "_".
+std::string LabelCell(CellRecord c) {
+  const char* text = reinterpret_cast<const char*>(c.value + 1);
+  std::string name(text, std::min(strnlen(text, c.size - 1), kLabelMax));
+  for (char& ch : name)
+    if (ch == ' ') ch = '_';
+  return name;
+}
+
+}  // namespace
+
+long ParseWKSCells(std::string_view bytes, WKSCellSink& sink) {
+  // Cells of one column at consecutive indices make one run, no longer than
+  // the indices (they end at INT16_MAX) nor than the bytes hold value cells
+  // (an INTEGER's record is the shortest). A run is handed on before
+  // anything that follows it, so the sink hears of everything in file order.
+  const size_t runMax = std::min<size_t>(INT16_MAX, bytes.size() / (4 + CellBodyMin(kInteger)));
+  const auto run = std::make_unique_for_overwrite<double[]>(runMax);
+  double* runEnd = run.get();
+  int runColumn = -1, runRow = 0;  // the run goes on with a cell of this column and row
+  auto flush = [&] {
+    int count = int(runEnd - run.get());
+    if (count > 0) sink.Values(runColumn, int16_t(runRow + 1 - count), run.get(), count);
+    runColumn = -1;
+    runEnd = run.get();
+  };
+  std::array<bool, kColumnCount> seen{};
+  auto appear = [&](int column) {
+    if (seen[size_t(column)]) return;
+    flush();
+    seen[size_t(column)] = true;
+    sink.Column(column);
+  };
+
+  const auto* next = reinterpret_cast<const unsigned char*>(bytes.data());
+  const auto* const end = next + bytes.size();
+  long leftOut = 0;
+  // Every bound is checked here: the record's frame against the bytes, then
+  // a cell's body against its kind and the worksheet's tables. Fewer than
+  // four bytes left hold no record.
+  while (end - next >= 4) {
+    uint16_t opcode = U16(next);
+    if (opcode == kEOF) break;
+    const size_t length = U16(next + 2), need = CellBodyMin(opcode);
+    const unsigned char* body = next + 4;
+    if (length > size_t(end - body)) {
+      if (need) ++leftOut;  // the bytes end inside the cell
+      break;
+    }
+    next = body + length;
+    if (!need) continue;  // not a cell: skipped
+
+    if (length - need > kBodyMax - need) {  // too short for its value, or too long
+      ++leftOut;
+      continue;
+    }
+    int column = U16(body + 1), row = U16(body + 3);
+    if (column >= kColumnCount || row >= INT16_MAX) {  // index row + 1 beyond INT16_MAX
+      ++leftOut;
+      continue;
+    }
+    const CellRecord cell{body + kCellHead, length - kCellHead};
+    double v;
+    switch (opcode) {
+      case kInteger: v = IntegerCell(cell); break;
+      case kNumber: v = NumberCell(cell); break;
+      case kFormula: v = FormulaCell(cell); break;
+      default:  // kLabel
+        appear(column);
+        flush();
+        sink.Name(column, LabelCell(cell));
+        continue;
+    }
+    if (column != runColumn || row != runRow) [[unlikely]] {
+      appear(column);
+      flush();
+      runColumn = column;
+      runRow = row;
+    }
+    *runEnd++ = v;
+    ++runRow;
+  }
+  flush();
+  return leftOut;
+}
+
+namespace {
+
+// Puts what the parse finds into the worksheet's columns.
+class WorksheetCells : public WKSCellSink {
+ public:
+  WorksheetCells(SeriesStore& store, const std::string& path)
+      : store_(store), comment_("from file " + path) {}
+  void Column(int column) override { store_.NewSeries(Slot(column), false, comment_); }
+  void Name(int column, const std::string& name) override {
+    std::string& path = Slot(column).Descriptor().path;
+    if (path == kNoName) path = name;  // the first label names it
+  }
+  void Values(int column, int16_t first, const double* values, int count) override {
+    store_.PutValues(Slot(column), first, values, count);
+  }
+
+ private:
+  ColumnSlot& Slot(int column) { return store_.ColumnSlots[size_t(column)]; }
+  SeriesStore& store_;
+  const std::string comment_;
+};
+
+}  // namespace
+
+void LoadWKSCells(SeriesStore& store, std::string_view bytes, const std::string& path) {
   for (int c = 0; c < kColumnCount; ++c) {
     if (!ColumnInUse(store, c)) continue;
     if (store.Display) store.Display->ClearColumnDisplay(c);
     store.FreeSeries(store.ColumnSlots[size_t(c)]);
   }
-
-  const std::string comment = "from file " + path;
-  const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
-  const size_t n = bytes.size();
-  size_t pos = 0;
-  long leftOut = 0;
-  // Cells of one column at consecutive indices are stored as one run.
-  ColumnSlot* runSlot = nullptr;
-  int runFirst = 0;
-  std::vector<double> run;
-  auto flush = [&] {
-    if (runSlot && !run.empty()) store.PutValues(*runSlot, int16_t(runFirst), run.data(), int(run.size()));
-    run.clear();
-  };
-  while (n - pos >= 2) {
-    uint16_t opcode = U16(p + pos);
-    if (opcode == kEOF) break;
-    if (n - pos < 4) break;
-    size_t length = U16(p + pos + 2);
-    pos += 4;
-    bool cell = opcode >= kInteger && opcode <= kFormula;
-    if (length > n - pos) {
-      if (cell) ++leftOut;  // the file ends inside the record
-      break;
-    }
-    const unsigned char* body = p + pos;
-    pos += length;
-    if (!cell) continue;
-
-    size_t need = kCellHead + (opcode == kInteger ? 2 : opcode == kLabel ? 1 : 8);
-    if (length > kBodyMax || length < need) {
-      ++leftOut;
-      continue;
-    }
-    int column = U16(body + 1);
-    long index = long(U16(body + 3)) + 1;
-    if (column >= kColumnCount || index > INT16_MAX) {
-      ++leftOut;
-      continue;
-    }
-    ColumnSlot& slot = store.ColumnSlots[size_t(column)];
-    if (!slot.IsOpen()) store.NewSeries(slot, false, comment);
-    if (opcode == kLabel) {
-      if (slot.Descriptor().path != kNoName) continue;  // the first label names it
-      const char* text = reinterpret_cast<const char*>(body + kCellHead + 1);
-      size_t avail = length - kCellHead - 1;
-      size_t len = strnlen(text, avail);
-      std::string name(text, std::min(len, kLabelMax));
-      for (char& ch : name)
-        if (ch == ' ') ch = '_';
-      slot.Descriptor().path = name;
-      continue;
-    }
-    double v = opcode == kInteger ? double(int16_t(U16(body + kCellHead))) : NumberValue(body);
-    if (&slot != runSlot || index != runFirst + long(run.size())) {
-      flush();
-      runSlot = &slot;
-      runFirst = int(index);
-    }
-    run.push_back(v);
-    // A column is mostly written as numbers at one index after another:
-    // take those in a tight loop, with the same checks as above.
-    for (long next = index + 1; next <= INT16_MAX && n - pos >= kNumberRecord; ++next) {
-      const unsigned char* r = p + pos;
-      if (U16(r) != kNumber || U16(r + 2) != kNumberRecord - 4 || U16(r + 5) != column ||
-          long(U16(r + 7)) + 1 != next)
-        break;
-      run.push_back(NumberValue(r + 4));
-      pos += kNumberRecord;
-    }
-  }
-  flush();
-
+  WorksheetCells cells(store, path);
+  long leftOut = ParseWKSCells(bytes, cells);
   for (int c = 0; c < kColumnCount; ++c) {
     ColumnSlot& slot = store.ColumnSlots[size_t(c)];
     if (slot.IsOpen() && slot.Header().Empty()) store.FreeSeries(slot);  // a label alone
@@ -307,6 +366,15 @@ void ReadWKSFile(SeriesStore& store, const std::string& path) {
   if (leftOut > 0)
     store.ReportError(platform::BaseName(path) + ": " + platform::IntToString(leftOut) +
                       " cells beyond the worksheet or damaged were left out");
+}
+
+void ReadWKSFile(SeriesStore& store, const std::string& path) {
+  std::string bytes;
+  // Nothing is cleared before the file is read: a refusal leaves the
+  // worksheet as it was.
+  if (!ReadImportFile(store, path, kWKSMaxBytes, "worksheet file", bytes)) return;
+  platform::Hourglass hourglass;
+  LoadWKSCells(store, bytes, path);
 }
 
 }  // namespace krv::series

@@ -355,8 +355,8 @@ TEST(WKS, EndsOfFileInsideARecord) {
   }
 }
 
-// Numbers at one index after another are taken in a loop of their own;
-// whatever ends a run there must be read as any other cell is.
+// Numbers at one index after another are gathered into one run; whatever
+// ends a run must be read as any other cell is.
 TEST(WKS, RunsOfNumbersEndWhereTheirCellsStopFollowing) {
   auto run = [](int col, int row, std::initializer_list<double> values) {
     std::string out;
@@ -390,6 +390,57 @@ TEST(WKS, RunsOfNumbersEndWhereTheirCellsStopFollowing) {
     EXPECT_EQ(f.Dump(0), "***noname*** " + c.dump0);
     if (!c.dump1.empty()) { EXPECT_EQ(f.Dump(1), "***noname*** " + c.dump1); }
     EXPECT_EQ(f.prompts.messages.size(), c.leftOut);
+  }
+}
+
+// What the parse hands on, in the order it does, from bytes in memory.
+class SinkLog : public WKSCellSink {
+ public:
+  void Column(int c) override { log += "column " + std::to_string(c) + ";"; }
+  void Name(int c, const std::string& name) override {
+    log += "name " + std::to_string(c) + " " + name + ";";
+  }
+  void Values(int c, int16_t first, const double* v, int count) override {
+    log += "values " + std::to_string(c) + " " + std::to_string(first) + ":";
+    for (int k = 0; k < count; ++k) log += " " + FormatValue(v[k]);
+    log += ";";
+  }
+  static std::string FormatValue(double v) {
+    if (v == double(MissingValue)) return "-";
+    std::ostringstream s;
+    s << v;
+    return s.str();
+  }
+  std::string log;
+};
+
+TEST(WKS, TheParseHandsOnColumnsNamesAndRunsInFileOrder) {
+  struct Case {
+    const char* what;
+    std::string bytes;
+    const char* log;
+    long leftOut;
+  } cases[] = {
+      {"the WK1 fixture", kWK1,
+       "column 2;values 2 1: 7;column 1;name 1 Only_label;name 2 Flow_rate;"
+       "values 2 2: 2.5 -0.125;",
+       0},
+      {"every label handed on, a run cut by one, damage counted",
+       Cell(14, 4, 0, F64(1)) + Cell(15, 4, 5, "'A b" + Hex({0, 'x'})) + Cell(14, 4, 1, F64(NAN)) +
+           Cell(15, 4, 6, "'C" + Hex({0})) + Cell(15, 5, 0, "'" + std::string(80, 'n')) +
+           Cell(14, 510, 0, F64(2)) + Cell(13, 4, 2, Hex({0xFE, 0xFF})) + kEOF +
+           Cell(14, 6, 0, F64(3)),
+       "column 4;values 4 1: 1;name 4 A_b;values 4 2: -;name 4 C;column 5;name 5 "
+       "nnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnn;"
+       "values 4 3: -2;",
+       1},
+      {"no bytes", "", "", 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    SinkLog sink;
+    EXPECT_EQ(ParseWKSCells(c.bytes, sink), c.leftOut);
+    EXPECT_EQ(sink.log, c.log);
   }
 }
 
