@@ -30,7 +30,7 @@ procedure LsqFit(var Prob: TPrbProblem; var Model: TNewtonModel; const Name: Ans
 implementation
 
 uses
-  SysUtils, Math, KRVPROCS, KRVTTR, KRVDSF, DPARPROC;
+  SysUtils, Math, KRVPROCS, KRVFILE, KRVTTR, KRVDSF, DPARPROC;
 
 const
   MaxBetas = 15;
@@ -1565,7 +1565,7 @@ end;
 procedure LsqFit(var Prob: TPrbProblem; var Model: TNewtonModel; const Name: AnsiString;
   Report, Setup, TimeSet, AddSet, UserBpr: TUserProc);
 var
-  Detail, Why, TtrName, ReportName: AnsiString;
+  Detail, Why, TtrWhy, TtrName, ReportName: AnsiString;
   Kind, K, I, OnlyIndex, Iterations, Points, Last: LONGINT;
   B, R, XOut: TVec;
   S, V: DOUBLE;
@@ -1783,21 +1783,33 @@ begin
 
   { The last run at the estimates leaves its trajectory and X out. }
   TtrName := ResolveCaseBlind(Name + '.TTR');
-  if not TtrCreate(Ttr, TtrName, _CMPLABEL, Count) then
-    Stop(ExitWriteError, 'Trajectory file ' + TtrName + ' could not be created.');
+  if not TtrCreate(Ttr, TtrName, _CMPLABEL, Count, TtrWhy) then
+    Stop(ExitWriteError, 'Trajectory file ' + TtrName + ' could not be created: ' + TtrWhy + '.');
   SetLength(XOut, Count);
   if Timed then
     Last := -1
   else
     Last := High(Cases);
   OneRun(B, Last, @Ttr, XOut, Outcome);
-  TtrClose(Ttr);
   case Outcome of
     runFailed:
-      Stop(ExitFailed, 'The last run at the estimates failed: ' + LastFailure + '.');
+      begin
+        { The records solved so far are the run's trajectory. }
+        if not TtrCommit(Ttr, TtrWhy) then
+          Stop(ExitWriteError, 'The last run at the estimates failed: ' + LastFailure + '; writing '
+            + TtrName + ' failed: ' + TtrWhy + '. ' + TtrName + ' is left as it was.');
+        Stop(ExitFailed, 'The last run at the estimates failed: ' + LastFailure + '.');
+      end;
     runWriteFailed:
-      Stop(ExitWriteError, 'Writing the trajectory file ' + TtrName + ' failed.');
+      begin
+        TtrAbandon(Ttr);
+        Stop(ExitWriteError, 'Writing record ' + IntToStr(Ttr.FailedAt) + ' of the trajectory file '
+          + TtrName + ' failed: ' + Ttr.Error + '. ' + TtrName + ' is left as it was.');
+      end;
   end;
+  if not TtrCommit(Ttr, TtrWhy) then
+    Stop(ExitWriteError, 'Writing the trajectory file ' + TtrName + ' failed: ' + TtrWhy + '. ' + TtrName
+      + ' is left as it was.');
   UserBpr;
   if not WriteXOut(Prob, XOut, Detail) then
     Stop(ExitWriteError, 'X out not written: problem file ' + Prob.FileName + ': ' + Detail + '.');

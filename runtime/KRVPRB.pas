@@ -6,7 +6,7 @@ unit KRVPRB;
 interface
 
 uses
-  BaseUnix, Unix, SysUtils;
+  SysUtils;
 
 const
   { Offsets inside a 25-byte value block. }
@@ -56,19 +56,14 @@ function ParseProblem(const Bytes: array of BYTE; Capacity: LONGINT;
 function WriteXOut(const P: TPrbProblem; const XOut: array of DOUBLE;
   out Detail: AnsiString): BOOLEAN;
 
-{ Writes Bytes to a new file beside FileName, flushed, and renames it over
-  FileName, so a failure leaves the old file whole; Detail says why. }
-function WriteAll(const FileName: AnsiString; const Bytes: array of BYTE;
-  out Detail: AnsiString): BOOLEAN;
-
 { Finds Name in the current directory case-blind, exact spelling first;
   returns Name itself when nothing matches. }
 function ResolveCaseBlind(const Name: AnsiString): AnsiString;
 
-{ Reads a whole file of at most 64 MiB. }
-function ReadFileBytes(const FileName: AnsiString; var Bytes: TBytes): BOOLEAN;
-
 implementation
+
+uses
+  KRVFILE;
 
 type
   TReader = record
@@ -79,47 +74,6 @@ const
   MaxFileSize = 64 * 1024 * 1024;
   MaxNameBytes = 255;
   NameComponents = 15;
-
-function ReadFileBytes(const FileName: AnsiString; var Bytes: TBytes): BOOLEAN;
-var
-  F: file;
-  Size, Got: Int64;
-  Chunk: LONGINT;
-begin
-  Result := False;
-  SetLength(Bytes, 0);
-  AssignFile(F, FileName);
-  FileMode := 0;
-  {$I-}
-  Reset(F, 1);
-  {$I+}
-  if IOResult <> 0 then
-    Exit;
-  Size := FileSize(F);
-  if (Size < 0) or (Size > MaxFileSize) then
-  begin
-    CloseFile(F);
-    Exit;
-  end;
-  SetLength(Bytes, Size);
-  Got := 0;
-  while Got < Size do
-  begin
-    Chunk := 0;
-    {$I-}
-    BlockRead(F, Bytes[Got], Size - Got, Chunk);
-    {$I+}
-    if (IOResult <> 0) or (Chunk <= 0) then
-    begin
-      CloseFile(F);
-      SetLength(Bytes, 0);
-      Exit;
-    end;
-    Inc(Got, Chunk);
-  end;
-  CloseFile(F);
-  Result := True;
-end;
 
 function ResolveCaseBlind(const Name: AnsiString): AnsiString;
 var
@@ -481,125 +435,9 @@ function ReadProblem(const FileName: AnsiString; Capacity: LONGINT;
   var P: TPrbProblem; out Detail: AnsiString): TPrbOutcome;
 begin
   P.FileName := ResolveCaseBlind(FileName);
-  if not ReadFileBytes(P.FileName, P.Bytes) then
-  begin
-    Detail := '';
+  if not ReadWhole(P.FileName, MaxFileSize, P.Bytes, Detail) then
     Exit(prbMissing);
-  end;
   Result := ParseProblem(P.Bytes, Capacity, P, Detail);
-end;
-
-const
-  { Not in this compiler's BaseUnix; the value Linux gives it. }
-  O_CLOEXEC = $80000;
-  MaxLinks = 40;
-
-{ The file a path ends at after its symbolic links, so that a link to the
-  problem file keeps pointing at the file that gets the new contents. }
-function LinkTarget(const FileName: AnsiString): AnsiString;
-var
-  St: Stat;
-  Link: AnsiString;
-  Hops: LONGINT;
-begin
-  Result := FileName;
-  for Hops := 1 to MaxLinks do
-  begin
-    if (fpLStat(PChar(Result), St) <> 0) or not fpS_ISLNK(St.st_mode) then
-      Exit;
-    Link := fpReadLink(Result);
-    if Link = '' then
-      Exit;
-    if Link[1] = '/' then
-      Result := Link
-    else
-      Result := ExtractFilePath(Result) + Link;
-  end;
-end;
-
-function SystemReason: AnsiString;
-begin
-  Result := SysErrorMessage(fpgeterrno);
-end;
-
-{ Writes Bytes to a new file of a name no one else has (created with
-  O_EXCL, so no symbolic link planted there is followed), flushes it to the
-  disk and renames it over FileName's target, then flushes the directory.
-  On failure the new file is removed, FileName is left as it was and Detail
-  gives the system's reason. }
-function WriteAll(const FileName: AnsiString; const Bytes: array of BYTE;
-  out Detail: AnsiString): BOOLEAN;
-var
-  Target, Dir, Temp: AnsiString;
-  Fd, DirFd: cint;
-  St: Stat;
-  Mode: TMode;
-  Done, Attempt: LONGINT;
-  N: TSsize;
-begin
-  Result := False;
-  Target := LinkTarget(FileName);
-  Dir := ExtractFilePath(Target);
-  if fpStat(PChar(Target), St) = 0 then
-    Mode := St.st_mode and &7777
-  else
-    Mode := &644;
-  Fd := -1;
-  for Attempt := 1 to 100 do
-  begin
-    Temp := Dir + '.' + ExtractFileName(Target) + '.' + IntToHex(fpGetPid, 1) + '-' + IntToHex(Random($1000000), 6);
-    Fd := fpOpen(PChar(Temp), O_WRONLY or O_CREAT or O_EXCL or O_CLOEXEC, Mode);
-    if (Fd >= 0) or (fpgeterrno <> ESysEEXIST) then
-      Break;
-  end;
-  if Fd < 0 then
-  begin
-    Detail := 'a new file beside it could not be made: ' + SystemReason;
-    Exit;
-  end;
-  Done := 0;
-  while Done < Length(Bytes) do
-  begin
-    N := fpWrite(Fd, Bytes[Done], Length(Bytes) - Done);
-    if (N < 0) and (fpgeterrno = ESysEINTR) then
-      Continue;
-    if N <= 0 then
-      Break;
-    Done := Done + N;
-  end;
-  if Done < Length(Bytes) then
-    Detail := 'writing it failed: ' + SystemReason
-  else if fpFSync(Fd) <> 0 then
-    Detail := 'flushing it to the disk failed: ' + SystemReason
-  else if fpChmod(PChar(Temp), Mode) <> 0 then
-    Detail := 'its mode could not be kept: ' + SystemReason
-  else
-    Result := True;
-  if (fpClose(Fd) <> 0) and Result then
-  begin
-    Detail := 'writing it failed: ' + SystemReason;
-    Result := False;
-  end;
-  if Result and (fpRename(PChar(Temp), PChar(Target)) <> 0) then
-  begin
-    Detail := 'the new file could not replace it: ' + SystemReason;
-    Result := False;
-  end;
-  if not Result then
-  begin
-    fpUnlink(PChar(Temp));
-    Exit;
-  end;
-  { The rename lasts through a crash only once the directory is flushed. }
-  if Dir = '' then
-    DirFd := fpOpen(PChar('.'), O_RDONLY or O_DIRECTORY or O_CLOEXEC)
-  else
-    DirFd := fpOpen(PChar(Dir), O_RDONLY or O_DIRECTORY or O_CLOEXEC);
-  if DirFd >= 0 then
-  begin
-    fpFSync(DirFd);
-    fpClose(DirFd);
-  end;
 end;
 
 function WriteXOut(const P: TPrbProblem; const XOut: array of DOUBLE;
@@ -611,9 +449,9 @@ var
   Outcome: TPrbOutcome;
 begin
   Result := False;
-  if not ReadFileBytes(P.FileName, Now.Bytes) then
+  if not ReadWhole(P.FileName, MaxFileSize, Now.Bytes, Detail) then
   begin
-    Detail := 'it can no longer be read';
+    Detail := 'it can no longer be read: ' + Detail;
     Exit;
   end;
   Outcome := ParseProblem(Now.Bytes, MaxInt, Now, Detail);

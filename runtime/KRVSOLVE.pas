@@ -34,7 +34,7 @@ procedure KRVRUN(SystemM: TSystemProc; Report, Setup, TimeSet, ParSet,
   AddSet, UserBpr: TUserProc);
 var
   Prob: TPrbProblem;
-  Detail, Name, PrbName, TtrName: AnsiString;
+  Detail, Why, Name, PrbName, TtrName: AnsiString;
   Outcome: TPrbOutcome;
   Model: TNewtonModel;
   Count, K, Steps, FailedAt: LONGINT;
@@ -51,7 +51,7 @@ begin
     PrbName := Prob.FileName;
     case Outcome of
       prbMissing:
-        Stop(ExitRefused, 'Problem file ' + PrbName + ' not found or not readable; nothing written.');
+        Stop(ExitRefused, 'Problem file ' + PrbName + ' not found or not readable (' + Detail + '); nothing written.');
       prbDamaged:
         Stop(ExitRefused, 'Problem file ' + PrbName + ' is damaged: ' + Detail + '; nothing written.');
       prbNoOrdering:
@@ -97,24 +97,31 @@ begin
     WriteLn('Time ', Num(TSTART), ' to ', Num(TEND), ' step ', Num(TSTEP), ': ', Steps + 1, ' records');
 
     TtrName := ResolveCaseBlind(Name + '.TTR');
-    if not TtrCreate(Ttr, TtrName, _CMPLABEL, Count) then
-      Stop(ExitWriteError, 'Trajectory file ' + TtrName + ' could not be created.');
+    if not TtrCreate(Ttr, TtrName, _CMPLABEL, Count, Why) then
+      Stop(ExitWriteError, 'Trajectory file ' + TtrName + ' could not be created: ' + Why + '.');
 
     SetLength(XOut, Count);
     case RunSteps(Model, Steps, AddSet, Report, nil, @Ttr, True, XOut, FailedAt, Detail) of
       runFailed:
         begin
-          TtrClose(Ttr);
+          { The records solved so far are the run's trajectory. }
+          if not TtrCommit(Ttr, Why) then
+            Stop(ExitWriteError, Detail + ' at _JT=' + IntToStr(FailedAt) + ', _T=' + Num(_T)
+              + '. Stopped; writing ' + TtrName + ' failed: ' + Why + '. ' + TtrName
+              + ' is left as it was, problem file unchanged.');
           Stop(ExitFailed, Detail + ' at _JT=' + IntToStr(FailedAt) + ', _T=' + Num(_T) + '. Stopped; '
             + IntToStr(FailedAt) + ' records kept in ' + TtrName + ', problem file unchanged.');
         end;
       runWriteFailed:
         begin
-          TtrClose(Ttr);
-          Stop(ExitWriteError, Detail + ' of ' + TtrName + ' failed.');
+          TtrAbandon(Ttr);
+          Stop(ExitWriteError, 'Writing record ' + IntToStr(FailedAt) + ' of ' + TtrName + ' failed: '
+            + Detail + '. ' + TtrName + ' is left as it was, problem file unchanged.');
         end;
     end;
-    TtrClose(Ttr);
+    if not TtrCommit(Ttr, Why) then
+      Stop(ExitWriteError, 'Writing ' + TtrName + ' failed: ' + Why + '. ' + TtrName
+        + ' is left as it was, problem file unchanged.');
     UserBpr;
     if not WriteXOut(Prob, XOut, Detail) then
       Stop(ExitWriteError, 'X out not written: problem file ' + PrbName + ': ' + Detail + '. '

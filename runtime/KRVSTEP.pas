@@ -40,7 +40,9 @@ function CheckTimeAxis(out Steps: LONGINT): BOOLEAN;
   (when given) and Report; writes each record into Ttr when given, and
   prints a progress line at every twentieth of the run when Verbose. XOut
   gets the values of the last solved step. On failure Detail says what
-  failed and where, and FailedAt is the step. }
+  failed and where, and FailedAt is the step; when the trajectory could not
+  be written, Detail is the system's reason and FailedAt the first record
+  not written. }
 function RunSteps(var Model: TNewtonModel; Steps: LONGINT; AddSet, Report: TUserProc;
   Hooks: TStepHooks; Ttr: PTtrWriter; Verbose: BOOLEAN; var XOut: array of DOUBLE;
   out FailedAt: LONGINT; out Detail: AnsiString): TRunOutcome;
@@ -136,8 +138,8 @@ begin
         Values[K] := XOut[K];
       if not TtrAppend(Ttr^, JT, _T, Values) then
       begin
-        FailedAt := JT;
-        Detail := 'Writing record ' + IntToStr(JT);
+        FailedAt := Ttr^.FailedAt;
+        Detail := Ttr^.Error;
         Exit(runWriteFailed);
       end;
     end;

@@ -1,9 +1,17 @@
 { Solver runtime: the trajectory file: written in 64-byte blocks, packed records, mark 30995; its last record read back in any of the three layouts. }
 unit KRVTTR;
 
+{ A run writes its trajectory into a new file beside the old one and renames
+  it over the old one at its end, so that a run cut short leaves the old
+  trajectory whole and a program reading the old one meanwhile reads it
+  whole. }
+
 {$MODE Delphi}
 
 interface
+
+uses
+  KRVFILE;
 
 const
   TtrMark = 30995;
@@ -11,26 +19,39 @@ const
 
 type
   TTtrWriter = record
-    F: file;
+    Output: TNewFile;
     Opened: BOOLEAN;
     D: LONGINT;             { number of variables less one }
     BlocksPerRecord: LONGINT;
     JTMax: LONGINT;
     LastT: DOUBLE;
     Labl: AnsiString;
-    Rec: array of BYTE;
+    Pending: array of BYTE; { records not yet written, from record FirstPending }
+    PendingBytes: LONGINT;
+    FirstPending: LONGINT;
+    Error: AnsiString;      { why the last call failed: the system's reason }
+    FailedAt: LONGINT;      { the first record that could not be written }
   end;
   PTtrWriter = ^TTtrWriter;
 
-{ Creates (or overwrites) the file with a header that holds no record. }
+{ Starts the new trajectory FileName, to hold no record until records are
+  appended; FileName itself is not touched until TtrCommit. False with the
+  system's reason in Detail. }
 function TtrCreate(var W: TTtrWriter; const FileName, Labl: AnsiString;
-  VarCount: LONGINT): BOOLEAN;
+  VarCount: LONGINT; out Detail: AnsiString): BOOLEAN;
 
-{ Writes record JT (the next one) and updates the header's last _T and JTmax. }
+{ Appends record JT, the next one. False, with Error and FailedAt, when the
+  records could not be written. }
 function TtrAppend(var W: TTtrWriter; JT: LONGINT; T: DOUBLE;
   const Values: array of SINGLE): BOOLEAN;
 
-procedure TtrClose(var W: TTtrWriter);
+{ Writes the rest and the header (last _T and JTmax of the records appended)
+  and puts the new trajectory in place of the old one. On failure the old
+  file is left as it was and Detail gives the system's reason. }
+function TtrCommit(var W: TTtrWriter; out Detail: AnsiString): BOOLEAN;
+
+{ Drops the new trajectory; the old one stays as it was. }
+procedure TtrAbandon(var W: TTtrWriter);
 
 { Blocks per packed record for variables 0..D. }
 function TtrBlocksPerRecord(D: LONGINT): LONGINT;
@@ -47,17 +68,86 @@ implementation
 uses
   SysUtils;
 
+const
+  { Records are written some at a time, adjacent ones in one call. }
+  FlushBytes = 256 * 1024;
+
 function TtrBlocksPerRecord(D: LONGINT): LONGINT;
 begin
   Result := (D + 3) div 16 + 1;
 end;
 
-function WriteHeader(var W: TTtrWriter): BOOLEAN;
+function TtrCreate(var W: TTtrWriter; const FileName, Labl: AnsiString;
+  VarCount: LONGINT; out Detail: AnsiString): BOOLEAN;
+begin
+  W.Opened := False;
+  W.D := VarCount - 1;
+  W.BlocksPerRecord := TtrBlocksPerRecord(W.D);
+  W.JTMax := -1;
+  W.LastT := 0.0;
+  W.Labl := Labl;
+  W.PendingBytes := 0;
+  W.FirstPending := 0;
+  W.Error := '';
+  W.FailedAt := -1;
+  SetLength(W.Pending, 0);
+  Result := NewFileBeside(W.Output, FileName, Detail);
+  W.Opened := Result;
+end;
+
+function FlushPending(var W: TTtrWriter): BOOLEAN;
+begin
+  Result := True;
+  if W.PendingBytes = 0 then
+    Exit;
+  Result := WriteNewAt(W.Output, W.Pending[0], W.PendingBytes,
+    (Int64(W.FirstPending) * W.BlocksPerRecord + 1) * TtrBlock, W.Error);
+  if not Result then
+    W.FailedAt := W.FirstPending;
+  W.FirstPending := W.FirstPending + W.PendingBytes div (W.BlocksPerRecord * TtrBlock);
+  W.PendingBytes := 0;
+end;
+
+function TtrAppend(var W: TTtrWriter; JT: LONGINT; T: DOUBLE;
+  const Values: array of SINGLE): BOOLEAN;
+var
+  RecordBytes: LONGINT;
+begin
+  Assert(W.Opened and (Length(Values) = W.D + 1) and (JT = W.JTMax + 1));
+  RecordBytes := W.BlocksPerRecord * TtrBlock;
+  if W.PendingBytes + RecordBytes > Length(W.Pending) then
+  begin
+    if (W.PendingBytes > 0) and not FlushPending(W) then
+      Exit(False);
+    if RecordBytes > Length(W.Pending) then
+      if RecordBytes > FlushBytes then
+        SetLength(W.Pending, RecordBytes)
+      else
+        SetLength(W.Pending, FlushBytes div RecordBytes * RecordBytes);
+  end;
+  if W.PendingBytes = 0 then
+    W.FirstPending := JT;
+  FillChar(W.Pending[W.PendingBytes], RecordBytes, 0);
+  Move(JT, W.Pending[W.PendingBytes], 4);
+  Move(T, W.Pending[W.PendingBytes + 4], 8);
+  if Length(Values) > 0 then
+    Move(Values[0], W.Pending[W.PendingBytes + 12], 4 * Length(Values));
+  Inc(W.PendingBytes, RecordBytes);
+  W.JTMax := JT;
+  W.LastT := T;
+  Result := True;
+end;
+
+function TtrCommit(var W: TTtrWriter; out Detail: AnsiString): BOOLEAN;
 var
   H: array[0..TtrBlock - 1] of BYTE;
   Mark, D16: SMALLINT;
   L: LONGINT;
 begin
+  Result := False;
+  Detail := '';
+  Assert(W.Opened);
+  W.Opened := False;
   FillChar(H, SizeOf(H), 0);
   Mark := TtrMark;
   D16 := SMALLINT(W.D);
@@ -71,66 +161,21 @@ begin
   if L > 0 then
     Move(W.Labl[1], H[21], L);
   Move(W.JTMax, H[60], 4);
-  {$I-}
-  Seek(W.F, 0);
-  BlockWrite(W.F, H, 1);
-  {$I+}
-  Result := IOResult = 0;
+  if not FlushPending(W) or not WriteNewAt(W.Output, H, TtrBlock, 0, W.Error) then
+  begin
+    Detail := W.Error;
+    DiscardNew(W.Output);
+    Exit;
+  end;
+  Result := ReplaceByNew(W.Output, Detail);
+  W.Error := Detail;
 end;
 
-function TtrCreate(var W: TTtrWriter; const FileName, Labl: AnsiString;
-  VarCount: LONGINT): BOOLEAN;
-begin
-  W.Opened := False;
-  W.D := VarCount - 1;
-  W.BlocksPerRecord := TtrBlocksPerRecord(W.D);
-  W.JTMax := -1;
-  W.LastT := 0.0;
-  W.Labl := Labl;
-  SetLength(W.Rec, W.BlocksPerRecord * TtrBlock);
-  AssignFile(W.F, FileName);
-  {$I-}
-  Rewrite(W.F, TtrBlock);
-  {$I+}
-  if IOResult <> 0 then
-    Exit(False);
-  W.Opened := True;
-  Result := WriteHeader(W);
-end;
-
-function TtrAppend(var W: TTtrWriter; JT: LONGINT; T: DOUBLE;
-  const Values: array of SINGLE): BOOLEAN;
-var
-  Done: LONGINT;
-begin
-  Assert(Length(Values) = W.D + 1);
-  FillChar(W.Rec[0], Length(W.Rec), 0);
-  Move(JT, W.Rec[0], 4);
-  Move(T, W.Rec[4], 8);
-  if Length(Values) > 0 then
-    Move(Values[0], W.Rec[12], 4 * Length(Values));
-  Done := 0;
-  {$I-}
-  Seek(W.F, Int64(JT) * W.BlocksPerRecord + 1);
-  BlockWrite(W.F, W.Rec[0], W.BlocksPerRecord, Done);
-  {$I+}
-  if (IOResult <> 0) or (Done <> W.BlocksPerRecord) then
-    Exit(False);
-  W.JTMax := JT;
-  W.LastT := T;
-  Result := WriteHeader(W);
-end;
-
-procedure TtrClose(var W: TTtrWriter);
+procedure TtrAbandon(var W: TTtrWriter);
 begin
   if W.Opened then
-  begin
-    {$I-}
-    CloseFile(W.F);
-    {$I+}
-    if IOResult <> 0 then;
-    W.Opened := False;
-  end;
+    DiscardNew(W.Output);
+  W.Opened := False;
 end;
 
 function TtrReadLast(const FileName: AnsiString; out D: LONGINT;

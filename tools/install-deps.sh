@@ -5,8 +5,9 @@
 # xvfb openbox xdotool x11-utils imagemagick: the real-input tests run the
 # programs on a virtual display with a window manager, press keys and click
 # (xdotool), read windows (xprop, xwininfo) and take screenshots (import).
-# strace: the tests kill the solver's store write, or fail its calls, at each
-# of its system calls (Free Pascal makes them itself, past any preloaded library).
+# strace: the tests kill a solver run or its write into a data-series store,
+# or fail their calls, at each of their system calls (Free Pascal makes them
+# itself, past any preloaded library).
 set -e
 PKGS="g++ clang cmake make ninja-build qt6-base-dev libgtest-dev libgmock-dev libbenchmark-dev
  fp-compiler fp-units-rtl libclang-rt-14-dev desktop-file-utils poppler-utils gnumeric
