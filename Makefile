@@ -2,6 +2,7 @@
 # make test  - set up, build, and run every test (and again in a sanitizer build)
 # make package - the unpacked package in build/package, tarred as build/Kravenor.tar.gz
 # make bench - the benchmarks;  make fuzz - the fuzz targets, time-bounded
+#   (FUZZ_SECONDS each; FUZZ_TARGETS="a b" runs only fuzz_a and fuzz_b)
 
 JOBS ?= $(shell nproc)
 BUILD ?= build
@@ -9,6 +10,7 @@ ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
 BENCH_BUILD ?= build-bench
 FUZZ_SECONDS ?= 60
+FUZZ_TARGETS ?=
 CMAKE_GEN := -G Ninja
 
 .PHONY: deps build run package test test-main test-asan bench fuzz clean
@@ -48,7 +50,7 @@ fuzz: deps
 	cmake -S . -B $(FUZZ_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKRV_WITH_QT=OFF -DKRV_FUZZ=ON -DKRV_BENCH=OFF \
 	  -DCMAKE_CXX_COMPILER=clang++
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
-	sh tools/run-fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+	sh tools/run-fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS) $(FUZZ_TARGETS)
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(BENCH_BUILD)

@@ -660,28 +660,35 @@ begin
       Result[K] := Chr(Ord(Result[K]) - 32);
 end;
 
-{ Looks for Name in the DSDir whose first block is First. }
-function FindInDir(const S: TDsfStore; First: LONGINT; const Name: AnsiString;
-  out Rec: LONGINT; out IsDir: BOOLEAN; out Detail: AnsiString): TDsfFind;
+type
+  TNames = array of AnsiString;
+
+{ Finds Names[Depth..] in the DSDir whose first block is First (record 1
+  for the root, a record of the file's body for every other), as every
+  program that reads the store finds a path: block after block, each block
+  checked whole (its entries and its link) before it is used, no DSDir
+  block met twice on the way (Seen), and the entries of the name tried in
+  their order: for the last name the first of them, for any other each
+  DSDir of them until the rest is found in one. }
+function FindIn(const S: TDsfStore; First: LONGINT; Root: BOOLEAN; const Names: TNames;
+  Depth: LONGINT; var Seen: array of BOOLEAN; out Rec: LONGINT; out IsDir: BOOLEAN;
+  out Detail: AnsiString): TDsfFind;
 var
   R: TRecord;
-  Block, Link, K, At, Len, Hops: LONGINT;
-  Entry: AnsiString;
+  Block, Link, K, At, Len: LONGINT;
+  Entry, Wanted: AnsiString;
 begin
-  Result := dsfMissing;
   Rec := -1;
   IsDir := False;
+  Wanted := UpperAscii(Names[Depth]);
   Block := First;
-  Hops := 0;
-  while Block <> 0 do
-  begin
-    Inc(Hops);
-    { A chain longer than the file has records meets some record twice. }
-    if ((Block <> 1) and not InFile(S, Block)) or (Hops > S.Records) then
+  repeat
+    if (not (Root and (Block = First) and (Block = 1)) and not InFile(S, Block)) or Seen[Block] then
     begin
       Detail := Damaged + ' (a DSDir chain leaves the file or loops)';
       Exit(dsfDamaged);
     end;
+    Seen[Block] := True;
     if not ReadRec(S, Block, R) then
     begin
       Detail := 'reading record ' + IntToStr(Block) + ' failed: ' + Reason;
@@ -691,32 +698,52 @@ begin
     for K := 0 to EntriesPerBlock - 1 do
     begin
       At := 4 + K * EntrySize;
-      if Get32(R, At) = -1 then
-        Continue;
+      { A name too long for its field is damage even in a free entry. }
       Len := R[At + 4];
-      if (Len > NameMax) or (R[At + 30] > 1) or not InFile(S, Get32(R, At)) then
+      if (Len > NameMax) or ((Get32(R, At) <> -1) and (R[At + 30] > 1)) then
       begin
         Detail := Damaged + ' (a DSDir entry in record ' + IntToStr(Block) + ')';
         Exit(dsfDamaged);
       end;
-      SetString(Entry, PAnsiChar(@R[At + 5]), Len);
-      if (Result = dsfMissing) and (UpperAscii(Entry) = UpperAscii(Name)) then
+    end;
+    if (Link <> 0) and not InFile(S, Link) then
+    begin
+      Detail := Damaged + ' (a DSDir chain leaves the file or loops)';
+      Exit(dsfDamaged);
+    end;
+    { Where an entry leads is checked when it is followed. }
+    for K := 0 to EntriesPerBlock - 1 do
+    begin
+      At := 4 + K * EntrySize;
+      if Get32(R, At) = -1 then
+        Continue;
+      SetString(Entry, PAnsiChar(@R[At + 5]), R[At + 4]);
+      if UpperAscii(Entry) <> Wanted then
+        Continue;
+      if Depth = High(Names) then
       begin
         Rec := Get32(R, At);
         IsDir := R[At + 30] = 1;
-        Result := dsfFound;
+        Exit(dsfFound);
+      end;
+      if R[At + 30] = 1 then
+      begin
+        Result := FindIn(S, Get32(R, At), False, Names, Depth + 1, Seen, Rec, IsDir, Detail);
+        if Result <> dsfMissing then
+          Exit;
       end;
     end;
-    if Result = dsfFound then
-      Exit;
     Block := Link;
-  end;
+  until Block = 0;
+  Result := dsfMissing;
 end;
 
 function DsfFindPath(const S: TDsfStore; const Path: AnsiString; out Rec: LONGINT;
   out IsDir: BOOLEAN; out Detail: AnsiString): TDsfFind;
 var
-  Rest, Name: AnsiString;
+  Rest: AnsiString;
+  Names: TNames;
+  Seen: array of BOOLEAN;
   Dot: LONGINT;
 begin
   Rec := 1;
@@ -725,26 +752,19 @@ begin
   Rest := Path;
   if (Rest <> '') and (Rest[1] = '.') then
     Delete(Rest, 1, 1);
-  Result := dsfFound;
-  while Rest <> '' do
-  begin
-    if not IsDir then
-      Exit(dsfMissing);
+  if Rest = '' then
+    Exit(dsfFound);
+  SetLength(Names, 0);
+  repeat
     Dot := Pos('.', Rest);
     if Dot = 0 then
-    begin
-      Name := Rest;
-      Rest := '';
-    end
-    else
-    begin
-      Name := Copy(Rest, 1, Dot - 1);
-      Rest := Copy(Rest, Dot + 1, MaxInt);
-    end;
-    Result := FindInDir(S, Rec, Name, Rec, IsDir, Detail);
-    if Result <> dsfFound then
-      Exit;
-  end;
+      Dot := Length(Rest) + 1;
+    SetLength(Names, Length(Names) + 1);
+    Names[High(Names)] := Copy(Rest, 1, Dot - 1);
+    Delete(Rest, 1, Dot);
+  until Rest = '';
+  SetLength(Seen, S.Records + 2);
+  Result := FindIn(S, 1, True, Names, 0, Seen, Rec, IsDir, Detail);
 end;
 
 function DsfReadSeriesAt(const S: TDsfStore; Head: LONGINT; var Ser: TDsfSeries;
@@ -853,6 +873,90 @@ begin
   for K := Lo to Hi do
     if DsfValue(Ser, K, V) then
       Exit(True);
+end;
+
+type
+  { Per record of the store: how many chains hold it (DSDir blocks, series
+    heads and their data records). }
+  TClaims = array of BYTE;
+
+{ Counts the records of every chain of the store: the DSDirs' blocks,
+  each series' head and its data records. False with Detail when a chain
+  leaves the file, a DSDir block is met again or a block is damaged. }
+function ClaimAll(const S: TDsfStore; var Claims: TClaims; out Detail: AnsiString): BOOLEAN;
+var
+  B, R: TRecord;
+  Block, K, At, Entry, Link, Hops: LONGINT;
+  Dirs: array of LONGINT;
+  Root: BOOLEAN;
+begin
+  Result := False;
+  SetLength(Dirs, 1);
+  Dirs[0] := 1;
+  Root := True;
+  while Length(Dirs) > 0 do
+  begin
+    Block := Dirs[High(Dirs)];
+    SetLength(Dirs, Length(Dirs) - 1);
+    repeat
+      if (not Root and not InFile(S, Block)) or (Claims[Block] > 0) then
+      begin
+        Detail := Damaged + ' (a DSDir chain leaves the file or loops)';
+        Exit;
+      end;
+      Root := False;
+      Claims[Block] := 1;
+      if not ReadRec(S, Block, B) then
+      begin
+        Detail := 'reading record ' + IntToStr(Block) + ' failed: ' + Reason;
+        Exit;
+      end;
+      for K := 0 to EntriesPerBlock - 1 do
+      begin
+        At := 4 + K * EntrySize;
+        Entry := Get32(B, At);
+        if B[At + 4] > NameMax then
+        begin
+          Detail := Damaged + ' (a DSDir entry in record ' + IntToStr(Block) + ')';
+          Exit;
+        end;
+        if Entry = -1 then
+          Continue;
+        if (B[At + 30] > 1) or not InFile(S, Entry) then
+        begin
+          Detail := Damaged + ' (a DSDir entry in record ' + IntToStr(Block) + ')';
+          Exit;
+        end;
+        if B[At + 30] = 1 then
+        begin
+          SetLength(Dirs, Length(Dirs) + 1);
+          Dirs[High(Dirs)] := Entry;
+          Continue;
+        end;
+        { A series: its head and its data chain. }
+        Link := Entry;
+        Hops := 0;
+        repeat
+          Inc(Hops);
+          if not InFile(S, Link) or (Hops > S.Records) then
+          begin
+            Detail := Damaged + ' (the series at record ' + IntToStr(Entry) + ')';
+            Exit;
+          end;
+          if Claims[Link] < 255 then
+            Inc(Claims[Link]);
+          if not ReadRec(S, Link, R) then
+          begin
+            Detail := 'reading record ' + IntToStr(Link) + ' failed: ' + Reason;
+            Exit;
+          end;
+          Link := Get32(R, 0);
+        until Link = 0;
+      end;
+      Block := Get32(B, 0);
+    until Block = 0;
+  end;
+  Result := True;
 end;
 
 { The packed local date of now, as the store's stamps hold it. }
@@ -1016,6 +1120,7 @@ var
   R, D, H0: TRecord;
   Outcome: TDsfFind;
   Why: AnsiString;
+  Claims: TClaims;
 begin
   Detail := '';
   if not OpenMode(S, FileName, O_RDWR, Detail) then
@@ -1054,6 +1159,17 @@ begin
         Exit(1);
       end;
     end;
+    { A record of a series written that another chain holds as well would
+      carry the value into that chain: such a store is refused. }
+    SetLength(Claims, S.Records);
+    if not ClaimAll(S, Claims, Detail) then
+      Exit(1);
+    for K := 0 to High(Paths) do
+      if (Claims[Heads[K].Head] > 1) or (Claims[Heads[K].FirstData] > 1) then
+      begin
+        Detail := Damaged + ' (' + Paths[K] + ' shares records with another series or DSDir)';
+        Exit(1);
+      end;
     if not ReadRec(S, 0, H0) then
     begin
       Detail := 'reading its header failed: ' + Reason;

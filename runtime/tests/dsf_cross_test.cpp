@@ -20,6 +20,7 @@
 #include "platform/user_prompts.h"
 #include "series/dsf_format.h"
 #include "series/series_store.h"
+#include "runtime/tests/solver_verdicts.h"
 #include "testing/cut_short.h"
 #include "testing/temp_dir.h"
 
@@ -35,59 +36,17 @@ namespace {
 using series::ColumnSlot;
 using series::SeriesStore;
 
-struct Probe {
-  int result = -1;
-  std::string text;
-};
+using Probe = SolverAnswer;
 
 Probe ProbeSeries(const std::string& file, const std::string& path) {
   std::vector<char> buf(1 << 16);
   int used = 0;
   Probe p;
-  p.result = KrvProbeSeries(file.c_str(), path.c_str(), buf.data(), int(buf.size()), &used);
+  p.code = KrvProbeSeries(file.c_str(), path.c_str(), buf.data(), int(buf.size()), &used);
   p.text.assign(buf.data(), size_t(std::min(used, int(buf.size()))));
   return p;
 }
 
-std::string Hex(float v) {
-  uint32_t b;
-  std::memcpy(&b, &v, 4);
-  char s[16];
-  std::snprintf(s, sizeof s, "%08X", b);
-  return s;
-}
-
-// What the library reads at `path`, in the probe's words: 0 with the
-// values, 1 no series, 2 refused.
-Probe LibrarySeries(const std::string& file_no_ext, const std::string& path) {
-  platform::ScriptedPrompts prompts;
-  SeriesStore store;
-  Probe p;
-  store.AttachDSFReadOnly(file_no_ext);
-  if (store.FailureFlag) return Probe{2, ""};
-  bool failure;
-  series::DSDirEntry e;
-  store.FindDSFEntry(path, failure, e);
-  if (failure) return Probe{prompts.messages.empty() ? 1 : 2, ""};
-  if (!e.Used() || e.IsDSDir()) return Probe{1, ""};
-  ColumnSlot& slot = store.ColumnSlots[0];
-  store.OpenSeries(slot, path);
-  if (store.FailureFlag) return Probe{2, ""};
-  p.result = 0;
-  if (slot.Header().Empty()) {
-    p.text = "empty";
-    return p;
-  }
-  int16_t lo, hi;
-  store.SeriesIndexRange(slot, lo, hi);
-  p.text = std::to_string(lo) + " " + std::to_string(hi);
-  for (int k = lo; k <= hi; ++k) {
-    float v = store.GetVal(slot, int16_t(k));
-    // Bits that are not a number count as no value for the solver.
-    p.text += " " + (series::IsMissing(v) || !std::isfinite(v) ? std::string("-") : Hex(v));
-  }
-  return p;
-}
 
 struct Shape {
   std::string path;
@@ -151,8 +110,8 @@ TEST(DsfCross, StoresTheLibraryWritesReadTheSameThroughTheSolver) {
   for (const std::string& path : Paths()) {
     SCOPED_TRACE(path);
     Probe lib = LibrarySeries(dir.File("S"), path), rt = ProbeSeries(dir.File("S.DSF"), path);
-    EXPECT_EQ(rt.result, lib.result) << rt.text;
-    if (lib.result == 0) {
+    EXPECT_EQ(rt.code, lib.code) << rt.text;
+    if (lib.code == 0) {
       EXPECT_EQ(rt.text, lib.text);
     }
   }
@@ -219,7 +178,7 @@ TEST(DsfCross, TheSolversWriteIsReadBackByTheLibrary) {
   store.SaveSeries(store.ColumnSlots[2], ".A.MORE");
   ASSERT_FALSE(store.FailureFlag);
   store.CloseDSF();
-  EXPECT_EQ(ProbeSeries(file, ".A.LONG").text, "0 0 " + Hex(-3.75f));
+  EXPECT_EQ(ProbeSeries(file, ".A.LONG").text, "0 0 " + CellBits(-3.75f));
   EXPECT_EQ(ProbeSeries(file, ".A.MORE").text.substr(0, 5), "0 39 ");
 }
 
@@ -245,14 +204,14 @@ TEST(DsfCross, DamagedStoresAreRefusedOrReadAlike) {
     dir.Write("S.DSF", bad);
     for (const std::string& path : Paths()) {
       Probe rt = ProbeSeries(dir.File("S.DSF"), path);
-      ASSERT_TRUE(rt.result >= 0 && rt.result <= 2) << round << " " << path;
-      if (rt.result == 2) {
+      ASSERT_TRUE(rt.code >= 0 && rt.code <= 2) << round << " " << path;
+      if (rt.code == 2) {
         ++refused;
         EXPECT_FALSE(rt.text.empty());
         continue;
       }
       Probe lib = LibrarySeries(dir.File("S"), path);
-      if (rt.result == 0 && lib.result == 0) {
+      if (rt.code == 0 && lib.code == 0) {
         ++compared;
         EXPECT_EQ(rt.text, lib.text) << "round " << round << " " << path;
       }
@@ -306,12 +265,12 @@ TEST(DsfCross, LinksIntoOtherRecordsGetTheSameVerdict) {
     dir.Write("S.DSF", bad);
     for (const std::string& path : Paths()) {
       Probe rt = ProbeSeries(dir.File("S.DSF"), path), lib = LibrarySeries(dir.File("S"), path);
-      ASSERT_EQ(rt.result, lib.result) << "round " << round << ": record " << at << " links to " << to << ", "
+      ASSERT_EQ(rt.code, lib.code) << "round " << round << ": record " << at << " links to " << to << ", "
                                        << path << ": " << rt.text;
-      if (rt.result == 0) {
+      if (rt.code == 0) {
         EXPECT_EQ(rt.text, lib.text) << "round " << round << " " << path;
       }
-      refused += rt.result == 2;
+      refused += rt.code == 2;
     }
   }
   EXPECT_GT(refused, 50);
@@ -323,7 +282,7 @@ std::string Contents(const std::string& file_no_ext) {
   std::string all = std::to_string(testing::ReadIfThere(file_no_ext + ".DSF").value_or("").size());
   for (const std::string& path : Paths()) {
     Probe p = LibrarySeries(file_no_ext, path);
-    all += "\n" + path + ": " + std::to_string(p.result) + " " + p.text;
+    all += "\n" + path + ": " + std::to_string(p.code) + " " + p.text;
   }
   return all;
 }
@@ -343,7 +302,7 @@ std::string RecoveredAlike(testing::TempDir& dir, const std::vector<testing::Fil
     EXPECT_FALSE(store.FailureFlag) << (prompts.messages.empty() ? "" : prompts.messages[0]);
   }
   Probe rt = ProbeSeries(dir.File("B.DSF"), ".A.LONG");
-  EXPECT_EQ(rt.result, 0) << rt.text;
+  EXPECT_EQ(rt.code, 0) << rt.text;
   EXPECT_FALSE(dir.Has("A.DSF-journal"));
   EXPECT_FALSE(dir.Has("B.DSF-journal"));
   std::string a = dir.Read("A.DSF");

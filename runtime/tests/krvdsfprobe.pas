@@ -6,7 +6,7 @@ library krvdsfprobe;
 {$MODE Delphi}
 
 uses
-  SysUtils, KRVDSF;
+  SysUtils, krvprobetexts;
 
 procedure Give(const S: AnsiString; Text: PAnsiChar; Room: LONGINT; out Used: LONGINT);
 begin
@@ -20,58 +20,13 @@ begin
   end;
 end;
 
-function Bits(V: DOUBLE): AnsiString;
-var
-  S: SINGLE;
-begin
-  S := V;
-  Result := IntToHex(PLongWord(@S)^, 8);
-end;
-
-{ Reads the series at Path of the store FileName. Returns 0 found (Text:
-  "lo hi" and then each index's value as the bits of its single, or "-"),
-  1 no such series, 2 refused (Text: why). }
+{ Reads the series at Path of the store FileName: what SeriesAnswer says. }
 function KrvProbeSeries(FileName, Path: PAnsiChar; Text: PAnsiChar; Room: LONGINT;
   out Used: LONGINT): LONGINT; cdecl;
 var
-  Store: TDsfStore;
-  Ser: TDsfSeries;
-  Detail, S: AnsiString;
-  Lo, Hi, K: LONGINT;
-  V: DOUBLE;
+  S: AnsiString;
 begin
-  Store.Fd := -1;
-  if not DsfOpen(Store, FileName, Detail) then
-  begin
-    Give(Detail, Text, Room, Used);
-    Exit(2);
-  end;
-  case DsfReadSeries(Store, Path, Ser, Detail) of
-    dsfMissing:
-      begin
-        Result := 1;
-        S := '';
-      end;
-    dsfDamaged:
-      begin
-        Result := 2;
-        S := Detail;
-      end;
-  else
-    Result := 0;
-    if DsfIndexRange(Ser, Lo, Hi) then
-    begin
-      S := IntToStr(Lo) + ' ' + IntToStr(Hi);
-      for K := Lo to Hi do
-        if DsfValue(Ser, K, V) then
-          S := S + ' ' + Bits(V)
-        else
-          S := S + ' -';
-    end
-    else
-      S := 'empty';
-  end;
-  DsfClose(Store);
+  Result := SeriesAnswer(FileName, Path, S);
   Give(S, Text, Room, Used);
 end;
 
@@ -80,25 +35,13 @@ end;
 function KrvWriteOneValues(FileName, Paths: PAnsiChar; Values: PDouble; Count: LONGINT;
   Text: PAnsiChar; Room: LONGINT; out Used: LONGINT): LONGINT; cdecl;
 var
-  List: array of AnsiString;
   V: array of DOUBLE;
-  All: AnsiString;
-  K, At: LONGINT;
   Detail: AnsiString;
 begin
-  SetLength(List, Count);
   SetLength(V, Count);
-  All := Paths;
-  for K := 0 to Count - 1 do
-  begin
-    At := Pos(#10, All);
-    if At = 0 then
-      At := Length(All) + 1;
-    List[K] := Copy(All, 1, At - 1);
-    Delete(All, 1, At);
-    V[K] := Values[K];
-  end;
-  Result := DsfWriteOneValues(FileName, List, V, Detail);
+  if Count > 0 then
+    Move(Values^, V[0], Count * SizeOf(DOUBLE));
+  Result := WriteOneValuesAnswer(FileName, Paths, V, Detail);
   Give(Detail, Text, Room, Used);
 end;
 
