@@ -66,11 +66,35 @@ function TtrReadLast(const FileName: AnsiString; out D: LONGINT;
 implementation
 
 uses
-  SysUtils;
+  BaseUnix, Unix, SysUtils;
 
 const
   { Records are written some at a time, adjacent ones in one call. }
   FlushBytes = 256 * 1024;
+  { Not in this compiler's BaseUnix; the value Linux gives it. }
+  O_CLOEXEC = $80000;
+
+{ Reads all of Count bytes at byte Offset; False at the end of the file or
+  on an error (errno). }
+function ReadAt(Fd: cint; var Buf; Count: SizeInt; Offset: Int64): BOOLEAN;
+var
+  P: PByte;
+  N: TSsize;
+begin
+  P := @Buf;
+  while Count > 0 do
+  begin
+    N := fpPRead(Fd, P^, Count, Offset);
+    if (N < 0) and (fpgeterrno = ESysEINTR) then
+      Continue;
+    if N <= 0 then
+      Exit(False);
+    Inc(P, N);
+    Inc(Offset, N);
+    Dec(Count, N);
+  end;
+  Result := True;
+end;
 
 function TtrBlocksPerRecord(D: LONGINT): LONGINT;
 begin
@@ -181,33 +205,31 @@ end;
 function TtrReadLast(const FileName: AnsiString; out D: LONGINT;
   var Values: array of DOUBLE; MaxValues: LONGINT; out Detail: AnsiString): BOOLEAN;
 var
-  F: file;
+  Fd: cint;
+  St: Stat;
   H: array[0..TtrBlock - 1] of BYTE;
   Rec: array of BYTE;
   Mark, D16: SMALLINT;
-  JTMax, R, K, At, Got: LONGINT;
+  JTMax, R, K, At: LONGINT;
   Blocks: Int64;
   V: SINGLE;
 begin
   Result := False;
   D := -1;
-  AssignFile(F, FileName);
-  FileMode := 0;
-  {$I-}
-  Reset(F, TtrBlock);
-  {$I+}
-  if IOResult <> 0 then
+  Fd := fpOpen(PChar(FileName), O_RDONLY or O_CLOEXEC);
+  if Fd < 0 then
   begin
-    Detail := 'it cannot be opened';
+    Detail := 'it cannot be opened: ' + SystemReason;
     Exit;
   end;
   try
-    Blocks := FileSize(F);
-    Got := 0;
-    {$I-}
-    BlockRead(F, H, 1, Got);
-    {$I+}
-    if (IOResult <> 0) or (Got <> 1) then
+    if fpFStat(Fd, St) <> 0 then
+    begin
+      Detail := 'it cannot be read: ' + SystemReason;
+      Exit;
+    end;
+    Blocks := St.st_size div TtrBlock;
+    if (Blocks < 1) or not ReadAt(Fd, H[0], TtrBlock, 0) then
     begin
       Detail := 'it has no header';
       Exit;
@@ -238,17 +260,13 @@ begin
       R := (D + 3) div 16 + 1
     else
       R := (D + 4) div 16 + 1;
-    if Int64(JTMax + 1) * R + 1 > Blocks then
+    if (Int64(JTMax) + 1) * R + 1 > Blocks then
     begin
       Detail := 'it is shorter than its header says';
       Exit;
     end;
     SetLength(Rec, R * TtrBlock);
-    {$I-}
-    Seek(F, Int64(JTMax) * R + 1);
-    BlockRead(F, Rec[0], R, Got);
-    {$I+}
-    if (IOResult <> 0) or (Got <> R) then
+    if not ReadAt(Fd, Rec[0], R * TtrBlock, (Int64(JTMax) * R + 1) * TtrBlock) then
     begin
       Detail := 'its last record cannot be read';
       Exit;
@@ -264,10 +282,7 @@ begin
     end;
     Result := True;
   finally
-    {$I-}
-    CloseFile(F);
-    {$I+}
-    if IOResult <> 0 then;
+    fpClose(Fd);
   end;
 end;
 
