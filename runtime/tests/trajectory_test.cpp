@@ -201,6 +201,25 @@ TEST(TrajectoryFile, ATrajectoryThatCannotBeMadeIsReportedWithTheReason) {
   }
 }
 
+// X out goes through the same writer: a problem file marked read-only is
+// left as it is, even for root, and the message says why.
+TEST(TrajectoryFile, XOutIntoAReadOnlyProblemFileIsRefusedWithTheReason) {
+  const Runs r;
+  Scratch s(Compiled(r.model));
+  s.dir.Write("TANKS.PRB", r.newPrb);
+  ::chmod(s.dir.File("TANKS.PRB").c_str(), 0444);
+  RunResult out = s.Run();
+  EXPECT_EQ(out.status, 3) << out.output;
+  EXPECT_NE(out.output.find("X out not written: problem file TANKS.PRB: a new file beside it could not "
+                            "be made: Permission denied."),
+            std::string::npos)
+      << out.output;
+  EXPECT_EQ(s.dir.Read("TANKS.PRB"), r.newPrb);
+  Trajectory t;
+  EXPECT_TRUE(ReadTrajectory(s.dir.File("TANKS.TTR"), t));
+  EXPECT_TRUE(NewFilesLeft(s.dir.path(), "TANKS").empty());
+}
+
 // A run that was killed leaves its new file unfinished; the next run
 // removes it and runs as usual. A new file that a living run holds, and
 // files of other makers, stay.
