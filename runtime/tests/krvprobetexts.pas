@@ -164,14 +164,18 @@ begin
   Result := DsfWriteOneValues(FileName, Paths, Values, Text);
 end;
 
+var
+  { Kept from answer to answer: a start file may hold 11000 values. }
+  Values: array of DOUBLE;
+
 function LastRecordAnswer(const FileName: AnsiString; MaxValues: LONGINT;
   out Text: AnsiString): LONGINT;
 var
-  Values: array of DOUBLE;
   D, K: LONGINT;
   Detail: AnsiString;
 begin
-  SetLength(Values, MaxValues);
+  if Length(Values) < MaxValues then
+    SetLength(Values, MaxValues);
   if not TtrReadLast(FileName, D, Values, MaxValues, Detail) then
   begin
     Text := IntToStr(D) + ' ' + Detail;
