@@ -266,11 +266,12 @@ struct Call {
   int nth = 0;  // this call is the nth of its name
 };
 
-// The system calls of a run, in order, as strace lists them.
-std::vector<Call> CallsOfARun(const Scratch& s) {
+// The system calls of a run that ends with status `ends`, in order, as
+// strace lists them.
+std::vector<Call> CallsOfARun(const Scratch& s, int ends) {
   const std::string trace = s.dir.File("calls.txt");
   RunResult r = s.Run(Strace() + " -qq -o '" + trace + "' ");
-  EXPECT_EQ(r.status, 0) << r.output;
+  EXPECT_EQ(r.status, ends) << r.output;
   std::vector<Call> calls;
   std::map<std::string, int> seen;
   std::istringstream lines(ReadBytes(trace));
@@ -284,25 +285,31 @@ std::vector<Call> CallsOfARun(const Scratch& s) {
   return calls;
 }
 
-TEST(TrajectoryFaults, AKillOrAFullDiskAtEachSystemCallLeavesTheOldOrTheNewFilesWhole) {
-  REQUIRE_STRACE();
-  const Runs r;
-  const ProblemDir& compiled = Compiled(r.model);
+// Runs the new problem of `m` over the trajectory of its old problem with a
+// kill, and with a full disk, at each system call of the run in turn: the
+// trajectory and the problem file are each the old or the new, whole, the
+// run's own ending (`ends`, with the new files) comes only with the new
+// files, a write error names the reason, and only a killed run leaves its
+// new file behind.
+void FaultsAtEachCall(const TestModel& m, const std::string& oldPrb, const std::string& newPrb,
+                      int ends) {
+  const ProblemDir& compiled = Compiled(m);
+  const std::string ttrName = m.name + ".TTR", prbName = m.name + ".PRB";
   // The old trajectory, and what a whole run of the new problem leaves.
   std::string oldTtr, newTtr, newPrbAfter;
   std::vector<Call> calls;
   {
     Scratch s(compiled);
-    s.dir.Write("TANKS.PRB", r.oldPrb);
+    s.dir.Write(prbName, oldPrb);
     ASSERT_EQ(s.Run().status, 0);
-    oldTtr = s.dir.Read("TANKS.TTR");
-    s.dir.Write("TANKS.PRB", r.newPrb);
-    ASSERT_EQ(s.Run().status, 0);
-    newTtr = s.dir.Read("TANKS.TTR");
-    newPrbAfter = s.dir.Read("TANKS.PRB");
-    s.dir.Write("TANKS.TTR", oldTtr);
-    s.dir.Write("TANKS.PRB", r.newPrb);
-    calls = CallsOfARun(s);
+    oldTtr = s.dir.Read(ttrName);
+    s.dir.Write(prbName, newPrb);
+    ASSERT_EQ(s.Run().status, ends);
+    newTtr = s.dir.Read(ttrName);
+    newPrbAfter = s.dir.Read(prbName);
+    s.dir.Write(ttrName, oldTtr);
+    s.dir.Write(prbName, newPrb);
+    calls = CallsOfARun(s, ends);
   }
   ASSERT_GT(calls.size(), 40u);
   ASSERT_NE(oldTtr, newTtr);
@@ -326,22 +333,21 @@ TEST(TrajectoryFaults, AKillOrAFullDiskAtEachSystemCallLeavesTheOldOrTheNewFiles
       const std::string what = std::string(faults[f].kill ? "kill" : "ENOSPC") + " at " + c.name +
                                " #" + std::to_string(c.nth) + " (call " +
                                std::to_string(faults[f].call + 1) + ")";
-      s.dir.Write("TANKS.TTR", oldTtr);
-      s.dir.Write("TANKS.PRB", r.newPrb);
+      s.dir.Write(ttrName, oldTtr);
+      s.dir.Write(prbName, newPrb);
       const std::string inject = "-e inject=" + c.name + ":" +
                                  (faults[f].kill ? "signal=KILL" : "error=ENOSPC") +
                                  ":when=" + std::to_string(c.nth);
-      RunResult out = s.Run(Strace() + " -qq -o /dev/null -e trace=" + c.name +
-                            " " + inject + " ");
-      const std::string ttr = s.dir.Read("TANKS.TTR"), prb = s.dir.Read("TANKS.PRB");
-      std::vector<std::string> left = NewFilesLeft(s.dir.path(), "TANKS");
+      RunResult out = s.Run(Strace() + " -qq -o /dev/null -e trace=" + c.name + " " + inject + " ");
+      const std::string ttr = s.dir.Read(ttrName), prb = s.dir.Read(prbName);
+      std::vector<std::string> left = NewFilesLeft(s.dir.path(), m.name);
       const bool kill = faults[f].kill;
       auto fault = [&]() -> std::string {
         if (ttr != oldTtr && ttr != newTtr) return "the trajectory is neither the old nor the new";
-        if (prb != r.newPrb && prb != newPrbAfter) return "the problem file is damaged";
-        if (out.status == 0 && (ttr != newTtr || prb != newPrbAfter))
-          return "status 0 but the run's files are not all there";
-        if (kill && out.status != 128 + 9 && out.status != 0)
+        if (prb != newPrb && prb != newPrbAfter) return "the problem file is damaged";
+        if (out.status == ends && (ttr != newTtr || prb != newPrbAfter))
+          return "the run's own ending but its files are not all there";
+        if (kill && out.status != 128 + 9 && out.status != ends)
           return "not killed: status " + std::to_string(out.status);
         if (!kill && out.status >= 128) return "ended by a signal";
         if (!kill && out.status == 3 && out.output.find("No space left on device") == std::string::npos)
@@ -368,6 +374,24 @@ TEST(TrajectoryFaults, AKillOrAFullDiskAtEachSystemCallLeavesTheOldOrTheNewFiles
   for (auto& t : pool) t.join();
   for (const std::string& w : wrong) ADD_FAILURE() << w;
   EXPECT_GT(faults.size(), 80u);
+}
+
+TEST(TrajectoryFaults, AKillOrAFullDiskAtEachSystemCallOfARunLeavesTheOldOrTheNewFilesWhole) {
+  REQUIRE_STRACE();
+  const Runs r;
+  FaultsAtEachCall(r.model, r.oldPrb, r.newPrb, 0);
+}
+
+// A run that fails at a step keeps the records solved so far as its
+// trajectory (status 2), and leaves the problem file as it was.
+TEST(TrajectoryFaults, AKillOrAFullDiskAtEachSystemCallOfAFailingRunLeavesTheOldOrTheNewFilesWhole) {
+  REQUIRE_STRACE();
+  TestModel m = TroubleModel();
+  std::vector<PrbVar> vars = m.vars;
+  vars[0].xin = 2;  // converges
+  const std::string converges = ProblemFile(m, vars, Ordering::kHelper);
+  vars[0].xin = 1;  // singular from _JT = 2
+  FaultsAtEachCall(m, converges, ProblemFile(m, vars, Ordering::kHelper), 2);
 }
 
 }  // namespace
