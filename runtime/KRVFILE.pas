@@ -43,6 +43,10 @@ function ReadWhole(const FileName: AnsiString; Limit: Int64; var Bytes: TBytes;
 function NewFileBeside(var F: TNewFile; const FileName: AnsiString;
   out Detail: AnsiString): BOOLEAN;
 
+{ Reads all of Count bytes at byte Offset of the open file Fd; False at the
+  file's end or on an error (errno). }
+function ReadAt(Fd: cint; var Buf; Count: SizeInt; Offset: Int64): BOOLEAN;
+
 { Writes Count bytes at byte Offset of the new file; False with Detail. }
 function WriteNewAt(var F: TNewFile; const Buf; Count: SizeInt; Offset: Int64;
   out Detail: AnsiString): BOOLEAN;
@@ -359,34 +363,48 @@ begin
   Result := True;
 end;
 
-function WriteNewAt(var F: TNewFile; const Buf; Count: SizeInt; Offset: Int64;
-  out Detail: AnsiString): BOOLEAN;
+{ All of Count bytes read (Writing false) or written at byte Offset, one
+  call after another; a call that moves nothing ends it, with errno 0. }
+function MoveAt(Fd: cint; P: PByte; Count: SizeInt; Offset: Int64; Writing: BOOLEAN): BOOLEAN;
 var
-  P: PByte;
   N: TSsize;
 begin
-  Detail := '';
-  P := @Buf;
   while Count > 0 do
   begin
-    N := fpPWrite(F.Fd, P^, Count, Offset);
+    if Writing then
+      N := fpPWrite(Fd, P^, Count, Offset)
+    else
+      N := fpPRead(Fd, P^, Count, Offset);
     if (N < 0) and (fpgeterrno = ESysEINTR) then
       Continue;
-    if N < 0 then
-    begin
-      Detail := SystemReason;
-      Exit(False);
-    end;
     if N = 0 then
-    begin
-      Detail := SysErrorMessage(ESysENOSPC);
+      fpseterrno(0);
+    if N <= 0 then
       Exit(False);
-    end;
     Inc(P, N);
     Inc(Offset, N);
     Dec(Count, N);
   end;
   Result := True;
+end;
+
+function ReadAt(Fd: cint; var Buf; Count: SizeInt; Offset: Int64): BOOLEAN;
+begin
+  Result := MoveAt(Fd, @Buf, Count, Offset, False);
+end;
+
+function WriteNewAt(var F: TNewFile; const Buf; Count: SizeInt; Offset: Int64;
+  out Detail: AnsiString): BOOLEAN;
+begin
+  Detail := '';
+  Result := MoveAt(F.Fd, @Buf, Count, Offset, True);
+  if Result then
+    Exit;
+  { A write that takes nothing has met a full disk. }
+  if fpgeterrno = 0 then
+    Detail := SysErrorMessage(ESysENOSPC)
+  else
+    Detail := SystemReason;
 end;
 
 function ReplaceByNew(var F: TNewFile; out Detail: AnsiString): BOOLEAN;

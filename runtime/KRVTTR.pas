@@ -74,28 +74,6 @@ const
   { Not in this compiler's BaseUnix; the value Linux gives it. }
   O_CLOEXEC = $80000;
 
-{ Reads all of Count bytes at byte Offset; False at the end of the file or
-  on an error (errno). }
-function ReadAt(Fd: cint; var Buf; Count: SizeInt; Offset: Int64): BOOLEAN;
-var
-  P: PByte;
-  N: TSsize;
-begin
-  P := @Buf;
-  while Count > 0 do
-  begin
-    N := fpPRead(Fd, P^, Count, Offset);
-    if (N < 0) and (fpgeterrno = ESysEINTR) then
-      Continue;
-    if N <= 0 then
-      Exit(False);
-    Inc(P, N);
-    Inc(Offset, N);
-    Dec(Count, N);
-  end;
-  Result := True;
-end;
-
 function TtrBlocksPerRecord(D: LONGINT): LONGINT;
 begin
   Result := (D + 3) div 16 + 1;
