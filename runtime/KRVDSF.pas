@@ -875,90 +875,6 @@ begin
       Exit(True);
 end;
 
-type
-  { Per record of the store: how many chains hold it (DSDir blocks, series
-    heads and their data records). }
-  TClaims = array of BYTE;
-
-{ Counts the records of every chain of the store: the DSDirs' blocks,
-  each series' head and its data records. False with Detail when a chain
-  leaves the file, a DSDir block is met again or a block is damaged. }
-function ClaimAll(const S: TDsfStore; var Claims: TClaims; out Detail: AnsiString): BOOLEAN;
-var
-  B, R: TRecord;
-  Block, K, At, Entry, Link, Hops: LONGINT;
-  Dirs: array of LONGINT;
-  Root: BOOLEAN;
-begin
-  Result := False;
-  SetLength(Dirs, 1);
-  Dirs[0] := 1;
-  Root := True;
-  while Length(Dirs) > 0 do
-  begin
-    Block := Dirs[High(Dirs)];
-    SetLength(Dirs, Length(Dirs) - 1);
-    repeat
-      if (not Root and not InFile(S, Block)) or (Claims[Block] > 0) then
-      begin
-        Detail := Damaged + ' (a DSDir chain leaves the file or loops)';
-        Exit;
-      end;
-      Root := False;
-      Claims[Block] := 1;
-      if not ReadRec(S, Block, B) then
-      begin
-        Detail := 'reading record ' + IntToStr(Block) + ' failed: ' + Reason;
-        Exit;
-      end;
-      for K := 0 to EntriesPerBlock - 1 do
-      begin
-        At := 4 + K * EntrySize;
-        Entry := Get32(B, At);
-        if B[At + 4] > NameMax then
-        begin
-          Detail := Damaged + ' (a DSDir entry in record ' + IntToStr(Block) + ')';
-          Exit;
-        end;
-        if Entry = -1 then
-          Continue;
-        if (B[At + 30] > 1) or not InFile(S, Entry) then
-        begin
-          Detail := Damaged + ' (a DSDir entry in record ' + IntToStr(Block) + ')';
-          Exit;
-        end;
-        if B[At + 30] = 1 then
-        begin
-          SetLength(Dirs, Length(Dirs) + 1);
-          Dirs[High(Dirs)] := Entry;
-          Continue;
-        end;
-        { A series: its head and its data chain. }
-        Link := Entry;
-        Hops := 0;
-        repeat
-          Inc(Hops);
-          if not InFile(S, Link) or (Hops > S.Records) then
-          begin
-            Detail := Damaged + ' (the series at record ' + IntToStr(Entry) + ')';
-            Exit;
-          end;
-          if Claims[Link] < 255 then
-            Inc(Claims[Link]);
-          if not ReadRec(S, Link, R) then
-          begin
-            Detail := 'reading record ' + IntToStr(Link) + ' failed: ' + Reason;
-            Exit;
-          end;
-          Link := Get32(R, 0);
-        until Link = 0;
-      end;
-      Block := Get32(B, 0);
-    until Block = 0;
-  end;
-  Result := True;
-end;
-
 { The packed local date of now, as the store's stamps hold it. }
 procedure PutStampNow(var R: TRecord; At: LONGINT);
 var
@@ -1120,7 +1036,6 @@ var
   R, D, H0: TRecord;
   Outcome: TDsfFind;
   Why: AnsiString;
-  Claims: TClaims;
 begin
   Detail := '';
   if not OpenMode(S, FileName, O_RDWR, Detail) then
@@ -1159,17 +1074,6 @@ begin
         Exit(1);
       end;
     end;
-    { A record of a series written that another chain holds as well would
-      carry the value into that chain: such a store is refused. }
-    SetLength(Claims, S.Records);
-    if not ClaimAll(S, Claims, Detail) then
-      Exit(1);
-    for K := 0 to High(Paths) do
-      if (Claims[Heads[K].Head] > 1) or (Claims[Heads[K].FirstData] > 1) then
-      begin
-        Detail := Damaged + ' (' + Paths[K] + ' shares records with another series or DSDir)';
-        Exit(1);
-      end;
     if not ReadRec(S, 0, H0) then
     begin
       Detail := 'reading its header failed: ' + Reason;
