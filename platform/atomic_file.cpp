@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "platform/byte_io.h"
 #include "platform/file_resolver.h"
 #include "platform/system_calls.h"
 
@@ -40,17 +41,15 @@ mode_t CurrentUmask() {
   return mask;
 }
 
-std::string Reason(int err) {
-  char buf[256];
-  return ::strerror_r(err, buf, sizeof buf);
-}
-
 }  // namespace
 
 AtomicFile::~AtomicFile() { Abort(); }
 
 bool AtomicFile::Fail(int err) {
-  if (!failed_) error_ = "Cannot write " + path_ + ": " + Reason(err);
+  if (!failed_) {
+    reason_ = SystemReason(err);
+    error_ = "Cannot write " + path_ + ": " + reason_;
+  }
   failed_ = true;
   Abort();
   return false;
@@ -60,6 +59,7 @@ bool AtomicFile::Open(const std::string& path) {
   Abort();
   path_ = path;
   error_.clear();
+  reason_.clear();
   failed_ = finished_ = false;
   buffer_.clear();
   SystemCalls& sys = Sys();
@@ -92,7 +92,8 @@ bool AtomicFile::Open(const std::string& path) {
     // Refuse by the file's own permission bits as well: a modeller who
     // marked an output read-only means it, even when running as root.
     if (!S_ISREG(st.st_mode) || (st.st_mode & 0222) == 0 || ::access(target_.c_str(), W_OK) != 0) {
-      error_ = "Cannot write " + path_ + ": the file is read-only";
+      reason_ = "the file is read-only";
+      error_ = "Cannot write " + path_ + ": " + reason_;
       failed_ = true;
       return false;
     }

@@ -45,13 +45,15 @@ class AtomicFile {
   // The first failure, naming the file and the system's reason, e.g.
   // "Cannot write OUT.GTY: No space left on device".
   const std::string& Error() const { return error_; }
+  // The system's reason alone ("No space left on device").
+  const std::string& Reason() const { return reason_; }
 
  private:
   bool Fail(int err);
   bool FlushBuffer();
   bool WriteAll(const char* p, size_t size);
 
-  std::string path_, target_, temp_, error_, buffer_;
+  std::string path_, target_, temp_, error_, reason_, buffer_;
   unsigned mode_ = 0;
   int fd_ = -1;
   bool failed_ = false;

@@ -2,6 +2,7 @@
 #include "platform/byte_io.h"
 
 #include <fcntl.h>
+#include <string.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -17,13 +18,24 @@ bool ReadFileBytes(const std::string& path, std::string& out) {
   return ReadFileBytes(path, out, UINT64_MAX) == ReadOutcome::kRead;
 }
 
-ReadOutcome ReadFileBytes(const std::string& path, std::string& out, uint64_t maxBytes) {
+std::string SystemReason(int err) {
+  char buf[256];
+  return ::strerror_r(err, buf, sizeof buf);
+}
+
+ReadOutcome ReadFileBytes(const std::string& path, std::string& out, uint64_t maxBytes,
+                          std::string* reason) {
   out.clear();
   int fd = ::open(ResolvePath(path).c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return ReadOutcome::kUnreadable;
+  if (fd < 0) {
+    if (reason) *reason = SystemReason(errno);
+    return ReadOutcome::kUnreadable;
+  }
   ReadOutcome result = ReadOutcome::kRead;
+  int err = 0;
   struct stat st;
   if (::fstat(fd, &st) != 0) {
+    err = errno;
     result = ReadOutcome::kUnreadable;
   } else if (S_ISREG(st.st_mode) && uint64_t(st.st_size) > maxBytes) {
     result = ReadOutcome::kTooLarge;
@@ -36,6 +48,7 @@ ReadOutcome ReadFileBytes(const std::string& path, std::string& out, uint64_t ma
       ssize_t n = ::read(fd, buf, sizeof buf);
       if (n < 0 && errno == EINTR) continue;
       if (n < 0) {
+        err = errno;
         result = ReadOutcome::kUnreadable;
         break;
       }
@@ -49,6 +62,7 @@ ReadOutcome ReadFileBytes(const std::string& path, std::string& out, uint64_t ma
   }
   ::close(fd);
   if (result != ReadOutcome::kRead) out.clear();
+  if (result == ReadOutcome::kUnreadable && reason) *reason = SystemReason(err);
   return result;
 }
 
@@ -58,10 +72,12 @@ std::string TooLargeMessage(const std::string& path, const std::string& format, 
   return path + " is larger than " + format + " can be (" + size + "at most " + IntToString(int64_t(maxBytes)) + ")";
 }
 
-bool WriteFileAtomic(const std::string& path, const std::string& data, std::string* error) {
+bool WriteFileAtomic(const std::string& path, const std::string& data, std::string* error,
+                     std::string* reason) {
   AtomicFile out;
   bool ok = out.Open(path) && out.Write(data) && out.Commit();
   if (!ok && error) *error = out.Error();
+  if (!ok && reason) *reason = out.Reason();
   return ok;
 }
 

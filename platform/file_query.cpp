@@ -36,6 +36,13 @@ std::string FindOnPath(const std::string& name) {
   return "";
 }
 
+bool IsReadOnlyFile(const std::string& path) {
+  const std::string real = ResolvePath(path);
+  struct stat st;
+  if (::stat(real.c_str(), &st) != 0) return false;
+  return (st.st_mode & 0222) == 0 || ::access(real.c_str(), W_OK) != 0;
+}
+
 std::optional<uint32_t> ReadableFileDate(const std::string& path) {
   int fd = ::open(ResolvePath(path).c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return std::nullopt;

@@ -16,6 +16,10 @@ bool IsExecutableFile(const std::string& path);
 // when PATH is unset); "" when there is none.
 std::string FindOnPath(const std::string& name);
 
+// True for an existing file marked read-only (no write permission bit) or
+// one this user may not write, as the crash-safe writer refuses it.
+bool IsReadOnlyFile(const std::string& path);
+
 // The stamp of the regular file `path` resolves to, when it can be opened
 // for reading; nothing otherwise (absent, unreadable, a directory).
 std::optional<uint32_t> ReadableFileDate(const std::string& path);
