@@ -122,10 +122,18 @@ void AutoMatcher::Apply(const std::string& name, const seq::PrbValueBlock& block
 
 AutoMergeOutcome AutoMergeFile(EditorSession& s, MergeSourceKind kind, const std::string& path) {
   AutoMergeOutcome out;
-  std::string bytes;
-  if (!platform::ReadFileBytes(path, bytes)) {
-    Report(path + " missing");
-    return out;
+  std::string bytes, reason;
+  // Only a problem file has a largest size.
+  const uint64_t limit = kind == MergeSourceKind::Prb ? seq::kMaxPrbFileBytes : UINT64_MAX;
+  switch (platform::ReadFileBytes(path, bytes, limit, &reason)) {
+    case platform::ReadOutcome::kRead:
+      break;
+    case platform::ReadOutcome::kTooLarge:
+      Report(seq::PrbTooLargeMessage(path));
+      return out;
+    case platform::ReadOutcome::kUnreadable:
+      Report(path + " missing: " + reason);
+      return out;
   }
   out.chosen = true;
   AutoMatcher matcher(s.main, s.autoMatchAll);

@@ -53,7 +53,7 @@ static bool ReadyToSave(EditorBuffer& main, const std::string& name) {
     case DiskState::Missing:
       return true;
     case DiskState::Unreadable:
-      prompts.ShowMessage("Cannot read " + file + ": nothing was saved.");
+      prompts.ShowMessage("Cannot read " + file + ": " + disk.reason + "; nothing was saved.");
       return false;
     case DiskState::OtherLayout:
       prompts.ShowMessage(file + " has been rewritten with other variables or another ordering "

@@ -2,9 +2,12 @@
 #include "problem_editor/LDSAVE.h"
 
 #include <cassert>
+#include <cerrno>
 
 #include "platform/byte_io.h"
+#include "platform/file_query.h"
 #include "platform/file_resolver.h"
+#include "platform/text.h"
 #include "platform/user_prompts.h"
 #include "sequencer/prb_format.h"
 
@@ -18,41 +21,50 @@ void Report(const std::string& text) { platform::Prompts().ShowMessage(text); }
 
 bool (*g_stepHook)(const char*) = nullptr;
 
-bool Step(const char* step) { return !g_stepHook || g_stepHook(step); }
-
-}  // namespace
-
-bool ValidatePrbFile(const std::string& path, bool mergeSource, std::string& headerBuffer) {
-  std::string bytes;
-  platform::ReadOutcome read = platform::ReadFileBytes(path + ".PRB", bytes, seq::kMaxPrbFileBytes);
-  if (read == platform::ReadOutcome::kTooLarge) {
-    Report(seq::PrbTooLargeMessage(path + ".PRB"));
-    return false;
-  }
-  if (read != platform::ReadOutcome::kRead) {
-    Report(kNoFile);
-    return false;
-  }
-  size_t end = bytes.find_first_of("\r\n");
-  std::string first = bytes.substr(0, std::min(end, kHeaderBufferMax));
-  bool valid = (!first.empty() && first[0] == '*') || mergeSource;
-  headerBuffer = first.empty() ? first : first.substr(1);
-  if (!valid) Report(kNotV4);
-  return valid;
+// A step the hook refuses fails as an I/O error of the system would.
+bool Step(const char* step) {
+  if (!g_stepHook || g_stepHook(step)) return true;
+  errno = EIO;
+  return false;
 }
 
-bool ParsePrb(std::string_view bytes, bool allowOld, EditorBuffer& out) {
+std::string LastReason() { return platform::SystemReason(errno); }
+
+// Reads the file for a load; reports and returns false when it cannot.
+bool ReadForLoad(const std::string& file, std::string& bytes, const char* noFile) {
+  std::string reason;
+  switch (platform::ReadFileBytes(file, bytes, seq::kMaxPrbFileBytes, &reason)) {
+    case platform::ReadOutcome::kRead:
+      return true;
+    case platform::ReadOutcome::kTooLarge:
+      Report(seq::PrbTooLargeMessage(file));
+      return false;
+    case platform::ReadOutcome::kUnreadable:
+      break;
+  }
+  Report(std::string(noFile) + " " + file + ": " + reason);
+  return false;
+}
+
+// Fills `out` from a problem read by the format's reader. `damaged` tells
+// the reader's refusal from the editor's own limit.
+bool TakeProblem(std::string_view bytes, const seq::PrbReadOptions& options, EditorBuffer& out,
+                 std::string& error, bool& damaged) {
   PrbImage& img = out.image;
   img = PrbImage{};
   out.records.clear();
-  seq::PrbReadOptions options;
-  options.acceptOlderLayout = allowOld;
-  // The editor needs only the names and value blocks; the ordering is
-  // copied as it stands when the problem is saved.
-  options.ordering = seq::PrbOrderingRule::CopyUnread;
   seq::PrbReadResult r = seq::ReadPrb(bytes, img.file, options);
+  damaged = !r.ok;
+  if (!r.ok) {
+    error = r.error;
+    return false;
+  }
   // Record indexes are 16-bit signed in the editor.
-  if (!r.ok || img.file.variables.size() > size_t(kRecordMax)) return false;
+  if (img.file.variables.size() > size_t(kRecordMax)) {
+    error = "it holds " + platform::IntToString(static_cast<long long>(img.file.variables.size())) +
+            " variables; Casewright holds at most " + platform::IntToString(kRecordMax);
+    return false;
+  }
   img.v4 = r.layout == seq::PrbLayout::V4;
   img.orderingComplete = r.orderingComplete;
   out.records.resize(img.file.variables.size());
@@ -68,17 +80,55 @@ bool ParsePrb(std::string_view bytes, bool allowOld, EditorBuffer& out) {
   return true;
 }
 
-bool LoadProblemFile(const std::string& path, bool allowOld, EditorBuffer& out) {
+seq::PrbReadOptions EditorReadOptions() {
+  seq::PrbReadOptions options;
+  // The editor needs only the names and value blocks; the ordering is
+  // copied as it stands when the problem is saved.
+  options.ordering = seq::PrbOrderingRule::CopyUnread;
+  return options;
+}
+
+}  // namespace
+
+bool ValidatePrbFile(const std::string& path, bool mergeSource, std::string& headerBuffer) {
+  const std::string file = path + ".PRB";
   std::string bytes;
-  platform::ReadOutcome read = platform::ReadFileBytes(path + ".PRB", bytes, seq::kMaxPrbFileBytes);
-  if (read != platform::ReadOutcome::kRead) {
-    Report(read == platform::ReadOutcome::kTooLarge ? seq::PrbTooLargeMessage(path + ".PRB")
-                                                    : "Cannot read " + path + ".PRB");
-    return false;
-  }
+  if (!ReadForLoad(file, bytes, kNoFile)) return false;
+  size_t end = bytes.find_first_of("\r\n");
+  std::string first = bytes.substr(0, std::min(end, kHeaderBufferMax));
+  bool valid = (!first.empty() && first[0] == '*') || mergeSource;
+  headerBuffer = first.empty() ? first : first.substr(1);
+  if (!valid) Report(std::string(kNotV4) + " " + file);
+  return valid;
+}
+
+bool ParsePrb(std::string_view bytes, bool allowOld, EditorBuffer& out, std::string* error) {
+  seq::PrbReadOptions options = EditorReadOptions();
+  options.acceptOlderLayout = allowOld;
+  std::string why;
+  bool damaged = false;
+  bool ok = TakeProblem(bytes, options, out, why, damaged);
+  if (!ok && error) *error = why;
+  return ok;
+}
+
+bool ParseMainProblem(std::string_view bytes, EditorBuffer& out, std::string& error, bool& damaged) {
+  seq::PrbReadOptions options = EditorReadOptions();
+  options.rules = seq::PrbRules::Solver;
+  return TakeProblem(bytes, options, out, error, damaged);
+}
+
+bool LoadProblemFile(const std::string& path, bool allowOld, EditorBuffer& out) {
+  const std::string file = path + ".PRB";
+  std::string bytes;
+  if (!ReadForLoad(file, bytes, "Cannot read")) return false;
   EditorBuffer fresh;
-  if (!ParsePrb(bytes, allowOld, fresh)) {
-    Report(kBrokenFile);
+  std::string error;
+  bool damaged = true;
+  bool ok = allowOld ? ParsePrb(bytes, true, fresh, &error) : ParseMainProblem(bytes, fresh, error, damaged);
+  if (!ok) {
+    Report(std::string(kBrokenFile) + " " + file + ": " + error +
+           (!allowOld && damaged ? "; run Sequence again" : ""));
     return false;
   }
   fresh.problemName = path;
@@ -118,11 +168,12 @@ bool SaveProblemFile(EditorBuffer& buf, const std::string& name) {
     return false;
   }
   std::string bytes = BuildPrbBytes(buf);
+  std::string reason;
 
   if (!SavesOverSource(buf, name)) {
     std::string target = name + ".PRB";
-    if (!platform::WriteFileAtomic(target, bytes)) {
-      Report("Cannot write " + target);
+    if (!platform::WriteFileAtomic(target, bytes, nullptr, &reason)) {
+      Report("Cannot save " + target + ": " + reason);
       return false;
     }
     buf.problemName = name;
@@ -137,8 +188,14 @@ bool SaveProblemFile(EditorBuffer& buf, const std::string& name) {
   const std::string& base = buf.problemName;
   const std::string onDisk = platform::ResolvePath(source);
   const std::string pnw = base + ".PNW", pbk = base + ".PBK";
-  if (!Step(kSaveSteps[0]) || !platform::WriteFileAtomic(pnw, bytes)) {
-    Report("Cannot write " + pnw);
+  // A problem file marked read-only is not replaced, as no other file is.
+  if (platform::FileExists(onDisk) && platform::IsReadOnlyFile(onDisk)) {
+    Report("Cannot save " + onDisk + ": the file is read-only");
+    return false;
+  }
+  if (!Step(kSaveSteps[0])) reason = LastReason();
+  if (!reason.empty() || !platform::WriteFileAtomic(pnw, bytes, nullptr, &reason)) {
+    Report("Cannot save " + onDisk + ": its new version " + pnw + " could not be written: " + reason);
     return false;
   }
   if (Step(kSaveSteps[1])) platform::DeleteFile(pbk);  // a failure is ignored
@@ -146,14 +203,17 @@ bool SaveProblemFile(EditorBuffer& buf, const std::string& name) {
     // No second name to be had (an old backup that would not go, or a file
     // system without links): keep a copy of the old version instead.
     std::string old;
-    if (platform::ReadFileBytes(onDisk, old, seq::kMaxPrbFileBytes) != platform::ReadOutcome::kRead ||
-        !platform::WriteFileAtomic(pbk, old)) {
-      Report("Cannot keep " + onDisk + " as " + pbk + "; the new version is in " + pnw);
+    platform::ReadOutcome read = platform::ReadFileBytes(onDisk, old, seq::kMaxPrbFileBytes, &reason);
+    if (read == platform::ReadOutcome::kTooLarge) reason = seq::PrbTooLargeMessage(onDisk);
+    if (read != platform::ReadOutcome::kRead || !platform::WriteFileAtomic(pbk, old, nullptr, &reason)) {
+      Report("Cannot save " + onDisk + ": its backup " + pbk + " could not be made: " + reason +
+             "; the new version is in " + pnw);
       return false;
     }
   }
   if (!Step(kSaveSteps[3]) || !platform::RenameFile(pnw, onDisk, true)) {
-    Report("Cannot rename " + pnw + " to " + onDisk);
+    Report("Cannot save " + onDisk + ": " + pnw + " could not be renamed to it: " + LastReason() +
+           "; the new version is in " + pnw);
     return false;
   }
   buf.loadedBytes = std::move(bytes);

@@ -15,19 +15,31 @@ constexpr size_t kHeaderBufferMax = 87;
 
 // Checks that `path` + ".PRB" can be loaded: "NO FILE" when it cannot be
 // opened, "NOT A V.4 FILE" when its first character is not "*" (unless it
-// is a merge source, which may be in the older format). On opening,
-// `headerBuffer` gets the first line (87 characters) without its first
-// character.
+// is a merge source, which may be in the older format); each message is
+// followed by the file's name, "NO FILE" also by the system's reason. On
+// opening, `headerBuffer` gets the first line (87 characters) without its
+// first character.
 bool ValidatePrbFile(const std::string& path, bool mergeSource, std::string& headerBuffer);
 
 // Parses a whole problem file into `out` (records, ranges, file image).
 // Without `allowOld` the header must begin with "*". False for a broken
-// file; `out` is then unspecified.
-bool ParsePrb(std::string_view bytes, bool allowOld, EditorBuffer& out);
+// file, with what is wrong in `error` when given; `out` is then
+// unspecified.
+bool ParsePrb(std::string_view bytes, bool allowOld, EditorBuffer& out, std::string* error = nullptr);
+
+// The main problem's reading: ParsePrb's, and the file must also be one
+// the solver runs (seq::PrbRules::Solver), so that damage the solver would
+// refuse is told before the modeller edits the file. False with what is
+// wrong in `error`; `damaged` tells damage (the remedy is to sequence the
+// model again) from a problem larger than the editor holds.
+bool ParseMainProblem(std::string_view bytes, EditorBuffer& out, std::string& error, bool& damaged);
 
 // Reads `path` + ".PRB" into a fresh buffer and moves it into `out` only on
-// success; the display list of `out` is emptied. Reports "Error in problem
-// file" (or that the file cannot be read) and leaves `out` alone on failure.
+// success; the display list of `out` is emptied. Without `allowOld` this is
+// the main problem's load (ParseMainProblem). On failure it reports, naming
+// the file, "Error in problem file" with what is wrong (for damage to the
+// main problem followed by "; run Sequence again"), or why the file cannot
+// be read, and leaves `out` alone.
 bool LoadProblemFile(const std::string& path, bool allowOld, EditorBuffer& out);
 
 // The bytes a save writes: the loaded file with the edited value blocks.
@@ -41,8 +53,9 @@ bool SavesOverSource(const EditorBuffer& buf, const std::string& name);
 // Saves `buf` under `name` (without ".PRB"). Another file is written in
 // place and becomes the problem name; the same file (or an empty name)
 // goes through ".PNW" and keeps the previous version as ".PBK", with the
-// problem file in place, old or new, at every moment. Reports a failure
-// and returns false.
+// problem file in place, old or new, at every moment. Reports a failure,
+// naming the problem file, the file that could not be written and the
+// system's reason, and returns false.
 bool SaveProblemFile(EditorBuffer& buf, const std::string& name);
 
 // The steps of a save under the problem's own name, in order.

@@ -43,7 +43,7 @@ DiskCheck CheckProblemOnDisk(const EditorBuffer& buf) {
     return c;
   }
   std::string bytes;
-  switch (platform::ReadFileBytes(path, bytes, seq::kMaxPrbFileBytes)) {
+  switch (platform::ReadFileBytes(path, bytes, seq::kMaxPrbFileBytes, &c.reason)) {
     case platform::ReadOutcome::kRead:
       break;
     case platform::ReadOutcome::kTooLarge:  // no problem file of any layout

@@ -22,6 +22,7 @@ struct DiskCheck {
   EditorBuffer disk;       // the file as it is now, for SameLayout
   int inputsChanged = 0;   // records whose X in, Range or constraint differ
                            // from what the editor loaded
+  std::string reason;      // the system's, for Unreadable
 };
 
 // Compares the problem file of `buf` with the bytes it was loaded from.

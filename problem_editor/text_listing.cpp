@@ -37,10 +37,9 @@ std::string TextListingBytes(const EditorBuffer& buf) {
 }
 
 bool SaveTextListing(const EditorBuffer& buf, const std::string& path) {
-  std::string error;
-  if (platform::WriteFileAtomic(path, TextListingBytes(buf), &error)) return true;
-  platform::Prompts().ShowMessage("Cannot write the listing " + path +
-                                  (error.empty() ? std::string() : ": " + error));
+  std::string reason;
+  if (platform::WriteFileAtomic(path, TextListingBytes(buf), nullptr, &reason)) return true;
+  platform::Prompts().ShowMessage("Cannot write the listing " + path + ": " + reason);
   return false;
 }
 

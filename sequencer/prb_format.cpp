@@ -2,6 +2,7 @@
 #include "sequencer/prb_format.h"
 
 #include <bit>
+#include <cmath>
 #include <cstring>
 
 #include "platform/byte_io.h"
@@ -236,14 +237,59 @@ static std::optional<size_t> MeasureOrdering(Cursor c) {
   return c.Offset() - from;
 }
 
+// The solver's line limits: it looks for the end of a header within 200
+// bytes and for the end of a name's text within 255.
+static constexpr size_t kSolverHeaderMax = 200;
+static constexpr size_t kSolverNameTextMax = 255;
+
+// Each row of the ordering is a computed or fixed variable, each column an
+// input or moved one; none stands twice in its list.
+static bool SolverFitsOrdering(const PrbProblem& p, bool rows, std::string& error) {
+  const auto& list = rows ? p.ordering.rowNames : p.ordering.columnNames;
+  std::vector<bool> seen(p.variables.size());
+  for (size_t k = 0; k < list.size(); ++k) {
+    const std::string& kind = p.variables[list[k]].kind;
+    bool fits = rows ? kind[1] == 'O' || kind[0] == 'C' : kind[0] == 'I' || kind[1] == 'C';
+    if (fits && !seen[list[k]]) {
+      seen[list[k]] = true;
+      continue;
+    }
+    error = (rows ? "row " : "column ") + IntToString(static_cast<long long>(k + 1)) +
+            " of the ordering " +
+            (!fits ? (rows ? "is not a computed or fixed variable" : "is not an input or moved variable")
+                   : "names its variable a second time");
+    return false;
+  }
+  return true;
+}
+
+// What the solver refuses in a problem the format holds; empty when it
+// runs it.
+static std::string SolverRefusal(const PrbProblem& p) {
+  if (p.header.size() > kSolverHeaderMax) return "the header line is longer than 200 characters";
+  if (p.header.size() < 6 || !p.header.ends_with(kHeaderEnd))
+    return "the header line does not end with \"#0000\"";
+  for (size_t k = 0; k < p.variables.size(); ++k) {
+    const PrbVariable& v = p.variables[k];
+    if (v.storedLine.size() > 2 + kSolverNameTextMax)
+      return "name record " + IntToString(static_cast<long long>(k)) +
+             " is longer than 257 characters";
+    if (!std::isfinite(v.block.XIn())) return "the X in of " + v.name + " is not a number";
+  }
+  std::string error;
+  if (!SolverFitsOrdering(p, true, error) || !SolverFitsOrdering(p, false, error)) return error;
+  return {};
+}
+
 PrbReadResult ReadPrb(std::string_view bytes, PrbProblem& out, const PrbReadOptions& options) {
   out = PrbProblem{};
   PrbReadResult r;
+  const bool solver = options.rules == PrbRules::Solver;
   Cursor c(bytes);
   bool badEnd = false;
   if (!c.Line(out.header, badEnd)) return Fail(r, LineError("header line", badEnd));
   r.layout = out.header.starts_with("*") ? PrbLayout::V4 : PrbLayout::Older;
-  if (r.layout == PrbLayout::Older && !options.acceptOlderLayout)
+  if (r.layout == PrbLayout::Older && (solver || !options.acceptOlderLayout))
     return Fail(r, "not a V.4 problem file (the header does not start with \"*\")");
 
   DittoTable ditto;
@@ -286,14 +332,19 @@ PrbReadResult ReadPrb(std::string_view bytes, PrbProblem& out, const PrbReadOpti
   }
   r.orderingOffset = c.Offset();
   if (r.layout == PrbLayout::V4) {
-    if (options.ordering == PrbOrderingRule::Check) {
-      if (!ReadOrdering(c, out.variables.size(), out.ordering, error)) return Fail(r, error);
-      r.orderingComplete = true;
-    } else {
+    if (options.ordering == PrbOrderingRule::CopyUnread) {
       std::optional<size_t> size = MeasureOrdering(c);
       r.orderingComplete = size.has_value();
       out.unreadOrdering = std::string(c.Rest().substr(0, size.value_or(c.Left())));
     }
+    if (options.ordering == PrbOrderingRule::Check || solver) {
+      if (!ReadOrdering(c, out.variables.size(), out.ordering, error)) return Fail(r, error);
+      r.orderingComplete = true;
+    }
+  }
+  if (solver) {
+    std::string refusal = SolverRefusal(out);
+    if (!refusal.empty()) return Fail(r, refusal);
   }
   r.ok = true;
   return r;

@@ -121,12 +121,33 @@ enum class PrbOrderingRule {
   CopyUnread,
 };
 
+// Whose verdict a reader gives.
+enum class PrbRules {
+  // The format's: what it can hold, as the sequencer writes it.
+  Format,
+  // The solver's: the format's, and what the solver needs of a problem it
+  // runs, so that a program can tell before a run that the solver will
+  // refuse the file as damaged. Beyond the format the solver refuses a
+  // header longer than 200 characters or one that does not end with
+  // "#0000", a name line longer than 257 characters, an X in
+  // that is not a finite number, and an ordering whose rows are not each a
+  // computed or fixed variable (output role O, or input role C) or whose
+  // columns are not each an input or moved variable (input role I, or
+  // output role C), or that names a variable twice among its rows or among
+  // its columns. Only the V.4 layout is read; the ordering is always
+  // checked (with CopyUnread it is also kept as stored). A problem without
+  // variables is well formed under these rules too; the solver refuses it
+  // only because it has nothing to solve (`variables` is empty).
+  Solver,
+};
+
 struct PrbReadOptions {
   // Also accept the older layout: no "*" header, no count word, records up
   // to the "#" line and nothing read after it (the problem editor's rule
   // for a transfer source).
   bool acceptOlderLayout = false;
   PrbOrderingRule ordering = PrbOrderingRule::Check;
+  PrbRules rules = PrbRules::Format;
 };
 
 struct PrbReadResult {

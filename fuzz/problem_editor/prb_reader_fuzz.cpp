@@ -2,6 +2,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <string>
 #include <string_view>
 
 #include "problem_editor/LDSAVE.h"
@@ -10,6 +11,12 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string_view bytes(reinterpret_cast<const char*>(data), size);
+  // The main problem's load takes a part of what the plain reading takes.
+  krv::pe::EditorBuffer main;
+  std::string error;
+  bool damaged = false;
+  if (krv::pe::ParseMainProblem(bytes, main, error, damaged) && !krv::pe::ParsePrb(bytes, false, main))
+    std::abort();
   for (bool allowOld : {false, true}) {
     krv::pe::EditorBuffer buf;
     if (!krv::pe::ParsePrb(bytes, allowOld, buf)) continue;

@@ -1,5 +1,5 @@
-// Feeds arbitrary bytes to the problem-file reader; what it accepts must
-// write back to the same bytes.
+// Feeds arbitrary bytes to the problem-file reader under the format's and
+// the solver's rules; what it accepts must write back to the same bytes.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -16,7 +16,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   older.acceptOlderLayout = true;
   older.ordering = PrbOrderingRule::CopyUnread;
   ReadPrb(bytes, p, older);
-  if (!ReadPrb(bytes, p).ok) return 0;
+  // The solver's rules refuse more than the format's, never less.
+  PrbReadOptions solver;
+  solver.rules = PrbRules::Solver;
+  const bool runs = ReadPrb(bytes, p, solver).ok;
+  if (!ReadPrb(bytes, p).ok) {
+    if (runs) std::abort();
+    return 0;
+  }
   PrbWriteOptions keep;
   keep.keepStoredLines = true;
   std::string out, error;

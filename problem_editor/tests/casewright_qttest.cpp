@@ -164,7 +164,9 @@ class CasewrightTest : public QObject {
     f.StartWith(dir_->File("OLD"), true);
     QCOMPARE(f.windowTitle(), QString("Casewright for v. 6 :"));
     QVERIFY(!Action(f, "Saveas1")->isEnabled());
-    QCOMPARE(prompts_->messages, (std::vector<std::string>{"NO FILE", "NOT A V.4 FILE"}));
+    QCOMPARE(prompts_->messages,
+             (std::vector<std::string>{"NO FILE " + dir_->File("MISSING.PRB") + ": No such file or directory",
+                                       "NOT A V.4 FILE " + dir_->File("OLD.PRB")}));
   }
 
   // Started with "/u": the values come over from the old file, the problem
@@ -547,7 +549,8 @@ class CasewrightTest : public QObject {
     dir_->Write("BAD.PRB", "*BAD\r\n");
     prompts_->files = {dir_->File("BAD.PRB")};
     Get<QAction>(&m, "File1")->trigger();
-    QCOMPARE(prompts_->messages.back(), std::string("Error in problem file"));
+    QCOMPARE(prompts_->messages.back(),
+             "Error in problem file " + dir_->File("BAD.PRB") + ": name count cut short");
     QCOMPARE(m.windowTitle(), QString::fromStdString(dir_->File("SRC")));
 
     m.activateWindow();

@@ -3,6 +3,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <cstring>
 
 #include "platform/user_prompts.h"
@@ -10,6 +13,7 @@
 #include "problem_editor/tests/prb_fixture.h"
 #include "sequencer/prb_format.h"
 #include "sequencer/tests/prb_cases.h"
+#include "testing/failing_calls.h"
 #include "testing/temp_dir.h"
 
 namespace krv::pe {
@@ -196,7 +200,11 @@ TEST(PrbFiles, ValidateReportsAndFillsHeaderBuffer) {
   EXPECT_FALSE(ValidatePrbFile(dir.File("OLD"), false, header));
   EXPECT_EQ(header, "LD LABEL");
   EXPECT_TRUE(ValidatePrbFile(dir.File("OLD"), true, header));
-  EXPECT_EQ(prompts.messages, (std::vector<std::string>{kNoFile, kNotV4}));
+  // Each names the file; a file that cannot be read, also why.
+  EXPECT_EQ(prompts.messages,
+            (std::vector<std::string>{std::string(kNoFile) + " " + dir.File("MISSING.PRB") +
+                                          ": No such file or directory",
+                                      std::string(kNotV4) + " " + dir.File("OLD.PRB")}));
 }
 
 TEST(PrbFiles, AFileLargerThanAProblemFileCanBeIsRefusedUnread) {
@@ -216,7 +224,7 @@ TEST(PrbFiles, AFileLargerThanAProblemFileCanBeIsRefusedUnread) {
 TEST(PrbFiles, FailedLoadKeepsThePreviousProblem) {
   TempDir dir;
   dir.Write("GOOD.PRB", FixturePrb());
-  dir.Write("BAD.PRB", "*L\r\n" + U16(3) + "IOA\r\n" + Block('U', 0, 0, 0, 0) + "#\r\n");
+  dir.Write("BAD.PRB", "*L#0000\r\n" + U16(3) + "IOA\r\n" + Block('U', 0, 0, 0, 0) + "#\r\n");
   platform::ScriptedPrompts prompts;
   EditorBuffer buf;
   ASSERT_TRUE(LoadProblemFile(dir.File("GOOD"), false, buf));
@@ -224,8 +232,11 @@ TEST(PrbFiles, FailedLoadKeepsThePreviousProblem) {
   EXPECT_FALSE(LoadProblemFile(dir.File("NONE"), false, buf));
   EXPECT_EQ(buf.records.size(), 11u);
   EXPECT_EQ(buf.problemName, dir.File("GOOD"));
-  ASSERT_EQ(prompts.messages.size(), 2u);
-  EXPECT_EQ(prompts.messages[0], kBrokenFile);
+  EXPECT_EQ(prompts.messages,
+            (std::vector<std::string>{
+                std::string(kBrokenFile) + " " + dir.File("BAD.PRB") +
+                    ": file too short for its 4 name records; run Sequence again",
+                "Cannot read " + dir.File("NONE.PRB") + ": No such file or directory"}));
 }
 
 TEST(PrbSave, SameNameRotatesBackups) {
@@ -277,7 +288,7 @@ TEST(PrbSave, AnotherNameWritesThereFromMemory) {
 
 TEST(PrbSave, LongHeaderIsCutAndIncompleteOrderingRefused) {
   TempDir dir;
-  std::string header = "*" + std::string(140, 'H');
+  std::string header = "*" + std::string(140, 'H') + "#0000";
   std::string tail = "#\r\n" + U16(0) + U16(0) + U16(0) + U16(0);
   dir.Write("H.PRB", header + "\r\n" + U16(0xFFFF) + tail);
   EditorBuffer buf;
@@ -285,13 +296,73 @@ TEST(PrbSave, LongHeaderIsCutAndIncompleteOrderingRefused) {
   ASSERT_TRUE(SaveProblemFile(buf, dir.File("H2")));
   EXPECT_EQ(dir.Read("H2.PRB"), header.substr(0, 127) + "\r\n" + U16(0xFFFF) + tail);
 
-  dir.Write("T.PRB", "*L\r\n" + U16(0xFFFF) + "#\r\n" + U16(5) + "ab");
+  // A file cut in its ordering is refused as the main problem; as a
+  // transfer source it loads, and cannot be saved.
+  const std::string cut = "*L#0000\r\n" + U16(0xFFFF) + "#\r\n" + U16(5) + "ab";
+  dir.Write("T.PRB", cut);
   platform::ScriptedPrompts prompts;
-  ASSERT_TRUE(LoadProblemFile(dir.File("T"), false, buf));
+  EXPECT_FALSE(LoadProblemFile(dir.File("T"), false, buf));
+  ASSERT_TRUE(LoadProblemFile(dir.File("T"), true, buf));
   EXPECT_FALSE(SaveProblemFile(buf, dir.File("T")));
-  EXPECT_EQ(prompts.messages.size(), 1u);
-  EXPECT_EQ(dir.Read("T.PRB"), "*L\r\n" + U16(0xFFFF) + "#\r\n" + U16(5) + "ab");
+  EXPECT_EQ(prompts.messages.size(), 2u);
+  EXPECT_EQ(dir.Read("T.PRB"), cut);
   EXPECT_FALSE(dir.Has("T.PNW"));
+}
+
+// A save that cannot be written names the problem file the modeller knows,
+// the file that could not be written and the system's reason; nothing on
+// disk changes. A read-only directory (which root passes by) and a full
+// disk are the system calls failing as they would there.
+TEST(PrbSave, AFailedSaveSaysWhichFileAndWhy) {
+  struct Case {
+    const char* what;
+    bool sameName;
+    const char* failing;  // the system call that fails, or none
+    int error;
+    bool readOnlyFile;
+    const char* said;  // "@" stands for the directory
+  };
+  const Case cases[] = {
+      {"read-only directory", true, "MakeTemp", EACCES, false,
+       "@/P.PRB: its new version @/P.PNW could not be written: Permission denied"},
+      {"full disk", true, "Write", ENOSPC, false,
+       "@/P.PRB: its new version @/P.PNW could not be written: No space left on device"},
+      {"flush refused", true, "Sync", EIO, false,
+       "@/P.PRB: its new version @/P.PNW could not be written: Input/output error"},
+      {"read-only problem file", true, nullptr, 0, true, "@/P.PRB: the file is read-only"},
+      {"another name, read-only directory", false, "MakeTemp", EACCES, false,
+       "@/Q.PRB: Permission denied"},
+      {"another name, full disk", false, "Write", ENOSPC, false, "@/Q.PRB: No space left on device"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir dir;
+    dir.Write("P.PRB", FixturePrb());
+    EditorBuffer buf;
+    ASSERT_TRUE(LoadProblemFile(dir.File("P"), false, buf));
+    buf.records[1].SetXIn(42.0);
+    if (c.readOnlyFile) ASSERT_EQ(::chmod(dir.File("P.PRB").c_str(), 0444), 0);
+    platform::ScriptedPrompts prompts;
+    bool saved;
+    {
+      krv::testing::FailingCalls fail;
+      if (c.failing) {
+        fail.only = c.failing;
+        fail.failAt = 0;
+        fail.keepFailing = true;
+        fail.error = c.error;
+      }
+      saved = SaveProblemFile(buf, c.sameName ? "" : dir.File("Q"));
+    }
+    EXPECT_FALSE(saved);
+    std::string said = c.said;
+    for (size_t at = said.find('@'); at != std::string::npos; at = said.find('@'))
+      said.replace(at, 1, dir.path());
+    EXPECT_EQ(prompts.messages, std::vector<std::string>{"Cannot save " + said});
+    EXPECT_EQ(dir.Read("P.PRB"), FixturePrb());
+    EXPECT_EQ(dir.Names(), std::vector<std::string>{"P.PRB"});
+    EXPECT_EQ(buf.problemName, dir.File("P"));
+  }
 }
 
 // A kill (the process ends there, nothing cleaned up) or a refused system
@@ -373,7 +444,13 @@ TEST_P(PrbCaseTest, CasewrightVerdict) {
   bool loaded = LoadProblemFile(dir.File("P"), false, buf);
   ASSERT_EQ(loaded, c.casewright == prbcases::Verdict::Accept);
   if (!loaded) {
-    EXPECT_EQ(prompts.messages, std::vector<std::string>{kBrokenFile});
+    // The file, what is wrong with it, and the remedy the solver's refusal
+    // will want.
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    const std::string& said = prompts.messages[0];
+    EXPECT_TRUE(said.starts_with(std::string(kBrokenFile) + " " + dir.File("P.PRB") + ": ")) << said;
+    EXPECT_TRUE(said.ends_with("; run Sequence again")) << said;
+    EXPECT_GT(said.size(), std::string(kBrokenFile).size() + dir.File("P.PRB").size() + 24) << said;
     return;
   }
   bool saved = SaveProblemFile(buf, "");

@@ -198,7 +198,8 @@ TEST_F(Merge, BrokenAndMissingSources) {
   prompts.messages.clear();
   out = AutoMergeFile(s, MergeSourceKind::Prb, dir.File("NONE.PRB"));
   EXPECT_FALSE(out.chosen);
-  EXPECT_EQ(prompts.messages, std::vector<std::string>{dir.File("NONE.PRB") + " missing"});
+  EXPECT_EQ(prompts.messages,
+            std::vector<std::string>{dir.File("NONE.PRB") + " missing: No such file or directory"});
 }
 
 TEST_F(Merge, DialogKeepsLongPaths) {

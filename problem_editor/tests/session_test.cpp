@@ -45,7 +45,10 @@ TEST(EditorSession, CommandLineLoadIsValidated) {
   EXPECT_FALSE(s.LoadFromCommandLine(dir.File("OLD")));
   EXPECT_FALSE(s.loaded);
   EXPECT_EQ(s.caption, kStartCaption);
-  EXPECT_EQ(prompts.messages, (std::vector<std::string>{kNoFile, kNotV4}));
+  EXPECT_EQ(prompts.messages,
+            (std::vector<std::string>{std::string(kNoFile) + " " + dir.File("MISSING.PRB") +
+                                          ": No such file or directory",
+                                      std::string(kNotV4) + " " + dir.File("OLD.PRB")}));
 
   ASSERT_TRUE(s.LoadFromCommandLine(dir.File("GOOD")));
   EXPECT_EQ(s.caption, "Casewright--" + dir.File("GOOD"));
@@ -54,7 +57,7 @@ TEST(EditorSession, CommandLineLoadIsValidated) {
 
 TEST(EditorSession, LabelIsCutAndSaveAsFollowsTheName) {
   TempDir dir;
-  std::string header = "*" + std::string(100, 'L');
+  std::string header = "*" + std::string(100, 'L') + "#0000";
   dir.Write("P.PRB", header + "\r\n" + U16(0xFFFF) + "#\r\n" + U16(0) + U16(0) + U16(0) + U16(0));
   EditorSession s;
   ASSERT_TRUE(s.Validate(dir.File("P")));

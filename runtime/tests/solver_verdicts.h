@@ -19,10 +19,11 @@ struct SolverAnswer {
 
 // ---- Problem files ----
 
-// Compares the problem-file codec's reading of `bytes` with the solver's
-// answer (code 0 accepted, text its values or the refusal's detail): empty
-// when both read the same or both refuse, or where they differ on purpose
-// (each such difference is listed with its reason); else what differs.
+// Compares the problem-file codec's reading of `bytes` under the solver's
+// rules (seq::PrbRules::Solver) with the solver's answer (code 0 accepted,
+// text its values or the refusal's detail): empty when both read the same
+// or both refuse; else what differs. The solver also refuses a problem
+// without variables, which the codec reads as well formed.
 std::string PrbDifference(std::string_view bytes, const SolverAnswer& solver);
 
 // ---- Data-series stores ----
