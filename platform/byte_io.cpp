@@ -66,6 +66,27 @@ ReadOutcome ReadFileBytes(const std::string& path, std::string& out, uint64_t ma
   return result;
 }
 
+std::optional<std::string> ReadFileHead(const std::string& path, size_t maxBytes) {
+  int fd = ::open(ResolvePath(path).c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  std::string head(maxBytes, '\0');
+  size_t got = 0;
+  bool ok = true;
+  while (got < maxBytes) {
+    ssize_t n = ::pread(fd, head.data() + got, maxBytes - got, off_t(got));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      ok = n == 0;
+      break;
+    }
+    got += size_t(n);
+  }
+  ::close(fd);
+  if (!ok) return std::nullopt;
+  head.resize(got);
+  return head;
+}
+
 std::string TooLargeMessage(const std::string& path, const std::string& format, uint64_t maxBytes) {
   struct stat st;
   std::string size = ::stat(ResolvePath(path).c_str(), &st) == 0 ? IntToString(st.st_size) + " bytes; " : "";

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace krv::platform {
@@ -18,6 +19,10 @@ enum class ReadOutcome { kRead, kUnreadable, kTooLarge };
 // system's reason.
 ReadOutcome ReadFileBytes(const std::string& path, std::string& out, uint64_t maxBytes,
                           std::string* reason = nullptr);
+
+// The first bytes of the file `path` resolves to, at most `maxBytes` of
+// them (a line or a header); nothing when it cannot be read.
+std::optional<std::string> ReadFileHead(const std::string& path, size_t maxBytes);
 
 // The system's text for an error number ("Permission denied").
 std::string SystemReason(int err);

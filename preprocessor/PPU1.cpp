@@ -16,8 +16,12 @@
 #include "preprocessor/table_dump.h"
 #include "preprocessor/variable_map.h"
 #include "preprocessor/xvtype_part.h"
+#include "sequencer/prb_format.h"
 
 namespace krv::pp {
+
+// Enough of a map's or a problem file's first line for any label.
+static constexpr size_t kLabelLineBytes = 256;
 
 long long HeapBytesInUse() {
   struct mallinfo2 mi = mallinfo2();
@@ -69,9 +73,15 @@ void Preprocessor::CommitOutputs() {
     out_.FinishOutput();
     for (platform::AtomicFile* f : {&typesFile_, &mapFile_})
       if (f->IsOpen() && !f->Finish()) throw EFileError(f->Error());
+    // The types file replaces its old version first and the map last. A
+    // run cut short between the renames then leaves a types file (and
+    // perhaps a .PSY) of the new translation beside the old map: their
+    // labels differ, which Sequist tells from the map and the types file,
+    // and the solver from its own label and the problem file's. Never a new
+    // .PSY with the old types file, nor a new map with an old .PSY.
+    if (typesFile_.IsOpen() && !typesFile_.Commit()) throw EFileError(typesFile_.Error());
     out_.CommitOutput();
-    for (platform::AtomicFile* f : {&typesFile_, &mapFile_})
-      if (f->IsOpen() && !f->Commit()) throw EFileError(f->Error());
+    if (mapFile_.IsOpen() && !mapFile_.Commit()) throw EFileError(mapFile_.Error());
   } catch (...) {
     AbandonOutputs();
     throw;
@@ -100,11 +110,31 @@ void Preprocessor::StartRun() {
   CreateTextFile(mapFile_);
 }
 
+// The labels of the model's types file, map and problem file as they are
+// on disk before this run replaces them: the translations a new one could
+// stand beside.
+std::vector<std::string> Preprocessor::LabelsOnDisk() const {
+  std::vector<std::string> labels;
+  std::string types;
+  if (platform::ReadFileBytes(state_.modelPath + ".GTY", types, kMaxTypesFileBytes) ==
+      platform::ReadOutcome::kRead)
+    if (auto label = LabelOfTypesFile(types)) labels.push_back(*label);
+  auto firstLine = [](const std::string& head) { return head.substr(0, head.find_first_of("\r\n")); };
+  if (auto map = platform::ReadFileHead(state_.modelPath + ".VNM", kLabelLineBytes))
+    labels.push_back(firstLine(*map));
+  if (auto prb = platform::ReadFileHead(state_.modelPath + ".PRB", kLabelLineBytes))
+    labels.push_back(seq::LabelOfHeader(firstLine(*prb)));
+  return labels;
+}
+
 void Preprocessor::WriteGeneratedTypes() {
   state_.currentFileName = state_.modelPath + ".GTY";
   auto stamp = platform::PackedFileDate(kIntermediateFile);
   if (!stamp) throw EFileError(std::string("Cannot open file ") + kIntermediateFile);
-  label_ = CompileLabel(LabelTimeFromPackedStamp(*stamp), state_.modelPath);
+  uint32_t dated = DistinctLabelStamp(*stamp, state_.modelPath, LabelsOnDisk());
+  // TMPQTL.TMP keeps dating the label.
+  if (dated != *stamp) platform::SetPackedFileDate(kIntermediateFile, dated);
+  label_ = CompileLabel(LabelTimeFromPackedStamp(dated), state_.modelPath);
   std::string body = GeneratedTypesText(text_, types_, directives_.VSwitch(), label_);
   if (!typesFile_.Write(body)) throw EFileError(typesFile_.Error());
   CloseTextFile(typesFile_);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "platform/atomic_file.h"
 #include "preprocessor/directives.h"
@@ -79,6 +80,7 @@ class Preprocessor {
   // Drops the run's new outputs and its scratch files.
   void AbandonOutputs();
   void WriteGeneratedTypes();
+  std::vector<std::string> LabelsOnDisk() const;
   // Writes the map text, its tail and the final byte 26, and closes the map.
   void WriteMap(const std::string& text, const std::string& tail);
 

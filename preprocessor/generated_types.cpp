@@ -6,36 +6,6 @@
 
 namespace krv::pp {
 
-LabelTime LabelTimeFromPackedStamp(uint32_t s) {
-  LabelTime t;
-  t.year = int(s >> 25) + 1980;
-  t.month = int((s >> 21) & 15);
-  t.day = int((s >> 16) & 31);
-  t.hour = int((s >> 11) & 31);
-  t.minute = int((s >> 5) & 63);
-  t.twoSeconds = int(s & 31);
-  return t;
-}
-
-static std::string Two(int v) { return platform::PadLeft(platform::IntToString(v), 2); }
-
-std::string CompileLabel(const LabelTime& t, const std::string& modelPath) {
-  std::string name = platform::BaseName(modelPath).substr(0, 17);
-  return ">" + Two(t.month) + "-" + Two(t.day) + "-" +
-         platform::PadLeft(platform::IntToString(t.year), 4) + " " + Two(t.hour) + ":" +
-         Two(t.minute) + ":" + Two(t.twoSeconds) + " " + name;
-}
-
-// A Pascal string literal's content: every quote doubled.
-static std::string QuoteDoubled(const std::string& s) {
-  std::string out;
-  for (char ch : s) {
-    out += ch;
-    if (ch == '\'') out += '\'';
-  }
-  return out;
-}
-
 namespace {
 
 // A field line with the wrap rule: a piece that would take the line past
@@ -98,7 +68,7 @@ std::string GeneratedTypesText(const TextBuffer& text, const TypeChain& chain, b
       WriteType(text, *t, out);
     }
   }
-  out += "CONST _UCMPLABEL='" + QuoteDoubled(label) + "';\r\n";
+  out += LabelConstantLine(label) + "\r\n";
   return out;
 }
 

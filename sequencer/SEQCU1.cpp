@@ -4,12 +4,14 @@
 #include <malloc.h>
 
 #include <fstream>
+#include <optional>
 
 #include "platform/byte_io.h"
 #include "platform/file_resolver.h"
 #include "platform/run_lock.h"
 #include "platform/text.h"
 #include "platform/user_prompts.h"
+#include "preprocessor/compile_label.h"
 #include "preprocessor/vnm_reader.h"
 #include "sequencer/incidence_ordering.h"
 #include "sequencer/prb_format.h"
@@ -104,6 +106,33 @@ static bool KeepValuedProblem(const std::string& outputPath, pp::LogWriter& log)
   return true;
 }
 
+// The types file beside a map (NAME.GTY for NAME.VNM), where there is one,
+// must come from the same translation: a Foreparse run cut short between
+// its renames leaves the new types file beside the old map, and a problem
+// file made from that map would run the old variables under new code.
+static bool FromOneTranslation(const std::string& mapPath, std::string_view mapBytes,
+                               pp::LogWriter& log) {
+  const std::string base = platform::BaseName(mapPath);
+  if (base.size() < 4 || !platform::EqualsCaseBlind(std::string_view(base).substr(base.size() - 4), ".VNM"))
+    return true;
+  const std::string typesPath = mapPath.substr(0, mapPath.size() - 4) + ".GTY";
+  if (!platform::FileExists(typesPath)) return true;
+  const std::string found = platform::ResolvePath(typesPath);
+  std::string types;
+  if (platform::ReadFileBytes(found, types, pp::kMaxTypesFileBytes) != platform::ReadOutcome::kRead) {
+    log.LogLine("Cannot read " + found + " to check that it belongs to " + mapPath);
+    return false;
+  }
+  const std::string mapLabel(mapBytes.substr(0, mapBytes.find_first_of("\r\n\x1a")));
+  std::optional<std::string> typesLabel = pp::LabelOfTypesFile(types);
+  if (typesLabel == mapLabel) return true;
+  log.LogLine(mapPath + " and " + found + " are from different translations (" +
+              (typesLabel ? "labels \"" + mapLabel + "\" and \"" + *typesLabel + "\""
+                          : "the types file holds no label") +
+              "): a Foreparse run was cut short. Preprocess the model again.");
+  return false;
+}
+
 // Everything between the two banner lines; false when nothing is written.
 static bool Sequence(const std::string& inputPath, const std::string& outputPath,
                      pp::LogWriter& log, const OrderingOptions& options) {
@@ -119,6 +148,7 @@ static bool Sequence(const std::string& inputPath, const std::string& outputPath
   }
   std::string out;
   if (!SequenceMap(bytes, out, log, options)) return false;
+  if (!FromOneTranslation(inputPath, bytes, log)) return false;
   if (!KeepValuedProblem(outputPath, log)) return false;
   std::string error;
   if (!platform::WriteFileAtomic(outputPath, out, &error)) {

@@ -7,6 +7,7 @@
 #include <regex>
 #include <set>
 
+#include "platform/file_stamp.h"
 #include "platform/run_lock.h"
 #include "platform/user_prompts.h"
 #include "preprocessor/generated_types.h"
@@ -120,6 +121,42 @@ TEST(CompileLabel, FieldsArePaddedWithBlanksAndSecondsCountTwoSecondSteps) {
   uint32_t stamp = (46u << 25) | (7u << 21) | (3u << 16) | (9u << 11) | (5u << 5) | 29u;
   LabelTime u = LabelTimeFromPackedStamp(stamp);
   EXPECT_EQ(CompileLabel(u, "P"), "> 7- 3-2026  9: 5:29 P");
+}
+
+// A translation within the two seconds of one whose label a file on disk
+// still carries takes the next two-second step that no such file carries.
+TEST(CompileLabel, ATranslationNeverTakesALabelOnDisk) {
+  const uint32_t at = (46u << 25) | (12u << 21) | (31u << 16) | (23u << 11) | (59u << 5) | 29u;
+  auto label = [](uint32_t s) { return CompileLabel(LabelTimeFromPackedStamp(s), "/w/TANKS"); };
+  const uint32_t next = platform::PackLocalTime(platform::UnpackLocalTime(at) + 2);
+  const uint32_t after = platform::PackLocalTime(platform::UnpackLocalTime(at) + 4);
+  EXPECT_EQ(label(next), "> 1- 1-2027  0: 0: 0 TANKS");  // over the year's end
+  struct Case {
+    const char* what;
+    std::vector<std::string> taken;
+    uint32_t dated;
+  } cases[] = {
+      {"nothing on disk", {}, at},
+      {"other labels", {label(after), "another file's line", label(at).substr(0, 21) + "OTHER"}, at},
+      {"the map's label", {label(at)}, next},
+      {"two in a row", {label(next), label(at), label(at)}, after},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(DistinctLabelStamp(at, "/w/TANKS", c.taken), c.dated);
+  }
+}
+
+TEST(CompileLabel, TheTypesFileGivesItsLabelBack) {
+  for (const std::string label :
+       {"> 7- 3-2026  9: 5:29 PENDULUM", ">12-31-2026 23:59:29 O'B''Q", "", "A CONST _UCMPLABEL='B"}) {
+    const std::string gty = "  T=RECORD\r\n     A:XVR;\r\n  END;\r\n" + LabelConstantLine(label) + "\r\n\x1a";
+    EXPECT_EQ(LabelOfTypesFile(gty), label);
+  }
+  EXPECT_EQ(LabelConstantLine("O'B"), "CONST _UCMPLABEL='O''B';");
+  for (const char* none : {"", "\x1a", "  END;\r\n", "CONST _UCMPLABEL='cut", "CONST _UCMPLABEL='a'b';",
+                           "X CONST _UCMPLABEL='a';"})
+    EXPECT_EQ(LabelOfTypesFile(none), std::nullopt) << none;
 }
 
 TEST(ProgramStart, ChosenFileLosesOnlyATrailingQtl) {

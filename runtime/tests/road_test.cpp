@@ -10,7 +10,9 @@
 #include "runtime/tests/prb_writer.h"
 #include "runtime/tests/solver_harness.h"
 #include "runtime/tests/test_models.h"
+#include "platform/file_stamp.h"
 #include "sequencer/SEQCU1.h"
+#include "testing/failing_calls.h"
 
 namespace krv::rt {
 namespace {
@@ -271,6 +273,93 @@ TEST(Road, EveryExampleSolves) {
     }
   }
   if (seen == 0) GTEST_SKIP() << "no examples beyond the four checked above";
+}
+
+// A Foreparse run killed between the renames of its outputs leaves the
+// types file, the .PSY and the map of two translations side by side, even
+// two made within the same two seconds. Such a set is never run: Sequist
+// refuses the map, saying why, and the solver compiled from it refuses the
+// problem file of the earlier translation. A whole set, old or new, runs.
+TEST(Road, OutputsOfTwoTranslationsAreNeverRunTogether) {
+  const std::string tanks = ReadFile(std::filesystem::path(KRV_SOURCE_DIR) / "examples/TANKS.QTL");
+  auto chain = [&](int nt) { return Replace(tanks, "{%D NT=4}", "{%D NT=" + std::to_string(nt) + "}"); };
+  struct Outputs {
+    std::string gty, psy, vnm;
+    bool operator==(const Outputs&) const = default;
+  };
+  ProblemDir dir("TANKS");
+  auto outputs = [&] { return Outputs{dir.Read("TANKS.GTY"), dir.Read("TANKS.PSY"), dir.Read("TANKS.VNM")}; };
+  std::string log;
+  dir.Write("TANKS.QTL", chain(3));  // 10 variables
+  dir.Preprocess(&log);
+  ASSERT_NE(log.find("  ---FINISHED"), std::string::npos) << log;
+  pp::LogWriter seqlog;
+  ASSERT_TRUE(seq::RunSequencer(dir.dir().File("TANKS.VNM"), dir.dir().File("TANKS.PRB"), seqlog));
+  const Outputs first = outputs();
+  const std::string firstPrb = dir.Read("TANKS.PRB");
+  const auto firstDate = platform::PackedFileDate(dir.dir().File("TMPQTL.TMP"));
+  ASSERT_TRUE(firstDate);
+
+  // The second translation (13 variables) dated like the first, and the
+  // files as a kill just before each of its renames would leave them.
+  dir.Write("TANKS.QTL", chain(4));
+  std::vector<Outputs> left;
+  {
+    testing::FailingCalls watch;
+    bool dated = false;
+    watch.before = [&](const char* call) {
+      if (!dated && dir.Has("TMPQTL.TMP"))
+        dated = platform::SetPackedFileDate(dir.dir().File("TMPQTL.TMP"), *firstDate);
+      if (std::string(call) == "Rename") left.push_back(outputs());
+    };
+    dir.Preprocess(&log);
+  }
+  ASSERT_NE(log.find("  ---FINISHED"), std::string::npos) << log;
+  const Outputs second = outputs();
+  left.push_back(second);
+  const std::string firstLabel = first.vnm.substr(0, first.vnm.find("\r\n"));
+  const std::string secondLabel = second.vnm.substr(0, second.vnm.find("\r\n"));
+  EXPECT_NE(secondLabel, firstLabel);
+  EXPECT_EQ(secondLabel.substr(21), firstLabel.substr(21));  // the model name stays
+
+  int mixed = 0;
+  for (size_t k = 0; k < left.size(); ++k) {
+    const Outputs& o = left[k];
+    const bool whole = o == first || o == second;
+    SCOPED_TRACE("killed before rename " + std::to_string(k) + (whole ? "" : ", a mixed set"));
+    mixed += !whole;
+    ProblemDir d("TANKS");
+    d.Write("TANKS.GTY", o.gty);
+    d.Write("TANKS.PSY", o.psy);
+    d.Write("TANKS.VNM", o.vnm);
+    d.Write("TANKS.PRB", firstPrb);
+    pp::LogWriter seqlog2;
+    EXPECT_EQ(seq::RunSequencer(d.dir().File("TANKS.VNM"), d.dir().File("TANKS.PRB"), seqlog2), whole);
+    if (!whole) {
+      EXPECT_NE(seqlog2.Text().find("are from different translations"), std::string::npos) << seqlog2.Text();
+      EXPECT_NE(seqlog2.Text().find("Preprocess the model again"), std::string::npos) << seqlog2.Text();
+      EXPECT_EQ(d.Read("TANKS.PRB"), firstPrb);
+    }
+    d.WriteProgram();
+    std::string compileLog;
+    if (!d.Compile(&compileLog)) {
+      EXPECT_FALSE(whole) << compileLog;  // a mixed set may not even compile
+      continue;
+    }
+    RunResult run = d.Run();
+    if (whole) {
+      EXPECT_EQ(run.status, 0) << run.output;
+      Trajectory ttr;
+      ASSERT_TRUE(ReadTrajectory(d.dir().File("TANKS.TTR"), ttr));
+      EXPECT_EQ(ttr.d + 1, o == first ? 10 : 13);
+    } else {
+      EXPECT_EQ(run.status, 1) << run.output;
+      EXPECT_NE(run.output.find("belongs to another translation"), std::string::npos) << run.output;
+      EXPECT_FALSE(d.Has("TANKS.TTR"));
+    }
+  }
+  // Killed after the types file, and after the .PSY.
+  EXPECT_EQ(mixed, 2);
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "preprocessor/vnm_reader.h"
 #include "sequencer/SEQCU1.h"
 #include "sequencer/prb_format.h"
+#include "preprocessor/compile_label.h"
 #include "testing/failing_calls.h"
 #include "testing/temp_dir.h"
 
@@ -281,6 +282,41 @@ TEST(SequencerRun, ASecondRunOrAFailedWriteKeepsTheOldProblem) {
   for (const auto& e : std::filesystem::directory_iterator(d.path())) names.push_back(e.path().filename());
   std::sort(names.begin(), names.end());
   EXPECT_EQ(names, (std::vector<std::string>{"M.PRB", "M.VNM"}));
+}
+
+// The types file beside a map must carry the map's label: otherwise a
+// translation was cut short between its renames, and nothing is written.
+TEST(SequencerRun, AMapFromAnotherTranslationThanItsTypesFileIsRefused) {
+  const std::string label = ">12-10-2026  9:30:16 M";
+  const std::string map = Map({label, "   0 IO  _X.A", "     #", "    0    0 0 0"});
+  auto types = [](const std::string& l) { return "  END;\r\n" + krv::pp::LabelConstantLine(l) + "\r\n\x1a"; };
+  struct Case {
+    const char* what;
+    const char* typesName;  // nullptr: no types file
+    std::string typesBytes;
+    const char* said;       // part of the log's refusal, or nullptr when written
+  } cases[] = {
+      {"no types file", nullptr, "", nullptr},
+      {"the same label", "M.GTY", types(label), nullptr},
+      {"found case-blind", "m.gty", types(label), nullptr},
+      {"a later translation", "M.GTY", types(">12-10-2026  9:30:17 M"),
+       "are from different translations (labels \">12-10-2026  9:30:16 M\" and \">12-10-2026  9:30:17 M\")"},
+      {"an empty types file", "M.GTY", "", "are from different translations (the types file holds no label)"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir d;
+    d.Write("M.VNM", map);
+    d.Write("M.PRB", "old problem");
+    if (c.typesName) d.Write(c.typesName, c.typesBytes);
+    krv::pp::LogWriter log;
+    EXPECT_EQ(RunSequencer(d.File("M.VNM"), d.File("M.PRB"), log), c.said == nullptr);
+    if (c.said) {
+      EXPECT_NE(log.Text().find(c.said), std::string::npos) << log.Text();
+      EXPECT_NE(log.Text().find("Preprocess the model again"), std::string::npos) << log.Text();
+      EXPECT_EQ(d.Read("M.PRB"), "old problem");
+    }
+  }
 }
 
 TEST(SequencerRun, CommandLineAndDialogChooseTheFiles) {
