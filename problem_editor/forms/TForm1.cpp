@@ -1,6 +1,8 @@
 // Casewright's main window: file menu, the ten-row grid and its keys.
 #include "problem_editor/forms/TForm1.h"
 
+#include <algorithm>
+
 #include <QAction>
 #include <QActionGroup>
 #include <QCloseEvent>
@@ -184,7 +186,9 @@ void TForm1::BuildGrid() {
 
 void TForm1::FormCreate() {
   move(x(), 0);
-  resize(500, 460);
+  // The form's height of 460 is its outer frame: the title bar, the menu
+  // and the client area of 417 below it.
+  resize(500, menuBar()->sizeHint().height() + centralWidget()->height());
   scroll_->setFixedHeight(360);
   session_.main.lastDisplayed = -1;
   ShowLastPage();
@@ -446,12 +450,21 @@ void TForm1::OpenPRBtransferwindow1Click() {
   merge_->menuAction()->setEnabled(false);
   window_->setEnabled(true);
   session_.main.cursor = session_.main.top;
-  dispMerge_->setWindowState(Qt::WindowNoState);
-  dispMerge_->move(dispMerge_->x(), 0);
   savedTop_ = y();
   savedState_ = windowState();
   setWindowState(Qt::WindowNoState);
-  move(x(), dispMerge_->frameGeometry().height());
+  // Places are outer frames: the transfer window's title bar at the top of
+  // the screen, the main window's right below its frame. The transfer
+  // window has the main window's decoration, whose sizes the window manager
+  // has already given.
+  const QRect outer = frameGeometry(), inner = geometry();
+  const int above = std::max(0, inner.top() - outer.top());
+  const int below = std::max(0, outer.bottom() - inner.bottom());
+  dispMerge_->setWindowState(Qt::WindowNoState);
+  dispMerge_->adjustSize();
+  const QSize merge = dispMerge_->size();
+  dispMerge_->setGeometry(dispMerge_->geometry().x(), above, merge.width(), merge.height());
+  setGeometry(inner.x(), above + merge.height() + below + above, inner.width(), inner.height());
   scroll_->setFixedHeight(150);
   scroll_->setPageStep(kMergeRows);
   dispMerge_->show();
