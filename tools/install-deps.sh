@@ -4,14 +4,15 @@
 # gnumeric: the tests read the WKS spreadsheets we write with its ssconvert.
 # xvfb openbox xdotool x11-utils imagemagick: the real-input tests run the
 # programs on a virtual display with a window manager, press keys and click
-# (xdotool), read windows (xprop, xwininfo) and take screenshots (import).
+# (xdotool), read windows (xprop, xwininfo) and take screenshots (import);
+# libx11-dev: they read the text a program put on the clipboard (Xlib).
 # strace: the tests kill a solver run or its write into a data-series store,
 # or fail their calls, at each of their system calls (Free Pascal makes them
 # itself, past any preloaded library).
 set -e
 PKGS="g++ clang cmake make ninja-build qt6-base-dev libgtest-dev libgmock-dev libbenchmark-dev
  fp-compiler fp-units-rtl libclang-rt-14-dev desktop-file-utils poppler-utils gnumeric
- xvfb openbox xdotool x11-utils imagemagick strace"
+ xvfb openbox xdotool x11-utils imagemagick libx11-dev strace"
 # "bench" adds what only the benchmarks compare against (SuiteSparse's btf_order
 # for the ordering, KLU for the solver's step).
 [ "${1:-}" = bench ] && PKGS="$PKGS libsuitesparse-dev"

@@ -17,7 +17,7 @@
 #include "guide/forms/edit_source_form.h"
 #include "guide/forms/find_form.h"
 #include "guide/tests/lsq_fit_model.h"
-#include "guide/tests/read_only_dir.h"
+#include "testing/read_only_dir.h"
 #include "series/WkUnit.h"
 #include "series/forms/TLSQfrm.h"
 #include "series/forms/TLSQrunfrm.h"
@@ -63,7 +63,7 @@ class HelmsmanWindows : public ::testing::Test {
   // it also when the tests run as root.
   Window Start(const std::string& dir, bool unprivileged = false) {
     std::vector<std::string> args =
-        unprivileged ? krv::guide::testing::Unprivileged(Pgm() + "/Helmsman", {})
+        unprivileged ? krv::testing::Unprivileged(Pgm() + "/Helmsman", {})
                      : std::vector<std::string>{Pgm() + "/Helmsman"};
     const std::string program = args.front();
     args.erase(args.begin());

@@ -5,7 +5,7 @@
 
 #include "guide/file_probe.h"
 #include "guide/problem_setup.h"
-#include "guide/tests/read_only_dir.h"
+#include "testing/read_only_dir.h"
 #include "guide/user_unit.h"
 #include "platform/file_stamp.h"
 #include "platform/user_prompts.h"
@@ -300,7 +300,7 @@ TEST_F(ProblemSetup, ReadOnlyDirectorySaysWhichFileAndWhy) {
     for (const auto& e : std::filesystem::directory_iterator(dir.path())) before.push_back(e.path().string());
     ProblemChoice choice;
     {
-      krv::guide::testing::ReadOnlyDir readOnly(dir.path());
+      krv::testing::ReadOnlyDir readOnly(dir.path());
       if (!readOnly.Works()) GTEST_SKIP() << "no way to make a directory refuse this process";
       choice = ChooseProblem(state, dir.File("MYPROB.QTL"));
     }

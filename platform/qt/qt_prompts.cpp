@@ -31,6 +31,9 @@ static QMessageBox::StandardButton RunBox(QWidget* owner, QMessageBox::Icon icon
                                           QMessageBox::StandardButtons buttons,
                                           const QPoint* at = nullptr) {
   QMessageBox box(icon, QApplication::applicationName(), FromBytes(text), buttons, owner);
+  // A message often names a file and the system's reason: its text can be
+  // selected with the mouse or the keys and copied (Ctrl+C).
+  box.setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
   // A row of its own as wide as the title needs; the box sizes itself
   // round its text as before.
   if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {

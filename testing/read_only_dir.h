@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-namespace krv::guide::testing {
+namespace krv::testing {
 
 class ReadOnlyDir {
  public:
@@ -69,4 +69,4 @@ inline std::vector<std::string> Unprivileged(const std::string& program,
   return all;
 }
 
-}  // namespace krv::guide::testing
+}  // namespace krv::testing
