@@ -1,12 +1,17 @@
 // Message boxes, questions, file dialogs and beeps through Qt.
 #include "platform/qt/qt_prompts.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QGridLayout>
+#include <QHeaderView>
 #include <QMessageBox>
 #include <QSpacerItem>
 #include <QStringList>
+#include <QTreeView>
 
 #include "platform/qt/latin1.h"
 #include "platform/qt/qt_process.h"
@@ -80,6 +85,9 @@ QString QtFilter(const std::string& filter) {
   return out.join(";;");
 }
 
+// Room for the list's name, size, type and date columns beside the places.
+static constexpr int kFileDialogWidth = 780;
+
 static std::optional<std::string> RunFileDialog(QWidget* parent, const FileDialogSpec& desc,
                                                 bool save) {
   QFileDialog dlg(parent, FromBytes(desc.title), FromBytes(desc.initialDir), QtFilter(desc.filter));
@@ -89,6 +97,16 @@ static std::optional<std::string> RunFileDialog(QWidget* parent, const FileDialo
   if (save && !desc.askOverwrite) dlg.setOption(QFileDialog::DontConfirmOverwrite);
   if (!desc.defaultExt.empty()) dlg.setDefaultSuffix(FromBytes(desc.defaultExt));
   if (!desc.fileName.empty()) dlg.selectFile(FromBytes(desc.fileName));
+  // The list's columns after the name as wide as what they show, once the
+  // directory is read, in a dialog wide enough for them: a size or a date
+  // is never cut to "698...tes".
+  dlg.resize(std::max(dlg.sizeHint().width(), kFileDialogWidth), dlg.sizeHint().height());
+  auto* list = dlg.findChild<QTreeView*>("treeView");
+  auto* model = dlg.findChild<QFileSystemModel*>();
+  if (list && model)
+    QObject::connect(model, &QFileSystemModel::directoryLoaded, list, [list] {
+      for (int c = 1; c < list->model()->columnCount(list->rootIndex()); ++c) list->resizeColumnToContents(c);
+    });
   if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return std::nullopt;
   return ToBytes(dlg.selectedFiles().first());
 }

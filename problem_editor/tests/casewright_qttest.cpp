@@ -2,6 +2,11 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QMessageBox>
+#include <QTreeView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -12,6 +17,7 @@
 #include <QMenu>
 #include <QtTest>
 
+#include "platform/qt/qt_prompts.h"
 #include "platform/user_prompts.h"
 #include "problem_editor/forms/TDispMerge.h"
 #include "problem_editor/forms/TForm1.h"
@@ -649,6 +655,45 @@ class CasewrightTest : public QObject {
     });
     QVERIFY(!d.EditRealValue("Enter new value", v));
     QCOMPARE(v, 2.5);
+  }
+
+  // The real dialogs: the load dialog's list shows each file's size, type
+  // and date whole, and a message's text can be selected to copy it.
+  void realDialogsShowTheirTextsWhole() {
+    dir_->Write("LONGER NAME OF A PROBLEM.PRB", FixturePrb());
+    TForm1 f;
+    f.show();
+    krv::platform::QtPrompts real(&f);
+    krv::platform::SetPrompts(&real);
+    const QString cwd = QDir::currentPath();
+    QDir::setCurrent(QString::fromStdString(dir_->path()));
+    bool whole = false, selectable = false;
+    QTimer::singleShot(0, [&] {
+      auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      if (!dialog) return;
+      auto* list = dialog->findChild<QTreeView*>("treeView");
+      // The list is filled once the directory is read.
+      whole = list && QTest::qWaitFor([&] {
+        if (list->model()->rowCount(list->rootIndex()) == 0) return false;
+        for (int c = 1; c < 4; ++c)
+          if (list->columnWidth(c) < static_cast<QAbstractItemView*>(list)->sizeHintForColumn(c)) return false;
+        return list->header()->length() <= list->viewport()->width();
+      });
+      dialog->reject();
+    });
+    f.Load1Click();
+    QDir::setCurrent(cwd);
+    QVERIFY(whole);
+
+    QTimer::singleShot(0, [&] {
+      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+        selectable = box->textInteractionFlags() & Qt::TextSelectableByKeyboard;
+        box->accept();
+      }
+    });
+    real.ShowMessage("Cannot save P.PRB: Permission denied");
+    QVERIFY(selectable);
+    krv::platform::SetPrompts(prompts_.get());
   }
 };
 
