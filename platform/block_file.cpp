@@ -176,7 +176,7 @@ bool BlockFile::GetStamp(Stamp& out) const {
   return true;
 }
 
-bool BlockFile::Place(int64_t first, int64_t count, off_t& offset, size_t& bytes) const {
+bool BlockFile::ByteRange(int64_t first, int64_t count, off_t& offset, size_t& bytes) const {
   if (fd_ < 0 || first < 0 || count < 0) return false;
   int64_t size = int64_t(blockSize_);
   if (first > (INT64_MAX / size) - count) return false;
@@ -189,7 +189,7 @@ bool BlockFile::Place(int64_t first, int64_t count, off_t& offset, size_t& bytes
 // returns what it moved, or -1 with errno; an interrupted call is made
 // again, and a call that moves nothing fails with `stalled`.
 template <class Step>
-bool BlockFile::Whole(size_t want, const char* stalled, Step step) const {
+bool BlockFile::TransferAll(size_t want, const char* stalled, Step step) const {
   for (size_t done = 0; done < want;) {
     ssize_t n = step(done);
     if (n < 0 && errno == EINTR) continue;
@@ -207,8 +207,8 @@ bool BlockFile::ReadBlocks(int64_t first, int64_t count, uint8_t* out) const {
   if (change_ && !change_->runs.empty()) return ReadInChange(first, count, out);
   off_t off;
   size_t want;
-  return Place(first, count, off, want) &&
-         Whole(want, "unexpected end of file", [&](size_t done) {
+  return ByteRange(first, count, off, want) &&
+         TransferAll(want, "unexpected end of file", [&](size_t done) {
            return Sys().ReadAt(fd_, out + done, want - done, off + off_t(done));
          });
 }
@@ -218,7 +218,7 @@ bool BlockFile::ReadBlocks(int64_t first, int64_t count, uint8_t* out) const {
 bool BlockFile::ReadInChange(int64_t first, int64_t count, uint8_t* out) const {
   off_t off;
   size_t want;
-  if (!Place(first, count, off, want)) return false;
+  if (!ByteRange(first, count, off, want)) return false;
   const Change& c = *change_;
   const int64_t end = first + count;
   auto it = c.runs.upper_bound(first);
@@ -230,8 +230,8 @@ bool BlockFile::ReadInChange(int64_t first, int64_t count, uint8_t* out) const {
   const int64_t onDisk = std::min(end, c.diskSize / int64_t(blockSize_));
   if (onDisk > first) {
     size_t n = size_t(onDisk - first) * blockSize_;
-    if (!Whole(n, "unexpected end of file",
-               [&](size_t done) { return Sys().ReadAt(fd_, out + done, n - done, off + off_t(done)); }))
+    if (!TransferAll(n, "unexpected end of file",
+                     [&](size_t done) { return Sys().ReadAt(fd_, out + done, n - done, off + off_t(done)); }))
       return false;
   }
   int64_t covered = std::max(first, onDisk);  // from here on only what the change holds counts
@@ -268,14 +268,14 @@ bool BlockFile::ReadRuns(const Run* runs, size_t n) const {
   for (size_t i = 0; i < n;) {
     off_t off;
     size_t want;
-    if (!Place(runs[i].first, runs[i].count, off, want)) return false;
+    if (!ByteRange(runs[i].first, runs[i].count, off, want)) return false;
     // The runs after this one that lie ahead of it in the file, close by.
     int64_t end = int64_t(off) + int64_t(want);
     size_t j = i + 1;
     for (; j < n; ++j) {
       off_t o;
       size_t w;
-      if (!Place(runs[j].first, runs[j].count, o, w)) return false;
+      if (!ByteRange(runs[j].first, runs[j].count, o, w)) return false;
       if (int64_t(o) < end || int64_t(o) - end > kJoinBytes || int64_t(o) + int64_t(w) - int64_t(off) > kStretchBytes)
         break;
       end = int64_t(o) + int64_t(w);
@@ -285,7 +285,7 @@ bool BlockFile::ReadRuns(const Run* runs, size_t n) const {
     } else {
       size_t bytes = size_t(end - int64_t(off));
       stretch.resize(bytes);
-      if (!Whole(bytes, "unexpected end of file", [&](size_t done) {
+      if (!TransferAll(bytes, "unexpected end of file", [&](size_t done) {
             return Sys().ReadAt(fd_, stretch.data() + done, bytes - done, off + off_t(done));
           }))
         return false;
@@ -299,7 +299,7 @@ bool BlockFile::ReadRuns(const Run* runs, size_t n) const {
 }
 
 bool BlockFile::WriteAll(const uint8_t* data, size_t want, off_t off) {
-  return Whole(want, "nothing could be written", [&](size_t done) {
+  return TransferAll(want, "nothing could be written", [&](size_t done) {
     return Sys().WriteAt(fd_, data + done, want - done, off + off_t(done));
   });
 }
@@ -307,7 +307,7 @@ bool BlockFile::WriteAll(const uint8_t* data, size_t want, off_t off) {
 bool BlockFile::WriteBlocks(int64_t first, int64_t count, const uint8_t* data) {
   off_t off;
   size_t want;
-  if (!Place(first, count, off, want)) return false;
+  if (!ByteRange(first, count, off, want)) return false;
   if (!change_) return WriteAll(data, want, off);
   if (change_->failed) {
     error_ = "the change has failed";

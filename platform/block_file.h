@@ -127,11 +127,11 @@ class BlockFile {
   bool Fail() const;
   // The byte place and length of `count` blocks from `first`; false when
   // out of range (block numbers come from file contents).
-  bool Place(int64_t first, int64_t count, off_t& offset, size_t& bytes) const;
+  bool ByteRange(int64_t first, int64_t count, off_t& offset, size_t& bytes) const;
   bool WriteAll(const uint8_t* data, size_t bytes, off_t offset);
   // All of `want` bytes moved by one system call after another.
   template <class Step>
-  bool Whole(size_t want, const char* stalled, Step step) const;
+  bool TransferAll(size_t want, const char* stalled, Step step) const;
 
   size_t blockSize_;
   int fd_ = -1;

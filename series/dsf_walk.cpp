@@ -16,7 +16,7 @@ namespace krv::series {
 
 struct SeriesStore::WalkContext {
   ParsedPath parsed;
-  int operation = 0;
+  DSFOperation operation = kOpFind;
   bool stop = false;
   int depth = 0;
   std::array<DSDirEntry, kMaxDepth + 1> stack;  // level 0 is the root
@@ -34,7 +34,7 @@ struct SeriesStore::WalkContext {
 
   // A change found by the walk, made once the walk is through.
   struct Change {
-    int operation;
+    DSFOperation operation;
     DSDirEntry entry;
     DSDirEntry parent;
     std::string path;
@@ -215,7 +215,7 @@ bool SeriesStore::FullWalk(WalkContext& c, int32_t record) {
   return any;
 }
 
-void SeriesStore::WalkDSFPath(const std::string& path, int operation, bool& failure,
+void SeriesStore::WalkDSFPath(const std::string& path, DSFOperation operation, bool& failure,
                               ColumnSlot* slotTable, std::string& resultPath,
                               DSDirEntry& resultEntry, int firstColumn) {
   failure = false;
@@ -367,6 +367,8 @@ void SeriesStore::ApplyChanges(WalkContext& c) {
         RemoveEntry(ch.parent, ch.entry.name, kDSDirKind);
         // Later saves must not go to a place no path reaches.
         if (ch.entry.record == CurrentDSDirEntry.record) SetRootDir();
+        break;
+      default:  // the walk collects no other change
         break;
     }
   }
@@ -521,7 +523,7 @@ bool SeriesStore::IsDSDirEmpty(const DSDirEntry& dsdir) {
 
 // ---- The walk's callers ----
 
-void SeriesStore::RunDSFOperation(const std::string& path, int operation, bool& failure,
+void SeriesStore::RunDSFOperation(const std::string& path, DSFOperation operation, bool& failure,
                                   ColumnSlot* slotTable) {
   std::string resultPath;
   DSDirEntry resultEntry;

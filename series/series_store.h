@@ -183,9 +183,9 @@ class SeriesStore {
   // ---- Paths and the tree walk ----
   bool ParseDSFPath(const std::string& path, ParsedPath& out, bool& failure);
   static bool MatchNameComponent(const PathComponent& component, const std::string& name);
-  void WalkDSFPath(const std::string& path, int operation, bool& failure, ColumnSlot* slotTable,
+  void WalkDSFPath(const std::string& path, DSFOperation operation, bool& failure, ColumnSlot* slotTable,
                    std::string& resultPath, DSDirEntry& resultEntry, int firstColumn = 0);
-  void RunDSFOperation(const std::string& path, int operation, bool& failure,
+  void RunDSFOperation(const std::string& path, DSFOperation operation, bool& failure,
                        ColumnSlot* slotTable);
   void FindDSFEntry(const std::string& path, bool& failure, DSDirEntry& entry);
   void LoadSeriesToColumns(ColumnSlot* slotTable, int firstColumn, const std::string& path);

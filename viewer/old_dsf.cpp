@@ -125,14 +125,14 @@ void OldDSFStore::Write(int32_t n, const RecordBytes& r) {
   size_ = std::max(size_, n + 1);
 }
 
-int32_t OldDSFStore::Take() {
+int32_t OldDSFStore::TakeFreeRecord() {
   // The next free count is an int16 in the file: stop before it wraps.
   if (nextFree_ >= kOldRecordLimit)
     throw Fault{"The old-layout DSF " + file_.Path() + " is full (32767 records)"};
   return nextFree_++;
 }
 
-void OldDSFStore::Room(int32_t n) const {
+void OldDSFStore::CheckRoomFor(int32_t n) const {
   if (nextFree_ + n > kOldRecordLimit)
     throw Fault{"The old-layout DSF " + file_.Path() + " is full (32767 records)"};
 }
@@ -367,7 +367,7 @@ bool OldDSFStore::AddEntry(int32_t dir, const std::string& name, uint8_t kind,
   const OldDSDirEntry e{0, platform::UpperAscii(name), kind};
   if (fb < 0) {
     // A fresh block holds the entry, whose own record is the one after it.
-    int32_t at = Take();
+    int32_t at = TakeFreeRecord();
     OldDSDirBlock fresh;
     fresh.entries[0] = e;
     fresh.entries[0].record = int16_t(nextFree_);
@@ -428,7 +428,7 @@ OldDSFStore::DirResult OldDSFStore::MakeDSDir(const std::string& path) {
     Change change(*this);
     OldDSDirEntry parent;
     if (!FindParent(path, names, parent)) return DirResult::Failed;
-    Room(2);  // a block of the parent and the new DSDir's own
+    CheckRoomFor(2);  // a block of the parent and the new DSDir's own
     OldDSDirEntry e;
     EntryWrites writes;
     if (!AddEntry(parent.record, names.back(), series::kDSDirKind, e, writes)) {
@@ -436,7 +436,7 @@ OldDSFStore::DirResult OldDSFStore::MakeDSDir(const std::string& path) {
       Fail(path + " is a series, not a DSDir");
       return DirResult::Failed;
     }
-    Take();
+    TakeFreeRecord();
     Write(e.record, EncodeOldDirBlock(OldDSDirBlock()));
     owners_.NewDSDir(e.record);
     WriteEntry(writes);
@@ -461,15 +461,15 @@ bool OldDSFStore::SaveSeries(const series::ColumnSlot& slot, const std::string& 
     OldDSDirEntry parent;
     if (!FindParent(path, names, parent)) return false;
     // A parent block, the head and every data record, at most.
-    Room(2 + int32_t(slot.BlockCount()));
+    CheckRoomFor(2 + int32_t(slot.BlockCount()));
     OldDSDirEntry e;
     OldSeriesHead head;
     std::vector<int32_t> chain;
     EntryWrites writes;  // stays empty for a series saved over
     std::vector<int32_t> before;
     if (AddEntry(parent.record, names.back(), series::kSeriesKind, e, writes)) {
-      Take();
-      chain.push_back(Take());
+      TakeFreeRecord();
+      chain.push_back(TakeFreeRecord());
       head.firstData = int16_t(chain[0]);
     } else {
       if (e.IsDSDir()) return Fail(path + " is a DSDir, not a series");
@@ -486,7 +486,7 @@ bool OldDSFStore::SaveSeries(const series::ColumnSlot& slot, const std::string& 
       if (chain.empty()) Damaged();
       before = chain;
     }
-    while (chain.size() < size_t(slot.BlockCount())) chain.push_back(Take());
+    while (chain.size() < size_t(slot.BlockCount())) chain.push_back(TakeFreeRecord());
     const series::SeriesHeader& h = slot.Header();
     head.base = h.base;
     head.highest = h.highest;

@@ -125,10 +125,12 @@ class OldDSFStore {
   [[noreturn]] void Damaged() const;
   series::RecordBytes Read(int32_t n) const;
   void Write(int32_t n, const series::RecordBytes& r);
-  int32_t Take();  // the next free record
+  // Hands out the next free record (next free moves on past it); refused
+  // once the 16-bit record numbers are used up.
+  int32_t TakeFreeRecord();
   // Refuses, before anything is written, an operation that may need `n`
   // more records than the 16-bit record numbers reach.
-  void Room(int32_t n) const;
+  void CheckRoomFor(int32_t n) const;
   void WriteHeader();
   OldDSDirBlock ReadDir(int32_t n, std::vector<int32_t>& seen) const;
   // The entry `name` in the DSDir at `dir`; a free entry (record -1) when
