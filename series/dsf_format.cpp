@@ -2,6 +2,9 @@
 #include "series/dsf_format.h"
 #include "series/dsf_fields.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <bit>
 #include <cstring>
 
@@ -171,6 +174,15 @@ RecordBytes EncodeData(const DataRecord& d) {
 }
 
 void DecodeData(const RecordBytes& r, DataRecord& d) { DecodeCells(r, d.link, d.cells.data()); }
+
+DSFLayout ProbeDSFLayout(const std::string& path) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return DSFLayout::kUnreadable;
+  uint8_t magic[4] = {};
+  ssize_t got = ::read(fd, magic, sizeof magic);
+  ::close(fd);
+  return got == ssize_t(sizeof magic) && Get32(magic) == kDSFMagic ? DSFLayout::kCurrent : DSFLayout::kEarlier;
+}
 
 std::string DSFNameOf(const std::string& path) {
   size_t cut = path.find_last_of("/\\");

@@ -1,6 +1,7 @@
 // The data-series file's 128-byte records as bytes: the header (record 0),
 // DSDir blocks, series head records and data records. Little-endian; a
-// string field is a length byte and its characters.
+// string field is a length byte and its characters. Also the one look at
+// a file's first bytes that tells this layout from the earlier one.
 #pragma once
 
 #include <array>
@@ -60,6 +61,14 @@ void EncodeCells(int32_t link, const float* cells, RecordBytes& out);
 void EncodeBlocks(const float* cells, const int32_t* records, int blocks, RecordBytes* out);
 void DecodeCells(const RecordBytes& r, int32_t& link, float* cells);
 int32_t DataLink(const RecordBytes& r);  // the link of a data record alone
+
+// What the first four bytes of the file at `path` say of its layout: the
+// magic number (kCurrent), or anything else (kEarlier: that layout has no
+// magic, and a file shorter than four bytes counts as it too, to be
+// refused by whoever reads it as such). kUnreadable when the file cannot
+// be opened.
+enum class DSFLayout { kUnreadable, kEarlier, kCurrent };
+DSFLayout ProbeDSFLayout(const std::string& path);
 
 // The name field by the name rule: the path from its last '/' or '\'
 // (that separator included), else its start, cut to 25 characters.

@@ -58,7 +58,6 @@
 // So a series saved over itself holds its old values or its new ones,
 // and a held change (a root and all its series) is in the file whole or
 // not at all. The journal's layout is platform/block_journal.h's.
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -575,21 +574,18 @@ void SeriesStore::NoteSpan(int32_t headRecord, const std::vector<int32_t>& chain
 
 bool SeriesStore::AttachFile(const std::string& path, bool readOnly) {
   std::string name = platform::ResolvePath(path + ".DSF");
-  int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    FailureFlag = true;
-    ReportError(path + " not found");
-    return false;
-  }
-  uint8_t magic[4] = {};
-  ssize_t got = ::read(fd, magic, 4);
-  ::close(fd);
-  if (got != 4 || uint32_t(magic[0] | magic[1] << 8 | magic[2] << 16 | magic[3] << 24) !=
-                      kDSFMagic) {
-    // The file attached before stays attached.
-    FailureFlag = true;
-    ShowMessageStr("DSF file must be converted to new format");
-    return false;
+  switch (ProbeDSFLayout(name)) {
+    case DSFLayout::kUnreadable:
+      FailureFlag = true;
+      ReportError(path + " not found");
+      return false;
+    case DSFLayout::kEarlier:
+      // The file attached before stays attached.
+      FailureFlag = true;
+      ShowMessageStr("DSF file must be converted to new format");
+      return false;
+    case DSFLayout::kCurrent:
+      break;
   }
   CloseDSF();
   try {

@@ -1,9 +1,6 @@
 // The data-series file's earlier layout.
 #include "viewer/old_dsf.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstring>
 
@@ -84,15 +81,6 @@ bool DecodeOldHead(const RecordBytes& r, OldSeriesHead& h) {
   if (!GetString(r.data() + 16, kOldCommentMax, h.comment)) ok = false;
   h.xHead = GetInt16(r.data() + 126);
   return ok;
-}
-
-bool IsOldLayoutDSF(const std::string& path) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  uint8_t magic[4] = {};
-  ssize_t got = ::read(fd, magic, 4);
-  ::close(fd);
-  return got != 4 || uint32_t(GetInt32(magic)) != series::kDSFMagic;
 }
 
 bool OldDSFStore::Fail(const std::string& text) {

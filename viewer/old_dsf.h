@@ -51,11 +51,6 @@ bool DecodeOldDirBlock(const series::RecordBytes& r, OldDSDirBlock& b);
 series::RecordBytes EncodeOldHead(const OldSeriesHead& h);
 bool DecodeOldHead(const series::RecordBytes& r, OldSeriesHead& h);
 
-// True when the first four bytes of `path` are not the current layout's
-// magic number (a file shorter than that counts as old, and is refused
-// by OldDSFStore::Attach).
-bool IsOldLayoutDSF(const std::string& path);
-
 class OldDSFStore {
  public:
   enum class DirResult { Made, Existed, Failed };

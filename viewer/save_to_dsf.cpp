@@ -7,6 +7,7 @@
 
 #include "platform/text.h"
 #include "platform/user_prompts.h"
+#include "series/dsf_format.h"
 #include "viewer/PlotU.h"
 
 namespace krv::view {
@@ -71,7 +72,7 @@ bool DSFSave::Open(const std::string& path, bool& missing) {
     missing = true;
     return false;
   }
-  if (IsOldLayoutDSF(path)) {
+  if (series::ProbeDSFLayout(path) == series::DSFLayout::kEarlier) {
     if (old_.Attach(path)) return true;
     platform::Prompts().ShowMessage(old_.Error());
     return false;

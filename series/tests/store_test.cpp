@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <optional>
@@ -471,6 +472,34 @@ void Meet(Fixture& f, int way, const std::string& path, int from) {
     case 1: f.store.SaveSeries(f.Col(from), path); break;
     case 2: f.store.ListSeriesDetails(path); break;
     case 3: f.store.SetXSeries("", path); break;
+  }
+}
+
+// Both stores decide by the first four bytes which layout a file has: a
+// file that merely begins like the magic, or is too short to hold it, is
+// of the earlier layout, whose reader then refuses what it cannot read.
+TEST(Layout, TheFirstFourBytesTellTheLayouts) {
+  struct Case {
+    const char* what;
+    std::optional<std::string> bytes;  // none: no file there
+    DSFLayout layout;
+  };
+  const std::string magic("\x50\x50\x50\x00", 4);
+  const Case cases[] = {
+      {"no file", std::nullopt, DSFLayout::kUnreadable},
+      {"empty", "", DSFLayout::kEarlier},
+      {"three bytes of the magic", magic.substr(0, 3), DSFLayout::kEarlier},
+      {"an earlier header", std::string("\x00\x00\x00\x00\x05\x00", 6), DSFLayout::kEarlier},
+      {"the magic with one byte changed", std::string("\x50\x50\x50\x01", 4), DSFLayout::kEarlier},
+      {"the magic alone", magic, DSFLayout::kCurrent},
+      {"a whole record 0", magic + std::string(124, '\0'), DSFLayout::kCurrent},
+  };
+  TempDir dir;
+  for (const Case& c : cases) {
+    std::string path = dir.File("F.DSF");
+    std::remove(path.c_str());
+    if (c.bytes) dir.Write("F.DSF", *c.bytes);
+    EXPECT_EQ(ProbeDSFLayout(path), c.layout) << c.what;
   }
 }
 
