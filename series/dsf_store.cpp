@@ -1,63 +1,132 @@
 // The attached data-series file: create, attach, detach, DSDirs, saving a
 // series and reading it back, the current DSDir, X links and the tree.
 //
-// Every record read is checked before it is used (links inside the file,
-// no record met twice, string lengths within their fields, a series'
-// range within its chain, no record in two chains: RecordOwners), so a
-// damaged file is refused with a message instead of being followed round
-// a cycle, past its end or into another series' records.
+// The rules this file keeps
+// =========================
+// "The lock" is flock(LOCK_EX) on the file. "The journal" is the file's
+// name + "-journal" beside it, laid out as platform/block_journal.h says.
+// "A change" is one operation that writes (a series saved, a DSDir made,
+// an erase, a walk that replaces or links series), or several held as
+// one (HoldChanges: Plotvane's save of a root with all its series).
 //
-// How a change reaches the file
-// -----------------------------
-// A change is one operation (a series saved, a DSDir made, an erase, a
-// walk that replaces or links series), or several held as one
-// (HoldChanges: Plotvane's save of a root with all its series). In order:
+// Reading
+//  R1. Every record read is checked before it is used: links inside the
+//      file, no record met twice in a walk, string lengths within their
+//      fields, a series' range within its chain. A damaged file is refused
+//      with a message, never followed round a cycle or past its end.
+//  R2. No record in two chains: before a series is read or written over,
+//      RecordOwners (series/record_owners.h) says whether its head or
+//      chain runs into another's records, and then it is refused, naming
+//      its path (read, it would show the other's values; saved, it would
+//      overwrite them). The map is built when first needed, in one pass
+//      over the file, and kept on the terms of K1-K3; this store's own
+//      saves and new DSDirs bring it up to date, an erase or a deleted
+//      DSDir has it built again. The old-layout store and the solver's
+//      runtime walk the file the same way.
 //
-//  1. The lock: flock on the file, held to step 8, so two programs never
-//     change it at once.
-//  2. A journal found beside the file (NAME.DSF-journal) is rolled back:
-//     under the lock nobody else is changing the file, so it is what a
-//     change cut short left.
-//  3. Record 0 is read afresh; next free is at least the file's size, so
-//     records another program appended are never handed out again.
-//  4. The change's writes are held in memory; its reads see them. In
-//     the file nothing has changed yet.
-//  5. The commit (or a part, when a change grows past what is held):
-//     the old bytes of every record it writes over, with the file's size
-//     before the change, go to the journal, which is synced, and, when
-//     new, its directory too.
-//  6. The records are written, one write per run of consecutive records.
-//  7. The file is synced, then the journal removed (emptied where it
-//     cannot be removed: an empty journal counts as none).
-//  8. The lock is let go.
+// A change, in order
+//  W1. The lock, held to W8, so that two programs never change the file
+//      at once.
+//  W2. A journal found beside the file is rolled back (J3): under the lock
+//      nobody else is changing the file, so it is what a change cut short
+//      left. (Attached read-only, the store rolls it back before taking
+//      the lock, through a descriptor of its own, and its change fails at
+//      its first write.)
+//  W3. Record 0 is read afresh and must hold the magic; next free becomes
+//      at least the file's size, so that records another program appended
+//      are never handed out again.
+//  W4. The change's writes are held in memory, and its own reads see them;
+//      the file is not touched. The order of the writes within a change
+//      therefore never reaches the file.
+//  W5. The commit, or a part of the change once it holds more than the
+//      block file's hold limit: the old bytes go to the journal (J1),
+//      which is synced (J2).
+//  W6. The records are written in record order, one write per run of
+//      consecutive records.
+//  W7. The file is synced, then the journal removed (emptied where it
+//      cannot be removed: an empty journal counts as none). With the
+//      removal the change is made.
+//  W8. A change that went through keeps the cache under the stamp it
+//      left (K2); the lock is let go.
 //
-// What a crash (a kill, a full disk, the machine stopping) at each step
-// leaves, as the next opener finds it (this store on attaching, or on
-// finding the file changed since it last looked; the viewer's old-layout
-// store on attaching; the solver's runtime before it reads or writes):
+// The journal
+//  J1. What goes in: the bytes each record had before the change, once
+//      per record (a record written twice keeps its first old bytes), and
+//      in its header the file's size before the change. Records past the
+//      old end are not journalled: the cut to the old size removes them.
+//  J2. When it is synced: after each part's entries are written and before
+//      any record of that part is; its directory too when the journal is
+//      new, so that a crash cannot lose it.
+//  J3. A journal is hot when it is there and nobody else holds the lock
+//      (a holder is the change it belongs to, C6). One whose header does
+//      not pass its checksum, or is shorter than a header, never counted
+//      (by J2 the file was not touched): it is removed. Otherwise its
+//      entries count up to the first that does not pass its checksum or
+//      is cut short; they are written back, the file is cut to its old
+//      size and synced, and the journal removed. The salt in every
+//      checksum keeps bytes of an earlier journal from passing as this
+//      one's.
+//  J4. Who rolls a hot journal back: this store on attaching, on finding
+//      the file changed since it last looked (K2) and at each change (W2);
+//      the old-layout store (viewer/old_dsf.h) on attaching and at each
+//      change; the solver's runtime (runtime/KRVDSF.pas) before it reads
+//      (waiting for the lock) and under its lock before it writes. A
+//      journal that cannot be rolled back refuses the attach or the
+//      operation, with the system's reason, and stays for the next try.
 //
-//  I1. Up to step 5's sync: the file untouched, and at most a journal
-//      whose header or last entries do not pass their checksums, which
-//      is removed: the old file.
-//  I2. From the journal's sync to the journal's removal: a journal whose
-//      whole entries hold the old bytes of every record written so far;
-//      rolled back (those written back, the file cut to its old size,
-//      synced, the journal removed): the old file, byte for byte.
-//  I3. After the removal: the new file, whole.
-//  I4. A crash during a roll-back leaves the journal: the next opener
+// What a crash (a kill, a full disk, the machine stopping) leaves, as the
+// next to open the file finds it (J4)
+//  C1. Before the journal's first sync: the file untouched. A journal left
+//      is torn (removed) or its whole entries hold the bytes the file
+//      still has: the old file either way.
+//  C2. From the journal's first sync to its removal: its whole entries hold
+//      the old bytes of every record written so far (J1, J2); rolled back,
+//      the file is the old one, byte for byte.
+//  C3. After the removal: the new file, whole. (A machine that stops
+//      before the removal itself is on the disk may bring the journal
+//      back: rolled back, the old file, still whole.)
+//  C4. A crash during a roll-back leaves the journal: the next opener
 //      rolls it back again, to the same old file.
-//  I5. A change that fails in the program (a full disk at any call) is
-//      rolled back at once, reported with the system's reason, and the
-//      series it saved keep their unsaved marks; inside a held change a
-//      file error ends the whole held change.
-//  I6. A journal beside a file whose lock is held belongs to a change
-//      under way: this store's reads take the file as it stands (the
-//      change touches the file only in steps 5-7), the solver's runtime
-//      waits for the lock.
+//  C5. A change that fails in the program (a file error at any call; or,
+//      outside a held change, any fault that breaks its operation off)
+//      leaves nothing of itself: what went out is rolled back (where even
+//      that fails, the journal stays for J4). A file error is shown with
+//      the system's reason, and the series the change saved keep their
+//      unsaved marks. Inside a held change a file error ends the whole
+//      held change: CommitChanges then writes none of it and is false.
+//  C6. A journal beside a file whose lock another holds belongs to a
+//      change under way, not to a crash: this store's reads take the file
+//      as it stands (a read that falls in that change's W6 may meet it
+//      half made, and refuse it as damaged), the solver's runtime waits
+//      for the lock.
+// So a series saved over itself holds its old values or its new ones, and
+// a held change (a root and all its series) is in the file whole or not
+// at all.
 //
-// So a series saved over itself holds its old values or its new ones,
-// and a held change (a root and all its series) is in the file whole or
-// not at all. The journal's layout is platform/block_journal.h's.
+// What the store keeps between operations
+//  K1. DSDir blocks as last read or written (up to kDirCacheMax of them),
+//      their by-name indexes, the head and chain of the series last read
+//      or written, and the owners map (R2): a walk of the tree then costs
+//      no reads, and a save over a series just opened or saved need not
+//      read its chain again. Record 0 and the values of a series are read
+//      afresh; the span of the last series read only sizes the next first
+//      read (every record it brings is checked as it stands).
+//  K2. They are kept while the file is as it was when they were: the key
+//      is the file's stamp (device, inode, size, modification and change
+//      times) with record 0's change count and next free, looked at first
+//      by every outermost operation. Outside a change, a stamp that
+//      differs has a hot journal rolled back before anything is read
+//      (J4); any difference in the key empties them. This store's writes
+//      go through them and keep the key up to date; a change that fails
+//      empties them.
+//  K3. What tells that another program changed the file: a change bumps
+//      record 0's change count (this store's WriteDSFHeader, which every
+//      operation that writes ends with, AddDSDirEntry alone leaving
+//      record 0 to its caller; the solver's runtime too), which holds
+//      even where the file system's clock is too coarse to move the stamp;
+//      any other write moves the stamp, to that clock's resolution. The
+//      store keeps its descriptor: a file renamed into the path is not
+//      seen (no program of the system does that to an existing store).
 #include <unistd.h>
 
 #include <algorithm>
@@ -101,11 +170,7 @@ void SeriesStore::CheckLink(int32_t n) const {
 
 // ---- Records ----
 //
-// DSDir blocks are kept from one operation to the next (a walk of the
-// tree then costs no reads), but only while the file is as it was: each
-// outermost operation looks at the file's stamp and record 0 first, and
-// any difference (another store's change bumps the change count; any
-// other write moves the stamp) empties the cache. Writes go through it.
+// What is kept from one operation to the next, and for how long: K1-K3.
 
 namespace {
 constexpr size_t kDirCacheMax = 1 << 16;  // blocks kept, about 12 MB at most
@@ -164,12 +229,7 @@ void SeriesStore::DropDirCache() {
   cacheValid_ = false;
 }
 
-// ---- Whose records ----
-//
-// Built once for the file as it stands and kept with the DSDir blocks;
-// this store's own saves and new DSDirs bring it up to date, anything
-// else (an erase, another program's change) has it built again when next
-// needed.
+// ---- Whose records (R2) ----
 
 void SeriesStore::BuildOwners() {
   std::vector<int32_t> links(size_t(std::max<int64_t>(fileRecords_, 0)));
@@ -592,7 +652,7 @@ bool SeriesStore::AttachFile(const std::string& path, bool readOnly) {
     if (!file_.Open(name, readOnly ? platform::BlockFile::Mode::ReadOnly
                                    : platform::BlockFile::Mode::ReadWrite))
       throw Fault{"I/O error opening " + name + ": " + file_.LastError(), true};
-    // A change cut short is undone before the file is looked at.
+    // A change cut short is undone before the file is looked at (J4).
     if (file_.RecoverJournal() == platform::BlockFile::Recovery::kFailed) throw UndoFailed();
     fileRecords_ = file_.BlockCount();
     DSFHeaderRecord h;
@@ -771,8 +831,9 @@ bool SeriesStore::AddEntry(const DSDirEntry& parent, const std::string& name, ui
   return true;
 }
 
-// The fresh block goes out before the link to it, so that a write cut
-// short never leaves the tree naming a record that holds something else.
+// The fresh block, then the block that links it in. Within a change the
+// order of its writes does not reach the file (W4): the entry, its fresh
+// block and whatever it names are there together or not at all.
 void SeriesStore::WriteEntry(const EntryWrites& w) {
   if (w.freshRecord != 0) {
     WriteDirBlock(w.freshRecord, w.fresh);
@@ -822,7 +883,7 @@ void SeriesStore::MakeDSDir(const std::string& path, bool existingFails) {
     DSDirEntry entry;
     EntryWrites writes;
     if (AddEntry(parent, name, kDSDirKind, entry, &writes)) {
-      // The new DSDir's block first: the entry never names an unwritten record.
+      // The new DSDir's block, its entry and record 0 in one change.
       WriteDirBlock(entry.record, DSDirBlock());
       owners_.NewDSDir(entry.record);
       WriteEntry(writes);
@@ -859,9 +920,9 @@ void SeriesStore::StoreImage(ColumnSlot& slot, int32_t headRecord, SeriesHeadRec
   size_t reused = std::min(at.size(), size_t(blocks));
   at.resize(size_t(blocks));
   for (size_t k = reused; k < at.size(); ++k) at[k] = DSFHeader.nextFree++;
-  // Head first, then the data records in chain order; each run of
-  // consecutive record numbers goes out in one write, and record 0 last.
-  // Every record of the buffer's first blocks+1 is encoded here.
+  // Head first, then the data records in chain order, a call per run of
+  // consecutive record numbers (the change writes what it holds in record
+  // order, W6). Every record of the buffer's first blocks+1 is encoded here.
   RecordBytes* bytes = IoBuffer(int64_t(blocks) + 1);
   bytes[0] = EncodeHead(head);
   EncodeBlocks(s.cells.data(), at.data(), blocks, bytes + 1);
@@ -873,10 +934,8 @@ void SeriesStore::StoreImage(ColumnSlot& slot, int32_t headRecord, SeriesHeadRec
     WriteRecords(recNo(i), &bytes[i], int32_t(j - i));
     i = j;
   }
-  // A new series' entry is written only once all of its records are in
-  // the file: a save cut short before it leaves records past next free,
-  // which attaching reclaims, and never an entry that a later save's
-  // records would answer to.
+  // A new series' entry and record 0 go into the same change as its
+  // records: the file has the whole save or none of it.
   if (entry) WriteEntry(*entry);
   WriteDSFHeader();
   owners_.TakeSeries(headRecord, before, at);

@@ -373,8 +373,8 @@ bool OldDSFStore::AddEntry(int32_t dir, const std::string& name, uint8_t kind,
   return true;
 }
 
-// Written last, so that a write cut short never leaves the tree naming a
-// record that holds nothing yet, or that the next save would take.
+// Written after the records the entry names, in the same change: the
+// file has them all or none of them.
 void OldDSFStore::WriteEntry(const EntryWrites& writes) {
   for (const auto& [record, block] : writes) Write(record, EncodeOldDirBlock(block));
   if (writes.size() == 2) owners_.TakeDirBlock(writes[0].first, writes[1].first);  // a fresh block

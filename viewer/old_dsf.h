@@ -144,7 +144,7 @@ class OldDSFStore {
   using EntryWrites = std::vector<std::pair<int32_t, OldDSDirBlock>>;
   // Adds `name` to the DSDir at `dir`; false with `out` the existing entry.
   // The blocks are left in `writes`, for the caller to write with
-  // WriteEntry once the records the entry names are in the file.
+  // WriteEntry in the same change as the records the entry names.
   bool AddEntry(int32_t dir, const std::string& name, uint8_t kind, OldDSDirEntry& out,
                 EntryWrites& writes);
   void WriteEntry(const EntryWrites& writes);
