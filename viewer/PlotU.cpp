@@ -165,13 +165,17 @@ bool ReadPlotPoints(const TTRFile& file, const TTRLayout& layout, const TimeRang
   for (size_t k0 = 0; k0 < steps.size(); k0 += stepsPerBatch) {
     const size_t k1 = std::min(steps.size(), k0 + stepsPerBatch);
     runs.clear();
+    int64_t endBlock = 0;
     for (size_t k = k0; k < k1; ++k) {
       int64_t base = layout.FirstBlock(steps[k]);
       uint8_t* rec = bytes.data() + (k - k0) * perStep;
-      for (const Span& r : spans) runs.push_back({base + r.first, r.count, rec + r.at});
+      for (const Span& r : spans) {
+        runs.push_back({base + r.first, r.count, rec + r.at});
+        endBlock = std::max(endBlock, base + r.first + r.count);
+      }
     }
     if (!file.ReadRuns(runs)) {
-      ReportFileError("reading", file.Path());
+      ReportReadError(file, layout, endBlock);
       return false;
     }
     for (size_t k = k0; k < k1; ++k) {

@@ -44,7 +44,7 @@ bool CopyTruncatedTTR(const TTRFile& source, const TTRLayout& layout, const TTRH
   for (int32_t jt = 0; jt <= j; ++jt) {
     std::vector<uint8_t> buf(layout.RecordBytes());
     if (!source.ReadBlocks(layout.FirstBlock(jt), layout.r, buf.data())) {
-      ReportFileError("reading", source.Path());
+      ReportReadError(source, layout, layout.FirstBlock(jt) + layout.r);
       return false;
     }
     DecodeRecord(buf.data(), layout, rec);

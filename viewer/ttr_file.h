@@ -23,6 +23,12 @@ class TTRFile {
   const std::string& LastError() const { return file_.LastError(); }
   bool IsOpen() const { return file_.IsOpen(); }
   const std::string& Path() const { return file_.Path(); }
+  // The file's length in bytes now, partial blocks counted; -1 when it
+  // cannot be examined.
+  int64_t ByteSize() const {
+    platform::BlockFile::Stamp stamp;
+    return file_.GetStamp(stamp) ? stamp.size : -1;
+  }
 
   // Whole 64-byte blocks the file holds now (it may grow while attached).
   int64_t BlockCount() const { return file_.BlockCount(); }
@@ -50,5 +56,9 @@ bool ReadTTRTime(const TTRFile& file, const TTRLayout& layout, int64_t jt, doubl
 
 // The message for a failed read or write of `path`.
 void ReportFileError(const std::string& what, const std::string& path);
+// The message for a failed read of blocks up to (not including) `endBlock`:
+// the file's path and why: where the file ends when it is too short for
+// them, else the system's reason.
+void ReportReadError(const TTRFile& file, const TTRLayout& layout, int64_t endBlock);
 
 }  // namespace krv::view

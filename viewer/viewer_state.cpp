@@ -163,7 +163,7 @@ bool ViewerState::ReAttach() {
   // still held open.
   std::string path = file_.Path();
   if (!file_.Reopen()) {
-    Show("No file " + path);
+    Show("No file " + path + ": " + file_.LastError());
     ReleaseAttachment();
     return false;
   }

@@ -288,7 +288,8 @@ TEST(ReadPlotPointsTest, WrongRecordNumbersAreReportedOnceAndAShortFileFails) {
   platform::ScriptedPrompts prompts;
   EXPECT_FALSE(ReadPlotPoints(cut.file, cut.layout, range, {290}, {&far}));
   ASSERT_FALSE(prompts.messages.empty());
-  EXPECT_EQ(prompts.messages.back(), "I/O error reading " + cut.dir.File("T.TTR"));
+  EXPECT_EQ(prompts.messages.back(),
+            "I/O error reading " + cut.dir.File("T.TTR") + ": the file ends inside record 20");
 }
 
 TEST(CopyTruncatedTTRTest, WrongRecordNumbersAreReportedOnceAndCorrected) {

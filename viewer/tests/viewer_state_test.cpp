@@ -1,10 +1,14 @@
 // Attaching trajectories, the time table, the current step and the texts
 // of the display lines and time labels.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <filesystem>
 
 #include "platform/user_prompts.h"
 #include "preprocessor/vnm_reader.h"
+#include "testing/failing_calls.h"
 #include "testing/temp_dir.h"
 #include "viewer/tests/ttr_fixture.h"
 #include "viewer/viewer_state.h"
@@ -341,7 +345,75 @@ TEST(ReAttachTest, AFileWrittenAnewUnderTheNameIsReadAndAGoneOneDetaches) {
   ASSERT_EQ(::unlink(f.dir.File("CASE1.TTR").c_str()), 0);
   EXPECT_FALSE(f.viewer.ReAttach());
   EXPECT_FALSE(f.viewer.IsAttached());
-  EXPECT_EQ(f.prompts.messages, (std::vector<std::string>{"No file " + f.dir.File("CASE1.TTR")}));
+  EXPECT_EQ(f.prompts.messages, (std::vector<std::string>{"No file " + f.dir.File("CASE1.TTR") +
+                                                          ": No such file or directory"}));
+}
+
+// A trajectory that cannot be read while it is attached, or read again,
+// is named with the reason, whatever the step that finds it.
+TEST(ReadFailureTest, TheMessageNamesTheFileAndWhy) {
+  using Step = std::function<bool(Fixture&)>;
+  // Cuts the file to `bytes` in place: the viewer's descriptor sees it.
+  auto cutTo = [](int64_t bytes) {
+    return [bytes](Fixture& f) { std::filesystem::resize_file(f.dir.File("CASE1.TTR"), uintmax_t(bytes)); };
+  };
+  Step step5 = [](Fixture& f) { return f.viewer.GoToTimeStep(5); };
+  Step copy = [](Fixture& f) {
+    f.viewer.TrackTimeStep(5);  // the copy runs to the step shown
+    return f.viewer.CopyTruncated(f.dir.File("C.TTR"));
+  };
+  Step reAttach = [](Fixture& f) { return f.viewer.ReAttach(); };
+  // Packed, d = 3: one block per record after the header block.
+  struct Case {
+    const char* what;
+    std::function<void(Fixture&)> damage;
+    Step step;
+    std::string message;  // the file's path goes in before its " : "
+    bool needsNonRoot = false;
+  } cases[] = {
+      {"cut inside the last record", cutTo(64 * 6 + 8), step5, "I/O error reading : the file ends inside record 5"},
+      {"cut after a record", cutTo(64 * 4), step5, "I/O error reading : the file ends after record 2"},
+      {"cut after its header", cutTo(64), step5, "I/O error reading : the file ends after its header"},
+      {"cut inside a record, copied", cutTo(64 * 3 + 20), copy, "I/O error reading : the file ends inside record 2"},
+      {"a failing disk",
+       [](Fixture&) {},
+       [](Fixture& f) {
+         krv::testing::FailingCalls disk;
+         disk.only = "ReadAt";
+         disk.failAt = 0;
+         return f.viewer.GoToTimeStep(5);
+       },
+       "I/O error reading : Input/output error"},
+      {"a directory in its place",
+       [](Fixture& f) {
+         ASSERT_EQ(::unlink(f.dir.File("CASE1.TTR").c_str()), 0);
+         std::filesystem::create_directory(f.dir.File("CASE1.TTR"));
+       },
+       reAttach, "No file : not a regular file"},
+      {"no read permission",
+       [](Fixture& f) {
+         ASSERT_EQ(::unlink(f.dir.File("CASE1.TTR").c_str()), 0);
+         TTRSpec next;
+         next.jtmax = 5;
+         f.dir.Write("CASE1.TTR", MakeTTRBytes(next));
+         ASSERT_EQ(::chmod(f.dir.File("CASE1.TTR").c_str(), 0200), 0);
+       },
+       reAttach, "No file : Permission denied", true},
+  };
+  for (const Case& c : cases) {
+    // Root reads a file whatever its permissions.
+    if (c.needsNonRoot && ::geteuid() == 0) continue;
+    Fixture f;
+    TTRSpec desc;
+    desc.jtmax = 5;
+    f.Files(desc);
+    ASSERT_EQ(f.Attach(), AttachStatus::Attached) << c.what;
+    c.damage(f);
+    EXPECT_FALSE(c.step(f)) << c.what;
+    std::string message = c.message;
+    message.insert(message.find(" : ") + 1, f.dir.File("CASE1.TTR"));
+    EXPECT_EQ(f.prompts.messages, std::vector<std::string>{message}) << c.what;
+  }
 }
 
 TEST(ReAttachTest, AChangedOrDamagedFileIsDetached) {
