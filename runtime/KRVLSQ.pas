@@ -292,6 +292,15 @@ begin
     Outcome := runFailed;
     Exit(False);
   end;
+  { TIMESET may set NEWTONTOL from the parameters: each run checks it as
+    a plain run does once. }
+  Detail := NewtonTolFault;
+  if Detail <> '' then
+  begin
+    LastFailure := Detail;
+    Outcome := runFailed;
+    Exit(False);
+  end;
   if MAXITER < 1 then
     MAXITER := 1;
   if Timed then

@@ -86,8 +86,9 @@ begin
       Stop(ExitRefused, 'Bad time axis from TIMESET: TSTART=' + Num(TSTART) + ' TEND=' + Num(TEND)
         + ' TSTEP=' + Num(TSTEP) + ' (TSTEP must be above 0, TEND not below TSTART, at most 100000000 steps).'
         + ' Nothing written.');
-    if not (NEWTONTOL > 0.0) or IsInfinite(NEWTONTOL) then
-      Stop(ExitRefused, 'Bad NEWTONTOL from TIMESET: ' + Num(NEWTONTOL) + ' (it must be above 0). Nothing written.');
+    Detail := NewtonTolFault;
+    if Detail <> '' then
+      Stop(ExitRefused, Detail + '. Nothing written.');
     if MAXITER < 1 then
       MAXITER := 1;
 

@@ -22,7 +22,7 @@ type
 
 const
   ExitOk = 0;
-  ExitRefused = 1;      { problem file missing, damaged, foreign or too large; bad time axis }
+  ExitRefused = 1;      { problem file missing, damaged, foreign or too large; bad time axis or NEWTONTOL }
   ExitFailed = 2;       { singular block, no convergence, values out of range }
   ExitWriteError = 3;   { trajectory, X out or data-series store could not be written }
   ExitInternal = 4;
@@ -35,6 +35,10 @@ function Num(X: DOUBLE): AnsiString;
 
 { The time axis TIMESET left: False when it is unusable; Steps is the last _JT. }
 function CheckTimeAxis(out Steps: LONGINT): BOOLEAN;
+
+{ What is wrong with the NEWTONTOL TIMESET left: '' when it is a number
+  above 0 and finite (NaN, 0, below 0 and infinity are refused). }
+function NewtonTolFault: AnsiString;
 
 { Solves steps 0..Steps from the current state, calling AddSet, the hooks
   (when given) and Report; writes each record into Ttr when given, and
@@ -89,6 +93,15 @@ begin
     Exit;
   Steps := Trunc(Span + 1.0E-9);
   Result := True;
+end;
+
+function NewtonTolFault: AnsiString;
+begin
+  { Written so that NaN fails: every comparison with it is false. }
+  if (NEWTONTOL > 0.0) and not IsInfinite(NEWTONTOL) then
+    Result := ''
+  else
+    Result := 'Bad NEWTONTOL from TIMESET: ' + Num(NEWTONTOL) + ' (it must be above 0)';
 end;
 
 function RunSteps(var Model: TNewtonModel; Steps: LONGINT; AddSet, Report: TUserProc;

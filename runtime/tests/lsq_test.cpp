@@ -594,6 +594,43 @@ TEST(LsqFailure, ModelFailingAtStartEndsWithStatusTwo) {
   EXPECT_EQ(d.Store(), before);
 }
 
+// TIMESET may set NEWTONTOL from the parameters; each run of a fit
+// checks it as a plain run does: NaN or infinity fails the run with the
+// setting's message (here at the start: status 2), a finite value runs.
+TEST(LsqFailure, NotANumberOrInfiniteNewtonTolFailsTheRun) {
+  TestModel m = StaticModel();
+  m.name = "LSQTOL";
+  m.label = ">12-10-2026 11: 9: 0 LSQTOL";
+  const std::string timeset = "  TSTART:=0; TEND:=1; TSTEP:=1;\r\n";
+  const size_t at = m.psy.find(timeset);
+  ASSERT_NE(at, std::string::npos);
+  m.psy.insert(at + timeset.size(),
+               "  IF K1=7 THEN NEWTONTOL:=(K1-7)/(K1-7);\r\n"  // 0/0: NaN
+               "  IF K1=8 THEN NEWTONTOL:=1/(K1-8);\r\n");     // 1/0: +Inf
+  LsqDir d(m);
+  struct Case {
+    double k1;
+    int status;
+    const char* says;
+  } cases[] = {
+      {2.0, 0, "K1 = "},
+      {7.0, 2, "Bad NEWTONTOL from TIMESET: Nan (it must be above 0)"},
+      {8.0, 2, "Bad NEWTONTOL from TIMESET: +Inf (it must be above 0)"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.k1);
+    LsqProblemSeries p = StaticProblem(NoisyStaticData(1, 8), {c.k1, 0.5});
+    SetControl(p, 0, 0);
+    d.WriteStore(p);
+    const std::string before = d.Store();
+    LsqRun run = d.Run();
+    EXPECT_EQ(run.status, c.status) << run.output;
+    const std::string& text = c.status == 0 ? d.Report() : run.output;
+    EXPECT_NE(text.find(c.says), std::string::npos) << text;
+    EXPECT_EQ(d.Store(), before);
+  }
+}
+
 // The model's REPORT removes the store while the search runs (its trigger
 // file VANISH there): the estimates cannot be written.
 TEST(LsqFailure, StoreThatCannotBeWrittenEndsWithStatusThree) {

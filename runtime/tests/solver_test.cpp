@@ -320,6 +320,58 @@ TEST_P(SolverRun, NoConvergenceAndBadTimeAxisFailClearly) {
   EXPECT_EQ(o.ttr.jtmax, -1);
 }
 
+// Every comparison with NaN is false, so a check written as "refuse when
+// below" lets it through: NaN and infinity in each setting TIMESET makes
+// are refused with the setting's message, nothing written; finite values
+// beside them run.
+TEST(SolverSettings, NotANumberAndInfinityAreRefusedWhereAFiniteValueRuns) {
+  TestModel m = SettingsModel();
+  const ProblemDir& dir = Compiled(m);
+  const std::string axis = "Bad time axis from TIMESET: ";
+  const std::string tol = "Bad NEWTONTOL from TIMESET: ";
+  struct Case {
+    int var;  // TS 0, TE 1, DT 2, TOL 3
+    double xin;
+    std::string says;  // "" when it runs
+  } cases[] = {
+      {0, -2.5, ""},
+      {0, kNotANumber, axis + "TSTART=Nan TEND=1 TSTEP=0.5 ("},
+      {0, kMinusInfinity, axis + "TSTART=-Inf TEND=1 TSTEP=0.5 ("},
+      {0, kPlusInfinity, axis + "TSTART=+Inf TEND=1 TSTEP=0.5 ("},
+      {1, 2.0, ""},
+      {1, kNotANumber, axis + "TSTART=0 TEND=Nan TSTEP=0.5 ("},
+      {1, kPlusInfinity, axis + "TSTART=0 TEND=+Inf TSTEP=0.5 ("},
+      {1, kMinusInfinity, axis + "TSTART=0 TEND=-Inf TSTEP=0.5 ("},
+      {2, 0.25, ""},
+      {2, kNotANumber, axis + "TSTART=0 TEND=1 TSTEP=Nan ("},
+      {2, kPlusInfinity, axis + "TSTART=0 TEND=1 TSTEP=+Inf ("},
+      {2, kMinusInfinity, axis + "TSTART=0 TEND=1 TSTEP=-Inf ("},
+      {3, 1e-6, ""},
+      {3, kNotANumber, tol + "Nan (it must be above 0). Nothing written."},
+      {3, kPlusInfinity, tol + "+Inf (it must be above 0). Nothing written."},
+      {3, kMinusInfinity, tol + "-Inf (it must be above 0). Nothing written."},
+      {3, 0.0, tol + "0 (it must be above 0). Nothing written."},
+  };
+  for (const Case& c : cases) {
+    std::vector<PrbVar> vars = m.vars;
+    vars[size_t(c.var)].xin = c.xin;
+    SCOPED_TRACE(::testing::Message() << vars[size_t(c.var)].name << " " << c.xin);
+    std::string prb = ProblemFile(m, vars, Ordering::kHelper);
+    Outcome o = Solve(dir, prb);
+    if (c.says.empty()) {
+      EXPECT_EQ(o.run.status, 0) << o.run.output;
+      ASSERT_TRUE(o.has_ttr);
+      EXPECT_GE(o.ttr.jtmax, 2);
+      EXPECT_NEAR(o.ttr.records.back().values[4], 2.0, 1e-6);
+    } else {
+      EXPECT_EQ(o.run.status, 1) << o.run.output;
+      EXPECT_NE(o.run.output.find(c.says), std::string::npos) << o.run.output;
+      EXPECT_FALSE(o.has_ttr);
+      EXPECT_EQ(o.prb_after, prb);
+    }
+  }
+}
+
 // The guarded functions of generated power terms give numbers where exp
 // and ln would overflow or fail.
 TEST(RuntimeFunctions, GuardedExpAndLog) {

@@ -261,4 +261,29 @@ TestModel SharpModel() {
   return m;
 }
 
+TestModel SettingsModel() {
+  TestModel m;
+  m.name = "SETTINGS";
+  m.label = ">12-10-2026 10: 8: 0 SETTINGS";
+  m.type_lines = {"  _SYSTEM=RECORD", "     TS,TE,DT,TOL,U,Y:XVR;", "  END;"};
+  // Overflow and invalid operations give +Inf and NaN in the solver.
+  m.psy = CrLf({"FUNCTION _SETTING(V:DOUBLE):DOUBLE;", "BEGIN",
+                "  IF V>1.5E301 THEN _SETTING:=V*V-V*V",
+                "  ELSE IF V>0.5E301 THEN _SETTING:=V*V",
+                "  ELSE IF V<-0.5E301 THEN _SETTING:=-(V*V)",
+                "  ELSE _SETTING:=V;", "END;"}) +
+          UserProcs("  TSTART:=_SETTING(_X.TS.I); TEND:=_SETTING(_X.TE.I);\r\n"
+                    "  TSTEP:=_SETTING(_X.DT.I); NEWTONTOL:=_SETTING(_X.TOL.I);\r\n") +
+          Xproc("TWICE", "Y", {"U", "TS", "TE", "DT", "TOL"}, "  Y.O:=2*U.I;") +
+          CrLf({"PROCEDURE  SYSTEMMC(VAR _X:_SYSTEM);",
+                "begin",
+                "  TWICE(_X.Y,_X.U,_X.TS,_X.TE,_X.DT,_X.TOL);",
+                "  {QTLFIX(_X.U,_X.Y)};",
+                "end;"});
+  m.vars = {{"I*", "TS", 0.0}, {"I*", "TE", 1.0}, {"I*", "DT", 0.5}, {"I*", "TOL", 1e-9},
+            {"IC", "U", 1.0},  {"CO", "Y", 4.0}};
+  m.incidences = {{5, 4}, {5, 0}, {5, 1}, {5, 2}, {5, 3}, {4, 5, 1}};
+  return m;
+}
+
 }  // namespace krv::rt

@@ -68,4 +68,12 @@ TestModel TroubleModel();
 // 0.25. Variables: GAIN 0, U 1, Y 2.
 TestModel SharpModel();
 
+// TIMESET sets TSTART, TEND, TSTEP and NEWTONTOL from the X in of TS, TE,
+// DT and TOL. A problem file holds only finite X in, so TIMESET turns
+// kPlusInfinity, kMinusInfinity and kNotANumber into what they name.
+// Y = 2U, U moved and Y held at 4. Variables: TS 0, TE 1, DT 2, TOL 3,
+// U 4, Y 5.
+TestModel SettingsModel();
+constexpr double kPlusInfinity = 1e301, kMinusInfinity = -1e301, kNotANumber = 2e301;
+
 }  // namespace krv::rt
