@@ -88,6 +88,12 @@ bool OldDSFStore::Fail(const std::string& text) {
   return false;
 }
 
+bool OldDSFStore::CheckDSFAttachedViewer() {
+  if (IsAttached()) return false;
+  Fail("No DSF attached");
+  return true;
+}
+
 bool OldDSFStore::Failed(const Fault& f) {
   // A file error inside a held change ends it: none of it goes out.
   if (f.io && held_ && heldError_.empty()) heldError_ = f.text;
@@ -125,13 +131,13 @@ void OldDSFStore::CheckRoomFor(int32_t n) const {
     throw Fault{"The old-layout DSF " + file_.Path() + " is full (32767 records)"};
 }
 
-void OldDSFStore::WriteHeader() {
+void OldDSFStore::WriteDSFHeaderOld() {
   PutInt16(header_.data() + 4, int16_t(nextFree_));
   Write(0, header_);
 }
 
-bool OldDSFStore::Attach(const std::string& path) {
-  Close();
+bool OldDSFStore::AttachDSFOld(const std::string& path) {
+  CloseDSFOld();
   error_.clear();
   if (!file_.Open(path, platform::BlockFile::Mode::ReadWrite))
     return Fail(path + " not found: " + file_.LastError());
@@ -237,7 +243,7 @@ void OldDSFStore::Change::Commit() {
 
 bool OldDSFStore::Hold() {
   error_.clear();
-  if (!IsAttached()) return Fail("No DSF attached");
+  if (CheckDSFAttachedViewer()) return false;
   if (held_) return true;
   heldError_.clear();
   try {
@@ -255,12 +261,12 @@ void OldDSFStore::Abandon() {
   End(false);
 }
 
-bool OldDSFStore::Close() {
+bool OldDSFStore::CloseDSFOld() {
   if (!file_.IsOpen()) return true;
   bool ok = true;
   try {
     Change change(*this);
-    WriteHeader();
+    WriteDSFHeaderOld();
     change.Commit();
   } catch (const Fault& f) {
     ok = Fail(f.text);
@@ -288,6 +294,10 @@ OldDSDirBlock OldDSFStore::ReadDir(int32_t n, std::vector<int32_t>& seen) const 
   return b;
 }
 
+// Paths here are absolute: every walk starts at the root, whose block is
+// record 1.
+static void SetRootDirOld(OldDSDirEntry& at) { at = OldDSDirEntry{1, "", series::kDSDirKind}; }
+
 OldDSDirEntry OldDSFStore::Find(int32_t dir, const std::string& name) const {
   // A DSDir has at least its first block: an entry naming record 0 (the
   // header) as a DSDir is damage, refused by the read, never an empty chain.
@@ -302,8 +312,9 @@ OldDSDirEntry OldDSFStore::Find(int32_t dir, const std::string& name) const {
   return {};
 }
 
-bool OldDSFStore::Lookup(const std::vector<std::string>& names, OldDSDirEntry& out) const {
-  OldDSDirEntry at{1, "", series::kDSDirKind};
+bool OldDSFStore::FindDSFEntryOld(const std::vector<std::string>& names, OldDSDirEntry& out) const {
+  OldDSDirEntry at;
+  SetRootDirOld(at);
   for (const std::string& n : names) {
     if (!at.IsDSDir()) return false;
     at = Find(at.record, n);
@@ -313,7 +324,7 @@ bool OldDSFStore::Lookup(const std::vector<std::string>& names, OldDSDirEntry& o
   return true;
 }
 
-bool OldDSFStore::SplitPath(const std::string& path, std::vector<std::string>& names) {
+bool OldDSFStore::ParseDSFPathOld(const std::string& path, std::vector<std::string>& names) {
   names.clear();
   if (path.empty() || path[0] != '.') return Fail("Name syntax err: " + path);
   size_t i = 1;
@@ -330,8 +341,8 @@ bool OldDSFStore::SplitPath(const std::string& path, std::vector<std::string>& n
   return true;
 }
 
-bool OldDSFStore::AddEntry(int32_t dir, const std::string& name, uint8_t kind,
-                           OldDSDirEntry& out, EntryWrites& writes) {
+bool OldDSFStore::AddDSDirEntryOld(int32_t dir, const std::string& name, uint8_t kind,
+                                   OldDSDirEntry& out, EntryWrites& writes) {
   std::vector<int32_t> seen, records;
   std::vector<OldDSDirBlock> blocks;
   int32_t rec = dir;
@@ -380,23 +391,23 @@ void OldDSFStore::WriteEntry(const EntryWrites& writes) {
   if (writes.size() == 2) owners_.TakeDirBlock(writes[0].first, writes[1].first);  // a fresh block
 }
 
-bool OldDSFStore::FindParent(const std::string& path, const std::vector<std::string>& names,
-                             OldDSDirEntry& parent) const {
-  parent = OldDSDirEntry{1, "", series::kDSDirKind};
+bool OldDSFStore::SplitParentPathOld(const std::string& path, const std::vector<std::string>& names,
+                                     OldDSDirEntry& parent) const {
+  SetRootDirOld(parent);
   std::vector<std::string> up(names.begin(), names.end() - 1);
-  if (Lookup(up, parent) && parent.IsDSDir()) return true;
+  if (FindDSFEntryOld(up, parent) && parent.IsDSDir()) return true;
   error_ = error_.empty() ? "Path does not exist: " + path : error_;
   return false;
 }
 
 OldDSFStore::DirResult OldDSFStore::LookDSDir(const std::string& path) {
   error_.clear();
-  if (!IsAttached()) return Fail("No DSF attached"), DirResult::Failed;
+  if (CheckDSFAttachedViewer()) return DirResult::Failed;
   std::vector<std::string> names;
-  if (!SplitPath(path, names)) return DirResult::Failed;
+  if (!ParseDSFPathOld(path, names)) return DirResult::Failed;
   try {
     OldDSDirEntry parent, e;
-    if (!FindParent(path, names, parent)) return DirResult::Failed;
+    if (!SplitParentPathOld(path, names, parent)) return DirResult::Failed;
     e = Find(parent.record, names.back());
     if (!e.Used()) return DirResult::Made;
     if (e.IsDSDir()) return DirResult::Existed;
@@ -407,19 +418,19 @@ OldDSFStore::DirResult OldDSFStore::LookDSDir(const std::string& path) {
   return DirResult::Failed;
 }
 
-OldDSFStore::DirResult OldDSFStore::MakeDSDir(const std::string& path) {
+OldDSFStore::DirResult OldDSFStore::MakeDSDirOld(const std::string& path) {
   error_.clear();
-  if (!IsAttached()) return Fail("No DSF attached"), DirResult::Failed;
+  if (CheckDSFAttachedViewer()) return DirResult::Failed;
   std::vector<std::string> names;
-  if (!SplitPath(path, names)) return DirResult::Failed;
+  if (!ParseDSFPathOld(path, names)) return DirResult::Failed;
   try {
     Change change(*this);
     OldDSDirEntry parent;
-    if (!FindParent(path, names, parent)) return DirResult::Failed;
+    if (!SplitParentPathOld(path, names, parent)) return DirResult::Failed;
     CheckRoomFor(2);  // a block of the parent and the new DSDir's own
     OldDSDirEntry e;
     EntryWrites writes;
-    if (!AddEntry(parent.record, names.back(), series::kDSDirKind, e, writes)) {
+    if (!AddDSDirEntryOld(parent.record, names.back(), series::kDSDirKind, e, writes)) {
       if (e.IsDSDir()) return DirResult::Existed;
       Fail(path + " is a series, not a DSDir");
       return DirResult::Failed;
@@ -428,7 +439,7 @@ OldDSFStore::DirResult OldDSFStore::MakeDSDir(const std::string& path) {
     Write(e.record, EncodeOldDirBlock(OldDSDirBlock()));
     owners_.NewDSDir(e.record);
     WriteEntry(writes);
-    WriteHeader();
+    WriteDSFHeaderOld();
     change.Commit();
     return DirResult::Made;
   } catch (const Fault& f) {
@@ -437,17 +448,41 @@ OldDSFStore::DirResult OldDSFStore::MakeDSDir(const std::string& path) {
   }
 }
 
-bool OldDSFStore::SaveSeries(const series::ColumnSlot& slot, const std::string& path,
-                             const std::string& comment, const DateStamp& stamp) {
+void OldDSFStore::StoreSeriesRecordsOld(const series::ColumnSlot& slot, int32_t headRecord,
+                                        OldSeriesHead& head, std::vector<int32_t>& chain,
+                                        const std::string& comment, const DateStamp& stamp) {
+  while (chain.size() < size_t(slot.BlockCount())) chain.push_back(TakeFreeRecord());
+  const series::SeriesHeader& h = slot.Header();
+  head.base = h.base;
+  head.highest = h.highest;
+  head.offset = h.firstOffset;
+  head.stamp = stamp;
+  head.comment = comment.substr(0, kOldCommentMax);
+  head.xHead = 0;
+  head.firstData = int16_t(chain[0]);
+  Write(headRecord, EncodeOldHead(head));
+  const std::vector<float>& cells = slot.Cells();
+  for (size_t k = 0; k < chain.size(); ++k) {
+    RecordBytes r{};
+    PutInt16(r.data(), int16_t(k + 1 < chain.size() ? chain[k + 1] : 0));
+    r[3] = 2;  // kind: data record
+    for (int s = 0; s < series::kBlockCells; ++s)
+      PutSingle(r.data() + 4 + 4 * s, cells[k * series::kBlockCells + size_t(s)]);
+    Write(chain[k], r);
+  }
+}
+
+bool OldDSFStore::SaveSeriesOld(const series::ColumnSlot& slot, const std::string& path,
+                                const std::string& comment, const DateStamp& stamp) {
   error_.clear();
-  if (!IsAttached()) return Fail("No DSF attached");
+  if (CheckDSFAttachedViewer()) return false;
   if (!slot.IsOpen()) return Fail("No series to save at " + path);
   std::vector<std::string> names;
-  if (!SplitPath(path, names)) return false;
+  if (!ParseDSFPathOld(path, names)) return false;
   try {
     Change change(*this);
     OldDSDirEntry parent;
-    if (!FindParent(path, names, parent)) return false;
+    if (!SplitParentPathOld(path, names, parent)) return false;
     // A parent block, the head and every data record, at most.
     CheckRoomFor(2 + int32_t(slot.BlockCount()));
     OldDSDirEntry e;
@@ -455,7 +490,7 @@ bool OldDSFStore::SaveSeries(const series::ColumnSlot& slot, const std::string& 
     std::vector<int32_t> chain;
     EntryWrites writes;  // stays empty for a series saved over
     std::vector<int32_t> before;
-    if (AddEntry(parent.record, names.back(), series::kSeriesKind, e, writes)) {
+    if (AddDSDirEntryOld(parent.record, names.back(), series::kSeriesKind, e, writes)) {
       TakeFreeRecord();
       chain.push_back(TakeFreeRecord());
       head.firstData = int16_t(chain[0]);
@@ -474,27 +509,9 @@ bool OldDSFStore::SaveSeries(const series::ColumnSlot& slot, const std::string& 
       if (chain.empty()) Damaged();
       before = chain;
     }
-    while (chain.size() < size_t(slot.BlockCount())) chain.push_back(TakeFreeRecord());
-    const series::SeriesHeader& h = slot.Header();
-    head.base = h.base;
-    head.highest = h.highest;
-    head.offset = h.firstOffset;
-    head.stamp = stamp;
-    head.comment = comment.substr(0, kOldCommentMax);
-    head.xHead = 0;
-    head.firstData = int16_t(chain[0]);
-    Write(e.record, EncodeOldHead(head));
-    const std::vector<float>& cells = slot.Cells();
-    for (size_t k = 0; k < chain.size(); ++k) {
-      RecordBytes r{};
-      PutInt16(r.data(), int16_t(k + 1 < chain.size() ? chain[k + 1] : 0));
-      r[3] = 2;  // kind: data record
-      for (int s = 0; s < series::kBlockCells; ++s)
-        PutSingle(r.data() + 4 + 4 * s, cells[k * series::kBlockCells + size_t(s)]);
-      Write(chain[k], r);
-    }
+    StoreSeriesRecordsOld(slot, e.record, head, chain, comment, stamp);
     WriteEntry(writes);
-    WriteHeader();
+    WriteDSFHeaderOld();
     owners_.TakeSeries(e.record, before, chain);
     change.Commit();
     return true;
@@ -503,8 +520,14 @@ bool OldDSFStore::SaveSeries(const series::ColumnSlot& slot, const std::string& 
   }
 }
 
-void OldDSFStore::VisitBelow(int32_t dir, int depth, const std::vector<series::PathComponent>& comps,
-                             size_t at, int16_t x, std::vector<int32_t>& seen, int& matched) {
+// Names match as in the current layout; only their length limit differs,
+// and that is checked where a name is stored.
+static bool MatchNameComponentOld(const series::PathComponent& c, const std::string& name) {
+  return series::SeriesStore::MatchNameComponent(c, name);
+}
+
+void OldDSFStore::WalkDSFPathOld(int32_t dir, int depth, const std::vector<series::PathComponent>& comps,
+                                 size_t at, int16_t x, std::vector<int32_t>& seen, int& matched) {
   if (depth > series::kMaxDepth) Damaged();
   bool all = at < comps.size() && comps[at].text == "&";
   for (int32_t rec = dir; rec != 0;) {
@@ -514,13 +537,13 @@ void OldDSFStore::VisitBelow(int32_t dir, int depth, const std::vector<series::P
       bool last = at + 1 >= comps.size();
       if (all) {
         if (e.IsDSDir()) {
-          VisitBelow(e.record, depth + 1, comps, at, x, seen, matched);
+          WalkDSFPathOld(e.record, depth + 1, comps, at, x, seen, matched);
           continue;
         }
-      } else if (!series::SeriesStore::MatchNameComponent(comps[at], e.name)) {
+      } else if (!MatchNameComponentOld(comps[at], e.name)) {
         continue;
       } else if (!last) {
-        if (e.IsDSDir()) VisitBelow(e.record, depth + 1, comps, at + 1, x, seen, matched);
+        if (e.IsDSDir()) WalkDSFPathOld(e.record, depth + 1, comps, at + 1, x, seen, matched);
         continue;
       }
       if (e.IsDSDir()) continue;  // only series take an X
@@ -535,17 +558,17 @@ void OldDSFStore::VisitBelow(int32_t dir, int depth, const std::vector<series::P
   }
 }
 
-bool OldDSFStore::SetXSeries(series::SeriesStore& parser, const std::string& xPath,
-                             const std::string& yPath) {
+bool OldDSFStore::SetXSeriesOld(series::SeriesStore& parser, const std::string& xPath,
+                                const std::string& yPath) {
   error_.clear();
-  if (!IsAttached()) return Fail("No DSF attached");
+  if (CheckDSFAttachedViewer()) return false;
   try {
     Change change(*this);
     int16_t x = 0;
     if (xPath.find_first_not_of(' ') != std::string::npos) {
       std::vector<std::string> names;
       OldDSDirEntry e;
-      if (!SplitPath(xPath, names) || !Lookup(names, e) || e.IsDSDir())
+      if (!ParseDSFPathOld(xPath, names) || !FindDSFEntryOld(names, e) || e.IsDSDir())
         return Fail("X series missing");
       x = e.record;
     }
@@ -555,7 +578,7 @@ bool OldDSFStore::SetXSeries(series::SeriesStore& parser, const std::string& xPa
       return Fail("Y series name error");
     std::vector<int32_t> seen;
     int matched = 0;
-    VisitBelow(1, 1, parsed.components, 0, x, seen, matched);
+    WalkDSFPathOld(1, 1, parsed.components, 0, x, seen, matched);
     change.Commit();
     return true;
   } catch (const Fault& f) {

@@ -61,7 +61,7 @@ class OldDSFStore {
   // refused (Error() names the file) and nothing is written. A change of
   // it cut short (its journal, `path` + "-journal", left beside it) is
   // rolled back first.
-  bool Attach(const std::string& path);
+  bool AttachDSFOld(const std::string& path);
   bool IsAttached() const { return file_.IsOpen(); }
   // The first failure of the last operation, naming the file or path.
   const std::string& Error() const { return error_; }
@@ -72,17 +72,17 @@ class OldDSFStore {
   DirResult LookDSDir(const std::string& path);
   // A DSDir at the absolute `path` (".ROOT.X"); an existing DSDir is
   // reported as Existed, an existing series there fails.
-  DirResult MakeDSDir(const std::string& path);
+  DirResult MakeDSDirOld(const std::string& path);
   // Stores the series of `slot` at `path`, over an existing series of that
   // name (its records reused, a longer chain taking new ones at the end);
   // never over a DSDir.
-  bool SaveSeries(const series::ColumnSlot& slot, const std::string& path,
-                  const std::string& comment, const series::DateStamp& stamp);
+  bool SaveSeriesOld(const series::ColumnSlot& slot, const std::string& path,
+                     const std::string& comment, const series::DateStamp& stamp);
   // Every series the Y path (which may end in "&") matches gets the X
   // series as its X; an empty X path clears the link.
-  bool SetXSeries(series::SeriesStore& parser, const std::string& xPath, const std::string& yPath);
+  bool SetXSeriesOld(series::SeriesStore& parser, const std::string& xPath, const std::string& yPath);
   // Every operation is a change of the file of its own, there whole or
-  // not at all. Hold makes the operations until Close (or Abandon) one
+  // not at all. Hold makes the operations until CloseDSFOld (or Abandon) one
   // change, the file's lock held meanwhile.
   bool Hold();
   // Drops a held change: nothing of it stays in the file.
@@ -90,7 +90,7 @@ class OldDSFStore {
   // Writes the header back, commits a held change and closes the file.
   // False, with Error(), when the change could not be made: none of it is
   // in the file.
-  bool Close();
+  bool CloseDSFOld();
 
   int32_t NextFree() const { return nextFree_; }
 
@@ -100,6 +100,8 @@ class OldDSFStore {
     bool io = false;  // the file could not be read or written
   };
   bool Failed(const Fault& f);
+  // True, with "No DSF attached" as the error, when no file is attached.
+  bool CheckDSFAttachedViewer();
   // One operation's change, or nothing while a change is held.
   class Change {
    public:
@@ -126,18 +128,18 @@ class OldDSFStore {
   // Refuses, before anything is written, an operation that may need `n`
   // more records than the 16-bit record numbers reach.
   void CheckRoomFor(int32_t n) const;
-  void WriteHeader();
+  void WriteDSFHeaderOld();
   OldDSDirBlock ReadDir(int32_t n, std::vector<int32_t>& seen) const;
   // The entry `name` in the DSDir at `dir`; a free entry (record -1) when
   // there is none.
   OldDSDirEntry Find(int32_t dir, const std::string& name) const;
   // The entry of an absolute path of plain names; false when a DSDir on
   // the way is missing.
-  bool Lookup(const std::vector<std::string>& names, OldDSDirEntry& out) const;
-  bool SplitPath(const std::string& path, std::vector<std::string>& names);
+  bool FindDSFEntryOld(const std::vector<std::string>& names, OldDSDirEntry& out) const;
+  bool ParseDSFPathOld(const std::string& path, std::vector<std::string>& names);
   // The DSDir that holds the entry the absolute `path` (split into
   // `names`) names; false, with "Path does not exist", when there is none.
-  bool FindParent(const std::string& path, const std::vector<std::string>& names, OldDSDirEntry& parent) const;
+  bool SplitParentPathOld(const std::string& path, const std::vector<std::string>& names, OldDSDirEntry& parent) const;
   // The DSDir blocks that put a new entry in the tree, in the order they
   // are to be written: any fresh block first, then the one that takes the
   // entry or links the fresh block in.
@@ -145,11 +147,18 @@ class OldDSFStore {
   // Adds `name` to the DSDir at `dir`; false with `out` the existing entry.
   // The blocks are left in `writes`, for the caller to write with
   // WriteEntry in the same change as the records the entry names.
-  bool AddEntry(int32_t dir, const std::string& name, uint8_t kind, OldDSDirEntry& out,
-                EntryWrites& writes);
+  bool AddDSDirEntryOld(int32_t dir, const std::string& name, uint8_t kind, OldDSDirEntry& out,
+                        EntryWrites& writes);
   void WriteEntry(const EntryWrites& writes);
-  void VisitBelow(int32_t dir, int depth, const std::vector<series::PathComponent>& comps,
-                  size_t at, int16_t x, std::vector<int32_t>& seen, int& matched);
+  // Writes the series of `slot` into the head at `headRecord` (its first
+  // data record, X link 0, `comment` cut to 109, `stamp`) and its data
+  // records into `chain`, which is lengthened with fresh records where the
+  // series has more blocks; the last record's link is 0.
+  void StoreSeriesRecordsOld(const series::ColumnSlot& slot, int32_t headRecord, OldSeriesHead& head,
+                             std::vector<int32_t>& chain, const std::string& comment,
+                             const series::DateStamp& stamp);
+  void WalkDSFPathOld(int32_t dir, int depth, const std::vector<series::PathComponent>& comps,
+                      size_t at, int16_t x, std::vector<int32_t>& seen, int& matched);
   bool Fail(const std::string& text);
 
   platform::BlockFile file_{series::kRecordSize};

@@ -59,7 +59,7 @@ DSFSave::DSFSave(const ViewerState& viewer, series::SeriesStore& store, bool act
 DSFSave::~DSFSave() {
   // Every way out closes the file; a save not finished leaves nothing.
   old_.Abandon();
-  if (old_.IsAttached()) old_.Close();
+  if (old_.IsAttached()) old_.CloseDSFOld();
   store_.DropChanges();
   if (store_.IsAttached()) store_.CloseDSF();
 }
@@ -73,7 +73,7 @@ bool DSFSave::Open(const std::string& path, bool& missing) {
     return false;
   }
   if (series::ProbeDSFLayout(path) == series::DSFLayout::kEarlier) {
-    if (old_.Attach(path)) return true;
+    if (old_.AttachDSFOld(path)) return true;
     platform::Prompts().ShowMessage(old_.Error());
     return false;
   }
@@ -128,7 +128,7 @@ DSFSave::RootResult DSFSave::MakeRoot(const std::string& name) {
 }
 
 bool DSFSave::MakeDir(const std::string& path) {
-  if (IsOldLayout()) return old_.MakeDSDir(path) != OldDSFStore::DirResult::Failed;
+  if (IsOldLayout()) return old_.MakeDSDirOld(path) != OldDSFStore::DirResult::Failed;
   store_.MakeDSDir(path, false);
   return !store_.FailureFlag;
 }
@@ -136,7 +136,7 @@ bool DSFSave::MakeDir(const std::string& path) {
 bool DSFSave::SaveSlot(ColumnSlot& slot, const std::string& path) {
   bool ok;
   if (IsOldLayout()) {
-    ok = old_.SaveSeries(slot, path, comment_, store_.GetDateStamp());
+    ok = old_.SaveSeriesOld(slot, path, comment_, store_.GetDateStamp());
   } else {
     store_.SaveSeries(slot, path);
     ok = !store_.FailureFlag;
@@ -243,7 +243,7 @@ void DSFSave::WriteSeries() {
 
   if (!held) return;
   if (IsOldLayout())
-    old_.SetXSeries(store_, root_ + "._T", root_ + ".X.&");
+    old_.SetXSeriesOld(store_, root_ + "._T", root_ + ".X.&");
   else if (!vars.empty())
     store_.SetXSeries(root_ + "._T", root_ + ".X.&");
 }
@@ -251,7 +251,7 @@ void DSFSave::WriteSeries() {
 std::string DSFSave::Finish() {
   bool committed = true;
   if (old_.IsAttached()) {
-    committed = old_.Close();
+    committed = old_.CloseDSFOld();
     if (!committed && closeError_.empty()) closeError_ = old_.Error();
   }
   if (store_.IsAttached()) {

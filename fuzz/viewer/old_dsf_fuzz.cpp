@@ -29,18 +29,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static krv::series::SeriesStore store;
   store.MessagesOn = false;
   OldDSFStore old;
-  if (!old.Attach(WorkFile()) || !old.Hold()) return 0;
-  old.MakeDSDir(".R");
-  old.MakeDSDir(".R.X");
+  if (!old.AttachDSFOld(WorkFile()) || !old.Hold()) return 0;
+  old.MakeDSDirOld(".R");
+  old.MakeDSDirOld(".R.X");
   krv::series::ColumnSlot slot;
   store.NewSeries(slot, false, "fuzz");
   for (int16_t i = 0; i < 40; ++i) store.PutVal(slot, i, double(i));
-  old.SaveSeries(slot, ".R._T", "c", {});
-  old.SaveSeries(slot, ".R.X.A", "c", {});
-  old.SetXSeries(store, ".R._T", ".R.X.&");
-  old.SetXSeries(store, "", "&");
+  old.SaveSeriesOld(slot, ".R._T", "c", {});
+  old.SaveSeriesOld(slot, ".R.X.A", "c", {});
+  old.SetXSeriesOld(store, ".R._T", ".R.X.&");
+  old.SetXSeriesOld(store, "", "&");
   store.FreeSeries(slot);
   if (size > 0 && data[size - 1] & 1) old.Abandon();
-  old.Close();
+  old.CloseDSFOld();
   return 0;
 }

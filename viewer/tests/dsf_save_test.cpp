@@ -338,13 +338,13 @@ TEST(OldDSFTest, ADSDirEntryNamingTheHeaderIsDamage) {
   store.NewSeries(slot, false, "c");
   store.PutVal(slot, 0, 1.0);
   OldDSFStore old;
-  ASSERT_TRUE(old.Attach(dir.File("D.DSF"))) << old.Error();
-  EXPECT_EQ(old.MakeDSDir(".R.X.Y"), OldDSFStore::DirResult::Failed);
+  ASSERT_TRUE(old.AttachDSFOld(dir.File("D.DSF"))) << old.Error();
+  EXPECT_EQ(old.MakeDSDirOld(".R.X.Y"), OldDSFStore::DirResult::Failed);
   EXPECT_NE(old.Error().find("D.DSF is damaged"), std::string::npos) << old.Error();
-  EXPECT_FALSE(old.SaveSeries(slot, ".R.X.A", "c", {}));
+  EXPECT_FALSE(old.SaveSeriesOld(slot, ".R.X.A", "c", {}));
   EXPECT_NE(old.Error().find("D.DSF is damaged"), std::string::npos) << old.Error();
   store.FreeSeries(slot);
-  old.Close();
+  old.CloseDSFOld();
   EXPECT_EQ(dir.Read("D.DSF"), bytes);
 }
 
@@ -385,8 +385,8 @@ TEST(DSFSaveTest, AKillOrAFullDiskAtAnyCallLeavesTheWholeSaveOrNone) {
     krv::testing::PutState(f.dir.File("K.DSF-journal"), left[1]);
     if (c.old) {
       OldDSFStore old;
-      EXPECT_TRUE(old.Attach(f.dir.File("K.DSF"))) << old.Error();
-      EXPECT_TRUE(old.Close()) << old.Error();
+      EXPECT_TRUE(old.AttachDSFOld(f.dir.File("K.DSF"))) << old.Error();
+      EXPECT_TRUE(old.CloseDSFOld()) << old.Error();
     } else {
       platform::ScriptedPrompts shown;
       series::SeriesStore store;
@@ -451,11 +451,11 @@ TEST(OldDSFTest, ASeriesRunningIntoAnothersRecordsIsRefused) {
   int16_t aHead, bData;
   {
     OldDSFStore old;
-    ASSERT_TRUE(old.Attach(dir.File("O.DSF"))) << old.Error();
-    ASSERT_EQ(old.MakeDSDir(".R"), OldDSFStore::DirResult::Made);
-    ASSERT_TRUE(old.SaveSeries(slot, ".R.A", "c", {}));
-    ASSERT_TRUE(old.SaveSeries(slot, ".R.B", "c", {}));
-    ASSERT_TRUE(old.Close());
+    ASSERT_TRUE(old.AttachDSFOld(dir.File("O.DSF"))) << old.Error();
+    ASSERT_EQ(old.MakeDSDirOld(".R"), OldDSFStore::DirResult::Made);
+    ASSERT_TRUE(old.SaveSeriesOld(slot, ".R.A", "c", {}));
+    ASSERT_TRUE(old.SaveSeriesOld(slot, ".R.B", "c", {}));
+    ASSERT_TRUE(old.CloseDSFOld());
     OldDSDirBlock r;
     ASSERT_TRUE(DecodeOldDirBlock(RecordAt(dir.Read("O.DSF"), 2), r));
     aHead = r.entries[0].record;
@@ -468,16 +468,16 @@ TEST(OldDSFTest, ASeriesRunningIntoAnothersRecordsIsRefused) {
   bytes[size_t(aHead) * 128 + 1] = 0;
   dir.Write("O.DSF", bytes);
   OldDSFStore old;
-  ASSERT_TRUE(old.Attach(dir.File("O.DSF"))) << old.Error();
+  ASSERT_TRUE(old.AttachDSFOld(dir.File("O.DSF"))) << old.Error();
   for (const char* path : {".R.A", ".R.B"}) {
-    EXPECT_FALSE(old.SaveSeries(slot, path, "c", {})) << path;
+    EXPECT_FALSE(old.SaveSeriesOld(slot, path, "c", {})) << path;
     EXPECT_NE(old.Error().find(std::string("O.DSF is damaged (") + path + ")"), std::string::npos) << old.Error();
   }
-  EXPECT_FALSE(old.SetXSeries(store, "", ".R.&"));
+  EXPECT_FALSE(old.SetXSeriesOld(store, "", ".R.&"));
   EXPECT_NE(old.Error().find("is damaged"), std::string::npos) << old.Error();
   EXPECT_EQ(dir.Read("O.DSF"), bytes);
-  EXPECT_TRUE(old.SaveSeries(slot, ".N", "c", {})) << old.Error();
-  EXPECT_TRUE(old.Close());
+  EXPECT_TRUE(old.SaveSeriesOld(slot, ".N", "c", {})) << old.Error();
+  EXPECT_TRUE(old.CloseDSFOld());
   store.FreeSeries(slot);
 }
 
@@ -492,7 +492,7 @@ TEST(OldDSFTest, StopsBeforeTheRecordNumbersWrap) {
   EXPECT_EQ(next, 32766);
   EXPECT_EQ(b.size(), size_t(next) * 128);
   OldDSFStore again;  // still a sound file of its layout
-  EXPECT_TRUE(again.Attach(f.dir.File("FULL.DSF"))) << again.Error();
+  EXPECT_TRUE(again.AttachDSFOld(f.dir.File("FULL.DSF"))) << again.Error();
 }
 
 }  // namespace
