@@ -12,9 +12,8 @@
 
 namespace krv::view {
 
-using series::ColumnSlot;
 
-std::vector<int> DistinctVariables(const std::vector<int16_t>& displayList) {
+std::vector<int> MergeSortVarList(const std::vector<int16_t>& displayList) {
   std::vector<int> v(displayList.begin(), displayList.end());
   std::sort(v.begin(), v.end());
   v.erase(std::unique(v.begin(), v.end()), v.end());
@@ -133,7 +132,7 @@ bool DSFSave::MakeDir(const std::string& path) {
   return !store_.FailureFlag;
 }
 
-bool DSFSave::SaveSlot(ColumnSlot& slot, const std::string& path) {
+bool DSFSave::SaveSlot(SeriesBuffer& slot, const std::string& path) {
   bool ok;
   if (IsOldLayout()) {
     ok = old_.SaveSeriesOld(slot, path, comment_, store_.GetDateStamp());
@@ -143,6 +142,44 @@ bool DSFSave::SaveSlot(ColumnSlot& slot, const std::string& path) {
   }
   if (ok) written_.push_back(path);
   return ok;
+}
+
+int16_t DSFSave::IndexOf(const std::vector<int32_t>& at, size_t k) const {
+  return int16_t(actual_ ? at[k] : int32_t(k));
+}
+
+// SaveTimeSeriesActual and SaveTimeSeriesTransf in one: actual_ chooses
+// the indices.
+void DSFSave::SaveTimeSeries(const std::vector<int32_t>& at, bool held) {
+  SeriesBuffer slot;
+  store_.NewSeries(slot, false, comment_);
+  const std::vector<double>& t = viewer_.TimeTable();
+  for (size_t k = 0; k < at.size(); ++k) store_.PutVal(slot, IndexOf(at, k), t[size_t(at[k])]);
+  if (!held || !SaveSlot(slot, root_ + "._T")) Lost(root_ + "._T");
+  store_.FreeSeries(slot);
+}
+
+// SaveVarBatchActual and SaveVarBatchTransf in one: actual_ chooses the
+// indices.
+bool DSFSave::SaveVarBatch(const std::vector<Var>& vars, size_t first, size_t last,
+                           const TimeRange& steps, const std::vector<int32_t>& at) {
+  std::vector<int> batch;
+  std::vector<std::vector<float>> values(last - first);
+  std::vector<std::vector<float>*> into;
+  for (size_t i = first; i < last; ++i) {
+    batch.push_back(vars[i].v);
+    into.push_back(&values[i - first]);
+  }
+  if (!ReadPlotPoints(viewer_.File(), viewer_.Layout(), steps, batch, into)) return false;
+  for (size_t i = first; i < last; ++i) {
+    SeriesBuffer s;
+    store_.NewSeries(s, false, comment_);
+    const std::vector<float>& val = values[i - first];
+    for (size_t k = 0; k < at.size(); ++k) store_.PutVal(s, IndexOf(at, k), double(val[k]));
+    if (!SaveSlot(s, vars[i].path)) Lost(vars[i].path);
+    store_.FreeSeries(s);
+  }
+  return true;
 }
 
 void DSFSave::WriteSeries() {
@@ -156,26 +193,14 @@ void DSFSave::WriteSeries() {
     steps.Update();
   }
   std::vector<int32_t> at = PlotSteps(steps);
-  auto index = [&](size_t k) { return int16_t(actual_ ? at[k] : int32_t(k)); };
-
-  ColumnSlot slot;
-  store_.NewSeries(slot, false, comment_);
-  const std::vector<double>& t = viewer_.TimeTable();
-  for (size_t k = 0; k < at.size(); ++k) store_.PutVal(slot, index(k), t[size_t(at[k])]);
-  if (!held || !SaveSlot(slot, root_ + "._T")) Lost(root_ + "._T");
-  store_.FreeSeries(slot);
+  SaveTimeSeries(at, held);
 
   // The paths, checked before anything is written: a path is never cut,
   // so two variables can never land on one series.
-  struct Var {
-    int v;
-    std::vector<std::string> comps;
-    std::string path;
-  };
   std::vector<Var> vars;
   std::set<std::string> taken{platform::UpperAscii(root_ + "._T")};
   size_t limit = IsOldLayout() ? kOldNameMax : series::kEntryNameMax;
-  for (int v : DistinctVariables(viewer_.DisplayList())) {
+  for (int v : MergeSortVarList(viewer_.DisplayList())) {
     Var x{v, SeriesComponents(viewer_.Entries()[size_t(v)].name), root_};
     bool fits = !x.comps.empty() && int(x.comps.size()) + 1 <= series::kMaxDepth;
     for (const std::string& c : x.comps) {
@@ -209,14 +234,7 @@ void DSFSave::WriteSeries() {
   size_t per = size_t(BatchSize(steps));
   for (size_t first = 0; first < vars.size(); first += per) {
     size_t last = std::min(vars.size(), first + per);
-    std::vector<int> batch;
-    std::vector<std::vector<float>> values(last - first);
-    std::vector<std::vector<float>*> into;
-    for (size_t i = first; i < last; ++i) {
-      batch.push_back(vars[i].v);
-      into.push_back(&values[i - first]);
-    }
-    if (!held || !ReadPlotPoints(viewer_.File(), viewer_.Layout(), steps, batch, into)) {
+    if (!held || !SaveVarBatch(vars, first, last, steps, at)) {
       // A trajectory that cannot be read saves none of the root: what
       // was written of it goes too.
       if (held) {
@@ -230,14 +248,6 @@ void DSFSave::WriteSeries() {
       }
       for (size_t i = first; i < vars.size(); ++i) Lost(vars[i].path);
       break;
-    }
-    for (size_t i = first; i < last; ++i) {
-      ColumnSlot s;
-      store_.NewSeries(s, false, comment_);
-      const std::vector<float>& val = values[i - first];
-      for (size_t k = 0; k < at.size(); ++k) store_.PutVal(s, index(k), double(val[k]));
-      if (!SaveSlot(s, vars[i].path)) Lost(vars[i].path);
-      store_.FreeSeries(s);
     }
   }
 

@@ -15,8 +15,14 @@
 
 namespace krv::view {
 
+// The viewer's series buffer is the store's column slot, so the same code
+// serves both programs: the store's NewSeries starts it (InitSeriesBuffer),
+// PutVal stores a value (PutSeriesValue) and FreeSeries releases it
+// (FreeSeriesBuffer).
+using SeriesBuffer = series::ColumnSlot;
+
 // The displayed variables, ascending, each once.
-std::vector<int> DistinctVariables(const std::vector<int16_t>& displayList);
+std::vector<int> MergeSortVarList(const std::vector<int16_t>& displayList);
 
 // The name components of a variable's series below the root: the name
 // split at '.' and '_', upper case ("_X.TANK.LEVEL" gives X, TANK, LEVEL).
@@ -62,7 +68,23 @@ class DSFSave {
   const std::vector<std::string>& NotSaved() const { return notSaved_; }
 
  private:
-  bool SaveSlot(series::ColumnSlot& slot, const std::string& path);
+  // A variable's series path below the root, with its name components.
+  struct Var {
+    int v;
+    std::vector<std::string> comps;
+    std::string path;
+  };
+  bool SaveSlot(SeriesBuffer& slot, const std::string& path);
+  // Index k of the saved steps `at`: the step itself, or k for the plot
+  // steps.
+  int16_t IndexOf(const std::vector<int32_t>& at, size_t k) const;
+  // The time of every saved step, as root + "._T"; saved only while the
+  // change is `held`.
+  void SaveTimeSeries(const std::vector<int32_t>& at, bool held);
+  // The series of vars[first..last), the trajectory read once for all of
+  // them; false, with nothing of them saved, when it cannot be read.
+  bool SaveVarBatch(const std::vector<Var>& vars, size_t first, size_t last, const TimeRange& steps,
+                    const std::vector<int32_t>& at);
   bool MakeDir(const std::string& path);
   void Lost(const std::string& path) { notSaved_.push_back(path); }
 
