@@ -31,20 +31,20 @@ std::string ProgramFileOnDisk(const std::string& problemName) {
 }
 
 std::string CompileBatchText(const ShellState& s, const std::string& programFile) {
-  std::string line1 = ShellQuote(s.fpcDir + "/bin/fpc");
+  std::string line1 = ShellQuote(s.FpcDir + "/bin/fpc");
   for (const std::string& w : s.compileWords) line1 += " " + ShellQuote(w);
   line1 += " " + ShellQuote(programFile);
-  std::string line2 = ShellQuote(pf::JoinPath(s.programDir, "Tessary")) + " " +
-                      ShellQuote(s.problemName) + " \"$?\"";
+  std::string line2 = ShellQuote(pf::JoinPath(s.ProgramDir, "Tessary")) + " " +
+                      ShellQuote(s.ProblemName) + " \"$?\"";
   return line1 + "\n" + line2 + "\n";
 }
 
 std::string UnitPathText(const ShellState& s) {
-  return pf::JoinPath(s.programDir, "units") + "\r\n";
+  return pf::JoinPath(s.ProgramDir, "units") + "\r\n";
 }
 
 ConsoleRun CompileConsoleRun(const ShellState& s) {
-  return {"Compile " + s.problemName, kBatchLogName,
+  return {"Compile " + s.ProblemName, kBatchLogName,
           {"/bin/sh", {"-c", TeeToLog("/bin/sh " + std::string(kBatchName), kBatchLogName)},
            "/bin/sh was not found."}};
 }
@@ -57,8 +57,8 @@ void StartCompile(const ShellState& s, const std::string& terminal, ConsoleRunne
   // Both files are complete before anything runs, so the compiler never
   // meets a half-written one.
   bool written = pf::WriteFileAtomic(kBatchName,
-                                     CompileBatchText(s, ProgramFileOnDisk(s.problemName))) &&
-                 pf::WriteFileAtomic(s.problemName + ".pat", UnitPathText(s));
+                                     CompileBatchText(s, ProgramFileOnDisk(s.ProblemName))) &&
+                 pf::WriteFileAtomic(s.ProblemName + ".pat", UnitPathText(s));
   if (!written) {
     pf::Prompts().ShowMessage("Cannot write " + std::string(kBatchName) +
                               " in the problem directory.");

@@ -51,10 +51,10 @@ void ApplyConfiguration(std::string_view text, ShellState& state) {
   std::string line1, line2, line3;
   reader.Next(line1) && reader.Next(line2) && reader.Next(line3);
 
-  const std::string unitPath = "-Fu" + state.mainDir + "PGM/units;";
+  const std::string unitPath = "-Fu" + state.MainDir + "PGM/units;";
   const std::string tail = ReplaceHashes(line3, line1);
-  state.fpcDir = line1;
-  state.compileOptions = line2 + " " + unitPath + tail;
+  state.FpcDir = line1;
+  state.CompileOptions = line2 + " " + unitPath + tail;
 
   // The unit path stays one argument even when the main directory holds a
   // blank; text that line 3 glues onto it without a blank belongs to it.
@@ -67,9 +67,9 @@ void ApplyConfiguration(std::string_view text, ShellState& state) {
 }
 
 void ReadConfiguration(ShellState& state) {
-  state.mainDir = MainDirOf(state.programDir);
+  state.MainDir = MainDirOf(state.ProgramDir);
   std::string text;
-  if (!pf::ReadFileBytes(pf::JoinPath(state.programDir, kConfigFileName), text)) text.clear();
+  if (!pf::ReadFileBytes(pf::JoinPath(state.ProgramDir, kConfigFileName), text)) text.clear();
   ApplyConfiguration(text, state);
 }
 

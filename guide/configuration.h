@@ -17,11 +17,11 @@ std::string MainDirOf(const std::string& programDir);
 // text is not scanned again and at most 1000 characters after each '#' stay.
 std::string ReplaceHashes(std::string_view line, std::string_view fpcDir);
 
-// Sets fpcDir, compileOptions and compileWords from the configuration
-// text; missing lines count as empty. state.mainDir must be set.
+// Sets FpcDir, CompileOptions and compileWords from the configuration
+// text; missing lines count as empty. state.MainDir must be set.
 void ApplyConfiguration(std::string_view text, ShellState& state);
 
-// Derives mainDir from state.programDir and reads programDir + Helmsman.TXT
+// Derives MainDir from state.ProgramDir and reads ProgramDir + Helmsman.TXT
 // (a missing file reads as empty, without a message).
 void ReadConfiguration(ShellState& state);
 

@@ -97,16 +97,16 @@ std::optional<std::string> CreateProgramFile(const std::string& problemName,
 
 // Supplies the problem's source from the samples; false when that failed.
 static bool SupplySource(const ShellState& state, ProblemChoice& choice) {
-  const std::string& name = state.problemName;
+  const std::string& name = state.ProblemName;
   if (Exists(name + ".QTL")) return true;
   if (pf::Prompts().Confirm("Use SOSI (System-Only Simplified Input) ???")) {
     // The modeller's own SOSI input is opened, never replaced by the sample.
     choice.openSosiEditor =
         pf::FileExists(name + ".SO") ||
-        CopyFileKeepDate(pf::JoinPath(state.programDir, "DSAMPLE.SO"), name + ".SO");
+        CopyFileKeepDate(pf::JoinPath(state.ProgramDir, "DSAMPLE.SO"), name + ".SO");
     return choice.openSosiEditor;
   }
-  return CopyFileKeepDate(pf::JoinPath(state.programDir, "DSAMPLE.QTL"), name + ".QTL");
+  return CopyFileKeepDate(pf::JoinPath(state.ProgramDir, "DSAMPLE.QTL"), name + ".QTL");
 }
 
 ProblemChoice ChooseProblem(ShellState& state, const std::string& chosenPath) {
@@ -132,10 +132,10 @@ ProblemChoice ChooseProblem(ShellState& state, const std::string& chosenPath) {
     return choice;
   }
 
-  state.problemPath = chosenPath;
-  state.problemBase = pf::JoinPath(dirToEnter, name);
-  state.problemName = name;
-  state.problemDir = dirToEnter;
+  state.ProblemPath = chosenPath;
+  state.ProblemBase = pf::JoinPath(dirToEnter, name);
+  state.ProblemName = name;
+  state.ProblemDir = dirToEnter;
   choice.accepted = true;
 
   if (!SupplySource(state, choice)) {
@@ -144,7 +144,7 @@ ProblemChoice ChooseProblem(ShellState& state, const std::string& chosenPath) {
   }
   // The problem stays current; what could not be written is said at once.
   std::vector<std::string> faults = PrepareUserUnit(name);
-  if (auto fault = CreateProgramFile(name, state.programDir)) faults.push_back(*fault);
+  if (auto fault = CreateProgramFile(name, state.ProgramDir)) faults.push_back(*fault);
   if (!faults.empty()) {
     std::string text = "Problem with setting up files";
     for (const std::string& f : faults) text += "\n" + f;

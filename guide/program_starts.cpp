@@ -15,17 +15,17 @@ namespace pf = krv::platform;
 
 static ProgramStart Packaged(const ShellState& s, const std::string& name,
                              std::vector<std::string> args) {
-  std::string path = pf::JoinPath(s.programDir, name);
+  std::string path = pf::JoinPath(s.ProgramDir, name);
   return {path, std::move(args), name + " is not installed: " + path + " was not found."};
 }
 
 ProgramStart ForeparseStart(const ShellState& s) {
-  return Packaged(s, "Foreparse", {s.problemName});
+  return Packaged(s, "Foreparse", {s.ProblemName});
 }
-ProgramStart SequistStart(const ShellState& s) { return Packaged(s, "Sequist", {s.problemName}); }
+ProgramStart SequistStart(const ShellState& s) { return Packaged(s, "Sequist", {s.ProblemName}); }
 ProgramStart CasewrightStart(const ShellState& s) { return Packaged(s, "Casewright", {}); }
 ProgramStart UpdateStart(const ShellState& s) {
-  return Packaged(s, "Casewright", {s.problemName, "/u"});
+  return Packaged(s, "Casewright", {s.ProblemName, "/u"});
 }
 ProgramStart PlotvaneStart(const ShellState& s) { return Packaged(s, "Plotvane", {}); }
 ProgramStart BrackenfoldStart(const ShellState& s) { return Packaged(s, "Brackenfold", {}); }
@@ -80,14 +80,14 @@ std::string SolverEndLine(int status) {
 
 ProgramStart SolverInTerminal(const ShellState& s, const std::string& terminal) {
   return {terminal,
-          {"-e", "/bin/sh", "-c", SolverScript(true), "sh", s.problemName},
+          {"-e", "/bin/sh", "-c", SolverScript(true), "sh", s.ProblemName},
           "No terminal program at " + terminal + "."};
 }
 
 ConsoleRun SolverConsoleRun(const ShellState& s) {
-  const std::string log = s.problemName + kSolverLogExtension;
-  return {"Solver " + s.problemName, log,
-          {"/bin/sh", {"-c", TeeToLog(SolverScript(false), log), "sh", s.problemName},
+  const std::string log = s.ProblemName + kSolverLogExtension;
+  return {"Solver " + s.ProblemName, log,
+          {"/bin/sh", {"-c", TeeToLog(SolverScript(false), log), "sh", s.ProblemName},
            "/bin/sh was not found."}};
 }
 
@@ -122,8 +122,8 @@ void StartBrackenfold(const ShellState& s) { Launch(BrackenfoldStart(s)); }
 void StartSolver(const ShellState& s, const std::string& terminal, ConsoleRunner& console) {
   if (!NeedProblem(s)) return;
   // The start runs a shell, which is always there: look for the solver first.
-  if (!pf::IsExecutableFile(s.problemName)) {
-    pf::Prompts().ShowMessage("The solver " + s.problemName +
+  if (!pf::IsExecutableFile(s.ProblemName)) {
+    pf::Prompts().ShowMessage("The solver " + s.ProblemName +
                               " is not in the problem directory: compile first.");
     return;
   }

@@ -141,7 +141,7 @@ void PrepareExample(const fs::path& src, const fs::path& main) {
 
   // Helmsman's part: the problem chosen, compiled by its batch, solved.
   krv::guide::ShellState shell;
-  shell.programDir = (main / "PGM").string() + "/";
+  shell.ProgramDir = (main / "PGM").string() + "/";
   krv::guide::ReadConfiguration(shell);
   if (!krv::guide::ChooseProblem(shell, (work / (name + ".QTL")).string()).ready)
     Fail("Helmsman's set-up of " + name + " failed");

@@ -11,7 +11,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string text(reinterpret_cast<const char*>(data), size);
   krv::guide::ShellState state;
-  state.mainDir = "/k/";
+  state.MainDir = "/k/";
   krv::guide::ApplyConfiguration(text, state);
   assert(!state.compileWords.empty());
   if (auto owner = krv::guide::UserUnitOwner(text)) assert(owner->size() <= 31);

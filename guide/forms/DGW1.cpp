@@ -59,7 +59,7 @@ TForm1::TForm1(const std::string& programDir, QWidget* parent)
   Brackenfoldbt = AddButton("Brackenfoldbt", "Brackenfold", 376, 180, 92, true,
                             &TForm1::BrackenfoldbtClick);
 
-  state_.programDir = programDir;
+  state_.ProgramDir = programDir;
   CreateWindows();
   FormCreate();
   // A compile without a terminal window, or a program that opens behind us,
@@ -105,7 +105,7 @@ void TForm1::CreateWindows() {
 }
 
 void TForm1::FormCreate() {
-  if (!state_.programDir.empty() && state_.programDir.back() != '/') state_.programDir += '/';
+  if (!state_.ProgramDir.empty() && state_.ProgramDir.back() != '/') state_.ProgramDir += '/';
   gd::ReadConfiguration(state_);
 }
 
@@ -121,7 +121,7 @@ void TForm1::changeEvent(QEvent* event) {
 }
 
 void TForm1::RefreshStatus() {
-  gd::RefreshStatus(state_.problemName, status_);
+  gd::RefreshStatus(state_.ProblemName, status_);
   ShowStatus();
   WatchProblemFiles();
 }
@@ -132,7 +132,7 @@ void TForm1::WatchProblemFiles() {
   QStringList wanted{QDir::currentPath()};
   if (state_.HasProblem()) {
     for (const char* ext : {".QTL", ".VNM", ".PRB", ".PSY", "", ".SO"}) {
-      std::string name = state_.problemName + ext;
+      std::string name = state_.ProblemName + ext;
       if (pf::FileExists(name))
         wanted << QDir::current().absoluteFilePath(pf::FromBytes(pf::ResolvePath(name)));
     }
@@ -174,8 +174,8 @@ void TForm1::FileButtonClick() {
     }
     if (choice.openSosiEditor) SObuttonClick();
     if (choice.ready) {
-      setWindowTitle(pf::FromBytes("Guide:" + state_.problemName));
-      EditFrm->setWindowTitle(pf::FromBytes("Edit Source " + state_.problemName));
+      setWindowTitle(pf::FromBytes("Guide:" + state_.ProblemName));
+      EditFrm->setWindowTitle(pf::FromBytes("Edit Source " + state_.ProblemName));
       bComp->setEnabled(true);
     }
   }
@@ -198,10 +198,10 @@ void TForm1::EditorClosed() {
 // find window while it is open) outlives each opening.
 TSOfrm& TForm1::SosiWindow() {
   if (!SOfrm) {
-    SOfrm = new TSOfrm(state_.problemName, state_.programDir, this);
+    SOfrm = new TSOfrm(state_.ProblemName, state_.ProgramDir, this);
     SOfrm->SetFindWindow(&FindWindow());
   }
-  SOfrm->SetProblem(state_.problemName, state_.programDir);
+  SOfrm->SetProblem(state_.ProblemName, state_.ProgramDir);
   return *SOfrm;
 }
 
@@ -214,7 +214,7 @@ void TForm1::SObuttonClick() {
 }
 
 void TForm1::CvtSObuttonClick() {
-  gd::SosiConversionResult r = gd::ConvertSosi(state_.problemName);
+  gd::SosiConversionResult r = gd::ConvertSosi(state_.ProblemName);
   // The parser stopped: show what it read, marked where it stopped.
   if (r.outcome == gd::SosiConversion::kParseError) SosiWindow().OpenAt(r.text, r.errorAt);
   RefreshStatus();
@@ -273,7 +273,7 @@ void TForm1::BrackenfoldbtClick() {
 }
 
 void TForm1::Button1Click() {
-  const std::string help = pf::JoinPath(state_.programDir, "KRVdoc.html");
+  const std::string help = pf::JoinPath(state_.ProgramDir, "KRVdoc.html");
   if (!pf::FileExists(help)) {
     pf::Prompts().ShowMessage("The help file " + help + " is not there.");
     return;

@@ -147,8 +147,8 @@ QPlainTextEdit* TEditFrm::PsyMemo() const { return psy_ ? psy_->M2 : nullptr; }
 bool TEditFrm::FormShow() {
   // Read both files before anything changes: a failed load leaves the
   // memos, their marks and the windows as they were.
-  const std::string qtlName = state_.problemName + ".QTL";
-  const std::string psyName = state_.problemName + ".PSY";
+  const std::string qtlName = state_.ProblemName + ".QTL";
+  const std::string psyName = state_.ProblemName + ".PSY";
   std::string error;
   auto qtlText = gd::LoadMemoFile(qtlName, &error);
   if (!qtlText) {
@@ -198,8 +198,8 @@ bool TEditFrm::SaveIfModified(QPlainTextEdit* memo, QPlainTextEdit* backup,
 }
 
 void TEditFrm::Button1Click() {
-  bool saved = SaveIfModified(qtl_->M1, Memo1, state_.problemName + ".QTL");
-  saved = SaveIfModified(psy_->M2, Memo2, state_.problemName + ".PSY") && saved;
+  bool saved = SaveIfModified(qtl_->M1, Memo1, state_.ProblemName + ".QTL");
+  saved = SaveIfModified(psy_->M2, Memo2, state_.ProblemName + ".PSY") && saved;
   if (!saved) return;  // the editor stays open with what is not saved
   HideAll();
   find_->hide();

@@ -61,7 +61,7 @@ class TEditFrm : public QWidget {
   Q_OBJECT
 
  public:
-  // The editor works on state.problemName + ".QTL" and ".PSY" in the
+  // The editor works on state.ProblemName + ".QTL" and ".PSY" in the
   // current directory.
   explicit TEditFrm(const krv::guide::ShellState& state, QWidget* parent = nullptr);
   // The other windows it works with; all made before the editor is used.

@@ -31,10 +31,10 @@ using krv::guide::testing::RecordingConsole;
 namespace {
 ShellState Configured(const std::string& programDir, const std::string& config) {
   ShellState s;
-  s.programDir = programDir;
-  s.mainDir = MainDirOf(programDir);
+  s.ProgramDir = programDir;
+  s.MainDir = MainDirOf(programDir);
   ApplyConfiguration(config, s);
-  s.problemName = "MYPROB";
+  s.ProblemName = "MYPROB";
   return s;
 }
 }  // namespace
@@ -148,7 +148,7 @@ TEST(CompileBatch, RealBatchCompilesAndTessaryReports) {
   TempDir d;
   ScopedCwd cwd(d.path());
   ShellState s = Configured(std::string(KRV_BIN_DIR) + "/", "/usr\r\n-O1\r\n -vw\r\n");
-  s.problemName = "HELLO";
+  s.ProblemName = "HELLO";
   d.Write("HELLO.LPR", "program HELLO;\r\nbegin\r\n  writeln('solved');\r\nend.\r\n\x1a");
   d.Write("HELLO.QTL", "model");
   d.Write("HELLO.PSY", "generated");
@@ -193,7 +193,7 @@ TEST(CompileBatch, WithoutATerminalTheErrorsAreShownAndLogged) {
             "echo 'Fatal: There were 1 errors compiling module, stopping' >&2\nexit 1\n");
   ASSERT_EQ(::chmod(fpc.File("bin/fpc").c_str(), 0755), 0);
   ShellState s = Configured(std::string(KRV_BIN_DIR) + "/", fpc.path() + "\r\n\r\n");
-  s.problemName = "BROKEN";
+  s.ProblemName = "BROKEN";
   d.Write("BROKEN.lpr", "program BROKEN;\r\nbegin\r\n  nonsense\r\nend.\r\n");
   ScriptedPrompts prompts;
   RecordingStarter detached;

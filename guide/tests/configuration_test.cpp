@@ -29,33 +29,33 @@ TEST(Configuration, HashesBecomeTheBaseDirectoryOnce) {
 
 TEST(Configuration, OptionsGetTheUnitPathAndLineThree) {
   ShellState s;
-  s.mainDir = "/x/";
+  s.MainDir = "/x/";
   ApplyConfiguration("/usr\r\n-O2\r\n -Fu#/lib/extra\r\n", s);
-  EXPECT_EQ(s.fpcDir, "/usr");
-  EXPECT_EQ(s.compileOptions, "-O2 -Fu/x/PGM/units; -Fu/usr/lib/extra");
+  EXPECT_EQ(s.FpcDir, "/usr");
+  EXPECT_EQ(s.CompileOptions, "-O2 -Fu/x/PGM/units; -Fu/usr/lib/extra");
   EXPECT_EQ(s.compileWords,
             (std::vector<std::string>{"-O2", "-Fu/x/PGM/units;", "-Fu/usr/lib/extra"}));
 
   // The example of the guide: line 2 -O2, an empty line 3.
   ApplyConfiguration("/usr\n-O2\n\n", s);
-  EXPECT_EQ(s.compileOptions, "-O2 -Fu/x/PGM/units;");
+  EXPECT_EQ(s.CompileOptions, "-O2 -Fu/x/PGM/units;");
 }
 
 TEST(Configuration, MissingLinesReadAsEmpty) {
   ShellState s;
-  s.mainDir = "/x/";
+  s.MainDir = "/x/";
   for (const char* text : {"", "/usr", "/usr\r\n"}) {
     ApplyConfiguration(text, s);
-    EXPECT_EQ(s.compileOptions, " -Fu/x/PGM/units;") << text;
+    EXPECT_EQ(s.CompileOptions, " -Fu/x/PGM/units;") << text;
     EXPECT_EQ(s.compileWords, std::vector<std::string>{"-Fu/x/PGM/units;"});
   }
 }
 
 TEST(Configuration, UnitPathStaysOneArgumentAndKeepsGluedText) {
   ShellState s;
-  s.mainDir = "/my models/";
+  s.MainDir = "/my models/";
   ApplyConfiguration("/usr\r\n -O1  -vew \r\nX -Sh\r\n", s);
-  EXPECT_EQ(s.compileOptions, " -O1  -vew  -Fu/my models/PGM/units;X -Sh");
+  EXPECT_EQ(s.CompileOptions, " -O1  -vew  -Fu/my models/PGM/units;X -Sh");
   EXPECT_EQ(s.compileWords,
             (std::vector<std::string>{"-O1", "-vew", "-Fu/my models/PGM/units;X", "-Sh"}));
 }
@@ -71,15 +71,15 @@ TEST(Configuration, ReadsTheFileBesideTheProgramCaseBlind) {
   TempDir d;
   d.Write("helmsman.txt", "/opt/fpc\r\n-O2\r\n -Fu#/more\r\n");
   ShellState s;
-  s.programDir = d.path() + "/";
+  s.ProgramDir = d.path() + "/";
   ReadConfiguration(s);
-  EXPECT_EQ(s.mainDir, d.path().substr(0, d.path().rfind('/') + 1));
-  EXPECT_EQ(s.fpcDir, "/opt/fpc");
-  EXPECT_EQ(s.compileOptions, "-O2 -Fu" + s.mainDir + "PGM/units; -Fu/opt/fpc/more");
+  EXPECT_EQ(s.MainDir, d.path().substr(0, d.path().rfind('/') + 1));
+  EXPECT_EQ(s.FpcDir, "/opt/fpc");
+  EXPECT_EQ(s.CompileOptions, "-O2 -Fu" + s.MainDir + "PGM/units; -Fu/opt/fpc/more");
 
   TempDir empty;
-  s.programDir = empty.path() + "/";
+  s.ProgramDir = empty.path() + "/";
   ReadConfiguration(s);
-  EXPECT_EQ(s.fpcDir, "");
-  EXPECT_EQ(s.compileOptions, " -Fu" + s.mainDir + "PGM/units;");
+  EXPECT_EQ(s.FpcDir, "");
+  EXPECT_EQ(s.CompileOptions, " -Fu" + s.MainDir + "PGM/units;");
 }

@@ -31,7 +31,7 @@ class ProblemSetup : public ::testing::Test {
     pgm.Write("KRVSRC.TXT", "uses KRVUSER;\nbegin\r\n  RUNSOLVER;\nend.\n\x1a" "after eof\n");
     for (const char* f : {"DSAMPLE.QTL", "DSAMPLE.SO"})
       ASSERT_TRUE(SetPackedFileDate(pgm.File(f), kSampleStamp));
-    state.programDir = pgm.path() + "/";
+    state.ProgramDir = pgm.path() + "/";
   }
 
   ProblemChoice Choose(const std::string& name) { return ChooseProblem(state, work.File(name)); }
@@ -57,9 +57,9 @@ TEST_F(ProblemSetup, NewProblemGetsSampleUserUnitAndProgramFile) {
   EXPECT_FALSE(c.openSosiEditor);
   EXPECT_EQ(prompts.questions, std::vector<std::string>{"Use SOSI (System-Only Simplified Input) ???"});
   EXPECT_TRUE(prompts.messages.empty());
-  EXPECT_EQ(state.problemName, "MYPROB");
-  EXPECT_EQ(state.problemDir, work.path());
-  EXPECT_EQ(state.problemBase, work.File("MYPROB"));
+  EXPECT_EQ(state.ProblemName, "MYPROB");
+  EXPECT_EQ(state.ProblemDir, work.path());
+  EXPECT_EQ(state.ProblemBase, work.File("MYPROB"));
   EXPECT_EQ(Cwd(), std::filesystem::canonical(work.path()).string());
 
   EXPECT_EQ(work.Read("MYPROB.QTL"), "{sample model}\r\n");
@@ -116,8 +116,8 @@ TEST_F(ProblemSetup, NamesUpToSeventeenCharactersAreAccepted) {
   EXPECT_FALSE(c.ready);
   EXPECT_EQ(prompts.messages, std::vector<std::string>{"Name too long"});
   // The previous problem stays current, with its directory.
-  EXPECT_EQ(state.problemName, "A2345678901234567");
-  EXPECT_EQ(state.problemDir, work.path());
+  EXPECT_EQ(state.ProblemName, "A2345678901234567");
+  EXPECT_EQ(state.ProblemDir, work.path());
   EXPECT_EQ(Cwd(), cwd);
   EXPECT_FALSE(other.Has("KRVUSER.PAS"));
 }
@@ -250,8 +250,8 @@ TEST_F(ProblemSetup, LongPathsAreUsedWhole) {
   const std::string deep = work.File(std::string(60, 'a') + "/" + std::string(60, 'b'));
   std::filesystem::create_directories(deep);
   ASSERT_TRUE(ChooseProblem(state, deep + "/DEEP.QTL").ready);
-  EXPECT_EQ(state.problemDir, deep);
-  EXPECT_EQ(state.problemPath, deep + "/DEEP.QTL");
+  EXPECT_EQ(state.ProblemDir, deep);
+  EXPECT_EQ(state.ProblemPath, deep + "/DEEP.QTL");
   EXPECT_TRUE(std::filesystem::exists(deep + "/DEEP.LPR"));
 }
 
@@ -262,7 +262,7 @@ TEST_F(ProblemSetup, MissingDirectoryIsReportedAndChangesNothing) {
   EXPECT_FALSE(Choose("gone/SECOND.QTL").ready);
   EXPECT_EQ(prompts.messages, std::vector<std::string>{"Cannot open the directory " +
                                                        work.File("gone")});
-  EXPECT_EQ(state.problemName, "FIRST");
+  EXPECT_EQ(state.ProblemName, "FIRST");
   EXPECT_EQ(Cwd(), cwd);
 }
 

@@ -28,8 +28,8 @@ using krv::guide::testing::RecordingConsole;
 namespace {
 ShellState Chosen() {
   ShellState s;
-  s.programDir = "/x/PGM/";
-  s.problemName = "MYPROB";
+  s.ProgramDir = "/x/PGM/";
+  s.ProblemName = "MYPROB";
   return s;
 }
 }  // namespace
@@ -65,7 +65,7 @@ TEST(ProgramStarts, WithoutAProblemOnlyTheFreeProgramsStart) {
   RecordingStarter rec;
   ScriptedPrompts prompts;
   ShellState s;
-  s.programDir = "/x/PGM/";
+  s.ProgramDir = "/x/PGM/";
   RecordingConsole console;
   for (auto start : {StartForeparse, StartSequist, StartUpdate}) start(s);
   StartSolver(s, "", console);
@@ -86,7 +86,7 @@ TEST(ProgramStarts, MissingOrUnrunnableProgramsAreReported) {
   rec.succeed = false;
   ScriptedPrompts prompts;
   ShellState s = Chosen();
-  s.programDir = pgm.path() + "/";
+  s.ProgramDir = pgm.path() + "/";
   RecordingConsole console;
   StartBrackenfold(s);
   StartPlotvane(s);
@@ -111,7 +111,7 @@ TEST(ProgramStarts, RealStartsRunDetachedInTheCurrentDirectory) {
   ScopedCwd cwd(work.path());
   ScriptedPrompts prompts;
   ShellState s = Chosen();
-  s.programDir = pgm.path() + "/";
+  s.ProgramDir = pgm.path() + "/";
   StartForeparse(s);
   StartUpdate(s);
   CapturingConsole console;

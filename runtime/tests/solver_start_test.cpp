@@ -28,7 +28,7 @@ TEST(SolverStartLog, LastLineTellsHowTheRunEnded) {
   std::remove((m.name + ".LOG").c_str());
   platform::ScriptedPrompts prompts;
   guide::ShellState s;
-  s.problemName = m.name;
+  s.ProblemName = m.name;
   // SEL picks the outcome: 2 converges, 3 has no time axis, 1 turns singular.
   struct Case {
     double sel;

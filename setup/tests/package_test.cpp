@@ -146,7 +146,7 @@ TEST_F(Unpacked, HelmsmanStartsAndTheWorkedExampleCompilesSolvesAndAttaches) {
   const std::string shipped = Read(work / (name + ".TTR"));
   ScriptedPrompts prompts;
   krv::guide::ShellState shell;
-  shell.programDir = (main_ / "PGM").string() + "/";
+  shell.ProgramDir = (main_ / "PGM").string() + "/";
   krv::guide::ReadConfiguration(shell);
   ASSERT_TRUE(krv::guide::ChooseProblem(shell, (work / (name + ".QTL")).string()).ready);
   ASSERT_TRUE(krv::platform::WriteFileAtomic(
