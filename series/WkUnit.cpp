@@ -54,15 +54,15 @@ Worksheet::~Worksheet() {
 // ---- Grid geometry ----
 
 void Worksheet::SetCurrentColumn(int column) {
-  SelectCell(std::clamp(column, 0, kColumnCount - 1) + 2, CursorRow);
+  SG1SelectCell(std::clamp(column, 0, kColumnCount - 1) + 2, CursorRow);
 }
 
 void Worksheet::SetCurrentIndex(int index) {
-  SelectCell(CursorGridColumn, RowOf(std::clamp(index, FirstGridIndex, LastGridIndex)));
+  SG1SelectCell(CursorGridColumn, RowOf(std::clamp(index, FirstGridIndex, LastGridIndex)));
 }
 
 void Worksheet::ScrollToColumn(int column) {
-  TopLeftChanged(std::clamp(column, 0, kColumnCount - 1) + 2, TopRow);
+  SG1TopLeftChanged(std::clamp(column, 0, kColumnCount - 1) + 2, TopRow);
   window_->ViewMoved();
 }
 
@@ -368,7 +368,7 @@ void Worksheet::SetFileLabels() {
 
 // ---- Grid events ----
 
-bool Worksheet::SelectCell(int gridColumn, int row) {
+bool Worksheet::SG1SelectCell(int gridColumn, int row) {
   gridColumn = std::clamp(gridColumn, 2, kGridColumnCount - 1);
   row = std::clamp(row, 1, kGridRowCount - 1);
   if (!StoreCellText(CurrentColumn(), CurrentIndex())) return false;
@@ -385,17 +385,17 @@ bool Worksheet::SelectCell(int gridColumn, int row) {
   return true;
 }
 
-void Worksheet::GridExit() {
+void Worksheet::SG1Exit() {
   CommitCurrentCell();
 }
 
-void Worksheet::EscapePressed() {
+void Worksheet::SG1KeyPress() {
   int c = CurrentColumn(), i = CurrentIndex();
   ClearCell(c, i);
   if (Inside(Slot(c), i)) ShowCell(c, i);
 }
 
-void Worksheet::TopLeftChanged(int leftGridColumn, int topRow) {
+void Worksheet::SG1TopLeftChanged(int leftGridColumn, int topRow) {
   TopRow = std::clamp(topRow, 1, kGridRowCount - 1);
   LeftGridColumn = std::clamp(leftGridColumn, 2, kGridColumnCount - 1);
   if (LeftGridColumn != LeftColumnSeen) {
@@ -404,7 +404,7 @@ void Worksheet::TopLeftChanged(int leftGridColumn, int topRow) {
   }
 }
 
-void Worksheet::DrawCell() {
+void Worksheet::SG1DrawCell() {
   if (SelectionPending) UpdateSelectionEdits();
 }
 

@@ -186,11 +186,14 @@ class Worksheet : public ColumnDisplay {
 
   // ---- Grid events ----
   // A cursor move to (gridColumn, row); false: refused, the cursor stays.
-  bool SelectCell(int gridColumn, int row);
-  void GridExit();
-  void EscapePressed();
-  void TopLeftChanged(int leftGridColumn, int topRow);
-  void DrawCell();
+  bool SG1SelectCell(int gridColumn, int row);
+  // The grid left: the cursor cell's text is stored.
+  void SG1Exit();
+  // Escape in the grid: the cursor cell's edit is dropped and the stored
+  // value shown again.
+  void SG1KeyPress();
+  void SG1TopLeftChanged(int leftGridColumn, int topRow);
+  void SG1DrawCell();
   void HeaderClick(int line);
   void HeaderDoubleClick(int line);
 

@@ -68,7 +68,7 @@ struct Modeller : series::LsqWindows {
   // there first, which commits the cell it leaves.
   void Type(const std::string& path, int index, const std::string& text) {
     const int column = Column(path);
-    ASSERT_TRUE(sheet.SelectCell(column + 2, sheet.RowOf(index)));
+    ASSERT_TRUE(sheet.SG1SelectCell(column + 2, sheet.RowOf(index)));
     sheet.SetCellText(column, index, text);
   }
   std::string Shown(const std::string& path, int index) { return sheet.CellText(Column(path), index); }

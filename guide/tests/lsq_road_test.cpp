@@ -80,7 +80,7 @@ void Click(QWidget* w, const char* name) {
 // Types `text` into the worksheet's cell (column, index): the cursor moves
 // there, which commits the cell it leaves.
 void Type(krv::series::Worksheet& ws, int column, int index, const std::string& text) {
-  QVERIFY(ws.SelectCell(column + 2, ws.RowOf(index)));
+  QVERIFY(ws.SG1SelectCell(column + 2, ws.RowOf(index)));
   ws.SetCellText(column, index, text);
 }
 

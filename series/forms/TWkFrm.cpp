@@ -322,12 +322,12 @@ TWkFrm::TWkFrm(Worksheet& ws, QWidget* parent) : QMainWindow(parent), ws_(ws) {
   connect(SG1->verticalScrollBar(), &QScrollBar::valueChanged, SG1Fixed->verticalScrollBar(), &QScrollBar::setValue);
   connect(SG1Fixed->verticalScrollBar(), &QScrollBar::valueChanged, SG1->verticalScrollBar(), &QScrollBar::setValue);
   auto topLeft = [this] {
-    if (!syncing_) ws_.TopLeftChanged(SG1->horizontalScrollBar()->value() + 2, SG1->verticalScrollBar()->value() + 1);
+    if (!syncing_) ws_.SG1TopLeftChanged(SG1->horizontalScrollBar()->value() + 2, SG1->verticalScrollBar()->value() + 1);
   };
   connect(SG1->verticalScrollBar(), &QScrollBar::valueChanged, this, topLeft);
   connect(SG1->horizontalScrollBar(), &QScrollBar::valueChanged, this, topLeft);
   SG1->canMove = [this](const QModelIndex& to) { return GridMove(to); };
-  connect(SG1, &WorksheetGridView::EscapePressed, this, [this] { ws_.EscapePressed(); });
+  connect(SG1, &WorksheetGridView::EscapePressed, this, [this] { ws_.SG1KeyPress(); });
   connect(SG1->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { SelectionMoved(); });
   connect(qApp, &QApplication::focusChanged, this, &TWkFrm::FocusChanged);
   connect(ListBox1, &QListWidget::itemClicked, this, &TWkFrm::ListBox1Click);
@@ -548,7 +548,7 @@ bool TWkFrm::GridMove(const QModelIndex& to) {
   if (syncing_) return true;
   SG1->CommitEditor();
   syncing_ = true;
-  bool ok = ws_.SelectCell(to.column() + 2, to.row() + 1);
+  bool ok = ws_.SG1SelectCell(to.column() + 2, to.row() + 1);
   syncing_ = false;
   if (ok) SG1->DropEditor();
   return ok;
@@ -570,7 +570,7 @@ void TWkFrm::FocusChanged(QWidget* old, QWidget* now) {
   if (!inGrid(old) || inGrid(now) || !now || now->window() != this) return;
   SG1->CommitEditor();
   SG1->DropEditor();
-  ws_.GridExit();
+  ws_.SG1Exit();
 }
 
 void TWkFrm::ListBox1Click() {

@@ -236,13 +236,13 @@ TEST(Commit, AFailedCommitNamesColumnAndIndex) {
   ASSERT_EQ(f.prompts.messages.size(), 1u);
   EXPECT_EQ(f.prompts.messages[0], "Error at 3,7");
   // A cursor move is refused without a message.
-  EXPECT_FALSE(f.ws.SelectCell(6, f.ws.RowOf(7)));
+  EXPECT_FALSE(f.ws.SG1SelectCell(6, f.ws.RowOf(7)));
   EXPECT_EQ(f.ws.CursorGridColumn, 5);
   EXPECT_EQ(f.prompts.messages.size(), 1u);
   // Escape drops the edit; the move then goes through.
-  f.ws.EscapePressed();
+  f.ws.SG1KeyPress();
   EXPECT_EQ(f.ws.CellText(3, 7), "");
-  EXPECT_TRUE(f.ws.SelectCell(6, f.ws.RowOf(7)));
+  EXPECT_TRUE(f.ws.SG1SelectCell(6, f.ws.RowOf(7)));
 }
 
 TEST(Commit, ACellDrawnFromTheSeriesIsNeverStoredBack) {
@@ -279,7 +279,7 @@ TEST(Headers, NamesMarkersAndFormulas) {
   EXPECT_EQ(f.ws.HeaderLines[1], " B         A+1");
   EXPECT_EQ(f.ws.HeaderLines[3], " D  ");  // a blank and the empty formula
   // Scrolling right rebuilds the lines; the last ones stay empty past SP.
-  f.ws.TopLeftChanged(506, f.ws.TopRow);
+  f.ws.SG1TopLeftChanged(506, f.ws.TopRow);
   EXPECT_EQ(f.ws.HeaderLines[0], " SK ");
   EXPECT_EQ(f.ws.HeaderLines[5], " SP ");
   EXPECT_EQ(f.ws.HeaderLines[6], "");
