@@ -15,17 +15,20 @@ namespace {
 struct GridTables {
   std::array<float, kGridSteps> step{};
   std::array<double, kGridSteps> scale{};
-  GridTables() {
-    static const double kMantissa[7] = {1, 0.8, 0.5, 0.4, 0.3, 0.2, 0.15};
-    for (int i = 0; i < kGridSteps; ++i) {
-      step[size_t(i)] = float(kMantissa[i % 7] * std::pow(10.0, 20 - i / 7));
-      scale[size_t(i)] = 32.0 / double(step[size_t(i)]);
-    }
-  }
 };
 
+GridTables BuildScaleTable() {
+  static const double kMantissa[7] = {1, 0.8, 0.5, 0.4, 0.3, 0.2, 0.15};
+  GridTables t;
+  for (int i = 0; i < kGridSteps; ++i) {
+    t.step[size_t(i)] = float(kMantissa[i % 7] * std::pow(10.0, 20 - i / 7));
+    t.scale[size_t(i)] = 32.0 / double(t.step[size_t(i)]);
+  }
+  return t;
+}
+
 const GridTables& Tables() {
-  static const GridTables tables;
+  static const GridTables tables = BuildScaleTable();
   return tables;
 }
 
@@ -70,7 +73,7 @@ bool TimeAxis::SyncOrigin(const TimeRange& range, int32_t currentJT,
   return true;
 }
 
-void TimeAxis::Zoom(bool finer) {
+void TimeAxis::ZoomTimeAxis(bool finer) {
   gridIndex = std::clamp(gridIndex + (finer ? 1 : -1), 0, kGridSteps - 1);
   scale = GridScale(gridIndex);
   labelStep = 4 * double(GridStep(gridIndex));
@@ -94,7 +97,7 @@ void ValueAxis::Autoscale(const std::vector<float>& buffer, int height) {
   span = top - lo;
 }
 
-void ValueAxis::Zoom(bool finer) {
+void ValueAxis::ZoomPlotY(bool finer) {
   gridIndex = std::clamp(gridIndex + (finer ? 1 : -1), 0, kGridSteps - 1);
   scale = GridScale(gridIndex);
   step = double(GridStep(gridIndex));

@@ -47,7 +47,7 @@ struct TimeAxis {
   // grid; true when it moved (the visible plots repaint then).
   bool SyncOrigin(const TimeRange& range, int32_t currentJT, const std::vector<double>& timeTable);
   // One grid step finer (zoom in) or coarser.
-  void Zoom(bool finer);
+  void ZoomTimeAxis(bool finer);
 };
 
 // The pixels the time range is fitted into: the screen's width less 15,
@@ -70,7 +70,7 @@ struct ValueAxis {
   // high. Values that are not finite (a diverged solver) take no part.
   void Autoscale(const std::vector<float>& buffer, int height);
   // One grid step finer or coarser; top stays.
-  void Zoom(bool finer);
+  void ZoomPlotY(bool finer);
   // Scroll bar position 0..100: 0 the autoscaled view, 100 the lowest value
   // of the autoscale at the top edge.
   void Scroll(int position);

@@ -38,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   view.printing = r.Get<uint8_t>() & 1;
   TimeAxis time;
   time.Scale(r.Get<double>(), r.Get<double>(), r.Get<int16_t>());
-  for (int z = r.Get<int8_t>(); z != 0; z += z > 0 ? -1 : 1) time.Zoom(z > 0);
+  for (int z = r.Get<int8_t>(); z != 0; z += z > 0 ? -1 : 1) time.ZoomTimeAxis(z > 0);
   time.originT = r.Get<double>();
   TimeRange range;
   range.hi = r.Get<uint16_t>() % 2000;
@@ -51,7 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (float& v : buffer) v = r.Get<float>();
   ValueAxis value;
   value.Autoscale(buffer, view.height);
-  for (int z = r.Get<int8_t>(); z != 0; z += z > 0 ? -1 : 1) value.Zoom(z > 0);
+  for (int z = r.Get<int8_t>(); z != 0; z += z > 0 ? -1 : 1) value.ZoomPlotY(z > 0);
   value.Scroll(r.Get<uint8_t>() % 101);
   PlotPaint p = PaintPlot(view, time, value, range, times, buffer);
   if (p.valueTicks > std::max(0, int(view.height)) / 32 + 2) std::abort();

@@ -45,7 +45,7 @@ void TPlotFrm::ResetScroll() {
 }
 
 void TPlotFrm::UpDown1Click(bool up) {
-  value.Zoom(up);
+  value.ZoomPlotY(up);
   update();
 }
 

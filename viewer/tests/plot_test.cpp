@@ -120,8 +120,8 @@ TEST(PlotGeometry, ExtremeValuesAndZoomsStayBounded) {
   };
   for (const Case& c : cases) {
     Plot p(100, c.values);
-    for (int i = 0; i < std::abs(c.valueZooms); ++i) p.value.Zoom(c.valueZooms > 0);
-    for (int i = 0; i < std::abs(c.timeZooms); ++i) p.time.Zoom(c.timeZooms > 0);
+    for (int i = 0; i < std::abs(c.valueZooms); ++i) p.value.ZoomPlotY(c.valueZooms > 0);
+    for (int i = 0; i < std::abs(c.timeZooms); ++i) p.time.ZoomTimeAxis(c.timeZooms > 0);
     p.time.originT = 1e9;  // times far from zero as well
     p.times = Times(101, 1e7);
     PlotPaint paint = p.Paint();
@@ -179,7 +179,7 @@ TEST(PlotAxes, OriginZoomAndScroll) {
   ValueAxis v;
   v.Autoscale(Ramp(5, 0, 100), 150);
   double top = v.top;
-  v.Zoom(true);
+  v.ZoomPlotY(true);
   EXPECT_EQ(v.gridIndex, 131);
   EXPECT_DOUBLE_EQ(v.top, top);
   v.Scroll(100);
