@@ -5,7 +5,7 @@
 #include "viewer/forms/Plotvane1.h"
 #include "viewer/forms/XSelect.h"
 
-int main(int argc, char** argv) {
+static int RunViewer(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName("Plotvane");
   krv::view::TForm1 form;
@@ -15,3 +15,5 @@ int main(int argc, char** argv) {
   form.showMaximized();
   return app.exec();
 }
+
+int main(int argc, char** argv) { return RunViewer(argc, argv); }

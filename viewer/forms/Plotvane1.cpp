@@ -157,6 +157,8 @@ void TForm1::BuildControls() {
       &TForm1::SBt12Click, &TForm1::SBt13Click, &TForm1::SBt14Click, &TForm1::SBt15Click};
   QFont bold = font();
   bold.setBold(true);
+  // One label and one button per display line: DLine0 .. DLine15 and
+  // SBt0 .. SBt15.
   for (int i = 0; i < kDisplayLines; ++i) {
     QString n = QString::number(i);
     auto* line = new QLabel(" ", client);
@@ -258,13 +260,13 @@ void TForm1::AfterDetach() {
 }
 
 void TForm1::AttachTTR1Click() {
-  platform::FileDialogSpec desc;
-  desc.title = "Attach TTR";
-  desc.filter = "TTR files|*.TTR";
-  desc.defaultExt = "TTR";
-  desc.initialDir = std::filesystem::current_path().string();
-  desc.mustExist = true;
-  std::optional<std::string> chosen = Prompts().OpenFileName(desc);
+  platform::FileDialogSpec TTROpenDialog;
+  TTROpenDialog.title = "Attach TTR";
+  TTROpenDialog.filter = "TTR files|*.TTR";
+  TTROpenDialog.defaultExt = "TTR";
+  TTROpenDialog.initialDir = std::filesystem::current_path().string();
+  TTROpenDialog.mustExist = true;
+  std::optional<std::string> chosen = Prompts().OpenFileName(TTROpenDialog);
   if (!chosen) return;
   // A pending range change belongs to the file it was started on.
   CloseRangeDialog();
@@ -317,12 +319,12 @@ void TForm1::CopyTruncatingAfterCurrentPosition1Click() {
   if (!state_.IsAttached()) return;
   if (!Prompts().ConfirmOk("Copy, Deleting after _JT=" + platform::IntToString(state_.CurrentJT())))
     return;
-  platform::FileDialogSpec desc;
-  desc.title = "Copy TTR";
-  desc.filter = "TTR file|*.TTR";
-  desc.defaultExt = "TTR";
-  desc.initialDir = std::filesystem::current_path().string();
-  std::optional<std::string> target = Prompts().SaveFileName(desc);
+  platform::FileDialogSpec TTRCopyDlg;
+  TTRCopyDlg.title = "Copy TTR";
+  TTRCopyDlg.filter = "TTR file|*.TTR";
+  TTRCopyDlg.defaultExt = "TTR";
+  TTRCopyDlg.initialDir = std::filesystem::current_path().string();
+  std::optional<std::string> target = Prompts().SaveFileName(TTRCopyDlg);
   if (!target) return;
   platform::WaitCursor wait;
   state_.CopyTruncated(*target);
@@ -441,12 +443,12 @@ void TForm1::SaveDSFat0index1Click() {
 
 void TForm1::SaveToDSF(bool actual) {
   DSFSave save(state_, dsfStore_, actual);
-  platform::FileDialogSpec desc;
-  desc.title = "DSF file for the save";
-  desc.filter = "DSF Database|*.DSF";
-  desc.defaultExt = "DSF";
-  desc.initialDir = std::filesystem::current_path().string();
-  std::optional<std::string> chosen = Prompts().OpenFileName(desc);
+  platform::FileDialogSpec DSFOpenDialog;
+  DSFOpenDialog.title = "DSF file for the save";
+  DSFOpenDialog.filter = "DSF Database|*.DSF";
+  DSFOpenDialog.defaultExt = "DSF";
+  DSFOpenDialog.initialDir = std::filesystem::current_path().string();
+  std::optional<std::string> chosen = Prompts().OpenFileName(DSFOpenDialog);
   if (!chosen) return;
   std::string path = chosen->substr(0, 87);
   bool missing = false;
@@ -477,13 +479,13 @@ void TForm1::SaveToDSF(bool actual) {
 
 void TForm1::SaveTXT1Click() {
   if (!state_.IsAttached()) return;
-  platform::FileDialogSpec desc;
-  desc.title = "SaveText";
-  desc.filter = " Text file for current _T soln|*.TXT";
-  desc.defaultExt = "TXT";
-  desc.initialDir = std::filesystem::current_path().string();
-  desc.askOverwrite = true;
-  std::optional<std::string> target = Prompts().SaveFileName(desc);
+  platform::FileDialogSpec SaveDialog1;
+  SaveDialog1.title = "SaveText";
+  SaveDialog1.filter = " Text file for current _T soln|*.TXT";
+  SaveDialog1.defaultExt = "TXT";
+  SaveDialog1.initialDir = std::filesystem::current_path().string();
+  SaveDialog1.askOverwrite = true;
+  std::optional<std::string> target = Prompts().SaveFileName(SaveDialog1);
   if (!target) return;
   state_.SaveValueList(*target);
 }
@@ -628,7 +630,7 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TForm1::UpDown1Click(bool up) {
-  timeAxis_.Zoom(up);
+  timeAxis_.ZoomTimeAxis(up);
   for (TPlotFrm* frm : plots_)
     if (frm->inUse && frm->isVisible()) frm->update();
 }
@@ -827,8 +829,8 @@ void TForm1::TogglePlotsF61Click() {
 
 void TForm1::Print1Click() {
   QPrinter printer(QPrinter::HighResolution);
-  QPrintDialog dialog(&printer, this);
-  if (dialog.exec() != QDialog::Accepted) return;
+  QPrintDialog PrintDialog1(&printer, this);
+  if (PrintDialog1.exec() != QDialog::Accepted) return;
   PrintPlots(printer);
 }
 
