@@ -5,7 +5,7 @@
 #include "platform/qt/latin1.h"
 #include "platform/qt/qt_prompts.h"
 
-int main(int argc, char** argv) {
+static int ProgramMainGuide(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName("Guide");
   std::string programDir = krv::platform::ToBytes(QApplication::applicationDirPath()) + "/";
@@ -14,3 +14,5 @@ int main(int argc, char** argv) {
   form.show();
   return app.exec();
 }
+
+int main(int argc, char** argv) { return ProgramMainGuide(argc, argv); }

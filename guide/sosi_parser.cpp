@@ -18,43 +18,43 @@ bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
 
 bool NextSosiToken(SosiScanner& s, std::string& token, char& delimiter, int& kind) {
   const std::string& text = s.text;
-  auto peek = [&]() { return platform::UpperAscii(text[s.scanPos]); };
+  auto peek = [&]() { return platform::UpperAscii(text[s.SosiScanPos]); };
   delimiter = ' ';
   token.clear();
   kind = kSosiNone;
   s.badNumber = false;
-  while (s.scanPos < text.size() && IsBlank(text[s.scanPos])) ++s.scanPos;
-  if (s.scanPos >= text.size()) {
+  while (s.SosiScanPos < text.size() && IsBlank(text[s.SosiScanPos])) ++s.SosiScanPos;
+  if (s.SosiScanPos >= text.size()) {
     delimiter = '\0';
     kind = kSosiEnd;
     return false;
   }
   char c = peek();
   if (IsLetter(c)) {
-    while (s.scanPos < text.size() && (IsLetter(peek()) || IsDigit(peek()))) {
+    while (s.SosiScanPos < text.size() && (IsLetter(peek()) || IsDigit(peek()))) {
       if (token.size() < kSosiNameLength) token += peek();
-      ++s.scanPos;
+      ++s.SosiScanPos;
     }
     kind = token == "END" ? kSosiEnd : kSosiIdentifier;
   } else if (IsDigit(c) || c == '.') {
     int points = 0;
-    while (s.scanPos < text.size() && (IsDigit(peek()) || peek() == '.')) {
+    while (s.SosiScanPos < text.size() && (IsDigit(peek()) || peek() == '.')) {
       if (peek() == '.') ++points;
       token += peek();
-      ++s.scanPos;
+      ++s.SosiScanPos;
     }
     if (points > 1 || token == ".") s.badNumber = true;
-    if (s.scanPos < text.size() && peek() == 'E') {
+    if (s.SosiScanPos < text.size() && peek() == 'E') {
       token += 'E';
-      ++s.scanPos;
+      ++s.SosiScanPos;
       // The exponent needs its sign and at least one digit: 1E5 and 1E; are malformed.
-      if (s.scanPos < text.size() && (peek() == '+' || peek() == '-')) {
+      if (s.SosiScanPos < text.size() && (peek() == '+' || peek() == '-')) {
         token += peek();
-        ++s.scanPos;
+        ++s.SosiScanPos;
         size_t digits = 0;
-        while (s.scanPos < text.size() && IsDigit(peek())) {
+        while (s.SosiScanPos < text.size() && IsDigit(peek())) {
           token += peek();
-          ++s.scanPos;
+          ++s.SosiScanPos;
           ++digits;
         }
         if (digits == 0) s.badNumber = true;
@@ -66,14 +66,14 @@ bool NextSosiToken(SosiScanner& s, std::string& token, char& delimiter, int& kin
     if (token[0] == '.') token.insert(0, "0");
     kind = kSosiNumber;
   }
-  while (s.scanPos < text.size() && IsBlank(text[s.scanPos])) ++s.scanPos;
-  if (s.scanPos >= text.size()) {
+  while (s.SosiScanPos < text.size() && IsBlank(text[s.SosiScanPos])) ++s.SosiScanPos;
+  if (s.SosiScanPos >= text.size()) {
     delimiter = '\0';
   } else if (IsLetter(peek()) || IsDigit(peek())) {
     // Left for the next token; the blank stands between the two.
   } else {
     delimiter = peek();
-    ++s.scanPos;
+    ++s.SosiScanPos;
   }
   if (kind == kSosiEnd) return delimiter != '\0';  // the end word is no part of an expression
   if (delimiter == '\0')
@@ -101,7 +101,7 @@ class SosiParser {
     tables_ = SosiTables();
     bool ok = Parse();
     if (!ok) {
-      tables_.errorAt = scan_.scanPos;
+      tables_.errorAt = scan_.SosiScanPos;
       platform::Prompts().ShowMessage("Error");
     }
     tables_.SosiParsedOk = ok;

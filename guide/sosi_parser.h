@@ -17,7 +17,7 @@ inline constexpr size_t kSosiNameLength = 31;
 // The text being read and what the tokenizer collects from it.
 struct SosiScanner {
   std::string text;         // the SOSI text as bytes
-  size_t scanPos = 0;       // characters consumed so far
+  size_t SosiScanPos = 0;   // characters consumed so far: the next is at SosiScanPos + 1, counted from 1
   std::string expression;   // the right-hand side being collected
   bool badNumber = false;   // the last token was a malformed number
 };

@@ -23,12 +23,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   char delimiter = 0;
   int kind = 0;
   for (;;) {
-    const size_t before = scan.scanPos;
+    const size_t before = scan.SosiScanPos;
     const bool found = NextSosiToken(scan, token, delimiter, kind);
-    assert(scan.scanPos <= text.size());
+    assert(scan.SosiScanPos <= text.size());
     assert(token.size() <= kSosiNameLength || kind == kSosiNumber);
     if (!found) break;
-    assert(scan.scanPos > before);
+    assert(scan.SosiScanPos > before);
   }
 
   SosiTables tables;

@@ -101,12 +101,17 @@ void TFindFrm::SearchTargets(bool forward) {
   }
 }
 
+// The memo's selection becomes `text`; without a selection `text` goes in
+// at the caret.
+static void ReplaceSelection(QPlainTextEdit* memo, const QString& text) {
+  QTextCursor c = memo->textCursor();
+  c.insertText(text);
+  memo->setTextCursor(c);
+}
+
 void TFindFrm::BRepClick() {
   for (gd::FindMemo which : state_.ReplaceTargets()) {
     QPlainTextEdit* memo = memos_[size_t(which)];
-    if (!memo) continue;
-    QTextCursor c = memo->textCursor();
-    c.insertText(Edit2->text());
-    memo->setTextCursor(c);
+    if (memo) ReplaceSelection(memo, Edit2->text());
   }
 }

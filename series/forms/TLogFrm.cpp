@@ -62,11 +62,11 @@ void TLogFrm::Follow() {
 }
 
 void TLogFrm::File1Click() {
-  platform::FileDialogSpec dialog;
-  dialog.filter = "Log text file|*.TXT";
-  dialog.defaultExt = "TXT";
-  dialog.askOverwrite = true;
-  auto path = platform::Prompts().SaveFileName(dialog);
+  platform::FileDialogSpec SaveDialog1;
+  SaveDialog1.filter = "Log text file|*.TXT";
+  SaveDialog1.defaultExt = "TXT";
+  SaveDialog1.askOverwrite = true;
+  auto path = platform::Prompts().SaveFileName(SaveDialog1);
   if (!path) return;
   if (!log_.Save(*path)) platform::Prompts().ShowMessage("I/O error writing " + *path);
 }
