@@ -113,7 +113,7 @@ bool SeriesStore::MatchNameComponent(const PathComponent& component, const std::
 
 // ---- The walk ----
 
-std::string SeriesStore::EntryPath(const WalkContext& c) const {
+std::string SeriesStore::BuildEntryPath(const WalkContext& c) const {
   std::string p;
   for (int i = 1; i <= c.depth; ++i) {
     p += '.';
@@ -290,7 +290,7 @@ void SeriesStore::Visit(WalkContext& c, const DSDirEntry& e) {
       if (series) SeriesDetails(c, e);
       break;
     case kOpNames:
-      Log.AddLine((series ? "     " : "(dir)") + EntryPath(c));
+      Log.AddLine((series ? "     " : "(dir)") + BuildEntryPath(c));
       break;
     case kOpTree:
       TreeListLine(c, e, false);
@@ -300,14 +300,14 @@ void SeriesStore::Visit(WalkContext& c, const DSDirEntry& e) {
       break;
     case kOpPathOf:
       if (e.record == c.searchEntry.record && e.kind == c.searchEntry.kind) {
-        *c.resultPath = EntryPath(c);
+        *c.resultPath = BuildEntryPath(c);
         c.found = true;
         c.stop = true;
       }
       break;
     case kOpReplace:
       if (series) {
-        std::string p = EntryPath(c);
+        std::string p = BuildEntryPath(c);
         for (ColumnSlot* s : open_) {
           if (!SameNameNoCase(s->series_->descriptor.path, p)) continue;
           SeriesImage old = ReadSeries(e.record, p, false);
@@ -318,14 +318,14 @@ void SeriesStore::Visit(WalkContext& c, const DSDirEntry& e) {
       break;
     case kOpSetX:
       if (series) {
-        std::string p = EntryPath(c);
+        std::string p = BuildEntryPath(c);
         SeriesImage old = ReadSeries(e.record, p, false);
         c.changes.push_back({kOpSetX, e, {}, p, nullptr, old.head, {}});
       }
       break;
     case kOpErase:
       if (series)
-        c.changes.push_back({kOpErase, e, c.stack[size_t(c.depth - 1)], EntryPath(c)});
+        c.changes.push_back({kOpErase, e, c.stack[size_t(c.depth - 1)], BuildEntryPath(c)});
       break;
     case kOpDeleteDSDir:
       if (series) break;
@@ -335,10 +335,10 @@ void SeriesStore::Visit(WalkContext& c, const DSDirEntry& e) {
         FailureFlag = true;
         break;
       }
-      c.changes.push_back({kOpDeleteDSDir, e, c.stack[size_t(c.depth - 1)], EntryPath(c)});
+      c.changes.push_back({kOpDeleteDSDir, e, c.stack[size_t(c.depth - 1)], BuildEntryPath(c)});
       break;
     case kOpSeriesCombo:
-      if (series) PickerList.push_back(EntryPath(c));
+      if (series) PickerList.push_back(BuildEntryPath(c));
       break;
     default:
       break;
@@ -382,7 +382,7 @@ void SeriesStore::LoadVisited(WalkContext& c, const DSDirEntry& e) {
     c.stop = true;
     return;
   }
-  std::string p = EntryPath(c);
+  std::string p = BuildEntryPath(c);
   for (ColumnSlot* s : open_) {
     if (!SameNameNoCase(s->series_->descriptor.path, p)) continue;
     SeriesImage image = ReadSeries(e.record, p);
@@ -408,11 +408,11 @@ void SeriesStore::LoadVisited(WalkContext& c, const DSDirEntry& e) {
 }
 
 void SeriesStore::SeriesDetails(WalkContext& c, const DSDirEntry& e) {
-  SeriesImage image = ReadSeries(e.record, EntryPath(c), false);
+  SeriesImage image = ReadSeries(e.record, BuildEntryPath(c), false);
   const SeriesHeader& h = image.head.header;
   using platform::IntToString;
   Log.AddLine("Series:");
-  Log.AddLine(" " + EntryPath(c));
+  Log.AddLine(" " + BuildEntryPath(c));
   Log.AddLine(" ");
   Log.AddLine(" Last Save on " + IntToString(h.stamp.year - 1900) + "/" +
               IntToString(h.stamp.month) + "/" + IntToString(h.stamp.day) + " at " +
@@ -451,7 +451,7 @@ void SeriesStore::TreeListLine(WalkContext& c, const DSDirEntry& e, bool toPicke
       Log.AddLine(line);
   };
   if (e.IsDSDir()) {
-    emit(EntryPath(c));
+    emit(BuildEntryPath(c));
     c.printedDepth = c.depth + 1;
     c.printedStack = c.stack;
     return;

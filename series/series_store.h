@@ -483,7 +483,7 @@ class SeriesStore {
   void SeriesDetails(WalkContext& c, const DSDirEntry& e);
   void TreeListLine(WalkContext& c, const DSDirEntry& e, bool toPicker);
   void LoadVisited(WalkContext& c, const DSDirEntry& e);
-  std::string EntryPath(const WalkContext& c) const;
+  std::string BuildEntryPath(const WalkContext& c) const;
   void FillTreeNodes(TreeNode& node, int32_t record, int depth, bool includeSeries,
                      RecordSet& seen);
   // With `deferred` the new entry's blocks are left there for the caller
