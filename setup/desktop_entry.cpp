@@ -68,7 +68,7 @@ static void MakeDirectories(const std::string& dir) {
   pf::MakeDirectory(dir);
 }
 
-bool CreateDesktopEntry(const std::string& desktopDir, const std::string& mainDir) {
+bool CreateShellLink(const std::string& desktopDir, const std::string& mainDir) {
   const std::string file = pf::JoinPath(desktopDir, kDesktopEntryName);
   if (!IsUtf8(mainDir)) {
     pf::Prompts().ShowMessage("The desktop entry " + file +

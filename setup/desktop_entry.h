@@ -22,7 +22,7 @@ std::string DesktopEntryText(const std::string& mainDir);
 // missing, replacing an older entry), mode 0755 so desktops launch it.
 // Shows "Icon created" only when all of that worked; otherwise a message
 // naming the file and what failed. True when written.
-bool CreateDesktopEntry(const std::string& desktopDir, const std::string& mainDir);
+bool CreateShellLink(const std::string& desktopDir, const std::string& mainDir);
 
 // Reads mainDir/README.txt as bytes into `text`; when it cannot be read,
 // shows a message naming the file and returns false.

@@ -56,7 +56,7 @@ void TForm1::FormActivate() {
 void TForm1::Button1Click() {
   const QByteArray desktop =
       QFile::encodeName(QStandardPaths::writableLocation(QStandardPaths::DesktopLocation));
-  st::CreateDesktopEntry(desktop.toStdString(), mainDir_);
+  st::CreateShellLink(desktop.toStdString(), mainDir_);
   accept();
 }
 

@@ -85,7 +85,7 @@ TEST(DesktopEntry, ValidatesAndItsExecNamesTheInstalledHelmsman) {
     SCOPED_TRACE(main);
     const std::string desktop = home.path() + "/Desktop";
     ScriptedPrompts prompts;
-    ASSERT_TRUE(CreateDesktopEntry(desktop, main));
+    ASSERT_TRUE(CreateShellLink(desktop, main));
     EXPECT_EQ(prompts.messages, std::vector<std::string>{"Icon created"});
     const std::string file = desktop + "/Helmsman.desktop";
     EXPECT_EQ(Validate(file), "status 0\n");
@@ -107,9 +107,9 @@ TEST(DesktopEntry, ReplacesAnOldEntryAndMakesAMissingDesktop) {
   TempDir home;
   home.Write("Helmsman.desktop", "[Desktop Entry]\nName=old\n");
   ScriptedPrompts prompts;
-  ASSERT_TRUE(CreateDesktopEntry(home.path(), "/opt/K"));
+  ASSERT_TRUE(CreateShellLink(home.path(), "/opt/K"));
   EXPECT_EQ(home.Read("Helmsman.desktop"), DesktopEntryText("/opt/K"));
-  ASSERT_TRUE(CreateDesktopEntry(home.path() + "/a/b/Desktop", "/opt/K"));
+  ASSERT_TRUE(CreateShellLink(home.path() + "/a/b/Desktop", "/opt/K"));
   EXPECT_TRUE(home.Has("a/b/Desktop/Helmsman.desktop"));
 }
 
@@ -125,7 +125,7 @@ TEST(DesktopEntry, AFailedWriteSaysSoAndNeverIconCreated) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     ScriptedPrompts prompts;
-    EXPECT_FALSE(CreateDesktopEntry(c.desktop, c.main));
+    EXPECT_FALSE(CreateShellLink(c.desktop, c.main));
     ASSERT_EQ(prompts.messages.size(), 1u);
     EXPECT_NE(prompts.messages[0].find(c.desktop + "/Helmsman.desktop"), std::string::npos);
     EXPECT_NE(prompts.messages[0].find(c.reason), std::string::npos);
