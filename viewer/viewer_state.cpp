@@ -306,4 +306,33 @@ std::string ViewerState::HighTimeText() const {
 }
 std::string ViewerState::HighAtText() const { return "at _JT=" + IntToString(range_.hi); }
 
+int FreePlotSlot(std::span<const bool> inUse) {
+  for (size_t i = 0; i < inUse.size(); ++i)
+    if (!inUse[i]) return int(i);
+  return -1;
+}
+
+std::string PlotCaption(const VNMEntry& e) { return Cut(Cut(e.code + " ", 8) + e.name, 87); }
+
+int ListTopAfterKey(NavKey key, int top, int last) {
+  constexpr int kPage = 14;
+  switch (key) {
+    case NavKey::PageUp: return std::max(0, top - kPage);
+    case NavKey::PageDown: return std::min(last, top + kPage);
+    case NavKey::Home: return 0;
+    case NavKey::End: return last;
+    case NavKey::LineUp: return std::max(0, top - 1);
+    case NavKey::LineDown: return std::min(last, top + 1);
+    case NavKey::StepBack:
+    case NavKey::StepForward: break;
+  }
+  return top;
+}
+
+std::optional<int32_t> StepAfterKey(NavKey key, int32_t jt, const TimeRange& r) {
+  if (key == NavKey::StepBack && jt > r.lo) return jt - 1;
+  if (key == NavKey::StepForward && jt < r.hi) return jt + 1;
+  return std::nullopt;
+}
+
 }  // namespace krv::view

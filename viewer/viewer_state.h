@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -136,5 +138,25 @@ class ViewerState {
 
 // `t` as a fixed-point number of width 12 with 6 decimals, cut to 15.
 std::string FixedTimeText(double t);
+
+// The first plot window not in use, or -1 when every one is.
+int FreePlotSlot(std::span<const bool> inUse);
+// A plot window's caption: the code with its blank cut to 8, then the
+// name; at most 87 characters.
+std::string PlotCaption(const VNMEntry& e);
+
+// The keys of the display list and the time bars. The list keys move the
+// first line shown, the step keys the current step.
+enum class NavKey { PageUp, PageDown, Home, End, LineUp, LineDown, StepBack, StepForward };
+
+constexpr bool IsStepKey(NavKey key) {
+  return key == NavKey::StepBack || key == NavKey::StepForward;
+}
+// The first line shown after a list key: a page is 14 lines, the list's
+// ends bound it; `last` is the list's last entry. A step key keeps `top`.
+int ListTopAfterKey(NavKey key, int top, int last);
+// The step after a step key: one back or forward within r.lo..r.hi.
+// Nothing at a bound (the step stays) and for a list key.
+std::optional<int32_t> StepAfterKey(NavKey key, int32_t jt, const TimeRange& r);
 
 }  // namespace krv::view

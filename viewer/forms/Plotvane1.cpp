@@ -565,57 +565,55 @@ void TForm1::SetListTop(int top) {
   RefreshDisplayLines();
 }
 
-// List keys on the time bar scroll the list; the step stays.
-bool TForm1::TimeBarKeyDown(int key) {
-  int top = state_.Top(), last = state_.Last();
+// The list and step keys of the two bars; nothing for any other key.
+static std::optional<NavKey> NavKeyOf(int key) {
   switch (key) {
-    case Qt::Key_PageUp: top = std::max(0, top - 14); break;
-    case Qt::Key_PageDown: top = std::min(last, top + 14); break;
-    case Qt::Key_End: top = last; break;
-    case Qt::Key_Home: top = 0; break;
-    case Qt::Key_Up: top = std::max(0, top - 1); break;
-    case Qt::Key_Down: top = std::min(last, top + 1); break;
-    case Qt::Key_Left:
-    case Qt::Key_Right: {
-      // Right steps forward, Left back, on this bar as on the list's (the
-      // toolkit's own horizontal reaction is not used).
-      const TimeRange& r = state_.Range();
-      int32_t jt = state_.CurrentJT();
-      if (last >= 0 && state_.IsAttached()) {
-        if (key == Qt::Key_Left && jt > r.lo) GoToTimeStep(jt - 1);
-        if (key == Qt::Key_Right && jt < r.hi) GoToTimeStep(jt + 1);
-        syncing_ = true;
-        timeBar_->setValue(state_.CurrentJT());
-        syncing_ = false;
-      }
-      return true;
-    }
-    default: return false;
+    case Qt::Key_PageUp: return NavKey::PageUp;
+    case Qt::Key_PageDown: return NavKey::PageDown;
+    case Qt::Key_Home: return NavKey::Home;
+    case Qt::Key_End: return NavKey::End;
+    case Qt::Key_Up: return NavKey::LineUp;
+    case Qt::Key_Down: return NavKey::LineDown;
+    case Qt::Key_Left: return NavKey::StepBack;
+    case Qt::Key_Right: return NavKey::StepForward;
+    default: return std::nullopt;
   }
-  if (last >= 0) {
-    SetListTop(top);
-    scrollBar1_->setFocus();
+}
+
+// One step back or forward within the range, the time bar following;
+// false at a bound, where the step stays.
+bool TForm1::StepTime(NavKey key) {
+  std::optional<int32_t> jt = StepAfterKey(key, state_.CurrentJT(), state_.Range());
+  if (jt) GoToTimeStep(*jt);
+  syncing_ = true;
+  timeBar_->setValue(state_.CurrentJT());
+  syncing_ = false;
+  return jt.has_value();
+}
+
+// List keys on the time bar scroll the list; the step stays. Right steps
+// forward, Left back, on this bar as on the list's (the toolkit's own
+// horizontal reaction is not used).
+bool TForm1::TimeBarKeyDown(int qtKey) {
+  std::optional<NavKey> key = NavKeyOf(qtKey);
+  if (!key) return false;
+  if (state_.Last() < 0) return true;
+  if (IsStepKey(*key)) {
+    if (state_.IsAttached()) StepTime(*key);
+    return true;
   }
+  SetListTop(ListTopAfterKey(*key, state_.Top(), state_.Last()));
+  scrollBar1_->setFocus();
   return true;
 }
 
 // Left and Right on the list's bar step the time; the list stays.
-bool TForm1::ScrollBar1KeyDown(int key) {
-  if (key != Qt::Key_Left && key != Qt::Key_Right) return false;
+bool TForm1::ScrollBar1KeyDown(int qtKey) {
+  std::optional<NavKey> key = NavKeyOf(qtKey);
+  if (!key || !IsStepKey(*key)) return false;
   if (state_.Last() < 0 || !state_.IsAttached()) return true;
   timeBar_->setFocus();
-  const TimeRange& r = state_.Range();
-  int32_t jt = state_.CurrentJT();
-  if (key == Qt::Key_Left && jt > r.lo) {
-    GoToTimeStep(jt - 1);
-  } else if (key == Qt::Key_Right && jt < r.hi) {
-    GoToTimeStep(jt + 1);
-  } else {
-    RefreshDisplayLines();
-  }
-  syncing_ = true;
-  timeBar_->setValue(state_.CurrentJT());
-  syncing_ = false;
+  if (!StepTime(*key)) RefreshDisplayLines();
   return true;
 }
 
@@ -667,26 +665,18 @@ void TForm1::TogglePlotForLine(int line) {
     }
     return;
   }
-  TPlotFrm* free = nullptr;
-  for (TPlotFrm* frm : plots_) {
-    if (!frm->inUse) {
-      free = frm;
-      break;
-    }
-  }
-  if (!free) {
+  std::array<bool, kPlotWindows> inUse{};
+  for (size_t i = 0; i < plots_.size(); ++i) inUse[i] = plots_[i]->inUse;
+  int slot = FreePlotSlot(inUse);
+  if (slot < 0) {
     Prompts().ShowMessage("Max 6 plots already open");
     return;
   }
+  TPlotFrm* free = plots_[size_t(slot)];
   state_.PlottedMarks()[size_t(v)] = 1;
   RefreshDisplayLines();
   free->variable = v;
-  const VNMEntry& e = state_.Entries()[size_t(v)];
-  std::string code = e.code + " ";
-  if (code.size() > 8) code.resize(8);
-  std::string caption = code + e.name;
-  if (caption.size() > 87) caption.resize(87);
-  free->setWindowTitle(FromBytes(caption));
+  free->setWindowTitle(FromBytes(PlotCaption(state_.Entries()[size_t(v)])));
   OpenPlot(free);
   if (plotsHidden_) free->hide();
 }

@@ -120,8 +120,9 @@ class TForm1 : public QMainWindow {
   void SetAttachedCommands(bool on);
   void SyncTimeBar();
   void AfterDetach();
-  bool TimeBarKeyDown(int key);
-  bool ScrollBar1KeyDown(int key);
+  bool StepTime(NavKey key);
+  bool TimeBarKeyDown(int qtKey);
+  bool ScrollBar1KeyDown(int qtKey);
   void SetListTop(int top);
   void CloseRangeDialog();
   void CloseAllPlots();

@@ -1,9 +1,11 @@
-// Attaching trajectories, the time table, the current step and the texts
-// of the display lines and time labels.
+// Attaching trajectories, the time table, the current step, the texts of
+// the display lines and time labels, plot slots and captions, and the keys.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
 #include <filesystem>
 
 #include "platform/user_prompts.h"
@@ -478,6 +480,97 @@ TEST(DisplayListTest, HoldsAtMost22000EntriesAndScrollsToTheEnd) {
   v.ScrollListToEnd();
   EXPECT_EQ(v.Top(), 0);
   EXPECT_EQ(v.Last(), -1);
+}
+
+TEST(PlotSlotTest, TheFirstWindowNotInUseIsTaken) {
+  struct Case {
+    std::vector<bool> inUse;
+    int slot;
+  };
+  const Case cases[] = {
+      {{}, -1},
+      {{false, false, false, false, false, false}, 0},
+      {{true, true, false, false, false, false}, 2},
+      {{true, true, true, true, true, true}, -1},
+      // A window closed between open ones is taken before the later free one.
+      {{true, true, false, true, false, false}, 2},
+      {{true, true, true, true, true, false}, 5},
+  };
+  for (const Case& c : cases) {
+    std::array<bool, 8> flags{};
+    std::copy(c.inUse.begin(), c.inUse.end(), flags.begin());
+    std::span<const bool> used(flags.data(), c.inUse.size());
+    EXPECT_EQ(FreePlotSlot(used), c.slot) << ::testing::PrintToString(c.inUse);
+  }
+}
+
+TEST(PlotSlotTest, CaptionIsTheCodeCutToEightThenTheNameCutTo87) {
+  const std::string name79(79, 'n');
+  struct Case {
+    VNMEntry entry;
+    std::string caption;
+  };
+  const Case cases[] = {
+      {{"   5 IO", "_X.A"}, "   5 IO _X.A"},
+      // A five-digit code fills the eight and loses its blank.
+      {{"12345 IO", "_X.B"}, "12345 IO_X.B"},
+      {{"123456 CO", "_X.C"}, "123456 C_X.C"},
+      {{"   7 IO", name79}, "   7 IO " + name79},
+      {{"   7 IO", name79 + "xy"}, "   7 IO " + name79},
+      {{"", ""}, " "},
+  };
+  for (const Case& c : cases) {
+    std::string caption = PlotCaption(c.entry);
+    EXPECT_EQ(caption, c.caption) << c.entry.code << "|" << c.entry.name;
+    EXPECT_LE(caption.size(), 87u);
+  }
+}
+
+TEST(NavKeyTest, StepKeysMoveOneStepWithinTheRange) {
+  // A restricted range: its bounds, not the file's, stop the step.
+  TimeRange r;
+  r.lo = 2;
+  r.hi = 6;
+  struct Case {
+    NavKey key;
+    int32_t jt;
+    std::optional<int32_t> next;
+  };
+  const Case cases[] = {
+      {NavKey::StepBack, 2, std::nullopt},   {NavKey::StepBack, 4, 3},
+      {NavKey::StepBack, 6, 5},              {NavKey::StepForward, 2, 3},
+      {NavKey::StepForward, 4, 5},           {NavKey::StepForward, 6, std::nullopt},
+      {NavKey::PageUp, 4, std::nullopt},     {NavKey::End, 4, std::nullopt},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(StepAfterKey(c.key, c.jt, r), c.next) << int(c.key) << " at " << c.jt;
+
+  TimeRange one;
+  one.lo = one.hi = 3;
+  EXPECT_EQ(StepAfterKey(NavKey::StepBack, 3, one), std::nullopt);
+  EXPECT_EQ(StepAfterKey(NavKey::StepForward, 3, one), std::nullopt);
+}
+
+TEST(NavKeyTest, ListKeysMoveTheTopWithinTheList) {
+  struct Case {
+    NavKey key;
+    int top;
+    int last;
+    int next;
+  };
+  const Case cases[] = {
+      {NavKey::PageUp, 0, 30, 0},      {NavKey::PageUp, 10, 30, 0},
+      {NavKey::PageUp, 30, 30, 16},    {NavKey::PageDown, 0, 30, 14},
+      {NavKey::PageDown, 20, 30, 30},  {NavKey::PageDown, 30, 30, 30},
+      {NavKey::Home, 17, 30, 0},       {NavKey::End, 0, 30, 30},
+      {NavKey::LineUp, 0, 30, 0},      {NavKey::LineUp, 15, 30, 14},
+      {NavKey::LineDown, 15, 30, 16},  {NavKey::LineDown, 30, 30, 30},
+      {NavKey::PageDown, 0, 0, 0},     {NavKey::End, 0, 0, 0},
+      {NavKey::StepBack, 12, 30, 12},  {NavKey::StepForward, 12, 30, 12},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(ListTopAfterKey(c.key, c.top, c.last), c.next)
+        << int(c.key) << " top " << c.top << " last " << c.last;
 }
 
 }  // namespace
