@@ -6,7 +6,7 @@
 #include "preprocessor/PPU1.h"
 #include <memory>
 
-#include "preprocessor/log_memo.h"
+#include "preprocessor/forms/log_memo.h"
 #include "preprocessor/log_writer.h"
 
 class QLabel;

@@ -11,7 +11,7 @@
 #include "preprocessor/program_start.h"
 #include "testing/temp_dir.h"
 #include "preprocessor/forms/Foreparse1.h"
-#include "preprocessor/log_memo.h"
+#include "preprocessor/forms/log_memo.h"
 
 class ForeparseFormTest : public QObject {
   Q_OBJECT

@@ -5,7 +5,7 @@
 
 #include <memory>
 
-#include "preprocessor/log_memo.h"
+#include "preprocessor/forms/log_memo.h"
 #include "preprocessor/log_writer.h"
 
 class QLabel;
