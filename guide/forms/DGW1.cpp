@@ -21,12 +21,16 @@
 #include "guide/problem_setup.h"
 #include "guide/program_starts.h"
 #include "platform/file_resolver.h"
+#include "platform/qt/form_parts.h"
 #include "platform/qt/latin1.h"
 #include "platform/user_prompts.h"
 #include "series/forms/series_windows.h"
 
 namespace gd = krv::guide;
 namespace pf = krv::platform;
+
+// The height of the status lines beside the buttons.
+constexpr int kStatusHeight = 17;
 
 TForm1::TForm1(const std::string& programDir, QWidget* parent)
     : QWidget(parent),
@@ -41,15 +45,16 @@ TForm1::TForm1(const std::string& programDir, QWidget* parent)
   SObutton = AddButton("SObutton", "Edit SOSI", 192, 8, 88, false, &TForm1::SObuttonClick);
   CvtSObutton = AddButton("CvtSObutton", "Cvt SOSI", 284, 8, 88, false, &TForm1::CvtSObuttonClick);
   Aedit = AddButton("Aedit", "Edit Any File", 376, 8, 92, true, &TForm1::AeditClick);
-  FileStatus = AddLabel("FileStatus", "Select QTL file name", 8, 42, 460);
+  FileStatus = pf::MakeLabel(this, "FileStatus", "Select QTL file name",
+                             QRect(8, 42, 460, kStatusHeight));
   PrepButton = AddButton("PrepButton", "Preprocess", 8, 66, 88, false, &TForm1::PrepButtonClick);
-  PrepStatus = AddLabel("PrepStatus", "Preprocess", 104, 70, 364);
+  PrepStatus = pf::MakeLabel(this, "PrepStatus", "Preprocess", QRect(104, 70, 364, kStatusHeight));
   SeqButton = AddButton("SeqButton", "Sequence", 8, 98, 88, false, &TForm1::SeqButtonClick);
-  SeqStatus = AddLabel("SeqStatus", "SeqMsg", 104, 102, 364);
+  SeqStatus = pf::MakeLabel(this, "SeqStatus", "SeqMsg", QRect(104, 102, 364, kStatusHeight));
   bComp = AddButton("bComp", "Compile", 8, 130, 88, false, &TForm1::bCompClick);
-  CompStatus = AddLabel("CompStatus", "", 104, 134, 170);
+  CompStatus = pf::MakeLabel(this, "CompStatus", "", QRect(104, 134, 170, kStatusHeight));
   ExeStart = AddButton("ExeStart", "Start Solver", 284, 130, 88, false, &TForm1::ExeStartClick);
-  Label1 = AddLabel("Label1", "", 8, 158, 200);
+  Label1 = pf::MakeLabel(this, "Label1", "", QRect(8, 158, 200, kStatusHeight));
   Casewrightbutton = AddButton("Casewrightbutton", "Start Casewright", 8, 180, 108, true,
                                &TForm1::CasewrightbuttonClick);
   Plotvanebutton = AddButton("Plotvanebutton", "Start Plotvane", 120, 180, 100, true,
@@ -79,13 +84,6 @@ QPushButton* TForm1::AddButton(const char* name, const char* caption, int x, int
   b->setEnabled(enabled);
   connect(b, &QPushButton::clicked, this, slot);
   return b;
-}
-
-QLabel* TForm1::AddLabel(const char* name, const char* text, int x, int y, int w) {
-  auto* l = new QLabel(QString::fromLatin1(text), this);
-  l->setObjectName(name);
-  l->setGeometry(x, y, w, 17);
-  return l;
 }
 
 void TForm1::CreateWindows() {

@@ -64,7 +64,6 @@ class TForm1 : public QWidget, private krv::guide::ConsoleRunner {
  private:
   QPushButton* AddButton(const char* name, const char* caption, int x, int y, int w,
                          bool enabled, void (TForm1::*slot)());
-  QLabel* AddLabel(const char* name, const char* text, int x, int y, int w);
   void ShowStatus();
   void WatchProblemFiles();
   TSOfrm& SosiWindow();

@@ -16,6 +16,7 @@
 #include <QScrollBar>
 #include <QTimer>
 
+#include "platform/qt/form_parts.h"
 #include "platform/qt/latin1.h"
 #include "platform/qt/wait_cursor.h"
 #include "platform/user_prompts.h"
@@ -32,20 +33,12 @@
 namespace krv::pe {
 
 using platform::FromBytes;
+using platform::Place;
 using platform::ToBytes;
 
 namespace {
 
 const char* const kAbout = "Casewright: edits the data of a problem file (.PRB)";
-
-template <typename W>
-W* Placed(QWidget* parent, const QString& name, const QRect& at, const QFont* font = nullptr) {
-  auto* w = new W(parent);
-  w->setObjectName(name);
-  w->setGeometry(at);
-  if (font) w->setFont(*font);
-  return w;
-}
 
 }  // namespace
 
@@ -155,24 +148,24 @@ void TForm1::BuildGrid() {
   // The header's blanks line its titles up only in a proportional font.
   QFont proportional = font();
   proportional.setPixelSize(10);
-  header_ = Placed<QLabel>(c, "HeadLabel", QRect(72, 0, 428, 16), &proportional);
+  header_ = Place(new QLabel(c), "HeadLabel", QRect(72, 0, 428, 16), &proportional);
   for (int r = 0; r < kGridRows; ++r) {
     const QString n = QString::number(r);
     const int dy = 40 * r;
     Row& row = rows_[size_t(r)];
-    row.mark = Placed<QPushButton>(c, "Mark" + n, QRect(0, 16 + dy, 17, 33));
+    row.mark = Place(new QPushButton(c), "Mark" + n, QRect(0, 16 + dy, 17, 33));
     row.mark->setFocusPolicy(Qt::NoFocus);
-    row.p = Placed<QLabel>(c, "PLabel" + n, QRect(24, 38 + dy, 12, 14));
-    row.caption = Placed<QLabel>(c, "CapLabel" + n, QRect(24, 16 + dy, 450, 16), &fixed);
-    row.xin = Placed<QLineEdit>(c, "XINedit" + n, QRect(40, 32 + dy, 105, 21), &fixed);
-    row.xout = Placed<QLabel>(c, "XoutLabel" + n, QRect(152, 34 + dy, 100, 16), &fixed);
-    row.range = Placed<QLineEdit>(c, "RangeEdit" + n, QRect(256, 32 + dy, 81, 21), &fixed);
-    row.err = Placed<QLabel>(c, "ErrLabel" + n, QRect(352, 34 + dy, 100, 16), &fixed);
+    row.p = Place(new QLabel(c), "PLabel" + n, QRect(24, 38 + dy, 12, 14));
+    row.caption = Place(new QLabel(c), "CapLabel" + n, QRect(24, 16 + dy, 450, 16), &fixed);
+    row.xin = Place(new QLineEdit(c), "XINedit" + n, QRect(40, 32 + dy, 105, 21), &fixed);
+    row.xout = Place(new QLabel(c), "XoutLabel" + n, QRect(152, 34 + dy, 100, 16), &fixed);
+    row.range = Place(new QLineEdit(c), "RangeEdit" + n, QRect(256, 32 + dy, 81, 21), &fixed);
+    row.err = Place(new QLabel(c), "ErrLabel" + n, QRect(352, 34 + dy, 100, 16), &fixed);
     row.xin->installEventFilter(this);
     row.range->installEventFilter(this);
     connect(row.mark, &QPushButton::clicked, this, [this, r] { MarkClick(r); });
   }
-  scroll_ = Placed<QScrollBar>(c, "ScrollBar1", QRect(480, 24, 16, 360));
+  scroll_ = Place(new QScrollBar(c), "ScrollBar1", QRect(480, 24, 16, 360));
   scroll_->setOrientation(Qt::Vertical);
   scroll_->setPageStep(9);
   scroll_->installEventFilter(this);

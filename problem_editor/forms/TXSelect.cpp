@@ -9,6 +9,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "platform/qt/form_parts.h"
 #include "platform/qt/latin1.h"
 #include "platform/text.h"
 #include "platform/user_prompts.h"
@@ -18,21 +19,12 @@
 namespace krv::pe {
 
 using platform::FromBytes;
+using platform::MakeLabel;
+using platform::Place;
 using platform::ToBytes;
 
-static QLabel* AddLabel(QWidget* parent, const char* name, const char* text, int x, int y) {
-  auto* l = new QLabel(text, parent);
-  l->setObjectName(name);
-  l->move(x, y);
-  return l;
-}
-
-static QLineEdit* AddEdit(QWidget* parent, const char* name, int x, int y, int w) {
-  auto* e = new QLineEdit(parent);
-  e->setObjectName(name);
-  e->setGeometry(x, y, w, 21);
-  return e;
-}
+// The height of the dialog's edits.
+constexpr int kEditHeight = 21;
 
 TXSelect::TXSelect(EditorSession& session, QWidget* parent) : QDialog(parent), session_(session) {
   setObjectName("XSelect");
@@ -43,12 +35,12 @@ TXSelect::TXSelect(EditorSession& session, QWidget* parent) : QDialog(parent), s
   QFont small = font();
   small.setPixelSize(11);
   setFont(small);
-  AddLabel(this, "BeginLabel", "BeginNumber", 8, 8);
-  begin_ = AddEdit(this, "BeginEdit", 88, 8, 100);
-  AddLabel(this, "EndLabel", "EndNumber", 8, 32);
-  end_ = AddEdit(this, "EndEdit", 88, 32, 100);
-  AddLabel(this, "MaskLabel", "Name selection mask:", 8, 72);
-  mask_ = AddEdit(this, "MaskEdit", 8, 88, 297);
+  MakeLabel(this, "BeginLabel", "BeginNumber", {8, 8});
+  begin_ = Place(new QLineEdit(this), "BeginEdit", QRect(88, 8, 100, kEditHeight));
+  MakeLabel(this, "EndLabel", "EndNumber", {8, 32});
+  end_ = Place(new QLineEdit(this), "EndEdit", QRect(88, 32, 100, kEditHeight));
+  MakeLabel(this, "MaskLabel", "Name selection mask:", {8, 72});
+  mask_ = Place(new QLineEdit(this), "MaskEdit", QRect(8, 88, 297, kEditHeight));
 
   auto* group = new QGroupBox("Selection", this);
   group->setObjectName("SelectionGroup");

@@ -6,10 +6,13 @@
 #include <QGridLayout>
 #include <QPushButton>
 
-#include "series/forms/dialog_parts.h"
+#include "platform/qt/form_parts.h"
 #include "series/worksheet_dialogs.h"
 
 namespace krv::series {
+
+using platform::AddOkCancel;
+using platform::RunModal;
 
 TDecFrm::TDecFrm(QWidget* parent) : QDialog(parent) {
   setObjectName("DecFrm");

@@ -7,9 +7,12 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "series/forms/dialog_parts.h"
+#include "platform/qt/form_parts.h"
 
 namespace krv::series {
+
+using platform::AddLabelledEdit;
+using platform::AddOkCancel;
 
 TForFrm::TForFrm(QWidget* parent) : QDialog(parent) {
   setObjectName("ForFrm");

@@ -5,11 +5,15 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "platform/qt/form_parts.h"
 #include "platform/qt/latin1.h"
-#include "series/forms/dialog_parts.h"
 #include "series/worksheet_dialogs.h"
 
 namespace krv::series {
+
+using platform::AddLabelledEdit;
+using platform::AddOkCancel;
+using platform::RunModal;
 
 TNameFrm::TNameFrm(SeriesStore& store, QWidget* parent) : QDialog(parent), store_(store) {
   setObjectName("NameFrm");

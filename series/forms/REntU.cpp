@@ -6,11 +6,14 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "platform/qt/form_parts.h"
 #include "platform/qt/latin1.h"
-#include "series/forms/dialog_parts.h"
 #include "series/worksheet_dialogs.h"
 
 namespace krv::series {
+
+using platform::AddOkCancel;
+using platform::RunModal;
 
 TRealEntry::TRealEntry(QWidget* parent) : QDialog(parent) {
   setObjectName("RealEntry");

@@ -6,9 +6,12 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "series/forms/dialog_parts.h"
+#include "platform/qt/form_parts.h"
 
 namespace krv::series {
+
+using platform::AddLabelledEdit;
+using platform::AddOkCancel;
 
 TSimplFrm::TSimplFrm(QWidget* parent) : QDialog(parent) {
   setObjectName("SimplFrm");

@@ -24,6 +24,7 @@
 #include <map>
 #include <tuple>
 
+#include "platform/qt/form_parts.h"
 #include "platform/qt/latin1.h"
 #include "platform/user_prompts.h"
 #include "series/forms/DecU.h"
@@ -39,6 +40,7 @@
 namespace krv::series {
 
 using platform::FromBytes;
+using platform::MakeLabel;
 using platform::ToBytes;
 
 // ---- The grid's models ----
@@ -193,12 +195,6 @@ class CellPainter : public QStyledItemDelegate {
 // ---- The window ----
 
 namespace {
-
-QLabel* MakeLabel(QWidget* parent, const char* name, const char* text = "") {
-  auto* l = new QLabel(QString::fromLatin1(text), parent);
-  l->setObjectName(name);
-  return l;
-}
 
 QFont FixedFont() {
   QFont font("Courier New");

@@ -5,38 +5,37 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include "platform/qt/form_parts.h"
 #include "platform/user_prompts.h"
-#include "setup/forms/form_parts.h"
 #include "setup/fpc_path_file.h"
 
 namespace st = krv::setup;
 namespace pf = krv::platform;
 
-// The labels of the window, one below the other.
-static QLabel* MakeLabel(QWidget* parent, const char* name, const char* text, int y) {
-  return st::MakeLabel(parent, name, text, QRect(16, y, 527, 20));
-}
+// The place of a label of the window: one below the other, at `y`.
+static QRect LabelRow(int y) { return QRect(16, y, 527, 20); }
 
 TFPCFrm::TFPCFrm(const std::string& mainDir, QWidget* parent)
     : QDialog(parent), mainDir_(mainDir) {
   setObjectName("FPCFrm");
   setWindowTitle("Telling Kravenor where Free Pascal is installed");
   setGeometry(188, 69, 559, 259);
-  Label1 = MakeLabel(this, "Label1", "Now select the base  Free Pascal directory: ", 16);
-  Label2 = MakeLabel(this, "Label2",
-                     "For example if your installation has /usr/bin/fpc then the  base "
-                     "directory is /usr",
-                     48);
-  Label3 = MakeLabel(this, "Label3",
-                     "(Note that the Free Pascal base directory is the one above bin, such as "
-                     "\"/usr\".)",
-                     80);
+  Label1 = pf::MakeLabel(this, "Label1", "Now select the base  Free Pascal directory: ",
+                         LabelRow(16));
+  Label2 = pf::MakeLabel(this, "Label2",
+                         "For example if your installation has /usr/bin/fpc then the  base "
+                         "directory is /usr",
+                         LabelRow(48));
+  Label3 = pf::MakeLabel(this, "Label3",
+                         "(Note that the Free Pascal base directory is the one above bin, such as "
+                         "\"/usr\".)",
+                         LabelRow(80));
   // The note may be longer than one line of the window.
   Label3->setWordWrap(true);
   Label3->setGeometry(16, 74, 527, 36);
-  Label4 = MakeLabel(this, "Label4",
-                     "If you have not yet installed Free Pascal, do so now before continuing.",
-                     112);
+  Label4 = pf::MakeLabel(this, "Label4",
+                         "If you have not yet installed Free Pascal, do so now before continuing.",
+                         LabelRow(112));
   Button1 = new QPushButton("Select", this);
   Button1->setObjectName("Button1");
   Button1->setGeometry(120, 176, 100, 30);

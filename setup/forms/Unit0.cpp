@@ -6,34 +6,34 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include "platform/qt/form_parts.h"
 #include "platform/user_prompts.h"
-#include "setup/forms/form_parts.h"
 #include "setup/install_steps.h"
 
 namespace pf = krv::platform;
 namespace st = krv::setup;
 
-// The labels of the window, one below the other.
-static QLabel* MakeLabel(QWidget* parent, const char* name, const char* text, int y) {
-  return st::MakeLabel(parent, name, text, QRect(24, y, 514, 22));
-}
+// The place of a label of the window: one below the other, at `y`.
+static QRect LabelRow(int y) { return QRect(24, y, 514, 22); }
 
 TForm0::TForm0(const std::string& mainDir, QWidget* parent) : QWidget(parent), mainDir_(mainDir) {
   setObjectName("Form0");
   setWindowTitle("Kravenor Setup");
   setGeometry(326, 115, 562, 342);
-  Label1 = MakeLabel(this, "Label1", "Kravenor numerical modelling package", 16);
-  Label8 = MakeLabel(this, "Label8", "Copyright (c) the Kravenor developers. All rights reserved.",
-                     40);
-  Label2 = MakeLabel(this, "Label2", "Setup--Kravenor 6.04", 80);
+  Label1 = pf::MakeLabel(this, "Label1", "Kravenor numerical modelling package", LabelRow(16));
+  Label8 = pf::MakeLabel(this, "Label8",
+                         "Copyright (c) the Kravenor developers. All rights reserved.",
+                         LabelRow(40));
+  Label2 = pf::MakeLabel(this, "Label2", "Setup--Kravenor 6.04", LabelRow(80));
   QFont big = Label2->font();
   big.setPointSize(big.pointSize() + 4);
   big.setBold(true);
   Label2->setFont(big);
   Label2->setGeometry(24, 76, 514, 30);
-  Label5 = MakeLabel(this, "Label5",
-                     "Free Pascal 3.2.2 is required (the Debian package fp-compiler).", 124);
-  Label3 = MakeLabel(this, "Label3", "", 156);
+  Label5 = pf::MakeLabel(this, "Label5",
+                         "Free Pascal 3.2.2 is required (the Debian package fp-compiler).",
+                         LabelRow(124));
+  Label3 = pf::MakeLabel(this, "Label3", "", LabelRow(156));
   Label3->setWordWrap(true);
   Label3->setGeometry(24, 156, 514, 44);
   Button1 = new QPushButton("Continue with Installation", this);

@@ -14,6 +14,7 @@
 #include <QScrollBar>
 #include <filesystem>
 
+#include "platform/qt/form_parts.h"
 #include "platform/qt/latin1.h"
 #include "platform/qt/wait_cursor.h"
 #include "platform/text.h"
@@ -27,20 +28,13 @@
 namespace krv::view {
 
 using platform::FromBytes;
+using platform::MakeLabel;
 using platform::Prompts;
 
 static QFont CourierNew(int points) {
   QFont f("Courier New", points);
   f.setStyleHint(QFont::TypeWriter);
   return f;
-}
-
-static QLabel* MakeLabel(QWidget* parent, const char* name, const char* text, int x, int y) {
-  auto* l = new QLabel(text, parent);
-  l->setObjectName(name);
-  l->move(x, y);
-  l->setMinimumWidth(200);
-  return l;
 }
 
 TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
@@ -175,15 +169,15 @@ void TForm1::BuildControls() {
     connect(b, &QPushButton::clicked, this, clicks[i]);
     sbt_[size_t(i)] = b;
   }
-  timeLbl_ = MakeLabel(client, "TimeLbl", "_T = 0", 240, 23);
+  timeLbl_ = MakeLabel(client, "TimeLbl", "_T = 0", {240, 23}, 200);
   timeLbl_->setFont(CourierNew(9));
-  atT_ = MakeLabel(client, "At_T", "at", 240, 45);
-  tLowLbl_ = MakeLabel(client, "TLowLbl", " ", 8, 23);
-  atLO_ = MakeLabel(client, "AtLO", " ", 8, 45);
-  tHiLbl_ = MakeLabel(client, "THiLbl", " ", 456, 23);
-  atHI_ = MakeLabel(client, "AtHI", " ", 456, 45);
-  MakeLabel(client, "Label1", "ViewGraphs: F6", 8, 62)->setMinimumWidth(100);
-  MakeLabel(client, "Label2", "TileGraphs: F12", 456, 62)->setMinimumWidth(100);
+  atT_ = MakeLabel(client, "At_T", "at", {240, 45}, 200);
+  tLowLbl_ = MakeLabel(client, "TLowLbl", " ", {8, 23}, 200);
+  atLO_ = MakeLabel(client, "AtLO", " ", {8, 45}, 200);
+  tHiLbl_ = MakeLabel(client, "THiLbl", " ", {456, 23}, 200);
+  atHI_ = MakeLabel(client, "AtHI", " ", {456, 45}, 200);
+  MakeLabel(client, "Label1", "ViewGraphs: F6", {8, 62}, 200)->setMinimumWidth(100);
+  MakeLabel(client, "Label2", "TileGraphs: F12", {456, 62}, 200)->setMinimumWidth(100);
 
   timeBar_ = new QScrollBar(Qt::Horizontal, client);
   timeBar_->setObjectName("TimeBar");

@@ -5,13 +5,14 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "platform/qt/form_parts.h"
 #include "platform/qt/latin1.h"
-#include "viewer/forms/place.h"
 #include "viewer/var_selection.h"
 
 namespace krv::view {
 
 using platform::FromBytes;
+using platform::Place;
 using platform::ToBytes;
 
 TXSelect::TXSelect(ViewerState& state, QWidget* parent) : QDialog(parent), state_(state) {

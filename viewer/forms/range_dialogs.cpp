@@ -5,13 +5,15 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "platform/qt/form_parts.h"
 #include "platform/qt/latin1.h"
-#include "viewer/forms/place.h"
 #include "platform/user_prompts.h"
 
 namespace krv::view {
 
+using platform::FitLabels;
 using platform::FromBytes;
+using platform::Place;
 using platform::ToBytes;
 
 TDensityDlg::TDensityDlg(QWidget* parent) : QDialog(parent) {

@@ -1,18 +1,49 @@
-// Pieces every small worksheet dialog is made of.
-#include "series/forms/dialog_parts.h"
+// The pieces the forms are built of.
+#include "platform/qt/form_parts.h"
 
+#include <QFont>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <algorithm>
 
-namespace krv::series {
+namespace krv::platform {
+
+QLabel* MakeLabel(QWidget* parent, const char* name, const char* text) {
+  auto* l = new QLabel(QString::fromLatin1(text), parent);
+  l->setObjectName(name);
+  return l;
+}
+
+QLabel* MakeLabel(QWidget* parent, const char* name, const char* text, QPoint at, int minWidth) {
+  QLabel* l = MakeLabel(parent, name, text);
+  l->move(at);
+  if (minWidth > 0) l->setMinimumWidth(minWidth);
+  return l;
+}
+
+QLabel* MakeLabel(QWidget* parent, const char* name, const char* text, const QRect& where) {
+  QLabel* l = MakeLabel(parent, name, text);
+  l->setGeometry(where);
+  return l;
+}
+
+void FitLabels(QDialog* dialog) {
+  int width = dialog->width();
+  for (QLabel* l : dialog->findChildren<QLabel*>()) {
+    QSize need = l->sizeHint();
+    l->resize(std::max(l->width(), need.width()), std::max(l->height(), need.height()));
+    width = std::max(width, l->x() + l->width() + 8);
+  }
+  dialog->setFixedSize(width, dialog->height());
+}
 
 QLineEdit* AddLabelledEdit(QDialog* dialog, QGridLayout* grid, const char* label,
                            const char* editName, int maxLength, QLabel** labelOut) {
   int row = grid->rowCount();
-  auto* l = new QLabel(QString::fromLatin1(label), dialog);
+  QLabel* l = MakeLabel(dialog, "", label);
   auto* e = new QLineEdit(dialog);
   e->setObjectName(editName);
   if (maxLength > 0) e->setMaxLength(maxLength);
@@ -39,4 +70,4 @@ void AddOkCancel(QDialog* dialog, QGridLayout* grid, const char* okName, const c
 
 bool RunModal(QDialog* dialog) { return dialog->exec() == QDialog::Accepted; }
 
-}  // namespace krv::series
+}  // namespace krv::platform
