@@ -42,18 +42,23 @@ void HandleCommandLine(Preprocessor& pp, const std::vector<std::string>& args) {
   }
 }
 
+// The open dialog of the File command: a model source that exists.
+static platform::FileDialogSpec OpenDialog1() {
+  platform::FileDialogSpec desc;
+  desc.title = "Specify file to start processing";
+  desc.filter = "QTL file|*.QTL";
+  desc.defaultExt = "QTL";
+  desc.mustExist = true;
+  return desc;
+}
+
 void Getfile(Preprocessor& pp, const RunScope& scope) {
   auto& prompts = platform::Prompts();
   if (pp.State().ran || !pp.State().modelPath.empty()) {
     prompts.ShowMessage("Must close and restart");
     return;
   }
-  platform::FileDialogSpec desc;
-  desc.title = "Specify file to start processing";
-  desc.filter = "QTL file|*.QTL";
-  desc.defaultExt = "QTL";
-  desc.mustExist = true;
-  auto chosen = prompts.OpenFileName(desc);
+  auto chosen = prompts.OpenFileName(OpenDialog1());
   if (!chosen || chosen->empty()) return;
   pp.State().modelPath = ModelPathFromChosenFile(*chosen);
   // A file named just ".QTL" leaves the path empty: the run still counts.

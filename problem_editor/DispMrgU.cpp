@@ -83,7 +83,7 @@ AutoMatcher::AutoMatcher(EditorBuffer& main, bool all) : main_(main), all_(all) 
 
 bool AutoMatcher::Takes(int i) const { return all_ || main_.records[size_t(i)].Range() == 0; }
 
-void AutoMatcher::ApplyTo(int i, const seq::PrbValueBlock& block) {
+void AutoMatcher::ApplyTo(int i, const seq::PRBValueBlock& block) {
   VariableRecord& target = main_.records[size_t(i)];
   const float ownRange = target.Range();
   target.block = block;
@@ -93,7 +93,7 @@ void AutoMatcher::ApplyTo(int i, const seq::PrbValueBlock& block) {
   ++count_;
 }
 
-void AutoMatcher::Apply(const std::string& name, const seq::PrbValueBlock& block) {
+void AutoMatcher::Apply(const std::string& name, const seq::PRBValueBlock& block) {
   const int n = int(main_.records.size());
   if (n == 0) return;
   if (!IsMask(name)) {

@@ -46,12 +46,12 @@ class AutoMatcher {
   AutoMatcher(EditorBuffer& main, bool all);
   // Applies one source record (upper-case name: "_X." + name, or a mask).
   // A mask with a syntax error reports "Name syntax err" and is skipped.
-  void Apply(const std::string& name, const seq::PrbValueBlock& block);
+  void Apply(const std::string& name, const seq::PRBValueBlock& block);
   int Count() const { return count_; }
 
  private:
   bool Takes(int i) const;
-  void ApplyTo(int i, const seq::PrbValueBlock& block);
+  void ApplyTo(int i, const seq::PRBValueBlock& block);
 
   EditorBuffer& main_;
   bool all_;

@@ -71,7 +71,7 @@ static std::vector<std::string_view> Tokens(std::string_view s) {
 }
 
 TxtRead ReadTxtMergeRecord(TextLines& in, TxtMergeRecord& rec) {
-  rec.block = seq::PrbValueBlock::Unconstrained();
+  rec.block = seq::PRBValueBlock::Unconstrained();
   rec.name.clear();
   if (in.AtEnd()) return TxtRead::End;
   std::string_view first = in.Next();

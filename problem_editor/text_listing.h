@@ -34,7 +34,7 @@ class TextLines {
 // "_X." name or a mask) and its value block.
 struct TxtMergeRecord {
   std::string name;
-  seq::PrbValueBlock block;
+  seq::PRBValueBlock block;
 };
 
 enum class TxtRead { Record, End, Bad };

@@ -24,8 +24,8 @@ int WithPositiveConstraint(int code, bool on) {
   return on ? (code | 1) : (code & ~1);
 }
 
-seq::PrbValueBlock VariableRecord::BlockToWrite() const {
-  seq::PrbValueBlock b = block;
+seq::PRBValueBlock VariableRecord::BlockToWrite() const {
+  seq::PRBValueBlock b = block;
   b.SetConstraint(Positive() ? 'P' : 'U');
   return b;
 }

@@ -22,7 +22,7 @@ int WithPositiveConstraint(int code, bool on);
 
 struct VariableRecord {
   // The value block exactly as read.
-  seq::PrbValueBlock block;
+  seq::PRBValueBlock block;
   std::string name;  // expanded, without "_X.", at most 77 characters
   int typeCode = 6;
 
@@ -35,7 +35,7 @@ struct VariableRecord {
   void SetXOut(double v) { block.SetXOut(v); }
   bool Positive() const { return typeCode == 1 || typeCode == 3; }
   // The block as written: its letter rebuilt from the type code.
-  seq::PrbValueBlock BlockToWrite() const;
+  seq::PRBValueBlock BlockToWrite() const;
 };
 
 }  // namespace krv::pe

@@ -67,7 +67,7 @@ bool HoldsValues(std::string_view prbBytes) {
   PrbReadResult read = ReadPrb(prbBytes, old, options);
   // What cannot be read whole may hold values past the damage.
   if (!read.ok) return !prbBytes.empty();
-  const PrbValueBlock empty = PrbValueBlock::Unconstrained();
+  const PRBValueBlock empty = PRBValueBlock::Unconstrained();
   for (const PrbVariable& v : old.variables) {
     if (v.block.IsPositive()) return true;
     for (size_t i = 1; i < kValueBlockSize; ++i)
@@ -199,11 +199,17 @@ bool RunFromCommandLine(const std::string& basePath, pp::LogWriter& log) {
   return true;
 }
 
-std::optional<std::string> ChooseMapFile() {
+// The open dialog of the File command: a variable map.
+static platform::FileDialogSpec OpenDialog1() {
   platform::FileDialogSpec desc;
   desc.title = "Specify file to start processing";
   desc.filter = "TheFILT|*.VNM";
   desc.defaultExt = "VNM";
+  return desc;
+}
+
+std::optional<std::string> ChooseMapFile() {
+  const platform::FileDialogSpec desc = OpenDialog1();
   for (;;) {
     auto path = platform::Prompts().OpenFileName(desc);
     if (!path) return std::nullopt;

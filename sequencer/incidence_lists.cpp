@@ -6,7 +6,7 @@
 
 namespace krv::seq {
 
-void IncidenceLists::Build(int n, const int* rows, const int* cols, int count, int shift) {
+void IncidenceLists::BuildIncidenceLists(int n, const int* rows, const int* cols, int count, int shift) {
   n_ = n;
   count_ = count;
   const size_t size = size_t(count) + 1;

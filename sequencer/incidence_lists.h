@@ -10,7 +10,8 @@
 
 namespace krv::seq {
 
-// Entries are numbered 1..Count(); 0 is the end of a list. Rows and columns
+// Entries are numbered 1..Count(); 0 is the end of a list. A JacobianEntry
+// is held across the arrays: its row, column and the links of its two lists. Rows and columns
 // are numbered 1..n.
 //
 // A row list is ordered and the ordering reads it in that order, so entries
@@ -26,7 +27,7 @@ class IncidenceLists {
   // ascending column order, every column list in entry order; equal keys
   // keep their entry order. Also counts each row's and column's entries
   // (the counts stay as built).
-  void Build(int n, const int* rows, const int* cols, int count, int shift = 0);
+  void BuildIncidenceLists(int n, const int* rows, const int* cols, int count, int shift = 0);
 
   int N() const { return n_; }
   int Count() const { return count_; }
@@ -77,7 +78,7 @@ class IncidenceLists {
   void SetBatchedMerges(bool on) { batched_ = on; }
 
   // Entries stepped over by the list walks of the merges and removals so
-  // far (every Build included): the measure of their work.
+  // far (every BuildIncidenceLists included): the measure of their work.
   long long Steps() const { return steps_; }
 
  private:

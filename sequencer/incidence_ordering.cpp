@@ -111,9 +111,9 @@ bool ReadIncidenceAndWriteOrdering(const VnmMap& map, PrbOrdering& out, pp::LogW
   out.rowNames.assign(size_t(n), 0);
   out.columnNames.assign(size_t(n), 0);
   for (size_t k = 0; k < names; ++k) {
-    if (rowOf[k]) out.rowNames[size_t(order.rowPosition[size_t(rowOf[k])] - 1)] = uint16_t(k);
+    if (rowOf[k]) out.rowNames[size_t(order.RowPosition[size_t(rowOf[k])] - 1)] = uint16_t(k);
     if (colOf[k])
-      out.columnNames[size_t(order.rowPosition[size_t(order.matchedRow[size_t(colOf[k])])] - 1)] =
+      out.columnNames[size_t(order.RowPosition[size_t(order.MatchedRow[size_t(colOf[k])])] - 1)] =
           uint16_t(k);
   }
   out.nonzeros = std::move(order.entries);

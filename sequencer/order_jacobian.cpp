@@ -96,7 +96,8 @@ class Orderer {
   void Merge(int q, int r);
   void PlaceBlock(int first, int last, int torn);
   void CarryEntries(const Pending& block, size_t firstSubBlock);
-  void LogStatistics(const JacobianOrder& out);
+  bool CollectSubBlocks();
+  void LogOrderingStatistics(const JacobianOrder& out);
 
   int n_;
   pp::LogWriter& log_;
@@ -106,7 +107,7 @@ class Orderer {
 
   std::vector<int> t_;        // original column at each position
   std::vector<int> matched_;  // position of each original column
-  std::vector<int> rowAt_;    // row at each position
+  std::vector<int> RowAtPosition;    // row at each position
   int stage_ = 0;
   // The stage's entries, each pending block's together, and the next
   // stage's, gathered as the blocks are done: their columns, each row's
@@ -131,7 +132,7 @@ class Orderer {
   std::vector<int> rowStart_, rowCount_, colCount_;
   std::vector<char> done_;
   std::vector<int> group_, order_, nextSlot_;
-  std::vector<int> newPos_;  // local number -> local position in the block's order
+  std::vector<int> NewPosition;  // local number -> local position in the block's order
   std::vector<std::vector<int>> members_;
   std::vector<int> openCount_;  // open columns left in each row's list
   SweepRows thisSweep_, nextSweep_;
@@ -172,8 +173,8 @@ JacobianOrder Orderer::Run(const std::vector<int>& rows, const std::vector<int>&
     stageCol_[size_t(stageRowEnd_[size_t(rows[size_t(i)])]++)] = matched_[size_t(cols[size_t(i)])];
   nextRowEnd_.resize(size_t(n_) + 1);
   nextColCount_.resize(size_t(n_) + 1);
-  rowAt_.resize(size_t(n_) + 1);
-  for (int p = 0; p <= n_; ++p) rowAt_[size_t(p)] = p;
+  RowAtPosition.resize(size_t(n_) + 1);
+  for (int p = 0; p <= n_; ++p) RowAtPosition[size_t(p)] = p;
   stage_ = 0;
   pending_.assign(1, {1, n_, 0, size_t(z)});
 
@@ -184,19 +185,14 @@ JacobianOrder Orderer::Run(const std::vector<int>& rows, const std::vector<int>&
     for (const Pending& block : pending_) ProcessBlock(block);
     if (stage_ == 0) {
       out.firstStageBlocks = subBlocks_;
-      out.firstStageRowAt = rowAt_;
+      out.firstStageRowAt = RowAtPosition;
     }
-    if (subBlocks_.empty()) break;
-    ++stage_;
-    pending_.swap(nextPending_);
-    stageCol_.swap(nextCol_);
-    stageRowEnd_.swap(nextRowEnd_);
-    stageColCount_.swap(nextColCount_);
+    if (!CollectSubBlocks()) break;
   }
 
-  out.rowPosition.assign(size_t(n_) + 1, 0);
-  for (int p = 1; p <= n_; ++p) out.rowPosition[size_t(rowAt_[size_t(p)])] = p;
-  out.matchedRow = matched_;
+  out.RowPosition.assign(size_t(n_) + 1, 0);
+  for (int p = 1; p <= n_; ++p) out.RowPosition[size_t(RowAtPosition[size_t(p)])] = p;
+  out.MatchedRow = matched_;
   out.listSteps = lists_.Steps();
   // The entries by column position, then row position: two stable
   // counting sorts (equal entries are alike, so their order is moot).
@@ -208,8 +204,8 @@ JacobianOrder Orderer::Run(const std::vector<int>& rows, const std::vector<int>&
   rowStart.assign(size_t(n_) + 2, 0);
   start.assign(size_t(n_) + 2, 0);
   for (int i = 0; i < z; ++i) {
-    const int r = out.rowPosition[size_t(rows[size_t(i)])];
-    const int c = out.rowPosition[size_t(matched_[size_t(cols[size_t(i)])])];
+    const int r = out.RowPosition[size_t(rows[size_t(i)])];
+    const int c = out.RowPosition[size_t(matched_[size_t(cols[size_t(i)])])];
     fr[size_t(i)] = r;
     fc[size_t(i)] = c;
     ++rowStart[size_t(r) + 1];
@@ -223,8 +219,20 @@ JacobianOrder Orderer::Run(const std::vector<int>& rows, const std::vector<int>&
   out.entries.resize(size_t(z));
   for (int i : byRow)
     out.entries[size_t(start[size_t(fc[size_t(i)])]++)] = {uint16_t(fr[size_t(i)]), uint16_t(fc[size_t(i)])};
-  LogStatistics(out);
+  LogOrderingStatistics(out);
   return out;
+}
+
+// The sub-blocks of three or more positions the stage made become the next
+// stage's pending blocks; false when the stage made none.
+bool Orderer::CollectSubBlocks() {
+  if (subBlocks_.empty()) return false;
+  ++stage_;
+  pending_.swap(nextPending_);
+  stageCol_.swap(nextCol_);
+  stageRowEnd_.swap(nextRowEnd_);
+  stageColCount_.swap(nextColCount_);
+  return true;
 }
 
 bool Orderer::MakeDiagonalZeroFree(const std::vector<int>& rows, const std::vector<int>& cols) {
@@ -243,7 +251,7 @@ bool Orderer::MakeDiagonalZeroFree(const std::vector<int>& rows, const std::vect
     int d = matched_[size_t(k)];
     if (!built) {
       if (onDiagonal[size_t(d)]) continue;
-      lists_.Build(n_, rows.data(), cols.data(), int(rows.size()));
+      lists_.BuildIncidenceLists(n_, rows.data(), cols.data(), int(rows.size()));
       built = true;
     }
     if (lists_.FindEntryInColumn(d, d)) continue;
@@ -281,7 +289,7 @@ void Orderer::ProcessBlock(const Pending& block) {
   done_.assign(size, 0);
   group_.assign(size, 0);
   nextSlot_.resize(size);
-  newPos_.resize(size);
+  NewPosition.resize(size);
   // Every list of members is empty between blocks (PlaceBlock empties them).
   if (members_.size() < size) members_.resize(size);
   wholeGroup_ = false;
@@ -299,7 +307,7 @@ void Orderer::ProcessBlock(const Pending& block) {
     blockRows_.resize(block.end - block.begin);
     for (int x = 1; x <= m; ++x)
       std::fill(blockRows_.begin() + rowStart_[size_t(x)], blockRows_.begin() + rowStart_[size_t(x) + 1], x);
-    lists_.Build(m, blockRows_.data(), rowCols_, int(block.end - block.begin));
+    lists_.BuildIncidenceLists(m, blockRows_.data(), rowCols_, int(block.end - block.begin));
     if (torn) {
       lists_.UnlinkColumnFromRows(torn);
       lists_.UnlinkRowFromColumns(torn);
@@ -315,8 +323,8 @@ void Orderer::ProcessBlock(const Pending& block) {
   PlaceBlock(1, m, torn);
   CarryEntries(block, firstSubBlock);
 
-  oldRowAt_.assign(rowAt_.begin() + first, rowAt_.begin() + last + 1);
-  for (int x = 1; x <= m; ++x) rowAt_[size_t(offset_ + newPos_[size_t(x)])] = oldRowAt_[size_t(x - 1)];
+  oldRowAt_.assign(RowAtPosition.begin() + first, RowAtPosition.begin() + last + 1);
+  for (int x = 1; x <= m; ++x) RowAtPosition[size_t(offset_ + NewPosition[size_t(x)])] = oldRowAt_[size_t(x - 1)];
 }
 
 // The block's entries by row are the stage's, and the carry counted its
@@ -690,17 +698,17 @@ void Orderer::PlaceBlock(int first, int last, int torn) {
   [[maybe_unused]] const size_t firstSubBlock = subBlocks_.size();
   for (int x : order_) {
     int begin = ++p;
-    newPos_[size_t(x)] = p;
+    NewPosition[size_t(x)] = p;
     nextSlot_[size_t(x)] = p + 1;
     p += int(members_[size_t(x)].size());
     subBlocks_.push_back({offset_ + begin, offset_ + p});
   }
-  if (torn) newPos_[size_t(torn)] = ++p;
+  if (torn) NewPosition[size_t(torn)] = ++p;
   assert(p == last);
   // Each group's members follow it in ascending order.
   for (int y = first; y <= last; ++y) {
     int g = group_[size_t(y)];
-    if (g != 0) newPos_[size_t(y)] = nextSlot_[size_t(g)]++;
+    if (g != 0) NewPosition[size_t(y)] = nextSlot_[size_t(g)]++;
   }
   for (size_t i = 0; i < order_.size(); ++i) {
     const int x = order_[i];
@@ -719,9 +727,9 @@ void Orderer::CarryEntries(const Pending& block, size_t firstSubBlock) {
   const size_t blocks = subBlocks_.size() - firstSubBlock;
   const int m = block.last - block.first + 1;
   atPos_.resize(size_t(m) + 1);
-  for (int x = 1; x <= m; ++x) atPos_[size_t(newPos_[size_t(x)])] = x;
+  for (int x = 1; x <= m; ++x) atPos_[size_t(NewPosition[size_t(x)])] = x;
   int* out = nextCol_.data();
-  const int* newPos = newPos_.data();
+  const int* newPos = NewPosition.data();
   for (size_t s = 0; s < blocks; ++s) {
     auto [sbFirst, sbLast] = subBlocks_[firstSubBlock + s];
     if (sbLast - sbFirst < 2) continue;
@@ -750,7 +758,7 @@ void Orderer::CarryEntries(const Pending& block, size_t firstSubBlock) {
 
 // The entries come by column, so a spike column's upper entries are
 // together.
-void Orderer::LogStatistics(const JacobianOrder& out) {
+void Orderer::LogOrderingStatistics(const JacobianOrder& out) {
   long long upper = 0, spikes = 0;
   int lastSpike = 0;
   for (const auto& e : out.entries) {

@@ -14,8 +14,8 @@ struct JacobianOrder {
   bool singular = false;
   // Indexed 1..n (element 0 unused): the final position of equation r,
   // and the row each solved variable c is matched with.
-  std::vector<int> rowPosition;
-  std::vector<int> matchedRow;
+  std::vector<int> RowPosition;
+  std::vector<int> MatchedRow;
   // The nonzeros as final (row position, column position), by column
   // position, then row position.
   std::vector<PrbNonzero> entries;

@@ -29,20 +29,20 @@ static void StoreLe(std::array<uint8_t, kValueBlockSize>& b, size_t at, T value)
   for (size_t i = 0; i < sizeof(U); ++i) b[at + i] = uint8_t(v >> (8 * i));
 }
 
-PrbValueBlock PrbValueBlock::Unconstrained() {
-  PrbValueBlock b;
+PRBValueBlock PRBValueBlock::Unconstrained() {
+  PRBValueBlock b;
   b.bytes[0] = 'U';
   return b;
 }
 
-double PrbValueBlock::XIn() const { return LoadLe<double, uint64_t>(bytes, 1); }
-void PrbValueBlock::SetXIn(double v) { StoreLe<uint64_t>(bytes, 1, v); }
-float PrbValueBlock::Range() const { return LoadLe<float, uint32_t>(bytes, 9); }
-void PrbValueBlock::SetRange(float v) { StoreLe<uint32_t>(bytes, 9, v); }
-float PrbValueBlock::Fourth() const { return LoadLe<float, uint32_t>(bytes, 13); }
-void PrbValueBlock::SetFourth(float v) { StoreLe<uint32_t>(bytes, 13, v); }
-double PrbValueBlock::XOut() const { return LoadLe<double, uint64_t>(bytes, 17); }
-void PrbValueBlock::SetXOut(double v) { StoreLe<uint64_t>(bytes, 17, v); }
+double PRBValueBlock::XIn() const { return LoadLe<double, uint64_t>(bytes, 1); }
+void PRBValueBlock::SetXIn(double v) { StoreLe<uint64_t>(bytes, 1, v); }
+float PRBValueBlock::Range() const { return LoadLe<float, uint32_t>(bytes, 9); }
+void PRBValueBlock::SetRange(float v) { StoreLe<uint32_t>(bytes, 9, v); }
+float PRBValueBlock::Fourth() const { return LoadLe<float, uint32_t>(bytes, 13); }
+void PRBValueBlock::SetFourth(float v) { StoreLe<uint32_t>(bytes, 13, v); }
+double PRBValueBlock::XOut() const { return LoadLe<double, uint64_t>(bytes, 17); }
+void PRBValueBlock::SetXOut(double v) { StoreLe<uint64_t>(bytes, 17, v); }
 
 std::string MakeHeaderLine(std::string_view label) {
   std::string h = "*";
@@ -88,7 +88,7 @@ class Cursor {
   }
   void Skip(size_t n) { pos_ += n; }
   std::string_view Rest() const { return b_.substr(pos_); }
-  bool Block(PrbValueBlock& block) {
+  bool Block(PRBValueBlock& block) {
     if (Left() < kValueBlockSize) return false;
     std::memcpy(block.bytes.data(), b_.data() + pos_, kValueBlockSize);
     pos_ += kValueBlockSize;
@@ -293,7 +293,7 @@ PrbReadResult ReadPrb(std::string_view bytes, PrbProblem& out, const PrbReadOpti
     return Fail(r, "not a V.4 problem file (the header does not start with \"*\")");
 
   DittoTable ditto;
-  ditto.Clear();
+  ditto.ClearNameComponents();
   std::string error;
   bool end = false;
   if (r.layout == PrbLayout::V4) {
@@ -398,7 +398,7 @@ bool WritePrb(const PrbProblem& problem, std::string& out, std::string& error,
   out += "\r\n";
   PutWord(out, vars.empty() ? kNoRecords : uint16_t(vars.size() - 1));
   DittoTable ditto;
-  ditto.Clear();
+  ditto.ClearNameComponents();
   for (size_t k = 0; k < vars.size(); ++k) {
     const PrbVariable& v = vars[k];
     std::string line;
@@ -411,7 +411,7 @@ bool WritePrb(const PrbProblem& problem, std::string& out, std::string& error,
         return error = "variable " + IntToString(static_cast<long long>(k)) +
                        " has no two kind letters of the roles",
                false;
-      line = v.kind + ditto.Compress(v.name);
+      line = v.kind + ditto.DittoCompressName(v.name);
     }
     if (HasLineBreak(line) || !IsKind(std::string_view(line).substr(0, 2)))
       return error = "variable " + IntToString(static_cast<long long>(k)) +

@@ -32,11 +32,11 @@ std::string PrbTooLargeMessage(const std::string& path);
 // The 25-byte value block of one variable: constraint letter (offset 0),
 // "X in" double (1), "Range" single (9), a fourth single (13), "X out"
 // double (17). Held as bytes so that a block round-trips unchanged.
-struct PrbValueBlock {
+struct PRBValueBlock {
   std::array<uint8_t, kValueBlockSize> bytes{};
 
   // Sequist's empty block: 'U' and 24 zero bytes.
-  static PrbValueBlock Unconstrained();
+  static PRBValueBlock Unconstrained();
 
   char Constraint() const { return char(bytes[0]); }
   void SetConstraint(char c) { bytes[0] = uint8_t(c); }
@@ -51,13 +51,13 @@ struct PrbValueBlock {
   double XOut() const;
   void SetXOut(double v);
 
-  bool operator==(const PrbValueBlock&) const = default;
+  bool operator==(const PRBValueBlock&) const = default;
 };
 
 struct PrbVariable {
   std::string kind;  // two role letters, e.g. "IO", "IC", "**"
   std::string name;  // expanded name without the leading "_X."
-  PrbValueBlock block = PrbValueBlock::Unconstrained();
+  PRBValueBlock block = PRBValueBlock::Unconstrained();
   // The name line as stored (kind letters + compressed name, no CR LF);
   // filled by the reader, used by the writer with keepStoredLines.
   std::string storedLine;

@@ -41,7 +41,7 @@ std::string MoveSubscript(std::string_view line) {
   return s;
 }
 
-void DittoTable::Clear() {
+void DittoTable::ClearNameComponents() {
   for (auto& e : entries_) e.clear();
 }
 
@@ -61,7 +61,9 @@ static size_t ForEachComponent(std::string_view text, Visit visit, Sep sep) {
   }
 }
 
-std::string DittoTable::Compress(std::string_view name) { return Translate(name, true); }
+std::string DittoTable::DittoCompressName(std::string_view name) {
+  return Translate(name, true);
+}
 
 std::string DittoTable::Expand(std::string_view text) { return Translate(text, false); }
 

@@ -25,9 +25,9 @@ std::string MoveSubscript(std::string_view line);
 // 15th are neither dittoed nor stored: they always stand written out.
 class DittoTable {
  public:
-  void Clear();
+  void ClearNameComponents();
   // The compressed text of `name` (the part after "_X."); updates the table.
-  std::string Compress(std::string_view name);
+  std::string DittoCompressName(std::string_view name);
   // The full name from compressed `text`; updates the table the same way.
   std::string Expand(std::string_view text);
 

@@ -20,7 +20,7 @@ namespace krv::seq {
 // the shortest cycle through d (a breadth-first search), and at that
 // level the search never backtracks out of a column from which a shortest
 // completion exists, so following the first such column at every step
-// yields the literal search's path.
+// yields the literal search's path (the tests' SearchAugmentingPath).
 class RepairPathFinder {
  public:
   int operator()(const IncidenceLists& lists, int d, std::vector<int>& path);

@@ -115,7 +115,7 @@ TEST(AutoMatcherOrder, SameAsTheCyclicSearch) {
     int pos = 0;
     const int n = int(oracle.records.size());
     for (int k = 0; k < 80; ++k) {
-      seq::PrbValueBlock b = seq::PrbValueBlock::Unconstrained();
+      seq::PRBValueBlock b = seq::PRBValueBlock::Unconstrained();
       b.SetXIn(k + 1);
       b.SetRange(float(pick(2)));
       const std::string name = "_X." + std::string(1, char('A' + pick(8)));

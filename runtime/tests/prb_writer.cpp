@@ -175,7 +175,7 @@ double XOutAt(const std::string& prb, int k) {
 
 void SetValueBlock(std::string& prb, int k, const PrbVar& v) {
   const size_t at = ValueBlockOffset(prb, k);
-  seq::PrbValueBlock b;
+  seq::PRBValueBlock b;
   std::memcpy(b.bytes.data(), prb.data() + at, b.bytes.size());
   b.SetConstraint(v.constraint);
   b.SetXIn(v.xin);

@@ -8,7 +8,7 @@
 #include "sequencer/SEQCU1.h"
 #include "sequencer/forms/Sequist1.h"
 
-int main(int argc, char** argv) {
+static int SequencerMain(int argc, char** argv) {
   QApplication app(argc, argv);
   krv::seq::TForm1 form;
   form.show();
@@ -17,3 +17,5 @@ int main(int argc, char** argv) {
   if (argc > 1) krv::seq::RunFromCommandLine(argv[1], form.Log());
   return app.exec();
 }
+
+int main(int argc, char** argv) { return SequencerMain(argc, argv); }

@@ -63,8 +63,8 @@ TEST(IncidenceLists, BatchedMergesMatchSingleInsertionsThroughMixedChanges) {
       }
     }
     IncidenceLists fast, plain;
-    fast.Build(n, rows.data(), cols.data(), int(rows.size()));
-    plain.Build(n, rows.data(), cols.data(), int(rows.size()));
+    fast.BuildIncidenceLists(n, rows.data(), cols.data(), int(rows.size()));
+    plain.BuildIncidenceLists(n, rows.data(), cols.data(), int(rows.size()));
     plain.SetBatchedMerges(false);
     std::vector<char> done(size_t(n) + 1, 0), solved(size_t(n) + 1, 0);
     // A few favoured targets, so merges into the same list follow each other.

@@ -6,8 +6,8 @@
 namespace krv::seq::testing {
 
 // `nodes` holds the indexes from the root down to the current node.
-static bool Search(const IncidenceLists& lists, int d, int level, std::vector<int>& nodes,
-                   std::vector<int>& path) {
+static bool SearchAugmentingPath(const IncidenceLists& lists, int d, int level,
+                                 std::vector<int>& nodes, std::vector<int>& path) {
   const int depth = int(nodes.size());
   for (int e = lists.RowHead(nodes.back()); e; e = lists.NextInRow(e)) {
     int c = lists.Col(e);
@@ -18,7 +18,7 @@ static bool Search(const IncidenceLists& lists, int d, int level, std::vector<in
     }
     if (depth < level && std::find(nodes.begin(), nodes.end(), c) == nodes.end()) {
       nodes.push_back(c);
-      if (Search(lists, d, level, nodes, path)) return true;
+      if (SearchAugmentingPath(lists, d, level, nodes, path)) return true;
       nodes.pop_back();
     }
   }
@@ -28,7 +28,7 @@ static bool Search(const IncidenceLists& lists, int d, int level, std::vector<in
 int LiteralRepairSearch(const IncidenceLists& lists, int d, std::vector<int>& path) {
   for (int level = 1; level <= lists.N(); ++level) {
     std::vector<int> nodes{d};
-    if (Search(lists, d, level, nodes, path)) return level;
+    if (SearchAugmentingPath(lists, d, level, nodes, path)) return level;
   }
   path.clear();
   return 0;

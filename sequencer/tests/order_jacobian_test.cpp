@@ -49,7 +49,7 @@ TEST(IncidenceLists, InsertionWalksWhileBelowAndFindsDuplicatesAnywhere) {
   // Entries 1..4: (1,3), (1,4), (3,2), (3,1).
   const int rows[] = {1, 1, 3, 3}, cols[] = {3, 4, 2, 1};
   IncidenceLists l;
-  l.Build(4, rows, cols, 4);
+  l.BuildIncidenceLists(4, rows, cols, 4);
   std::vector<char> done(5, 0);
   std::vector<int> dropped;
   // Column 4 merged into column 2 renames (1,4) in place: row 1 reads 3, 2.
@@ -70,14 +70,14 @@ TEST(OrderJacobian, LowerTriangularNeedsNoRepairAndNoTearing) {
   Ordered o = Order(3, {{1, 1}, {2, 1}, {2, 2}, {3, 2}, {3, 3}});
   EXPECT_EQ(o.log, (Log{"N=3", "Processing block 1 to 3", "N=3  TOTAL NONZ=5  UPPER=0  SPIKES=0"}));
   EXPECT_EQ(o.order.firstStageBlocks, (Pairs{{1, 1}, {2, 2}, {3, 3}}));
-  EXPECT_EQ(o.order.rowPosition, (std::vector<int>{0, 1, 2, 3}));
+  EXPECT_EQ(o.order.RowPosition, (std::vector<int>{0, 1, 2, 3}));
   EXPECT_EQ(EntriesOf(o.order), (Pairs{{1, 1}, {2, 1}, {2, 2}, {3, 2}, {3, 3}}));
 }
 
 TEST(OrderJacobian, RowsAreSolvedInDependencyOrder) {
   // Row 1 needs column 3, row 3 needs column 2: order 2, 3, 1.
   Ordered o = Order(3, {{1, 1}, {1, 3}, {2, 2}, {3, 3}, {3, 2}});
-  EXPECT_EQ(o.order.rowPosition, (std::vector<int>{0, 3, 1, 2}));
+  EXPECT_EQ(o.order.RowPosition, (std::vector<int>{0, 3, 1, 2}));
   EXPECT_EQ(EntriesOf(o.order), (Pairs{{1, 1}, {2, 1}, {2, 2}, {3, 2}, {3, 3}}));
   EXPECT_EQ(o.log.back(), "N=3  TOTAL NONZ=5  UPPER=0  SPIKES=0");
 }
@@ -94,7 +94,7 @@ TEST(OrderJacobian, ThreeCycleIsMergedThenTornOnce) {
                         "N=3  TOTAL NONZ=6  UPPER=1  SPIKES=1"}));
   EXPECT_EQ(o.order.firstStageBlocks, (Pairs{{1, 3}}));
   // Column 1 is torn: its row goes last, rows 3 and 2 come first.
-  EXPECT_EQ(o.order.rowPosition, (std::vector<int>{0, 3, 2, 1}));
+  EXPECT_EQ(o.order.RowPosition, (std::vector<int>{0, 3, 2, 1}));
   EXPECT_EQ(EntriesOf(o.order), (Pairs{{1, 1}, {2, 1}, {2, 2}, {3, 2}, {1, 3}, {3, 3}}));
 }
 
@@ -104,7 +104,7 @@ TEST(OrderJacobian, TwoCycleRepairIsFoundAtLevelTwo) {
                         "Searching at level 2 found", "Processing block 1 to 2",
                         "N=2  TOTAL NONZ=2  UPPER=0  SPIKES=0"}));
   EXPECT_FALSE(o.order.singular);
-  EXPECT_EQ(o.order.matchedRow, (std::vector<int>{0, 2, 1}));
+  EXPECT_EQ(o.order.MatchedRow, (std::vector<int>{0, 2, 1}));
 }
 
 TEST(OrderJacobian, EmptyRowIsSingularAfterEveryLevel) {
@@ -145,8 +145,8 @@ static void ExpectSameOrdering(const Ordered& fast, const Ordered& slow, int rou
   ASSERT_EQ(fast.log, slow.log) << "round " << round;
   ASSERT_EQ(fast.order.singular, slow.order.singular) << "round " << round;
   ASSERT_EQ(EntriesOf(fast.order), EntriesOf(slow.order)) << "round " << round;
-  ASSERT_EQ(fast.order.rowPosition, slow.order.rowPosition) << "round " << round;
-  ASSERT_EQ(fast.order.matchedRow, slow.order.matchedRow) << "round " << round;
+  ASSERT_EQ(fast.order.RowPosition, slow.order.RowPosition) << "round " << round;
+  ASSERT_EQ(fast.order.MatchedRow, slow.order.MatchedRow) << "round " << round;
 }
 
 TEST(OrderJacobian, FastSearchAndSweepsMatchTheLiteralOnes) {
@@ -271,7 +271,7 @@ TEST(OrderJacobian, OrderingPropertiesOnRandomPatterns) {
       }
       blocks.insert(rows);
     }
-    ASSERT_EQ(blocks, Components(n, nz, ord.matchedRow)) << "round " << round;
+    ASSERT_EQ(blocks, Components(n, nz, ord.MatchedRow)) << "round " << round;
     // Block lower triangular; entries above the diagonal only inside blocks
     // of three or more.
     for (auto e : ord.entries) {

@@ -75,8 +75,8 @@ uint64_t OrderDigest(int n, const Pairs& nz, const OrderingOptions& options) {
   JacobianOrder o = OrderJacobian(n, rows, cols, log, options);
   d.Int(o.singular);
   for (auto e : o.entries) d.Int(e.row), d.Int(e.column);
-  for (int p : o.rowPosition) d.Int(p);
-  for (int p : o.matchedRow) d.Int(p);
+  for (int p : o.RowPosition) d.Int(p);
+  for (int p : o.MatchedRow) d.Int(p);
   for (auto [a, b] : o.firstStageBlocks) d.Int(a), d.Int(b);
   for (int p : o.firstStageRowAt) d.Int(p);
   return d.h;

@@ -21,8 +21,8 @@ static const std::string kEmptyBlock = "U" + std::string(24, '\0');
 static PrbProblem SmallProblem() {
   PrbProblem p;
   p.header = MakeHeaderLine("LBL");
-  p.variables.push_back({"IO", "A.B", PrbValueBlock::Unconstrained(), ""});
-  p.variables.push_back({"I*", "A.C", PrbValueBlock::Unconstrained(), ""});
+  p.variables.push_back({"IO", "A.B", PRBValueBlock::Unconstrained(), ""});
+  p.variables.push_back({"I*", "A.C", PRBValueBlock::Unconstrained(), ""});
   p.ordering.pairs = {{0, 1}};
   p.ordering.rowNames = {0};
   p.ordering.columnNames = {0};
@@ -52,7 +52,7 @@ TEST(PrbWriter, WritesTheLayoutByteForByte) {
 TEST(PrbWriter, SplitsLargeCountsIntoLowAndHighWords) {
   PrbProblem p;
   p.header = MakeHeaderLine("Z");
-  p.variables.resize(1, {"IO", "X", PrbValueBlock::Unconstrained(), ""});
+  p.variables.resize(1, {"IO", "X", PRBValueBlock::Unconstrained(), ""});
   p.ordering.rowNames = {0};
   p.ordering.columnNames = {0};
   p.ordering.nonzeros.assign(70000, {1, 1});
@@ -125,7 +125,7 @@ TEST(PrbReader, EmptyCountAndLowerCaseConstraint) {
   PrbProblem back;
   ASSERT_TRUE(ReadPrb("*#0000\r\n" + Bytes({0xFF, 0xFF}) + "#\r\n" + std::string(8, '\0'), back).ok);
   EXPECT_TRUE(back.variables.empty());
-  PrbValueBlock b;
+  PRBValueBlock b;
   b.SetConstraint('p');
   EXPECT_TRUE(b.IsPositive());
   b.SetConstraint('U');

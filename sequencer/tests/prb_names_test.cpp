@@ -45,7 +45,7 @@ static std::vector<std::string> CompressAll(const std::vector<std::string>& name
   DittoTable t;
   t.Clear();
   std::vector<std::string> out;
-  for (const auto& n : names) out.push_back(t.Compress(n));
+  for (const auto& n : names) out.push_back(t.DittoCompressName(n));
   return out;
 }
 
@@ -83,5 +83,5 @@ TEST(DittoTable, ExpandReversesCompressOverASequenceOfNames) {
   DittoTable w, r;
   w.Clear();
   r.Clear();
-  for (const auto& n : names) EXPECT_EQ(r.Expand(w.Compress(n)), n);
+  for (const auto& n : names) EXPECT_EQ(r.Expand(w.DittoCompressName(n)), n);
 }
