@@ -140,7 +140,7 @@ bool SubprogramPass::ParseParamGroup(ProcParam*& params, VarLengthUse*& uses, bo
     c_.out.EmitList(s);
     return true;
   }
-  std::string typeName = typeTok && typeTok != first ? c_.TokenText(typeTok->Token()) : std::string();
+  std::string typeName = typeTok && typeTok != first ? c_.NodeTokenText(typeTok) : std::string();
   TypeRecord* type = colon && typeTok != colon ? types_.FindXvrType(c_.text, typeName) : nullptr;
   if (type && !keyword) c_.errors.SyntaxError("VAR MISSING FOR XVR VARIABLE");
   if ((varin || varot) && !type) {
@@ -160,14 +160,14 @@ bool SubprogramPass::ParseParamGroup(ProcParam*& params, VarLengthUse*& uses, bo
     ProcParam* pp = procs_.NewProcParam(name, mode, type);
     AppendTo(params, pp);
     if (mode == kModIdParam) {
-      mproc_->instanceName = "_" + c_.TokenText(n->Token());
+      mproc_->instanceName = "_" + c_.NodeTokenText(n);
     } else if (inMproc_) {
       // MPROC headings declare their state with VAR; no equation lists here.
     } else if (varin || varot) {
       XvrParam* x = procs_.NewXvrParam(name, type);
       pp->xvr = x;
       AppendTo(varin ? xproc_->inputs : xproc_->outputs, x);
-      if (varin) AddGuardTerm(c_.TokenText(n->Token()), type);
+      if (varin) AddGuardTerm(c_.NodeTokenText(n), type);
     } else if (var && type && !inMproc_) {
       c_.errors.SyntaxError("XVR TYPE VARIABLE USED AS A VAR PARAM IN XPROC HEADING");
     }
@@ -181,7 +181,7 @@ bool SubprogramPass::ParseParamGroup(ProcParam*& params, VarLengthUse*& uses, bo
     s.current = first;
     ReplaceToken(c_.text, s, "VAR");
   }
-  if (type && type->varLength) {
+  if (type && type->VarLength) {
     bool listed = false;
     for (VarLengthUse* u = uses; u; u = u->next) listed = listed || u->type == type;
     if (!listed) AppendTo(uses, procs_.NewVarLengthUse(type));
@@ -223,7 +223,7 @@ bool SubprogramPass::ParseParamGroup(ProcParam*& params, VarLengthUse*& uses, bo
       for (TypeRecord* o : owners) seen = seen || o == v.owner;
       if (seen) continue;
       owners.push_back(v.owner);
-      sizes.push_back(c_.TokenText(v.dims->boundsText));
+      sizes.push_back(c_.TokenText(v.Dims->boundsText));
     }
     s.current = s.tail->prev;
     for (size_t i = 0; i < sizes.size(); ++i)

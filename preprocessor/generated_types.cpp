@@ -39,16 +39,16 @@ static void WriteType(const TextBuffer& text, const TypeRecord& type, std::strin
   for (const FieldRecord* f = type.fields; f;) {
     // A run: consecutive fields with the same type record and dimension record.
     const FieldRecord* end = f->next;
-    while (end && end->fieldType == f->fieldType && end->dims == f->dims) end = end->next;
+    while (end && end->fieldType == f->fieldType && end->Dims == f->Dims) end = end->next;
     FieldLine line(out);
     line.Add(" " + std::string(text.View(f->name)));
     for (const FieldRecord* g = f->next; g != end; g = g->next)
       line.Add("," + std::string(text.View(g->name)));
     line.Add(":");
     std::string typeName = f->fieldType ? std::string(text.View(f->fieldType->name)) : "XVR";
-    if (f->dims) {
+    if (f->Dims) {
       // A VARRAY is declared with room for its largest size.
-      std::string bounds = f->dims->IsVarray() ? "1..512" : std::string(text.View(f->dims->boundsText));
+      std::string bounds = f->Dims->IsVarray() ? "1..512" : std::string(text.View(f->Dims->boundsText));
       line.Add("ARRAY[" + bounds + "]OF " + typeName + ";");
     } else {
       line.Add(typeName + ";");
@@ -64,7 +64,7 @@ std::string GeneratedTypesText(const TextBuffer& text, const TypeChain& chain, b
   std::string out;
   if (TypeRecord* head = chain.Head()) {
     for (const TypeRecord* t = head->next; t; t = t->next) {
-      if (t->varLength && !vSwitch) continue;
+      if (t->VarLength && !vSwitch) continue;
       WriteType(text, *t, out);
     }
   }

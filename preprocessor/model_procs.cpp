@@ -48,7 +48,7 @@ void SubprogramPass::ProcessMproc() {
   if (!StartSubprogram()) return;
   // SYSTEM must come last: the marks of pass 2 are consumed in list order.
   if (mprocs_.System()) c_.errors.SyntaxError("MPROC DEFINED AFTER MPROC SYSTEM");
-  std::string name = c_.TokenText(c_.stmt.current->Token());
+  std::string name = c_.CurrentTokenText();
   bool isSystem = platform::EqualsCaseBlind(name, "SYSTEM");
   mproc_ = mprocs_.Append(isSystem ? StoreLiteralName(c_, "SYSTEM") : StoreTokenName(c_, *c_.stmt.current));
   mproc_->isSystem = isSystem;
@@ -150,7 +150,7 @@ void SubprogramPass::ParseLocalDeclaration(bool first) {
     TokenNode* hi = dd ? dd->next : nullptr;
     TokenNode* close = hi ? hi->next : nullptr;
     TokenNode* of = close ? close->next : nullptr;
-    std::string l = lo ? c_.TokenText(lo->Token()) : "", h = hi ? c_.TokenText(hi->Token()) : "";
+    std::string l = lo ? c_.NodeTokenText(lo) : "", h = hi ? c_.NodeTokenText(hi) : "";
     if (!of || !c_.NodeTokenIs(n->next, "[") || !c_.NodeTokenIs(dd, "..") || !c_.NodeTokenIs(close, "]") ||
         !c_.NodeTokenIs(of, "OF") || !IsNumberText(l) || !IsNumberText(h) || l.size() > 5 || h.size() > 5 ||
         std::stoi(h) < std::stoi(l) || std::stoi(h) - std::stoi(l) + 1 > 32767) {
@@ -160,21 +160,21 @@ void SubprogramPass::ParseLocalDeclaration(bool first) {
     dims = types_.NewDims(std::stoi(h) - std::stoi(l) + 1, StoreLiteralName(c_, l + ".." + h));
     n = of->next;
   }
-  std::string typeName = n && n != s.tail ? c_.TokenText(n->Token()) : "";
+  std::string typeName = n && n != s.tail ? c_.NodeTokenText(n) : "";
   TypeRecord* type = types_.FindXvrType(c_.text, typeName);
   if (type) {
     if (mproc_->instanceName.empty()) {
       c_.errors.SyntaxError("NEED MODID IN CURRENT MPROC");
       c_.errors.SyntaxError(kFatalSyntaxErr);
     }
-    if (type->varLength && mproc_->isSystem) {
+    if (type->VarLength && mproc_->isSystem) {
       c_.errors.SyntaxError("VARIABLE LENGTH TYPE ILLEG IN MPROC SYSTEM");
       return;
     }
     for (TokenNode* name : names) {
       NameRef ref = StoreTokenName(c_, *name);
       RejectUnderscoreTokenName(c_, ref);
-      (type->varLength ? mproc_->internals : mproc_->locals).push_back({ref, type, dims, true});
+      (type->VarLength ? mproc_->internals : mproc_->locals).push_back({ref, type, dims, true});
     }
     return;
   }
@@ -198,7 +198,7 @@ bool SubprogramPass::ParseMfor(LoopRange& range) {
   std::vector<TokenNode*> t;
   for (TokenNode* n = s.head; n; n = n->next) t.push_back(n);
   auto is = [&](size_t i, std::string_view w) { return i < t.size() && c_.NodeTokenIs(t[i], w); };
-  auto text = [&](size_t i) { return i < t.size() ? c_.TokenText(t[i]->Token()) : std::string(); };
+  auto text = [&](size_t i) { return i < t.size() ? c_.NodeTokenText(t[i]) : std::string(); };
   if (!is(0, "MFOR") || !is(1, "_J") || !is(2, ":=") || !IsNumberText(text(3)) || !is(4, "TO"))
     return false;
   size_t i = 5;
@@ -311,7 +311,7 @@ void SubprogramPass::TranslateMprocBody() {
 
 void SubprogramPass::ProcessCall(const std::optional<LoopRange>& loop) {
   TokenNode* head = c_.stmt.head;
-  std::string name = c_.TokenText(head->Token());
+  std::string name = c_.NodeTokenText(head);
   if (!c_.NodeTokenIs(head->next, "(")) {
     c_.errors.SyntaxError("EXPECT (");
     c_.out.EmitList(c_.stmt);
@@ -334,7 +334,7 @@ void SubprogramPass::ProcessCall(const std::optional<LoopRange>& loop) {
 
 bool SubprogramPass::ResolveArgument(std::vector<TokenNode*>& arg, ProcParam* formal, ArgPath& path) {
   TokenNode* root = arg[0];
-  std::string rootName = c_.TokenText(root->Token());
+  std::string rootName = c_.NodeTokenText(root);
   TypeRecord* type = nullptr;
   DimRecord* dims = nullptr;
   for (ProcParam* p = mproc_->params; p && !type; p = p->next)
@@ -347,7 +347,7 @@ bool SubprogramPass::ResolveArgument(std::vector<TokenNode*>& arg, ProcParam* fo
     for (const LocalVar& l : *list)
       if (platform::EqualsCaseBlind(c_.text.View(l.name), rootName)) {
         type = l.type;
-        dims = l.dims;
+        dims = l.Dims;
         bool internal = list == &mproc_->internals;
         path.root = internal ? ArgPath::kInternal : ArgPath::kLocal;
         RetextToken(c_.text, *root, mproc_->instanceName + (internal ? "_" : ".") + rootName);
@@ -362,7 +362,7 @@ bool SubprogramPass::ResolveArgument(std::vector<TokenNode*>& arg, ProcParam* fo
   bool open = false;
   for (size_t i = 1; i < arg.size(); ++i) {
     TokenNode* t = arg[i];
-    std::string tt = c_.TokenText(t->Token());
+    std::string tt = c_.NodeTokenText(t);
     if (open) {
       path.text += tt;
       open = !c_.NodeTokenIs(t, "]");
@@ -384,7 +384,7 @@ bool SubprogramPass::ResolveArgument(std::vector<TokenNode*>& arg, ProcParam* fo
         return false;
       }
       type = f->fieldType;
-      dims = f->dims;
+      dims = f->Dims;
       path.text += "." + tt;
     } else {
       c_.errors.SyntaxError("SYNTAX ERR");
@@ -392,14 +392,14 @@ bool SubprogramPass::ResolveArgument(std::vector<TokenNode*>& arg, ProcParam* fo
     }
   }
   path.type = type;
-  if (formal->type && !formal->type->varLength && type != formal->type) {
+  if (formal->type && !formal->type->VarLength && type != formal->type) {
     c_.errors.SyntaxError("PARAM TYPE MISMATCH " + c_.TokenText(type->name));
     return false;
   }
   // A variable-length type outside any group has no other member to stand
   // for it.
-  if (formal->type && formal->type->varLength && type != formal->type &&
-      (!formal->type->groupVarMember || type->groupVarMember != formal->type->groupVarMember)) {
+  if (formal->type && formal->type->VarLength && type != formal->type &&
+      (!formal->type->GroupVarMember || type->GroupVarMember != formal->type->GroupVarMember)) {
     c_.errors.SyntaxError("PARAM TYPE NOT IN GROUP " + c_.TokenText(type->name));
     return false;
   }
@@ -422,7 +422,7 @@ void SubprogramPass::ProcessXprocCall(XprocRecord* p, const std::optional<LoopRa
       if (!ResolveArgument(arg, formal, path)) {
         ok = false;
       } else {
-        if (formal->type && formal->type->varLength) Bind(bound, formal->type, path.type);
+        if (formal->type && formal->type->VarLength) Bind(bound, formal->type, path.type);
         bool isInput = false;
         for (XvrParam* x = p->inputs; x; x = x->next) isInput = isInput || x == formal->xvr;
         if (!formal->xvr) c_.errors.SyntaxError(" MTX Subst ERR");
@@ -440,7 +440,7 @@ void SubprogramPass::ProcessXprocCall(XprocRecord* p, const std::optional<LoopRa
   AppendSizeArguments(p->varLengthUses, bound);
   if (platform::EqualsCaseBlind(c_.text.View(p->name), "QTLFIX")) {
     // A fixing pair is data for the sequencer only: the call becomes a comment.
-    RetextToken(c_.text, *c_.stmt.head, "{" + c_.TokenText(c_.stmt.head->Token()));
+    RetextToken(c_.text, *c_.stmt.head, "{" + c_.NodeTokenText(c_.stmt.head));
     RetextToken(c_.text, *c_.stmt.tail, ")}");
   }
   mproc_->xcalls.push_back(std::move(call));
@@ -469,12 +469,12 @@ void SubprogramPass::AppendSizeArguments(
       continue;
     }
     std::string count;
-    if (actual->varLength) {
-      count = c_.TokenText(v.dims->boundsText);
+    if (actual->VarLength) {
+      count = c_.TokenText(v.Dims->boundsText);
     } else {
       FieldRecord* varray = v.owner->LastField();
       int e = varray && varray->fieldType && varray->fieldType->dimension > 0 ? varray->fieldType->dimension : 1;
-      long n = FixedVarrayCount(u->type, actual);
+      long n = VarrayCount(u->type, actual);
       count = platform::IntToString(n >= 0 ? n : actual->dimension / e);
     }
     c_.stmt.current = c_.stmt.tail->prev;
@@ -548,7 +548,7 @@ void SubprogramPass::ProcessMprocCall(MprocRecord* q, const std::optional<LoopRa
       c_.errors.SyntaxError("NEED MODID IN CURRENT MPROC");
       c_.errors.SyntaxError(kFatalSyntaxErr);
     }
-    std::string lit = a < args.size() && args[a].size() == 1 ? c_.TokenText(args[a][0]->Token()) : "";
+    std::string lit = a < args.size() && args[a].size() == 1 ? c_.NodeTokenText(args[a][0]) : "";
     if (lit.size() < 2 || lit.front() != '\'' || lit.back() != '\'') {
       c_.errors.SyntaxError("MODID IS NOT STRING");
     } else {
@@ -568,7 +568,7 @@ void SubprogramPass::ProcessMprocCall(MprocRecord* q, const std::optional<LoopRa
     ArgPath path;
     if (ResolveArgument(args[a], formal, path)) {
       call.args.push_back(path);
-      if (formal->type && formal->type->varLength) Bind(call.bound, formal->type, path.type);
+      if (formal->type && formal->type->VarLength) Bind(call.bound, formal->type, path.type);
     } else {
       ok = false;
     }
@@ -598,7 +598,7 @@ void SubprogramPass::ProcessMprocCall(MprocRecord* q, const std::optional<LoopRa
       continue;
     }
     std::string name = call.moduleId + "_" + c_.TokenText(in.name);
-    bool fixed = !bound->varLength;
+    bool fixed = !bound->VarLength;
     c_.stmt.current = c_.stmt.tail->prev;
     InsertTokenAfter(c_.text, c_.stmt, "",
                      "," + mproc_->instanceName + (fixed ? "." : "_") + name + (loop ? "[_J]" : ""));
@@ -616,9 +616,9 @@ void SubprogramPass::CloseMproc() {
     FieldRecord** link = &t->fields;
     long long dim = 0;
     for (const LocalVar& l : mproc_->locals) {
-      *link = types_.NewField(l.name, l.type, l.dims);
+      *link = types_.NewField(l.name, l.type, l.Dims);
       link = &(*link)->next;
-      dim += (long long)(l.type->dimension) * (l.dims ? l.dims->count : 1);
+      dim += (long long)(l.type->dimension) * (l.Dims ? l.Dims->count : 1);
     }
     if (dim > 32767) {
       c_.errors.SyntaxError("SYNTAX ERR IN XVTYPE PART");

@@ -45,7 +45,7 @@ struct CallRecord {
 struct LocalVar {
   NameRef name;
   TypeRecord* type = nullptr;
-  DimRecord* dims = nullptr;
+  DimRecord* Dims = nullptr;
   bool declared = false;  // written in the MPROC's VAR part, not made by a call
 };
 

@@ -26,6 +26,12 @@ void ReplaceMark(PassContext& c, const std::string& before) {
   c.out.EmitList(c.stmt);
 }
 
+// Appends the change guard's term for `name` of `type` to `guard`.
+void EmitCallGuard(PassContext& c, const TypeChain& types, std::string& guard, const std::string& name,
+                   TypeRecord* type) {
+  guard += " OR " + GuardTerm(c.text, types, name, type);
+}
+
 }  // namespace
 
 void RewriteForPass2(PassContext& c, const TypeChain& types, const MprocTables& mprocs) {
@@ -66,11 +72,10 @@ void RewriteForPass2(PassContext& c, const TypeChain& types, const MprocTables& 
     // d. The change guard over the parameters and the local state.
     std::string guard = "IF _BS";
     for (const ProcParam* p = m->params; p; p = p->next)
-      if (p->mode == kXvrParam)
-        guard += " OR " + GuardTerm(c.text, types, std::string(c.text.View(p->name)), p->type);
-    if (m->localsType) guard += " OR " + GuardTerm(c.text, types, inst, m->localsType);
+      if (p->mode == kXvrParam) EmitCallGuard(c, types, guard, std::string(c.text.View(p->name)), p->type);
+    if (m->localsType) EmitCallGuard(c, types, guard, inst, m->localsType);
     for (const LocalVar& in : m->internals)
-      guard += " OR " + GuardTerm(c.text, types, inst + "_" + std::string(c.text.View(in.name)), in.type);
+      EmitCallGuard(c, types, guard, inst + "_" + std::string(c.text.View(in.name)), in.type);
     ReplaceMark(c, guard + " THEN BEGIN");
     // e. Up to the next MPROC's first mark.
     CopyUntilSegmentEnd(c);

@@ -27,10 +27,15 @@ struct PassContext {
   std::string TokenTextUpper(const NameRef& r) const;
   // TokenText cut to 80 characters.
   std::string RefText(const NameRef& r) const { return TokenText(r).substr(0, 80); }
+  std::string NodeTokenText(const TokenNode* n) const { return TokenText(n->Token()); }
+  std::string NodeTokenUpper(const TokenNode* n) const { return TokenTextUpper(n->Token()); }
+  std::string CurrentTokenText() const {
+    return stmt.current ? NodeTokenText(stmt.current) : std::string();
+  }
   bool NodeTokenIs(const TokenNode* n, std::string_view word) const;
   bool CurrentTokenIs(std::string_view word) const { return NodeTokenIs(stmt.current, word); }
   std::string CurrentTokenUpper() const {
-    return stmt.current ? TokenTextUpper(stmt.current->Token()) : std::string();
+    return stmt.current ? NodeTokenUpper(stmt.current) : std::string();
   }
   void Scan() { scanner.ScanToken(stmt, true); }
 };

@@ -20,7 +20,7 @@ void Scanner::Open(std::string bytes, bool segmentMarks) {
   pending_ = false;
 }
 
-void Scanner::Step() {
+void Scanner::AdvanceChar() {
   if (p_ >= size_) return;
   char c = src_[p_];
   if (c == '\r' || (c == '\n' && (p_ == 0 || src_[p_ - 1] != '\r'))) ++line_;
@@ -28,8 +28,8 @@ void Scanner::Step() {
 }
 
 void Scanner::ScanComment(char open) {
-  Step();
-  if (open == '(') Step();
+  AdvanceChar();
+  if (open == '(') AdvanceChar();
   bool directive = Peek() == '%';
   size_t textStart = p_ + 1;
   size_t textEnd = 0;
@@ -41,16 +41,16 @@ void Scanner::ScanComment(char open) {
     }
     if (open == '{' && c == '}') {
       textEnd = p_;
-      Step();
+      AdvanceChar();
       break;
     }
     if (open == '(' && c == '*' && Peek(1) == ')') {
       textEnd = p_;
-      Step();
-      Step();
+      AdvanceChar();
+      AdvanceChar();
       break;
     }
-    Step();
+    AdvanceChar();
   }
   if (!directive) return;
   // The closing delimiter goes before the cut, so no real character is lost.
@@ -76,31 +76,31 @@ void Scanner::Substitute(TokenNode& node, int slot) {
 
 void Scanner::ScanString(TokenNode& node) {
   node.kind = kLiteral;
-  Step();
+  AdvanceChar();
   for (;;) {
     char c = Peek();
     if (c == '\'') {
-      Step();
+      AdvanceChar();
       if (Peek() != '\'') return;
-      Step();
+      AdvanceChar();
     } else if (IsLineBreak(c) || c == kEofChar) {
       errors_.SyntaxError("BAD STRING CONST");
       return;
     } else {
-      Step();
+      AdvanceChar();
     }
   }
 }
 
 void Scanner::ScanNumber() {
-  while (IsDigit(Peek())) Step();
+  while (IsDigit(Peek())) AdvanceChar();
   if (Peek() == '.' && Peek(1) != '.') {
-    Step();
-    while (IsDigit(Peek())) Step();
+    AdvanceChar();
+    while (IsDigit(Peek())) AdvanceChar();
     if (Peek() == 'E' || Peek() == 'e') {
-      Step();
-      if (Peek() == '+' || Peek() == '-') Step();
-      while (IsDigit(Peek())) Step();
+      AdvanceChar();
+      if (Peek() == '+' || Peek() == '-') AdvanceChar();
+      while (IsDigit(Peek())) AdvanceChar();
     }
   }
 }
@@ -129,10 +129,10 @@ void Scanner::ScanToken(TokenList& list, bool newNode) {
   for (;;) {
     char c = Peek();
     if (c == ' ' || IsLineBreak(c)) {
-      Step();
+      AdvanceChar();
     } else if (c == ',') {
       node.separator = ',';
-      Step();
+      AdvanceChar();
     } else if (c == '{' || (c == '(' && Peek(1) == '*')) {
       ScanComment(c);
       if (pending_) {
@@ -151,29 +151,29 @@ void Scanner::ScanToken(TokenList& list, bool newNode) {
   switch (c) {
     case '.':
       if (n == '.') {
-        Step();
-        Step();
+        AdvanceChar();
+        AdvanceChar();
       } else if (IsIdentChar(n)) {
         node.separator = '.';
-        Step();
+        AdvanceChar();
         node.tokenStart = Here();
         start = p_;
         node.kind = kIdent;
-        while (IsIdentChar(Peek()) || IsDigit(Peek())) Step();
+        while (IsIdentChar(Peek()) || IsDigit(Peek())) AdvanceChar();
       } else if (IsDigit(n)) {
-        Step();
+        AdvanceChar();
         node.kind = kLiteral;
-        while (IsDigit(Peek())) Step();
+        while (IsDigit(Peek())) AdvanceChar();
       } else {
         NoteUnexpected(c, n);
-        Step();
+        AdvanceChar();
       }
       break;
     case ':':
     case '<':
     case '>':
-      Step();
-      if (n == '=') Step();
+      AdvanceChar();
+      if (n == '=') AdvanceChar();
       break;
     case kEofChar:
       // The mark is never passed: every later scan finds it again.
@@ -183,17 +183,17 @@ void Scanner::ScanToken(TokenList& list, bool newNode) {
       return;
     case ')': case '[': case ']': case '=': case ';':
     case '+': case '-': case '*': case '/': case '^': case '(':
-      Step();
+      AdvanceChar();
       break;
     case '$':
       node.kind = kLiteral;
-      Step();
-      while (IsHexDigit(Peek())) Step();
+      AdvanceChar();
+      while (IsHexDigit(Peek())) AdvanceChar();
       break;
     case '\'':
       if (n == '\'') {
-        Step();
-        Step();
+        AdvanceChar();
+        AdvanceChar();
       } else {
         ScanString(node);
       }
@@ -201,16 +201,16 @@ void Scanner::ScanToken(TokenList& list, bool newNode) {
     default:
       if (IsIdentChar(c)) {
         node.kind = kIdent;
-        while (IsIdentChar(Peek()) || IsDigit(Peek())) Step();
+        while (IsIdentChar(Peek()) || IsDigit(Peek())) AdvanceChar();
       } else if (IsDigit(c)) {
         node.kind = kLiteral;
         ScanNumber();
       } else if (c == kSegmentMark && segmentMarks_) {
         segmentEnd_ = true;
-        Step();
+        AdvanceChar();
       } else {
         NoteUnexpected(c, n);
-        Step();
+        AdvanceChar();
       }
   }
   node.length = uint32_t(p_ - start);

@@ -44,7 +44,7 @@ class Scanner {
     return i < size_ ? src_[i] : kEofChar;
   }
   // Moves past the next character, counting line breaks (CR, or a bare LF).
-  void Step();
+  void AdvanceChar();
   Pos Here() const { return Pos(kSourceBase + p_); }
   void ScanComment(char open);
   void ScanString(TokenNode& node);

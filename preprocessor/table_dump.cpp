@@ -22,11 +22,11 @@ class Dumper {
       Line("");
       Line("XVTYPE=" + Name(t->name));
       Line(" DIMENS=" + In6(t->dimension));
-      if (t->groupVarMember) Line(" VARGROUP=" + Name(t->groupVarMember->name));
+      if (t->GroupVarMember) Line(" VARGROUP=" + Name(t->GroupVarMember->name));
       if (t->section) Line("  SECTN=TRUE");
       for (const FieldRecord* f = t->fields; f; f = f->next) {
         Line(Name(f->name) + ":" + TypeName(f->fieldType));
-        if (f->dims) Line("  array=" + Name(f->dims->boundsText) + "  " + In6(f->dims->count));
+        if (f->Dims) Line("  array=" + Name(f->Dims->boundsText) + "  " + In6(f->Dims->count));
       }
     }
     Line("");
@@ -70,7 +70,7 @@ class Dumper {
   void Uses(const VarLengthUse* u) {
     for (; u; u = u->next) {
       VarrayOwner v = FindVarray(u->type);
-      Line(" VLTYP=" + TypeName(u->type) + " " + (v.dims ? Name(v.dims->boundsText) : std::string()));
+      Line(" VLTYP=" + TypeName(u->type) + " " + (v.Dims ? Name(v.Dims->boundsText) : std::string()));
     }
   }
   void Params(const ProcParam* p) {

@@ -18,7 +18,7 @@ using platform::IntToString;
 // A place in the model state: the type there and its first variable number.
 struct Address {
   TypeRecord* type = nullptr;
-  DimRecord* dims = nullptr;  // an array not yet indexed
+  DimRecord* Dims = nullptr;  // an array not yet indexed
   long base = 0;
 };
 
@@ -33,7 +33,7 @@ struct Frame {
   std::map<std::string, long> sizes;
 };
 
-std::optional<long> ParseNumber(std::string_view s) {
+std::optional<long> ReadNumber(std::string_view s) {
   if (s.empty() || s.size() > 9) return std::nullopt;
   for (char ch : s)
     if (!IsDigit(ch)) return std::nullopt;
@@ -56,11 +56,15 @@ class Walker {
   std::string Name(const NameRef& r) const { return std::string(text_.View(r)); }
   bool Range(const Frame& frame, const std::optional<LoopRange>& loop, long& start, long& end);
   std::optional<long> Bound(const Frame& frame, const std::string& text);
+  TypeRecord* FixedTypeOf(const Frame& frame, TypeRecord* actual) const;
   void BindChild(const Frame& frame, const CallRecord& call, Frame& child);
-  std::optional<Address> Field(const Address& at, std::string_view name);
+  std::optional<Address> AddFieldOffset(const Address& at, std::string_view name);
   std::optional<Address> Eval(const Frame& frame, const ArgPath& path, long j);
+  bool ReadPathSegment(const Frame& frame, const ArgPath& path, std::string_view seg, bool first, long j,
+                       std::optional<Address>& at);
   void Leaves(const Address& a, std::vector<int32_t>& out);
-  void RecordCall(const Frame& frame, const CallRecord& call);
+  bool ArgumentNumbers(const Frame& frame, const std::vector<ArgPath>& paths, long j, std::vector<int32_t>& out);
+  void RecordCallIncidences(const Frame& frame, const CallRecord& call);
   std::string InternalName(const CallRecord& call, const LocalVar& in) const;
   bool CallerInternal(const Frame& frame, const std::string& name) const;
   bool CheckLoopedInternals(const Frame& frame, const CallRecord& call);
@@ -87,12 +91,12 @@ bool Walker::Step() {
 
 // A loop bound: a number, or a size identifier with an optional "+n"/"-n".
 std::optional<long> Walker::Bound(const Frame& frame, const std::string& text) {
-  if (auto n = ParseNumber(text)) return n;
+  if (auto n = ReadNumber(text)) return n;
   size_t op = text.find_first_of("+-");
   auto it = frame.sizes.find(platform::UpperAscii(text.substr(0, op)));
   if (it == frame.sizes.end()) return std::nullopt;
   if (op == std::string::npos) return it->second;
-  auto k = ParseNumber(text.substr(op + 1));
+  auto k = ReadNumber(text.substr(op + 1));
   if (!k) return std::nullopt;
   return text[op] == '+' ? it->second + *k : it->second - *k;
 }
@@ -110,11 +114,11 @@ bool Walker::Range(const Frame& frame, const std::optional<LoopRange>& loop, lon
   return true;
 }
 
-std::optional<Address> Walker::Field(const Address& at, std::string_view name) {
+std::optional<Address> Walker::AddFieldOffset(const Address& at, std::string_view name) {
   long offset = at.base;
   for (FieldRecord* f = at.type ? at.type->fields : nullptr; f; f = f->next) {
-    if (platform::EqualsCaseBlind(text_.View(f->name), name)) return Address{f->fieldType, f->dims, offset};
-    offset += long(f->fieldType->dimension) * (f->dims ? f->dims->count : 1);
+    if (platform::EqualsCaseBlind(text_.View(f->name), name)) return Address{f->fieldType, f->Dims, offset};
+    offset += long(f->fieldType->dimension) * (f->Dims ? f->Dims->count : 1);
   }
   errors_.Pass2Error("UNDEFINED IDENTIFIER=" + std::string(name) + " not in " +
                      (at.type ? Name(at.type->name) : std::string("?")));
@@ -131,85 +135,94 @@ std::optional<Address> Walker::Eval(const Frame& frame, const ArgPath& path, lon
     size_t dot = text.find('.', pos);
     std::string_view seg = text.substr(pos, dot == std::string_view::npos ? std::string_view::npos : dot - pos);
     pos = dot == std::string_view::npos ? text.size() + 1 : dot + 1;
-    size_t br = seg.find('[');
-    std::string_view name = seg.substr(0, br);
-    if (first) {
-      first = false;
-      if (path.root == ArgPath::kInternal) {
-        size_t k = 0;
-        for (const LocalVar& l : frame.mproc->internals) {
-          if (platform::EqualsCaseBlind(text_.View(l.name), name)) {
-            if (k < frame.internals.size()) at = frame.internals[k];
-            break;
-          }
-          ++k;
-        }
-        if (!at) {
-          errors_.Pass2Error("GETFIXTY ERR");
-          errors_.Log().LogLine(std::string(name));
-          return std::nullopt;
-        }
-      } else if (path.root == ArgPath::kParam) {
-        size_t k = 0;
-        for (const ProcParam* p = frame.mproc->params; p; p = p->next) {
-          if (p->mode != kXvrParam) continue;
-          if (platform::EqualsCaseBlind(text_.View(p->name), name)) {
-            if (k < frame.params.size()) at = frame.params[k];
-            break;
-          }
-          ++k;
-        }
-        if (!at) {
-          errors_.Pass2Error("UNDEFINED IDENTIFIER=" + std::string(name));
-          return std::nullopt;
-        }
-      } else {
-        at = Field({frame.mproc->localsType, nullptr, frame.localsBase}, name);
-      }
-    } else {
-      at = Field(*at, name);
-    }
-    if (!at) return std::nullopt;
-    if (br == std::string_view::npos) continue;
-    // The index: a number, _J, either with "+n" or "-n".
-    std::string_view ix = seg.substr(br + 1);
-    if (ix.empty() || ix.back() != ']') {
-      errors_.Pass2Error("SYNTAX ERR " + std::string(seg));
-      return std::nullopt;
-    }
-    ix.remove_suffix(1);
-    size_t op = ix.find_first_of("+-", 1);
-    std::string_view lhs = ix.substr(0, op);
-    std::optional<long> value = platform::EqualsCaseBlind(lhs, "_J") ? std::optional<long>(j) : ParseNumber(lhs);
-    if (value && op != std::string_view::npos) {
-      auto rhs = ParseNumber(ix.substr(op + 1));
-      value = rhs ? std::optional<long>(ix[op] == '+' ? *value + *rhs : *value - *rhs) : std::nullopt;
-    }
-    if (!value) {
-      errors_.Pass2Error("BAD INDEX, OR LOOP CONTAINING MPROC CANNOT HAVE VARIABLE RANGE");
-      return std::nullopt;
-    }
-    if (!at->dims) {
-      errors_.Pass2Error("NOT AN ARRAY");
-      return std::nullopt;
-    }
-    std::string bounds(text_.View(at->dims->boundsText));
-    size_t dd = bounds.find("..");
-    auto lo = ParseNumber(bounds.substr(0, dd));
-    auto hi = dd == std::string::npos ? std::nullopt : ParseNumber(bounds.substr(dd + 2));
-    if (!lo || !hi || *value < *lo || *value > *hi) {
-      errors_.Pass2Error("INDEX OUT OF RANGE in " + std::string(name) + " " + bounds +
-                         " with IXVAL=" + IntToString(*value));
-      return std::nullopt;
-    }
-    at->base += (*value - *lo) * at->type->dimension;
-    at->dims = nullptr;
+    if (!ReadPathSegment(frame, path, seg, first, j, at)) return std::nullopt;
+    first = false;
   }
   return at;
 }
 
+// One segment of a path, a field name with an optional index: moves `at`
+// to it (from the path's root when `first`). False after an error.
+bool Walker::ReadPathSegment(const Frame& frame, const ArgPath& path, std::string_view seg, bool first,
+                             long j, std::optional<Address>& at) {
+  size_t br = seg.find('[');
+  std::string_view name = seg.substr(0, br);
+  if (first) {
+    if (path.root == ArgPath::kInternal) {
+      size_t k = 0;
+      for (const LocalVar& l : frame.mproc->internals) {
+        if (platform::EqualsCaseBlind(text_.View(l.name), name)) {
+          if (k < frame.internals.size()) at = frame.internals[k];
+          break;
+        }
+        ++k;
+      }
+      if (!at) {
+        errors_.Pass2Error("GETFIXTY ERR");
+        errors_.Log().LogLine(std::string(name));
+        return false;
+      }
+    } else if (path.root == ArgPath::kParam) {
+      size_t k = 0;
+      for (const ProcParam* p = frame.mproc->params; p; p = p->next) {
+        if (p->mode != kXvrParam) continue;
+        if (platform::EqualsCaseBlind(text_.View(p->name), name)) {
+          if (k < frame.params.size()) at = frame.params[k];
+          break;
+        }
+        ++k;
+      }
+      if (!at) {
+        errors_.Pass2Error("UNDEFINED IDENTIFIER=" + std::string(name));
+        return false;
+      }
+    } else {
+      at = AddFieldOffset({frame.mproc->localsType, nullptr, frame.localsBase}, name);
+    }
+  } else {
+    at = AddFieldOffset(*at, name);
+  }
+  if (!at) return false;
+  if (br == std::string_view::npos) return true;
+  // The index: a number, _J, either with "+n" or "-n".
+  std::string_view ix = seg.substr(br + 1);
+  if (ix.empty() || ix.back() != ']') {
+    errors_.Pass2Error("SYNTAX ERR " + std::string(seg));
+    return false;
+  }
+  ix.remove_suffix(1);
+  size_t op = ix.find_first_of("+-", 1);
+  std::string_view lhs = ix.substr(0, op);
+  std::optional<long> value = platform::EqualsCaseBlind(lhs, "_J") ? std::optional<long>(j) : ReadNumber(lhs);
+  if (value && op != std::string_view::npos) {
+    auto rhs = ReadNumber(ix.substr(op + 1));
+    value = rhs ? std::optional<long>(ix[op] == '+' ? *value + *rhs : *value - *rhs) : std::nullopt;
+  }
+  if (!value) {
+    errors_.Pass2Error("BAD INDEX, OR LOOP CONTAINING MPROC CANNOT HAVE VARIABLE RANGE");
+    return false;
+  }
+  if (!at->Dims) {
+    errors_.Pass2Error("NOT AN ARRAY");
+    return false;
+  }
+  std::string bounds(text_.View(at->Dims->boundsText));
+  size_t dd = bounds.find("..");
+  auto lo = ReadNumber(bounds.substr(0, dd));
+  auto hi = dd == std::string::npos ? std::nullopt : ReadNumber(bounds.substr(dd + 2));
+  if (!lo || !hi || *value < *lo || *value > *hi) {
+    errors_.Pass2Error("INDEX OUT OF RANGE in " + std::string(name) + " " + bounds +
+                       " with IXVAL=" + IntToString(*value));
+    return false;
+  }
+  at->base += (*value - *lo) * at->type->dimension;
+  at->Dims = nullptr;
+  return true;
+}
+
+
 void Walker::Leaves(const Address& a, std::vector<int32_t>& out) {
-  long n = long(a.type ? a.type->dimension : 0) * (a.dims ? a.dims->count : 1);
+  long n = long(a.type ? a.type->dimension : 0) * (a.Dims ? a.Dims->count : 1);
   if (n > long(kMaxRecords)) {
     steps_ = kMaxSteps;  // refuses the expansion at the next step
     Step();
@@ -218,7 +231,19 @@ void Walker::Leaves(const Address& a, std::vector<int32_t>& out) {
   for (long k = 0; k < n; ++k) out.push_back(int32_t(a.base + k));
 }
 
-void Walker::RecordCall(const Frame& frame, const CallRecord& call) {
+// The variable numbers of every path's leaves, in order; false when any
+// path failed (the others are still evaluated and reported).
+bool Walker::ArgumentNumbers(const Frame& frame, const std::vector<ArgPath>& paths, long j,
+                             std::vector<int32_t>& out) {
+  bool ok = true;
+  for (const ArgPath& p : paths) {
+    auto a = Eval(frame, p, j);
+    if (a) Leaves(*a, out); else ok = false;
+  }
+  return ok;
+}
+
+void Walker::RecordCallIncidences(const Frame& frame, const CallRecord& call) {
   long start, end;
   if (!Range(frame, call.loop, start, end)) return;
   std::string callee = Name(call.xproc->name);
@@ -226,16 +251,8 @@ void Walker::RecordCall(const Frame& frame, const CallRecord& call) {
   uint8_t mode = callee == "QTLINTEG" ? 1 : callee == "QTLDERIV" ? 2 : 0;
   for (long v = start; v <= end && Step(); ++v) {
     std::vector<int32_t> in, out;
-    bool ok = true;
-    for (const ArgPath& p : call.inputs) {
-      auto a = Eval(frame, p, v);
-      if (a) Leaves(*a, in); else ok = false;
-    }
-    for (const ArgPath& p : call.outputs) {
-      auto a = Eval(frame, p, v);
-      if (a) Leaves(*a, out); else ok = false;
-    }
-    if (!ok) continue;
+    bool inputsOk = ArgumentNumbers(frame, call.inputs, v, in);
+    if (!ArgumentNumbers(frame, call.outputs, v, out) || !inputsOk) continue;
     if (call.xproc->kind == kXdxproc) {
       size_t pairs = std::min(in.size(), out.size());
       for (size_t k = 0; k < pairs; ++k) {
@@ -256,13 +273,17 @@ void Walker::RecordCall(const Frame& frame, const CallRecord& call) {
   }
 }
 
+// The fixed group member a variable-length type stands for in `frame`; a
+// fixed type stands for itself. None when the caller bound nothing to it.
+TypeRecord* Walker::FixedTypeOf(const Frame& frame, TypeRecord* actual) const {
+  if (!actual || !actual->VarLength) return actual;
+  auto it = frame.fixedTypes.find(actual);
+  return it == frame.fixedTypes.end() ? nullptr : it->second;
+}
+
 void Walker::BindChild(const Frame& frame, const CallRecord& call, Frame& child) {
   for (const auto& [formal, actual] : call.bound) {
-    TypeRecord* fixed = actual;
-    if (actual && actual->varLength) {
-      auto it = frame.fixedTypes.find(actual);
-      fixed = it == frame.fixedTypes.end() ? nullptr : it->second;
-    }
+    TypeRecord* fixed = FixedTypeOf(frame, actual);
     if (!fixed) {
       errors_.Pass2Error("GETFIXTY ERR");
       errors_.Log().LogLine(formal ? Name(formal->name) : std::string());
@@ -271,13 +292,13 @@ void Walker::BindChild(const Frame& frame, const CallRecord& call, Frame& child)
     child.fixedTypes[formal] = fixed;
     VarrayOwner v = FindVarray(formal);
     FieldRecord* varray = v.owner ? v.owner->LastField() : nullptr;
-    if (!v.dims || !varray || !varray->fieldType || varray->fieldType->dimension <= 0) {
+    if (!v.Dims || !varray || !varray->fieldType || varray->fieldType->dimension <= 0) {
       errors_.Pass2Error("ERR IN FINDING VARRAY IN TYPE CHAIN");
       errors_.Log().LogLine(Name(formal->name));
       continue;
     }
-    long count = FixedVarrayCount(formal, fixed);
-    child.sizes[platform::UpperAscii(Name(v.dims->boundsText))] =
+    long count = VarrayCount(formal, fixed);
+    child.sizes[platform::UpperAscii(Name(v.Dims->boundsText))] =
         count >= 0 ? count : fixed->dimension / varray->fieldType->dimension;
   }
 }
@@ -306,7 +327,7 @@ bool Walker::CheckLoopedInternals(const Frame& frame, const CallRecord& call) {
 }
 
 void Walker::WalkInstance(const Frame& frame, int level) {
-  for (const CallRecord& call : frame.mproc->xcalls) RecordCall(frame, call);
+  for (const CallRecord& call : frame.mproc->xcalls) RecordCallIncidences(frame, call);
   if (frame.mproc->instances.empty()) return;
   if (level + 1 >= kMaxNesting) {
     errors_.Pass2Error("EXCEED 16 MPROC NESTING LMT");

@@ -30,7 +30,7 @@ FieldRecord* TypeChain::NewField(NameRef name, TypeRecord* type, DimRecord* dims
   FieldRecord& f = fields_.emplace_back();
   f.name = name;
   f.fieldType = type;
-  f.dims = dims;
+  f.Dims = dims;
   return &f;
 }
 
@@ -59,9 +59,9 @@ VarrayOwner FindVarray(TypeRecord* type) {
   for (int guard = 0; type && guard < 100000; ++guard) {
     FieldRecord* last = type->LastField();
     if (!last) return {};
-    if (!last->fieldType || !last->fieldType->groupVarMember) {
-      if (!last->dims || !last->dims->IsVarray()) return {};
-      return {type, last->dims};
+    if (!last->fieldType || !last->fieldType->GroupVarMember) {
+      if (!last->Dims || !last->Dims->IsVarray()) return {};
+      return {type, last->Dims};
     }
     type = last->fieldType;
   }
@@ -69,16 +69,16 @@ VarrayOwner FindVarray(TypeRecord* type) {
 }
 
 
-long FixedVarrayCount(TypeRecord* formal, TypeRecord* fixed) {
+long VarrayCount(TypeRecord* formal, TypeRecord* fixed) {
   // The two types descend along their last fields side by side, as
   // FindVarray does on the variable-length one.
   for (int guard = 0; formal && fixed && guard < 100000; ++guard) {
     FieldRecord* v = formal->LastField();
     FieldRecord* f = fixed->LastField();
     if (!v || !f || !v->fieldType || !f->fieldType) return -1;
-    if (!v->fieldType->groupVarMember) {
-      if (!v->dims || !v->dims->IsVarray() || v->fieldType->dimension <= 0) return -1;
-      long scalars = long(f->dims ? f->dims->count : 1) * f->fieldType->dimension;
+    if (!v->fieldType->GroupVarMember) {
+      if (!v->Dims || !v->Dims->IsVarray() || v->fieldType->dimension <= 0) return -1;
+      long scalars = long(f->Dims ? f->Dims->count : 1) * f->fieldType->dimension;
       return scalars / v->fieldType->dimension;
     }
     formal = v->fieldType;

@@ -20,17 +20,17 @@ struct DimRecord {
 struct FieldRecord {
   FieldRecord* next = nullptr;
   TypeRecord* fieldType = nullptr;
-  DimRecord* dims = nullptr;  // none for a scalar field
+  DimRecord* Dims = nullptr;  // none for a scalar field
   NameRef name;
 };
 
 struct TypeRecord {
   TypeRecord* next = nullptr;
-  TypeRecord* groupVarMember = nullptr;
+  TypeRecord* GroupVarMember = nullptr;
   FieldRecord* fields = nullptr;
   NameRef name;
   int dimension = 0;  // XVR scalars in the fixed part
-  bool varLength = false;
+  bool VarLength = false;
   bool section = false;
 
   FieldRecord* LastField() const;
@@ -66,7 +66,7 @@ TypeRecord* LastSectionType(TypeRecord* type);
 // or the field found is not a VARRAY.
 struct VarrayOwner {
   TypeRecord* owner = nullptr;
-  DimRecord* dims = nullptr;
+  DimRecord* Dims = nullptr;
 };
 VarrayOwner FindVarray(TypeRecord* type);
 
@@ -74,6 +74,6 @@ VarrayOwner FindVarray(TypeRecord* type);
 // variable-length type `formal`: the scalars of the field that stands where
 // the VARRAY stands, divided by the element's, so shared plain fields of a
 // GROUPREC member beside it are not counted. -1 when no VARRAY is found.
-long FixedVarrayCount(TypeRecord* formal, TypeRecord* fixed);
+long VarrayCount(TypeRecord* formal, TypeRecord* fixed);
 
 }  // namespace krv::pp

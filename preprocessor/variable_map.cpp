@@ -64,23 +64,23 @@ class StateWalk {
   StateWalk(const TextBuffer& text, const TypeChain& types) : text_(text), types_(types) {}
   // `path` holds the path so far; each level appends to it and takes its
   // piece off again.
-  void Walk(const TypeRecord* type, std::string& path, int depth) {
+  void WalkStateType(const TypeRecord* type, std::string& path, int depth) {
     if (depth > 64 || paths.size() > size_t(kMaxMapVariables)) return;
     for (const FieldRecord* f = type->fields; f; f = f->next) {
       size_t base = path.size();
       path += '.';
       path += text_.View(f->name);
       long lo = 0, count = 1;
-      if (f->dims) {
-        std::string b(text_.View(f->dims->boundsText));
+      if (f->Dims) {
+        std::string b(text_.View(f->Dims->boundsText));
         auto l = platform::ParseInt(b.substr(0, b.find("..")));
         lo = l ? long(*l) : 1;
-        count = f->dims->count;
+        count = f->Dims->count;
       }
       size_t named = path.size();
       if (f->fieldType != types_.Head() && (!f->fieldType || f->fieldType->dimension <= 0)) count = 0;
       for (long k = 0; k < count; ++k) {
-        if (f->dims) {
+        if (f->Dims) {
           path += '[';
           path += IntToString(lo + k);
           path += ']';
@@ -88,7 +88,7 @@ class StateWalk {
         if (f->fieldType == types_.Head())
           paths.push_back(path);
         else if (f->fieldType && f->fieldType->dimension > 0)  // nothing to number otherwise
-          Walk(f->fieldType, path, depth + 1);
+          WalkStateType(f->fieldType, path, depth + 1);
         path.resize(named);
         if (paths.size() > size_t(kMaxMapVariables)) break;
       }
@@ -102,6 +102,18 @@ class StateWalk {
   const TextBuffer& text_;
   const TypeChain& types_;
 };
+
+// One variable line: the number, the input and output kind letters and
+// the name.
+void KindCode(std::string& out, size_t v, char in, char outRole, const std::string& path) {
+  out += PadLeft(IntToString((long long)v), 4);
+  out += ' ';
+  out += in;
+  out += outRole;
+  out += "  _X";
+  out += path;
+  out += "\r\n";
+}
 
 }  // namespace
 
@@ -122,7 +134,7 @@ std::string WriteVariableMap(ErrorReport& errors, const TextBuffer& text, const 
   std::string path;
   if (stateType) {
     state.paths.reserve(size_t(std::min(stateType->dimension, kMaxMapVariables + 1)));
-    state.Walk(stateType, path, 0);
+    state.WalkStateType(stateType, path, 0);
   }
   if (state.paths.size() > size_t(kMaxMapVariables)) {
     errors.Pass2Error("MORE THAN 10000 VARIABLES IN THE MODEL");
@@ -152,13 +164,7 @@ std::string WriteVariableMap(ErrorReport& errors, const TextBuffer& text, const 
       log.LogLine("MULTI-USE OF CONTROL OR FIXED VARIABLE " + IntToString((long long)v));
       errors.SetPass2Failed();
     }
-    out += PadLeft(IntToString((long long)v), 4);
-    out += ' ';
-    out += in[v];
-    out += outRole[v];
-    out += "  _X";
-    out += state.paths[v];
-    out += "\r\n";
+    KindCode(out, v, in[v], outRole[v], state.paths[v]);
     if (v - lastDot > 40) {
       log.LogAppend(".");
       lastDot = v;

@@ -41,7 +41,7 @@ class XvtypeParser {
   TokenNode* Next();
   bool Is(const TokenNode* t, std::string_view w) const { return c_.NodeTokenIs(t, w); }
   bool IsAt(size_t i, std::string_view w) const { return i < body_.size() && Is(body_[i], w); }
-  std::string Upper(const TokenNode* t) const { return c_.TokenTextUpper(t->Token()); }
+  std::string Upper(const TokenNode* t) const { return c_.NodeTokenUpper(t); }
   void SkipToSemicolon(TokenNode* t);
   void CollectBody(bool section);
   // "= record-word" gives false, "= section-word" true; anything else is
@@ -159,7 +159,7 @@ std::optional<bool> XvtypeParser::ReadDeclarationKind(std::string_view record,
 
 void XvtypeParser::ParseSingleType() {
   TokenNode* nameTok = c_.stmt.current;
-  std::string name = c_.TokenText(nameTok->Token());
+  std::string name = c_.NodeTokenText(nameTok);
   if (chain_.FindXvrType(c_.text, name)) c_.errors.SyntaxError("DUPLICATE TYPE IN XVTYPE PART");
   TypeRecord* type = chain_.Append(StoreTokenName(c_, *nameTok));
   auto kind = ReadDeclarationKind("RECORD", "SECTION");
@@ -169,7 +169,7 @@ void XvtypeParser::ParseSingleType() {
   declaring_ = type;
   type->dimension = CheckedDimension(ParseFields(type, section, nullptr));
   declaring_ = nullptr;
-  type->groupVarMember = nullptr;
+  type->GroupVarMember = nullptr;
   type->section = section;
 }
 
@@ -191,7 +191,7 @@ void XvtypeParser::ParseGroup() {
   if (!group.members.empty()) ParseFields(group.members[0], group.sec, &group);
   declaring_ = nullptr;
   if (group.members.size() < 2) c_.errors.SyntaxError("SHOULD BE MORE THAN 1 RECORD IN GROUP");
-  for (TypeRecord* m : group.members) m->groupVarMember = group.varMember;
+  for (TypeRecord* m : group.members) m->GroupVarMember = group.varMember;
 }
 
 // Moves past the rest of a broken declaration: to its ';' or END.
@@ -205,7 +205,7 @@ void XvtypeParser::SkipDeclaration() {
 // read bounds as decimal.
 std::optional<long long> XvtypeParser::BoundValue(size_t k) const {
   if (k >= body_.size() || body_[k]->kind != kLiteral) return std::nullopt;
-  std::string s = c_.TokenText(body_[k]->Token());
+  std::string s = c_.NodeTokenText(body_[k]);
   if (s.empty() || !IsDigit(s[0])) return std::nullopt;
   return platform::ParseInt(s);
 }
@@ -220,8 +220,8 @@ bool XvtypeParser::ParseArrayBounds(DimRecord*& dims) {
   if (!hi || !IsAt(i_ + 4, "]") || !IsAt(i_ + 5, "OF")) return false;
   long long count = *hi - *lo + 1;
   if (count <= 0 || count > kMaxCount) return false;
-  std::string bounds = c_.TokenText(body_[i_ + 1]->Token()) + ".." +
-                       c_.TokenText(body_[i_ + 3]->Token());
+  std::string bounds = c_.NodeTokenText(body_[i_ + 1]) + ".." +
+                       c_.NodeTokenText(body_[i_ + 3]);
   dims = chain_.NewDims(int(count), StoreLiteralName(c_, bounds));
   i_ += 6;
   return true;
@@ -277,7 +277,7 @@ int64_t XvtypeParser::ParseFields(TypeRecord* type, bool section, Group* group) 
       SkipDeclaration();
       continue;
     }
-    TypeRecord* fieldType = FindDeclared(c_.TokenText(body_[i_]->Token()));
+    TypeRecord* fieldType = FindDeclared(c_.NodeTokenText(body_[i_]));
     ++i_;
     if (!fieldType) {
       c_.errors.SyntaxError(kUndefined);
@@ -287,7 +287,7 @@ int64_t XvtypeParser::ParseFields(TypeRecord* type, bool section, Group* group) 
         link = &(*link)->next;
       }
       total.Add(int64_t(dims ? dims->count : 1) * int64_t(names.size()) * fieldType->dimension);
-      if (fieldType->varLength) type->varLength = true;
+      if (fieldType->VarLength) type->VarLength = true;
     }
     // The declaration ends with ';', END, or ';' END.
     if (IsAt(i_, ";")) {
@@ -304,7 +304,7 @@ int64_t XvtypeParser::ParseFields(TypeRecord* type, bool section, Group* group) 
 }
 
 void XvtypeParser::SetVarMember(TypeRecord* member, Group& group) {
-  member->varLength = true;
+  member->VarLength = true;
   if (group.varMember && group.varMember != member)
     c_.errors.SyntaxError(kMoreThanOneVar);
   else
@@ -329,8 +329,8 @@ bool XvtypeParser::ParseMemberList(const std::vector<NameRef>& names, TypeRecord
   for (size_t m = 1; m < group.members.size(); ++m) {
     FieldRecord** to = &group.members[m]->fields;
     for (FieldRecord* f = first->fields; f; f = f->next) {
-      *to = chain_.NewField(f->name, f->fieldType, f->dims);
-      if (f->fieldType && f->fieldType->varLength && f != last) group.members[m]->varLength = true;
+      *to = chain_.NewField(f->name, f->fieldType, f->Dims);
+      if (f->fieldType && f->fieldType->VarLength && f != last) group.members[m]->VarLength = true;
       if (f == last) lastFields.push_back(*to);
       to = &(*to)->next;
     }
@@ -370,7 +370,7 @@ bool XvtypeParser::ParseMemberSpec(TypeRecord* member, FieldRecord* field, TypeR
     if (!IsAt(i_ + 2, "]") || !IsAt(i_ + 3, "OF")) return false;
     i_ += 4;
     field->fieldType = elemType;
-    field->dims = chain_.NewDims(0, sizeName);
+    field->Dims = chain_.NewDims(0, sizeName);
     SetVarMember(member, group);
   } else if (Is(t, "ARRAY")) {
     ++i_;
@@ -378,20 +378,20 @@ bool XvtypeParser::ParseMemberSpec(TypeRecord* member, FieldRecord* field, TypeR
     DimRecord* dims = nullptr;
     if (!ParseArrayBounds(dims)) return false;
     field->fieldType = elemType;
-    field->dims = dims;
+    field->Dims = dims;
     count.Add(int64_t(dims->count) * elemType->dimension);
   } else if (t->kind == kIdent) {
     ++i_;
-    TypeRecord* named = FindDeclared(c_.TokenText(t->Token()));
+    TypeRecord* named = FindDeclared(c_.NodeTokenText(t));
     if (!named) {
       c_.errors.SyntaxError(kUndefined);
     } else {
       if (!named->section || (group.sec && (!named->fields || named->fields->fieldType != elem)))
         c_.errors.SyntaxError("MULTIPLE-SEC RECTYPE IN VARLENG FLD");
       field->fieldType = named;
-      field->dims = nullptr;
+      field->Dims = nullptr;
       count.Add(named->dimension);
-      if (named->varLength) SetVarMember(member, group);
+      if (named->VarLength) SetVarMember(member, group);
     }
   } else {
     return false;

@@ -120,7 +120,7 @@ TEST(TokenList, ReplaceKeepsLineBreakAndCommaButDropsCommentAndIndent) {
   for (int i = 0; i < 3; ++i) f.scanner.ScanToken(f.list, true);
   f.list.current = f.list.head->next;  // Y
   ReplaceToken(f.text, f.list, "NEWY");
-  EXPECT_EQ(f.c.TokenText(f.list.current->Token()), "NEWY");
+  EXPECT_EQ(f.c.NodeTokenText(f.list.current), "NEWY");
   f.out.EmitList(f.list);
   EXPECT_EQ(f.Written(), "X,\r\nNEWY Z");
 }
@@ -129,7 +129,7 @@ TEST(TokenList, DeleteMovesCurrentAndKeepsEndsConsistent) {
   WriterFixture f("A B C");
   for (int i = 0; i < 3; ++i) f.scanner.ScanToken(f.list, true);
   f.list.DeleteToken();  // C, the tail: Current moves back to B
-  EXPECT_EQ(f.c.TokenText(f.list.current->Token()), "B");
+  EXPECT_EQ(f.c.NodeTokenText(f.list.current), "B");
   EXPECT_EQ(f.list.tail, f.list.current);
   f.list.current = f.list.head;
   f.list.DeleteToken();  // A, the head: Current moves on to B
@@ -152,7 +152,7 @@ TEST(TokenList, CopyTokenListSharesTheTextReferences) {
   TokenList copy;
   InsertTokenAtHead(f.text, copy, "", "HEAD");
   CopyTokenList(copy, f.list);
-  EXPECT_EQ(f.c.TokenText(copy.current->Token()), "P");
+  EXPECT_EQ(f.c.NodeTokenText(copy.current), "P");
   EXPECT_EQ(copy.current->tokenStart, f.list.head->tokenStart);
   f.out.EmitList(copy);
   EXPECT_EQ(f.Written(), "HEADP Q");

@@ -53,9 +53,9 @@ TEST(XvtypePart, ChainHoldsDimensionsAndGroupLinks) {
     ASSERT_TRUE(t) << w.name;
     EXPECT_EQ(text.View(t->name), w.name);
     EXPECT_EQ(t->dimension, w.dimension) << w.name;
-    EXPECT_EQ(t->varLength, w.varLength) << w.name;
+    EXPECT_EQ(t->VarLength, w.varLength) << w.name;
     EXPECT_EQ(t->section, w.section) << w.name;
-    EXPECT_EQ(t->groupVarMember ? std::string(text.View(t->groupVarMember->name)) : std::string(),
+    EXPECT_EQ(t->GroupVarMember ? std::string(text.View(t->GroupVarMember->name)) : std::string(),
               w.varMember ? w.varMember : "")
         << w.name;
     t = t->next;
