@@ -36,7 +36,7 @@ MergeRowView DrawMergeRow(const EditorBuffer& buf, int d) {
   const VariableRecord& r = buf.records[size_t(i)];
   v.caption = RecordCaption(i, r).substr(0, kCaptionMax);
   std::string xout = " ", range = " ", err = " ";
-  switch (r.typeCode) {
+  switch (r.TypeCode) {
     case 0:
     case 1:
     case 4:
@@ -67,7 +67,7 @@ bool TransferAtCursors(EditorSession& s) {
   const VariableRecord& source = s.merge->AtRow(s.merge->cursor);
   VariableRecord& target = s.main.AtRow(s.main.cursor);
   target.block = source.block;
-  target.typeCode = WithPositiveConstraint(target.typeCode, source.Positive());
+  target.SetPositiveConstraint(source.Positive());
   // On the last row a cursor stays where it is.
   ApplyGridKey(*s.merge, GridKey::Down, true);
   ApplyGridKey(s.main, GridKey::Down, true);
@@ -83,13 +83,13 @@ AutoMatcher::AutoMatcher(EditorBuffer& main, bool all) : main_(main), all_(all) 
 
 bool AutoMatcher::Takes(int i) const { return all_ || main_.records[size_t(i)].Range() == 0; }
 
-void AutoMatcher::ApplyTo(int i, const seq::PRBValueBlock& block) {
+void AutoMatcher::ApplyMergeRecord(int i, const seq::PRBValueBlock& block) {
   VariableRecord& target = main_.records[size_t(i)];
   const float ownRange = target.Range();
   target.block = block;
   if (block.Range() == 0) target.SetRange(ownRange);
   // "P" in either case, as everywhere a problem file is read.
-  target.typeCode = WithPositiveConstraint(target.typeCode, block.IsPositive());
+  target.SetPositiveConstraint(block.IsPositive());
   ++count_;
 }
 
@@ -106,7 +106,7 @@ void AutoMatcher::Apply(const std::string& name, const seq::PRBValueBlock& block
       size_t at = size_t(from - same.begin()) + k;
       int i = same[at % same.size()];
       if (!Takes(i)) continue;
-      ApplyTo(i, block);
+      ApplyMergeRecord(i, block);
       searchPos_ = i + 1 >= n ? 0 : i + 1;
       return;
     }
@@ -116,7 +116,7 @@ void AutoMatcher::Apply(const std::string& name, const seq::PRBValueBlock& block
   if (!ParseNameMask(name, mask, true)) return;
   for (int k = 0; k < n; ++k) {
     int i = (searchPos_ + k) % n;
-    if (MatchVarName(mask, main_.records[size_t(i)].name) && Takes(i)) ApplyTo(i, block);
+    if (MatchVarName(mask, main_.records[size_t(i)].name) && Takes(i)) ApplyMergeRecord(i, block);
   }
 }
 
@@ -210,7 +210,7 @@ UpdateResult FinishUpdate(EditorSession& s, const AutoMergeOutcome& merged) {
   // Records after a broken one were never taken over: nothing is saved.
   if (merged.dataFormError) return UpdateResult::DataFormError;
   for (const VariableRecord& r : s.main.records) {
-    if (r.typeCode <= 4 && r.Range() == 0) {
+    if (r.TypeCode <= 4 && r.Range() == 0) {
       Report(kEmptyLeft);
       return UpdateResult::EmptyLeft;
     }

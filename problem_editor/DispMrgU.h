@@ -51,7 +51,7 @@ class AutoMatcher {
 
  private:
   bool Takes(int i) const;
-  void ApplyTo(int i, const seq::PRBValueBlock& block);
+  void ApplyMergeRecord(int i, const seq::PRBValueBlock& block);
 
   EditorBuffer& main_;
   bool all_;

@@ -73,10 +73,10 @@ bool TakeProblem(std::string_view bytes, const seq::PrbReadOptions& options, Edi
     VariableRecord& rec = out.records[k];
     rec.name = v.name.substr(0, kRecordNameMax);
     rec.block = v.block;
-    rec.typeCode = TypeCodeFor(v.kind[0], v.kind[1], v.block.bytes[0]);
+    rec.TypeCode = TypeCodeFor(v.kind[0], v.kind[1], v.block.bytes[0]);
   }
   out.beginNumber = 0;
-  out.endNumber = out.N();
+  out.endNumber = out.HighestIndex();
   return true;
 }
 
@@ -137,7 +137,7 @@ bool LoadProblemFile(const std::string& path, bool allowOld, EditorBuffer& out) 
   return true;
 }
 
-std::string BuildPrbBytes(const EditorBuffer& buf) {
+std::string WritePrbFile(const EditorBuffer& buf) {
   seq::PrbProblem file = buf.image.file;
   assert(file.variables.size() == buf.records.size());
   for (size_t k = 0; k < buf.records.size(); ++k) file.variables[k].block = buf.records[k].BlockToWrite();
@@ -167,7 +167,7 @@ bool SaveProblemFile(EditorBuffer& buf, const std::string& name) {
     Report("Cannot save: the ordering section of " + source + " is incomplete");
     return false;
   }
-  std::string bytes = BuildPrbBytes(buf);
+  std::string bytes = WritePrbFile(buf);
   std::string reason;
 
   if (!SavesOverSource(buf, name)) {

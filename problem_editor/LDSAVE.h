@@ -43,7 +43,7 @@ bool ParseMainProblem(std::string_view bytes, EditorBuffer& out, std::string& er
 bool LoadProblemFile(const std::string& path, bool allowOld, EditorBuffer& out);
 
 // The bytes a save writes: the loaded file with the edited value blocks.
-std::string BuildPrbBytes(const EditorBuffer& buf);
+std::string WritePrbFile(const EditorBuffer& buf);
 
 // True when saving under `name` (without ".PRB") writes over the file the
 // problem was loaded from: an empty name, the same name, or another

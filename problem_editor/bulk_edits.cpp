@@ -30,7 +30,7 @@ void BulkSetConstraint(EditorBuffer& buf, bool on) {
   for (int d = 0; d <= buf.lastDisplayed; ++d) {
     if (!buf.marks[size_t(d)]) continue;
     VariableRecord& r = buf.AtRow(d);
-    r.typeCode = WithPositiveConstraint(r.typeCode, on);
+    r.SetPositiveConstraint(on);
   }
 }
 

@@ -36,7 +36,8 @@ struct EditorBuffer {
   PrbImage image;
   std::string loadedBytes;  // the file as loaded or last saved
 
-  int N() const { return int(records.size()) - 1; }
+  // The index of the last record, -1 when there are none.
+  int HighestIndex() const { return int(records.size()) - 1; }
   VariableRecord& AtRow(int displayRow) { return records[size_t(display[size_t(displayRow)])]; }
   const VariableRecord& AtRow(int displayRow) const {
     return records[size_t(display[size_t(displayRow)])];

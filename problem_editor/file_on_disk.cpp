@@ -28,7 +28,7 @@ bool SameLayout(const PrbImage& a, const PrbImage& b) {
 }
 
 bool SameInputs(const VariableRecord& a, const VariableRecord& b) {
-  return a.typeCode == b.typeCode &&
+  return a.TypeCode == b.TypeCode &&
          std::equal(a.block.bytes.begin() + 1, a.block.bytes.begin() + kInputsEnd,
                     b.block.bytes.begin() + 1);
 }

@@ -27,7 +27,7 @@ void AddToDisplay(EditorBuffer& buf, int i, const SelectionRequest& req, bool& l
     return;
   }
   const VariableRecord& r = buf.records[size_t(i)];
-  if (!req.anyVariables && req.mainBuffer && !(r.Range() == 0 && r.typeCode <= 4)) return;
+  if (!req.anyVariables && req.mainBuffer && !(r.Range() == 0 && r.TypeCode <= 4)) return;
   ++buf.lastDisplayed;
   buf.display[size_t(buf.lastDisplayed)] = int16_t(i);
   buf.marks[size_t(buf.lastDisplayed)] = 1;
@@ -37,8 +37,8 @@ SelectionOutcome RunSelection(EditorBuffer& buf, const SelectionRequest& req) {
   SelectionOutcome out;
   if (req.dropAll) DropAllRows(buf);
 
-  auto begin = ParseIndexValue(TrimBlanks(req.beginText), 0, buf.N());
-  auto end = ParseIndexValue(TrimBlanks(req.endText), 0, buf.N());
+  auto begin = ParseIndexValue(TrimBlanks(req.beginText), 0, buf.HighestIndex());
+  auto end = ParseIndexValue(TrimBlanks(req.endText), 0, buf.HighestIndex());
   out.beginValid = begin.has_value();
   out.endValid = end.has_value();
   if (!begin || !end) return out;
@@ -70,7 +70,7 @@ SelectionOutcome RunSelection(EditorBuffer& buf, const SelectionRequest& req) {
   bool nameErrorShown = false;
   for (int j = *begin; j <= *end; ++j) {
     const VariableRecord& r = buf.records[size_t(j)];
-    if (filter && !*FilterAccepts(*filter, r.typeCode)) continue;
+    if (filter && !*FilterAccepts(*filter, r.TypeCode)) continue;
     bool badName = false;
     bool match = MatchVarName(mask, r.name, &badName);
     // One report per run: a damaged file must not raise a box per name.

@@ -16,8 +16,8 @@ namespace krv::pe {
 static std::string ValueLine(const VariableRecord& r) {
   const char letter = r.Positive() ? 'P' : ' ';
   std::string line(1, letter);
-  if (r.typeCode >= 5) return "    " + FormatReal(14, r.XIn());
-  const bool ic = r.typeCode == 2 || r.typeCode == 3;
+  if (r.TypeCode >= 5) return "    " + FormatReal(14, r.XIn());
+  const bool ic = r.TypeCode == 2 || r.TypeCode == 3;
   line += "   " + FormatReal(14, r.XIn()) + "  ";
   line += ic ? std::string(14, ' ') : FormatReal(14, r.XOut());
   line += "  " + FormatReal(10, r.Range()) + "  " + FormatReal(9, r.Fourth()) + "    ";

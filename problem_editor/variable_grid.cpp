@@ -21,7 +21,7 @@ std::string ErrText(const VariableRecord& r) {
 }
 
 std::string RecordCaption(int i, const VariableRecord& r) {
-  return platform::PadLeft(platform::IntToString(i), 4) + " " + TypeLetters(r.typeCode) + "  _X." +
+  return platform::PadLeft(platform::IntToString(i), 4) + " " + TypeLetters(r.TypeCode) + "  _X." +
          r.name;
 }
 
@@ -33,7 +33,7 @@ RowView DrawRow(const EditorBuffer& buf, int d, bool transferMode) {
   v.caption = RecordCaption(i, r).substr(0, kCaptionMax);
   v.xin = FormatReal(14, r.XIn());
   v.editable = true;
-  switch (r.typeCode) {
+  switch (r.TypeCode) {
     case 0:
     case 1:
     case 4:
@@ -159,7 +159,7 @@ std::optional<std::string> CommitValue(EditorBuffer& buf, int gridRow, std::stri
 }
 
 bool GridEdits::Enter(int row, bool range, std::string_view text) {
-  State& s = Of(range);
+  State& s = EditState(range);
   if (refocusing_ && refocusing_->row == row && refocusing_->range == range) {
     refocusing_.reset();
     s.pending = true;
@@ -172,7 +172,7 @@ bool GridEdits::Enter(int row, bool range, std::string_view text) {
 }
 
 bool GridEdits::EntersOnReturn(int row, bool range) const {
-  const State& s = Of(range);
+  const State& s = EditState(range);
   return !(s.pending && s.row == row);
 }
 
@@ -195,7 +195,7 @@ GridEdits::Commit GridEdits::Store(EditorBuffer& buf, bool& modified, int row, b
 GridEdits::Commit GridEdits::Exit(EditorBuffer& buf, bool& modified, int row, bool range,
                                   std::string_view text, bool changed) {
   Commit c = Store(buf, modified, row, range, text, changed);
-  Of(range).pending = false;
+  EditState(range).pending = false;
   return c;
 }
 

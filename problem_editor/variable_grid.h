@@ -97,13 +97,14 @@ class GridEdits {
   // The edit lost the focus: commits it and ends its pending state.
   Commit Exit(EditorBuffer& buf, bool& modified, int row, bool range, std::string_view text,
               bool changed);
-  // Stores `text` typed into the edit when `changed`; see Outcome.
+  // Stores `text` typed into the edit when `changed`; see Outcome. This is
+  // CommitXin for the X in edit and CommitRange for the Range edit.
   Commit Store(EditorBuffer& buf, bool& modified, int row, bool range, std::string_view text,
                bool changed);
   // The pending edits, X in first: what a command commits before it runs.
   std::vector<Pending> PendingEdits() const;
   // Escape: the text the edit held when it got the focus.
-  const std::string& EscapeText(bool range) const { return Of(range).text; }
+  const std::string& EscapeText(bool range) const { return EditState(range).text; }
 
  private:
   struct State {
@@ -111,8 +112,8 @@ class GridEdits {
     int row = 0;
     bool pending = false;
   };
-  State& Of(bool range) { return range ? range_ : xin_; }
-  const State& Of(bool range) const { return range ? range_ : xin_; }
+  State& EditState(bool range) { return range ? range_ : xin_; }
+  const State& EditState(bool range) const { return range ? range_ : xin_; }
 
   State xin_, range_;
   std::optional<Pending> refocusing_;  // an edit getting the focus back

@@ -24,7 +24,7 @@ struct VariableRecord {
   // The value block exactly as read.
   seq::PRBValueBlock block;
   std::string name;  // expanded, without "_X.", at most 77 characters
-  int typeCode = 6;
+  int TypeCode = 6;
 
   double XIn() const { return block.XIn(); }
   void SetXIn(double v) { block.SetXIn(v); }
@@ -33,7 +33,9 @@ struct VariableRecord {
   float Fourth() const { return block.Fourth(); }
   double XOut() const { return block.XOut(); }
   void SetXOut(double v) { block.SetXOut(v); }
-  bool Positive() const { return typeCode == 1 || typeCode == 3; }
+  bool Positive() const { return TypeCode == 1 || TypeCode == 3; }
+  // Turns the positivity constraint on or off (codes 0..3 only).
+  void SetPositiveConstraint(bool on) { TypeCode = WithPositiveConstraint(TypeCode, on); }
   // The block as written: its letter rebuilt from the type code.
   seq::PRBValueBlock BlockToWrite() const;
 };

@@ -68,7 +68,7 @@ class Cursor {
   size_t Left() const { return b_.size() - pos_; }
 
   // A line ended by CR LF; false at the end or without the LF.
-  bool Line(std::string& line, bool& badEnd) {
+  bool ReadRawLine(std::string& line, bool& badEnd) {
     badEnd = false;
     size_t cr = b_.find('\r', pos_);
     if (cr == std::string_view::npos) return false;
@@ -119,12 +119,12 @@ static std::string LineError(const char* what, bool badEnd) {
 }
 
 // Reads one name record; `end` is set when the "#" line stands there.
-static bool ReadRecord(Cursor& c, DittoTable& ditto, PrbVariable& v, bool& end,
-                       std::string& error) {
+static bool ReadVarRecord(Cursor& c, DittoTable& ditto, PrbVariable& v, bool& end,
+                          std::string& error) {
   std::string line;
   bool badEnd = false;
   end = false;
-  if (!c.Line(line, badEnd)) {
+  if (!c.ReadRawLine(line, badEnd)) {
     error = LineError("name line", badEnd);
     return false;
   }
@@ -287,7 +287,7 @@ PrbReadResult ReadPrb(std::string_view bytes, PrbProblem& out, const PrbReadOpti
   const bool solver = options.rules == PrbRules::Solver;
   Cursor c(bytes);
   bool badEnd = false;
-  if (!c.Line(out.header, badEnd)) return Fail(r, LineError("header line", badEnd));
+  if (!c.ReadRawLine(out.header, badEnd)) return Fail(r, LineError("header line", badEnd));
   r.layout = out.header.starts_with("*") ? PrbLayout::V4 : PrbLayout::Older;
   if (r.layout == PrbLayout::Older && (solver || !options.acceptOlderLayout))
     return Fail(r, "not a V.4 problem file (the header does not start with \"*\")");
@@ -308,7 +308,7 @@ PrbReadResult ReadPrb(std::string_view bytes, PrbProblem& out, const PrbReadOpti
     out.variables.reserve(count);
     for (size_t k = 0; k < count; ++k) {
       PrbVariable v;
-      if (!ReadRecord(c, ditto, v, end, error)) {
+      if (!ReadVarRecord(c, ditto, v, end, error)) {
         if (end) error = "name list ends early";
         return Fail(r, error + " at record " + IntToString(static_cast<long long>(k)) + " of " +
                            IntToString(static_cast<long long>(count)));
@@ -316,13 +316,13 @@ PrbReadResult ReadPrb(std::string_view bytes, PrbProblem& out, const PrbReadOpti
       out.variables.push_back(std::move(v));
     }
     std::string line;
-    if (!c.Line(line, badEnd)) return Fail(r, LineError("\"#\" line after the names", badEnd));
+    if (!c.ReadRawLine(line, badEnd)) return Fail(r, LineError("\"#\" line after the names", badEnd));
     if (!line.starts_with("#")) return Fail(r, "more name records than the count says");
     if (line != "#") return Fail(r, "stray text after \"#\" at the end of the names");
   } else {
     for (;;) {
       PrbVariable v;
-      if (ReadRecord(c, ditto, v, end, error)) {
+      if (ReadVarRecord(c, ditto, v, end, error)) {
         out.variables.push_back(std::move(v));
         continue;
       }

@@ -33,7 +33,7 @@ static EditorBuffer Problem(int n) {
   b.records.resize(size_t(n));
   for (int i = 0; i < n; ++i) {
     b.records[size_t(i)].name = Name(i, true);
-    b.records[size_t(i)].typeCode = 0;
+    b.records[size_t(i)].TypeCode = 0;
   }
   return b;
 }

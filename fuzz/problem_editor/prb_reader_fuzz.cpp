@@ -20,13 +20,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (bool allowOld : {false, true}) {
     krv::pe::EditorBuffer buf;
     if (!krv::pe::ParsePrb(bytes, allowOld, buf)) continue;
-    krv::pe::SelectionRequest req{"0", std::to_string(buf.N()), "&"};
+    krv::pe::SelectionRequest req{"0", std::to_string(buf.HighestIndex()), "&"};
     krv::pe::RunSelection(buf, req);
     for (int d = 0; d <= buf.lastDisplayed && d < 50; ++d) krv::pe::DrawRow(buf, d, false);
     if (!buf.image.v4 || !buf.image.orderingComplete) continue;
     // What a save writes must read back to the same problem.
     krv::pe::EditorBuffer again;
-    if (!krv::pe::ParsePrb(krv::pe::BuildPrbBytes(buf), false, again)) std::abort();
+    if (!krv::pe::ParsePrb(krv::pe::WritePrbFile(buf), false, again)) std::abort();
     if (again.records.size() != buf.records.size()) std::abort();
     for (size_t k = 0; k < buf.records.size(); ++k)
       if (again.records[k].name != buf.records[k].name ||

@@ -15,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (const char* n : names) {
     krv::pe::VariableRecord r;
     r.name = n;
-    r.typeCode = 0;
+    r.TypeCode = 0;
     main.records.push_back(r);
   }
   for (bool all : {true, false}) {

@@ -53,7 +53,7 @@ bool WaitForNewer(const std::string& file, fs::file_time_type since, int ms) {
 
 // The record number of the first variable whose name holds `part`; 0 when none.
 int RecordNamed(const krv::pe::EditorBuffer& buf, const std::string& part) {
-  for (int k = 1; k <= buf.N(); ++k)
+  for (int k = 1; k <= buf.HighestIndex(); ++k)
     if (buf.records[size_t(k)].name.find(part) != std::string::npos) return k;
   return 0;
 }
@@ -183,8 +183,8 @@ class RoadTest : public QObject {
     QVERIFY(buf.records[size_t(level)].XIn() != 7.25);
     buf.records[size_t(level)].SetXIn(7.25);
     // Every variable a value is needed for gets one (a range not 0).
-    for (int k = 1; k <= buf.N(); ++k)
-      if (buf.records[size_t(k)].typeCode <= 4 && buf.records[size_t(k)].Range() == 0)
+    for (int k = 1; k <= buf.HighestIndex(); ++k)
+      if (buf.records[size_t(k)].TypeCode <= 4 && buf.records[size_t(k)].Range() == 0)
         buf.records[size_t(k)].SetRange(1);
     QVERIFY(krv::pe::SaveProblemFile(buf, work.File("TANKS")));
 

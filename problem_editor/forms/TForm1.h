@@ -65,14 +65,16 @@ class TForm1 : public QMainWindow {
   void TransferWindowClosed();
   void CommitPendingEdit();
   void RedrawRows();
-  // The grid row handlers: one routine per family, the row as argument.
-  void MarkClick(int row);
-  void Xenter(int row);
-  void Xexit(int row);
-  void Renter(int row);
-  void Rexit(int row);
-  bool XINeditKeyPress(int row, int key);
-  bool RangeEditKeyPress(int row, int key);
+  // The grid row handlers: one routine per family, the row as argument,
+  // serving the ten rows' handlers named after it (Xenter0 .. Xenter9 are
+  // Xenter(0) .. Xenter(9)).
+  void MarkClick(int row);                   // MarkClick0 .. MarkClick9
+  void Xenter(int row);                      // Xenter0 .. Xenter9
+  void Xexit(int row);                       // Xexit0 .. Xexit9
+  void Renter(int row);                      // Renter0 .. Renter9
+  void Rexit(int row);                       // Rexit0 .. Rexit9
+  bool XINeditKeyPress(int row, int key);    // XINedit0KeyPress .. XINedit9KeyPress
+  bool RangeEditKeyPress(int row, int key);  // RangeEdit0KeyPress .. RangeEdit9KeyPress
 
  protected:
   bool eventFilter(QObject* obj, QEvent* ev) override;

@@ -90,7 +90,7 @@ void TXSelect::XSELSetup() {
   begin_->setText(FromBytes(beginShown_));
   end_->setText(FromBytes(endShown_));
   mask_->setText("&");
-  setWindowTitle(FromBytes("Variable Selection: (max " + platform::IntToString(buffer_->N()) + ")"));
+  setWindowTitle(FromBytes("Variable Selection: (max " + platform::IntToString(buffer_->HighestIndex()) + ")"));
   any_->setEnabled(mainBuffer_);
   empty_->setEnabled(mainBuffer_);
 }

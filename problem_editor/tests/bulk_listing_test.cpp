@@ -65,13 +65,13 @@ TEST_F(Bulk, SetRange) {
 
 TEST_F(Bulk, ConstraintOnAndOff) {
   const int before[] = {1, 0, 3, 2, 4, 5, 6, 6};
-  for (int i = 0; i <= 7; ++i) ASSERT_EQ(buf.records[size_t(i)].typeCode, before[i]);
+  for (int i = 0; i <= 7; ++i) ASSERT_EQ(buf.records[size_t(i)].TypeCode, before[i]);
   BulkSetConstraint(buf, true);
   const int on[] = {1, 1, 3, 3, 4, 5, 6, 6};
-  for (int i = 0; i <= 7; ++i) EXPECT_EQ(buf.records[size_t(i)].typeCode, on[i]) << i;
+  for (int i = 0; i <= 7; ++i) EXPECT_EQ(buf.records[size_t(i)].TypeCode, on[i]) << i;
   BulkSetConstraint(buf, false);
   const int off[] = {0, 0, 2, 2, 4, 5, 6, 6};
-  for (int i = 0; i <= 7; ++i) EXPECT_EQ(buf.records[size_t(i)].typeCode, off[i]) << i;
+  for (int i = 0; i <= 7; ++i) EXPECT_EQ(buf.records[size_t(i)].TypeCode, off[i]) << i;
 }
 
 TEST_F(Bulk, DropUnmarked) {

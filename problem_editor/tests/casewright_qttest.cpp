@@ -496,7 +496,7 @@ class CasewrightTest : public QObject {
     f->Session().modified = false;
     Action(*f, "Positiveor0constr1")->trigger();
     QCOMPARE(prompts_->questions.back(), std::string("Changing all selected vars constraints"));
-    QCOMPARE(b.records[1].typeCode, 0);
+    QCOMPARE(b.records[1].TypeCode, 0);
     QVERIFY(f->Session().modified);
     prompts_->answers = {krv::platform::Answer::Yes};
     Action(*f, "Positiveor0constr1")->trigger();

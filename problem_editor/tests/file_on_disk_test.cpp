@@ -148,7 +148,7 @@ TEST_F(FileOnDisk, AsksBeforeReplacingAnotherEditorsValues) {
   ASSERT_TRUE(s.SaveAs(""));
   EditorBuffer saved = OnDisk();
   EXPECT_EQ(saved.records[2].XIn(), 0.0);
-  EXPECT_EQ(saved.records[2].typeCode, 3);
+  EXPECT_EQ(saved.records[2].TypeCode, 3);
   EXPECT_EQ(saved.records[5].XIn(), -4.0);
   EXPECT_EQ(saved.records[1].XOut(), 1.25);
 }

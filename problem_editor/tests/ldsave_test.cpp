@@ -49,7 +49,7 @@ TEST(PrbRead, FixtureNamesCodesAndValues) {
   for (size_t i = 0; i < std::size(want); ++i) {
     SCOPED_TRACE(i);
     EXPECT_EQ(buf.records[i].name, want[i].name);
-    EXPECT_EQ(buf.records[i].typeCode, want[i].code);
+    EXPECT_EQ(buf.records[i].TypeCode, want[i].code);
   }
   EXPECT_EQ(buf.records[0].XIn(), 1.5);
   EXPECT_EQ(buf.records[0].Range(), 2.0f);
@@ -118,8 +118,8 @@ TEST(PrbRead, EmptyProblemAndBrokenFiles) {
   EditorBuffer buf;
   std::string none = "*L\r\n" + U16(0xFFFF) + "#\r\n" + U16(0) + U16(0) + U16(0) + U16(0);
   ASSERT_TRUE(ParsePrb(none, false, buf));
-  EXPECT_EQ(buf.N(), -1);
-  EXPECT_EQ(BuildPrbBytes(buf), none);
+  EXPECT_EQ(buf.HighestIndex(), -1);
+  EXPECT_EQ(WritePrbFile(buf), none);
 
   std::string good = FixturePrb();
   const std::string broken[] = {
@@ -146,14 +146,14 @@ TEST(PrbRead, OlderFormat) {
   EditorBuffer buf;
   // More than 3301 records grow the table.
   ASSERT_TRUE(ParsePrb(s + "#\r\n", true, buf));
-  EXPECT_EQ(buf.N(), 3399);
+  EXPECT_EQ(buf.HighestIndex(), 3399);
   EXPECT_EQ(buf.records[3399].name, "V3399");
   EXPECT_EQ(buf.records[3399].XIn(), 3399.0);
   EXPECT_FALSE(buf.image.v4);
 
   EditorBuffer none;
   ASSERT_TRUE(ParsePrb("OLD\r\n#\r\n", true, none));
-  EXPECT_EQ(none.N(), -1);
+  EXPECT_EQ(none.HighestIndex(), -1);
   EXPECT_FALSE(ParsePrb(s, true, buf));                   // no "#" line
   EXPECT_FALSE(ParsePrb("OLD\r\nIOA\r\n", true, buf));    // ends after a name line
   EXPECT_FALSE(ParsePrb(s + "#\r\n", false, buf));        // main problem needs "*"
@@ -184,7 +184,7 @@ TEST(PrbRead, ReadsWhatSequistWrites) {
   EXPECT_EQ(buf.records[1].XIn(), 2.5);
   EXPECT_TRUE(buf.image.orderingComplete);
   // Unedited, a save writes Sequist's bytes back unchanged.
-  EXPECT_EQ(BuildPrbBytes(buf), bytes);
+  EXPECT_EQ(WritePrbFile(buf), bytes);
 }
 
 TEST(PrbFiles, ValidateReportsAndFillsHeaderBuffer) {
@@ -391,7 +391,7 @@ TEST(PrbSave, KillOrFailureAtEachStepLeavesTheOldOrTheNewFile) {
       EditorBuffer buf;
       ASSERT_TRUE(LoadProblemFile(dir.File("P"), false, buf));
       buf.records[1].SetXIn(42.0);
-      const std::string next = BuildPrbBytes(buf);
+      const std::string next = WritePrbFile(buf);
       g_stopAt = stop;
       g_kill = kill;
       bool saved;

@@ -67,7 +67,7 @@ TEST_F(Merge, OnlyEmptyAgainstAll) {
   EXPECT_EQ(XIn(0), 1.5);   // not empty: kept
   EXPECT_EQ(XIn(2), 8.0);   // empty: taken
   EXPECT_EQ(Range(2), 0.0f);  // a source Range 0 never clears (or sets) one
-  EXPECT_EQ(s.main.records[2].typeCode, 2);  // the source's "U" unconstrains
+  EXPECT_EQ(s.main.records[2].TypeCode, 2);  // the source's "U" unconstrains
   EXPECT_TRUE(s.modified);
   EXPECT_EQ(prompts.messages, std::vector<std::string>{"1 variables merged"});
 
@@ -76,7 +76,7 @@ TEST_F(Merge, OnlyEmptyAgainstAll) {
   EXPECT_EQ(out.merged, 2);
   EXPECT_EQ(XIn(0), 7.0);
   EXPECT_EQ(Range(0), 3.0f);
-  EXPECT_EQ(s.main.records[0].typeCode, 0);
+  EXPECT_EQ(s.main.records[0].TypeCode, 0);
 }
 
 TEST_F(Merge, EqualNamesPairUpInOrder) {
@@ -107,7 +107,7 @@ TEST(AutoMatcherOrder, SameAsTheCyclicSearch) {
     main.records.resize(size_t(1 + pick(30)));
     for (auto& r : main.records) {
       r.name = std::string(1, char('A' + pick(6)));
-      r.typeCode = 0;
+      r.TypeCode = 0;
       r.SetRange(float(pick(2)));
     }
     EditorBuffer oracle = main;
@@ -148,7 +148,7 @@ TEST_F(Merge, ListingMasksAndValueLines) {
   EXPECT_EQ(out.merged, 3);
   EXPECT_EQ(XIn(2), 3.5);
   EXPECT_EQ(Range(2), 2.5f);
-  EXPECT_EQ(s.main.records[2].typeCode, 3);
+  EXPECT_EQ(s.main.records[2].TypeCode, 3);
   EXPECT_EQ(XIn(5), 6.0);
   EXPECT_EQ(Range(5), 1.0f);
   EXPECT_EQ(XIn(1), 4.0);
@@ -227,7 +227,7 @@ TEST_F(Merge, ListingRoundTrip) {
   EditorBuffer& b = s.main;
   SelectionRequest req{"0", "10000", "&"};
   ASSERT_TRUE(RunSelection(b, req).accepted);
-  for (int i = 0; i <= b.N(); ++i) {
+  for (int i = 0; i <= b.HighestIndex(); ++i) {
     b.records[size_t(i)].SetXIn(0.5 * i);
     b.records[size_t(i)].SetRange(i % 3 == 0 ? 0.0f : float(i % 7 + 1));
   }
@@ -246,7 +246,7 @@ TEST_F(Merge, ListingRoundTrip) {
   dir.Write("L.TXT", text);
   AutoMergeOutcome out = AutoMergeFile(s, MergeSourceKind::Txt, dir.File("L.TXT"));
   EXPECT_FALSE(out.dataFormError);
-  for (int i = 0; i <= b.N(); ++i) {
+  for (int i = 0; i <= b.HighestIndex(); ++i) {
     SCOPED_TRACE(i);
     const VariableRecord& got = b.records[size_t(i)];
     const VariableRecord& want = written.records[size_t(i)];
@@ -262,11 +262,11 @@ TEST_F(Merge, ListingRoundTrip) {
     EXPECT_EQ(got.XIn(), want.XIn());
     // A listed Range 0 keeps the target's own, as does a line without one
     // (codes 5 and 6 list X in alone).
-    const bool keeps = i % 3 == 0 || got.typeCode >= 5;
+    const bool keeps = i % 3 == 0 || got.TypeCode >= 5;
     EXPECT_EQ(got.Range(), keeps ? fresh.records[size_t(i)].Range() : want.Range());
-    const bool ic = got.typeCode == 2 || got.typeCode == 3;
-    if (got.typeCode <= 4 && !ic) EXPECT_EQ(got.XOut(), want.XOut());
-    EXPECT_EQ(got.typeCode, i == 1 ? 1 : want.typeCode);
+    const bool ic = got.TypeCode == 2 || got.TypeCode == 3;
+    if (got.TypeCode <= 4 && !ic) EXPECT_EQ(got.XOut(), want.XOut());
+    EXPECT_EQ(got.TypeCode, i == 1 ? 1 : want.TypeCode);
   }
   EXPECT_EQ(b.records[10000].name, LongName());
   EXPECT_EQ(b.records[10000].XIn(), 5000.0);
@@ -308,14 +308,14 @@ TEST_F(Merge, TransferRowsAndCursors) {
   s.main.cursor = 9;
   ASSERT_TRUE(TransferAtCursors(s));
   EXPECT_EQ(s.main.records[9].block, s.merge->records[0].block);
-  EXPECT_EQ(s.main.records[9].typeCode, 1);
+  EXPECT_EQ(s.main.records[9].TypeCode, 1);
   EXPECT_EQ(s.merge->cursor, 1);
   EXPECT_EQ(s.main.cursor, 10);
   EXPECT_TRUE(s.modified);
   // On the last row of the main list its cursor stays.
   ASSERT_TRUE(TransferAtCursors(s));
   EXPECT_EQ(s.main.records[10].XIn(), 3.0);
-  EXPECT_EQ(s.main.records[10].typeCode, 0);
+  EXPECT_EQ(s.main.records[10].TypeCode, 0);
   EXPECT_EQ(s.main.cursor, 10);
   EXPECT_EQ(s.merge->cursor, 2);
   ASSERT_TRUE(TransferAtCursors(s));
@@ -354,7 +354,7 @@ TEST_F(Update, ReplacesTheChosenOldFile) {
   EXPECT_EQ(b.records[0].name, "A");
   EXPECT_EQ(b.records[0].XIn(), 1.0);
   EXPECT_EQ(b.records[1].Range(), 2.0f);
-  EXPECT_EQ(b.records[2].typeCode, 3);
+  EXPECT_EQ(b.records[2].TypeCode, 3);
   EXPECT_EQ(b.records[2].XIn(), 3.0);
   EXPECT_EQ(dir.Read("M.PRB"), Prb({{"IOA", U(0, 0)}, {"IOB", U(0, 0)}, {"ICC", U(0, 0)},
                                     {"I*D", U(0, 0)}}));

@@ -43,7 +43,7 @@ TEST(MoveSubscript, UsesOnlyTheFirst87CharactersAndSurvivesOddBrackets) {
 // Compresses the names in order with one table.
 static std::vector<std::string> CompressAll(const std::vector<std::string>& names) {
   DittoTable t;
-  t.Clear();
+  t.ClearNameComponents();
   std::vector<std::string> out;
   for (const auto& n : names) out.push_back(t.DittoCompressName(n));
   return out;
@@ -81,7 +81,7 @@ TEST(DittoTable, ExpandReversesCompressOverASequenceOfNames) {
       "A..B", "A.", std::string(40, 'Q') + "." + std::string(40, 'Q'),
       "a.b.c.d.e.f.g.h.i.j.k.l.m.n.o.p.q", "a.b.c.d.e.f.g.h.i.j.k.l.m.n.o.p.q", "a.b_c"};
   DittoTable w, r;
-  w.Clear();
-  r.Clear();
+  w.ClearNameComponents();
+  r.ClearNameComponents();
   for (const auto& n : names) EXPECT_EQ(r.Expand(w.DittoCompressName(n)), n);
 }
