@@ -482,7 +482,7 @@ void BlockFile::AbandonChange() {
   change_.reset();
 }
 
-BlockFile::Recovery BlockFile::RecoverJournal() {
+BlockFile::Recovery BlockFile::RecoverJournal(bool wait) {
   if (fd_ < 0) return Recovery::kNone;
   SystemCalls& sys = Sys();
   struct stat st;
@@ -497,7 +497,10 @@ BlockFile::Recovery BlockFile::RecoverJournal() {
     return Recovery::kFailed;
   }
   Recovery result;
-  if (sys.Lock(fd, LOCK_EX | LOCK_NB) != 0) {
+  const int how = wait ? LOCK_EX : LOCK_EX | LOCK_NB;
+  int held = sys.Lock(fd, how);
+  while (held != 0 && errno == EINTR) held = sys.Lock(fd, how);
+  if (held != 0) {
     result = errno == EWOULDBLOCK ? Recovery::kBusy : Recovery::kFailed;
     if (result == Recovery::kFailed) Fail();
   } else {
@@ -518,6 +521,25 @@ bool BlockFile::Lock() {
     if (errno != EINTR) return Fail();
   }
   return true;
+}
+
+BlockFile::ReadLock BlockFile::LockShared() {
+  if (fd_ < 0) return ReadLock::kLockFailed;
+  SystemCalls& sys = Sys();
+  for (;;) {
+    while (sys.Lock(fd_, LOCK_SH) != 0) {
+      if (errno != EINTR) {
+        Fail();
+        return ReadLock::kLockFailed;
+      }
+    }
+    struct stat st;
+    if (sys.LinkStat(journal_.c_str(), &st) != 0 && errno == ENOENT) return ReadLock::kHeld;
+    // A journal there, or one that cannot be looked at: RecoverJournal
+    // rolls it back or says why it cannot.
+    Unlock();
+    if (RecoverJournal(true) == Recovery::kFailed) return ReadLock::kRestoreFailed;
+  }
 }
 
 void BlockFile::Unlock() {

@@ -103,14 +103,25 @@ class BlockFile {
   // when nobody holds the file's lock (a holder is changing it now: the
   // journal is its own). Through a descriptor of its own, opened for
   // writing, so a file opened read-only is rolled back too.
+  // With `wait`, a holder of the lock is waited for instead (kBusy is
+  // then never the answer): by then its change is whole or undone.
   enum class Recovery { kNone, kBusy, kRolledBack, kFailed };
-  Recovery RecoverJournal();
+  Recovery RecoverJournal(bool wait = false);
   const std::string& JournalName() const { return journal_; }
 
   // An exclusive advisory lock on the whole file (flock), so two programs
   // never interleave their changes; waits for the other holder.
   bool Lock();
   void Unlock();
+  // A shared lock on the whole file, for reading it whole: waits while a
+  // change holds the exclusive lock, and keeps changes out until Unlock.
+  // A journal found under it was left by a change cut short, since a
+  // change keeps its lock until its journal is gone: the
+  // shared lock is let go, the journal rolled back (RecoverJournal,
+  // waiting), and the shared lock taken again. Never taken by a holder of
+  // the exclusive lock: flock would convert that lock, not nest in it.
+  enum class ReadLock { kHeld, kLockFailed, kRestoreFailed };
+  ReadLock LockShared();
 
   // The system's reason for the last failure ("No such file or directory").
   const std::string& LastError() const { return error_; }

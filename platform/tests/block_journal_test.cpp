@@ -5,6 +5,8 @@
 #include <sys/file.h>
 
 #include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -263,4 +265,89 @@ TEST(Journal, AJournalInUseIsLeftToItsHolder) {
   EXPECT_EQ(f.RecoverJournal(), BlockFile::Recovery::kRolledBack);
   EXPECT_EQ(d.Read("F.DAT"), Blocks(1, 'a') + Blocks(1, 'o'));
   EXPECT_EQ(f.RecoverJournal(), BlockFile::Recovery::kNone);
+}
+
+// The shared lock for reading: taken, it keeps changes out but not other
+// readers; a journal found under it is a change cut short, rolled back
+// (or, torn, removed) before the lock is handed over; one that cannot be
+// rolled back leaves no lock held.
+TEST(Journal, TheSharedLockRollsBackAJournalLeftBehindFirst) {
+  enum class Left { kNone, kWhole, kTorn, kUnreadable };
+  struct Case {
+    const char* what;
+    Left journal;
+    BlockFile::ReadLock result;
+    std::string file;  // after LockShared
+    bool journalStays;
+  } cases[] = {
+      {"no journal", Left::kNone, BlockFile::ReadLock::kHeld, Blocks(4, 'n'), false},
+      {"a journal left behind", Left::kWhole, BlockFile::ReadLock::kHeld, Blocks(1, 'a') + Blocks(1, 'o'), false},
+      {"a journal cut short before its header", Left::kTorn, BlockFile::ReadLock::kHeld, Blocks(4, 'n'), false},
+      {"a journal that cannot be read", Left::kUnreadable, BlockFile::ReadLock::kRestoreFailed, Blocks(4, 'n'), true},
+  };
+  for (const Case& c : cases) {
+    TempDir d;
+    d.Write("F.DAT", Blocks(4, 'n'));
+    if (c.journal == Left::kWhole) d.Write("F.DAT-journal", Journal(32, {{0, Blocks(1, 'a')}}));
+    if (c.journal == Left::kTorn) d.Write("F.DAT-journal", "");
+    if (c.journal == Left::kUnreadable) {
+      ASSERT_EQ(::mkdir(d.File("F.DAT-journal").c_str(), 0755), 0);
+    }
+    BlockFile f(16);
+    ASSERT_TRUE(f.Open(d.File("F.DAT"), BlockFile::Mode::ReadOnly)) << c.what;
+    EXPECT_EQ(f.LockShared(), c.result) << c.what;
+    EXPECT_EQ(d.Read("F.DAT"), c.file) << c.what;
+    EXPECT_EQ(d.Has("F.DAT-journal"), c.journalStays) << c.what;
+    int other = ::open(d.File("F.DAT").c_str(), O_RDONLY);
+    ASSERT_GE(other, 0);
+    bool held = c.result == BlockFile::ReadLock::kHeld;
+    EXPECT_EQ(::flock(other, LOCK_EX | LOCK_NB) == 0, !held) << c.what;
+    ::flock(other, LOCK_UN);
+    EXPECT_EQ(::flock(other, LOCK_SH | LOCK_NB), 0) << c.what;
+    ::flock(other, LOCK_UN);
+    f.Unlock();
+    EXPECT_EQ(::flock(other, LOCK_EX | LOCK_NB), 0) << c.what;
+    ::close(other);
+  }
+}
+
+// A change under way in another process, its journal beside the file:
+// the shared lock waits for it to end, and what is read then is the whole
+// change, its journal never rolled back by the reader.
+TEST(Journal, TheSharedLockWaitsForAChangeUnderWay) {
+  TempDir d;
+  d.Write("F.DAT", Blocks(4, 'n'));
+  int ready[2];
+  ASSERT_EQ(::pipe(ready), 0);
+  pid_t writer = ::fork();
+  ASSERT_GE(writer, 0);
+  if (writer == 0) {
+    int fd = ::open(d.File("F.DAT").c_str(), O_RDWR);
+    if (fd < 0 || ::flock(fd, LOCK_EX) != 0) ::_exit(1);
+    std::string j = Journal(64, {{0, Blocks(1, 'n')}});
+    int jfd = ::open(d.File("F.DAT-journal").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (jfd < 0 || ::write(jfd, j.data(), j.size()) != ssize_t(j.size())) ::_exit(1);
+    ::close(jfd);
+    if (::write(ready[1], "x", 1) != 1) ::_exit(1);
+    ::usleep(200 * 1000);  // the reader is waiting by now
+    std::string now = Blocks(1, 'w');
+    if (::pwrite(fd, now.data(), now.size(), 0) != ssize_t(now.size())) ::_exit(1);
+    ::unlink(d.File("F.DAT-journal").c_str());
+    ::_exit(0);  // lets the lock go
+  }
+  char x;
+  ASSERT_EQ(::read(ready[0], &x, 1), 1);
+  BlockFile f(16);
+  ASSERT_TRUE(f.Open(d.File("F.DAT"), BlockFile::Mode::ReadOnly));
+  EXPECT_EQ(f.LockShared(), BlockFile::ReadLock::kHeld);
+  uint8_t first[16];
+  ASSERT_TRUE(f.ReadBlocks(0, 1, first));
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(first), 16), Blocks(1, 'w'));
+  f.Unlock();
+  int status = -1;
+  ASSERT_EQ(::waitpid(writer, &status, 0), writer);
+  EXPECT_EQ(status, 0);
+  EXPECT_FALSE(d.Has("F.DAT-journal"));
+  ::close(ready[0]);
+  ::close(ready[1]);
 }
