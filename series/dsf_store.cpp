@@ -3,8 +3,10 @@
 //
 // The rules this file keeps
 // =========================
-// "The lock" is flock(LOCK_EX) on the file. "The journal" is the file's
-// name + "-journal" beside it, laid out as platform/block_journal.h says.
+// "The lock" is flock(LOCK_EX) on the file, "the shared lock"
+// flock(LOCK_SH) on it: either keeps the other out. "The journal" is the
+// file's name + "-journal" beside it, laid out as platform/block_journal.h
+// says.
 // "A change" is one operation that writes (a series saved, a DSDir made,
 // an erase, a walk that replaces or links series), or several held as
 // one (HoldChanges: Plotvane's save of a root with all its series).
@@ -23,6 +25,20 @@
 //      saves and new DSDirs bring it up to date, an erase or a deleted
 //      DSDir has it built again. The old-layout store and the solver's
 //      runtime walk the file the same way.
+//  R3. Every outermost operation that only reads (attaching, opening or
+//      loading a series, a walk or listing that changes nothing, the tree
+//      picker's tree) holds the shared lock from before its first read to
+//      after its last (ReadScope): no change is under way meanwhile, so it
+//      sees the file as the last change left it, never half made. Under
+//      the shared lock a journal there is hot (J3): the shared lock is let
+//      go, the journal rolled back under the lock (waiting for whoever
+//      holds either), and the shared lock taken again, before anything is
+//      read. A read inside a change keeps the change's lock (flock would
+//      convert it to the shared lock, not nest in it); a change inside a
+//      read takes the lock in its place and the shared lock again at its
+//      end. The old-layout store does the same for its attach and its
+//      look-ups; the solver's runtime holds the shared lock from opening
+//      the file to closing it.
 //
 // A change, in order
 //  W1. The lock, held to W8, so that two programs never change the file
@@ -58,7 +74,8 @@
 //      any record of that part is; its directory too when the journal is
 //      new, so that a crash cannot lose it.
 //  J3. A journal is hot when it is there and nobody else holds the lock
-//      (a holder is the change it belongs to, C6). One whose header does
+//      (a holder is the change it belongs to, C6); under the lock or the
+//      shared lock, one there is hot. One whose header does
 //      not pass its checksum, or is shorter than a header, never counted
 //      (by J2 the file was not touched): it is removed. Otherwise its
 //      entries count up to the first that does not pass its checksum or
@@ -66,11 +83,11 @@
 //      size and synced, and the journal removed. The salt in every
 //      checksum keeps bytes of an earlier journal from passing as this
 //      one's.
-//  J4. Who rolls a hot journal back: this store on attaching, on finding
-//      the file changed since it last looked (K2) and at each change (W2);
-//      the old-layout store (viewer/old_dsf.h) on attaching and at each
-//      change; the solver's runtime (runtime/KRVDSF.pas) before it reads
-//      (waiting for the lock) and under its lock before it writes. A
+//  J4. Who rolls a hot journal back: this store at the start of each
+//      outermost read (R3; attaching included) and each change (W2); the
+//      old-layout store (viewer/old_dsf.h) the same way; the solver's
+//      runtime (runtime/KRVDSF.pas) on opening, under its shared lock as
+//      R3 says, and under its lock before it writes. A
 //      journal that cannot be rolled back refuses the attach or the
 //      operation, with the system's reason, and stays for the next try.
 //
@@ -95,13 +112,15 @@
 //      unsaved marks. Inside a held change a file error ends the whole
 //      held change: CommitChanges then writes none of it and is false.
 //  C6. A journal beside a file whose lock another holds belongs to a
-//      change under way, not to a crash: this store's reads take the file
-//      as it stands (a read that falls in that change's W6 may meet it
-//      half made, and refuse it as damaged), the solver's runtime waits
-//      for the lock.
-// So a series saved over itself holds its old values or its new ones, and
-// a held change (a root and all its series) is in the file whole or not
-// at all.
+//      change under way, not to a crash: nobody rolls it back, and nobody
+//      reads the file meanwhile. Every reader (this store, the old-layout
+//      store, the solver's runtime) waits for the shared lock (R3), which
+//      the change lets go only after W7, so no read meets a change half
+//      made.
+// So a series saved over itself holds its old values or its new ones, to
+// the next opener after a crash and to a reader in another program alike,
+// and a held change (a root and all its series) is in the file whole or
+// not at all.
 //
 // What the store keeps between operations
 //  K1. DSDir blocks as last read or written (up to kDirCacheMax of them),
@@ -114,9 +133,9 @@
 //  K2. They are kept while the file is as it was when they were: the key
 //      is the file's stamp (device, inode, size, modification and change
 //      times) with record 0's change count and next free, looked at first
-//      by every outermost operation. Outside a change, a stamp that
-//      differs has a hot journal rolled back before anything is read
-//      (J4); any difference in the key empties them. This store's writes
+//      by every outermost operation, under its lock or shared lock (W1,
+//      R3) and after any hot journal is rolled back; any difference in
+//      the key empties them. This store's writes
 //      go through them and keep the key up to date; a change that fails
 //      empties them.
 //  K3. What tells that another program changed the file: a change bumps
@@ -184,18 +203,8 @@ void SeriesStore::StartOperation(RecordBytes* record0) {
     DropDirCache();
     return;
   }
-  // A file changed since this store last looked may have been left by a
-  // change cut short: its journal is rolled back before anything is read.
-  // (A change holds the lock and has rolled back already.)
-  if (changeDepth_ == 0 && !(cacheValid_ && stamp == key_.stamp)) {
-    switch (file_.RecoverJournal()) {
-      case platform::BlockFile::Recovery::kFailed: DropDirCache(); throw UndoFailed();
-      case platform::BlockFile::Recovery::kRolledBack:
-        if (!file_.GetStamp(stamp)) stamp = platform::BlockFile::Stamp();
-        break;
-      default: break;
-    }
-  }
+  // A journal left by a change cut short is rolled back before this: by
+  // the read's shared lock (ReadScope) or the change's (W2).
   fileRecords_ = stamp.size / int64_t(kRecordSize);
   if (fileRecords_ < 1 || !file_.ReadBlocks(0, 1, r.data())) {
     DropDirCache();
@@ -406,7 +415,7 @@ SeriesStore::ChangeScope::ChangeScope(SeriesStore& s)
   } catch (...) {
     s_.file_.AbandonChange();
     s_.DropDirCache();
-    s_.file_.Unlock();
+    s_.EndChangeLock();
     --s_.changeDepth_;
     --s_.opDepth_;
     throw;
@@ -431,7 +440,7 @@ bool SeriesStore::ChangeScope::End(bool commit) {
   else
     s_.RestoreSaved();
   s_.savedInChange_.clear();
-  s_.file_.Unlock();
+  s_.EndChangeLock();
   return ok;
 }
 
@@ -443,8 +452,42 @@ SeriesStore::ChangeScope::~ChangeScope() {
 }
 
 SeriesStore::ReadScope::ReadScope(SeriesStore& s) : s_(s) {
-  if (s_.opDepth_ == 0) s_.BeginRead();
+  if (s_.opDepth_ == 0 && s_.file_.IsOpen()) {
+    switch (s_.file_.LockShared()) {
+      case platform::BlockFile::ReadLock::kHeld: break;
+      case platform::BlockFile::ReadLock::kRestoreFailed: s_.DropDirCache(); throw s_.UndoFailed();
+      case platform::BlockFile::ReadLock::kLockFailed:
+        throw Fault{"I/O error locking " + s_.file_.Path() + ": " + s_.file_.LastError(), true};
+    }
+    locked_ = s_.sharedLock_ = true;
+    try {
+      s_.BeginRead();
+    } catch (...) {
+      s_.sharedLock_ = false;
+      s_.file_.Unlock();
+      throw;
+    }
+  } else if (s_.opDepth_ == 0) {
+    s_.BeginRead();
+  }
   ++s_.opDepth_;
+}
+
+SeriesStore::ReadScope::~ReadScope() {
+  --s_.opDepth_;
+  if (!locked_) return;
+  s_.sharedLock_ = false;
+  s_.file_.Unlock();
+}
+
+void SeriesStore::EndChangeLock() {
+  if (!sharedLock_) {
+    file_.Unlock();
+    return;
+  }
+  // The change is whole or undone: the read around it goes on under the
+  // shared lock (flock converts the exclusive one).
+  if (file_.LockShared() != platform::BlockFile::ReadLock::kHeld) sharedLock_ = false;
 }
 
 // ---- Changes held across operations ----
@@ -652,13 +695,15 @@ bool SeriesStore::AttachFile(const std::string& path, bool readOnly) {
     if (!file_.Open(name, readOnly ? platform::BlockFile::Mode::ReadOnly
                                    : platform::BlockFile::Mode::ReadWrite))
       throw Fault{"I/O error opening " + name + ": " + file_.LastError(), true};
-    // A change cut short is undone before the file is looked at (J4).
-    if (file_.RecoverJournal() == platform::BlockFile::Recovery::kFailed) throw UndoFailed();
-    fileRecords_ = file_.BlockCount();
-    DSFHeaderRecord h;
-    if (!DecodeHeader(ReadRecord(0), h)) Damaged();
-    DSFHeader = h;
-    if (fileRecords_ != h.nextFree) {
+    {
+      // Under the shared lock, a change cut short undone first (J4).
+      ReadScope read(*this);
+      fileRecords_ = file_.BlockCount();
+      DSFHeaderRecord h;
+      if (!DecodeHeader(ReadRecord(0), h)) Damaged();
+      DSFHeader = h;
+    }
+    if (fileRecords_ != DSFHeader.nextFree) {
       if (readOnly) {
         LastFault = kDamaged;
         ShowMessageStr(kDamaged);

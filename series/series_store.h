@@ -381,7 +381,8 @@ class SeriesStore {
   // Every change of the attached file is there whole or not at all (a
   // rollback journal beside it, NAME.DSF-journal). HoldChanges makes the
   // operations until CommitChanges one change: the file's lock is held
-  // meanwhile, and nothing of them reaches the file before the commit.
+  // meanwhile (readers in other programs wait for it, so keep it short),
+  // and nothing of them reaches the file before the commit.
   // CommitChanges is false (FailureFlag set, the system's reason shown)
   // when the change could not be made: none of it is in the file, and the
   // series it saved keep their unsaved marks. DropChanges, CloseDSF and
@@ -525,20 +526,26 @@ class SeriesStore {
   };
   std::vector<Saved> savedInChange_;
   void RestoreSaved();
-  // Looks at the file afresh for an operation that only reads; nests,
-  // also inside a change.
+  // Holds the file's shared lock (no change can be half made meanwhile)
+  // and looks at the file afresh, for an operation that only reads; nests,
+  // also inside a change, whose exclusive lock it then leaves as it is.
   class ReadScope {
    public:
     explicit ReadScope(SeriesStore& s);
-    ~ReadScope() { --s_.opDepth_; }
+    ~ReadScope();
     ReadScope(const ReadScope&) = delete;
     ReadScope& operator=(const ReadScope&) = delete;
 
    private:
     SeriesStore& s_;
+    bool locked_ = false;
   };
   int changeDepth_ = 0;
   int opDepth_ = 0;
+  bool sharedLock_ = false;  // an outermost ReadScope holds the shared lock
+  // The end of a change's lock: back to the shared lock where a read
+  // around the change holds it, else none.
+  void EndChangeLock();
 
   // The head and the run of records after it that held the series this
   // store last read or wrote: the size of the first read next time.

@@ -141,27 +141,28 @@ bool OldDSFStore::AttachDSFOld(const std::string& path) {
   error_.clear();
   if (!file_.Open(path, platform::BlockFile::Mode::ReadWrite))
     return Fail(path + " not found: " + file_.LastError());
-  if (file_.RecoverJournal() == platform::BlockFile::Recovery::kFailed) {
-    Fail("I/O error restoring " + path + ": " + file_.LastError());
+  std::string refused = path + " is not a DSF file of either layout";
+  bool ok;
+  int32_t next;
+  try {
+    Look look(*this);
+    int64_t records = file_.BlockCount();
+    ok = records >= 2 && records <= kOldRecordLimit + 1;
+    size_ = int32_t(std::min<int64_t>(records, kOldRecordLimit + 1));
+    OldDSDirBlock root;
+    ok = ok && file_.ReadBlocks(0, 1, header_.data());
+    RecordBytes r1;
+    ok = ok && file_.ReadBlocks(1, 1, r1.data()) && DecodeOldDirBlock(r1, root);
+    next = GetInt16(header_.data() + 4);
+    ok = ok && next >= 2 && next <= size_;
+    ok = ok && (root.link == 0 || (root.link >= 2 && root.link < size_));
+    for (const OldDSDirEntry& e : root.entries)
+      ok = ok && (!e.Used() || (e.record >= 2 && e.record < size_));
+  } catch (const Fault& f) {
+    Fail(f.text);
     file_.Close();
     return false;
   }
-  std::string refused = path + " is not a DSF file of either layout";
-  int64_t records = file_.BlockCount();
-  if (records < 2 || records > kOldRecordLimit + 1) {
-    file_.Close();
-    return Fail(refused);
-  }
-  size_ = int32_t(records);
-  OldDSDirBlock root;
-  bool ok = file_.ReadBlocks(0, 1, header_.data());
-  RecordBytes r1;
-  ok = ok && file_.ReadBlocks(1, 1, r1.data()) && DecodeOldDirBlock(r1, root);
-  int32_t next = GetInt16(header_.data() + 4);
-  ok = ok && next >= 2 && next <= size_;
-  ok = ok && (root.link == 0 || (root.link >= 2 && root.link < size_));
-  for (const OldDSDirEntry& e : root.entries)
-    ok = ok && (!e.Used() || (e.record >= 2 && e.record < size_));
   if (!ok) {
     file_.Close();
     return Fail(refused);
@@ -225,6 +226,24 @@ bool OldDSFStore::End(bool commit) {
   file_.Unlock();
   if (!commit || !ok) Reload();
   return ok;
+}
+
+OldDSFStore::Look::Look(OldDSFStore& s) : s_(s), mine_(!s.held_) {
+  if (!mine_) return;
+  platform::BlockFile& file = s_.file_;
+  switch (file.LockShared()) {
+    case platform::BlockFile::ReadLock::kHeld: break;
+    case platform::BlockFile::ReadLock::kRestoreFailed:
+      throw Fault{"I/O error restoring " + file.Path() + ": " + file.LastError(), true};
+    case platform::BlockFile::ReadLock::kLockFailed:
+      throw Fault{"I/O error locking " + file.Path() + ": " + file.LastError(), true};
+  }
+  // Another Plotvane may have saved into it since this one last looked.
+  s_.Reload();
+}
+
+OldDSFStore::Look::~Look() {
+  if (mine_) s_.file_.Unlock();
 }
 
 OldDSFStore::Change::Change(OldDSFStore& s) : s_(s), mine_(!s.held_) {
@@ -406,6 +425,7 @@ OldDSFStore::DirResult OldDSFStore::LookDSDir(const std::string& path) {
   std::vector<std::string> names;
   if (!ParseDSFPathOld(path, names)) return DirResult::Failed;
   try {
+    Look look(*this);
     OldDSDirEntry parent, e;
     if (!SplitParentPathOld(path, names, parent)) return DirResult::Failed;
     e = Find(parent.record, names.back());

@@ -60,7 +60,9 @@ class OldDSFStore {
   // with names of at most 27 characters and kinds 0 or 1. Anything else is
   // refused (Error() names the file) and nothing is written. A change of
   // it cut short (its journal, `path` + "-journal", left beside it) is
-  // rolled back first.
+  // rolled back first. Attaching and LookDSDir read under the file's
+  // shared lock, so a change under way in another program is waited for,
+  // never read half made.
   bool AttachDSFOld(const std::string& path);
   bool IsAttached() const { return file_.IsOpen(); }
   // The first failure of the last operation, naming the file or path.
@@ -108,6 +110,19 @@ class OldDSFStore {
     explicit Change(OldDSFStore& s);  // throws Fault
     ~Change();                        // drops what was not committed
     void Commit();                    // throws Fault
+   private:
+    OldDSFStore& s_;
+    bool mine_;
+  };
+  // One operation's look at the file under its shared lock (a change cut
+  // short rolled back first, the header and size afresh), or nothing
+  // while a change is held: its exclusive lock stays as it is.
+  class Look {
+   public:
+    explicit Look(OldDSFStore& s);  // throws Fault
+    ~Look();
+    Look(const Look&) = delete;
+    Look& operator=(const Look&) = delete;
    private:
     OldDSFStore& s_;
     bool mine_;

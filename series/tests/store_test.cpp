@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -18,6 +19,7 @@
 #include "platform/user_prompts.h"
 #include "series/dsf_format.h"
 #include "series/series_store.h"
+#include "series/tests/alternating_saves.h"
 #include "platform/block_journal.h"
 #include "testing/cut_short.h"
 #include "testing/failing_calls.h"
@@ -679,6 +681,69 @@ TEST(Log, ClearAddAppendAndSave) {
   log.Reset();
   log.AppendToLine("x");  // no line yet: a new one
   EXPECT_EQ(log.Text(), "x\r\n");
+}
+
+// Which save a read of `slot` shows: its generation (1 or 2), or 0 for
+// anything that is not one whole.
+int WholeGeneration(SeriesStore& s, ColumnSlot& slot, const Generations& gens) {
+  int16_t lo, hi;
+  s.SeriesIndexRange(slot, lo, hi);
+  int g = lo != 0 ? 0 : hi + 1 == gens.lengths[0] ? 1 : hi + 1 == gens.lengths[1] ? 2 : 0;
+  for (int i = 0; g != 0 && i <= hi; ++i)
+    if (s.GetVal(slot, int16_t(i)) != float(g)) g = 0;
+  return g;
+}
+
+// Another program (the store's command-line driver) saves one series over
+// itself again and again, two generations in turn, while this store opens
+// it in a loop. Every read shows one save whole, never the new head with
+// old records or the other way round, and none is refused as damaged: a
+// chain that grows and shrinks with each save, chains longer than one read
+// brings, and the same read-only.
+TEST(ReadersAndWriters, EveryReadShowsOneWholeSave) {
+  using namespace std::chrono_literals;
+  struct Case {
+    const char* what;
+    Generations gens;
+    bool readOnly;
+  } cases[] = {
+      {"a chain that grows and shrinks", {{62, 6200}}, false},
+      {"chains longer than a read", {{20150, 31000}}, false},
+      {"attached read-only", {{6200, 62}}, true},
+  };
+  constexpr int kSaves = 120;
+  for (const Case& c : cases) {
+    Fixture f;
+    ASSERT_TRUE(CreateGenerationOne(f.dir, c.gens)) << c.what;
+    if (c.readOnly)
+      f.store.AttachDSFReadOnly(f.Path());
+    else
+      f.store.AttachDSF(f.Path());
+    ASSERT_FALSE(f.store.FailureFlag) << c.what;
+
+    testing::Program writer = StartAlternatingSaves(f.dir, c.gens, kSaves);
+    int seen[3] = {0, 0, 0};  // by generation; 0: a mixed or refused read
+    std::string firstBad;
+    while (writer.Running()) {
+      f.store.OpenSeries(f.Col(1), ".S");
+      int g = f.store.FailureFlag ? 0 : WholeGeneration(f.store, f.Col(1), c.gens);
+      if (g == 0 && firstBad.empty()) {
+        int16_t lo = 0, hi = -1;
+        if (!f.store.FailureFlag) f.store.SeriesIndexRange(f.Col(1), lo, hi);
+        firstBad = f.store.FailureFlag ? "refused: " + f.store.LastFault
+                                       : "values " + std::to_string(lo) + ".." + std::to_string(hi);
+      }
+      ++seen[g];
+    }
+    ASSERT_EQ(writer.WaitForExit(10s), 0) << c.what;
+    EXPECT_EQ(seen[0], 0) << c.what << ", first: " << firstBad;
+    EXPECT_GT(seen[1], 0) << c.what;
+    EXPECT_GT(seen[2], 0) << c.what;
+    // The last save is whole in the file too.
+    f.store.OpenSeries(f.Col(1), ".S");
+    ASSERT_FALSE(f.store.FailureFlag) << c.what;
+    EXPECT_EQ(WholeGeneration(f.store, f.Col(1), c.gens), 1 + kSaves % 2) << c.what;
+  }
 }
 
 }  // namespace
