@@ -26,7 +26,9 @@ unit KRVDSF;
   (a data link to record 0 or 1 included) is damaged; a DSDir block that
   cannot be read, or met again, ends its DSDir's chain. A
   change takes the file's advisory lock (flock, as every program that
-  changes a store does) and finds its series afresh under it.
+  changes a store does) and finds its series afresh under it; reading
+  takes the same lock shared, from DsfOpen to DsfClose, so that what is
+  read is one state of the store and never a change half made.
 
   A change is there whole or not at all, through the rollback journal
   NAME.DSF-journal beside the store, in the layout every program that
@@ -71,10 +73,12 @@ type
     Cells: array of SINGLE;   { block after block, in chain order }
   end;
 
-{ Opens the store read-only and checks its header; False with Detail. A
-  change cut short (its journal left beside the store) is rolled back
-  first, under the store's lock; a journal that cannot be rolled back
-  refuses the store. }
+{ Opens the store read-only and checks its header; False with Detail. The
+  store's shared lock is held from here to DsfClose: a change under way is
+  waited for, and changes wait meanwhile (so close the store before
+  writing into it). A change cut short (its journal left beside the
+  store) is rolled back first, under the store's exclusive lock; a journal
+  that cannot be rolled back refuses the store. }
 function DsfOpen(var S: TDsfStore; const FileName: AnsiString;
   out Detail: AnsiString): BOOLEAN;
 procedure DsfClose(var S: TDsfStore);
@@ -456,6 +460,33 @@ begin
   fpClose(Fd);
 end;
 
+{ Takes the store's shared lock, held until DsfClose, so that no change is
+  under way while the store is read: a change holds the lock exclusively
+  until its journal is gone, so a journal found under the shared lock was
+  left by a change cut short. The shared lock is then let go, the journal
+  rolled back (RecoverStore waits for the exclusive lock) and the shared
+  lock taken again. False with Detail when the lock cannot be had or the
+  journal not rolled back. }
+function ShareLock(const S: TDsfStore; out Detail: AnsiString): BOOLEAN;
+var
+  St: Stat;
+begin
+  Detail := '';
+  repeat
+    while fpFlock(S.Fd, LOCK_SH) <> 0 do
+      if fpgeterrno <> ESysEINTR then
+      begin
+        Detail := 'it cannot be locked: ' + Reason;
+        Exit(False);
+      end;
+    if fpLStat(PChar(JournalName(S.FileName)), St) <> 0 then
+      Exit(True);
+    fpFlock(S.Fd, LOCK_UN);
+    if not RecoverStore(S.FileName, Detail) then
+      Exit(False);
+  until False;
+end;
+
 { Finds the series whose chain runs into another's records (S.Bad). }
 function BuildOwners(var S: TDsfStore; out Detail: AnsiString): BOOLEAN;
 const
@@ -591,8 +622,10 @@ begin
   Result := not Failed;
 end;
 
+{ Opens the store with Flags and checks its header; with Shared, under the
+  shared lock (ShareLock), kept for the caller. }
 function OpenMode(var S: TDsfStore; const FileName: AnsiString; Flags: LONGINT;
-  out Detail: AnsiString): BOOLEAN;
+  Shared: BOOLEAN; out Detail: AnsiString): BOOLEAN;
 var
   St: Stat;
   R: TRecord;
@@ -604,6 +637,11 @@ begin
   if S.Fd < 0 then
   begin
     Detail := 'it cannot be opened: ' + Reason;
+    Exit;
+  end;
+  if Shared and not ShareLock(S, Detail) then
+  begin
+    DsfClose(S);
     Exit;
   end;
   if (fpFStat(S.Fd, St) <> 0) or not fpS_ISREG(St.st_mode) then
@@ -633,9 +671,7 @@ function DsfOpen(var S: TDsfStore; const FileName: AnsiString;
 begin
   S.Fd := -1;
   S.Records := 0;
-  if not RecoverStore(FileName, Detail) then
-    Exit(False);
-  Result := OpenMode(S, FileName, O_RDONLY, Detail);
+  Result := OpenMode(S, FileName, O_RDONLY, True, Detail);
   if Result and not BuildOwners(S, Detail) then
   begin
     DsfClose(S);
@@ -1038,7 +1074,7 @@ var
   Why: AnsiString;
 begin
   Detail := '';
-  if not OpenMode(S, FileName, O_RDWR, Detail) then
+  if not OpenMode(S, FileName, O_RDWR, False, Detail) then
   begin
     if S.Records >= 2 then
       Exit(1);

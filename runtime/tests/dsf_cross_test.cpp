@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -20,6 +21,7 @@
 #include "platform/user_prompts.h"
 #include "series/dsf_format.h"
 #include "series/series_store.h"
+#include "series/tests/alternating_saves.h"
 #include "runtime/tests/solver_verdicts.h"
 #include "testing/cut_short.h"
 #include "testing/temp_dir.h"
@@ -184,6 +186,34 @@ TEST(DsfCross, TheSolversWriteIsReadBackByTheLibrary) {
 
 // Random damage: the solver's reader refuses or reads, never crashes, and
 // where both readers accept a series they read the same values.
+// The solver reading a store (open, read, close) while another program
+// saves the series over itself again and again, two generations in turn:
+// every read shows one save whole, never a mix of the two, never refused.
+TEST(DsfCross, TheSolverReadsOneWholeSaveOfAnotherProgram) {
+  using namespace std::chrono_literals;
+  const series::Generations gens{{62, 3100}};
+  std::string whole[2];
+  for (int g = 1; g <= 2; ++g) {
+    whole[g - 1] = "0 " + std::to_string(gens.lengths[g - 1] - 1);
+    for (int i = 0; i < gens.lengths[g - 1]; ++i) whole[g - 1] += " " + CellBits(float(g));
+  }
+  testing::TempDir dir;
+  ASSERT_TRUE(series::CreateGenerationOne(dir, gens));
+  testing::Program writer = series::StartAlternatingSaves(dir, gens, 120);
+  int seen[3] = {0, 0, 0};  // by generation; 0: a mixed or refused read
+  std::string firstBad;
+  while (writer.Running()) {
+    Probe p = ProbeSeries(dir.File("T.DSF"), ".S");
+    int g = p.code != 0 ? 0 : p.text == whole[0] ? 1 : p.text == whole[1] ? 2 : 0;
+    if (g == 0 && firstBad.empty()) firstBad = std::to_string(p.code) + " " + p.text.substr(0, 80);
+    ++seen[g];
+  }
+  ASSERT_EQ(writer.WaitForExit(10s), 0);
+  EXPECT_EQ(seen[0], 0) << "first: " << firstBad;
+  EXPECT_GT(seen[1], 0);
+  EXPECT_GT(seen[2], 0);
+}
+
 TEST(DsfCross, DamagedStoresAreRefusedOrReadAlike) {
   testing::TempDir dir;
   WriteShapes(dir.File("S"));
