@@ -3,6 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "platform/user_prompts.h"
@@ -283,6 +287,65 @@ TEST(OldDSFTest, SavesInItsOwnLayoutAndKeepsTheHeader) {
   ASSERT_TRUE(DecodeOldHead(f.Record("OLD.DSF", 10), h));
   EXPECT_EQ(h.highest, 25);
   EXPECT_EQ(GetInt16(f.Record("OLD.DSF", 11).data()), 0);
+}
+
+// Another program's change of the old-layout file at `path`, under its
+// lock: the root gets a DSDir `name` in entry `slot`, pointing at a block
+// at the file's end, written in two steps with a pause between (the
+// entry first, pointing past the end; then the block and the next free
+// record). The child has the lock when this returns.
+pid_t AddDSDirUnderWay(const std::string& path, const std::string& name, int slot) {
+  int ready[2];
+  if (::pipe(ready) != 0) return -1;
+  pid_t child = ::fork();
+  if (child != 0) {
+    char x = 0;
+    bool locked = child > 0 && ::read(ready[0], &x, 1) == 1;
+    ::close(ready[0]);
+    ::close(ready[1]);
+    return locked ? child : -1;
+  }
+  int fd = ::open(path.c_str(), O_RDWR);
+  if (fd < 0 || ::flock(fd, LOCK_EX) != 0 || ::write(ready[1], "x", 1) != 1) ::_exit(1);
+  RecordBytes head, r1;
+  if (::pread(fd, head.data(), 128, 0) != 128 || ::pread(fd, r1.data(), 128, 128) != 128) ::_exit(1);
+  off_t end = ::lseek(fd, 0, SEEK_END);
+  OldDSDirBlock root;
+  DecodeOldDirBlock(r1, root);
+  root.entries[size_t(slot)] = OldDSDirEntry{int16_t(end / 128), name, series::kDSDirKind};
+  r1 = EncodeOldDirBlock(root);
+  ::usleep(150 * 1000);
+  if (::pwrite(fd, r1.data(), 128, 128) != 128) ::_exit(1);
+  ::usleep(150 * 1000);  // half made: the entry points past the end
+  RecordBytes fresh = EncodeOldDirBlock(OldDSDirBlock());
+  PutInt16(head.data() + 4, int16_t(end / 128 + 1));
+  if (::pwrite(fd, fresh.data(), 128, end) != 128 || ::pwrite(fd, head.data(), 128, 0) != 128) ::_exit(1);
+  ::_exit(0);  // lets the lock go
+}
+
+// Attaching and looking a DSDir up wait for a change another program has
+// under way, and then see all of it: never the file before it, nor the
+// entry it wrote first pointing past the file's end.
+TEST(OldDSFTest, ReadsWaitForAChangeUnderWayInAnotherProgram) {
+  TempDir dir;
+  dir.Write("OLD.DSF", OldFile(2, 2));
+  const std::string path = dir.File("OLD.DSF");
+  OldDSFStore old;
+  pid_t child = AddDSDirUnderWay(path, "FIRST", 0);
+  ASSERT_GT(child, 0);
+  EXPECT_TRUE(old.AttachDSFOld(path)) << old.Error();
+  EXPECT_EQ(old.LookDSDir(".FIRST"), OldDSFStore::DirResult::Existed) << old.Error();
+  int status = -1;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_EQ(status, 0);
+
+  child = AddDSDirUnderWay(path, "SECOND", 1);
+  ASSERT_GT(child, 0);
+  EXPECT_EQ(old.LookDSDir(".SECOND"), OldDSFStore::DirResult::Existed) << old.Error();
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_EQ(status, 0);
+  EXPECT_EQ(old.NextFree(), 4);
+  old.CloseDSFOld();
 }
 
 TEST(OldDSFTest, AFileOfNeitherLayoutIsRefusedUntouched) {
