@@ -9,6 +9,7 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/little_endian.h"
 #include "platform/system_calls.h"
 
 namespace krv::platform {
@@ -16,23 +17,6 @@ namespace krv::platform {
 namespace {
 
 constexpr uint8_t kMagic[8] = {'K', 'R', 'V', 'J', 'R', 'N', 'L', 1};
-
-void Put32(uint8_t* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = uint8_t(v >> (8 * i));
-}
-void Put64(uint8_t* p, uint64_t v) {
-  for (int i = 0; i < 8; ++i) p[i] = uint8_t(v >> (8 * i));
-}
-uint32_t Get32(const uint8_t* p) {
-  uint32_t v = 0;
-  for (int i = 3; i >= 0; --i) v = v << 8 | p[i];
-  return v;
-}
-uint64_t Get64(const uint8_t* p) {
-  uint64_t v = 0;
-  for (int i = 7; i >= 0; --i) v = v << 8 | p[i];
-  return v;
-}
 
 std::string Why() { return std::strerror(errno); }
 
@@ -78,26 +62,26 @@ uint32_t JournalChecksum(const uint8_t* p, size_t n, uint32_t salt) {
 
 void EncodeJournalHeader(const JournalHeader& h, uint8_t* out) {
   std::memcpy(out, kMagic, 8);
-  Put32(out + 8, h.blockSize);
-  Put32(out + 12, h.salt);
-  Put64(out + 16, uint64_t(h.originalSize));
-  Put32(out + 24, 0);
-  Put32(out + 28, JournalChecksum(out, 28, h.salt));
+  PutU32(out, 8, h.blockSize);
+  PutU32(out, 12, h.salt);
+  PutI64(out, 16, h.originalSize);
+  PutU32(out, 24, 0);
+  PutU32(out, 28, JournalChecksum(out, 28, h.salt));
 }
 
 bool DecodeJournalHeader(const uint8_t* p, size_t n, JournalHeader& h) {
   if (n < kJournalHeaderBytes || std::memcmp(p, kMagic, 8) != 0) return false;
-  h.blockSize = Get32(p + 8);
-  h.salt = Get32(p + 12);
-  h.originalSize = int64_t(Get64(p + 16));
-  return h.blockSize >= 1 && h.blockSize <= kJournalBlockMax && h.originalSize >= 0 && Get32(p + 24) == 0 &&
-         Get32(p + 28) == JournalChecksum(p, 28, h.salt);
+  h.blockSize = GetU32(p, 8);
+  h.salt = GetU32(p, 12);
+  h.originalSize = GetI64(p, 16);
+  return h.blockSize >= 1 && h.blockSize <= kJournalBlockMax && h.originalSize >= 0 && GetU32(p, 24) == 0 &&
+         GetU32(p, 28) == JournalChecksum(p, 28, h.salt);
 }
 
 void EncodeJournalEntry(const JournalHeader& h, int64_t block, const uint8_t* old, uint8_t* out) {
-  Put64(out, uint64_t(block));
+  PutI64(out, 0, block);
   std::memcpy(out + 8, old, h.blockSize);
-  Put32(out + 8 + h.blockSize, JournalChecksum(out, 8 + h.blockSize, h.salt));
+  PutU32(out, 8 + h.blockSize, JournalChecksum(out, 8 + h.blockSize, h.salt));
 }
 
 Rollback RollBackJournal(int fd, const std::string& journal, std::string& error) {
@@ -144,11 +128,11 @@ Rollback RollBackJournal(int fd, const std::string& journal, std::string& error)
     more = whole == perRead;
     for (size_t k = 0; k < whole; ++k) {
       const uint8_t* e = in.data() + k * entry;
-      if (Get32(e + 8 + h.blockSize) != JournalChecksum(e, 8 + h.blockSize, h.salt)) {
+      if (GetU32(e, 8 + h.blockSize) != JournalChecksum(e, 8 + h.blockSize, h.salt)) {
         more = false;
         break;
       }
-      int64_t block = int64_t(Get64(e));
+      int64_t block = GetI64(e);
       // Only blocks the file held count; the cut below drops the rest.
       if (block < 0 || block > (h.originalSize - 1) / int64_t(h.blockSize) || h.originalSize == 0) continue;
       if (!out.empty() && block != outFirst + int64_t(out.size() / h.blockSize) && !flush()) return fail();
