@@ -8,6 +8,7 @@
 
 #include "platform/byte_io.h"
 #include "platform/file_resolver.h"
+#include "platform/little_endian.h"
 #include "platform/text.h"
 #include "preprocessor/tree_walk.h"
 
@@ -15,26 +16,19 @@ namespace krv::pp {
 
 namespace {
 
+using platform::AppendI16;
+using platform::GetI16;
 using platform::IntToString;
 using platform::PadLeft;
-
-void PutWord(std::string& out, int32_t v) {
-  out += char(v & 0xFF);
-  out += char((v >> 8) & 0xFF);
-}
-
-int32_t GetWord(const std::string& in, size_t at) {
-  return int16_t(uint16_t(uint8_t(in[at]) | (uint8_t(in[at + 1]) << 8)));
-}
 
 // The scratch files as the map writer reads them back: SAVI.TMP 2-byte
 // output numbers, SAVIJ.TMP 6-byte incidence records, little-endian.
 void WriteScratch(const WalkResult& walk) {
   std::string savi, savij;
-  for (int32_t o : walk.outputs) PutWord(savi, o);
+  for (int32_t o : walk.outputs) AppendI16(savi, int16_t(o));
   for (const Incidence& r : walk.incidences) {
-    PutWord(savij, r.output);
-    PutWord(savij, r.input);
+    AppendI16(savij, int16_t(r.output));
+    AppendI16(savij, int16_t(r.input));
     savij += char(r.fix);
     savij += char(r.mode);
   }
@@ -51,9 +45,9 @@ WalkResult ReadScratch() {
   platform::DeleteFile(kMapScratchFile);
   platform::DeleteFile(kIncidenceScratchFile);
   WalkResult r;
-  for (size_t i = 0; i + 2 <= savi.size(); i += 2) r.outputs.push_back(GetWord(savi, i));
+  for (size_t i = 0; i + 2 <= savi.size(); i += 2) r.outputs.push_back(GetI16(savi, i));
   for (size_t i = 0; i + 6 <= savij.size(); i += 6)
-    r.incidences.push_back({GetWord(savij, i), GetWord(savij, i + 2), uint8_t(savij[i + 4]),
+    r.incidences.push_back({GetI16(savij, i), GetI16(savij, i + 2), uint8_t(savij[i + 4]),
                             uint8_t(savij[i + 5])});
   return r;
 }

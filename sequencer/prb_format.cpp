@@ -1,11 +1,11 @@
 // The problem file (.PRB): reading with checks, byte-exact writing.
 #include "sequencer/prb_format.h"
 
-#include <bit>
 #include <cmath>
 #include <cstring>
 
 #include "platform/byte_io.h"
+#include "platform/little_endian.h"
 #include "platform/text.h"
 #include "sequencer/prb_names.h"
 
@@ -16,33 +16,20 @@ using platform::IntToString;
 static constexpr std::string_view kHeaderEnd = "#0000";
 static constexpr uint16_t kNoRecords = 0xFFFF;
 
-template <typename T, typename U>
-static T LoadLe(const std::array<uint8_t, kValueBlockSize>& b, size_t at) {
-  U v = 0;
-  for (size_t i = 0; i < sizeof(U); ++i) v |= U(b[at + i]) << (8 * i);
-  return std::bit_cast<T>(v);
-}
-
-template <typename U, typename T>
-static void StoreLe(std::array<uint8_t, kValueBlockSize>& b, size_t at, T value) {
-  U v = std::bit_cast<U>(value);
-  for (size_t i = 0; i < sizeof(U); ++i) b[at + i] = uint8_t(v >> (8 * i));
-}
-
 PRBValueBlock PRBValueBlock::Unconstrained() {
   PRBValueBlock b;
   b.bytes[0] = 'U';
   return b;
 }
 
-double PRBValueBlock::XIn() const { return LoadLe<double, uint64_t>(bytes, 1); }
-void PRBValueBlock::SetXIn(double v) { StoreLe<uint64_t>(bytes, 1, v); }
-float PRBValueBlock::Range() const { return LoadLe<float, uint32_t>(bytes, 9); }
-void PRBValueBlock::SetRange(float v) { StoreLe<uint32_t>(bytes, 9, v); }
-float PRBValueBlock::Fourth() const { return LoadLe<float, uint32_t>(bytes, 13); }
-void PRBValueBlock::SetFourth(float v) { StoreLe<uint32_t>(bytes, 13, v); }
-double PRBValueBlock::XOut() const { return LoadLe<double, uint64_t>(bytes, 17); }
-void PRBValueBlock::SetXOut(double v) { StoreLe<uint64_t>(bytes, 17, v); }
+double PRBValueBlock::XIn() const { return platform::GetF64(bytes, 1); }
+void PRBValueBlock::SetXIn(double v) { platform::PutF64(bytes, 1, v); }
+float PRBValueBlock::Range() const { return platform::GetF32(bytes, 9); }
+void PRBValueBlock::SetRange(float v) { platform::PutF32(bytes, 9, v); }
+float PRBValueBlock::Fourth() const { return platform::GetF32(bytes, 13); }
+void PRBValueBlock::SetFourth(float v) { platform::PutF32(bytes, 13, v); }
+double PRBValueBlock::XOut() const { return platform::GetF64(bytes, 17); }
+void PRBValueBlock::SetXOut(double v) { platform::PutF64(bytes, 17, v); }
 
 std::string MakeHeaderLine(std::string_view label) {
   std::string h = "*";
@@ -82,8 +69,14 @@ class Cursor {
   }
   bool Word(uint16_t& w) {
     if (Left() < 2) return false;
-    w = uint16_t(uint8_t(b_[pos_]) | (uint8_t(b_[pos_ + 1]) << 8));
+    w = platform::GetU16(b_, pos_);
     pos_ += 2;
+    return true;
+  }
+  bool Long(uint32_t& v) {
+    if (Left() < 4) return false;
+    v = platform::GetU32(b_, pos_);
+    pos_ += 4;
     return true;
   }
   void Skip(size_t n) { pos_ += n; }
@@ -203,9 +196,8 @@ static bool ReadOrdering(Cursor& c, size_t names, PrbOrdering& o, std::string& e
   o.columnNames.resize(n);
   for (auto& r : o.rowNames) c.Word(r);
   for (auto& col : o.columnNames) c.Word(col);
-  uint16_t lo = 0, hi = 0;
-  if (!c.Word(lo) || !c.Word(hi)) return cut("nonzero count");
-  uint32_t z = uint32_t(lo) | (uint32_t(hi) << 16);
+  uint32_t z = 0;
+  if (!c.Long(z)) return cut("nonzero count");
   if (z > kMaxNonzeros)
     return error = "nonzero count " + IntToString(z) + " exceeds " + IntToString(kMaxNonzeros),
            false;
@@ -225,13 +217,13 @@ static bool ReadOrdering(Cursor& c, size_t names, PrbOrdering& o, std::string& e
 // interpreting it; nullopt when the bytes end inside it.
 static std::optional<size_t> MeasureOrdering(Cursor c) {
   size_t from = c.Offset();
-  uint16_t p = 0, n = 0, lo = 0, hi = 0;
+  uint16_t p = 0, n = 0;
+  uint32_t z = 0;
   if (!c.Word(p) || c.Left() / 4 < p) return std::nullopt;
   c.Skip(size_t(p) * 4);
   if (!c.Word(n) || c.Left() / 4 < n) return std::nullopt;
   c.Skip(size_t(n) * 4);
-  if (!c.Word(lo) || !c.Word(hi)) return std::nullopt;
-  uint32_t z = uint32_t(lo) | (uint32_t(hi) << 16);
+  if (!c.Long(z)) return std::nullopt;
   if (c.Left() / 4 < z) return std::nullopt;
   c.Skip(size_t(z) * 4);
   return c.Offset() - from;
@@ -366,11 +358,6 @@ PrbReadResult LoadPrbFile(const std::string& path, PrbProblem& out, const PrbRea
   return ReadPrb(bytes, out, options);
 }
 
-static void PutWord(std::string& out, uint16_t w) {
-  out += char(w & 0xFF);
-  out += char(w >> 8);
-}
-
 // A CR ends a line for every reader; a bare LF is just a byte of the line.
 static bool HasLineBreak(std::string_view s) { return s.find('\r') != s.npos; }
 
@@ -396,7 +383,7 @@ bool WritePrb(const PrbProblem& problem, std::string& out, std::string& error,
 
   out += cut(problem.header);
   out += "\r\n";
-  PutWord(out, vars.empty() ? kNoRecords : uint16_t(vars.size() - 1));
+  platform::AppendU16(out, vars.empty() ? kNoRecords : uint16_t(vars.size() - 1));
   DittoTable ditto;
   ditto.ClearNameComponents();
   for (size_t k = 0; k < vars.size(); ++k) {
@@ -426,20 +413,18 @@ bool WritePrb(const PrbProblem& problem, std::string& out, std::string& error,
     out += *problem.unreadOrdering;
     return true;
   }
-  PutWord(out, uint16_t(o.pairs.size()));
+  platform::AppendU16(out, uint16_t(o.pairs.size()));
   for (const auto& p : o.pairs) {
-    PutWord(out, p.integrated);
-    PutWord(out, p.derivative);
+    platform::AppendU16(out, p.integrated);
+    platform::AppendU16(out, p.derivative);
   }
-  PutWord(out, uint16_t(o.rowNames.size()));
-  for (uint16_t r : o.rowNames) PutWord(out, r);
-  for (uint16_t c : o.columnNames) PutWord(out, c);
-  uint32_t z = uint32_t(o.nonzeros.size());
-  PutWord(out, uint16_t(z & 0xFFFF));
-  PutWord(out, uint16_t(z >> 16));
+  platform::AppendU16(out, uint16_t(o.rowNames.size()));
+  for (uint16_t r : o.rowNames) platform::AppendU16(out, r);
+  for (uint16_t c : o.columnNames) platform::AppendU16(out, c);
+  platform::AppendU32(out, uint32_t(o.nonzeros.size()));
   for (const auto& e : o.nonzeros) {
-    PutWord(out, e.row);
-    PutWord(out, e.column);
+    platform::AppendU16(out, e.row);
+    platform::AppendU16(out, e.column);
   }
   return true;
 }

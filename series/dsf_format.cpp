@@ -8,26 +8,18 @@
 #include <bit>
 #include <cstring>
 
+#include "platform/little_endian.h"
+
 namespace krv::series {
 
-namespace {
-
-void Put32(uint8_t* p, uint32_t v) {
-  p[0] = uint8_t(v);
-  p[1] = uint8_t(v >> 8);
-  p[2] = uint8_t(v >> 16);
-  p[3] = uint8_t(v >> 24);
-}
-uint32_t Get32(const uint8_t* p) {
-  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-void Put16(uint8_t* p, int16_t v) {
-  p[0] = uint8_t(uint16_t(v));
-  p[1] = uint8_t(uint16_t(v) >> 8);
-}
-int16_t Get16(const uint8_t* p) { return int16_t(uint16_t(p[0] | p[1] << 8)); }
-
-}  // namespace
+using platform::GetF32;
+using platform::GetI16;
+using platform::GetI32;
+using platform::GetU32;
+using platform::PutF32;
+using platform::PutI16;
+using platform::PutI32;
+using platform::PutU32;
 
 // A string field of `width` characters; the bytes past the length are zero.
 void PutString(uint8_t* p, const std::string& s, size_t width) {
@@ -44,29 +36,17 @@ bool GetString(const uint8_t* p, size_t width, std::string& s) {
 }
 
 void PutStamp(uint8_t* p, const DateStamp& d) {
-  Put16(p, d.year);
+  PutI16(p, 0, d.year);
   p[2] = d.month;
   p[3] = d.day;
   p[4] = d.hour;
   p[5] = d.minute;
 }
 DateStamp GetStamp(const uint8_t* p) {
-  return DateStamp{Get16(p), p[2], p[3], p[4], p[5]};
+  return DateStamp{GetI16(p), p[2], p[3], p[4], p[5]};
 }
 
 namespace {
-
-void PutFloat(uint8_t* p, float f) {
-  uint32_t v;
-  std::memcpy(&v, &f, 4);
-  Put32(p, v);
-}
-float GetFloat(const uint8_t* p) {
-  uint32_t v = Get32(p);
-  float f;
-  std::memcpy(&f, &v, 4);
-  return f;
-}
 
 constexpr size_t kEntrySize = 31;
 
@@ -74,30 +54,30 @@ constexpr size_t kEntrySize = 31;
 
 RecordBytes EncodeHeader(const DSFHeaderRecord& h) {
   RecordBytes r{};
-  Put32(&r[0], h.magic);
-  Put32(&r[4], uint32_t(h.nextFree));
+  PutU32(r, 0, h.magic);
+  PutI32(r, 4, h.nextFree);
   PutString(&r[8], h.name, kEntryNameMax);
   PutStamp(&r[34], h.created);
-  Put32(&r[40], h.changeCount);
+  PutU32(r, 40, h.changeCount);
   return r;
 }
 
 bool DecodeHeader(const RecordBytes& r, DSFHeaderRecord& h) {
-  h.magic = Get32(&r[0]);
-  h.nextFree = int32_t(Get32(&r[4]));
+  h.magic = GetU32(r, 0);
+  h.nextFree = GetI32(r, 4);
   bool ok = GetString(&r[8], kEntryNameMax, h.name);
   h.created = GetStamp(&r[34]);
-  h.changeCount = Get32(&r[40]);
+  h.changeCount = GetU32(r, 40);
   return ok;
 }
 
 RecordBytes EncodeDirBlock(const DSDirBlock& b) {
   RecordBytes r{};
-  Put32(&r[0], uint32_t(b.link));
+  PutI32(r, 0, b.link);
   for (int k = 0; k < kEntriesPerBlock; ++k) {
     uint8_t* p = &r[4 + kEntrySize * size_t(k)];
     const DSDirEntry& e = b.entries[size_t(k)];
-    Put32(p, uint32_t(e.record));
+    PutI32(p, 0, e.record);
     PutString(p + 4, e.name, kEntryNameMax);
     p[30] = e.kind;
   }
@@ -106,11 +86,11 @@ RecordBytes EncodeDirBlock(const DSDirBlock& b) {
 
 bool DecodeDirBlock(const RecordBytes& r, DSDirBlock& b) {
   bool ok = true;
-  b.link = int32_t(Get32(&r[0]));
+  b.link = GetI32(r, 0);
   for (int k = 0; k < kEntriesPerBlock; ++k) {
     const uint8_t* p = &r[4 + kEntrySize * size_t(k)];
     DSDirEntry& e = b.entries[size_t(k)];
-    e.record = int32_t(Get32(p));
+    e.record = GetI32(p);
     ok = GetString(p + 4, kEntryNameMax, e.name) && ok;
     e.kind = p[30];
     if (e.record != -1 && e.kind > kDSDirKind) ok = false;
@@ -120,24 +100,24 @@ bool DecodeDirBlock(const RecordBytes& r, DSDirBlock& b) {
 
 RecordBytes EncodeHead(const SeriesHeadRecord& h) {
   RecordBytes r{};
-  Put32(&r[0], uint32_t(h.firstData));
-  Put16(&r[4], h.header.base);
-  Put16(&r[6], h.header.highest);
+  PutI32(r, 0, h.firstData);
+  PutI16(r, 4, h.header.base);
+  PutI16(r, 6, h.header.highest);
   r[8] = h.header.firstOffset;
   PutString(&r[9], h.header.comment, kCommentMax);
   PutStamp(&r[118], h.header.stamp);
-  Put32(&r[124], uint32_t(h.header.xHead));
+  PutI32(r, 124, h.header.xHead);
   return r;
 }
 
 bool DecodeHead(const RecordBytes& r, SeriesHeadRecord& h) {
-  h.firstData = int32_t(Get32(&r[0]));
-  h.header.base = Get16(&r[4]);
-  h.header.highest = Get16(&r[6]);
+  h.firstData = GetI32(r, 0);
+  h.header.base = GetI16(r, 4);
+  h.header.highest = GetI16(r, 6);
   h.header.firstOffset = r[8];
   bool ok = GetString(&r[9], kCommentMax, h.header.comment);
   h.header.stamp = GetStamp(&r[118]);
-  h.header.xHead = int32_t(Get32(&r[124]));
+  h.header.xHead = GetI32(r, 124);
   return ok;
 }
 
@@ -145,11 +125,11 @@ bool DecodeHead(const RecordBytes& r, SeriesHeadRecord& h) {
 // little-endian machine: one copy, where the byte loop would cost more
 // than the system call that writes it.
 void EncodeCells(int32_t link, const float* cells, RecordBytes& out) {
-  Put32(&out[0], uint32_t(link));
+  PutI32(out, 0, link);
   if constexpr (std::endian::native == std::endian::little)
     std::memcpy(&out[4], cells, sizeof(float) * kBlockCells);
   else
-    for (int k = 0; k < kBlockCells; ++k) PutFloat(&out[4 + 4 * size_t(k)], cells[k]);
+    for (int k = 0; k < kBlockCells; ++k) PutF32(out, 4 + 4 * size_t(k), cells[k]);
 }
 
 void EncodeBlocks(const float* cells, const int32_t* records, int blocks, RecordBytes* out) {
@@ -158,14 +138,14 @@ void EncodeBlocks(const float* cells, const int32_t* records, int blocks, Record
 }
 
 void DecodeCells(const RecordBytes& r, int32_t& link, float* cells) {
-  link = int32_t(Get32(&r[0]));
+  link = GetI32(r, 0);
   if constexpr (std::endian::native == std::endian::little)
     std::memcpy(cells, &r[4], sizeof(float) * kBlockCells);
   else
-    for (int k = 0; k < kBlockCells; ++k) cells[k] = GetFloat(&r[4 + 4 * size_t(k)]);
+    for (int k = 0; k < kBlockCells; ++k) cells[k] = GetF32(r, 4 + 4 * size_t(k));
 }
 
-int32_t DataLink(const RecordBytes& r) { return int32_t(Get32(&r[0])); }
+int32_t DataLink(const RecordBytes& r) { return GetI32(r, 0); }
 
 RecordBytes EncodeData(const DataRecord& d) {
   RecordBytes r{};
@@ -181,7 +161,7 @@ DSFLayout ProbeDSFLayout(const std::string& path) {
   uint8_t magic[4] = {};
   ssize_t got = ::read(fd, magic, sizeof magic);
   ::close(fd);
-  return got == ssize_t(sizeof magic) && Get32(magic) == kDSFMagic ? DSFLayout::kCurrent : DSFLayout::kEarlier;
+  return got == ssize_t(sizeof magic) && GetU32(magic) == kDSFMagic ? DSFLayout::kCurrent : DSFLayout::kEarlier;
 }
 
 std::string DSFNameOf(const std::string& path) {

@@ -6,7 +6,6 @@
 // puts them into the columns as they come.
 #include <algorithm>
 #include <array>
-#include <bit>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -15,10 +14,18 @@
 #include "platform/byte_io.h"
 #include "platform/file_resolver.h"
 #include "platform/hourglass.h"
+#include "platform/little_endian.h"
 #include "platform/text.h"
 #include "series/worksheet_io.h"
 
 namespace krv::series {
+
+using platform::AppendU16;
+using platform::GetF64;
+using platform::GetI16;
+using platform::GetU16;
+using platform::PutF64;
+using platform::PutU16;
 
 namespace {
 
@@ -33,15 +40,9 @@ constexpr size_t kBodyMax = 2048;     // the longest record body a cell may have
 constexpr size_t kCellHead = 5;       // format, column, row
 constexpr size_t kLabelMax = 74;      // characters of a label kept as a name
 
-void PutU16(std::string& out, unsigned v) {
-  out += char(v & 0xFF);
-  out += char((v >> 8) & 0xFF);
-}
-uint16_t U16(const unsigned char* p) { return uint16_t(p[0] | (p[1] << 8)); }
-
 void Record(std::string& out, unsigned opcode, const std::string& body) {
-  PutU16(out, opcode);
-  PutU16(out, unsigned(body.size()));
+  AppendU16(out, uint16_t(opcode));
+  AppendU16(out, uint16_t(body.size()));
   out += body;
 }
 
@@ -121,8 +122,7 @@ void WriteWKSFile(SeriesStore& store, const std::string& path) {
   std::memcpy(p, preamble.data(), preamble.size());
   p += preamble.size();
   auto u16 = [&p](unsigned v) {
-    p[0] = char(v & 0xFF);
-    p[1] = char((v >> 8) & 0xFF);
+    PutU16(p, 0, uint16_t(v));
     p += 2;
   };
   auto head = [&](unsigned opcode, unsigned length, int column, unsigned row) {
@@ -155,11 +155,7 @@ void WriteWKSFile(SeriesStore& store, const std::string& path) {
         continue;
       }
       head(kNumber, 13, c, unsigned(row));
-      double v = cells[i - h.base];  // a gap is the missing value, widened
-      char b[8];
-      std::memcpy(b, &v, 8);
-      if constexpr (std::endian::native == std::endian::big) std::reverse(b, b + 8);
-      std::memcpy(p, b, 8);
+      PutF64(p, 0, cells[i - h.base]);  // a gap is the missing value, widened
       p += 8;
     }
   }
@@ -221,16 +217,12 @@ struct CellRecord {
 
 // The double of a NUMBER or FORMULA cell; NaN and infinities are gaps.
 double DoubleValue(const unsigned char* value) {
-  char b[8];
-  std::memcpy(b, value, 8);
-  if constexpr (std::endian::native == std::endian::big) std::reverse(b, b + 8);
-  double v;
-  std::memcpy(&v, b, 8);
+  double v = GetF64(value);
   return std::isfinite(v) ? v : double(MissingValue);
 }
 
 // One handler for each kind of cell: what the cell gives.
-double IntegerCell(CellRecord c) { return double(int16_t(U16(c.value))); }
+double IntegerCell(CellRecord c) { return double(GetI16(c.value)); }
 double NumberCell(CellRecord c) { return DoubleValue(c.value); }
 double FormulaCell(CellRecord c) { return DoubleValue(c.value); }  // its result
 // The label's text as a name: from the byte after the alignment character
@@ -275,9 +267,9 @@ long ParseWKSCells(std::string_view bytes, WKSCellSink& sink) {
   // a cell's body against its kind and the worksheet's tables. Fewer than
   // four bytes left hold no record.
   while (end - next >= 4) {
-    uint16_t opcode = U16(next);
+    uint16_t opcode = GetU16(next);
     if (opcode == kEOF) break;
-    const size_t length = U16(next + 2), need = CellBodyMin(opcode);
+    const size_t length = GetU16(next, 2), need = CellBodyMin(opcode);
     const unsigned char* body = next + 4;
     if (length > size_t(end - body)) {
       if (need) ++leftOut;  // the bytes end inside the cell
@@ -290,7 +282,7 @@ long ParseWKSCells(std::string_view bytes, WKSCellSink& sink) {
       ++leftOut;
       continue;
     }
-    int column = U16(body + 1), row = U16(body + 3);
+    int column = GetU16(body, 1), row = GetU16(body, 3);
     if (column >= kColumnCount || row >= INT16_MAX) {  // index row + 1 beyond INT16_MAX
       ++leftOut;
       continue;
