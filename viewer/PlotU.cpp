@@ -6,9 +6,13 @@
 #include <cmath>
 #include <cstdint>
 
+#include "platform/little_endian.h"
 #include "problem_editor/FormatReal.h"
 
 namespace krv::view {
+
+using platform::GetF32;
+using platform::GetI32;
 
 namespace {
 
@@ -185,8 +189,8 @@ bool ReadPlotPoints(const TTRFile& file, const TTRLayout& layout, const TimeRang
       const uint8_t* rec = bytes.data() + (k - k0) * perStep;
       for (size_t w = 0; w < where.size(); ++w) {
         if (where[w].variable != kStoredNumber) {
-          (*buffers[where[w].variable])[k] = GetSingle(rec + at[w]);
-        } else if (int32_t stored = GetInt32(rec + at[w]); stored != steps[k] && !jtErrorShown) {
+          (*buffers[where[w].variable])[k] = GetF32(rec, at[w]);
+        } else if (int32_t stored = GetI32(rec, at[w]); stored != steps[k] && !jtErrorShown) {
           // One notice per reading: a damaged file must not raise a box
           // per record. The values are used all the same.
           ReportJTError(stored, steps[k]);

@@ -4,11 +4,15 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/little_endian.h"
 #include "platform/text.h"
 #include "series/dsf_fields.h"
-#include "viewer/ttr_format.h"
 
 namespace krv::view {
+
+using platform::GetI16;
+using platform::PutF32;
+using platform::PutI16;
 
 using series::DateStamp;
 using series::GetStamp;
@@ -25,13 +29,13 @@ constexpr int kEntryAt = 4, kEntryWidth = 31;
 
 RecordBytes EncodeOldDirBlock(const OldDSDirBlock& b) {
   RecordBytes r{};
-  PutInt16(r.data(), b.link);
+  PutI16(r, 0, b.link);
   r[2] = b.spare;
   r[3] = 0;  // kind: DSDir block
   for (int k = 0; k < 4; ++k) {
     uint8_t* e = r.data() + kEntryAt + kEntryWidth * k;
     const OldDSDirEntry& x = b.entries[k];
-    PutInt16(e, x.record);
+    PutI16(e, 0, x.record);
     PutString(e + 2, platform::UpperAscii(x.name), kOldNameMax);
     e[30] = x.kind;
   }
@@ -40,12 +44,12 @@ RecordBytes EncodeOldDirBlock(const OldDSDirBlock& b) {
 
 bool DecodeOldDirBlock(const RecordBytes& r, OldDSDirBlock& b) {
   bool ok = true;
-  b.link = GetInt16(r.data());
+  b.link = GetI16(r);
   b.spare = r[2];
   for (int k = 0; k < 4; ++k) {
     const uint8_t* e = r.data() + kEntryAt + kEntryWidth * k;
     OldDSDirEntry& x = b.entries[k];
-    x.record = GetInt16(e);
+    x.record = GetI16(e);
     if (!GetString(e + 2, kOldNameMax, x.name)) ok = false;
     x.kind = e[30];
     if (x.Used() && x.kind > 1) ok = false;
@@ -55,31 +59,31 @@ bool DecodeOldDirBlock(const RecordBytes& r, OldDSDirBlock& b) {
 
 RecordBytes EncodeOldHead(const OldSeriesHead& h) {
   RecordBytes r{};
-  PutInt16(r.data(), h.firstData);
+  PutI16(r, 0, h.firstData);
   r[2] = h.spare2;
   r[3] = h.kind;
-  PutInt16(r.data() + 4, h.base);
-  PutInt16(r.data() + 6, h.highest);
+  PutI16(r, 4, h.base);
+  PutI16(r, 6, h.highest);
   r[8] = h.offset;
   r[9] = h.spare9;
   PutStamp(r.data() + 10, h.stamp);
   PutString(r.data() + 16, h.comment, kOldCommentMax);
-  PutInt16(r.data() + 126, h.xHead);
+  PutI16(r, 126, h.xHead);
   return r;
 }
 
 bool DecodeOldHead(const RecordBytes& r, OldSeriesHead& h) {
   bool ok = true;
-  h.firstData = GetInt16(r.data());
+  h.firstData = GetI16(r);
   h.spare2 = r[2];
   h.kind = r[3];
-  h.base = GetInt16(r.data() + 4);
-  h.highest = GetInt16(r.data() + 6);
+  h.base = GetI16(r, 4);
+  h.highest = GetI16(r, 6);
   h.offset = r[8];
   h.spare9 = r[9];
   h.stamp = GetStamp(r.data() + 10);
   if (!GetString(r.data() + 16, kOldCommentMax, h.comment)) ok = false;
-  h.xHead = GetInt16(r.data() + 126);
+  h.xHead = GetI16(r, 126);
   return ok;
 }
 
@@ -132,7 +136,7 @@ void OldDSFStore::CheckRoomFor(int32_t n) const {
 }
 
 void OldDSFStore::WriteDSFHeaderOld() {
-  PutInt16(header_.data() + 4, int16_t(nextFree_));
+  PutI16(header_, 4, int16_t(nextFree_));
   Write(0, header_);
 }
 
@@ -153,7 +157,7 @@ bool OldDSFStore::AttachDSFOld(const std::string& path) {
     ok = ok && file_.ReadBlocks(0, 1, header_.data());
     RecordBytes r1;
     ok = ok && file_.ReadBlocks(1, 1, r1.data()) && DecodeOldDirBlock(r1, root);
-    next = GetInt16(header_.data() + 4);
+    next = GetI16(header_, 4);
     ok = ok && next >= 2 && next <= size_;
     ok = ok && (root.link == 0 || (root.link >= 2 && root.link < size_));
     for (const OldDSDirEntry& e : root.entries)
@@ -182,7 +186,7 @@ void OldDSFStore::CheckOwn(int32_t head, const std::string& path) {
       int32_t n = std::min<int32_t>(4096, size_ - first);
       if (!file_.ReadBlocks(first, n, chunk[0].data()))
         throw Fault{"I/O error reading " + file_.Path() + ": " + file_.LastError(), true};
-      for (int32_t k = 0; k < n; ++k) links[size_t(first + k)] = GetInt16(chunk[size_t(k)].data());
+      for (int32_t k = 0; k < n; ++k) links[size_t(first + k)] = GetI16(chunk[size_t(k)]);
     }
     owners_.Build(links, [&](int32_t record, std::vector<series::RecordOwners::Entry>& entries, int32_t& link) {
       OldDSDirBlock b;
@@ -201,7 +205,7 @@ void OldDSFStore::CheckOwn(int32_t head, const std::string& path) {
 void OldDSFStore::Reload() {
   owners_.Forget();
   size_ = int32_t(std::min<int64_t>(file_.BlockCount(), kOldRecordLimit + 1));
-  if (file_.ReadBlocks(0, 1, header_.data())) nextFree_ = std::max<int32_t>(GetInt16(header_.data() + 4), size_);
+  if (file_.ReadBlocks(0, 1, header_.data())) nextFree_ = std::max<int32_t>(GetI16(header_, 4), size_);
   nextFree_ = std::max(nextFree_, size_);
 }
 
@@ -484,10 +488,10 @@ void OldDSFStore::StoreSeriesRecordsOld(const series::ColumnSlot& slot, int32_t 
   const std::vector<float>& cells = slot.Cells();
   for (size_t k = 0; k < chain.size(); ++k) {
     RecordBytes r{};
-    PutInt16(r.data(), int16_t(k + 1 < chain.size() ? chain[k + 1] : 0));
+    PutI16(r, 0, int16_t(k + 1 < chain.size() ? chain[k + 1] : 0));
     r[3] = 2;  // kind: data record
     for (int s = 0; s < series::kBlockCells; ++s)
-      PutSingle(r.data() + 4 + 4 * s, cells[k * series::kBlockCells + size_t(s)]);
+      PutF32(r, 4 + 4 * s, cells[k * series::kBlockCells + size_t(s)]);
     Write(chain[k], r);
   }
 }
@@ -524,7 +528,7 @@ bool OldDSFStore::SaveSeriesOld(const series::ColumnSlot& slot, const std::strin
         if (std::find(seen.begin(), seen.end(), rec) != seen.end()) Damaged();
         seen.push_back(rec);
         chain.push_back(rec);
-        rec = GetInt16(Read(rec).data());
+        rec = GetI16(Read(rec));
       }
       if (chain.empty()) Damaged();
       before = chain;

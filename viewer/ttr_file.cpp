@@ -3,10 +3,13 @@
 
 #include <vector>
 
+#include "platform/little_endian.h"
 #include "platform/text.h"
 #include "platform/user_prompts.h"
 
 namespace krv::view {
+
+using platform::GetF64;
 
 void ReportFileError(const std::string& what, const std::string& path) {
   platform::Prompts().ShowMessage("I/O error " + what + " " + path);
@@ -57,7 +60,7 @@ bool ReadTTRTime(const TTRFile& file, const TTRLayout& layout, int64_t jt, doubl
     ReportReadError(file, layout, layout.FirstBlock(jt) + 1);
     return false;
   }
-  t = GetDouble(block + 4);
+  t = GetF64(block, 4);
   return true;
 }
 

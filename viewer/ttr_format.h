@@ -74,14 +74,4 @@ void DecodeRecord(const uint8_t* bytes, const TTRLayout& layout, TTRRecord& out)
 // Encodes a record in the packed layout, zero padding to the block end.
 std::vector<uint8_t> EncodePackedRecord(const TTRRecord& rec, int d);
 
-// Little-endian field access within a byte buffer.
-int16_t GetInt16(const uint8_t* p);
-int32_t GetInt32(const uint8_t* p);
-float GetSingle(const uint8_t* p);
-double GetDouble(const uint8_t* p);
-void PutInt16(uint8_t* p, int16_t v);
-void PutInt32(uint8_t* p, int32_t v);
-void PutSingle(uint8_t* p, float v);
-void PutDouble(uint8_t* p, double v);
-
 }  // namespace krv::view

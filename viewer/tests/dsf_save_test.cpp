@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "platform/little_endian.h"
 #include "platform/user_prompts.h"
 #include "series/dsf_format.h"
 #include "testing/cut_short.h"
@@ -19,6 +20,12 @@
 #include "viewer/ttr_format.h"
 
 namespace krv::view {
+
+using platform::GetF32;
+using platform::GetI16;
+using platform::GetI32;
+using platform::PutI16;
+
 namespace {
 
 using krv::testing::TempDir;
@@ -83,7 +90,7 @@ struct Fixture {
     EXPECT_TRUE(series::DecodeHead(Record(file, n), h));
     return h;
   }
-  int32_t Link(const std::string& file, int n) { return GetInt32(Record(file, n).data()); }
+  int32_t Link(const std::string& file, int n) { return GetI32(Record(file, n)); }
 };
 
 TEST(DSFSaveTest, Run1IsLaidOutRecordByRecordAndATransformedResaveReusesIt) {
@@ -198,6 +205,17 @@ TEST(DSFSaveTest, NamesThatCollideOrDoNotFitAreReportedAndTheRestSaved) {
   EXPECT_EQ(reader.GetVal(in, 3), 103.0f);
 }
 
+// An old-layout file with an empty root: bytes 0..3 and 6..127 of the
+// header are the file's own.
+std::string OldFile(int16_t nextFree, int32_t records) {
+  std::string h(128, char(0x5A));
+  h.replace(0, 4, "OLD!");
+  PutI16(h, 4, nextFree);
+  std::string root(128, '\0');
+  for (int k = 0; k < 4; ++k) PutI16(root, 4 + 31 * k, -1);  // no entry
+  return h + root + std::string(size_t(records - 2) * 128, '\0');
+}
+
 TEST(DSFSaveTest, RootNamesBeyondTheLayoutsLimitAreRefused) {
   struct Case {
     size_t length;
@@ -206,11 +224,7 @@ TEST(DSFSaveTest, RootNamesBeyondTheLayoutsLimitAreRefused) {
   } cases[] = {{25, false, true}, {26, false, false}, {27, true, true}, {28, true, false}};
   for (const Case& c : cases) {
     Fixture f;
-    std::string h(128, 'Z');
-    h[4] = 2, h[5] = 0;
-    std::string root(128, '\0');
-    for (int k = 0; k < 4; ++k) root[4 + 31 * k] = root[5 + 31 * k] = char(0xFF);
-    f.dir.Write("OLD.DSF", h + root);
+    f.dir.Write("OLD.DSF", OldFile(2, 2));
     DSFSave save(f.viewer, f.store, true);
     bool missing;
     ASSERT_TRUE(c.old ? save.Open(f.dir.File("OLD.DSF"), missing)
@@ -230,18 +244,6 @@ TEST(DSFSaveTest, RootNamesBeyondTheLayoutsLimitAreRefused) {
   EXPECT_EQ(spaced, "RUN");
 }
 
-// An old-layout file with an empty root: bytes 0..3 and 6..127 of the
-// header are the file's own.
-std::string OldFile(int16_t nextFree, int32_t records) {
-  std::string h(128, char(0x5A));
-  h.replace(0, 4, "OLD!");
-  h[4] = char(nextFree & 0xFF);
-  h[5] = char(nextFree >> 8);
-  std::string root(128, '\0');
-  for (int k = 0; k < 4; ++k) root[4 + 31 * k] = root[5 + 31 * k] = char(0xFF);
-  return h + root + std::string(size_t(records - 2) * 128, '\0');
-}
-
 TEST(OldDSFTest, SavesInItsOwnLayoutAndKeepsTheHeader) {
   Fixture f({"_X.TANK.LEVEL", "_X.TANK.FLOW", "_X." + std::string(27, 'L')});
   f.dir.Write("OLD.DSF", OldFile(2, 2));
@@ -249,7 +251,7 @@ TEST(OldDSFTest, SavesInItsOwnLayoutAndKeepsTheHeader) {
   std::string b = f.dir.Read("OLD.DSF");
   ASSERT_EQ(b.size(), 25u * 128);
   EXPECT_EQ(b.substr(0, 4), "OLD!");
-  EXPECT_EQ(GetInt16(reinterpret_cast<const uint8_t*>(b.data()) + 4), 25);
+  EXPECT_EQ(GetI16(b, 4), 25);
   EXPECT_EQ(b.substr(6, 122), std::string(122, char(0x5A)));
   OldDSDirBlock root, run1, tank;
   ASSERT_TRUE(DecodeOldDirBlock(f.Record("OLD.DSF", 1), root));
@@ -272,9 +274,9 @@ TEST(OldDSFTest, SavesInItsOwnLayoutAndKeepsTheHeader) {
   EXPECT_EQ(h.xHead, 3);
   EXPECT_EQ(h.comment, std::string("From problem label ") + kLabel);
   RecordBytes data = f.Record("OLD.DSF", 11);
-  EXPECT_EQ(GetInt16(data.data()), 12);
+  EXPECT_EQ(GetI16(data), 12);
   EXPECT_EQ(data[3], 2);
-  EXPECT_EQ(GetSingle(data.data() + 4 + 4 * 7), 7.0f);
+  EXPECT_EQ(GetF32(data, 4 + 4 * 7), 7.0f);
   // The 27-character name fits this layout (not the current one).
   ASSERT_TRUE(DecodeOldDirBlock(f.Record("OLD.DSF", 8), tank));
   EXPECT_EQ(tank.entries[1].name, std::string(27, 'L'));
@@ -286,7 +288,7 @@ TEST(OldDSFTest, SavesInItsOwnLayoutAndKeepsTheHeader) {
   EXPECT_EQ(f.dir.Read("OLD.DSF").size(), 25u * 128);
   ASSERT_TRUE(DecodeOldHead(f.Record("OLD.DSF", 10), h));
   EXPECT_EQ(h.highest, 25);
-  EXPECT_EQ(GetInt16(f.Record("OLD.DSF", 11).data()), 0);
+  EXPECT_EQ(GetI16(f.Record("OLD.DSF", 11)), 0);
 }
 
 // Another program's change of the old-layout file at `path`, under its
@@ -318,7 +320,7 @@ pid_t AddDSDirUnderWay(const std::string& path, const std::string& name, int slo
   if (::pwrite(fd, r1.data(), 128, 128) != 128) ::_exit(1);
   ::usleep(150 * 1000);  // half made: the entry points past the end
   RecordBytes fresh = EncodeOldDirBlock(OldDSDirBlock());
-  PutInt16(head.data() + 4, int16_t(end / 128 + 1));
+  PutI16(head, 4, int16_t(end / 128 + 1));
   if (::pwrite(fd, fresh.data(), 128, end) != 128 || ::pwrite(fd, head.data(), 128, 0) != 128) ::_exit(1);
   ::_exit(0);  // lets the lock go
 }
@@ -551,7 +553,7 @@ TEST(OldDSFTest, StopsBeforeTheRecordNumbersWrap) {
   // _T needs 7 records, one DSDir fits, the rest has no room.
   EXPECT_EQ(msg.rfind("3 series not saved", 0), 0u) << msg;
   std::string b = f.dir.Read("FULL.DSF");
-  int16_t next = GetInt16(reinterpret_cast<const uint8_t*>(b.data()) + 4);
+  int16_t next = GetI16(b, 4);
   EXPECT_EQ(next, 32766);
   EXPECT_EQ(b.size(), size_t(next) * 128);
   OldDSFStore again;  // still a sound file of its layout

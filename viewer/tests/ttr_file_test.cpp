@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "platform/little_endian.h"
 #include "platform/user_prompts.h"
 #include "testing/temp_dir.h"
 #include "viewer/PlotU.h"
@@ -14,6 +15,14 @@
 #include "viewer/ttr_format.h"
 
 namespace krv::view {
+
+using platform::GetF32;
+using platform::GetF64;
+using platform::GetI32;
+using platform::PutF32;
+using platform::PutF64;
+using platform::PutI32;
+
 namespace {
 
 using krv::testing::TempDir;
@@ -84,7 +93,7 @@ TEST(ReadTTRRecordTest, Mark32000TakesJTmaxFromOffset52) {
   desc.mark = kMarkSplit32;
   desc.jtmax = 4;
   OpenedFile f(MakeTTRBytes(desc));
-  EXPECT_EQ(GetInt32(&f.header.bytes[52]), 4);
+  EXPECT_EQ(GetI32(f.header.bytes, 52), 4);
   EXPECT_EQ(f.header.JTmax(), 4);
 }
 
@@ -134,9 +143,9 @@ TEST(WriteTTRRecordTest, WritesPackedRecordsWithZeroPaddingAtTheirBlocks) {
   std::string bytes = dir.Read("W.TTR");
   ASSERT_EQ(bytes.size(), size_t(64 * (1 + 2 * 2)));
   const uint8_t* rec1 = reinterpret_cast<const uint8_t*>(bytes.data()) + 64 * 3;
-  EXPECT_EQ(GetInt32(rec1), 1);
-  EXPECT_DOUBLE_EQ(GetDouble(rec1 + 4), 2.25);
-  EXPECT_EQ(GetSingle(rec1 + 12 + 4 * 20), 20.5f);
+  EXPECT_EQ(GetI32(rec1), 1);
+  EXPECT_DOUBLE_EQ(GetF64(rec1, 4), 2.25);
+  EXPECT_EQ(GetF32(rec1, 12 + 4 * 20), 20.5f);
   for (size_t k = 16 + 4 * size_t(d); k < 128; ++k) EXPECT_EQ(rec1[k], 0) << k;
 }
 
@@ -166,9 +175,9 @@ static std::string ExpectedCopy(const TTRSpec& desc, const TTRHeader& source, in
   for (int32_t jt = 0; jt <= j; ++jt) {
     std::string rec(size_t(r) * 64, '\0');
     uint8_t* p = reinterpret_cast<uint8_t*>(rec.data());
-    PutInt32(p, jt);
-    PutDouble(p + 4, desc.time(jt));
-    for (int i = 0; i <= desc.d; ++i) PutSingle(p + 12 + 4 * i, desc.value(jt, i));
+    PutI32(p, 0, jt);
+    PutF64(p, 4, desc.time(jt));
+    for (int i = 0; i <= desc.d; ++i) PutF32(p, 12 + 4 * i, desc.value(jt, i));
     out += rec;
   }
   return out;
@@ -190,8 +199,8 @@ TEST(CopyTruncatedTTRTest, EveryLayoutCopiesToThePackedLayoutByteForByte) {
       EXPECT_EQ(copy.find(std::string(4, char(0xAB))), std::string::npos);
       if (mark == kMarkSplit32) {
         // Offsets 52..59 keep the source bytes (its JTmax and the unread four).
-        EXPECT_EQ(GetInt32(reinterpret_cast<const uint8_t*>(copy.data()) + 52), 4);
-        EXPECT_EQ(GetInt32(reinterpret_cast<const uint8_t*>(copy.data()) + 60), j);
+        EXPECT_EQ(GetI32(copy, 52), 4);
+        EXPECT_EQ(GetI32(copy, 60), j);
       }
     }
   }
@@ -302,7 +311,7 @@ TEST(CopyTruncatedTTRTest, WrongRecordNumbersAreReportedOnceAndCorrected) {
   ASSERT_EQ(prompts.messages.size(), 1u);
   EXPECT_EQ(prompts.messages[0], "TTR JT ERROR!-1 0");
   std::string copy = f.dir.Read("C.TTR");
-  EXPECT_EQ(GetInt32(reinterpret_cast<const uint8_t*>(copy.data()) + 64 * 51), 50);
+  EXPECT_EQ(GetI32(copy, 64 * 51), 50);
 }
 
 TEST(CopyTruncatedTTRTest, AFailedReadLeavesNoTarget) {

@@ -4,9 +4,14 @@
 #include <cassert>
 #include <vector>
 
+#include "platform/little_endian.h"
 #include "platform/text.h"
 #include "viewer/ttr_copy.h"
 #include "viewer/ttr_format.h"
+
+using krv::platform::PutF32;
+using krv::platform::PutF64;
+using krv::platform::PutI32;
 
 namespace krv::view::testing {
 
@@ -19,8 +24,8 @@ static TTRHeader SpecHeader(const TTRSpec& desc) {
   h.SetLastT(desc.time(desc.jtmax));
   h.SetLabel(desc.label);
   if (desc.mark == kMarkSplit32) {
-    PutInt32(&h.bytes[52], desc.jtmax);
-    PutInt32(&h.bytes[60], 0x7EEEEEEE);  // not JTmax in this format
+    PutI32(h.bytes, 52, desc.jtmax);
+    PutI32(h.bytes, 60, 0x7EEEEEEE);  // not JTmax in this format
   } else {
     h.SetJTmax(desc.jtmax);
   }
@@ -34,11 +39,11 @@ std::string MakeTTRBytes(const TTRSpec& desc) {
   std::string out(reinterpret_cast<const char*>(h.bytes.data()), kBlockSize);
   for (int32_t jt = 0; jt <= desc.jtmax; ++jt) {
     std::vector<uint8_t> rec(size_t(r) * kBlockSize, desc.filler);
-    PutInt32(rec.data(), desc.storedJT(jt));
-    PutDouble(rec.data() + 4, desc.time(jt));
+    PutI32(rec, 0, desc.storedJT(jt));
+    PutF64(rec, 4, desc.time(jt));
     for (int i = 0; i <= desc.d; ++i) {
       size_t off = (packed || i < 12) ? 12 + 4 * size_t(i) : 64 + 4 * size_t(i - 12);
-      PutSingle(rec.data() + off, desc.value(jt, i));
+      PutF32(rec, off, desc.value(jt, i));
     }
     out.append(reinterpret_cast<const char*>(rec.data()), rec.size());
   }

@@ -8,6 +8,7 @@
 #include <array>
 #include <filesystem>
 
+#include "platform/little_endian.h"
 #include "platform/user_prompts.h"
 #include "preprocessor/vnm_reader.h"
 #include "testing/failing_calls.h"
@@ -16,6 +17,10 @@
 #include "viewer/viewer_state.h"
 
 namespace krv::view {
+
+using platform::PutI16;
+using platform::PutI32;
+
 namespace {
 
 using krv::testing::TempDir;
@@ -154,7 +159,7 @@ TEST(AttachTest, RefusedFilesLeaveNothingAttached) {
        AttachStatus::Failed, "File empty or damaged"},
       {"empty file", kMarkPacked, 2, [](std::string& b) { b.clear(); }, AttachStatus::Failed,
        "File empty or damaged"},
-      {"negative D", kMarkPacked, 2, [](std::string& b) { b[2] = b[3] = char(0xFF); },
+      {"negative D", kMarkPacked, 2, [](std::string& b) { PutI16(b, 2, -1); },
        AttachStatus::Failed, "File empty or damaged"},
   };
   for (const Case& c : cases) {
@@ -248,7 +253,7 @@ TEST(AttachTest, HugeJTmaxWithoutRecordsIsNotAllocated) {
   TTRSpec desc;
   desc.jtmax = 0;
   std::string bytes = MakeTTRBytes(desc);
-  PutInt32(reinterpret_cast<uint8_t*>(bytes.data()) + 60, 0x7FFFFFFF);
+  PutI32(bytes, 60, 0x7FFFFFFF);
   f.dir.Write("CASE1.TTR", bytes);
   f.dir.Write("CASE1.VNM", MakeVNM(desc.label, 3));
   ASSERT_EQ(f.Attach(), AttachStatus::Attached);
