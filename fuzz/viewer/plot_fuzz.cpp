@@ -4,9 +4,9 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <vector>
 
+#include "platform/little_endian.h"
 #include "viewer/PlotU.h"
 
 using namespace krv::view;
@@ -19,7 +19,7 @@ struct Reader {
   T Get() {
     T v{};
     if (n >= sizeof v) {
-      std::memcpy(&v, p, sizeof v);
+      v = krv::platform::little_endian::Get<T>(p, 0);
       p += sizeof v;
       n -= sizeof v;
     }

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <string>
 
+#include "platform/little_endian.h"
 #include "viewer/var_selection.h"
 #include "viewer/viewer_state.h"
 #include "viewer/vnm_map.h"
@@ -29,7 +30,7 @@ static void WriteFile(const std::string& path, const uint8_t* data, size_t size)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 2) return 0;
-  size_t n = size_t(data[0]) | size_t(data[1]) << 8;
+  size_t n = krv::platform::GetU16(data);
   if (n > size - 2) n = size - 2;
   const uint8_t* vnm = data + 2;
   const uint8_t* ttr = vnm + n;

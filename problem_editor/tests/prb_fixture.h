@@ -2,22 +2,27 @@
 #pragma once
 
 #include <cstdint>
-#include <cstring>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "platform/little_endian.h"
+
 namespace krv::pe::testing {
 
-inline std::string U16(unsigned v) { return std::string{char(v & 0xFF), char((v >> 8) & 0xFF)}; }
+inline std::string U16(unsigned v) {
+  std::string s;
+  platform::AppendU16(s, uint16_t(v));
+  return s;
+}
 
 inline std::string Block(char letter, double xin, float range, float fourth, double xout) {
   std::string b(25, '\0');
   b[0] = letter;
-  std::memcpy(&b[1], &xin, 8);
-  std::memcpy(&b[9], &range, 4);
-  std::memcpy(&b[13], &fourth, 4);
-  std::memcpy(&b[17], &xout, 8);
+  platform::PutF64(b, 1, xin);
+  platform::PutF32(b, 9, range);
+  platform::PutF32(b, 13, fourth);
+  platform::PutF64(b, 17, xout);
   return b;
 }
 

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/little_endian.h"
 #include "platform/user_prompts.h"
 #include "series/dsf_format.h"
 #include "series/series_store.h"
@@ -291,7 +292,7 @@ TEST(DsfCross, LinksIntoOtherRecordsGetTheSameVerdict) {
     do at = 2 + int32_t(gen() % uint32_t(records - 2));
     while (std::find(dirs.begin(), dirs.end(), at) != dirs.end());
     int32_t to = round % 50 == 0 ? records + 3 : int32_t(gen() % uint32_t(records));
-    std::memcpy(bad.data() + size_t(at) * 128, &to, 4);
+    platform::PutI32(bad, size_t(at) * 128, to);
     dir.Write("S.DSF", bad);
     for (const std::string& path : Paths()) {
       Probe rt = ProbeSeries(dir.File("S.DSF"), path), lib = LibrarySeries(dir.File("S"), path);

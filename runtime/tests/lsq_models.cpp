@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <random>
 
+#include "platform/little_endian.h"
 #include "platform/user_prompts.h"
 #include "series/series_store.h"
 
@@ -372,20 +373,15 @@ std::string TtrFile(int mark, const std::vector<std::vector<float>>& records) {
   const int d = int(records.front().size()) - 1;
   const int r = mark == 30995 ? (d + 3) / 16 + 1 : (d + 4) / 16 + 1;
   std::string out(size_t(64 * (1 + r * int(records.size()))), '\0');
-  auto put = [&](size_t at, const void* p, size_t n) { std::memcpy(out.data() + at, p, n); };
-  int16_t m16 = int16_t(mark), d16 = int16_t(d);
-  int32_t jtmax = int32_t(records.size()) - 1;
-  put(0, &m16, 2);
-  put(2, &d16, 2);
-  put(mark == 32000 ? 52 : 60, &jtmax, 4);
+  platform::PutI16(out, 0, int16_t(mark));
+  platform::PutI16(out, 2, int16_t(d));
+  platform::PutI32(out, mark == 32000 ? 52 : 60, int32_t(records.size()) - 1);
   for (size_t jt = 0; jt < records.size(); ++jt) {
     size_t at = 64 * (1 + jt * size_t(r));
-    int32_t j = int32_t(jt);
-    double t = double(jt);
-    put(at, &j, 4);
-    put(at + 4, &t, 8);
+    platform::PutI32(out, at, int32_t(jt));
+    platform::PutF64(out, at + 4, double(jt));
     for (int k = 0; k <= d; ++k)
-      put(at + (mark == 30995 || k < 12 ? 12 : 16) + 4 * size_t(k), &records[jt][size_t(k)], 4);
+      platform::PutF32(out, at + (mark == 30995 || k < 12 ? 12 : 16) + 4 * size_t(k), records[jt][size_t(k)]);
   }
   return out;
 }
@@ -452,21 +448,19 @@ int32_t EntryRecord(const ProblemDir& dir, const std::string& path) {
   return failure ? -1 : e.record;
 }
 
-void Put32(std::string& b, size_t at, int32_t v) { std::memcpy(b.data() + at, &v, 4); }
-
 }  // namespace
 
 void LsqDir::LoopDSDir(const std::string& path) const {
   int32_t rec = EntryRecord(dir, path);
   std::string b = Store();
-  Put32(b, size_t(rec) * 128, rec);
+  platform::PutI32(b, size_t(rec) * 128, rec);
   dir.Write("FIT.DSF", b);
 }
 
 void LsqDir::BreakSeries(const std::string& path) const {
   int32_t rec = EntryRecord(dir, path);
   std::string b = Store();
-  Put32(b, size_t(rec) * 128, 99999);
+  platform::PutI32(b, size_t(rec) * 128, 99999);
   dir.Write("FIT.DSF", b);
 }
 

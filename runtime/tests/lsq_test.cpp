@@ -11,6 +11,7 @@
 #include <random>
 #include <tuple>
 
+#include "platform/little_endian.h"
 #include "platform/user_prompts.h"
 #include "runtime/tests/lsq_models.h"
 #include "runtime/tests/lsq_reference.h"
@@ -22,12 +23,6 @@ namespace {
 using series::ColumnSlot;
 using series::DSDirEntry;
 using series::SeriesStore;
-
-int32_t I32At(const std::string& b, size_t at) {
-  int32_t v;
-  std::memcpy(&v, b.data() + at, 4);
-  return v;
-}
 
 // The estimate in .P.b.Value as the library reads it, with its header.
 struct ReadBack {
@@ -78,14 +73,14 @@ void ExpectOnlyValuesWritten(const LsqDir& d, const std::string& before,
                              const std::vector<std::string>& paths) {
   std::string after = d.Store();
   ASSERT_EQ(before.size(), after.size());
-  EXPECT_EQ(I32At(after, 40), I32At(before, 40) + 1);
+  EXPECT_EQ(platform::GetI32(after, 40), platform::GetI32(before, 40) + 1);
   std::string a = before, b = after;
   std::memset(a.data() + 40, 0, 4);
   std::memset(b.data() + 40, 0, 4);
   for (int32_t head : Heads(d, paths)) {
     ASSERT_GT(head, 1);
-    int32_t data = I32At(before, size_t(head) * 128);
-    EXPECT_EQ(I32At(after, size_t(head) * 128), data);
+    int32_t data = platform::GetI32(before, size_t(head) * 128);
+    EXPECT_EQ(platform::GetI32(after, size_t(head) * 128), data);
     for (int32_t rec : {head, data}) {
       std::memset(a.data() + size_t(rec) * 128, 0, 128);
       std::memset(b.data() + size_t(rec) * 128, 0, 128);

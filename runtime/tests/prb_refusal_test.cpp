@@ -5,6 +5,7 @@
 #include <functional>
 #include <random>
 
+#include "platform/little_endian.h"
 #include "runtime/tests/prb_writer.h"
 #include "runtime/tests/solver_harness.h"
 #include "runtime/tests/test_models.h"
@@ -40,14 +41,14 @@ TEST(PrbRefusal, DamagedForeignOrTooLargeFilesWriteNothing) {
   PrbSpec unsequenced = m.Spec();
   unsequenced.has_ordering = false;
   std::string too_large = good;
-  too_large[names] = static_cast<char>(11000 & 0xFF);
-  too_large[names + 1] = static_cast<char>(11000 >> 8);
+  platform::PutU16(too_large, names, 11000);
   std::string kind = good;
   kind[names + 2] = 'X';
-  // The high byte of the nonzero count: past 3 integration pairs, N, and
+  // The top bit of the nonzero count: past 3 integration pairs, N, and
   // 9 row and 9 column names.
   std::string nonzeros = good;
-  nonzeros[ordering + 2 + 3 * 4 + 2 + 2 * 9 * 2 + 3] = static_cast<char>(0x80);
+  const size_t count = ordering + 2 + 3 * 4 + 2 + 2 * 9 * 2;
+  platform::PutU32(nonzeros, count, platform::GetU32(nonzeros, count) | 0x80000000u);
 
   struct Case {
     const char* what;

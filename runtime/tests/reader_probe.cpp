@@ -15,6 +15,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/little_endian.h"
+
 extern char** environ;
 
 namespace krv::rt {
@@ -51,14 +53,10 @@ bool ReceiveAll(int fd, void* data, size_t size) {
   return true;
 }
 
-void PutU32(std::string& out, uint32_t v) {
-  for (int i = 0; i < 4; ++i) out.push_back(char(v >> (8 * i)));
-}
-
-bool GetU32(int fd, uint32_t& v) {
+bool ReceiveU32(int fd, uint32_t& v) {
   uint8_t b[4];
   if (!ReceiveAll(fd, b, 4)) return false;
-  v = uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24;
+  v = platform::GetU32(b);
   return true;
 }
 
@@ -124,17 +122,17 @@ std::string ReaderProbe::Stop() {
 std::vector<SolverAnswer> ReaderProbe::Ask(char kind, const std::vector<std::string_view>& parts) {
   if (fd_ < 0) Start();
   std::string request(1, kind);
-  PutU32(request, uint32_t(parts.size()));
+  platform::AppendU32(request, uint32_t(parts.size()));
   for (std::string_view p : parts) {
-    PutU32(request, uint32_t(p.size()));
+    platform::AppendU32(request, uint32_t(p.size()));
     request.append(p);
   }
   std::vector<SolverAnswer> answers;
   uint32_t count = 0;
-  bool whole = fd_ >= 0 && SendAll(fd_, request.data(), request.size()) && GetU32(fd_, count);
+  bool whole = fd_ >= 0 && SendAll(fd_, request.data(), request.size()) && ReceiveU32(fd_, count);
   for (uint32_t k = 0; whole && k < count; ++k) {
     uint32_t code = 0, size = 0;
-    whole = GetU32(fd_, code) && GetU32(fd_, size);
+    whole = ReceiveU32(fd_, code) && ReceiveU32(fd_, size);
     SolverAnswer a;
     a.code = int32_t(code);
     a.text.resize(size);
@@ -169,9 +167,9 @@ std::vector<SolverAnswer> ReaderProbe::Series(std::string_view store,
 std::pair<SolverAnswer, std::string> ReaderProbe::WriteOneValues(std::string_view store,
                                                                  const std::vector<std::string>& paths,
                                                                  const std::vector<double>& values) {
-  std::string list, numbers(values.size() * 8, '\0');
+  std::string list, numbers;
   for (size_t k = 0; k < paths.size(); ++k) list += (k ? "\n" : "") + paths[k];
-  if (!values.empty()) std::memcpy(numbers.data(), values.data(), numbers.size());
+  for (double v : values) platform::AppendF64(numbers, v);
   std::vector<SolverAnswer> a = Ask('W', {store, list, numbers});
   if (a.size() != 2) return {a.front(), ""};
   return {a[0], a[1].text};
@@ -179,7 +177,7 @@ std::pair<SolverAnswer, std::string> ReaderProbe::WriteOneValues(std::string_vie
 
 SolverAnswer ReaderProbe::StartRecord(std::string_view ttr, int maxValues) {
   std::string count;
-  PutU32(count, uint32_t(maxValues));
+  platform::AppendU32(count, uint32_t(maxValues));
   return Ask('T', {ttr, count}).front();
 }
 

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <limits>
 
+#include "platform/little_endian.h"
 #include "sequencer/prb_format.h"
 
 namespace krv::prbcases {
@@ -44,6 +45,13 @@ std::string Replace(std::string s, const std::string& from, const std::string& t
   return s;
 }
 
+// Little-endian words, as the file holds its counts and name numbers.
+std::string Words(std::initializer_list<uint16_t> words) {
+  std::string s;
+  for (uint16_t w : words) platform::AppendU16(s, w);
+  return s;
+}
+
 // Offsets into GoodPrb: after the "#" line, and inside the row names.
 size_t OrderingStart(const std::string& s) { return s.find("#\r\n", s.find("\r\n") + 2) + 3; }
 
@@ -63,7 +71,8 @@ std::vector<PrbCase> PrbCases() {
   nan.variables[0].block.SetXIn(std::numeric_limits<double>::quiet_NaN());
   PrbProblem inputRow = GoodProblem();
   inputRow.ordering.rowNames = {0, 1};  // variable 1 is an input only
-  std::string hugeCount = good.substr(0, good.size() - 3 * 4 - 4) + std::string(4, '\xFF');
+  std::string hugeCount = good.substr(0, good.size() - 3 * 4 - 4);
+  platform::AppendU32(hugeCount, 0xFFFFFFFF);
   std::string noEnding = Replace(good, "#0000\r\n", "\r\n");
 
   return {
@@ -75,9 +84,9 @@ std::vector<PrbCase> PrbCases() {
       {"HeaderWithoutEnd", good.substr(0, good.find('\r')), R, R, false, R, ""},
       // Names.
       {"NoStar", "#" + good.substr(1), R, R, false, R, ""},
-      {"CountTooLarge", Replace(good, std::string("\x02\x00", 2), std::string("\x03\x00", 2)), R,
+      {"CountTooLarge", Replace(good, Words({2}), Words({3})), R,
        R, false, R, ""},
-      {"CountTooSmall", Replace(good, std::string("\x02\x00", 2), std::string("\x01\x00", 2)), R,
+      {"CountTooSmall", Replace(good, Words({2}), Words({1})), R,
        R, false, R, ""},
       {"EndsWhereARecordIsDue", good.substr(0, good.find("I*")), R, R, false, R, ""},
       {"NameLineEndsFile", good.substr(0, good.find("I*") + 7), R, R, false, R, ""},
@@ -92,10 +101,9 @@ std::vector<PrbCase> PrbCases() {
       {"OrderingMissing", good.substr(0, ordering), R, R, false, R, ""},
       {"OrderingCutInRows", good.substr(0, rows + 1), R, R, false, R, ""},
       {"NonzeroCountTooLarge", hugeCount, R, R, false, R, ""},
-      {"NonzeroOutside", good.substr(0, good.size() - 2) + std::string("\x03\x00", 2), R, R, false,
+      {"NonzeroOutside", good.substr(0, good.size() - 2) + Words({3}), R, R, false,
        R, ""},
-      {"RowOutside", Replace(good, std::string("\x00\x00\x02\x00\x00\x00\x02\x00", 8),
-                             std::string("\x00\x00\x09\x00\x00\x00\x02\x00", 8)),
+      {"RowOutside", Replace(good, Words({0, 2, 0, 2}), Words({0, 9, 0, 2})),
        R, R, false, R, ""},
       {"StrayBytesAfterNonzeros", good + "xy", R, R, false, R, ""},
       // What only the solver needs to run a problem: the editor asks it too.

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/little_endian.h"
 #include "platform/run_lock.h"
 #include "platform/text.h"
 #include "platform/user_prompts.h"
@@ -24,10 +25,7 @@ using Log = std::vector<std::string>;
 // Little-endian words.
 static std::string W(std::initializer_list<int> words) {
   std::string s;
-  for (int w : words) {
-    s += char(w & 0xFF);
-    s += char((w >> 8) & 0xFF);
-  }
+  for (int w : words) krv::platform::AppendU16(s, uint16_t(w));
   return s;
 }
 

@@ -12,18 +12,19 @@
 #include <string>
 #include <vector>
 
+#include "platform/little_endian.h"
+
 namespace {
+
+using krv::platform::GetF32;
+using krv::platform::GetI16;
+using krv::platform::GetI32;
 
 std::vector<uint8_t> g_file;
 size_t g_records = 0;
 std::set<int32_t> g_seen;
 
 const uint8_t* Rec(int32_t n) { return g_file.data() + size_t(n) * 128; }
-int32_t I32(const uint8_t* p) {
-  return int32_t(uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 |
-                 uint32_t(p[3]) << 24);
-}
-int I16(const uint8_t* p) { return int16_t(uint16_t(p[0] | p[1] << 8)); }
 std::string Str(const uint8_t* p, size_t width) {
   size_t n = p[0] <= width ? p[0] : width;
   std::string s(reinterpret_cast<const char*>(p + 1), n);
@@ -40,7 +41,7 @@ std::string Hex(const uint8_t* p, size_t n) {
 }
 std::string Stamp(const uint8_t* p) {
   char b[40];
-  std::snprintf(b, sizeof b, "%d/%d/%d %d:%02d", I16(p), p[2], p[3], p[4], p[5]);
+  std::snprintf(b, sizeof b, "%d/%d/%d %d:%02d", GetI16(p), p[2], p[3], p[4], p[5]);
   return b;
 }
 
@@ -62,11 +63,11 @@ void Dir(int32_t first, const std::string& path, int depth) {
   for (int32_t n = first; n != 0;) {
     if (!Reach(n, "block")) return;
     const uint8_t* r = Rec(n);
-    std::printf("R%d dir %s link=%d\n", n, path.empty() ? "(root)" : path.c_str(), I32(r));
+    std::printf("R%d dir %s link=%d\n", n, path.empty() ? "(root)" : path.c_str(), GetI32(r));
     std::vector<std::pair<int32_t, std::string>> subdirs, series;
     for (int k = 0; k < 4; ++k) {
       const uint8_t* e = r + 4 + 31 * k;
-      int32_t rec = I32(e);
+      int32_t rec = GetI32(e);
       if (rec == -1) {
         std::printf("  free\n");
         continue;
@@ -76,7 +77,7 @@ void Dir(int32_t first, const std::string& path, int depth) {
                   Str(e + 4, 25).c_str());
       (e[30] == 1 ? subdirs : series).push_back({rec, path + "." + name});
     }
-    n = I32(r);
+    n = GetI32(r);
     for (auto& s : series) Series(s.first, s.second);
     for (auto& d : subdirs) {
       if (depth < 40) Dir(d.first, d.second, depth + 1);
@@ -88,18 +89,17 @@ void Series(int32_t head, const std::string& path) {
   if (!Reach(head, "head")) return;
   const uint8_t* r = Rec(head);
   std::printf("R%d head %s first=%d base=%d highest=%d offset=%d stamp=%s x=%d comment=%s\n",
-              head, path.c_str(), I32(r), I16(r + 4), I16(r + 6), r[8], Stamp(r + 118).c_str(),
-              I32(r + 124), Str(r + 9, 108).c_str());
-  for (int32_t n = I32(r); n != 0;) {
+              head, path.c_str(), GetI32(r), GetI16(r, 4), GetI16(r, 6), r[8], Stamp(r + 118).c_str(),
+              GetI32(r, 124), Str(r + 9, 108).c_str());
+  for (int32_t n = GetI32(r); n != 0;) {
     if (!Reach(n, "data")) return;
     const uint8_t* d = Rec(n);
-    std::printf("R%d data link=%d\n", n, I32(d));
+    std::printf("R%d data link=%d\n", n, GetI32(d));
     // Runs of cells with the same bytes.
     for (int k = 0; k < 31;) {
       int j = k + 1;
       while (j < 31 && std::memcmp(d + 4 + 4 * k, d + 4 + 4 * j, 4) == 0) ++j;
-      float f;
-      std::memcpy(&f, d + 4 + 4 * k, 4);
+      float f = GetF32(d, 4 + 4 * k);
       if (j - k == 1)
         std::printf("  cell %d %s (%.9g)\n", k, Hex(d + 4 + 4 * k, 4).c_str(), double(f));
       else
@@ -107,7 +107,7 @@ void Series(int32_t head, const std::string& path) {
                     double(f));
       k = j;
     }
-    n = I32(d);
+    n = GetI32(d);
   }
 }
 
@@ -128,7 +128,7 @@ int main(int argc, char** argv) {
   std::printf("size %zu bytes, %zu records\n", g_file.size(), g_records);
   if (g_records < 1) return 0;
   const uint8_t* h = Rec(0);
-  std::printf("R0 %s next=%d name=%s created=%s\n", Hex(h, 8).c_str(), I32(h + 4),
+  std::printf("R0 %s next=%d name=%s created=%s\n", Hex(h, 8).c_str(), GetI32(h, 4),
               Str(h + 8, 25).c_str(), Stamp(h + 34).c_str());
   if (g_records > 1) Dir(1, "", 1);
   for (size_t n = 1; n < g_records; ++n)

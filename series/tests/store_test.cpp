@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 #include "platform/byte_io.h"
+#include "platform/little_endian.h"
 #include "platform/user_prompts.h"
 #include "series/dsf_format.h"
 #include "series/series_store.h"
@@ -54,12 +55,6 @@ struct Fixture {
   }
 };
 
-int32_t I32At(const std::string& b, size_t at) {
-  int32_t v;
-  std::memcpy(&v, b.data() + at, 4);
-  return v;
-}
-
 // Helmsman and Plotvane attached to one file: each change takes the next
 // free record as it stands on disk, so neither overwrites the other.
 TEST(TwoStores, ShareOneFileWithoutOverwriting) {
@@ -78,7 +73,7 @@ TEST(TwoStores, ShareOneFileWithoutOverwriting) {
   f.store.MakeDSDir(".D");
   ASSERT_FALSE(f.store.FailureFlag);
 
-  EXPECT_EQ(I32At(f.Bytes(), 4), 8);  // 2 root + A: 3 + B: 2 + D: 1
+  EXPECT_EQ(platform::GetI32(f.Bytes(), 4), 8);  // 2 root + A: 3 + B: 2 + D: 1
   EXPECT_EQ(f.Bytes().size(), 8u * 128);
   for (SeriesStore* s : {&f.store, &other}) {
     s->OpenSeries(s->ColumnSlots[5], ".A");
@@ -135,7 +130,7 @@ TEST(TwoStores, KeptBlocksFollowEveryChange) {
   size_t name = 0;
   for (size_t k = 0; k < 4; ++k) {
     size_t at = size_t(d.record) * 128 + 4 + 31 * k;
-    if (I32At(b, at) != -1 && b.substr(at + 4, 2) == std::string("\x01S", 2)) name = at + 4;
+    if (platform::GetI32(b, at) != -1 && b.substr(at + 4, 2) == std::string("\x01S", 2)) name = at + 4;
   }
   ASSERT_NE(name, 0u);
   f.Poke(name + 1, {'T'});
@@ -230,7 +225,7 @@ TEST(KeptBlocks, SavesOverASeriesFollowItsChain) {
     f.store.SaveSeries(f.Col(0), ".S");
     ASSERT_FALSE(f.store.FailureFlag) << st.highest;
     EXPECT_EQ(f.Bytes().size(), st.records * 128) << st.highest;
-    EXPECT_EQ(size_t(I32At(f.Bytes(), 4)), st.records) << st.highest;
+    EXPECT_EQ(size_t(platform::GetI32(f.Bytes(), 4)), st.records) << st.highest;
     f.store.OpenSeries(f.Col(1), ".S");
     ASSERT_FALSE(f.store.FailureFlag);
     EXPECT_EQ(f.Col(1).Cells().size(), size_t(st.highest / 31 + 1) * 31);
@@ -584,7 +579,7 @@ TEST(DamagedFile, ASeriesRunningIntoAnothersRecordsIsRefused) {
     ASSERT_FALSE(f.store.FailureFlag);
     ASSERT_EQ(f.Bytes().size(), 13u * 128);
     std::string b = f.Bytes();
-    std::memcpy(b.data() + c.at, &c.to, 4);
+    platform::PutI32(b, c.at, c.to);
     f.dir.Write("T.DSF", b);
     for (const char* path : {".A", ".B", ".D.C"}) {
       bool refused = std::find(c.refused.begin(), c.refused.end(), path) != c.refused.end();

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <sstream>
 
+#include "platform/little_endian.h"
 #include "platform/user_prompts.h"
 #include "series/worksheet_io.h"
 #include "series/tests/series_text.h"
@@ -55,11 +56,15 @@ std::string Hex(std::initializer_list<int> bytes) {
   for (int b : bytes) s += char(b);
   return s;
 }
-std::string U16(unsigned v) { return Hex({int(v & 0xFF), int(v >> 8)}); }
+std::string U16(unsigned v) {
+  std::string s;
+  platform::AppendU16(s, uint16_t(v));
+  return s;
+}
 std::string F64(double v) {
-  char b[8];
-  std::memcpy(b, &v, 8);
-  return std::string(b, 8);
+  std::string s;
+  platform::AppendF64(s, v);
+  return s;
 }
 std::string Rec(unsigned op, const std::string& body) { return U16(op) + U16(unsigned(body.size())) + body; }
 std::string Cell(unsigned op, int col, int row, const std::string& value) {
