@@ -103,14 +103,15 @@ function(krv_add_gtest name)
 endfunction()
 
 # krv_add_qttest(NAME SOURCES a.cpp LIBS lib1)
-# A Qt Test executable driving a window offscreen; only built with Qt.
+# A Qt Test executable driving a window offscreen; only built with Qt. It
+# links the helpers that answer modal windows (testing/qt_test_helpers.h).
 function(krv_add_qttest name)
   if(NOT KRV_WITH_QT)
     return()
   endif()
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
-  target_link_libraries(${name} PRIVATE ${ARG_LIBS} Qt6::Test Qt6::Widgets)
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} krv_qt_test_helpers Qt6::Test Qt6::Widgets)
   target_compile_definitions(${name} PRIVATE
     KRV_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
     KRV_BIN_DIR="${CMAKE_BINARY_DIR}/bin")

@@ -2,7 +2,6 @@
 #include <QApplication>
 #include <QLabel>
 #include <QPlainTextEdit>
-#include <QTimer>
 #include <QPushButton>
 #include <QtTest>
 
@@ -17,6 +16,7 @@
 #include "series/forms/TLSQfrm.h"
 #include "series/forms/TWkFrm.h"
 #include "series/forms/series_windows.h"
+#include "testing/qt_test_helpers.h"
 #include "testing/temp_dir.h"
 
 using krv::platform::RecordingStarter;
@@ -204,8 +204,7 @@ class DGW1Test : public QObject {
     prompts.files = {work.File("S1.QTL")};
     prompts.answers = {krv::platform::Answer::Yes};
     QString shown;
-    QTimer::singleShot(0, [&] {
-      QWidget* sosi = QApplication::activeModalWidget();
+    krv::testing::WhenModal({}, [&](QWidget* sosi) {
       QVERIFY(sosi && sosi->objectName() == "SOfrm");
       shown = sosi->findChild<QPlainTextEdit*>("M1")->toPlainText();
       sosi->findChild<QPushButton*>("Button1")->click();

@@ -7,7 +7,6 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QTimer>
 #include <QPushButton>
 #include <QtTest>
 
@@ -24,6 +23,7 @@
 #include "platform/process_start.h"
 #include "platform/qt/qt_prompts.h"
 #include "platform/user_prompts.h"
+#include "testing/qt_test_helpers.h"
 #include "testing/temp_dir.h"
 
 namespace gd = krv::guide;
@@ -419,9 +419,7 @@ class EditorsFormTest : public QObject {
       c.asker->activateWindow();
       QVERIFY(QTest::qWaitForWindowActive(c.asker));
       QCOMPARE(real.Owner(), c.asker);
-      QTimer::singleShot(0, [&c] {
-        QWidget* box = QApplication::activeModalWidget();
-        if (!box) return;
+      krv::testing::WhenModal({}, [&c](QWidget* box) {
         c.owner = box->parentWidget();
         auto* message = qobject_cast<QMessageBox*>(box);
         c.shown = message ? message->text() : box->metaObject()->className();

@@ -4,13 +4,13 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTimer>
 #include <QVBoxLayout>
 #include <QtTest>
 
 #include "guide/forms/find_form.h"
 #include "guide/forms/memo.h"
 #include "platform/user_prompts.h"
+#include "testing/qt_test_helpers.h"
 
 using krv::guide::FindCommand;
 using krv::guide::FindMemo;
@@ -154,7 +154,7 @@ class FindFormTest : public QObject {
     layout->addWidget(&f.sosi);
     SetMemoText(&f.sosi, "SOSI text\nmore text");
     bool clicked = false;
-    QTimer::singleShot(0, &sosiEditor, [&] {
+    krv::testing::WhenModal(&sosiEditor, [&](QWidget*) {
       f.find.ShowFor(FindCommand::SearchSosi, &sosiEditor);
       f.Type("Edit1", "text");
       // The modal editor must not block the window's buttons.

@@ -5,7 +5,6 @@
 // Compile, Start Solver, and "Open Worksheet" showing the estimate.
 #include <QApplication>
 #include <QPushButton>
-#include <QTimer>
 #include <QtTest>
 
 #include <cmath>
@@ -13,7 +12,6 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <memory>
 #include <sstream>
 
 #include "guide/forms/DGW1.h"
@@ -25,6 +23,7 @@
 #include "series/forms/TLSQrunfrm.h"
 #include "series/forms/TWkFrm.h"
 #include "series/forms/series_windows.h"
+#include "testing/qt_test_helpers.h"
 #include "testing/temp_dir.h"
 #include "lsq_fit_model.h"
 #include "road_helpers.h"
@@ -35,30 +34,13 @@ using krv::platform::FromBytes;
 using krv::platform::ScriptedPrompts;
 using krv::testing::ScopedCwd;
 using krv::testing::TempDir;
+using krv::testing::WhenModal;
 
 namespace {
 
 using lsqfit::kModel;
 using lsqfit::kTrueK;
 
-
-// Runs `act` once the modal window named `name` is up; closes it after.
-void WhenModal(const char* name, std::function<void(QWidget*)> act) {
-  // Each armed timer holds the poll, which holds itself only weakly: it
-  // goes once it stops arming.
-  auto poll = std::make_shared<std::function<void()>>();
-  std::weak_ptr<std::function<void()>> self = poll;
-  *poll = [name, act, self] {
-    QWidget* w = QApplication::activeModalWidget();
-    if (w && w->objectName() == name) {
-      act(w);
-      if (w->isVisible()) static_cast<QDialog*>(w)->reject();
-    } else {
-      if (auto p = self.lock()) QTimer::singleShot(5, [p] { (*p)(); });
-    }
-  };
-  QTimer::singleShot(0, [poll] { (*poll)(); });
-}
 
 float Stored(const std::string& path, int index) {
   krv::series::SeriesStore store;

@@ -8,13 +8,11 @@
 #include <QProcess>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTimer>
 #include <QtTest>
 
 #include <chrono>
 #include <cmath>
 #include <filesystem>
-#include <memory>
 
 #include "guide/forms/DGW1.h"
 #include "platform/byte_io.h"
@@ -24,6 +22,7 @@
 #include "problem_editor/LDSAVE.h"
 #include "problem_editor/forms/TForm1.h"
 #include "viewer/ttr_file.h"
+#include "testing/qt_test_helpers.h"
 #include "testing/temp_dir.h"
 #include "road_helpers.h"
 
@@ -130,9 +129,7 @@ class RoadTest : public QObject {
     prompts.files = {work.File("SOSIROAD.QTL")};
     prompts.answers = {krv::platform::Answer::Yes};  // "Use SOSI"
     bool edited = false;
-    QTimer::singleShot(0, [&] {
-      QWidget* sosi = QApplication::activeModalWidget();
-      if (!sosi || sosi->objectName() != "SOfrm") return;
+    krv::testing::WhenModal("SOfrm", [&](QWidget* sosi) {
       auto* memo = sosi->findChild<QPlainTextEdit*>("M1");
       QTextCursor end = memo->document()->find("END");
       end.insertText("  Z = Y^2 + EXP(-X);\nEND");

@@ -4,7 +4,6 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTimer>
 #include <QtTest>
 
 #include <filesystem>
@@ -15,6 +14,7 @@
 #include "guide/forms/sosi_window.h"
 #include "platform/file_stamp.h"
 #include "platform/user_prompts.h"
+#include "testing/qt_test_helpers.h"
 #include "testing/temp_dir.h"
 
 using krv::platform::Answer;
@@ -39,8 +39,8 @@ class SosiWindowTest : public QObject {
 
   // Runs `act` on the SOSI window once it shows modally.
   static void WhenSosiShows(std::function<void(TSOfrm&)> act) {
-    QTimer::singleShot(0, [act] {
-      auto* w = qobject_cast<TSOfrm*>(QApplication::activeModalWidget());
+    krv::testing::WhenModal({}, [act](QWidget* shown) {
+      auto* w = qobject_cast<TSOfrm*>(shown);
       if (!w) qFatal("the SOSI window is not showing modally");
       act(*w);
     });
@@ -149,7 +149,7 @@ class SosiWindowTest : public QObject {
     f.SetFindWindow(&find);
     bool child = false, shown = false;
     QString hit;
-    QTimer::singleShot(0, [&] {
+    krv::testing::WhenModal(&f, [&](QWidget*) {
       Type(f, "\nY = X;");
       Click(f, "Button3");
       shown = find.isVisible();
@@ -233,7 +233,7 @@ class SosiWindowTest : public QObject {
     TSOfrm f("P", pgm.path());
     QString selected;
     bool modal = false;
-    QTimer::singleShot(0, [&] {
+    krv::testing::WhenModal(&f, [&](QWidget*) {
       modal = QApplication::activeModalWidget() == &f;
       selected = Memo(f)->textCursor().selectedText();
       f.findChild<QPushButton*>("Button2")->click();

@@ -13,7 +13,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
-#include <QTimer>
 #include <QMenu>
 #include <QtTest>
 
@@ -25,6 +24,7 @@
 #include "problem_editor/forms/TXSelect.h"
 #include "problem_editor/LDSAVE.h"
 #include "problem_editor/tests/prb_fixture.h"
+#include "testing/qt_test_helpers.h"
 #include "testing/temp_dir.h"
 
 using namespace krv::pe;
@@ -61,7 +61,7 @@ void TypeInto(QLineEdit* e, const QString& text, Qt::Key key = Qt::Key_Tab) {
 // Runs the selection dialog from the form's menu with the given entries.
 void SelectWith(TForm1& f, const QString& mask, const QString& b = QString(),
                 const QString& e = QString()) {
-  QTimer::singleShot(0, [&f, mask, b, e] {
+  krv::testing::WhenModal<TXSelect>([&f, mask, b, e](TXSelect*) {
     TXSelect& d = f.XSelect();
     if (!b.isEmpty()) Get<QLineEdit>(&d, "BeginEdit")->setText(b);
     if (!e.isEmpty()) Get<QLineEdit>(&d, "EndEdit")->setText(e);
@@ -428,7 +428,7 @@ class CasewrightTest : public QObject {
 
     TNumDlg& d = f->NumDlg();
     double v = -1.23456789e-300;
-    QTimer::singleShot(0, [&d] {
+    krv::testing::WhenModal(&d, [&d](QWidget*) {
       auto* e = Get<QLineEdit>(&d, "ValueEdit");
       QCOMPARE(e->text(), QString("-1.2345679E-0300"));
       QVERIFY(ShowsWhole(e));
@@ -472,7 +472,7 @@ class CasewrightTest : public QObject {
     auto f = LoadedForm();
     SelectWith(*f, "(IO)&");  // records 0, 1, 9, 10
     // "&Xin" with -1: the constrained record 0 gets 0.
-    QTimer::singleShot(0, [&f] {
+    krv::testing::WhenModal<TNumDlg>([&f](TNumDlg*) {
       QCOMPARE(Text(&f->NumDlg(), "PromptLabel"),
                QString("Enter new value for X of all selected vars ="));
       Get<QLineEdit>(&f->NumDlg(), "ValueEdit")->setText("-1");
@@ -485,7 +485,7 @@ class CasewrightTest : public QObject {
     QCOMPARE(Text(f.get(), "XINedit1"), QString("-1.0000000E+00"));
     QVERIFY(f->Session().modified);
     // "&RangeVal" beyond a single: a beep, nothing stored.
-    QTimer::singleShot(0, [&f] {
+    krv::testing::WhenModal<TNumDlg>([&f](TNumDlg*) {
       Get<QLineEdit>(&f->NumDlg(), "ValueEdit")->setText("1e39");
       f->NumDlg().OKButtonClick();
     });
@@ -561,7 +561,7 @@ class CasewrightTest : public QObject {
 
     m.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&m));
-    QTimer::singleShot(0, [f = f.get()] {
+    krv::testing::WhenModal<TXSelect>([f = f.get()](TXSelect*) {
       TXSelect& d = f->XSelect();
       Get<QLineEdit>(&d, "MaskEdit")->setText("&");
       d.XSelOK();
@@ -635,7 +635,7 @@ class CasewrightTest : public QObject {
   void numberDialog() {
     TNumDlg d;
     double v = 1.0;
-    QTimer::singleShot(0, [&d] {
+    krv::testing::WhenModal(&d, [&d](QWidget*) {
       QCOMPARE(Text(&d, "ValueEdit"), QString("1.0000000E+00"));
       Get<QLineEdit>(&d, "ValueEdit")->setText("2,5");
       d.OKButtonClick();  // refused: the text shown at the start returns
@@ -649,7 +649,7 @@ class CasewrightTest : public QObject {
     QCOMPARE(prompts_->beeps, 1);
     QCOMPARE(d.windowTitle(), QString("Enter/edit value"));
 
-    QTimer::singleShot(0, [&d] {
+    krv::testing::WhenModal(&d, [&d](QWidget*) {
       Get<QLineEdit>(&d, "ValueEdit")->setText("7");
       QTest::keyClick(&d, Qt::Key_Escape);
     });
@@ -668,9 +668,7 @@ class CasewrightTest : public QObject {
     const QString cwd = QDir::currentPath();
     QDir::setCurrent(QString::fromStdString(dir_->path()));
     bool whole = false, selectable = false;
-    QTimer::singleShot(0, [&] {
-      auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-      if (!dialog) return;
+    krv::testing::WhenModal<QFileDialog>([&](QFileDialog* dialog) {
       auto* list = dialog->findChild<QTreeView*>("treeView");
       // The list is filled once the directory is read.
       whole = list && QTest::qWaitFor([&] {
@@ -685,11 +683,9 @@ class CasewrightTest : public QObject {
     QDir::setCurrent(cwd);
     QVERIFY(whole);
 
-    QTimer::singleShot(0, [&] {
-      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-        selectable = box->textInteractionFlags() & Qt::TextSelectableByKeyboard;
-        box->accept();
-      }
+    krv::testing::WhenModal<QMessageBox>([&](QMessageBox* box) {
+      selectable = box->textInteractionFlags() & Qt::TextSelectableByKeyboard;
+      box->accept();
     });
     real.ShowMessage("Cannot save P.PRB: Permission denied");
     QVERIFY(selectable);

@@ -3,11 +3,11 @@
 #include <QAction>
 #include <QListWidget>
 #include <QTest>
-#include <QTimer>
 
 #include "platform/user_prompts.h"
 #include "series/forms/TLogFrm.h"
 #include "series/series_log.h"
+#include "testing/qt_test_helpers.h"
 #include "testing/temp_dir.h"
 
 using krv::series::SeriesLog;
@@ -61,7 +61,7 @@ class TLogFrmTest : public QObject {
     SeriesLog log;
     TLogFrm form(log);
     form.sELECT1->setVisible(true);
-    QTimer::singleShot(0, [&] { form.sELECT1->trigger(); });
+    krv::testing::WhenModal(&form, [&](QWidget*) { form.sELECT1->trigger(); });
     QCOMPARE(form.exec(), int(QDialog::Accepted));
   }
 };

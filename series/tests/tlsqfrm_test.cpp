@@ -11,15 +11,14 @@
 #include <QRadioButton>
 #include <QTableWidget>
 #include <QTest>
-#include <QTimer>
 #include <functional>
-#include <memory>
 
 #include "platform/user_prompts.h"
 #include "series/forms/TLSQfrm.h"
 #include "series/forms/TLSQrunfrm.h"
 #include "series/forms/TWkFrm.h"
 #include "series/forms/series_windows.h"
+#include "testing/qt_test_helpers.h"
 #include "testing/temp_dir.h"
 
 using namespace krv::series;
@@ -27,27 +26,10 @@ using krv::platform::Answer;
 using krv::platform::ScriptedPrompts;
 using krv::testing::ScopedCwd;
 using krv::testing::TempDir;
+using krv::testing::WhenModal;
 using Messages = std::vector<std::string>;
 
 namespace {
-
-// Runs `act` once the modal window named `name` is up.
-void WhenModal(const char* name, std::function<void(QWidget*)> act) {
-  // Each armed timer holds the poll, which holds itself only weakly: it
-  // goes once it stops arming.
-  auto poll = std::make_shared<std::function<void()>>();
-  std::weak_ptr<std::function<void()>> self = poll;
-  *poll = [name, act, self] {
-    QWidget* w = QApplication::activeModalWidget();
-    if (w && w->objectName() == name) {
-      act(w);
-      // A failed check returns early: the dialog must not stay up.
-      if (w->isVisible()) static_cast<QDialog*>(w)->reject();
-    } else
-      if (auto p = self.lock()) QTimer::singleShot(5, [p] { (*p)(); });
-  };
-  QTimer::singleShot(0, [poll] { (*poll)(); });
-}
 
 const char* const kSource =
     "procedure PARSET;\nbegin\n  DLSQSETUP('FIT','PR1');\n  _LSQBETA('K1',K1);\n  _LSQBETA('K2',K2);\n"

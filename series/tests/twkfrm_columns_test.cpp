@@ -7,6 +7,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -18,6 +19,7 @@
 #include "series/forms/REntU.h"
 #include "series/forms/TWkFrm.h"
 #include "series/forms/series_windows.h"
+#include "testing/qt_test_helpers.h"
 
 using namespace krv::series;
 using krv::platform::ScriptedPrompts;
@@ -25,25 +27,25 @@ using krv::platform::ScriptedPrompts;
 namespace {
 
 // Answers the modal dialogs as they come up, one answer each; every
-// answer is told the dialog and says whether to press OK.
+// answer is told the dialog and says whether to press OK. A dialog that
+// refuses an answer stays up for the next one.
 struct Dialogs {
-  QObject context;  // its polls end with it, not in a later test's event loop
+  QPointer<QTimer> watch;  // ends with it, not in a later test's event loop
   std::deque<std::function<void(QWidget*)>> answers;
   QStringList seen;  // the value dialogs' prompts and the formula dialog's label
+  ~Dialogs() { delete watch.data(); }
   void Arm() {
-    QTimer::singleShot(0, &context, [this] { Poll(); });
-  }
-  void Poll() {
-    if (answers.empty()) return;
-    QWidget* w = QApplication::activeModalWidget();
-    if (!w || !w->isVisible()) {
-      QTimer::singleShot(5, &context, [this] { Poll(); });
-      return;
-    }
-    auto act = answers.front();
-    answers.pop_front();
-    act(w);
-    QTimer::singleShot(5, &context, [this] { Poll(); });
+    if (answers.empty() || watch) return;
+    watch = krv::testing::WhenModal(
+        {},
+        [this](QWidget* w) {
+          watch.clear();
+          auto act = answers.front();
+          answers.pop_front();
+          act(w);
+          Arm();
+        },
+        krv::testing::LeftOpen::Keep);
   }
   // The value dialog: `text` typed, OK (or Cancel when `ok` is false).
   void Value(const QString& text, bool ok = true) {

@@ -12,9 +12,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
-#include <QTimer>
 #include <functional>
-#include <memory>
 
 #include "platform/user_prompts.h"
 #include "series/worksheet_format.h"
@@ -22,28 +20,15 @@
 #include "series/forms/SerUnit.h"
 #include "series/forms/TWkFrm.h"
 #include "series/forms/series_windows.h"
+#include "testing/qt_test_helpers.h"
 #include "testing/temp_dir.h"
 
 using namespace krv::series;
 using krv::platform::Answer;
 using krv::platform::ScriptedPrompts;
+using krv::testing::WhenModal;
 
 namespace {
-
-// Runs `act` on the next modal window once it is up.
-void WhenModal(std::function<void(QWidget*)> act) {
-  // Each armed timer holds the poll, which holds itself only weakly: it
-  // goes once it stops arming.
-  auto poll = std::make_shared<std::function<void()>>();
-  std::weak_ptr<std::function<void()>> self = poll;
-  *poll = [act, self] {
-    if (QWidget* w = QApplication::activeModalWidget())
-      act(w);
-    else
-      if (auto p = self.lock()) QTimer::singleShot(5, [p] { (*p)(); });
-  };
-  QTimer::singleShot(0, [poll] { (*poll)(); });
-}
 
 QString Cell(TWkFrm& f, int column, int index) {
   return f.CellModel->data(f.CellModel->index(f.State().RowOf(index) - 1, column), Qt::DisplayRole).toString();
@@ -236,7 +221,7 @@ class TWkFrmTest : public QObject {
     QVERIFY(QTest::qWaitForWindowExposed(&f));
 
     // Series > Load series: the picker, then the column prompt.
-    WhenModal([](QWidget* w) {
+    WhenModal({}, [](QWidget* w) {
       auto* ser = qobject_cast<TSerFrm*>(w);
       QVERIFY(ser);
       QCOMPARE(ser->Label1->text(), QString("Series to load"));
@@ -264,7 +249,7 @@ class TWkFrmTest : public QObject {
 
     f.Item("Name1")->trigger();
     f.Edit1->setText("D");
-    WhenModal([](QWidget* w) {
+    WhenModal({}, [](QWidget* w) {
       auto* name = qobject_cast<TNameFrm*>(w);
       QVERIFY(name);
       QCOMPARE(name->windowTitle(), QString("Edit Series Name and description for: D "));

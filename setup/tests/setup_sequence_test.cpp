@@ -19,6 +19,7 @@
 #include "setup/forms/Unit0.h"
 #include "setup/forms/Unit1.h"
 #include "setup/install_list.h"
+#include "testing/qt_test_helpers.h"
 #include "testing/temp_dir.h"
 #include "fake_package.h"
 
@@ -26,6 +27,7 @@ namespace fs = std::filesystem;
 using krv::platform::FromBytes;
 using krv::platform::ScriptedPrompts;
 using krv::testing::TempDir;
+using krv::testing::WhenModal;
 using Unpacked = krv::setup::FakePackage;
 
 namespace {
@@ -39,20 +41,6 @@ struct FakeFpc {
     ::chmod(dir.File("bin/fpc").c_str(), 0755);
   }
 };
-
-// Runs `action` on the modal window named `name` once it is up.
-QPointer<QTimer> WhenModal(const QString& name, std::function<void(QWidget*)> action) {
-  QPointer<QTimer> timer = new QTimer;
-  QObject::connect(timer, &QTimer::timeout, [timer, name, action] {
-    QWidget* w = QApplication::activeModalWidget();
-    if (!w || w->objectName() != name) return;
-    timer->stop();
-    timer->deleteLater();
-    action(w);
-  });
-  timer->start(20);
-  return timer;
-}
 
 void ClickIn(QWidget* w, const char* button) {
   QTest::mouseClick(w->findChild<QPushButton*>(button), Qt::LeftButton);

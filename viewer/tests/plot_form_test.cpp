@@ -13,13 +13,13 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
-#include <QTimer>
 #include <QToolButton>
 #include <QtTest>
 #include <functional>
 
 #include "platform/qt/latin1.h"
 #include "platform/user_prompts.h"
+#include "testing/qt_test_helpers.h"
 #include "testing/temp_dir.h"
 #include "viewer/forms/Plotvane1.h"
 #include "viewer/forms/XSelect.h"
@@ -52,8 +52,8 @@ struct Window {
   }
   void Attach() {
     prompts.files.push_back(dir.File("CASE1.TTR"));
-    QTimer::singleShot(0, [] {
-      auto* dlg = qobject_cast<TXSelect*>(QApplication::activeModalWidget());
+    krv::testing::WhenModal({}, [](QWidget* shown) {
+      auto* dlg = qobject_cast<TXSelect*>(shown);
       if (!dlg) qFatal("no selection dialog");
       dlg->findChild<QPushButton*>("OKbutton")->click();
     });
@@ -115,8 +115,8 @@ class PlotFormTest : public QObject {
 
   void AVariableListedTwiceIsOnePlot() {
     Window w;
-    QTimer::singleShot(0, [] {
-      auto* dlg = qobject_cast<TXSelect*>(QApplication::activeModalWidget());
+    krv::testing::WhenModal({}, [](QWidget* shown) {
+      auto* dlg = qobject_cast<TXSelect*>(shown);
       dlg->findChild<QPushButton*>("OKbutton")->click();
     });
     w.Trigger("DisplayAdd1");

@@ -13,13 +13,13 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QTimer>
 #include <QtTest>
 #include <functional>
 
 #include "platform/qt/latin1.h"
 #include "platform/qt/qt_prompts.h"
 #include "platform/user_prompts.h"
+#include "testing/qt_test_helpers.h"
 #include "testing/temp_dir.h"
 #include "viewer/forms/Plotvane1.h"
 #include "viewer/forms/XSelect.h"
@@ -65,8 +65,8 @@ struct Window {
 
 // Runs `fill` on the selection dialog once it is shown modally, then OK.
 void AnswerSelection(std::function<void(TXSelect*)> fill) {
-  QTimer::singleShot(0, [fill] {
-    auto* dlg = qobject_cast<TXSelect*>(QApplication::activeModalWidget());
+  krv::testing::WhenModal({}, [fill](QWidget* shown) {
+    auto* dlg = qobject_cast<TXSelect*>(shown);
     if (!dlg) qFatal("no selection dialog");
     fill(dlg);
     dlg->findChild<QPushButton*>("OKbutton")->click();
@@ -80,8 +80,8 @@ void SetField(TXSelect* dlg, const char* name, const char* text) {
 
 // Runs `act` on the density dialog once it is shown modally.
 void AnswerDensity(std::function<void(TDensityDlg*)> act) {
-  QTimer::singleShot(0, [act] {
-    auto* dlg = qobject_cast<TDensityDlg*>(QApplication::activeModalWidget());
+  krv::testing::WhenModal({}, [act](QWidget* shown) {
+    auto* dlg = qobject_cast<TDensityDlg*>(shown);
     if (!dlg) qFatal("no density dialog");
     act(dlg);
     if (dlg->isVisible()) dlg->reject();
@@ -202,8 +202,8 @@ class PlotvaneFormTest : public QObject {
     w.prompts.files.push_back(w.dir.File("CASE1.TTR"));
     bool stayedOpen = false;
     QString restored;
-    QTimer::singleShot(0, [&] {
-      auto* dlg = qobject_cast<TXSelect*>(QApplication::activeModalWidget());
+    krv::testing::WhenModal({}, [&](QWidget* shown) {
+      auto* dlg = qobject_cast<TXSelect*>(shown);
       QVERIFY(dlg);
       SetField(dlg, "BegXNUM", "abc");
       dlg->findChild<QPushButton*>("OKbutton")->click();
@@ -373,8 +373,8 @@ class PlotvaneFormTest : public QObject {
     int stayedOpen = 0;
     w.prompts.files.push_back(w.dir.File("RES.DSF"));
     w.prompts.answers.push_back(krv::platform::Answer::Yes);  // create it
-    QTimer::singleShot(0, [&] {
-      auto* dlg = qobject_cast<TTTRrootF*>(QApplication::activeModalWidget());
+    krv::testing::WhenModal({}, [&](QWidget* shown) {
+      auto* dlg = qobject_cast<TTTRrootF*>(shown);
       if (!dlg) qFatal("no root dialog");
       offered.push_back(dlg->findChild<QLineEdit*>("Edit1")->text());
       dlg->findChild<QLineEdit*>("Edit1")->setText("A.B");
@@ -396,12 +396,12 @@ class PlotvaneFormTest : public QObject {
     w.prompts.files.push_back(w.dir.File("RES.DSF"));
     w.prompts.answers.push_back(krv::platform::Answer::No);
     offered.clear();
-    QTimer::singleShot(0, [&] {
-      auto* dlg = qobject_cast<TTTRrootF*>(QApplication::activeModalWidget());
+    krv::testing::WhenModal({}, [&](QWidget* shown) {
+      auto* dlg = qobject_cast<TTTRrootF*>(shown);
       offered.push_back(dlg->findChild<QLineEdit*>("Edit1")->text());
       dlg->findChild<QPushButton*>("Button1")->click();
-      QTimer::singleShot(0, [&] {
-        auto* again = qobject_cast<TTTRrootF*>(QApplication::activeModalWidget());
+      krv::testing::WhenModal({}, [&](QWidget* shown) {
+        auto* again = qobject_cast<TTTRrootF*>(shown);
         if (!again) qFatal("the name was not asked again");
         offered.push_back(again->findChild<QLineEdit*>("Edit1")->text());
         again->findChild<QLineEdit*>("Edit1")->setText("RUN2");
@@ -425,8 +425,8 @@ class PlotvaneFormTest : public QObject {
     QPoint at;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     QMessageBox::StandardButtons buttons;
-    QTimer::singleShot(0, [&] {
-      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    krv::testing::WhenModal({}, [&](QWidget* shown) {
+      auto* box = qobject_cast<QMessageBox*>(shown);
       if (!box) qFatal("no question box");
       at = box->pos();
       icon = box->icon();
