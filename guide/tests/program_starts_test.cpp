@@ -7,13 +7,13 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
-#include <thread>
 
 #include "guide/console_run.h"
 #include "guide/program_starts.h"
 #include "guide/tests/console_capture.h"
 #include "platform/process_start.h"
 #include "platform/user_prompts.h"
+#include "testing/program.h"
 #include "testing/temp_dir.h"
 
 using namespace krv::guide;
@@ -119,11 +119,11 @@ TEST(ProgramStarts, RealStartsRunDetachedInTheCurrentDirectory) {
   StartPlotvane(s);  // not there
   EXPECT_EQ(prompts.messages.size(), 1u);
 
+  // A started program's two lines: its directory and its arguments.
   auto waitFor = [&](const char* name) {
-    for (int i = 0; i < 500 && work.Read(name).find('\n', work.Read(name).find('\n') + 1) ==
-                                   std::string::npos;
-         ++i)
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    krv::testing::WaitUntil(
+        [&] { return work.Read(name).find('\n', work.Read(name).find('\n') + 1) != std::string::npos; },
+        std::chrono::seconds(30), name);
     return work.Read(name);
   };
   const std::string dir = std::filesystem::canonical(work.path()).string();
@@ -191,11 +191,12 @@ TEST(SolverStart, RealStartsEndWithTheStatusLine) {
   };
   auto waitForLines = [&](const std::string& file, size_t n) {
     std::string text;
-    for (int i = 0; i < 1000; ++i) {
-      text = work.Has(file) ? work.Read(file) : "";
-      if (size_t(std::count(text.begin(), text.end(), '\n')) >= n) break;
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    krv::testing::WaitUntil(
+        [&] {
+          text = work.Has(file) ? work.Read(file) : "";
+          return size_t(std::count(text.begin(), text.end(), '\n')) >= n;
+        },
+        std::chrono::seconds(30), std::to_string(n) + " lines in " + file);
     return text;
   };
   ShellState s = Chosen();

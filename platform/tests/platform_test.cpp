@@ -11,6 +11,7 @@
 #include "platform/process_start.h"
 #include "platform/text.h"
 #include "platform/user_prompts.h"
+#include "testing/program.h"
 #include "testing/temp_dir.h"
 
 using namespace krv::platform;
@@ -169,7 +170,7 @@ TEST(ProcessStart, DetachedStartRunsInItsDirectoryAndReportsMissingPrograms) {
   TempDir d;
   EXPECT_FALSE(Starter().StartDetached(d.File("nothing"), {}, d.path()));
   ASSERT_TRUE(Starter().StartDetached("/bin/sh", {"-c", "pwd > where.txt"}, d.path()));
-  for (int i = 0; i < 200 && d.Read("where.txt").empty(); ++i) ::usleep(10000);
+  krv::testing::WaitUntil([&] { return !d.Read("where.txt").empty(); }, std::chrono::seconds(30), "where.txt");
   EXPECT_EQ(d.Read("where.txt"), d.path() + "\n");
   RecordingStarter rec;
   EXPECT_TRUE(Starter().StartDetached("Foreparse", {"M"}, "."));

@@ -4,12 +4,12 @@
 
 #include <chrono>
 #include <cstdio>
-#include <thread>
 
 #include "guide/program_starts.h"
 #include "guide/tests/console_capture.h"
 #include "platform/user_prompts.h"
 #include "runtime/tests/test_models.h"
+#include "testing/program.h"
 #include "testing/temp_dir.h"
 
 namespace krv::rt {
@@ -44,15 +44,16 @@ TEST(SolverStartLog, LastLineTellsHowTheRunEnded) {
     guide::StartSolver(s, "", console);
     ++runs;
     std::string log;
-    for (int i = 0; i < 3000; ++i) {
-      log = dir.Has(m.name + ".LOG") ? dir.Read(m.name + ".LOG") : "";
-      size_t ended = 0;
-      for (size_t at = log.find("Solver ended"); at != std::string::npos;
-           at = log.find("Solver ended", at + 1))
-        ++ended;
-      if (ended >= runs && !log.empty() && log.back() == '\n') break;
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
+    krv::testing::WaitUntil(
+        [&] {
+          log = dir.Has(m.name + ".LOG") ? dir.Read(m.name + ".LOG") : "";
+          size_t ended = 0;
+          for (size_t at = log.find("Solver ended"); at != std::string::npos;
+               at = log.find("Solver ended", at + 1))
+            ++ended;
+          return ended >= runs && !log.empty() && log.back() == '\n';
+        },
+        std::chrono::seconds(60), "the solver's end in " + m.name + ".LOG");
     EXPECT_EQ(LastLine(log), guide::SolverEndLine(c.status)) << log;
     // Helmsman's window shows the same last line.
     EXPECT_EQ(LastLine(console.outputs.back()), guide::SolverEndLine(c.status));
