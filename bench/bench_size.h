@@ -3,6 +3,8 @@
 // without timing anything.
 #pragma once
 
+#include <time.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -18,14 +20,27 @@ inline bool TinyRun(int argc, char** argv) {
   std::exit(2);
 }
 
-// Wall-clock seconds of the fastest of `runs` calls of `f`.
+// Seconds on the steady wall clock, from an arbitrary start.
+inline double WallSeconds() {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+// CPU seconds of the calling thread: figures that stay put on a busy machine.
+inline double ThreadCpuSeconds() {
+  timespec ts;
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+  return double(ts.tv_sec) + double(ts.tv_nsec) * 1e-9;
+}
+
+// Seconds of the fastest of `runs` calls of `f`, on the clock `now` reads
+// (the wall clock unless told).
 template <class F>
-double BestSeconds(int runs, F f) {
+double BestSeconds(int runs, F f, double (*now)() = WallSeconds) {
   double best = 1e30;
   for (int i = 0; i < runs; ++i) {
-    const auto t = std::chrono::steady_clock::now();
+    const double t = now();
     f();
-    best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - t).count());
+    best = std::min(best, now() - t);
   }
   return best;
 }

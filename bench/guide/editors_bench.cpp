@@ -6,12 +6,11 @@
 //   bench_guide_editors          full size
 //   bench_guide_editors --tiny   a quick run that only checks it works
 #include <algorithm>
-#include <time.h>
-
 #include <cstdio>
 #include <cstring>
 #include <string>
 
+#include "bench/bench_size.h"
 #include "guide/find_replace.h"
 #include "guide/headings.h"
 
@@ -19,23 +18,10 @@ using namespace krv::guide;
 
 namespace {
 
-// CPU seconds of this thread: the figures stay put on a busy machine.
-double CpuSeconds() {
-  timespec ts;
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-  return double(ts.tv_sec) + ts.tv_nsec * 1e-9;
-}
-
 // CPU seconds of the fastest of `runs` calls of `f`.
 template <class F>
 double Best(int runs, F f) {
-  double best = 1e9;
-  for (int i = 0; i < runs; ++i) {
-    const double t0 = CpuSeconds();
-    f();
-    best = std::min(best, CpuSeconds() - t0);
-  }
-  return best;
+  return krv::bench::BestSeconds(runs, f, krv::bench::ThreadCpuSeconds);
 }
 
 // Model-like lines with plenty of e/E, so that a search for "ending" has

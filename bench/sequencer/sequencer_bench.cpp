@@ -25,27 +25,16 @@ extern "C" {
 }
 #endif
 
-using Clock = std::chrono::steady_clock;
 using krv::bench::MakeModel;
 using krv::bench::MapText;
 using krv::bench::Model;
 
 namespace {
 
-double Seconds(Clock::time_point since) {
-  return std::chrono::duration<double>(Clock::now() - since).count();
-}
-
 // Best of a few runs.
 template <class F>
 double Time(int runs, F f) {
-  double best = 1e30;
-  for (int i = 0; i < runs; ++i) {
-    auto t = Clock::now();
-    f();
-    best = std::min(best, Seconds(t));
-  }
-  return best;
+  return krv::bench::BestSeconds(runs, f);
 }
 
 void Bench(const char* title, const Model& m, int runs) {

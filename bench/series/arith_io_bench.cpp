@@ -29,7 +29,6 @@
 
 using namespace krv;
 using namespace krv::series;
-using Clock = std::chrono::steady_clock;
 
 namespace {
 
@@ -37,18 +36,10 @@ bool g_tiny = false;
 volatile float g_sink;
 volatile size_t g_sizeSink;
 
-double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
-
 // The best of `reps` runs, in milliseconds: the machine is shared.
 template <class F>
 double Best(int reps, F&& f) {
-  double best = 1e300;
-  for (int r = 0; r < (g_tiny ? 1 : reps); ++r) {
-    auto t0 = Clock::now();
-    f();
-    best = std::min(best, Ms(Clock::now() - t0));
-  }
-  return best;
+  return krv::bench::BestSeconds(g_tiny ? 1 : reps, f) * 1e3;
 }
 
 void Figure(const char* what, double value, const char* yard, double yardstick, double limit) {

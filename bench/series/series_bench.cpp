@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_size.h"
 #include "platform/block_file.h"
 #include "platform/user_prompts.h"
 #include "series/series_store.h"
@@ -39,13 +40,7 @@ double Us(Clock::duration d) { return std::chrono::duration<double, std::micro>(
 // The best of `reps` runs of f, in microseconds: the machine is shared.
 template <class F>
 double Best(int reps, F&& f) {
-  double best = 1e300;
-  for (int r = 0; r < (g_tiny ? 1 : reps); ++r) {
-    auto t0 = Clock::now();
-    f();
-    best = std::min(best, Us(Clock::now() - t0));
-  }
-  return best;
+  return krv::bench::BestSeconds(g_tiny ? 1 : reps, f) * 1e6;
 }
 
 // Best() of two steps taken in turns, so that a change in the machine's

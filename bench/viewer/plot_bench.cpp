@@ -100,13 +100,7 @@ static void Aim(const char* what, double ms, const char* yard, double yardMs, do
 // The best of `rounds` runs of `f`, in milliseconds.
 template <typename F>
 static double Best(int rounds, F f) {
-  double best = 1e300;
-  for (int r = 0; r < rounds; ++r) {
-    auto t0 = Clock::now();
-    f();
-    best = std::min(best, Ms(Clock::now() - t0));
-  }
-  return best;
+  return krv::bench::BestSeconds(rounds, f) * 1e3;
 }
 
 int main(int argc, char** argv) {
