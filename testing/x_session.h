@@ -110,7 +110,7 @@ class XSession {
   // Makes `w` the active window as a person would (through the window
   // manager); throws if it does not become active within `timeout`, as
   // when a modal window of its program keeps the keyboard.
-  void Activate(Window w, std::chrono::milliseconds timeout = 5s);
+  void Activate(Window w, std::chrono::milliseconds timeout = kWindowTimeout);
 
   // --- geometry, in screen coordinates
   // The client area: the program's own pixels, without title bar and border.

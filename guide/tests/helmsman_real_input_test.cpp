@@ -104,7 +104,7 @@ class HelmsmanWindows : public ::testing::Test {
 
   // `w` is the window on top and the one with the keyboard.
   void ExpectInFront(Window w) {
-    EXPECT_TRUE(WaitUntil([&] { return x_.ActiveWindow() == w; }, 5s, "the keyboard for " + x_.Title(w)));
+    EXPECT_TRUE(WaitUntil([&] { return x_.ActiveWindow() == w; }, kWindowTimeout, "the keyboard for " + x_.Title(w)));
     std::vector<Window> shown = x_.Windows();
     ASSERT_FALSE(shown.empty());
     EXPECT_EQ(shown.back(), w) << x_.Title(shown.back()) << " is on top of " << x_.Title(w);
@@ -241,14 +241,26 @@ TEST_F(HelmsmanWindows, TypedDataAreFittedAndTheEstimateShowsInTheWorksheet) {
   x_.Click(source, CenterOf(edit_, "Button2"));  // "Cancel": nothing was edited
   x_.WaitUntilGone(source);
 
-  // The road, each step once the one before has written its files.
+  // The road, each step once the one before has written its files. The
+  // window shows Sequence and Start Solver off until their inputs are
+  // there; each is clicked once it shows on.
   x_.Activate(main);
+  const auto on = [&](const char* button) {
+    const Rect place = PlaceOf(form_, button);
+    const std::string off = x_.Pixels(main, place);
+    return [this, main, place, off, button] {
+      return WaitUntil([&] { return x_.Pixels(main, place) != off; }, kWindowTimeout,
+                       std::string(button) + " on");
+    };
+  };
+  const auto sequenceOn = on("SeqButton");
+  const auto solverOn = on("ExeStart");
   x_.Click(main, CenterOf(form_, "PrepButton"));
   ASSERT_TRUE(WaitForText(work_, "LSQFIT.PSY", ""));
   ASSERT_TRUE(WaitUntil([&] { return work_.Has("LSQFIT.VNM"); }, kRunTimeout, "LSQFIT.VNM"));
   AgeFiles(work_);
   x_.Activate(main);
-  std::this_thread::sleep_for(1s);  // the status follows the files
+  ASSERT_TRUE(sequenceOn());  // the status follows the files
   x_.Click(main, CenterOf(form_, "SeqButton"));
   ASSERT_TRUE(WaitUntil([&] { return work_.Has("LSQFIT.PRB"); }, kRunTimeout, "LSQFIT.PRB"));
   AgeFiles(work_);
@@ -257,7 +269,7 @@ TEST_F(HelmsmanWindows, TypedDataAreFittedAndTheEstimateShowsInTheWorksheet) {
   const Window compile = x_.WaitForWindow("Compile LSQFIT");
   ASSERT_TRUE(WaitForText(work_, "TMPTMP.LOG", "Compiled: the solver LSQFIT was produced."));
   x_.Activate(main);
-  std::this_thread::sleep_for(1s);
+  ASSERT_TRUE(solverOn());
   x_.Click(main, CenterOf(form_, "ExeStart"));
   const Window solver = x_.WaitForWindow("Solver LSQFIT");
   ASSERT_TRUE(WaitForText(work_, "LSQFIT.LOG", "Solver ended: status 0 (the run is complete)"));
@@ -278,7 +290,7 @@ TEST_F(HelmsmanWindows, TypedDataAreFittedAndTheEstimateShowsInTheWorksheet) {
   const Window dialog2 = x_.WaitForWindow("PR1 in FIT.DSF");
   x_.Click(dialog2, CenterOf(lsq, "OpenBt"));
   const Window wk2 = x_.WaitForWindow("Worksheet");
-  EXPECT_TRUE(WaitUntil([&] { return x_.Pixels(wk2, places.Cell(2, 0)) != emptyEstimate; }, 5s,
+  EXPECT_TRUE(WaitUntil([&] { return x_.Pixels(wk2, places.Cell(2, 0)) != emptyEstimate; }, kWindowTimeout,
                         "the estimate in K.Value's first cell"));
   EXPECT_EQ(x_.Pixels(wk2, places.Cell(3, 0)), emptyEstimate);  // RangeLo stays empty
   x_.Activate(dialog2);

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QProcess>
 #include <QPushButton>
@@ -55,15 +54,13 @@ class ChildStarter : public krv::platform::ProcessStarter {
 };
 
 inline bool WaitForFiles(const std::vector<std::string>& files, int ms) {
-  QElapsedTimer t;
-  t.start();
-  while (t.elapsed() < ms) {
-    bool all = true;
-    for (const auto& f : files) all = all && fs::exists(f) && fs::file_size(f) > 0;
-    if (all) return true;
-    QTest::qWait(50);
-  }
-  return false;
+  return QTest::qWaitFor(
+      [&] {
+        bool all = true;
+        for (const auto& f : files) all = all && fs::exists(f) && fs::file_size(f) > 0;
+        return all;
+      },
+      ms);
 }
 
 // Moves the dates of every file in `dir` ten seconds back, so that the
@@ -80,21 +77,19 @@ inline void AgeFiles(const TempDir& dir) {
 }
 
 // The console window Helmsman opened last with `title`, once its program has
-// ended; null when there is none or it runs longer than `ms`.
+// ended; null when there is none or it runs longer than `ms`. The window
+// reads the last output in the same step in which the program is seen to
+// end, so its text is whole once it no longer runs.
 inline ConsoleWindow* EndedConsole(TForm1& f, const QString& title, int ms) {
-  QElapsedTimer t;
-  t.start();
   ConsoleWindow* last = nullptr;
-  while (t.elapsed() < ms) {
-    for (ConsoleWindow* w : f.findChildren<ConsoleWindow*>())
-      if (w->windowTitle() == title) last = w;
-    if (last && !last->Running()) {
-      QTest::qWait(20);  // the last output is read when the end is seen
-      return last;
-    }
-    QTest::qWait(50);
-  }
-  return nullptr;
+  const bool ended = QTest::qWaitFor(
+      [&] {
+        for (ConsoleWindow* w : f.findChildren<ConsoleWindow*>())
+          if (w->windowTitle() == title) last = w;
+        return last && !last->Running();
+      },
+      ms);
+  return ended ? last : nullptr;
 }
 
 // Preprocess, Sequence, Compile and Start Solver from Helmsman's window on

@@ -3,7 +3,6 @@
 // problem taken over by "Update" after the model changed. Skipped until every
 // piece exists.
 #include <QDir>
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QProcess>
 #include <QPlainTextEdit>
@@ -40,14 +39,9 @@ namespace {
 
 // Waits until `file` was written after `since`.
 bool WaitForNewer(const std::string& file, fs::file_time_type since, int ms) {
-  QElapsedTimer t;
-  t.start();
   std::error_code ec;
-  while (t.elapsed() < ms) {
-    if (fs::last_write_time(file, ec) > since + std::chrono::seconds(5) && !ec) return true;
-    QTest::qWait(50);
-  }
-  return false;
+  return QTest::qWaitFor([&] { return fs::last_write_time(file, ec) > since + std::chrono::seconds(5) && !ec; },
+                         ms);
 }
 
 // The record number of the first variable whose name holds `part`; 0 when none.

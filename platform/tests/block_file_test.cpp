@@ -2,6 +2,7 @@
 // hourglass scope.
 #include <gtest/gtest.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -14,10 +15,37 @@
 
 #include "platform/block_file.h"
 #include "platform/hourglass.h"
+#include "testing/program.h"
 #include "testing/temp_dir.h"
 
 using namespace krv::platform;
 using krv::testing::TempDir;
+
+namespace {
+
+// The modification time of `path`; zero when it cannot be read.
+timespec ModifiedAt(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 ? st.st_mtim : timespec{};
+}
+
+bool Later(const timespec& a, const timespec& b) {
+  return a.tv_sec != b.tv_sec ? a.tv_sec > b.tv_sec : a.tv_nsec > b.tv_nsec;
+}
+
+// Waits until the file system stamps a file written now later than `path`:
+// its clock is coarser than a test's steps.
+bool ClockPast(const TempDir& d, const std::string& path) {
+  const timespec then = ModifiedAt(path);
+  return krv::testing::WaitUntil(
+      [&] {
+        d.Write("clock.probe", "x");
+        return Later(ModifiedAt(d.File("clock.probe")), then);
+      },
+      std::chrono::seconds(30), "a file time later than " + path);
+}
+
+}  // namespace
 
 TEST(BlockFile, ReadsAndWritesRecordsInPlace) {
   TempDir d;
@@ -101,7 +129,7 @@ TEST(BlockFile, StampTellsAnotherWriteApart) {
   ASSERT_TRUE(f.GetStamp(b));
   EXPECT_EQ(a, b);
   EXPECT_EQ(a.size, 256);
-  ::usleep(20000);  // past the coarsest clock a file system keeps times with
+  ASSERT_TRUE(ClockPast(d, d.File("F.DAT")));
   int other = ::open(d.File("F.DAT").c_str(), O_RDWR);
   ASSERT_GE(other, 0);
   ASSERT_EQ(::pwrite(other, "b", 1, 5), 1);

@@ -71,7 +71,7 @@ void SelectWith(TForm1& f, const QString& mask, const QString& b = QString(),
   });
   Action(f, "DisplayAdd1")->trigger();
   f.activateWindow();
-  if (!QTest::qWaitForWindowActive(&f)) qWarning("window not active");
+  QVERIFY2(QTest::qWaitForWindowActive(&f), "the window did not become active again");
 }
 
 int CursorLeft(QLineEdit* e) { return e->inputMethodQuery(Qt::ImCursorRectangle).toRect().left(); }
@@ -112,7 +112,8 @@ class CasewrightTest : public QObject {
     f->StartWith(dir_->File("FIX"), false);
     f->show();
     f->activateWindow();
-    if (!QTest::qWaitForWindowActive(f.get())) qWarning("window not active");
+    if (!QTest::qWaitForWindowActive(f.get()))
+      QTest::qFail("the loaded window did not become active", __FILE__, __LINE__);
     return f;
   }
 

@@ -45,7 +45,7 @@ std::string Settled(XSession& x, Window w, Rect area) {
         last = now;
         return same;
       },
-      5s, "the window to settle"));
+      kWindowTimeout, "the window to settle"));
   return last;
 }
 
@@ -113,7 +113,7 @@ TEST_F(SetupWindows, TheReadmeKeepsItsLinesAsWrittenAndScrollsSideways) {
   x_.Key(readme, "Tab Tab");  // past "Close" to the text
   const std::string before = Settled(x_, readme, text);
   x_.Key(readme, "Right Right Right Right Right");
-  EXPECT_TRUE(WaitUntil([&] { return x_.Pixels(readme, text) != before; }, 5s,
+  EXPECT_TRUE(WaitUntil([&] { return x_.Pixels(readme, text) != before; }, kWindowTimeout,
                         "the README to scroll sideways"));
 }
 
@@ -128,7 +128,7 @@ TEST_F(SetupWindows, EscapeInTheFreePascalWindowIsCancel) {
   const Window fpc = x_.WaitForWindow(kFpcTitle);
   x_.Key(fpc, "Escape");
   EXPECT_TRUE(WaitUntil(
-      [&] { return package_.Read("PGM/Helmsman.TXT") == "xxxxxxxxxx\r\n-O2\r\n -vew\r\n"; }, 5s,
+      [&] { return package_.Read("PGM/Helmsman.TXT") == "xxxxxxxxxx\r\n-O2\r\n -vew\r\n"; }, kWindowTimeout,
       "the placeholder in PGM/Helmsman.TXT"));
   Answer(x_, "Return");  // the note
   Answer(x_, "alt+n");   // no examples

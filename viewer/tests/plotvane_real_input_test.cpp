@@ -286,8 +286,8 @@ TEST_F(PlotvaneWindows, DialogsOpenInFrontOfThePlotsAndTakeTheKeyboard) {
     x_.Activate(main_);
     x_.Key(main_, c.keys);
     const Window dialog = x_.WaitForWindow(c.title);
-    EXPECT_TRUE(WaitUntil([&] { return x_.Windows().back() == dialog; }, 5s, "the dialog on top"));
-    EXPECT_TRUE(WaitUntil([&] { return x_.ActiveWindow() == dialog; }, 5s,
+    EXPECT_TRUE(WaitUntil([&] { return x_.Windows().back() == dialog; }, kWindowTimeout, "the dialog on top"));
+    EXPECT_TRUE(WaitUntil([&] { return x_.ActiveWindow() == dialog; }, kWindowTimeout,
                           "the dialog to have the keyboard"));
     x_.Key(dialog, "Escape");
     x_.WaitUntilGone(dialog);
