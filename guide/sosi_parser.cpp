@@ -37,13 +37,17 @@ bool NextSosiToken(SosiScanner& s, std::string& token, char& delimiter, int& kin
     }
     kind = token == "END" ? kSosiEnd : kSosiIdentifier;
   } else if (IsDigit(c) || c == '.') {
+    // The compiler refuses a number that begins with its point, so such a
+    // number starts with a 0 of its own.
+    const bool leadingPoint = c == '.';
+    if (leadingPoint) token += '0';
     int points = 0;
     while (s.SosiScanPos < text.size() && (IsDigit(peek()) || peek() == '.')) {
       if (peek() == '.') ++points;
       token += peek();
       ++s.SosiScanPos;
     }
-    if (points > 1 || token == ".") s.badNumber = true;
+    if (points > 1 || (leadingPoint && token == "0.")) s.badNumber = true;
     if (s.SosiScanPos < text.size() && peek() == 'E') {
       token += 'E';
       ++s.SosiScanPos;
@@ -62,8 +66,6 @@ bool NextSosiToken(SosiScanner& s, std::string& token, char& delimiter, int& kin
         s.badNumber = true;
       }
     }
-    // The compiler refuses a number that begins with its point.
-    if (token[0] == '.') token.insert(0, "0");
     kind = kSosiNumber;
   }
   while (s.SosiScanPos < text.size() && IsBlank(text[s.SosiScanPos])) ++s.SosiScanPos;

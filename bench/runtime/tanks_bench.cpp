@@ -219,7 +219,7 @@ bool Measure(int tanks, bool tiny, Row& row) {
     return false;
   }
   krv::testing::TempDir yard;
-  double handLast = 0, kluLast = 0;
+  double handLast = 0;
   row.hand = krv::bench::BestSeconds(runs * 3, [&] { HandWritten(yard.File("HAND.REC"), tanks, &handLast); });
   std::printf("%5d variables (%s)\n", row.vars, source);
   const size_t finished = r.output.find("Finished:");
@@ -229,6 +229,7 @@ bool Measure(int tanks, bool tiny, Row& row) {
   std::printf("  hand-written  %8.1f ms   solver = %5.2f x (target: at most 6)\n", row.hand * 1e3,
               row.solver / row.hand);
 #ifdef KRV_HAVE_KLU
+  double kluLast = 0;
   bool ok = true;
   row.klu = krv::bench::BestSeconds(runs * 3, [&] { ok = KluSteps(yard.File("KLU.REC"), tanks, &kluLast); });
   std::printf("  KLU step      %8.1f ms   solver = %5.2f x (target: at most 1.5)%s\n", row.klu * 1e3,

@@ -341,7 +341,9 @@ TEST(PrbSave, AFailedSaveSaysWhichFileAndWhy) {
     EditorBuffer buf;
     ASSERT_TRUE(LoadProblemFile(dir.File("P"), false, buf));
     buf.records[1].SetXIn(42.0);
-    if (c.readOnlyFile) ASSERT_EQ(::chmod(dir.File("P.PRB").c_str(), 0444), 0);
+    if (c.readOnlyFile) {
+      ASSERT_EQ(::chmod(dir.File("P.PRB").c_str(), 0444), 0);
+    }
     platform::ScriptedPrompts prompts;
     bool saved;
     {
@@ -425,7 +427,9 @@ TEST(PrbSave, KillOrFailureAtEachStepLeavesTheOldOrTheNewFile) {
       } else {
         EXPECT_EQ(now, FixturePrb());
         // The new version, once written, waits in ".PNW".
-        if (stop > 0) EXPECT_EQ(dir.Read("P.PNW"), next);
+        if (stop > 0) {
+          EXPECT_EQ(dir.Read("P.PNW"), next);
+        }
       }
     }
   }
@@ -473,7 +477,9 @@ TEST_P(PrbCaseTest, CasewrightVerdict) {
     EXPECT_EQ(again.records[k].block, buf.records[k].BlockToWrite());
   }
   seq::PrbProblem p;
-  if (c.sequist == prbcases::Verdict::Accept) EXPECT_TRUE(seq::ReadPrb(dir.Read("P.PRB"), p).ok);
+  if (c.sequist == prbcases::Verdict::Accept) {
+    EXPECT_TRUE(seq::ReadPrb(dir.Read("P.PRB"), p).ok);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, PrbCaseTest, ::testing::ValuesIn(prbcases::PrbCases()),

@@ -265,7 +265,9 @@ TEST_F(Merge, ListingRoundTrip) {
     const bool keeps = i % 3 == 0 || got.TypeCode >= 5;
     EXPECT_EQ(got.Range(), keeps ? fresh.records[size_t(i)].Range() : want.Range());
     const bool ic = got.TypeCode == 2 || got.TypeCode == 3;
-    if (got.TypeCode <= 4 && !ic) EXPECT_EQ(got.XOut(), want.XOut());
+    if (got.TypeCode <= 4 && !ic) {
+      EXPECT_EQ(got.XOut(), want.XOut());
+    }
     EXPECT_EQ(got.TypeCode, i == 1 ? 1 : want.TypeCode);
   }
   EXPECT_EQ(b.records[10000].name, LongName());

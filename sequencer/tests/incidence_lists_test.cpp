@@ -77,7 +77,9 @@ TEST(IncidenceLists, BatchedMergesMatchSingleInsertionsThroughMixedChanges) {
       switch (rng() % 8) {
         case 0:
         case 1:
-          if (q != r) ASSERT_EQ(fast.MergeRowInto(q, r, done), plain.MergeRowInto(q, r, done)) << what;
+          if (q != r) {
+            ASSERT_EQ(fast.MergeRowInto(q, r, done), plain.MergeRowInto(q, r, done)) << what;
+          }
           break;
         case 2:
         case 3:

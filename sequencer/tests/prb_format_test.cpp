@@ -201,7 +201,9 @@ TEST(PrbReader, CopyUnreadKeepsTheOrderingAsStored) {
     // refused rather than written short.
     std::string out, error;
     EXPECT_EQ(WritePrb(back, out, error), c.complete) << error;
-    if (c.complete) EXPECT_EQ(out, kSmallBytes);
+    if (c.complete) {
+      EXPECT_EQ(out, kSmallBytes);
+    }
   }
 }
 
@@ -213,7 +215,9 @@ TEST_P(PrbCaseTest, SequistVerdict) {
   PrbProblem back;
   PrbReadResult r = ReadPrb(c.bytes, back);
   EXPECT_EQ(r.ok, c.sequist == krv::prbcases::Verdict::Accept) << r.error;
-  if (!r.ok) EXPECT_FALSE(r.error.empty());
+  if (!r.ok) {
+    EXPECT_FALSE(r.error.empty());
+  }
   if (!r.ok) return;
   // What it accepts it writes back unchanged.
   std::string out, error;

@@ -463,6 +463,8 @@ TEST(SequencerRun, RefusesFilesLargerThanTheirFormatUnread) {
     EXPECT_NE(std::find(lines.begin(), lines.end(), said), lines.end());
     EXPECT_EQ(std::filesystem::file_size(d.File(c.file)), c.size);
     EXPECT_FALSE(d.Has("M.OLD.PRB"));
-    if (std::string_view(c.file) == "M.VNM") EXPECT_FALSE(d.Has("M.PRB"));
+    if (std::string_view(c.file) == "M.VNM") {
+      EXPECT_FALSE(d.Has("M.PRB"));
+    }
   }
 }

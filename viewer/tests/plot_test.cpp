@@ -289,7 +289,9 @@ TEST(PlotGeometry, LabelsStayInsideAndClearOfTicks) {
     p.value.Autoscale(p.buffer, c.height);
     PlotPaint paint = p.Paint();
     ExpectLabelsClear(paint, p.view, c.what);
-    if (c.width >= 400) EXPECT_GT(paint.texts.size(), size_t(paint.timeTicks)) << c.what;
+    if (c.width >= 400) {
+      EXPECT_GT(paint.texts.size(), size_t(paint.timeTicks)) << c.what;
+    }
   }
   // The first label is whole ("0.0000E+00", not cut at the edge), and the
   // top value label, which would cross a time tick and label, is left out;
@@ -320,7 +322,9 @@ TEST(PlotFrames, TiledAndCascadedFramesAndTheirClients) {
     EXPECT_EQ(tiled[i], (PlotBox{0, 75 + 188 * int(i), 1280, 188}));
     PlotBox c = ClientInFrame(tiled[i], e);
     EXPECT_EQ(c, (PlotBox{1, tiled[i].y + 20, 1278, 163}));
-    if (i > 0) EXPECT_FALSE(tiled[i].Overlaps(tiled[i - 1]));
+    if (i > 0) {
+      EXPECT_FALSE(tiled[i].Overlaps(tiled[i - 1]));
+    }
   }
   EXPECT_TRUE(TileFrames(0, 1280, 985).empty());
   std::vector<PlotBox> cascaded = CascadeFrames(3, 900, 700);

@@ -218,7 +218,9 @@ TEST_F(PlotvaneWindows, AttachPlotTileAndPrintToPdf) {
   for (size_t i = 0; i < frames.size(); ++i) {
     EXPECT_EQ(frames[i].x, 0) << i;
     EXPECT_EQ(frames[i].width, main.width) << i;
-    if (i > 0) EXPECT_EQ(frames[i].y, frames[i - 1].y + frames[i - 1].height) << i;
+    if (i > 0) {
+      EXPECT_EQ(frames[i].y, frames[i - 1].y + frames[i - 1].height) << i;
+    }
   }
   EXPECT_LE(frames.back().y + frames.back().height, main.y + main.height);
   for (Window w : plots) {
