@@ -18,7 +18,6 @@ namespace krv::platform {
 
 namespace {
 
-constexpr size_t kBufferSize = 1 << 16;
 constexpr int kMaxLinks = 40;  // as the kernel allows in one lookup
 
 // The process's umask, read without changing it (umask() can only be read
@@ -61,7 +60,7 @@ bool AtomicFile::Open(const std::string& path) {
   error_.clear();
   reason_.clear();
   failed_ = finished_ = false;
-  buffer_.clear();
+  buffer_.Clear();
   SystemCalls& sys = Sys();
 
   // Follow symbolic links to the file they end at: replacing the link by a
@@ -115,34 +114,14 @@ bool AtomicFile::Open(const std::string& path) {
   return true;
 }
 
-bool AtomicFile::WriteAll(const char* p, size_t size) {
-  while (size > 0) {
-    ssize_t n = Sys().Write(fd_, p, size);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return Fail(errno);
-    if (n == 0) return Fail(ENOSPC);
-    p += n;
-    size -= size_t(n);
-  }
-  return true;
-}
-
 bool AtomicFile::FlushBuffer() {
-  if (buffer_.empty()) return true;
-  bool ok = WriteAll(buffer_.data(), buffer_.size());
-  buffer_.clear();
-  return ok;
+  if (int err = buffer_.Flush(fd_)) return Fail(err);
+  return true;
 }
 
 bool AtomicFile::Write(std::string_view bytes) {
   if (failed_ || fd_ < 0) return false;
-  if (buffer_.size() + bytes.size() <= kBufferSize) {
-    buffer_.append(bytes);
-    return true;
-  }
-  if (!FlushBuffer()) return false;
-  if (bytes.size() >= kBufferSize) return WriteAll(bytes.data(), bytes.size());
-  buffer_.append(bytes);
+  if (int err = buffer_.Append(fd_, bytes)) return Fail(err);
   return true;
 }
 
@@ -210,7 +189,7 @@ void AtomicFile::Abort() {
   fd_ = -1;
   if (!temp_.empty()) sys.Unlink(temp_.c_str());
   temp_.clear();
-  buffer_.clear();
+  buffer_.Clear();
   finished_ = false;
 }
 

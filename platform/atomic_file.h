@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/write_buffer.h"
+
 namespace krv::platform {
 
 class AtomicFile {
@@ -51,9 +53,9 @@ class AtomicFile {
  private:
   bool Fail(int err);
   bool FlushBuffer();
-  bool WriteAll(const char* p, size_t size);
 
-  std::string path_, target_, temp_, error_, reason_, buffer_;
+  std::string path_, target_, temp_, error_, reason_;
+  WriteBuffer buffer_;
   unsigned mode_ = 0;
   int fd_ = -1;
   bool failed_ = false;

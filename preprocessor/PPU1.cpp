@@ -103,7 +103,7 @@ void Preprocessor::StartRun() {
   OpenSource(false);
   text_.ResetNames();
   state_.currentFileName = kIntermediateFile;
-  out_.Create(kIntermediateFile);
+  out_.CreateScratch(kIntermediateFile);
   state_.currentFileName = state_.modelPath + ".GTY";
   CreateTextFile(typesFile_);
   state_.currentFileName = state_.modelPath + ".VNM";

@@ -10,21 +10,40 @@ namespace krv::pp {
 
 OutputWriter::~OutputWriter() = default;
 
-void OutputWriter::Create(const std::string& path) {
+void OutputWriter::StartFile() {
   fill_ = 0;
   column_ = 0;
   last_ = 0;
+}
+
+void OutputWriter::Create(const std::string& path) {
+  StartFile();
   if (!file_.Open(path)) throw EFileError(file_.Error());
+}
+
+void OutputWriter::CreateScratch(const std::string& path) {
+  StartFile();
+  if (!scratch_.Open(path)) throw EFileError(scratch_.Error());
 }
 
 void OutputWriter::FlushBlock() {
   int n = fill_;
   fill_ = 0;
-  if (file_.IsOpen() && n > 0 && !file_.Write(std::string_view(block_, size_t(n))))
+  if (n == 0) return;
+  const std::string_view block(block_, size_t(n));
+  if (scratch_.IsOpen()) {
+    if (!scratch_.Write(block)) throw EFileError(scratch_.Error());
+  } else if (file_.IsOpen() && !file_.Write(block)) {
     throw EFileError(file_.Error());
+  }
 }
 
 void OutputWriter::FinishOutput() {
+  if (scratch_.IsOpen()) {
+    FlushBlock();
+    if (!scratch_.Close()) throw EFileError(scratch_.Error());
+    return;
+  }
   if (!file_.IsOpen()) return;
   FlushBlock();
   if (!file_.Finish()) throw EFileError(file_.Error());

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/atomic_file.h"
+#include "platform/scratch_file.h"
 #include "preprocessor/text_buffer.h"
 #include "preprocessor/token_list.h"
 
@@ -22,15 +23,24 @@ class OutputWriter {
   // place by CloseOutput or CommitOutput; Fill and Column start at 0.
   // Throws EFileError, naming the file and the reason, on any failure.
   void Create(const std::string& path);
-  bool IsOpen() const { return file_.IsOpen(); }
+  // Starts the scratch file `path` instead: written in place and never
+  // flushed to the disk, since the run reads it back itself and the next
+  // run rewrites it. Fill and Column start at 0; throws like Create.
+  void CreateScratch(const std::string& path);
+  bool IsOpen() const { return file_.IsOpen() || scratch_.IsOpen(); }
   // Writes the partial block and puts the file in place.
   void CloseOutput();
   // Writes the partial block and flushes the file to the disk, leaving
-  // the old version in place until CommitOutput.
+  // the old version in place until CommitOutput; a scratch file is
+  // closed.
   void FinishOutput();
   void CommitOutput();
-  // Drops the new version; the old file stays as it was.
-  void AbortOutput() { file_.Abort(); }
+  // Drops the new version; the old file stays as it was. A scratch file
+  // not yet closed is removed.
+  void AbortOutput() {
+    file_.Abort();
+    scratch_.Abort();
+  }
 
   void EmitToken(const TokenNode& node) { Emit(node, false); }
   void EmitTokenCommasAsBlanks(const TokenNode& node) { Emit(node, true); }
@@ -48,12 +58,14 @@ class OutputWriter {
     if (fill_ == kBlockSize) FlushBlock();
   }
   void FlushBlock();
+  void StartFile();
   // Copies the bytes into the blocks, writing each block as it fills.
   void Put(const char* bytes, size_t n);
 
   static constexpr int kBlockSize = 512;
   const TextBuffer& text_;
   platform::AtomicFile file_;
+  platform::ScratchFile scratch_;
   char block_[kBlockSize];
   int fill_ = 0;
   int column_ = 0;

@@ -9,6 +9,7 @@
 #include "platform/byte_io.h"
 #include "platform/file_resolver.h"
 #include "platform/little_endian.h"
+#include "platform/scratch_file.h"
 #include "platform/text.h"
 #include "preprocessor/tree_walk.h"
 
@@ -22,7 +23,8 @@ using platform::IntToString;
 using platform::PadLeft;
 
 // The scratch files as the map writer reads them back: SAVI.TMP 2-byte
-// output numbers, SAVIJ.TMP 6-byte incidence records, little-endian.
+// output numbers, SAVIJ.TMP 6-byte incidence records, little-endian. They
+// are deleted once read, so they are written plainly, not flushed.
 void WriteScratch(const WalkResult& walk) {
   std::string savi, savij;
   for (int32_t o : walk.outputs) AppendI16(savi, int16_t(o));
@@ -34,7 +36,7 @@ void WriteScratch(const WalkResult& walk) {
   }
   for (const auto& [name, bytes] : {std::pair{kMapScratchFile, &savi}, std::pair{kIncidenceScratchFile, &savij}}) {
     std::string error;
-    if (!platform::WriteFileAtomic(name, *bytes, &error)) throw EFileError(error);
+    if (!platform::WriteScratchFile(name, *bytes, &error)) throw EFileError(error);
   }
 }
 

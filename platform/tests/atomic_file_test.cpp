@@ -1,5 +1,6 @@
-// The crash-safe writer: every system call it makes is made to fail in
-// turn, and at every step the target must be the old file or the new one.
+// The file writers: every system call they make is made to fail in turn;
+// at every step the crash-safe writer's target must be the old file or the
+// new one, and the scratch writer leaves the whole file or none.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -13,11 +14,14 @@
 #include "platform/atomic_file.h"
 #include "platform/byte_io.h"
 #include "platform/run_lock.h"
+#include "platform/scratch_file.h"
 #include "testing/failing_calls.h"
 #include "testing/temp_dir.h"
 
 using krv::platform::AtomicFile;
+using krv::platform::ScratchFile;
 using krv::platform::WriteFileAtomic;
+using krv::platform::WriteScratchFile;
 using krv::testing::FailingCalls;
 using krv::testing::TempDir;
 
@@ -29,14 +33,24 @@ std::set<std::string> Entries(const std::string& dir) {
   return names;
 }
 
+bool Done(AtomicFile& f) { return f.Commit(); }
+bool Done(ScratchFile& f) { return f.Close(); }
+
 // Writes `bytes` in pieces, so the buffer fills and both write paths run.
+template <class File = AtomicFile>
 bool Save(const std::string& path, const std::string& bytes, std::string* error = nullptr) {
-  AtomicFile f;
+  File f;
   bool ok = f.Open(path);
   for (size_t i = 0; ok && i < bytes.size(); i += 40000) ok = f.Write(std::string_view(bytes).substr(i, 40000));
-  ok = ok && f.Commit();
+  ok = ok && Done(f);
   if (error) *error = f.Error();
   return ok;
+}
+
+std::string Fresh() {
+  std::string bytes(200000, 'x');
+  for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = char('a' + i % 26);
+  return bytes;
 }
 
 }  // namespace
@@ -189,6 +203,60 @@ TEST(AtomicFile, AnAbandonedFileLeavesTheTargetAlone) {
   }
   EXPECT_EQ(d.Read("A.PSY"), "old");
   EXPECT_EQ(Entries(d.path()), std::set<std::string>{"A.PSY"});
+}
+
+TEST(ScratchFile, ReplacesTheFileInPlaceUnderItsDiskSpellingWithoutAFlush) {
+  TempDir d;
+  d.Write("tmpqtl.tmp", std::string(300000, 'o'));
+  std::set<std::string> made;
+  {
+    FailingCalls calls;
+    calls.interrupt = true;
+    calls.shortWrites = 999;
+    calls.before = [&](const char* name) { made.insert(name); };
+    ASSERT_TRUE(Save<ScratchFile>(d.File("TMPQTL.TMP"), Fresh()));
+  }
+  EXPECT_EQ(d.Read("tmpqtl.tmp"), Fresh());
+  EXPECT_EQ(Entries(d.path()), std::set<std::string>{"tmpqtl.tmp"});
+  EXPECT_EQ(made.count("Sync"), 0u);
+  EXPECT_EQ(made.count("MakeTemp"), 0u);
+  EXPECT_EQ(made.count("Rename"), 0u);
+}
+
+TEST(ScratchFile, EveryFailingCallNamesTheFileAndLeavesNothing) {
+  long calls;
+  {
+    TempDir d;
+    FailingCalls count;
+    ASSERT_TRUE(Save<ScratchFile>(d.File("SAVI.TMP"), Fresh()));
+    calls = count.counted();
+  }
+  ASSERT_GT(calls, 3);
+  for (long k = 0; k < calls; ++k) {
+    SCOPED_TRACE("failing call " + std::to_string(k));
+    TempDir d;
+    std::string error;
+    {
+      FailingCalls fail;
+      fail.failAt = k;
+      fail.error = ENOSPC;
+      EXPECT_FALSE(Save<ScratchFile>(d.File("SAVI.TMP"), Fresh(), &error));
+    }
+    EXPECT_EQ(error, "Cannot write " + d.File("SAVI.TMP") + ": No space left on device");
+    EXPECT_EQ(Entries(d.path()), std::set<std::string>{});
+  }
+}
+
+TEST(ScratchFile, RefusesAReadOnlyFileAndANameItCannotCreate) {
+  TempDir d;
+  d.Write("SAVIJ.TMP", "keep");
+  ASSERT_EQ(::chmod(d.File("SAVIJ.TMP").c_str(), 0444), 0);
+  std::string error;
+  EXPECT_FALSE(WriteScratchFile(d.File("SAVIJ.TMP"), "new", &error));
+  EXPECT_EQ(error, "Cannot write " + d.File("SAVIJ.TMP") + ": the file is read-only");
+  EXPECT_EQ(d.Read("SAVIJ.TMP"), "keep");
+  EXPECT_FALSE(WriteScratchFile(d.File("no/such/SAVI.TMP"), "new", &error));
+  EXPECT_EQ(error, "Cannot write " + d.File("no/such/SAVI.TMP") + ": No such file or directory");
 }
 
 TEST(RunLock, ASecondRunIsToldBusyUntilTheFirstLetsGo) {

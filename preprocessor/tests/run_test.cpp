@@ -347,9 +347,10 @@ TEST(Run, AFailedWriteKeepsEveryOldOutputAndLogsTheFileAndReason) {
     std::string logged;
   } cases[] = {
       {"disk full", "Write", 0, ENOSPC, "Cannot write TMPQTL.TMP: No space left on device"},
-      {"read-only directory", "MakeTemp", 0, EACCES, "Cannot write TMPQTL.TMP: Permission denied"},
-      {"map not creatable", "MakeTemp", 2, EACCES, "Cannot write m.VNM: Permission denied"},
-      {"flush fails at the end", "Sync", 7, EIO, "Cannot write m.PSY: Input/output error"},
+      {"read-only directory", "OpenFile", 1, EACCES, "Cannot write TMPQTL.TMP: Permission denied"},
+      {"map not creatable", "MakeTemp", 1, EACCES, "Cannot write m.VNM: Permission denied"},
+      {"the first flush is the types file's", "Sync", 0, EIO, "Cannot write m.GTY: Input/output error"},
+      {"flush fails at the end", "Sync", 1, EIO, "Cannot write m.PSY: Input/output error"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
