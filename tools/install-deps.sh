@@ -10,7 +10,7 @@
 # or fail their calls, at each of their system calls (Free Pascal makes them
 # itself, past any preloaded library).
 set -e
-PKGS="g++ clang cmake make ninja-build qt6-base-dev libgtest-dev libgmock-dev libbenchmark-dev
+PKGS="g++ clang cmake make ninja-build qt6-base-dev libgtest-dev libgmock-dev
  fp-compiler fp-units-rtl libclang-rt-14-dev desktop-file-utils poppler-utils gnumeric
  xvfb openbox xdotool x11-utils imagemagick libx11-dev strace"
 # "bench" adds what only the benchmarks compare against (SuiteSparse's btf_order
