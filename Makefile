@@ -18,8 +18,12 @@ CMAKE_GEN := -G Ninja
 deps:
 	@sh tools/install-deps.sh
 
+# The tests build with warnings as errors; `make run` and `make package`
+# build the same folder without, so a new compiler's warning cannot stop them.
+CONFIGURE_MAIN := cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
 build: deps
-	cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	$(CONFIGURE_MAIN) -DKRV_WERROR=OFF
 	cmake --build $(BUILD) -j $(JOBS)
 
 run: build
@@ -32,11 +36,13 @@ package: build
 
 test: test-main test-asan
 
-test-main: build
+test-main: deps
+	$(CONFIGURE_MAIN) -DKRV_WERROR=ON
+	cmake --build $(BUILD) -j $(JOBS)
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 300
 
 test-asan: deps
-	cmake -S . -B $(ASAN_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DKRV_WITH_QT=ON -DKRV_SANITIZE=ON
+	cmake -S . -B $(ASAN_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DKRV_WITH_QT=ON -DKRV_SANITIZE=ON -DKRV_WERROR=ON
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS) --timeout 600
 
