@@ -83,6 +83,15 @@ function(krv_check_targets)
   endwhile()
 endfunction()
 
+# krv_add_tests()
+# The calling subsystem's tests folder, unless BUILD_TESTING is OFF (then
+# no test, test helper or GoogleTest is needed).
+macro(krv_add_tests)
+  if(BUILD_TESTING)
+    add_subdirectory(tests)
+  endif()
+endmacro()
+
 # krv_add_gtest(NAME SOURCES a.cpp b.cpp LIBS lib1 lib2 [PROPERTIES name value ...])
 # A GoogleTest executable whose cases CTest lists one by one; PROPERTIES
 # are set on each case.
