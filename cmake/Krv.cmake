@@ -159,6 +159,9 @@ function(krv_add_fuzzer name)
   add_executable(fuzz_${name} ${ARG_SOURCES})
   target_link_libraries(fuzz_${name} PRIVATE ${ARG_LIBS})
   target_link_options(fuzz_${name} PRIVATE -fsanitize=fuzzer)
+  # The targets check what they read with assert: the NDEBUG of an
+  # optimised build must not turn those checks off.
+  target_compile_options(fuzz_${name} PRIVATE -UNDEBUG)
   krv_expose(fuzz_${name} fuzz)  # the targets' shared helpers
   set_target_properties(fuzz_${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fuzz)
   set(args "")
