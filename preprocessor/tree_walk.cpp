@@ -45,8 +45,7 @@ constexpr size_t kMaxRecords = 2000000;
 
 class Walker {
  public:
-  Walker(ErrorReport& errors, const TextBuffer& text, const TypeChain& types)
-      : errors_(errors), text_(text), types_(types) {}
+  Walker(ErrorReport& errors, const TextBuffer& text) : errors_(errors), text_(text) {}
 
   void WalkInstance(const Frame& frame, int level);
   bool Stopped() const { return stopped_; }
@@ -75,7 +74,6 @@ class Walker {
 
   ErrorReport& errors_;
   const TextBuffer& text_;
-  const TypeChain& types_;
   long steps_ = 0;
   bool stopped_ = false;
 };
@@ -371,9 +369,8 @@ void Walker::WalkInstance(const Frame& frame, int level) {
 
 }  // namespace
 
-WalkResult WalkMprocTree(ErrorReport& errors, const TextBuffer& text, const TypeChain& types,
-                         const MprocRecord& system) {
-  Walker w(errors, text, types);
+WalkResult WalkMprocTree(ErrorReport& errors, const TextBuffer& text, const MprocRecord& system) {
+  Walker w(errors, text);
   Frame root;
   root.mproc = &system;
   w.WalkInstance(root, 0);

@@ -28,8 +28,7 @@ inline constexpr int kMaxNesting = 16;
 inline constexpr size_t kDuplicateTable = 11000;
 
 // Walks from `system`; errors go through Pass2Error.
-WalkResult WalkMprocTree(ErrorReport& errors, const TextBuffer& text, const TypeChain& types,
-                         const MprocRecord& system);
+WalkResult WalkMprocTree(ErrorReport& errors, const TextBuffer& text, const MprocRecord& system);
 
 // Logs "DUPLICATE OUTPUT ERROR at n" for every pair of equal outputs.
 void CheckDuplicateOutputs(ErrorReport& errors, const std::vector<int32_t>& outputs);

@@ -118,7 +118,7 @@ std::string WriteVariableMap(ErrorReport& errors, const TextBuffer& text, const 
   LogWriter& log = errors.Log();
   const MprocRecord* system = mprocs.System();
   WalkResult walk;
-  if (system) walk = WalkMprocTree(errors, text, types, *system);
+  if (system) walk = WalkMprocTree(errors, text, *system);
   WriteScratch(walk);
   std::string out = label + "\r\n";
   CheckDuplicateOutputs(errors, walk.outputs);
