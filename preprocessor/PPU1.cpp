@@ -16,7 +16,6 @@
 #include "preprocessor/table_dump.h"
 #include "preprocessor/variable_map.h"
 #include "preprocessor/xvtype_part.h"
-#include "sequencer/prb_format.h"
 
 namespace krv::pp {
 
@@ -123,7 +122,7 @@ std::vector<std::string> Preprocessor::LabelsOnDisk() const {
   if (auto map = platform::ReadFileHead(state_.modelPath + ".VNM", kLabelLineBytes))
     labels.push_back(firstLine(*map));
   if (auto prb = platform::ReadFileHead(state_.modelPath + ".PRB", kLabelLineBytes))
-    labels.push_back(seq::LabelOfHeader(firstLine(*prb)));
+    labels.push_back(firstLine(*prb));
   return labels;
 }
 

@@ -34,12 +34,20 @@ std::string CompileLabel(const LabelTime& t, const std::string& modelPath) {
 
 uint32_t DistinctLabelStamp(uint32_t stamp, const std::string& modelPath,
                             const std::vector<std::string>& taken) {
+  // A line carries a label where the label stands anywhere in it: the problem
+  // file's first line holds it between marks of the problem file's own, and a
+  // line that merely looks alike costs a two-second step, never a shared label.
   auto isTaken = [&](uint32_t s) {
-    return std::find(taken.begin(), taken.end(), CompileLabel(LabelTimeFromPackedStamp(s), modelPath)) !=
-           taken.end();
+    std::string label = CompileLabel(LabelTimeFromPackedStamp(s), modelPath);
+    return std::any_of(taken.begin(), taken.end(),
+                       [&](const std::string& line) { return line.find(label) != std::string::npos; });
   };
-  // At most one step per label taken.
-  for (size_t step = 0; step < taken.size() && isTaken(stamp); ++step)
+  // Each step leaves behind a label that some line holds, and a line holds at
+  // most one label per label's length of its own (every label is longer than
+  // its 21 characters of date and time).
+  size_t steps = 0;
+  for (const std::string& line : taken) steps += 1 + line.size() / 21;
+  for (size_t step = 0; step < steps && isTaken(stamp); ++step)
     stamp = platform::PackLocalTime(platform::UnpackLocalTime(stamp) + 2);
   return stamp;
 }

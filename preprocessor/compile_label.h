@@ -22,7 +22,7 @@ LabelTime LabelTimeFromPackedStamp(uint32_t stamp);
 std::string CompileLabel(const LabelTime& time, const std::string& modelPath);
 
 // The label of a translation dated `stamp` (the file date of TMPQTL.TMP)
-// that no file named in `taken` carries: a translation within the same two
+// that no line of `taken` (a first line or label of a file on disk) holds: a translation within the same two
 // seconds as one whose outputs are still on disk is dated two seconds on
 // (and again, until the label is new), so that no two translations whose
 // files can stand side by side share a label. Returns the stamp used.

@@ -140,6 +140,8 @@ TEST(CompileLabel, ATranslationNeverTakesALabelOnDisk) {
       {"other labels", {label(after), "another file's line", label(at).substr(0, 21) + "OTHER"}, at},
       {"the map's label", {label(at)}, next},
       {"two in a row", {label(next), label(at), label(at)}, after},
+      {"the problem file's first line", {"*" + label(at) + "#0000"}, next},
+      {"a line holding two", {label(at) + label(next)}, after},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
