@@ -85,13 +85,13 @@ std::string FindOnPath(const std::string& name) {
   return name.find('/') != std::string::npos ? name : platform::FindOnPath(name);
 }
 
-pid_t Spawn(const SpawnSpec& spec, std::string& error) {
+pid_t Spawn(const SpawnRequest& request, std::string& error) {
   // Everything the child needs is made before the fork: after it, only
   // calls that are safe in a copy of a threaded process.
   std::vector<char*> argv, envp;
-  for (const auto& a : spec.argv) argv.push_back(const_cast<char*>(a.c_str()));
+  for (const auto& a : request.argv) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
-  for (const auto& e : spec.envp) envp.push_back(const_cast<char*>(e.c_str()));
+  for (const auto& e : request.envp) envp.push_back(const_cast<char*>(e.c_str()));
   envp.push_back(nullptr);
   int report[2];  // the child's errno if it cannot exec
   if (::pipe2(report, O_CLOEXEC) != 0) {
@@ -109,18 +109,18 @@ pid_t Spawn(const SpawnSpec& spec, std::string& error) {
   if (pid == 0) {
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (::getppid() != parent) ::_exit(127);
-    if (spec.ownGroup) ::setpgid(0, 0);
+    if (request.ownGroup) ::setpgid(0, 0);
     sigset_t none;
     sigemptyset(&none);
     ::sigprocmask(SIG_SETMASK, &none, nullptr);
     int in = ::open("/dev/null", O_RDONLY);
     if (in >= 0) ::dup2(in, 0);
-    if (spec.outFd >= 0) ::dup2(spec.outFd, 1);
-    if (spec.errFd >= 0) ::dup2(spec.errFd, 2);
-    if (spec.keepFd >= 0) ::fcntl(spec.keepFd, F_SETFD, 0);
+    if (request.outFd >= 0) ::dup2(request.outFd, 1);
+    if (request.errFd >= 0) ::dup2(request.errFd, 2);
+    if (request.keepFd >= 0) ::fcntl(request.keepFd, F_SETFD, 0);
     char what = 'x';
-    if (spec.workDir.empty() || ::chdir(spec.workDir.c_str()) == 0)
-      ::execve(spec.path.c_str(), argv.data(), envp.data());
+    if (request.workDir.empty() || ::chdir(request.workDir.c_str()) == 0)
+      ::execve(request.path.c_str(), argv.data(), envp.data());
     else
       what = 'd';
     int e = errno;
@@ -132,7 +132,7 @@ pid_t Spawn(const SpawnSpec& spec, std::string& error) {
     ::_exit(127);
   }
   ::close(report[1]);
-  if (spec.ownGroup) ::setpgid(pid, pid);  // whichever of the two comes first
+  if (request.ownGroup) ::setpgid(pid, pid);  // whichever of the two comes first
   char msg[1 + sizeof(int)];
   ssize_t n;
   do n = ::read(report[0], msg, sizeof msg);
@@ -141,7 +141,7 @@ pid_t Spawn(const SpawnSpec& spec, std::string& error) {
   if (n == ssize_t(sizeof msg)) {
     int e;
     memcpy(&e, msg + 1, sizeof e);
-    error = (msg[0] == 'd' ? "cannot enter " + spec.workDir : "cannot run " + spec.path) + ": " +
+    error = (msg[0] == 'd' ? "cannot enter " + request.workDir : "cannot run " + request.path) + ": " +
             strerror(e);
     int status;
     ::waitpid(pid, &status, 0);
@@ -194,14 +194,14 @@ ToolResult RunTool(const std::vector<std::string>& argv, const Environment& chan
     ::close(out[1]);
     throw std::runtime_error("pipe failed");
   }
-  SpawnSpec spec;
-  spec.path = path;
-  spec.argv = argv;
-  spec.envp = ChangedEnvironment(changes);
-  spec.outFd = out[1];
-  spec.errFd = err[1];
+  SpawnRequest request;
+  request.path = path;
+  request.argv = argv;
+  request.envp = ChangedEnvironment(changes);
+  request.outFd = out[1];
+  request.errFd = err[1];
   std::string error;
-  pid_t pid = Spawn(spec, error);
+  pid_t pid = Spawn(request, error);
   ::close(out[1]);
   ::close(err[1]);
   if (pid < 0) {
@@ -340,11 +340,11 @@ int Program::Kill(std::chrono::milliseconds grace) {
 
 Program StartProgram(const std::string& program, const std::vector<std::string>& args,
                      const std::string& workDir, const Environment& env) {
-  detail::SpawnSpec spec;
-  spec.path = program.find('/') == std::string::npos ? std::string(KRV_BIN_DIR) + "/" + program
+  detail::SpawnRequest request;
+  request.path = program.find('/') == std::string::npos ? std::string(KRV_BIN_DIR) + "/" + program
                                                       : program;
-  spec.argv.push_back(spec.path);
-  spec.argv.insert(spec.argv.end(), args.begin(), args.end());
+  request.argv.push_back(request.path);
+  request.argv.insert(request.argv.end(), args.begin(), args.end());
   Environment changes;
   if (detail::g_hooks) {
     changes = detail::g_hooks->environment;
@@ -353,17 +353,17 @@ Program StartProgram(const std::string& program, const std::vector<std::string>&
     changes["DISPLAY"] = std::nullopt;
   }
   for (const auto& [name, value] : env) changes[name] = value;
-  spec.envp = detail::ChangedEnvironment(changes);
-  spec.workDir = workDir;
-  spec.ownGroup = true;
+  request.envp = detail::ChangedEnvironment(changes);
+  request.workDir = workDir;
+  request.ownGroup = true;
   std::string error;
   std::lock_guard<std::mutex> lock(detail::g_liveMutex);
-  pid_t pid = detail::Spawn(spec, error);
+  pid_t pid = detail::Spawn(request, error);
   if (pid < 0) throw std::runtime_error("StartProgram: " + error);
   detail::g_live.insert(pid);
   Program p;
   p.pid_ = pid;
-  p.path_ = spec.path;
+  p.path_ = request.path;
   return p;
 }
 

@@ -28,7 +28,7 @@ std::vector<std::string> ChangedEnvironment(const Environment& changes);
 std::string FindOnPath(const std::string& name);
 
 // How a process is started by Spawn.
-struct SpawnSpec {
+struct SpawnRequest {
   std::string path;               // the executable
   std::vector<std::string> argv;  // argv[0] included
   std::vector<std::string> envp;  // "NAME=value"
@@ -39,10 +39,10 @@ struct SpawnSpec {
   bool ownGroup = false;          // in a process group of its own
 };
 
-// Forks and execs as `spec` says, stdin from /dev/null. The child is killed
+// Forks and execs as `request` says, stdin from /dev/null. The child is killed
 // when the test process dies. Returns the pid, or -1 with `error` saying why
 // exec or the directory change failed.
-pid_t Spawn(const SpawnSpec& spec, std::string& error);
+pid_t Spawn(const SpawnRequest& request, std::string& error);
 
 // Waits for `pid` to end, at most `timeout`; its exit status as Program
 // gives it, or -1 if it still runs. The process is reaped.

@@ -177,7 +177,7 @@ XSession::XSession(std::chrono::milliseconds startTimeout) {
     int ready[2];
     if (::pipe2(ready, O_CLOEXEC) != 0) throw std::runtime_error("XSession: pipe failed");
     int log = ::open((dir_ + "/xvfb.log").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-    detail::SpawnSpec xvfb;
+    detail::SpawnRequest xvfb;
     xvfb.path = detail::FindOnPath("Xvfb");
     xvfb.argv = {"Xvfb", "-displayfd", std::to_string(ready[1]), "-nolisten", "tcp",
                  "-screen", "0", kScreen, "-noreset"};
@@ -214,7 +214,7 @@ XSession::XSession(std::chrono::milliseconds startTimeout) {
 
     // openbox with its shipped configuration, none of the user's.
     log = ::open((dir_ + "/openbox.log").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-    detail::SpawnSpec wm;
+    detail::SpawnRequest wm;
     wm.path = detail::FindOnPath("openbox");
     wm.argv = {"openbox", "--sm-disable"};
     wm.envp = detail::ChangedEnvironment({{"DISPLAY", display_},

@@ -97,9 +97,9 @@ class TWkFrmTest : public QObject {
     TWkFrm& f = t.form();
     const int room = f.SG1->columnWidth(2) - 4;
     QCOMPARE(f.SG1->columnWidth(2), 79);
-    for (int spec : {-2, -1, 3})
+    for (int decimals : {-2, -1, 3})
       for (double v : {0.0, 1.0, -1.0, 123.456, -1234567.5, 1e7, -2.5e-30, 3.4e38, -1e150}) {
-        const QString text = QString::fromStdString(FormatCellValue(13, spec, v));
+        const QString text = QString::fromStdString(FormatCellValue(13, decimals, v));
         if (text.size() > 13) continue;  // wider than its field in any font
         const CellLook look = FitCellText(text, f.SG1->font(), room);
         QVERIFY2(QFontMetrics(look.font).horizontalAdvance(look.text) <= room, qPrintable(text));
